@@ -1,0 +1,46 @@
+#include "Main.h"
+
+#include "Module1.h"
+#include "about/frmAbout.h"
+#include "programmer/DeviceCatalogue.h"
+#include "programmer/frmMain.h"
+
+#include <QCoreApplication>
+
+Program::Program()
+    : messages_(Module1::ProgramTitle),
+      services_{clock_, messages_, dialogs_, settings_, nullptr} {
+    frmMain::Links links;
+    links.showAbout = [this] { ShowAbout(); };
+    links.unloadOthers = [this] { UnloadOthers(); };
+    links.endProgram = [] { QCoreApplication::quit(); };
+    main_ = std::make_unique<frmMain>(services_, std::move(links));
+}
+
+Program::~Program() { UnloadOthers(); }
+
+void Program::ShowAbout() {
+    about_ = new frmAbout(Module1::ProgramTitle, FeaturesText(), [this] {
+        main_->show();
+        main_->activateWindow();
+    });
+    Module1::CenterForm(about_);
+    about_->show();
+}
+
+void Program::UnloadOthers() {
+    if (about_) {
+        delete about_.data();
+    }
+}
+
+namespace Module1 {
+
+void Main(Program& program) {
+    InitProgramValues(QCoreApplication::applicationDirPath(),
+                      platform::QtSettingsStore());
+    CenterForm(&program.MainWindow());
+    program.MainWindow().show();
+}
+
+} // namespace Module1

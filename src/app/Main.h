@@ -1,0 +1,40 @@
+#pragma once
+
+#include "platform/QtClock.h"
+#include "platform/QtFileDialogs.h"
+#include "platform/QtMessageBoxes.h"
+#include "platform/QtSettingsStore.h"
+#include "platform/Services.h"
+
+#include <QPointer>
+#include <memory>
+
+class frmMain;
+class frmAbout;
+class QWidget;
+
+// The running program: the Qt platform services and the windows, wired together.
+class Program {
+public:
+    Program();
+    ~Program();
+
+    frmMain& MainWindow() { return *main_; }
+
+private:
+    void ShowAbout();
+    void UnloadOthers();
+
+    platform::QtClock clock_;
+    platform::QtMessageBoxes messages_;
+    platform::QtFileDialogs dialogs_;
+    platform::QtSettingsStore settings_;
+    platform::Services services_;
+    std::unique_ptr<frmMain> main_;
+    QPointer<frmAbout> about_;
+};
+
+namespace Module1 {
+// The program's entry: program-wide values from the settings, then the main window.
+void Main(Program& program);
+} // namespace Module1

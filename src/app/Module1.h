@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+namespace platform {
+class SettingsStore;
+}
+
+// Program-wide values and the small routines the windows share.
+namespace Module1 {
+
+// The program's title: main window caption, status line at start, Working window caption.
+inline const QString ProgramTitle = QStringLiteral("TMS370 EEPROM Programmer");
+
+// The working image of the memory editor, in the temporary folder.
+inline const QString WorkImageName = QStringLiteral("hexfiletemp.tmp");
+
+// The folder of the program's executable, ending in exactly one path separator.
+extern QString AppFolder;
+// The language file name from the settings (General/Language, default "English.lpk").
+extern QString LanguageFile;
+
+// The platform's path separator: "\" on Windows, "/" elsewhere.
+QChar PathSeparator();
+
+// folder with exactly one separator added when it has none at its end.
+QString WithTrailingSeparator(const QString& folder);
+
+// Sets AppFolder and LanguageFile as the program does at start (Main's first steps).
+void InitProgramValues(const QString& executableFolder, const platform::SettingsStore& settings);
+
+// The system temporary folder, ending in a separator.
+QString GetTempFolder();
+
+// The working image's full path: the temporary folder, one separator, "hexfiletemp.tmp".
+QString WorkImagePath();
+QString WorkImagePath(const QString& tempFolder);
+
+// Puts window in the middle of its screen.
+void CenterForm(QWidget* window);
+
+} // namespace Module1

@@ -1,0 +1,29 @@
+#include "QtClock.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+#include <cmath>
+
+namespace platform {
+
+QtClock::QtClock() { timer_.start(); }
+
+double QtClock::NowMs() const { return timer_.nsecsElapsed() / 1.0e6; }
+
+void QtClock::ProcessEvents(double deadlineMs) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    const double remaining = deadlineMs - NowMs();
+    if (remaining <= 0) {
+        return;
+    }
+    // A precise single-shot timer wakes the sleeping event loop at the deadline; any other
+    // event (serial data, input, a repaint) wakes it earlier.
+    QTimer wake;
+    wake.setTimerType(Qt::PreciseTimer);
+    wake.setSingleShot(true);
+    wake.start(static_cast<int>(std::ceil(remaining)));
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+}
+
+} // namespace platform

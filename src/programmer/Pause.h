@@ -1,0 +1,9 @@
+#pragma once
+
+namespace platform {
+class Clock;
+}
+
+// Waits at least ms milliseconds on the clock, handling window events meanwhile, so other
+// handlers of the program may run inside the wait. 0 returns at once without handling any.
+void Pause(platform::Clock& clock, float ms);

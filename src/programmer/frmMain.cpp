@@ -1,0 +1,298 @@
+#include "frmMain.h"
+
+#include "Pause.h"
+#include "SerialMessages.h"
+#include "app/Module1.h"
+#include "platform/MessageBoxes.h"
+#include "platform/RuntimeError.h"
+#include "platform/SerialPort.h"
+#include "platform/Services.h"
+#include "platform/Twips.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+
+using platform::MsgStyle::Critical;
+using platform::TwipsRect;
+
+namespace {
+
+const QString MsgCheckPort =
+    QStringLiteral("Error Comm: Check Port Number/Cable/Turn ON Power Supply");
+
+QFont ButtonFont() {
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(8.25);
+    font.setBold(true);
+    return font;
+}
+
+QFont StatusFont() {
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPointSizeF(9.75);
+    font.setBold(true);
+    return font;
+}
+
+} // namespace
+
+frmMain::frmMain(platform::Services& services, Links links)
+    : services_(services), links_(std::move(links)) {
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(Module1::ProgramTitle);
+    BuildControls();
+    BuildMenus();
+    Form_Load();
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::BuildControls() {
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    client->setFixedSize(TwipsRect(0, 0, 4935, 6030).size());
+    setCentralWidget(client);
+
+    auto makeButton = [](QWidget* parent, const char* name, const QString& caption,
+                         const QRect& place) {
+        auto* button = new QPushButton(caption, parent);
+        button->setObjectName(QLatin1String(name));
+        button->setGeometry(place);
+        button->setFont(ButtonFont());
+        return button;
+    };
+
+    Frame1 = new QGroupBox(QStringLiteral("Main Control"), client);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    Frame1->setGeometry(TwipsRect(315, 855, 4290, 1275));
+    Frame1->setFont(ButtonFont());
+    Command1 = makeButton(Frame1, "Command1", QStringLiteral(" READ    <-------"),
+                          TwipsRect(180, 495, 1185, 465));
+    Command2 = makeButton(Frame1, "Command2", QStringLiteral("PROGRAM ------->"),
+                          TwipsRect(1575, 495, 1185, 465));
+    Command3 = makeButton(Frame1, "Command3", QStringLiteral("VERIFY <----->"),
+                          TwipsRect(2970, 495, 1095, 465));
+
+    Frame2 = new QGroupBox(QStringLiteral("Auxilary Control"), client);
+    Frame2->setObjectName(QStringLiteral("Frame2"));
+    Frame2->setGeometry(TwipsRect(270, 2925, 4290, 1545));
+    Frame2->setFont(ButtonFont());
+    Command4 = makeButton(Frame2, "Command4", QStringLiteral("CLEAR WPO REGISTER #00h"),
+                          TwipsRect(180, 360, 3930, 420));
+    // Drawn over the lower half of Frame2, but a child of the window itself.
+    Command5 = makeButton(client, "Command5", QStringLiteral("EEPROM BULK ERASE #FFh"),
+                          TwipsRect(450, 3870, 3930, 420));
+    Command5->raise();
+
+    Label1 = new QLabel(Module1::ProgramTitle, client);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(TwipsRect(315, 4860, 4335, 585));
+    Label1->setFont(StatusFont());
+    Label1->setWordWrap(true);
+    Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    setTabOrder(Command1, Command2);
+    setTabOrder(Command2, Command3);
+    setTabOrder(Command3, Command4);
+    setTabOrder(Command4, Command5);
+
+    connect(Command1, &QPushButton::clicked, this, &frmMain::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &frmMain::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &frmMain::Command3_Click);
+    connect(Command4, &QPushButton::clicked, this, &frmMain::Command4_Click);
+    connect(Command5, &QPushButton::clicked, this, &frmMain::Command5_Click);
+}
+
+void frmMain::BuildMenus() {
+    QMenuBar* bar = menuBar();
+
+    mnuPort_Number = bar->addMenu(QStringLiteral("&Port Number"));
+    mnuPort_Number->setObjectName(QStringLiteral("mnuPort_Number"));
+    mnuPort_Number->setToolTipsVisible(true);
+    for (int i = 0; i < 8; ++i) {
+        const int n = i + 1;
+        QAction* item = mnuPort_Number->addAction(QStringLiteral("&Comm%1").arg(n));
+        item->setObjectName(QStringLiteral("mnuComm%1").arg(n));
+        item->setCheckable(true);
+        if (services_.port) {
+            item->setToolTip(services_.port->DeviceName(n));
+        }
+        connect(item, &QAction::triggered, this, [this, n] { SelectPort(n); });
+        mnuComm[i] = item;
+    }
+
+    mnuDevice = bar->addMenu(QStringLiteral("&Device"));
+    mnuDevice->setObjectName(QStringLiteral("mnuDevice"));
+    for (std::size_t i = 0; i < DeviceCatalogue.size(); ++i) {
+        const DeviceRow& row = DeviceCatalogue[i];
+        QAction* item = mnuDevice->addAction(QLatin1String(row.caption));
+        item->setObjectName(QLatin1String(row.item));
+        item->setCheckable(true);
+        connect(item, &QAction::triggered, this, [this, &row] { SelectDevice(row); });
+        deviceItems[i] = item;
+    }
+
+    mnuMemory = bar->addAction(QStringLiteral("&Memory"));
+    mnuMemory->setObjectName(QStringLiteral("mnuMemory"));
+    connect(mnuMemory, &QAction::triggered, this, &frmMain::mnuMemory_Click);
+
+    mnuAbout = bar->addAction(QStringLiteral("&About"));
+    mnuAbout->setObjectName(QStringLiteral("mnuAbout"));
+    connect(mnuAbout, &QAction::triggered, this, &frmMain::mnuAbout_Click);
+}
+
+void frmMain::Form_Load() { mnuDevice->menuAction()->setEnabled(false); }
+
+// ---- Device selection ----
+
+void frmMain::SelectDevice(const DeviceRow& row) {
+    for (std::size_t i = 0; i < DeviceCatalogue.size(); ++i) {
+        deviceItems[i]->setChecked(&DeviceCatalogue[i] == &row);
+    }
+    Label1->setText(QLatin1String(row.status));
+    deviceCode_ = QLatin1String(row.code);
+}
+
+// ---- Port selection ----
+
+void frmMain::SelectPort(int n) {
+    for (int i = 0; i < 8; ++i) {
+        mnuComm[i]->setChecked(i + 1 == n);
+    }
+    portNumber_ = n;
+    LockPortMenu();
+    InitSerialPorts();
+}
+
+void frmMain::InitSerialPorts() {
+    platform::SerialPort* port = services_.port;
+    if (!port) {
+        return;
+    }
+    try {
+        port->SetCommPort(portNumber_);
+        if (port->PortOpen()) {
+            port->SetPortOpen(false);
+        }
+        port->SetSettings(QStringLiteral("9600,N,8,1"));
+        port->SetRThreshold(0);
+        port->SetInputLen(1);
+        port->SetOutBufferSize(512);
+        port->SetInBufferSize(512);
+        port->SetPortOpen(true);
+        if (port->DSRHolding()) {
+            LockPortMenu();
+            port->SetRThreshold(1);
+            port->SetPortOpen(false);
+        } else {
+            if (!port->DSRHolding()) {
+                Pause(services_.clock, 5);
+            }
+            services_.messages.MsgBox(MsgCheckPort, Critical);
+            UncheckPortMenu();
+            EnablePortMenu();
+            port->SetPortOpen(false);
+        }
+    } catch (const platform::RuntimeError& error) {
+        SerialErrors(error);
+    }
+}
+
+void frmMain::SerialErrors(const platform::RuntimeError& error) {
+    if (const SerialMessage* message = FindSerialMessage(error.Number())) {
+        services_.messages.MsgBox(QLatin1String(message->text), message->style);
+    } else if (error.Number() == platform::ErrorNumber::SerialSystemError) {
+        services_.messages.MsgBox(error.Description(), platform::MsgStyle::Exclamation);
+    }
+    EnablePortMenu();
+    UncheckPortMenu();
+}
+
+void frmMain::LockPortMenu() {
+    for (QAction* item : mnuComm) {
+        item->setEnabled(false);
+    }
+    mnuDevice->menuAction()->setEnabled(true);
+}
+
+void frmMain::EnablePortMenu() {
+    for (QAction* item : mnuComm) {
+        item->setEnabled(true);
+    }
+}
+
+void frmMain::UncheckPortMenu() {
+    for (QAction* item : mnuComm) {
+        item->setChecked(false);
+    }
+}
+
+// ---- Operations ----
+
+void frmMain::Command1_Click() {}
+void frmMain::Command2_Click() {}
+void frmMain::Command3_Click() {}
+void frmMain::Command4_Click() {}
+void frmMain::Command5_Click() {}
+
+// ---- Other windows ----
+
+void frmMain::mnuMemory_Click() {
+    if (!links_.showMemory) {
+        return;
+    }
+    hide();
+    links_.showMemory();
+}
+
+void frmMain::mnuAbout_Click() {
+    if (!links_.showAbout) {
+        return;
+    }
+    hide();
+    links_.showAbout();
+}
+
+// ---- Closing ----
+
+void frmMain::closeEvent(QCloseEvent* event) {
+    event->accept();
+    Form_Unload();
+}
+
+void frmMain::Form_Unload() {
+    if (unloaded_) {
+        return;
+    }
+    unloaded_ = true;
+    if (links_.closeAllFiles) {
+        links_.closeAllFiles();
+    }
+    if (services_.port && services_.port->PortOpen()) {
+        try {
+            services_.port->SetPortOpen(false);
+        } catch (const platform::RuntimeError&) {
+            // The program is ending; a port that will not close is released by the system.
+        }
+    }
+    const QString workImage = Module1::WorkImagePath();
+    if (QFile::exists(workImage)) {
+        QFile::remove(workImage);
+    }
+    ShutDown();
+}
+
+void frmMain::ShutDown() {
+    if (links_.unloadOthers) {
+        links_.unloadOthers();
+    }
+    hide();
+    if (links_.endProgram) {
+        links_.endProgram();
+    }
+}

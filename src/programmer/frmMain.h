@@ -1,0 +1,94 @@
+#pragma once
+
+#include "DeviceCatalogue.h"
+
+#include <QMainWindow>
+#include <array>
+#include <functional>
+
+class QAction;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QPushButton;
+
+namespace platform {
+struct Services;
+class RuntimeError;
+} // namespace platform
+
+// The programmer's main window: the five operation buttons, the status line, and the Port
+// Number, Device, Memory and About menus.
+class frmMain : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // What the main window asks of the rest of the program; app/ fills these in.
+    struct Links {
+        std::function<void()> showMemory;     // load and show the Memory window
+        std::function<void()> showAbout;      // load and show the About window
+        std::function<void()> closeAllFiles;  // close every file other windows hold open
+        std::function<void()> unloadOthers;   // unload every other window
+        std::function<void()> endProgram;     // leave the event loop
+    };
+
+    frmMain(platform::Services& services, Links links);
+    ~frmMain() override;
+
+    // Selection state.
+    const QString& DeviceCode() const { return deviceCode_; }
+    bool IsDeviceSelected() const { return !deviceCode_.isEmpty(); }
+    int PortNumber() const { return portNumber_; }
+
+    // Port selection and its errors.
+    void SelectPort(int n);
+    void InitSerialPorts();
+    void SerialErrors(const platform::RuntimeError& error);
+
+    // Device selection.
+    void SelectDevice(const DeviceRow& row);
+
+    // Controls, named as the window's design names them.
+    QGroupBox* Frame1 = nullptr;
+    QPushButton* Command1 = nullptr;
+    QPushButton* Command2 = nullptr;
+    QPushButton* Command3 = nullptr;
+    QGroupBox* Frame2 = nullptr;
+    QPushButton* Command4 = nullptr;
+    QPushButton* Command5 = nullptr;
+    QLabel* Label1 = nullptr;
+    QMenu* mnuPort_Number = nullptr;
+    std::array<QAction*, 8> mnuComm{};  // mnuComm1 .. mnuComm8
+    QMenu* mnuDevice = nullptr;
+    std::array<QAction*, 8> deviceItems{};  // in catalogue order
+    QAction* mnuMemory = nullptr;
+    QAction* mnuAbout = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildControls();
+    void BuildMenus();
+    void Form_Load();
+    void Form_Unload();
+    void ShutDown();
+
+    void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+    void Command4_Click();
+    void Command5_Click();
+    void mnuMemory_Click();
+    void mnuAbout_Click();
+
+    void LockPortMenu();
+    void EnablePortMenu();
+    void UncheckPortMenu();
+
+    platform::Services& services_;
+    Links links_;
+    QString deviceCode_;
+    int portNumber_ = 0;
+    bool unloaded_ = false;
+};

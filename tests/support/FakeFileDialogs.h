@@ -1,0 +1,32 @@
+#pragma once
+
+#include "platform/FileDialogs.h"
+
+#include <QList>
+#include <optional>
+
+// Answers the dialogs from a script: each queued answer is a path, or nullopt for cancel.
+// With nothing queued the dialog is cancelled.
+class FakeFileDialogs : public platform::FileDialogs {
+public:
+    std::optional<QString> ShowOpen(const platform::FileDialogOptions& options) override {
+        opens.append(options);
+        return Next();
+    }
+    std::optional<QString> ShowSave(const platform::FileDialogOptions& options) override {
+        saves.append(options);
+        return Next();
+    }
+
+    QList<std::optional<QString>> answers;
+    QList<platform::FileDialogOptions> opens;
+    QList<platform::FileDialogOptions> saves;
+
+private:
+    std::optional<QString> Next() {
+        if (answers.isEmpty()) {
+            return std::nullopt;
+        }
+        return answers.takeFirst();
+    }
+};
