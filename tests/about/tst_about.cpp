@@ -1,0 +1,64 @@
+#include "about/frmAbout.h"
+
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QtTest>
+
+namespace {
+const QString Title = QStringLiteral("TMS370 EEPROM Programmer");
+const QString Prompt = QStringLiteral("Please, select information item above!!!");
+} // namespace
+
+class AboutTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void everyOpeningStartsWithThePrompt() {
+        int closed = 0;
+        for (int opening = 0; opening < 2; ++opening) {
+            auto* about = new frmAbout(Title, QStringLiteral("features"), [&] { ++closed; });
+            about->show();
+            QCOMPARE(about->windowTitle(), QStringLiteral("About ") + Title);
+            QCOMPARE(about->lblInfo->text(), Prompt);
+            QCOMPARE(about->lblInfo->palette().color(QPalette::WindowText), QColor(Qt::white));
+            about->lstMain_ItemClick(2);
+            QTest::mouseClick(about->cmdOK, Qt::LeftButton);
+            QCOMPARE(closed, opening + 1);
+        }
+    }
+
+    void itemsShowTheirTexts() {
+        frmAbout about(Title, QStringLiteral("the device list"), nullptr);
+        QCOMPARE(about.lstMain->count(), 4);
+        const QStringList shown{"Product", "Vesion", "Features", "Company"};
+        for (int i = 0; i < 4; ++i) {
+            QCOMPARE(about.lstMain->item(i)->text(), shown[i]);
+            QVERIFY(!about.lstMain->item(i)->icon().isNull());
+        }
+        about.show();
+        const QRect vesion = about.lstMain->visualItemRect(about.lstMain->item(1));
+        QTest::mouseClick(about.lstMain->viewport(), Qt::LeftButton, {}, vesion.center());
+        QCOMPARE(about.lblInfo->text(), Title + QStringLiteral(" software v 1.9"));
+
+        about.lstMain_ItemClick(1);
+        QCOMPARE(about.lblInfo->text(), Title + QStringLiteral(" EEPROM programmer"));
+        about.lstMain_ItemClick(3);
+        QCOMPARE(about.lblInfo->text(), QStringLiteral("the device list"));
+        about.lstMain_ItemClick(4);
+        QVERIFY(about.lblInfo->text().contains(QStringLiteral("2026")));
+        about.lstMain_ItemClick(7);  // no such item: the text stays
+        QVERIFY(about.lblInfo->text().contains(QStringLiteral("2026")));
+    }
+
+    void closingFromTheTitleBarActsAsOK() {
+        int closed = 0;
+        auto* about = new frmAbout(Title, QString(), [&] { ++closed; });
+        about->show();
+        QVERIFY(about->close());
+        QCOMPARE(closed, 1);
+    }
+};
+
+QTEST_MAIN(AboutTest)
+#include "tst_about.moc"
