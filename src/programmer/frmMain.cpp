@@ -4,6 +4,7 @@
 #include "SerialMessages.h"
 #include "app/Module1.h"
 #include "platform/MessageBoxes.h"
+#include "platform/CommandButton.h"
 #include "platform/RuntimeError.h"
 #include "platform/SerialPort.h"
 #include "platform/Services.h"
@@ -60,7 +61,7 @@ void frmMain::BuildControls() {
 
     auto makeButton = [](QWidget* parent, const char* name, const QString& caption,
                          const QRect& place) {
-        auto* button = new QPushButton(caption, parent);
+        auto* button = new CommandButton(caption, parent);
         button->setObjectName(QLatin1String(name));
         button->setGeometry(place);
         button->setFont(ButtonFont());
