@@ -1,5 +1,7 @@
 #include "frmMain.h"
 
+#include "DeviceOperations.h"
+#include "Form3.h"
 #include "Pause.h"
 #include "SerialMessages.h"
 #include "app/Module1.h"
@@ -43,7 +45,8 @@ QFont StatusFont() {
 } // namespace
 
 frmMain::frmMain(platform::Services& services, Links links)
-    : services_(services), links_(std::move(links)) {
+    : services_(services), links_(std::move(links)),
+      operations_(std::make_unique<DeviceOperations>(services, *this)) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(Module1::ProgramTitle);
     BuildControls();
@@ -51,7 +54,9 @@ frmMain::frmMain(platform::Services& services, Links links)
     Form_Load();
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain() { delete form3_; }
+
+bool frmMain::OperationRunning() const { return operations_->Running(); }
 
 void frmMain::BuildControls() {
     auto* client = new QWidget(this);
@@ -152,6 +157,9 @@ void frmMain::Form_Load() { mnuDevice->menuAction()->setEnabled(false); }
 // ---- Device selection ----
 
 void frmMain::SelectDevice(const DeviceRow& row) {
+    if (OperationRunning()) {
+        return;
+    }
     for (std::size_t i = 0; i < DeviceCatalogue.size(); ++i) {
         deviceItems[i]->setChecked(&DeviceCatalogue[i] == &row);
     }
@@ -162,6 +170,9 @@ void frmMain::SelectDevice(const DeviceRow& row) {
 // ---- Port selection ----
 
 void frmMain::SelectPort(int n) {
+    if (OperationRunning()) {
+        return;
+    }
     for (int i = 0; i < 8; ++i) {
         mnuComm[i]->setChecked(i + 1 == n);
     }
@@ -235,16 +246,39 @@ void frmMain::UncheckPortMenu() {
 
 // ---- Operations ----
 
-void frmMain::Command1_Click() {}
-void frmMain::Command2_Click() {}
-void frmMain::Command3_Click() {}
-void frmMain::Command4_Click() {}
-void frmMain::Command5_Click() {}
+// A click while an operation runs (inside one of its waits) is ignored by the operation.
+void frmMain::Command1_Click() { operations_->Read(deviceCode_); }
+void frmMain::Command2_Click() { operations_->Program(deviceCode_); }
+void frmMain::Command3_Click() { operations_->Verify(deviceCode_); }
+void frmMain::Command4_Click() { operations_->ClearWpo(deviceCode_); }
+void frmMain::Command5_Click() { operations_->BulkErase(deviceCode_); }
+
+void frmMain::ShowWorking() {
+    hide();
+    delete form3_;
+    form3_ = new Form3();
+    Module1::CenterForm(form3_);
+    form3_->show();
+}
+
+void frmMain::EndWorking() {
+    CloseWorking();
+    show();
+    activateWindow();
+}
+
+void frmMain::CloseWorking() {
+    if (form3_) {
+        form3_->hide();
+        delete form3_;
+        form3_ = nullptr;
+    }
+}
 
 // ---- Other windows ----
 
 void frmMain::mnuMemory_Click() {
-    if (!links_.showMemory) {
+    if (!links_.showMemory || OperationRunning()) {
         return;
     }
     hide();
@@ -252,7 +286,7 @@ void frmMain::mnuMemory_Click() {
 }
 
 void frmMain::mnuAbout_Click() {
-    if (!links_.showAbout) {
+    if (!links_.showAbout || OperationRunning()) {
         return;
     }
     hide();
@@ -271,6 +305,8 @@ void frmMain::Form_Unload() {
         return;
     }
     unloaded_ = true;
+    // An operation still running ends at its next wait, closing its file and the port.
+    operations_->Abort();
     if (links_.closeAllFiles) {
         links_.closeAllFiles();
     }

@@ -1,16 +1,20 @@
 #pragma once
 
 #include "DeviceCatalogue.h"
+#include "OperationHost.h"
 
 #include <QMainWindow>
 #include <array>
 #include <functional>
+#include <memory>
 
 class QAction;
 class QGroupBox;
 class QLabel;
 class QMenu;
 class QPushButton;
+class DeviceOperations;
+class Form3;
 
 namespace platform {
 struct Services;
@@ -19,7 +23,7 @@ class RuntimeError;
 
 // The programmer's main window: the five operation buttons, the status line, and the Port
 // Number, Device, Memory and About menus.
-class frmMain : public QMainWindow {
+class frmMain : public QMainWindow, public OperationHost {
     Q_OBJECT
 
 public:
@@ -43,7 +47,14 @@ public:
     // Port selection and its errors.
     void SelectPort(int n);
     void InitSerialPorts();
-    void SerialErrors(const platform::RuntimeError& error);
+    void SerialErrors(const platform::RuntimeError& error) override;
+
+    // The swap with the Working window around an operation's data phase.
+    void ShowWorking() override;
+    void EndWorking() override;
+    void CloseWorking() override;
+    Form3* WorkingWindow() const { return form3_; }
+    bool OperationRunning() const;
 
     // Device selection.
     void SelectDevice(const DeviceRow& row);
@@ -91,4 +102,6 @@ private:
     QString deviceCode_;
     int portNumber_ = 0;
     bool unloaded_ = false;
+    std::unique_ptr<DeviceOperations> operations_;
+    Form3* form3_ = nullptr;
 };
