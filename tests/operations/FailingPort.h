@@ -1,0 +1,47 @@
+#pragma once
+
+#include "platform/RuntimeError.h"
+#include "platform/SerialPort.h"
+
+// A port that passes everything to another until a chosen write or read, which fails with
+// the given error number, as a port unplugged in the middle of an operation would.
+class FailingPort : public platform::SerialPort {
+public:
+    explicit FailingPort(platform::SerialPort& inner) : inner_(inner) {}
+
+    int failOnWrite = -1;  // the write (counted from 1) that fails
+    int failOnRead = -1;   // the read (counted from 1) that fails
+    int errorNumber = 8019;
+    int writes = 0;
+    int reads = 0;
+
+    void SetCommPort(int port) override { inner_.SetCommPort(port); }
+    int CommPort() const override { return inner_.CommPort(); }
+    bool PortOpen() const override { return inner_.PortOpen(); }
+    void SetPortOpen(bool open) override { inner_.SetPortOpen(open); }
+    void SetSettings(const QString& settings) override { inner_.SetSettings(settings); }
+    QString Settings() const override { return inner_.Settings(); }
+    void SetRThreshold(int threshold) override { inner_.SetRThreshold(threshold); }
+    int RThreshold() const override { return inner_.RThreshold(); }
+    void SetInputLen(int length) override { inner_.SetInputLen(length); }
+    void SetInBufferSize(int size) override { inner_.SetInBufferSize(size); }
+    void SetOutBufferSize(int size) override { inner_.SetOutBufferSize(size); }
+    void Output(const QByteArray& bytes) override {
+        if (++writes == failOnWrite) {
+            throw platform::RuntimeError(errorNumber, QStringLiteral("write failed"));
+        }
+        inner_.Output(bytes);
+    }
+    QByteArray Input() override {
+        if (++reads == failOnRead) {
+            throw platform::RuntimeError(errorNumber, QStringLiteral("read failed"));
+        }
+        return inner_.Input();
+    }
+    int CommEvent() const override { return inner_.CommEvent(); }
+    bool DSRHolding() const override { return inner_.DSRHolding(); }
+    QString DeviceName(int port) const override { return inner_.DeviceName(port); }
+
+private:
+    platform::SerialPort& inner_;
+};

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "FailingPort.h"
+#include "TestServices.h"
+#include "adaptersim/AdapterModel.h"
+#include "adaptersim/SimSerialPort.h"
+#include "programmer/Form3.h"
+#include "programmer/frmMain.h"
+
+#include <QAction>
+#include <QFile>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+using adaptersim::AdapterModel;
+using adaptersim::Direction;
+using adaptersim::WireByte;
+
+// The main window on the simulated adapter in virtual time, with a port chosen.
+struct OperationBench {
+    TestServices t;
+    AdapterModel model;
+    adaptersim::SimSerialPort port{t.clock, model};
+    QTemporaryDir files;
+    QStringList calls;
+    std::unique_ptr<FailingPort> failing;
+    std::unique_ptr<frmMain> w;
+
+    // With failingPort, the window talks to the adapter through a FailingPort.
+    explicit OperationBench(bool failingPort = false) {
+        if (failingPort) {
+            failing = std::make_unique<FailingPort>(port);
+        }
+        t.services.port = failing ? static_cast<platform::SerialPort*>(failing.get()) : &port;
+        frmMain::Links links;
+        links.endProgram = [this] { calls << "endProgram"; };
+        w = std::make_unique<frmMain>(t.services, links);
+        w->show();
+        w->mnuComm[1]->trigger();  // Comm2, tested for DSR
+        model.ClearWireLog();
+    }
+
+    void Choose(const char* itemName) {
+        w->findChild<QAction*>(QLatin1String(itemName))->trigger();
+    }
+
+    QString Path(const QString& name) const { return files.filePath(name); }
+
+    QByteArray Sent() const { return model.WireBytes(Direction::ToAdapter); }
+    std::vector<WireByte> SentLog() const { return model.WireLog(Direction::ToAdapter); }
+
+    // The main window is back and usable, the Working window gone, the port closed.
+    bool Settled() const {
+        return w->isVisible() && !w->WorkingWindow() && !port.PortOpen() &&
+               !w->OperationRunning();
+    }
+};
+
+inline QByteArray WriteFile(const QString& path, const QByteArray& data) {
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    f.write(data);
+    return data;
+}
+
+inline QByteArray ReadFile(const QString& path) {
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+}
+
+inline QByteArray Pattern(int n, int seed = 0) {
+    QByteArray data(n, 0);
+    for (int i = 0; i < n; ++i) {
+        data[i] = static_cast<char>((i * 7 + seed) & 0xFF);
+    }
+    return data;
+}
