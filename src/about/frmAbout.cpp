@@ -10,8 +10,8 @@
 namespace {
 
 const QString Prompt = QStringLiteral("Please, select information item above!!!");
-const QString Company = QStringLiteral(
-    "TMS370 EEPROM Programmer project, 2026. Contact: tms370prog@example.org");
+const QString Company =
+    QStringLiteral("TMS370 EEPROM Programmer project, 2026. Contact: tms370prog@example.org");
 
 // The items' icon (icon 1 of the image list): a small chip with its pins.
 QIcon ChipIcon() {
@@ -37,8 +37,8 @@ QIcon ChipIcon() {
 
 frmAbout::frmAbout(QString title, QString featuresText, std::function<void()> onClose,
                    QWidget* parent)
-    : QWidget(parent, Qt::Window), title_(std::move(title)),
-      featuresText_(std::move(featuresText)), onClose_(std::move(onClose)) {
+    : QWidget(parent, Qt::Window), title_(std::move(title)), featuresText_(std::move(featuresText)),
+      onClose_(std::move(onClose)) {
     setObjectName(QStringLiteral("frmAbout"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("About ") + title_);
@@ -116,7 +116,9 @@ void frmAbout::lstMain_ItemClick(int index) {
     }
 }
 
-void frmAbout::cmdOK_Click() { close(); }
+void frmAbout::cmdOK_Click() {
+    close();
+}
 
 // OK and the title bar's close box both end here: the window goes, the main window returns.
 void frmAbout::closeEvent(QCloseEvent* event) {

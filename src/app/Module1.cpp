@@ -12,7 +12,9 @@ namespace Module1 {
 QString AppFolder;
 QString LanguageFile = QStringLiteral("English.lpk");
 
-QChar PathSeparator() { return QDir::separator(); }
+QChar PathSeparator() {
+    return QDir::separator();
+}
 
 QString WithTrailingSeparator(const QString& folder) {
     if (folder.endsWith(PathSeparator())) {
@@ -36,7 +38,9 @@ QString WorkImagePath(const QString& tempFolder) {
     return WithTrailingSeparator(tempFolder) + WorkImageName;
 }
 
-QString WorkImagePath() { return WorkImagePath(GetTempFolder()); }
+QString WorkImagePath() {
+    return WorkImagePath(GetTempFolder());
+}
 
 void CenterForm(QWidget* window) {
     QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();

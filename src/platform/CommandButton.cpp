@@ -35,8 +35,8 @@ void CommandButton::paintEvent(QPaintEvent*) {
     option.text.clear();
     painter.drawControl(QStyle::CE_PushButton, option);
 
-    painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled,
-                                   QPalette::ButtonText));
+    painter.setPen(
+        palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
     const QRect face = rect().adjusted(3, 1, -3, -1);
     const int flags = Qt::AlignCenter | Qt::TextShowMnemonic;
     if (fontMetrics().horizontalAdvance(caption) <= face.width()) {

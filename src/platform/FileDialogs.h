@@ -10,10 +10,10 @@ namespace platform {
 struct FileDialogOptions {
     QString title;
     QString filter;
-    QString defaultExt;       // added to a typed name without an extension ("bin")
+    QString defaultExt; // added to a typed name without an extension ("bin")
     QString initialDir;
     bool fileMustExist = false;
-    bool confirmOverwrite = false;  // save dialog: ask before replacing an existing file
+    bool confirmOverwrite = false; // save dialog: ask before replacing an existing file
 };
 
 // Open and save dialogs; an empty optional means the user cancelled.

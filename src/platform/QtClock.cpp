@@ -7,9 +7,13 @@
 
 namespace platform {
 
-QtClock::QtClock() { timer_.start(); }
+QtClock::QtClock() {
+    timer_.start();
+}
 
-double QtClock::NowMs() const { return timer_.nsecsElapsed() / 1.0e6; }
+double QtClock::NowMs() const {
+    return timer_.nsecsElapsed() / 1.0e6;
+}
 
 void QtClock::ProcessEvents(double deadlineMs) {
     QCoreApplication::processEvents(QEventLoop::AllEvents);

@@ -4,8 +4,8 @@ namespace platform {
 
 QtSettingsStore::QtSettingsStore()
     : settings_(std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
-                                            QStringLiteral("VidAvev"),
-                                            QStringLiteral("VidAvev"))) {}
+                                            QStringLiteral("VidAvev"), QStringLiteral("VidAvev"))) {
+}
 
 QtSettingsStore::QtSettingsStore(const QString& iniFile)
     : settings_(std::make_unique<QSettings>(iniFile, QSettings::IniFormat)) {}
@@ -21,6 +21,8 @@ void QtSettingsStore::SaveSetting(const QString& section, const QString& key,
     settings_->sync();
 }
 
-QString QtSettingsStore::Location() const { return settings_->fileName(); }
+QString QtSettingsStore::Location() const {
+    return settings_->fileName();
+}
 
 } // namespace platform

@@ -23,11 +23,11 @@ private:
 
 // Error numbers that more than one subsystem raises or sorts on.
 namespace ErrorNumber {
-constexpr int IllegalCall = 5;      // "Invalid procedure call or argument"
-constexpr int FileNotFound = 53;    // a file that must exist is missing
+constexpr int IllegalCall = 5;   // "Invalid procedure call or argument"
+constexpr int FileNotFound = 53; // a file that must exist is missing
 constexpr int PermissionDenied = 70;
-constexpr int PathFileAccess = 75;  // the file could not be opened, read or written
-constexpr int CancelError = 32755;  // the user cancelled a file dialog
+constexpr int PathFileAccess = 75; // the file could not be opened, read or written
+constexpr int CancelError = 32755; // the user cancelled a file dialog
 // A serial port failure that none of 8000..8021 describes (a Unix device the user may not
 // open, say); its description carries the system's reason.
 constexpr int SerialSystemError = 8099;

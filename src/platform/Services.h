@@ -15,7 +15,7 @@ struct Services {
     MessageBoxes& messages;
     FileDialogs& dialogs;
     SettingsStore& settings;
-    SerialPort* port = nullptr;  // the main window's serial port control
+    SerialPort* port = nullptr; // the main window's serial port control
 };
 
 } // namespace platform

@@ -10,8 +10,7 @@ public:
     virtual ~SettingsStore() = default;
     virtual QString GetSetting(const QString& section, const QString& key,
                                const QString& defaultValue = QString()) const = 0;
-    virtual void SaveSetting(const QString& section, const QString& key,
-                             const QString& value) = 0;
+    virtual void SaveSetting(const QString& section, const QString& key, const QString& value) = 0;
 };
 
 } // namespace platform

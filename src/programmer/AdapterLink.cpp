@@ -69,7 +69,9 @@ void AdapterLink::AbandonLink() {
     port_.SetPortOpen(false);
 }
 
-void AdapterLink::CloseLink() { port_.SetPortOpen(false); }
+void AdapterLink::CloseLink() {
+    port_.SetPortOpen(false);
+}
 
 void AdapterLink::ProgramSettle(int blockSize) {
     const int waits = blockSize == 256 ? 13 : 26;

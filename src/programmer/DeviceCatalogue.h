@@ -6,10 +6,10 @@
 // The chips the programmer serves, in Device menu order, with the adapter board each needs
 // and the one-letter family code the adapter is told first.
 struct DeviceRow {
-    const char* item;     // menu item name, e.g. "mnuTMS370CX56A"
-    const char* caption;  // menu text with its access key
-    const char* status;   // what the status line shows once chosen
-    const char* code;     // family code "x", "y" or "t"
+    const char* item;    // menu item name, e.g. "mnuTMS370CX56A"
+    const char* caption; // menu text with its access key
+    const char* status;  // what the status line shows once chosen
+    const char* code;    // family code "x", "y" or "t"
 };
 
 inline constexpr std::array<DeviceRow, 8> DeviceCatalogue{{

@@ -75,7 +75,7 @@ bool DeviceOperations::Begin(const QString& deviceCode, bool refuseFamilyT) {
 void DeviceOperations::CleanUp() {
     if (file_) {
         if (auto* save = dynamic_cast<QSaveFile*>(file_.get())) {
-            save->cancelWriting();  // an existing file keeps its old contents
+            save->cancelWriting(); // an existing file keeps its old contents
         }
         file_.reset();
     }
@@ -156,7 +156,7 @@ void DeviceOperations::Read(const QString& deviceCode) {
 
         auto* image = static_cast<QSaveFile*>(file_.get());
         if (received == 0) {
-            image->cancelWriting();  // nothing read: the file stays as it was
+            image->cancelWriting(); // nothing read: the file stays as it was
         } else if (!image->commit()) {
             throw FileError{*path, image->errorString(), true};
         }
@@ -293,9 +293,13 @@ void DeviceOperations::Verify(const QString& deviceCode) {
 
 // ---- CLEAR WPO and BULK ERASE ----
 
-void DeviceOperations::ClearWpo(const QString& deviceCode) { OneCommand(deviceCode, 'w'); }
+void DeviceOperations::ClearWpo(const QString& deviceCode) {
+    OneCommand(deviceCode, 'w');
+}
 
-void DeviceOperations::BulkErase(const QString& deviceCode) { OneCommand(deviceCode, 'b'); }
+void DeviceOperations::BulkErase(const QString& deviceCode) {
+    OneCommand(deviceCode, 'b');
+}
 
 void DeviceOperations::OneCommand(const QString& deviceCode, char command) {
     if (!Begin(deviceCode, true)) {

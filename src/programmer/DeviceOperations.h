@@ -46,7 +46,7 @@ private:
     OperationHost& host_;
     bool running_ = false;
     bool abort_ = false;
-    bool working_ = false;  // the Working window is up
+    bool working_ = false; // the Working window is up
     std::unique_ptr<AdapterLink> link_;
     std::unique_ptr<QFileDevice> file_;
 };

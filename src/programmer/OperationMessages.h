@@ -11,6 +11,8 @@ inline const QString CheckPort =
     QStringLiteral("Error Comm: Check Port Number/Cable/Turn ON Power Supply");
 inline const QString VerifyOK = QStringLiteral("Verify OK");
 inline const QString VerifyError = QStringLiteral("Verify ERROR");
-inline const QString SizeWarning512 = QStringLiteral("Warning: uploading buffer size <> 512 bytes!");
-inline const QString SizeWarning256 = QStringLiteral("Warning: uploading buffer size <> 256 bytes!");
+inline const QString SizeWarning512 =
+    QStringLiteral("Warning: uploading buffer size <> 512 bytes!");
+inline const QString SizeWarning256 =
+    QStringLiteral("Warning: uploading buffer size <> 256 bytes!");
 } // namespace OperationMessages

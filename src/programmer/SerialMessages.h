@@ -4,7 +4,7 @@
 struct SerialMessage {
     int number;
     const char* text;
-    int style;  // 16 critical stop, 48 exclamation
+    int style; // 16 critical stop, 48 exclamation
 };
 
 // The message of number, or nullptr when the number has none (8017 and every number

@@ -5,8 +5,8 @@
 #include "Pause.h"
 #include "SerialMessages.h"
 #include "app/Module1.h"
-#include "platform/MessageBoxes.h"
 #include "platform/CommandButton.h"
+#include "platform/MessageBoxes.h"
 #include "platform/RuntimeError.h"
 #include "platform/SerialPort.h"
 #include "platform/Services.h"
@@ -20,8 +20,8 @@
 #include <QMenuBar>
 #include <QPushButton>
 
-using platform::MsgStyle::Critical;
 using platform::TwipsRect;
+using platform::MsgStyle::Critical;
 
 namespace {
 
@@ -54,9 +54,13 @@ frmMain::frmMain(platform::Services& services, Links links)
     Form_Load();
 }
 
-frmMain::~frmMain() { delete form3_; }
+frmMain::~frmMain() {
+    delete form3_;
+}
 
-bool frmMain::OperationRunning() const { return operations_->Running(); }
+bool frmMain::OperationRunning() const {
+    return operations_->Running();
+}
 
 void frmMain::BuildControls() {
     auto* client = new QWidget(this);
@@ -152,7 +156,9 @@ void frmMain::BuildMenus() {
     connect(mnuAbout, &QAction::triggered, this, &frmMain::mnuAbout_Click);
 }
 
-void frmMain::Form_Load() { mnuDevice->menuAction()->setEnabled(false); }
+void frmMain::Form_Load() {
+    mnuDevice->menuAction()->setEnabled(false);
+}
 
 // ---- Device selection ----
 
@@ -247,11 +253,21 @@ void frmMain::UncheckPortMenu() {
 // ---- Operations ----
 
 // A click while an operation runs (inside one of its waits) is ignored by the operation.
-void frmMain::Command1_Click() { operations_->Read(deviceCode_); }
-void frmMain::Command2_Click() { operations_->Program(deviceCode_); }
-void frmMain::Command3_Click() { operations_->Verify(deviceCode_); }
-void frmMain::Command4_Click() { operations_->ClearWpo(deviceCode_); }
-void frmMain::Command5_Click() { operations_->BulkErase(deviceCode_); }
+void frmMain::Command1_Click() {
+    operations_->Read(deviceCode_);
+}
+void frmMain::Command2_Click() {
+    operations_->Program(deviceCode_);
+}
+void frmMain::Command3_Click() {
+    operations_->Verify(deviceCode_);
+}
+void frmMain::Command4_Click() {
+    operations_->ClearWpo(deviceCode_);
+}
+void frmMain::Command5_Click() {
+    operations_->BulkErase(deviceCode_);
+}
 
 void frmMain::ShowWorking() {
     hide();

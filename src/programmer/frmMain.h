@@ -29,11 +29,11 @@ class frmMain : public QMainWindow, public OperationHost {
 public:
     // What the main window asks of the rest of the program; app/ fills these in.
     struct Links {
-        std::function<void()> showMemory;     // load and show the Memory window
-        std::function<void()> showAbout;      // load and show the About window
-        std::function<void()> closeAllFiles;  // close every file other windows hold open
-        std::function<void()> unloadOthers;   // unload every other window
-        std::function<void()> endProgram;     // leave the event loop
+        std::function<void()> showMemory;    // load and show the Memory window
+        std::function<void()> showAbout;     // load and show the About window
+        std::function<void()> closeAllFiles; // close every file other windows hold open
+        std::function<void()> unloadOthers;  // unload every other window
+        std::function<void()> endProgram;    // leave the event loop
     };
 
     frmMain(platform::Services& services, Links links);
@@ -69,9 +69,9 @@ public:
     QPushButton* Command5 = nullptr;
     QLabel* Label1 = nullptr;
     QMenu* mnuPort_Number = nullptr;
-    std::array<QAction*, 8> mnuComm{};  // mnuComm1 .. mnuComm8
+    std::array<QAction*, 8> mnuComm{}; // mnuComm1 .. mnuComm8
     QMenu* mnuDevice = nullptr;
-    std::array<QAction*, 8> deviceItems{};  // in catalogue order
+    std::array<QAction*, 8> deviceItems{}; // in catalogue order
     QAction* mnuMemory = nullptr;
     QAction* mnuAbout = nullptr;
 

@@ -47,7 +47,7 @@ private slots:
         QCOMPARE(about.lblInfo->text(), QStringLiteral("the device list"));
         about.lstMain_ItemClick(4);
         QVERIFY(about.lblInfo->text().contains(QStringLiteral("2026")));
-        about.lstMain_ItemClick(7);  // no such item: the text stays
+        about.lstMain_ItemClick(7); // no such item: the text stays
         QVERIFY(about.lblInfo->text().contains(QStringLiteral("2026")));
     }
 

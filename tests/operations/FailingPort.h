@@ -9,8 +9,8 @@ class FailingPort : public platform::SerialPort {
 public:
     explicit FailingPort(platform::SerialPort& inner) : inner_(inner) {}
 
-    int failOnWrite = -1;  // the write (counted from 1) that fails
-    int failOnRead = -1;   // the read (counted from 1) that fails
+    int failOnWrite = -1; // the write (counted from 1) that fails
+    int failOnRead = -1;  // the read (counted from 1) that fails
     int errorNumber = 8019;
     int writes = 0;
     int reads = 0;

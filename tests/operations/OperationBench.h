@@ -36,7 +36,7 @@ struct OperationBench {
         links.endProgram = [this] { calls << "endProgram"; };
         w = std::make_unique<frmMain>(t.services, links);
         w->show();
-        w->mnuComm[1]->trigger();  // Comm2, tested for DSR
+        w->mnuComm[1]->trigger(); // Comm2, tested for DSR
         model.ClearWireLog();
     }
 
@@ -51,8 +51,7 @@ struct OperationBench {
 
     // The main window is back and usable, the Working window gone, the port closed.
     bool Settled() const {
-        return w->isVisible() && !w->WorkingWindow() && !port.PortOpen() &&
-               !w->OperationRunning();
+        return w->isVisible() && !w->WorkingWindow() && !port.PortOpen() && !w->OperationRunning();
     }
 };
 

@@ -8,7 +8,8 @@ using namespace platform::MsgStyle;
 
 namespace {
 
-const QString CheckPort = QStringLiteral("Error Comm: Check Port Number/Cable/Turn ON Power Supply");
+const QString CheckPort =
+    QStringLiteral("Error Comm: Check Port Number/Cable/Turn ON Power Supply");
 
 // Times of the bytes sent, relative to the first.
 QList<double> Gaps(const std::vector<WireByte>& log) {
@@ -39,7 +40,7 @@ private slots:
         b.model.SetEeprom(Pattern(512, 3));
         b.Choose(item.toLatin1());
         const QString path = b.Path("chip.bin");
-        WriteFile(path, QByteArray(1000, 'z'));  // replaced, not patched
+        WriteFile(path, QByteArray(1000, 'z')); // replaced, not patched
         b.t.dialogs.answers << path;
         const double start = b.t.clock.NowMs();
 
@@ -149,7 +150,7 @@ private slots:
         QFETCH(double, settle);
         OperationBench b;
         b.Choose(item.toLatin1());
-        const QString path = b.Path("image.hex");  // raw bytes whatever the extension
+        const QString path = b.Path("image.hex"); // raw bytes whatever the extension
         const QByteArray data = WriteFile(path, Pattern(n, 5));
         b.t.dialogs.answers << path;
 
@@ -161,7 +162,7 @@ private slots:
         const auto log = b.SentLog();
         const QList<double> gaps = Gaps(log);
         QVERIFY(gaps[0] >= 10 && gaps[1] >= 10);
-        QVERIFY(gaps[2] >= 40);  // after "c"
+        QVERIFY(gaps[2] >= 40); // after "c"
         for (int i = 3; i < gaps.size(); ++i) {
             QVERIFY2(gaps[i] >= 2, qPrintable(QString::number(i)));
         }
@@ -195,7 +196,7 @@ private slots:
             QCOMPARE(b.t.messages.shown[0].prompt, QLatin1String(c.warning));
             QCOMPARE(b.t.messages.shown[0].style, Exclamation);
             QByteArray expected = data.left(c.n);
-            expected.append(c.n - expected.size(), '\xFF');  // a short file ends in erased bytes
+            expected.append(c.n - expected.size(), '\xFF'); // a short file ends in erased bytes
             QCOMPARE(b.Sent().mid(3), expected);
         }
     }
@@ -272,8 +273,8 @@ private slots:
 
     void guardsStopBeforeTheWire() {
         OperationBench b;
-        for (QPushButton* button : {b.w->Command1, b.w->Command2, b.w->Command3, b.w->Command4,
-                                    b.w->Command5}) {
+        for (QPushButton* button :
+             {b.w->Command1, b.w->Command2, b.w->Command3, b.w->Command4, b.w->Command5}) {
             button->click();
         }
         QCOMPARE(b.t.messages.shown.size(), 5);
@@ -324,7 +325,7 @@ private slots:
         QVERIFY(!b.port.PortOpen());
         QVERIFY(!b.w->WorkingWindow());
         QVERIFY(!b.w->OperationRunning());
-        QVERIFY(!b.w->isVisible());  // the main window does not come back
+        QVERIFY(!b.w->isVisible()); // the main window does not come back
         QCOMPARE(ReadFile(path), QByteArray("old"));
         QVERIFY(b.t.clock.NowMs() < 6000);
     }

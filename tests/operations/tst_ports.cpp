@@ -28,7 +28,7 @@ class PortsTest : public QObject {
 
 private slots:
     void aPoweredAdapterLocksThePortMenu() {
-        OperationBench b;  // Comm2 chosen
+        OperationBench b; // Comm2 chosen
         QVERIFY(b.w->mnuComm[1]->isChecked());
         for (int i = 0; i < 8; ++i) {
             QVERIFY(!b.w->mnuComm[i]->isEnabled());
@@ -120,13 +120,14 @@ private slots:
                 b.failing->failOnRead = 10;
                 b.failing->errorNumber = 8020;
             } else {
-                b.failing->failOnWrite = 3;  // the "c"
+                b.failing->failOnWrite = 3; // the "c"
             }
             b.t.messages.shown.clear();
             b.w->Command1->click();
             QCOMPARE(b.t.messages.shown.size(), 1);
-            QCOMPARE(b.t.messages.shown[0].prompt, onRead ? QStringLiteral("Error reading comm port")
-                                                          : QStringLiteral("Device Busy"));
+            QCOMPARE(b.t.messages.shown[0].prompt, onRead
+                                                       ? QStringLiteral("Error reading comm port")
+                                                       : QStringLiteral("Device Busy"));
             QVERIFY(b.Settled());
             QVERIFY(AllPortItems(*b.w, true, false));
             QCOMPARE(ReadFile(b.Path("x.bin")), QByteArray("keep"));
@@ -182,7 +183,7 @@ private slots:
         const int taken = link.ReceiveBlock(512, [&](int count, unsigned char byte) {
             times << clock.NowMs();
             got.append(static_cast<char>(byte));
-            return count < 100;  // ends early
+            return count < 100; // ends early
         });
         QCOMPARE(taken, 100);
         QCOMPARE(got, model.Block('x').left(100));
@@ -209,7 +210,7 @@ private slots:
         QVERIFY(working && working->isVisible());
         QCOMPARE(working->windowTitle(), QStringLiteral("TMS370 EEPROM Programmer"));
         QCOMPARE(working->lblState->text(), QStringLiteral("Working..."));
-        QVERIFY(!working->close());  // the user cannot close it
+        QVERIFY(!working->close()); // the user cannot close it
         QVERIFY(working->isVisible());
         b.w->EndWorking();
         QVERIFY(b.w->isVisible());

@@ -24,10 +24,10 @@ public:
             return answers.takeFirst();
         }
         return (style & 0x0F) == platform::MsgStyle::YesNo ? platform::MsgAnswer::No
-                                                            : platform::MsgAnswer::OK;
+                                                           : platform::MsgAnswer::OK;
     }
 
     QList<Box> shown;
     QList<int> answers;
-    std::function<void(const Box&)> onShow;  // runs while the box is "up"
+    std::function<void(const Box&)> onShow; // runs while the box is "up"
 };
