@@ -98,7 +98,7 @@ void DeviceOperations::CleanUp() {
     running_ = false;
 }
 
-void DeviceOperations::Fail(const platform::RuntimeError& error) {
+void DeviceOperations::OperationErrorHandler(const platform::RuntimeError& error) {
     CleanUp();
     if (error.Number() == platform::ErrorNumber::IllegalCall) {
         services_.messages.MsgBox(RestartProgram, Critical);
@@ -182,7 +182,7 @@ void DeviceOperations::Read(const QString& deviceCode) {
     } catch (const FileError& error) {
         FileFailed(error.path, error.reason, error.writing);
     } catch (const platform::RuntimeError& error) {
-        Fail(error);
+        OperationErrorHandler(error);
     } catch (const OperationAborted&) {
         CleanUp();
     }
@@ -244,7 +244,7 @@ void DeviceOperations::Program(const QString& deviceCode) {
     } catch (const FileError& error) {
         FileFailed(error.path, error.reason, error.writing);
     } catch (const platform::RuntimeError& error) {
-        Fail(error);
+        OperationErrorHandler(error);
     } catch (const OperationAborted&) {
         CleanUp();
     }
@@ -285,7 +285,7 @@ void DeviceOperations::Verify(const QString& deviceCode) {
         running_ = false;
         link_.reset();
     } catch (const platform::RuntimeError& error) {
-        Fail(error);
+        OperationErrorHandler(error);
     } catch (const OperationAborted&) {
         CleanUp();
     }
@@ -317,7 +317,7 @@ void DeviceOperations::OneCommand(const QString& deviceCode, char command) {
         running_ = false;
         link_.reset();
     } catch (const platform::RuntimeError& error) {
-        Fail(error);
+        OperationErrorHandler(error);
     } catch (const OperationAborted&) {
         CleanUp();
     }

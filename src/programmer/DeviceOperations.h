@@ -39,7 +39,7 @@ private:
     void OneCommand(const QString& deviceCode, char command);
     // Closes what the failed operation left open and restores the main window.
     void CleanUp();
-    void Fail(const platform::RuntimeError& error);
+    void OperationErrorHandler(const platform::RuntimeError& error);
     void FileFailed(const QString& path, const QString& reason, bool writing);
 
     platform::Services& services_;
