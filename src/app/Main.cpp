@@ -2,6 +2,7 @@
 
 #include "Module1.h"
 #include "about/frmAbout.h"
+#include "adaptersim/SimSerialPort.h"
 #include "programmer/DeviceCatalogue.h"
 #include "programmer/frmMain.h"
 
@@ -9,7 +10,9 @@
 
 Program::Program()
     : messages_(Module1::ProgramTitle),
-      services_{clock_, messages_, dialogs_, settings_, nullptr} {
+      // A port item set to "sim" talks to the built-in simulated adapter.
+      port_(settings_, [this] { return std::make_unique<adaptersim::SimSerialPort>(clock_); }),
+      services_{clock_, messages_, dialogs_, settings_, &port_} {
     frmMain::Links links;
     links.showAbout = [this] { ShowAbout(); };
     links.unloadOthers = [this] { UnloadOthers(); };
