@@ -2,13 +2,17 @@
 
 #include "Module1.h"
 #include "about/frmAbout.h"
+#include "adaptersim/SimSerialPort.h"
 #include "programmer/DeviceCatalogue.h"
 #include "programmer/frmMain.h"
 
 #include <QCoreApplication>
 
 Program::Program()
-    : messages_(Module1::ProgramTitle), services_{clock_, messages_, dialogs_, settings_, nullptr} {
+    : messages_(Module1::ProgramTitle),
+      // A port item set to "sim" talks to the built-in simulated adapter.
+      port_(settings_, [this] { return std::make_unique<adaptersim::SimSerialPort>(clock_); }),
+      services_{clock_, messages_, dialogs_, settings_, &port_} {
     frmMain::Links links;
     links.showAbout = [this] { ShowAbout(); };
     links.unloadOthers = [this] { UnloadOthers(); };

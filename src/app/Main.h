@@ -3,6 +3,7 @@
 #include "platform/QtClock.h"
 #include "platform/QtFileDialogs.h"
 #include "platform/QtMessageBoxes.h"
+#include "platform/QtSerialPort.h"
 #include "platform/QtSettingsStore.h"
 #include "platform/Services.h"
 
@@ -29,6 +30,7 @@ private:
     platform::QtMessageBoxes messages_;
     platform::QtFileDialogs dialogs_;
     platform::QtSettingsStore settings_;
+    platform::QtSerialPort port_;
     platform::Services services_;
     std::unique_ptr<frmMain> main_;
     QPointer<frmAbout> about_;

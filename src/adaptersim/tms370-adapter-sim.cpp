@@ -1,0 +1,104 @@
+// tms370-adapter-sim: a simulated programming adapter on a pseudo-terminal. Prints the
+// terminal's path on its first line, then serves until it is killed. Point a port item at
+// the path (VIDAVEV_COMM1=/dev/pts/N, or settings section Ports) to use it.
+#include "AdapterModel.h"
+#include "PseudoTerminal.h"
+#include "PtyAdapterServer.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+#include <QTextStream>
+#include <cstdio>
+#include <system_error>
+
+using adaptersim::AdapterModel;
+
+namespace {
+
+int Fail(const QString& message) {
+    QTextStream(stderr) << "tms370-adapter-sim: " << message << Qt::endl;
+    return 2;
+}
+
+bool ReadNumber(const QCommandLineParser& parser, const QString& name, double& value) {
+    if (!parser.isSet(name)) {
+        return true;
+    }
+    bool ok = false;
+    value = parser.value(name).toDouble(&ok);
+    return ok && value >= 0;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("tms370-adapter-sim"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("A simulated TMS370 programming adapter on a pseudo-terminal. The "
+                       "terminal's path is printed on the first line of output."));
+    parser.addHelpOption();
+    parser.addOptions({
+        {QStringLiteral("eeprom"), QStringLiteral("Load the 512-byte EEPROM from <file>."),
+         QStringLiteral("file")},
+        {QStringLiteral("log"), QStringLiteral("Write every byte on the line to <file>."),
+         QStringLiteral("file")},
+        {QStringLiteral("silent"), QStringLiteral("Never answer.")},
+        {QStringLiteral("slow"), QStringLiteral("Send replies <ms> apart."), QStringLiteral("ms")},
+        {QStringLiteral("stop-after"), QStringLiteral("End each data phase after <k> bytes."),
+         QStringLiteral("k")},
+        {QStringLiteral("mismatch-at"),
+         QStringLiteral("VERIFY reports a mismatch at byte <k> (from 0)."), QStringLiteral("k")},
+    });
+    parser.process(app);
+
+    AdapterModel model;
+    adaptersim::AdapterFaults& faults = model.Faults();
+    faults.silent = parser.isSet(QStringLiteral("silent"));
+    double slow = 0, stopAfter = -1, mismatchAt = -1;
+    if (!ReadNumber(parser, QStringLiteral("slow"), slow) ||
+        !ReadNumber(parser, QStringLiteral("stop-after"), stopAfter) ||
+        !ReadNumber(parser, QStringLiteral("mismatch-at"), mismatchAt)) {
+        return Fail(QStringLiteral("--slow, --stop-after and --mismatch-at take a number >= 0"));
+    }
+    faults.msPerByte = slow;
+    faults.stopAfter = int(stopAfter);
+    faults.mismatchAt = int(mismatchAt);
+
+    if (parser.isSet(QStringLiteral("eeprom"))) {
+        QFile image(parser.value(QStringLiteral("eeprom")));
+        if (!image.open(QIODevice::ReadOnly)) {
+            return Fail(
+                QStringLiteral("cannot read %1: %2").arg(image.fileName(), image.errorString()));
+        }
+        model.SetEeprom(image.read(AdapterModel::EepromSize));
+    }
+
+    QFile log;
+    if (parser.isSet(QStringLiteral("log"))) {
+        log.setFileName(parser.value(QStringLiteral("log")));
+        if (!log.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
+            return Fail(
+                QStringLiteral("cannot write %1: %2").arg(log.fileName(), log.errorString()));
+        }
+        // Line by line, so the log is complete whenever the tool is killed.
+        model.SetWireObserver([&log](const adaptersim::WireByte& wire) {
+            log.write(adaptersim::FormatWireByte(wire).toUtf8() + '\n');
+            log.flush();
+        });
+    }
+
+    try {
+        adaptersim::PseudoTerminal terminal;
+        adaptersim::PtyAdapterServer server(model, terminal.MasterFd());
+        std::printf("%s\n", qPrintable(terminal.SlavePath()));
+        std::fflush(stdout);
+        return app.exec();
+    } catch (const std::system_error& error) {
+        return Fail(
+            QStringLiteral("no pseudo-terminal: %1").arg(QString::fromLocal8Bit(error.what())));
+    }
+}

@@ -1,0 +1,425 @@
+#include "QtSerialPort.h"
+
+#include "CommErrors.h"
+#include "PortDevices.h"
+#include "RuntimeError.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QSerialPort>
+#include <QSet>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+#endif
+
+namespace platform {
+
+namespace {
+
+// The devices this program holds open, so a second open is told apart from another
+// process's lock.
+QSet<QString>& DevicesOpenHere() {
+    static QSet<QString> devices;
+    return devices;
+}
+
+QString DeviceKey(const QString& device) {
+    const QString canonical = QFileInfo(device).canonicalFilePath();
+    return canonical.isEmpty() ? device : canonical;
+}
+
+QString AccessHint(const QString& device) {
+    return QStringLiteral("You may not have access to %1; ask for membership of the dialout "
+                          "group or choose another port.")
+        .arg(device);
+}
+
+[[noreturn]] void NoAccess(const QString& device, const QString& reason) {
+    throw RuntimeError(
+        ErrorNumber::SerialSystemError,
+        QStringLiteral("Cannot open %1: %2.\n%3").arg(device, reason, AccessHint(device)));
+}
+
+QSerialPort::Parity ToQt(char parity) {
+    switch (parity) {
+    case 'E':
+        return QSerialPort::EvenParity;
+    case 'O':
+        return QSerialPort::OddParity;
+    case 'M':
+        return QSerialPort::MarkParity;
+    case 'S':
+        return QSerialPort::SpaceParity;
+    default:
+        return QSerialPort::NoParity;
+    }
+}
+
+QSerialPort::StopBits StopBitsToQt(int stopBitsTimesTwo) {
+    switch (stopBitsTimesTwo) {
+    case 3:
+        return QSerialPort::OneAndHalfStop;
+    case 4:
+        return QSerialPort::TwoStop;
+    default:
+        return QSerialPort::OneStop;
+    }
+}
+
+// How long a write may take to reach the system before the device counts as stuck: the
+// bytes at a slow line's pace with plenty to spare.
+int WriteTimeoutMs(qint64 bytes) {
+    return 1000 + int(bytes) * 20;
+}
+
+} // namespace
+
+QtSerialPort::QtSerialPort(const SettingsStore& settings, SimulatedPortFactory simulated)
+    : settings_(settings), simulatedFactory_(std::move(simulated)),
+      serial_(std::make_unique<QSerialPort>()) {
+    // Data noticed by the event loop (inside a wait) enters the queue at once, under the
+    // receive threshold in force when it came.
+    QObject::connect(serial_.get(), &QSerialPort::readyRead, serial_.get(), [this] { Pull(); });
+}
+
+QtSerialPort::~QtSerialPort() {
+    if (serial_->isOpen()) {
+        try {
+            CloseDevice();
+        } catch (const RuntimeError&) {
+            // Going away: whatever could not be written is lost with the port.
+        }
+    }
+}
+
+QString QtSerialPort::DeviceName(int port) const {
+    return PortDeviceName(settings_, port);
+}
+
+bool QtSerialPort::PortOpen() const {
+    return simulatedOpen_ || serial_->isOpen();
+}
+
+void QtSerialPort::RequireOpen() const {
+    if (!PortOpen()) {
+        throw RuntimeError(CommError::PortNotOpen, QStringLiteral("Port Not Open"));
+    }
+}
+
+void QtSerialPort::RequireClosed() const {
+    if (PortOpen()) {
+        throw RuntimeError(CommError::PortOpened,
+                           QStringLiteral("Operation not valid, because port is opened"));
+    }
+}
+
+void QtSerialPort::SetPortOpen(bool open) {
+    if (!open) {
+        if (simulatedOpen_) {
+            simulatedOpen_ = false;
+            simulated_->SetPortOpen(false);
+        } else if (serial_->isOpen()) {
+            CloseDevice();
+        }
+        return;
+    }
+    if (PortOpen()) {
+        throw RuntimeError(CommError::PortAlreadyOpen, QStringLiteral("Port Already Open"));
+    }
+    const QString device = DeviceName(commPort_);
+    if (device.isEmpty()) {
+        throw RuntimeError(CommError::PortInvalid,
+                           QStringLiteral("There is no port number %1").arg(commPort_));
+    }
+    if (device.compare(SimulatedDevice, Qt::CaseInsensitive) == 0) {
+        OpenSimulated();
+    } else {
+        OpenDevice(device);
+    }
+}
+
+void QtSerialPort::OpenSimulated() {
+    if (!simulated_ && simulatedFactory_) {
+        simulated_ = simulatedFactory_();
+    }
+    if (!simulated_) {
+        throw RuntimeError(CommError::PortInvalid,
+                           QStringLiteral("Comm%1 is set to the simulated adapter, which this "
+                                          "build does not have")
+                               .arg(commPort_));
+    }
+    simulated_->SetCommPort(commPort_);
+    simulated_->SetSettings(settingsText_);
+    simulated_->SetInBufferSize(inBufferSize_);
+    simulated_->SetOutBufferSize(outBufferSize_);
+    simulated_->SetInputLen(inputLen_);
+    simulated_->SetRThreshold(rThreshold_);
+    simulated_->SetPortOpen(true);
+    simulatedOpen_ = true;
+    lastSessionSimulated_ = true;
+}
+
+void QtSerialPort::OpenDevice(const QString& device) {
+    const QString key = DeviceKey(device);
+    if (DevicesOpenHere().contains(key)) {
+        throw RuntimeError(CommError::PortAlreadyOpen,
+                           QStringLiteral("%1 is already open in this program").arg(device));
+    }
+#ifdef Q_OS_UNIX
+    // The system's own reasons are clearer than QSerialPort's for these two.
+    const QByteArray path = QFile::encodeName(device);
+    if (!QFileInfo::exists(device)) {
+        throw RuntimeError(CommError::PortInvalid,
+                           QStringLiteral("No such device: %1").arg(device));
+    }
+    if (::access(path.constData(), R_OK | W_OK) != 0 && (errno == EACCES || errno == EPERM)) {
+        NoAccess(device, QString::fromLocal8Bit(std::strerror(errno)));
+    }
+#endif
+
+    serial_->setPortName(device);
+    serial_->setFlowControl(QSerialPort::NoFlowControl);
+    ApplyLineSettings(line_);
+    if (!serial_->open(QIODevice::ReadWrite)) {
+        const QString reason = serial_->errorString();
+        const QSerialPort::SerialPortError error = serial_->error();
+        serial_->clearError();
+        switch (error) {
+        case QSerialPort::DeviceNotFoundError:
+            throw RuntimeError(CommError::PortInvalid,
+                               QStringLiteral("Cannot open %1: %2").arg(device, reason));
+        case QSerialPort::PermissionError:
+            if (reason.contains(QLatin1String("ermission denied")) ||
+                reason.contains(QLatin1String("not permitted"))) {
+                NoAccess(device, reason);
+            }
+            // Locked or busy: another process has it.
+            throw RuntimeError(CommError::PortInUse,
+                               QStringLiteral("%1 is in use: %2").arg(device, reason));
+        case QSerialPort::ResourceError:
+            throw RuntimeError(CommError::PortInUse,
+                               QStringLiteral("%1 is in use: %2").arg(device, reason));
+        case QSerialPort::OpenError:
+            throw RuntimeError(CommError::PortAlreadyOpen,
+                               QStringLiteral("%1 is already open").arg(device));
+        case QSerialPort::UnsupportedOperationError:
+            throw RuntimeError(CommError::SetCommState,
+                               QStringLiteral("%1 refused the settings %2: %3")
+                                   .arg(device, settingsText_, reason));
+        default:
+            throw RuntimeError(ErrorNumber::SerialSystemError,
+                               QStringLiteral("Cannot open %1: %2").arg(device, reason));
+        }
+    }
+    DevicesOpenHere().insert(key);
+    openDevice_ = key;
+    lastSessionSimulated_ = false;
+
+    // A session starts afresh: nothing left over in either direction, no earlier event.
+    serial_->clear(QSerialPort::AllDirections);
+    inQueue_.clear();
+    commEvent_ = 0;
+    readFailure_.clear();
+    // Adapters take their supply or their DSR loop from these lines; a device without
+    // modem lines (a pseudo-terminal) refuses, which is harmless.
+    serial_->setDataTerminalReady(true);
+    serial_->setRequestToSend(true);
+    serial_->clearError();
+}
+
+void QtSerialPort::CloseDevice() {
+    DevicesOpenHere().remove(openDevice_);
+    openDevice_.clear();
+    // Bytes still queued would be lost by close: hand them to the system first.
+    QString failure;
+    try {
+        Drain(WriteTimeoutMs(serial_->bytesToWrite()));
+    } catch (const RuntimeError& error) {
+        failure = error.Description();
+    }
+    serial_->close();
+    serial_->clearError();
+    if (!failure.isEmpty()) {
+        throw RuntimeError(CommError::DeviceBusy, failure);
+    }
+}
+
+void QtSerialPort::ApplyLineSettings(const LineSettings& line) {
+    const bool ok = serial_->setBaudRate(line.baud) &&
+                    serial_->setDataBits(QSerialPort::DataBits(line.dataBits)) &&
+                    serial_->setParity(ToQt(line.parity)) &&
+                    serial_->setStopBits(StopBitsToQt(line.stopBitsTimesTwo));
+    if (!ok) {
+        const QString reason = serial_->errorString();
+        serial_->clearError();
+        throw RuntimeError(CommError::SetCommState,
+                           QStringLiteral("%1 refused the settings %2: %3")
+                               .arg(serial_->portName(), settingsText_, reason));
+    }
+}
+
+void QtSerialPort::SetSettings(const QString& settings) {
+    const LineSettings line = ParseLineSettings(settings);
+    if (simulatedOpen_) {
+        simulated_->SetSettings(settings);
+    } else if (serial_->isOpen()) {
+        ApplyLineSettings(line);
+    }
+    line_ = line;
+    settingsText_ = settings;
+}
+
+void QtSerialPort::SetRThreshold(int threshold) {
+    if (simulatedOpen_) {
+        simulated_->SetRThreshold(threshold);
+    } else {
+        // Bytes that arrived before the change were seen under the old threshold.
+        Pull();
+    }
+    rThreshold_ = threshold;
+}
+
+void QtSerialPort::SetInputLen(int length) {
+    if (length < 0) {
+        throw RuntimeError(ErrorNumber::IllegalCall,
+                           QStringLiteral("InputLen must not be negative"));
+    }
+    if (simulatedOpen_) {
+        simulated_->SetInputLen(length);
+    }
+    inputLen_ = length;
+}
+
+void QtSerialPort::SetInBufferSize(int size) {
+    RequireClosed();
+    if (size < 1) {
+        throw RuntimeError(CommError::Queues,
+                           QStringLiteral("Invalid input buffer size %1").arg(size));
+    }
+    inBufferSize_ = size;
+}
+
+void QtSerialPort::SetOutBufferSize(int size) {
+    RequireClosed();
+    if (size < 1) {
+        throw RuntimeError(CommError::Queues,
+                           QStringLiteral("Invalid output buffer size %1").arg(size));
+    }
+    outBufferSize_ = size;
+}
+
+void QtSerialPort::Output(const QByteArray& bytes) {
+    RequireOpen();
+    if (simulatedOpen_) {
+        simulated_->Output(bytes);
+        return;
+    }
+    Pull();
+    if (serial_->write(bytes) != bytes.size()) {
+        const QString reason = serial_->errorString();
+        serial_->clearError();
+        throw RuntimeError(
+            CommError::DeviceBusy,
+            QStringLiteral("Writing to %1 failed: %2").arg(serial_->portName(), reason));
+    }
+    // QSerialPort only queues the bytes until the event loop runs; a wait that starts now
+    // must start with them on the line.
+    Drain(WriteTimeoutMs(bytes.size()));
+}
+
+void QtSerialPort::Drain(int timeoutMs) {
+    const QDeadlineTimer deadline(timeoutMs);
+    while (serial_->bytesToWrite() > 0) {
+        if (!serial_->waitForBytesWritten(int(deadline.remainingTime()))) {
+            const bool timedOut = serial_->error() == QSerialPort::TimeoutError;
+            const QString reason =
+                timedOut ? QStringLiteral("the device took no data for %1 ms").arg(timeoutMs)
+                         : serial_->errorString();
+            serial_->clearError();
+            throw RuntimeError(
+                CommError::DeviceBusy,
+                QStringLiteral("Writing to %1 failed: %2").arg(serial_->portName(), reason));
+        }
+    }
+}
+
+QByteArray QtSerialPort::Input() {
+    RequireOpen();
+    if (simulatedOpen_) {
+        return simulated_->Input();
+    }
+    Pull();
+    if (inQueue_.isEmpty() && !readFailure_.isEmpty()) {
+        const QString reason = readFailure_;
+        readFailure_.clear();
+        throw RuntimeError(
+            CommError::ReadFailed,
+            QStringLiteral("Reading %1 failed: %2").arg(serial_->portName(), reason));
+    }
+    const int count =
+        inputLen_ == 0 ? int(inQueue_.size()) : std::min(inputLen_, int(inQueue_.size()));
+    const QByteArray taken = inQueue_.left(count);
+    inQueue_.remove(0, count);
+    return taken;
+}
+
+int QtSerialPort::CommEvent() const {
+    // A closed port keeps the event of its last session, simulated or not.
+    if (simulatedOpen_ || (!serial_->isOpen() && lastSessionSimulated_)) {
+        return simulated_->CommEvent();
+    }
+    Pull();
+    return commEvent_;
+}
+
+bool QtSerialPort::DSRHolding() const {
+    RequireOpen();
+    if (simulatedOpen_) {
+        return simulated_->DSRHolding();
+    }
+    serial_->clearError();
+    const QSerialPort::PinoutSignals lines = serial_->pinoutSignals();
+    const QSerialPort::SerialPortError error = serial_->error();
+    serial_->clearError();
+    if (error == QSerialPort::ResourceError) {
+        return false; // the device has gone
+    }
+    if (error != QSerialPort::NoError) {
+        return true; // a device without modem lines (a pseudo-terminal)
+    }
+    return lines.testFlag(QSerialPort::DataSetReadySignal);
+}
+
+void QtSerialPort::Pull() const {
+    if (!serial_->isOpen() || pulling_) {
+        return;
+    }
+    pulling_ = true;
+    // Reads whatever the system holds without waiting; "timed out" only means nothing was
+    // there.
+    serial_->waitForReadyRead(0);
+    const QSerialPort::SerialPortError error = serial_->error();
+    if (error == QSerialPort::ReadError || error == QSerialPort::ResourceError) {
+        readFailure_ = serial_->errorString();
+    }
+    if (error != QSerialPort::NoError) {
+        serial_->clearError();
+    }
+    const QByteArray data = serial_->readAll();
+    pulling_ = false;
+
+    for (char byte : data) {
+        if (inQueue_.size() < inBufferSize_) {
+            inQueue_.append(byte);
+        }
+        if (rThreshold_ > 0 && inQueue_.size() >= rThreshold_) {
+            commEvent_ = comEvReceive;
+        }
+    }
+}
+
+} // namespace platform

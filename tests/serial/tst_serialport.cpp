@@ -1,0 +1,234 @@
+#include "FakeClock.h"
+#include "adaptersim/PseudoTerminal.h"
+#include "adaptersim/SimSerialPort.h"
+#include "platform/LineSettings.h"
+#include "platform/QtSerialPort.h"
+#include "platform/QtSettingsStore.h"
+#include "platform/RuntimeError.h"
+
+#include <QDeadlineTimer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <functional>
+#include <unistd.h>
+
+using adaptersim::AdapterModel;
+using adaptersim::Direction;
+using adaptersim::PseudoTerminal;
+using platform::QtSerialPort;
+
+namespace {
+
+int ErrorNumberOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const platform::RuntimeError& error) {
+        return error.Number();
+    }
+    return 0;
+}
+
+// What the adapter's end has received, waiting briefly for the count expected (the
+// pseudo-terminal passes bytes on asynchronously), and then a little longer for any extra.
+QByteArray ReadMaster(int fd, int expected) {
+    QByteArray bytes;
+    const QDeadlineTimer deadline(2000);
+    while (bytes.size() < expected && !deadline.hasExpired()) {
+        char buffer[256];
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n > 0) {
+            bytes.append(buffer, int(n));
+        } else {
+            QTest::qSleep(2);
+        }
+    }
+    QTest::qSleep(20);
+    char buffer[256];
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n > 0) {
+        bytes.append(buffer, int(n));
+    }
+    return bytes;
+}
+
+} // namespace
+
+// The Qt serial port: which device a port number opens, the settings text, and the port's
+// behaviour on a pseudo-terminal without any event loop running.
+class TestSerialPort : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    std::unique_ptr<platform::QtSettingsStore> settings;
+
+    void SetDevice(int n, const QString& device) {
+        settings->SaveSetting(QStringLiteral("Ports"), QStringLiteral("Comm%1").arg(n), device);
+    }
+
+private slots:
+    void init() {
+        QFile::remove(dir.filePath(QStringLiteral("s.ini")));
+        settings =
+            std::make_unique<platform::QtSettingsStore>(dir.filePath(QStringLiteral("s.ini")));
+        for (int n = 1; n <= 8; ++n) {
+            qunsetenv(qPrintable(QStringLiteral("VIDAVEV_COMM%1").arg(n)));
+        }
+    }
+
+    void portNumbersMapToDevices() {
+        QtSerialPort port(*settings);
+        QCOMPARE(port.DeviceName(1), QStringLiteral("/dev/ttyS0"));
+        QCOMPARE(port.DeviceName(8), QStringLiteral("/dev/ttyS7"));
+        QCOMPARE(port.DeviceName(0), QString());
+        QCOMPARE(port.DeviceName(9), QString());
+
+        SetDevice(3, QStringLiteral("/dev/ttyUSB0"));
+        QCOMPARE(port.DeviceName(3), QStringLiteral("/dev/ttyUSB0"));
+        qputenv("VIDAVEV_COMM3", "/dev/ttyACM1");
+        QCOMPARE(port.DeviceName(3), QStringLiteral("/dev/ttyACM1"));
+        QCOMPARE(port.DeviceName(4), QStringLiteral("/dev/ttyS3"));
+        qputenv("VIDAVEV_COMM3", "");
+        QCOMPARE(port.DeviceName(3), QStringLiteral("/dev/ttyUSB0"));
+    }
+
+    void lineSettings_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("error");
+        QTest::newRow("adapter") << "9600,N,8,1" << 0;
+        QTest::newRow("spaces, lower case") << " 19200, e ,7, 2" << 0;
+        QTest::newRow("one and a half") << "1200,M,5,1.5" << 0;
+        QTest::newRow("three fields") << "9600,N,8" << 8009;
+        QTest::newRow("empty") << "" << 8009;
+        QTest::newRow("parity") << "9600,X,8,1" << 8009;
+        QTest::newRow("stop bits") << "9600,N,8,3" << 8009;
+        QTest::newRow("baud text") << "fast,N,8,1" << 8007;
+        QTest::newRow("baud zero") << "0,N,8,1" << 8007;
+        QTest::newRow("data bits") << "9600,N,9,1" << 8008;
+    }
+    void lineSettings() {
+        QFETCH(QString, text);
+        QFETCH(int, error);
+        QCOMPARE(ErrorNumberOf([&] { platform::ParseLineSettings(text); }), error);
+        QtSerialPort port(*settings);
+        QCOMPARE(ErrorNumberOf([&] { port.SetSettings(text); }), error);
+        QCOMPARE(port.Settings(), error ? QStringLiteral("9600,N,8,1") : text);
+    }
+    void lineSettingsFields() {
+        QCOMPARE(platform::ParseLineSettings(QStringLiteral("1200,M,5,1.5")),
+                 (platform::LineSettings{1200, 'M', 5, 3}));
+        QCOMPARE(platform::ParseLineSettings(QStringLiteral(" 19200, e ,7, 2")),
+                 (platform::LineSettings{19200, 'E', 7, 4}));
+    }
+
+    void simulatedAdapterThroughTheFactory() {
+        FakeClock clock;
+        AdapterModel model;
+        int made = 0;
+        QtSerialPort port(*settings, [&] {
+            ++made;
+            return std::make_unique<adaptersim::SimSerialPort>(clock, model);
+        });
+        SetDevice(2, QStringLiteral("sim"));
+        QCOMPARE(port.DeviceName(2), QStringLiteral("sim"));
+        port.SetCommPort(2);
+        port.SetInputLen(1);
+        port.SetInBufferSize(512);
+        port.SetRThreshold(1);
+        for (int session = 0; session < 2; ++session) {
+            port.SetPortOpen(true);
+            QVERIFY(port.PortOpen());
+            QVERIFY(port.DSRHolding());
+            port.Output("y");
+            port.Output("r");
+            port.Output("c");
+            clock.Advance(300);
+            QCOMPARE(port.CommEvent(), 2);
+            QCOMPARE(port.Input(), QByteArray(1, char(0xff))); // InputLen reached the sim
+            port.SetPortOpen(false);
+            QVERIFY(!port.PortOpen());
+        }
+        QCOMPARE(made, 1);
+        QCOMPARE(model.WireBytes(Direction::ToAdapter), QByteArray("yrcyrc"));
+
+        model.Faults().portBusy = true;
+        QCOMPARE(ErrorNumberOf([&] { port.SetPortOpen(true); }), 8005);
+
+        QtSerialPort withoutSim(*settings);
+        withoutSim.SetCommPort(2);
+        QCOMPARE(ErrorNumberOf([&] { withoutSim.SetPortOpen(true); }), 8002);
+    }
+
+    void missingDeviceAndClosedPort() {
+        SetDevice(1, dir.filePath(QStringLiteral("no-such-tty")));
+        QtSerialPort port(*settings);
+        port.SetCommPort(1);
+        QCOMPARE(ErrorNumberOf([&] { port.SetPortOpen(true); }), 8002);
+        QVERIFY(!port.PortOpen());
+        QCOMPARE(ErrorNumberOf([&] { port.Output("x"); }), 8012);
+        QCOMPARE(ErrorNumberOf([&] { port.Input(); }), 8012);
+        QCOMPARE(ErrorNumberOf([&] { port.DSRHolding(); }), 8012);
+        port.SetCommPort(0);
+        QCOMPARE(ErrorNumberOf([&] { port.SetPortOpen(true); }), 8002);
+    }
+
+    void pseudoTerminalWithoutEventLoop() {
+        PseudoTerminal first;
+        PseudoTerminal second;
+        SetDevice(1, first.SlavePath());
+        SetDevice(2, second.SlavePath());
+        QtSerialPort port(*settings);
+        port.SetCommPort(1);
+        port.SetSettings(QStringLiteral("9600,N,8,1"));
+        port.SetInBufferSize(4);
+        port.SetRThreshold(1);
+        port.SetInputLen(1);
+        port.SetPortOpen(true);
+
+        QVERIFY(port.DSRHolding()); // no modem lines on a pseudo-terminal
+        QCOMPARE(ErrorNumberOf([&] { port.SetPortOpen(true); }), 8013);
+        QCOMPARE(ErrorNumberOf([&] { port.SetInBufferSize(512); }), 8000);
+        QtSerialPort other(*settings);
+        other.SetCommPort(1);
+        QCOMPARE(ErrorNumberOf([&] { other.SetPortOpen(true); }), 8013);
+
+        // Written bytes are with the system as soon as Output returns.
+        port.Output("x");
+        port.Output("r");
+        QCOMPARE(ReadMaster(first.MasterFd(), 2), QByteArray("xr"));
+
+        // Arriving bytes are found by looking at the port; the queue keeps InBufferSize.
+        QCOMPARE(::write(first.MasterFd(), "abcdef", 6), ssize_t(6));
+        const QDeadlineTimer deadline(2000);
+        while (port.CommEvent() != 2 && !deadline.hasExpired()) {
+            QTest::qSleep(5);
+        }
+        QCOMPARE(port.CommEvent(), 2);
+        QTest::qSleep(50);
+        QCOMPARE(port.Input(), QByteArray("a"));
+        port.SetInputLen(0);
+        QCOMPARE(port.Input(), QByteArray("bcd"));
+        QCOMPARE(port.Input(), QByteArray());
+        QCOMPARE(port.CommEvent(), 2);
+
+        // A new port number waits for the next open; the next session starts empty.
+        port.SetCommPort(2);
+        port.Output("v");
+        QCOMPARE(::write(first.MasterFd(), "zz", 2), ssize_t(2));
+        QTest::qSleep(50);
+        port.SetPortOpen(false);
+        QCOMPARE(ReadMaster(first.MasterFd(), 1), QByteArray("v"));
+        port.SetPortOpen(true);
+        QCOMPARE(port.CommEvent(), 0);
+        port.Output("t");
+        QCOMPARE(ReadMaster(second.MasterFd(), 1), QByteArray("t"));
+        QCOMPARE(port.Input(), QByteArray());
+        port.SetPortOpen(false);
+
+        // Once closed, the device can be opened again, here or by another port object.
+        other.SetPortOpen(true);
+        other.SetPortOpen(false);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSerialPort)
+#include "tst_serialport.moc"
