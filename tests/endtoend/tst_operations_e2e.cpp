@@ -1,0 +1,97 @@
+#include "AdapterTool.h"
+#include "FakeFileDialogs.h"
+#include "FakeMessageBoxes.h"
+#include "platform/MessageBoxes.h"
+#include "platform/QtClock.h"
+#include "platform/QtSerialPort.h"
+#include "platform/QtSettingsStore.h"
+#include "platform/Services.h"
+#include "programmer/frmMain.h"
+
+#include <QAction>
+#include <QFile>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// The programmer as it runs for real, a 256-byte family through QSerialPort and the real
+// clock against the adapter tool on a pseudo-terminal.
+class OperationsEndToEnd : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    AdapterTool tool;
+    platform::QtClock clock;
+    FakeMessageBoxes messages;
+    FakeFileDialogs dialogs;
+    std::unique_ptr<platform::QtSettingsStore> settings;
+    std::unique_ptr<platform::QtSerialPort> port;
+    std::unique_ptr<platform::Services> services;
+    std::unique_ptr<frmMain> w;
+
+    void StartProgrammer(const QStringList& toolOptions) {
+        w.reset();
+        const QString device = tool.Start(QStringLiteral(ADAPTER_SIM_TOOL), toolOptions);
+        QVERIFY(device.startsWith(QLatin1Char('/')));
+        qputenv("VIDAVEV_COMM1", device.toLocal8Bit());
+        settings = std::make_unique<platform::QtSettingsStore>(dir.filePath("settings.ini"));
+        port = std::make_unique<platform::QtSerialPort>(*settings);
+        services = std::make_unique<platform::Services>(
+            platform::Services{clock, messages, dialogs, *settings, port.get()});
+        w = std::make_unique<frmMain>(*services, frmMain::Links{});
+        w->show();
+        w->mnuComm[0]->trigger();
+        QVERIFY(w->mnuComm[0]->isChecked());  // DSR counts as held on a pseudo-terminal
+        w->findChild<QAction*>(QStringLiteral("mnuTMS370CX58A"))->trigger();
+        messages.shown.clear();
+    }
+
+private slots:
+    void programReadBackAndVerify() {
+        StartProgrammer({});
+        QByteArray image(256, 0);
+        for (int i = 0; i < 256; ++i) {
+            image[i] = static_cast<char>(255 - i);
+        }
+        const QString source = dir.filePath("source.bin");
+        QFile f(source);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(image);
+        f.close();
+
+        dialogs.answers << source;
+        w->Command2->click();
+        QVERIFY(messages.shown.isEmpty());
+
+        const QString readBack = dir.filePath("read.bin");
+        dialogs.answers << readBack;
+        w->Command1->click();
+        QVERIFY(messages.shown.isEmpty());
+        QFile r(readBack);
+        QVERIFY(r.open(QIODevice::ReadOnly));
+        QCOMPARE(r.readAll(), image);
+
+        w->Command3->click();
+        QCOMPARE(messages.shown.size(), 1);
+        QCOMPARE(messages.shown[0].prompt, QStringLiteral("Verify OK"));
+        QCOMPARE(messages.shown[0].style, platform::MsgStyle::Information);
+        QVERIFY(w->isVisible());
+        QVERIFY(!port->PortOpen());
+    }
+
+    void mismatchGivesVerifyError() {
+        StartProgrammer({QStringLiteral("--mismatch-at"), QStringLiteral("3")});
+        w->Command3->click();
+        QCOMPARE(messages.shown.size(), 1);
+        QCOMPARE(messages.shown[0].prompt, QStringLiteral("Verify ERROR"));
+        QCOMPARE(messages.shown[0].style, platform::MsgStyle::Exclamation);
+    }
+
+    void cleanupTestCase() {
+        w.reset();
+        tool.Stop();
+    }
+};
+
+QTEST_MAIN(OperationsEndToEnd)
+#include "tst_operations_e2e.moc"
