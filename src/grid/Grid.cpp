@@ -118,7 +118,8 @@ void Grid::DrawCell(int r, int c) {
 }
 
 void Grid::MoveTo(int r, int c) {
-    if (IsBeyondMax(r, c)) {
+    // A cell outside the grid is refused like one past the data.
+    if (r < 0 || c < 0 || c >= Columns || IsBeyondMax(r, c)) {
         row_ = oldRow_;
         col_ = oldCol_;
         return;
