@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QThread>
 #include <QTimer>
 #include <cmath>
 
@@ -21,12 +22,18 @@ void QtClock::ProcessEvents(double deadlineMs) {
     if (remaining <= 0) {
         return;
     }
-    // A precise single-shot timer wakes the sleeping event loop at the deadline; any other
-    // event (serial data, input, a repaint) wakes it earlier.
+    if (remaining < 1.0) {
+        // Timers count whole milliseconds; the last fraction is slept precisely, so the
+        // 2 ms pacing of a programming does not grow to 3 ms a byte.
+        QThread::usleep(static_cast<unsigned long>(std::ceil(remaining * 1000.0)));
+        return;
+    }
+    // A precise single-shot timer wakes the sleeping event loop just before the deadline;
+    // any other event (serial data, input, a repaint) wakes it earlier.
     QTimer wake;
     wake.setTimerType(Qt::PreciseTimer);
     wake.setSingleShot(true);
-    wake.start(static_cast<int>(std::ceil(remaining)));
+    wake.start(static_cast<int>(std::floor(remaining)));
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
 }
 

@@ -41,7 +41,7 @@ class OperationsEndToEnd : public QObject {
         w = std::make_unique<frmMain>(*services, frmMain::Links{});
         w->show();
         w->mnuComm[0]->trigger();
-        QVERIFY(w->mnuComm[0]->isChecked());  // DSR counts as held on a pseudo-terminal
+        QVERIFY(w->mnuComm[0]->isChecked()); // DSR counts as held on a pseudo-terminal
         w->findChild<QAction*>(QStringLiteral("mnuTMS370CX58A"))->trigger();
         messages.shown.clear();
     }
