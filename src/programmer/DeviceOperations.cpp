@@ -98,6 +98,28 @@ void DeviceOperations::CleanUp() {
     running_ = false;
 }
 
+void DeviceOperations::Guarded(const std::function<void()>& body) {
+    try {
+        body();
+    } catch (const FileError& error) {
+        FileFailed(error.path, error.reason, error.writing);
+    } catch (const platform::RuntimeError& error) {
+        OperationErrorHandler(error);
+    } catch (const OperationAborted&) {
+        CleanUp();
+    }
+}
+
+void DeviceOperations::ReturnToMain() {
+    working_ = false;
+    host_.EndWorking();
+}
+
+void DeviceOperations::Done() {
+    running_ = false;
+    link_.reset();
+}
+
 void DeviceOperations::OperationErrorHandler(const platform::RuntimeError& error) {
     CleanUp();
     if (error.Number() == platform::ErrorNumber::IllegalCall) {
@@ -125,7 +147,7 @@ void DeviceOperations::Read(const QString& deviceCode) {
     if (!Begin(deviceCode, false)) {
         return;
     }
-    try {
+    Guarded([&] {
         link_->OpenLink(deviceCode, 'r');
         const std::optional<QString> path = services_.dialogs.ShowSave(ImageDialog(true));
         if (!path) {
@@ -162,10 +184,8 @@ void DeviceOperations::Read(const QString& deviceCode) {
         }
         file_.reset();
         link_->CloseLink();
-        working_ = false;
-        host_.EndWorking();
-        running_ = false;
-        link_.reset();
+        ReturnToMain();
+        Done();
 
         if (received == 0) {
             services_.messages.MsgBox(CheckPort, Critical);
@@ -179,13 +199,7 @@ void DeviceOperations::Read(const QString& deviceCode) {
                     .arg(*path),
                 Exclamation);
         }
-    } catch (const FileError& error) {
-        FileFailed(error.path, error.reason, error.writing);
-    } catch (const platform::RuntimeError& error) {
-        OperationErrorHandler(error);
-    } catch (const OperationAborted&) {
-        CleanUp();
-    }
+    });
 }
 
 // ---- PROGRAM ----
@@ -194,7 +208,7 @@ void DeviceOperations::Program(const QString& deviceCode) {
     if (!Begin(deviceCode, false)) {
         return;
     }
-    try {
+    Guarded([&] {
         link_->OpenLink(deviceCode, 'p');
         const std::optional<QString> path = services_.dialogs.ShowOpen(ImageDialog(false));
         if (!path) {
@@ -237,17 +251,9 @@ void DeviceOperations::Program(const QString& deviceCode) {
         file_.reset();
         link_->ProgramSettle(n);
         link_->CloseLink();
-        working_ = false;
-        host_.EndWorking();
-        running_ = false;
-        link_.reset();
-    } catch (const FileError& error) {
-        FileFailed(error.path, error.reason, error.writing);
-    } catch (const platform::RuntimeError& error) {
-        OperationErrorHandler(error);
-    } catch (const OperationAborted&) {
-        CleanUp();
-    }
+        ReturnToMain();
+        Done();
+    });
 }
 
 // ---- VERIFY ----
@@ -256,7 +262,7 @@ void DeviceOperations::Verify(const QString& deviceCode) {
     if (!Begin(deviceCode, true)) {
         return;
     }
-    try {
+    Guarded([&] {
         bool mismatch = false;
         link_->OpenLink(deviceCode, 'v');
         link_->StartDataPhase(ReadSettleMs);
@@ -280,15 +286,9 @@ void DeviceOperations::Verify(const QString& deviceCode) {
         } else {
             services_.messages.MsgBox(VerifyOK, Information);
         }
-        working_ = false;
-        host_.EndWorking();
-        running_ = false;
-        link_.reset();
-    } catch (const platform::RuntimeError& error) {
-        OperationErrorHandler(error);
-    } catch (const OperationAborted&) {
-        CleanUp();
-    }
+        ReturnToMain();
+        Done();
+    });
 }
 
 // ---- CLEAR WPO and BULK ERASE ----
@@ -305,20 +305,14 @@ void DeviceOperations::OneCommand(const QString& deviceCode, char command) {
     if (!Begin(deviceCode, true)) {
         return;
     }
-    try {
+    Guarded([&] {
         link_->OpenLink(deviceCode, command);
         host_.ShowWorking();
         working_ = true;
         link_->Wait(OneCommandWaitMs);
         // Unlike the data operations, the windows swap back before the port closes.
-        working_ = false;
-        host_.EndWorking();
+        ReturnToMain();
         link_->CloseLink();
-        running_ = false;
-        link_.reset();
-    } catch (const platform::RuntimeError& error) {
-        OperationErrorHandler(error);
-    } catch (const OperationAborted&) {
-        CleanUp();
-    }
+        Done();
+    });
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <memory>
 
 class AdapterLink;
@@ -33,10 +34,12 @@ public:
     void Abort() { abort_ = true; }
 
 private:
-    enum class Stage { BeforeLink, LinkOpen, DataPhase, Working };
-
     bool Begin(const QString& deviceCode, bool refuseFamilyT);
     void OneCommand(const QString& deviceCode, char command);
+    // Runs an operation's steps and sends each kind of failure down its error path.
+    void Guarded(const std::function<void()>& body);
+    void ReturnToMain(); // the Working window goes, the main window comes back
+    void Done();         // the operation is over
     // Closes what the failed operation left open and restores the main window.
     void CleanUp();
     void OperationErrorHandler(const platform::RuntimeError& error);
