@@ -2,22 +2,30 @@
 
 #include "Module1.h"
 #include "about/frmAbout.h"
+#include "editor/frmEditor.h"
 #include "programmer/DeviceCatalogue.h"
 #include "programmer/frmMain.h"
 
 #include <QCoreApplication>
 
 Program::Program()
-    : messages_(Module1::ProgramTitle),
-      services_{clock_, messages_, dialogs_, settings_, nullptr} {
+    : messages_(Module1::ProgramTitle), services_{clock_, messages_, dialogs_, settings_, nullptr} {
     frmMain::Links links;
     links.showAbout = [this] { ShowAbout(); };
+    links.showMemory = [this] { ShowMemory(); };
+    links.closeAllFiles = [this] {
+        if (editor_) {
+            editor_->CloseAllFiles();
+        }
+    };
     links.unloadOthers = [this] { UnloadOthers(); };
     links.endProgram = [] { QCoreApplication::quit(); };
     main_ = std::make_unique<frmMain>(services_, std::move(links));
 }
 
-Program::~Program() { UnloadOthers(); }
+Program::~Program() {
+    UnloadOthers();
+}
 
 void Program::ShowAbout() {
     about_ = new frmAbout(Module1::ProgramTitle, FeaturesText(), [this] {
@@ -28,17 +36,40 @@ void Program::ShowAbout() {
     about_->show();
 }
 
+void Program::ShowMemory() {
+    // A fresh editor every time; one that Done has left behind may still await deletion.
+    if (editor_) {
+        delete editor_.data();
+    }
+    editor_ = new frmEditor(
+        services_,
+        [this] {
+            main_->show();
+            main_->activateWindow();
+        },
+        [this] { main_->hide(); });
+    editor_->show();
+}
+
 void Program::UnloadOthers() {
     if (about_) {
         delete about_.data();
+    }
+    if (editor_) {
+        if (editor_->Busy()) {
+            // Still inside its copy loop: that ends at its next step, then the editor goes.
+            editor_->CloseAllFiles();
+            editor_->deleteLater();
+        } else {
+            delete editor_.data();
+        }
     }
 }
 
 namespace Module1 {
 
 void Main(Program& program) {
-    InitProgramValues(QCoreApplication::applicationDirPath(),
-                      platform::QtSettingsStore());
+    InitProgramValues(QCoreApplication::applicationDirPath(), platform::QtSettingsStore());
     CenterForm(&program.MainWindow());
     program.MainWindow().show();
 }

@@ -11,6 +11,7 @@
 
 class frmMain;
 class frmAbout;
+class frmEditor;
 class QWidget;
 
 // The running program: the Qt platform services and the windows, wired together.
@@ -23,6 +24,7 @@ public:
 
 private:
     void ShowAbout();
+    void ShowMemory();
     void UnloadOthers();
 
     platform::QtClock clock_;
@@ -32,6 +34,7 @@ private:
     platform::Services services_;
     std::unique_ptr<frmMain> main_;
     QPointer<frmAbout> about_;
+    QPointer<frmEditor> editor_;
 };
 
 namespace Module1 {
