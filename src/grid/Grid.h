@@ -53,6 +53,9 @@ signals:
     void RequestPreviousPage();
     void RequestBOF();
     void RequestEOF();
+    // Raised for each cell the cursor leaves, whatever moves it, before the EnterCell of the
+    // move. A key action reports its cell once, also when the host moves the cursor while
+    // it scrolls.
     void LeaveCell(int OldRow, int OldCol);
     void Click();
 
@@ -61,6 +64,12 @@ private:
     void MoveTo(int r, int c);
     bool ClampToMax(int r, int c);
     bool IsBeyondMax(int r, int c) const;
+
+    // Helpers of the key table: a scroll request, and settling the cursor after one.
+    void Request(void (Grid::*event)());
+    void Settle();
+    void PlaceMarker();
+    int LeftRow() const;
 
     void Pic_KeyDown(int keyCode, int shift);
     void Pic_MouseDown(int button, int shift, int x, int y);
@@ -74,6 +83,7 @@ private:
     int oldCol_ = 0;
     int oldRow_ = 0;
     bool leaveRaised_ = false;
+    bool inKeyAction_ = false;
     int row_ = 0;
     int col_ = 0;
     int rows_ = 0;

@@ -37,6 +37,7 @@ class PictureBox : public QWidget {
 
 public:
     explicit PictureBox(QWidget* parent = nullptr);
+    ~PictureBox() override;
 
     // Drawing into the backing image; Refresh shows it.
     void Cls();  // fills the image with the back colour
@@ -59,6 +60,12 @@ public:
     int ScaleHeight() const;
 
     const QImage& Image() const;
+    // The image with the marker shapes painted over it: what the screen shows.
+    QImage Rendered() const;
+
+    // True between GotFocus and LostFocus. Switching to another window, or a message box
+    // over this one, does not count as losing the focus.
+    bool Focused() const { return focused_; }
 
 signals:
     // keyCode uses the KeyCode numbering (letters and digits as their upper-case
@@ -86,14 +93,20 @@ protected:
 
 private:
     friend class MarkerShape;
-    QImage image_;
+    // The image follows the widget's size, also before the widget is first shown.
+    void EnsureImage() const;
+
+    mutable QImage image_;
     QColor fore_;
     QColor back_;
     QList<MarkerShape*> shapes_;
+    bool focused_ = false;
+    bool pressed_ = false;  // a button went down here; its release is a click
 };
 
 // A rectangle placed in a picture box, painted over its image: draw mode 6 inverts what
-// lies under it, draw mode 9 (mask pen) outlines it.
+// lies under it, draw mode 9 (mask pen) outlines it in black. The box owns its shapes (it is
+// their QObject parent).
 class MarkerShape : public QObject {
     Q_OBJECT
 

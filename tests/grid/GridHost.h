@@ -1,0 +1,108 @@
+#pragma once
+
+#include "grid/Grid.h"
+#include "platform/PictureBox.h"
+
+#include <QLineEdit>
+#include <QStringList>
+#include <QTest>
+#include <QWidget>
+#include <algorithm>
+
+// A host like the memory editor: it owns data of a chosen length, keeps the grid's Pointer
+// on the first position shown, refills the cells when asked to scroll (20 rows for a full
+// page, fewer at the end) and logs every event of the grid.
+class GridHost {
+public:
+    explicit GridHost(qint64 length, QSize boxSize = QSize(352, 381)) : length(length) {
+        window.resize(boxSize.width(), boxSize.height() + 40);
+        pic = new PictureBox(&window);
+        pic->setGeometry(QRect(QPoint(0, 0), boxSize));
+        other = new QLineEdit(&window);
+        other->setGeometry(0, boxSize.height() + 5, 100, 30);
+        marker = new MarkerShape(pic);
+        grid.InitializeGrid(pic, marker);
+        grid.SetMax(length);
+
+        QObject::connect(&grid, &Grid::EnterCell, &grid,
+                         [this](int r, int c) { log << QStringLiteral("E%1,%2").arg(r).arg(c); });
+        QObject::connect(&grid, &Grid::LeaveCell, &grid,
+                         [this](int r, int c) { log << QStringLiteral("L%1,%2").arg(r).arg(c); });
+        QObject::connect(&grid, &Grid::Click, &grid, [this] { log << QStringLiteral("Click"); });
+        Handle(&Grid::RequestNextRow, "NextRow", [this] {
+            if (grid.Rows() == 20 && pageStart + 16 <= this->length) {
+                Scroll(pageStart + 16);
+            }
+        });
+        Handle(&Grid::RequestPreviousRow, "PrevRow", [this] { Scroll(pageStart - 16); });
+        Handle(&Grid::RequestNextPage, "NextPage", [this] {
+            if (grid.Rows() == 20) {
+                Scroll(pageStart + 320 < this->length ? pageStart + 320
+                                                      : 16 * (this->length / 16) - 319);
+            }
+        });
+        Handle(&Grid::RequestPreviousPage, "PrevPage", [this] {
+            if (pageStart >= 2) {
+                Scroll(pageStart - 320);
+            }
+        });
+        Handle(&Grid::RequestBOF, "BOF", [this] { Scroll(1); });
+        Handle(&Grid::RequestEOF, "EOF", [this] { Scroll(16 * (this->length / 16) + 1 - 304); });
+
+        Fill();
+        grid.Reset();
+    }
+
+    // Shows the window with the picture box focused.
+    bool Show() {
+        window.show();
+        if (!QTest::qWaitForWindowActive(&window)) {
+            return false;
+        }
+        pic->setFocus();
+        return pic->hasFocus();
+    }
+
+    // Puts the page at pageStart and the cursor on (r, c), then forgets the events so far.
+    void Start(qint64 page, int r, int c) {
+        pageStart = page;
+        Fill();
+        grid.SelectCell(r, c);
+        log.clear();
+    }
+
+    void Fill() {
+        grid.SetPointer(pageStart);
+        const qint64 n = (length - pageStart) / 16;
+        grid.SetRows(n >= 20 ? 20 : static_cast<int>(std::max<qint64>(n, 1)) + 1);
+        for (int r = 0; r < grid.Rows(); ++r) {
+            for (int c = 0; c < 16; ++c) {
+                grid.SetValue(r, c, QString::number((pageStart + 16 * r + c) % 256, 16));
+            }
+        }
+        grid.Refresh();
+    }
+
+    QString Log() const { return log.join(QLatin1Char(' ')); }
+
+    qint64 length;
+    qint64 pageStart = 1;
+    QWidget window;
+    PictureBox* pic;
+    QLineEdit* other;
+    MarkerShape* marker;
+    Grid grid;
+    QStringList log;
+
+private:
+    template <typename Scroller> void Handle(void (Grid::*event)(), const char* name, Scroller s) {
+        QObject::connect(&grid, event, &grid, [this, name, s] {
+            log << QString::fromLatin1(name);
+            s();
+        });
+    }
+    void Scroll(qint64 page) {
+        pageStart = std::max<qint64>(1, page);
+        Fill();
+    }
+};
