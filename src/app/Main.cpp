@@ -9,7 +9,8 @@
 #include <QCoreApplication>
 
 Program::Program()
-    : messages_(Module1::ProgramTitle), services_{clock_, messages_, dialogs_, settings_, nullptr} {
+    : messages_(Module1::ProgramTitle),
+      services_{clock_, messages_, dialogs_, settings_, nullptr} {
     frmMain::Links links;
     links.showAbout = [this] { ShowAbout(); };
     links.showMemory = [this] { ShowMemory(); };
@@ -23,9 +24,7 @@ Program::Program()
     main_ = std::make_unique<frmMain>(services_, std::move(links));
 }
 
-Program::~Program() {
-    UnloadOthers();
-}
+Program::~Program() { UnloadOthers(); }
 
 void Program::ShowAbout() {
     about_ = new frmAbout(Module1::ProgramTitle, FeaturesText(), [this] {
@@ -69,7 +68,8 @@ void Program::UnloadOthers() {
 namespace Module1 {
 
 void Main(Program& program) {
-    InitProgramValues(QCoreApplication::applicationDirPath(), platform::QtSettingsStore());
+    InitProgramValues(QCoreApplication::applicationDirPath(),
+                      platform::QtSettingsStore());
     CenterForm(&program.MainWindow());
     program.MainWindow().show();
 }
