@@ -21,6 +21,26 @@ bool IsHexDigit(QChar c) {
 
 } // namespace
 
+bool frmEditor::eventFilter(QObject* watched, QEvent* event) {
+    // The picture box reports key-downs only for keys with a key code; a character such as
+    // "!" or an accented letter comes without one, and must not find CtrlDown left over
+    // from Ctrl+End.
+    if (event->type() == QEvent::KeyPress && (watched == PicHex || watched == PicText)) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        Qt::KeyboardModifiers modifiers = key->modifiers();
+        if (key->key() == Qt::Key_Control) {
+            modifiers |= Qt::ControlModifier;
+        } else if (key->key() == Qt::Key_Shift) {
+            modifiers |= Qt::ShiftModifier;
+        } else if (key->key() == Qt::Key_Alt) {
+            modifiers |= Qt::AltModifier;
+        }
+        CtrlDown = (modifiers & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier)) ==
+                   Qt::ControlModifier;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 void frmEditor::PicHex_KeyDown(int, int Shift) {
     CtrlDown = Shift == ShiftState::Ctrl;
 }

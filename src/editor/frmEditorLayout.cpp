@@ -244,6 +244,9 @@ void frmEditor::ConnectEvents() {
     // The window sees key releases ahead of its controls.
     connect(PicHex, &PictureBox::KeyUp, this, &frmEditor::Form_KeyUp);
     connect(PicText, &PictureBox::KeyUp, this, &frmEditor::Form_KeyUp);
+    // Every key pressed in a pane sets CtrlDown, also one that brings no key-down of its own.
+    PicHex->installEventFilter(this);
+    PicText->installEventFilter(this);
 
     connect(lblSelect, &ClickLabel::Click, this, &frmEditor::lblSelect_Click);
     for (int i = 0; i < static_cast<int>(lblInfo.size()); ++i) {
