@@ -118,7 +118,8 @@ void Grid::DrawCell(int r, int c) {
 }
 
 void Grid::MoveTo(int r, int c) {
-    if (IsBeyondMax(r, c)) {
+    // A cell outside the grid is refused like one past the data.
+    if (r < 0 || c < 0 || c >= Columns || IsBeyondMax(r, c)) {
         row_ = oldRow_;
         col_ = oldCol_;
         return;
@@ -192,8 +193,18 @@ void Grid::Pic_KeyDown(int keyCode, int shift) {
     const bool ctrl = shift == ShiftState::Ctrl;
     const bool lastRow = row_ + 1 >= rows_;
     const bool moreData = pointer_ + qint64(Columns) * rows_ <= max_;
-    inKeyAction_ = true;
-    leaveRaised_ = false;
+    // The action ends however it ends, a host handler's error included.
+    struct KeyAction {
+        Grid& grid;
+        explicit KeyAction(Grid& g) : grid(g) {
+            grid.inKeyAction_ = true;
+            grid.leaveRaised_ = false;
+        }
+        ~KeyAction() {
+            grid.inKeyAction_ = false;
+            grid.leaveRaised_ = false;
+        }
+    } action(*this);
     switch (keyCode) {
     case KeyCode::Down:
         if (!lastRow) {
@@ -287,8 +298,6 @@ void Grid::Pic_KeyDown(int keyCode, int shift) {
     default:
         break;
     }
-    inKeyAction_ = false;
-    leaveRaised_ = false;
 }
 
 void Grid::Pic_MouseDown(int, int, int x, int y) {

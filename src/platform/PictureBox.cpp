@@ -358,8 +358,10 @@ void PictureBox::keyPressEvent(QKeyEvent* event) {
     if (code != 0) {
         emit KeyDown(code, ShiftOfKey(*event, true));
     }
-    // Delete types nothing on the original platform, although X11 reports DEL for it.
-    if (event->key() != Qt::Key_Delete) {
+    // Tab moves between controls and Delete edits; neither types a character, although Qt
+    // reports one for them (a typed Tab would land in the data as 09h).
+    const int key = event->key();
+    if (key != Qt::Key_Delete && key != Qt::Key_Tab && key != Qt::Key_Backtab) {
         for (const QChar ch : event->text()) {
             int keyAscii = platform::ToWindows1252(ch);
             emit KeyPress(keyAscii);

@@ -229,6 +229,7 @@ void tst_Grid::cellsPastTheData() {
     // SelectCell onto such a cell leaves the cursor, without events.
     host.Start(1, 1, 2);
     host.grid.SelectCell(1, 9);
+    host.grid.SelectCell(0, 16);  // outside the grid: refused the same way
     QCOMPARE(QPoint(host.grid.Row(), host.grid.Col()), QPoint(1, 2));
     QVERIFY(host.log.isEmpty());
 }

@@ -64,8 +64,8 @@ void tst_PictureBox::markerModes() {
     QImage shown = box.Rendered();
     QCOMPARE(shown.pixelColor(25, 24), QColor(0xEF, 0xDF, 0xCF)); // inverted
     QCOMPARE(shown.pixelColor(20, 20), QColor(0xEF, 0xDF, 0xCF));
-    QCOMPARE(shown.pixelColor(30, 24), QColor(0x10, 0x20, 0x30));       // just outside
-    QCOMPARE(box.Image().pixelColor(25, 24), QColor(0x10, 0x20, 0x30)); // image untouched
+    QCOMPARE(shown.pixelColor(30, 24), QColor(0x10, 0x20, 0x30));                // just outside
+    QCOMPARE(box.Image().pixelColor(25, 24), QColor(0x10, 0x20, 0x30));          // image untouched
     QCOMPARE(box.grab().toImage().pixelColor(25, 24), QColor(0xEF, 0xDF, 0xCF)); // on screen
 
     marker->SetDrawMode(MarkerShape::vbMaskPen);
@@ -132,6 +132,7 @@ void tst_PictureBox::typedCharacters() {
     type(Qt::Key_unknown, QStringLiteral("\u20AC")); // €, 80h
     type(Qt::Key_unknown, QStringLiteral("\u03A9")); // Ω: not in the code page
     type(Qt::Key_Delete, QStringLiteral("\u007F"));  // types nothing
+    type(Qt::Key_Tab, QStringLiteral("\t"));         // moves the focus, types nothing
     type(Qt::Key_Left, QString());
     QCOMPARE(typed, QList<int>({0x61, 13, 8, 0xE9, 0x80, 0}));
 }
