@@ -172,6 +172,7 @@ private:
     bool endOfFile_ = false;
     bool busy_ = false;
     bool finished_ = false; // Done has run; the window waits to be deleted
+    int shownPercent_ = -1; // what the progress bar shows now
 
     // A first hex digit typed but not yet completed: the byte's position, its cell and the
     // page it was typed on.

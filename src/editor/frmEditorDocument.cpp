@@ -200,6 +200,7 @@ bool frmEditor::OpenFile(const QString& FileName) {
 bool frmEditor::LoadWorkImage(QFile& source) {
     Picture1->Cls();
     Picture1->Refresh();
+    shownPercent_ = 0;
     Label8->setText(LangText[5]);
     Yield();
     try {
@@ -220,6 +221,7 @@ bool frmEditor::SaveBack() {
     }
     Picture1->Cls();
     Picture1->Refresh();
+    shownPercent_ = 0;
     Label8->setText(LangText[4]);
     Picture1->show();
     bool saved = false;
@@ -236,9 +238,14 @@ bool frmEditor::SaveBack() {
 }
 
 void frmEditor::ShowProgress(int percent) {
-    const int width = qRound(Picture1->ScaleWidth() / 100.0 * percent);
-    Picture1->FillBox(QRect(0, 0, width, Picture1->ScaleHeight()), Picture1->ForeColor());
-    Picture1->Refresh();
+    // A large file reports the same percentage for many pieces in a row; the bar is drawn
+    // again only when it grows.
+    if (percent != shownPercent_) {
+        shownPercent_ = percent;
+        const int width = qRound(Picture1->ScaleWidth() / 100.0 * percent);
+        Picture1->FillBox(QRect(0, 0, width, Picture1->ScaleHeight()), Picture1->ForeColor());
+        Picture1->Refresh();
+    }
     Yield();
 }
 

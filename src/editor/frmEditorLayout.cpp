@@ -103,6 +103,9 @@ void frmEditor::BuildControls() {
     lblSelect->setAlignment(Qt::AlignCenter);
     lblSelect->setFrameStyle(QFrame::Panel | QFrame::Raised);
     lblSelect->setCursor(Qt::PointingHandCursor);
+    QFont small = lblSelect->font();
+    small.setPointSizeF(7);
+    lblSelect->setFont(small);
     lblSelect->setEnabled(false);
 
     for (int i = 0; i < 16; ++i) {
