@@ -48,39 +48,6 @@ bool IsHole(QFileDevice& file, qint64 offset, qint64 length) {
 #endif
 }
 
-// Copies size bytes at offset from one file to the same offset of the other inside the
-// system, without bringing them up into the program. False when the system cannot do it for
-// these files; the caller then reads and writes them itself.
-bool CopyInSystem(QFileDevice& from, QFileDevice& to, qint64 offset, qint64 size) {
-#if defined(Q_OS_LINUX)
-    const int in = from.handle();
-    const int out = to.handle();
-    if (in < 0 || out < 0 || !to.flush()) {
-        return false;
-    }
-    loff_t inOffset = offset;
-    loff_t outOffset = offset;
-    qint64 left = size;
-    while (left > 0) {
-        const ssize_t n =
-            ::copy_file_range(in, &inOffset, out, &outOffset, static_cast<size_t>(left), 0);
-        if (n <= 0) {
-            // Nothing copied yet: let the caller do it all. Part copied: the caller copies
-            // the whole piece again, which is just as right.
-            return false;
-        }
-        left -= n;
-    }
-    return true;
-#else
-    Q_UNUSED(from);
-    Q_UNUSED(to);
-    Q_UNUSED(offset);
-    Q_UNUSED(size);
-    return false;
-#endif
-}
-
 bool AllZero(const std::vector<char>& buffer, qint64 size) {
     return std::all_of(buffer.begin(), buffer.begin() + size, [](char b) { return b == 0; });
 }
@@ -116,8 +83,6 @@ void WorkImage::Copy(QFileDevice& from, QFileDevice& to, qint64 length, const Pr
     const auto piece = [&](qint64 size) {
         if (IsHole(from, done, size)) {
             endWritten = false;
-        } else if (CopyInSystem(from, to, done, size)) {
-            endWritten = true;
         } else {
             if (!from.seek(done)) {
                 ThrowFileError(Tr("Cannot read \"%1\": %2"), from);

@@ -122,6 +122,7 @@ private:
     void ShowProgress(int percent);
     bool CanOpen(const QString& path);
     bool SaveOrDiscardChanges();
+    bool AskToSave(); // Done's question: true for Yes
     void ShowError(const platform::RuntimeError& error);
     void Yield();
 

@@ -83,12 +83,12 @@ void frmEditor::LoadLanguage() {
     apply(24, [this](const QString& t) { Label1[9]->setText(t); });
     apply(33, [this](const QString& t) {
         lblInfo[4]->setText(QStringLiteral("0 ") + t + QStringLiteral(" 0"));
+        LangText[0] = t;
     });
     apply(32, [this](const QString& t) { lblInfo[7]->setText(t); });
     apply(20, [this](const QString& t) { Label2[16]->setText(t); });
     apply(34, [this](const QString& t) { mn_0->setTitle(t); });
     apply(35, [this](const QString& t) { sm1_0->setText(t); });
-    apply(33, [this](const QString& t) { LangText[0] = t; });
     apply(127, [this](const QString& t) { LangText[3] = t; });
     apply(128, [this](const QString& t) { LangText[4] = t; });
     apply(129, [this](const QString& t) { LangText[5] = t; });
@@ -155,12 +155,13 @@ bool frmEditor::SaveOrDiscardChanges() {
     if (!FileLoaded || !Modified) {
         return true;
     }
+    return !AskToSave() || SaveBack();
+}
+
+bool frmEditor::AskToSave() {
     const QString prompt = QLatin1Char('"') + SourceFileName + QStringLiteral("\" ") + LangText[3];
-    if (services_.messages.MsgBox(prompt, MsgStyle::YesNo | MsgStyle::Question, windowTitle()) ==
-        MsgAnswer::Yes) {
-        return SaveBack();
-    }
-    return true;
+    return services_.messages.MsgBox(prompt, MsgStyle::YesNo | MsgStyle::Question, windowTitle()) ==
+           MsgAnswer::Yes;
 }
 
 bool frmEditor::OpenFile(const QString& FileName) {
@@ -300,11 +301,7 @@ void frmEditor::mnuDone_Click() {
         showMain_();
     }
     if (Modified) {
-        const QString prompt =
-            QLatin1Char('"') + SourceFileName + QStringLiteral("\" ") + LangText[3];
-        if (services_.messages.MsgBox(prompt, MsgStyle::YesNo | MsgStyle::Question,
-                                      windowTitle()) == MsgAnswer::Yes &&
-            !SaveBack()) {
+        if (AskToSave() && !SaveBack()) {
             // The edits could not be written: keep them, and the editor, for another try.
             if (hideMain_) {
                 hideMain_();
