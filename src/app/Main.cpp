@@ -3,6 +3,7 @@
 #include "Module1.h"
 #include "about/frmAbout.h"
 #include "adaptersim/SimSerialPort.h"
+#include "editor/frmEditor.h"
 #include "programmer/DeviceCatalogue.h"
 #include "programmer/frmMain.h"
 
@@ -15,6 +16,12 @@ Program::Program()
       services_{clock_, messages_, dialogs_, settings_, &port_} {
     frmMain::Links links;
     links.showAbout = [this] { ShowAbout(); };
+    links.showMemory = [this] { ShowMemory(); };
+    links.closeAllFiles = [this] {
+        if (editor_) {
+            editor_->CloseAllFiles();
+        }
+    };
     links.unloadOthers = [this] { UnloadOthers(); };
     links.endProgram = [] { QCoreApplication::quit(); };
     main_ = std::make_unique<frmMain>(services_, std::move(links));
@@ -33,9 +40,33 @@ void Program::ShowAbout() {
     about_->show();
 }
 
+void Program::ShowMemory() {
+    // A fresh editor every time; one that Done has left behind may still await deletion.
+    if (editor_) {
+        delete editor_.data();
+    }
+    editor_ = new frmEditor(
+        services_,
+        [this] {
+            main_->show();
+            main_->activateWindow();
+        },
+        [this] { main_->hide(); });
+    editor_->show();
+}
+
 void Program::UnloadOthers() {
     if (about_) {
         delete about_.data();
+    }
+    if (editor_) {
+        if (editor_->Busy()) {
+            // Still inside its copy loop: that ends at its next step, then the editor goes.
+            editor_->CloseAllFiles();
+            editor_->deleteLater();
+        } else {
+            delete editor_.data();
+        }
     }
 }
 

@@ -12,6 +12,7 @@
 
 class frmMain;
 class frmAbout;
+class frmEditor;
 class QWidget;
 
 // The running program: the Qt platform services and the windows, wired together.
@@ -24,6 +25,7 @@ public:
 
 private:
     void ShowAbout();
+    void ShowMemory();
     void UnloadOthers();
 
     platform::QtClock clock_;
@@ -34,6 +36,7 @@ private:
     platform::Services services_;
     std::unique_ptr<frmMain> main_;
     QPointer<frmAbout> about_;
+    QPointer<frmEditor> editor_;
 };
 
 namespace Module1 {

@@ -202,6 +202,7 @@ PictureBox::PictureBox(QWidget* parent) : QWidget(parent), fore_(Qt::black), bac
 }
 
 PictureBox::~PictureBox() {
+    EndPainting();
     // The shapes are deleted after this object's members are gone; keep them off the list.
     for (MarkerShape* shape : shapes_) {
         shape->box_ = nullptr;
@@ -212,6 +213,7 @@ void PictureBox::EnsureImage() const {
     if (image_.size() == size()) {
         return;
     }
+    EndPainting();
     QImage resized(size(), QImage::Format_RGB32);
     if (resized.isNull()) {
         image_ = QImage();
@@ -227,8 +229,18 @@ void PictureBox::EnsureImage() const {
 
 void PictureBox::Cls() {
     EnsureImage();
+    EndPainting();
     image_.fill(back_);
     update();
+}
+
+void PictureBox::SyncTextCache() const {
+    constexpr qsizetype Limit = 4096; // enough for every text of a page, and then some
+    if (cacheFont_ != font() || layouts_.size() > Limit || widths_.size() > Limit) {
+        cacheFont_ = font();
+        layouts_.clear();
+        widths_.clear();
+    }
 }
 
 void PictureBox::TextOut(int x, int y, const QString& text) {
@@ -236,11 +248,22 @@ void PictureBox::TextOut(int x, int y, const QString& text) {
     if (image_.isNull() || text.isEmpty()) {
         return;
     }
-    QPainter painter(&image_);
-    painter.setFont(font());
+    SyncTextCache();
+    auto layout = layouts_.find(text);
+    if (layout == layouts_.end()) {
+        QStaticText laidOut(text);
+        laidOut.setTextFormat(Qt::PlainText);
+        laidOut.setPerformanceHint(QStaticText::AggressiveCaching);
+        laidOut.prepare(QTransform(), font());
+        layout = layouts_.insert(text, laidOut);
+    }
+    QPainter& painter = Painter();
+    if (painter.font() != font()) {
+        painter.setFont(font());
+    }
     painter.setPen(fore_);
-    // The position is the text's top-left corner; Qt places text on its baseline.
-    painter.drawText(x, y + QFontMetrics(font(), &image_).ascent(), text);
+    // The position is the text's top-left corner, as a laid-out text is placed.
+    painter.drawStaticText(x, y, *layout);
     update();
 }
 
@@ -249,9 +272,19 @@ void PictureBox::FillBox(const QRect& box, const QColor& color) {
     if (image_.isNull()) {
         return;
     }
-    QPainter painter(&image_);
-    painter.fillRect(box, color);
+    Painter().fillRect(box, color);
     update();
+}
+
+QPainter& PictureBox::Painter() {
+    if (!painter_) {
+        painter_ = std::make_unique<QPainter>(&image_);
+    }
+    return *painter_;
+}
+
+void PictureBox::EndPainting() const {
+    painter_.reset();
 }
 
 void PictureBox::Refresh() {
@@ -260,11 +293,17 @@ void PictureBox::Refresh() {
 
 int PictureBox::TextWidth(const QString& text) const {
     EnsureImage();
+    SyncTextCache();
+    const auto known = widths_.constFind(text);
+    if (known != widths_.constEnd()) {
+        return *known;
+    }
     const QFontMetrics metrics = image_.isNull() ? fontMetrics() : QFontMetrics(font(), &image_);
     int widest = 0;
     for (const QString& line : text.split(QLatin1Char('\n'))) {
         widest = std::max(widest, metrics.horizontalAdvance(line));
     }
+    widths_.insert(text, widest);
     return widest;
 }
 
@@ -314,11 +353,13 @@ int PictureBox::ScaleHeight() const {
 
 const QImage& PictureBox::Image() const {
     EnsureImage();
+    EndPainting();
     return image_;
 }
 
 QImage PictureBox::Rendered() const {
     EnsureImage();
+    EndPainting();
     QImage out = image_.copy();
     if (out.isNull()) {
         return out;

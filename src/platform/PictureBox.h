@@ -2,11 +2,15 @@
 
 #include <QColor>
 #include <QFont>
+#include <QHash>
 #include <QImage>
 #include <QList>
+#include <QStaticText>
 #include <QWidget>
+#include <memory>
 
 class MarkerShape;
+class QPainter;
 
 // Shift state bits of a key or mouse notification, as the handlers test them.
 namespace ShiftState {
@@ -100,6 +104,17 @@ private:
     QColor fore_;
     QColor back_;
     QList<MarkerShape*> shapes_;
+    // Laid-out texts and their widths in the current font: a page of cells repeats the same
+    // few hundred texts, and laying each out afresh costs more than drawing it.
+    void SyncTextCache() const;
+    mutable QFont cacheFont_;
+    mutable QHash<QString, QStaticText> layouts_;
+    mutable QHash<QString, int> widths_;
+    // One painter serves a run of drawing calls (a page is hundreds of them); it is closed
+    // before the image is read, cleared or resized.
+    QPainter& Painter();
+    void EndPainting() const;
+    mutable std::unique_ptr<QPainter> painter_;
     bool focused_ = false;
     bool pressed_ = false;  // a button went down here; its release is a click
 };

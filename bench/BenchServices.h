@@ -1,0 +1,50 @@
+#pragma once
+
+#include "platform/FileDialogs.h"
+#include "platform/MessageBoxes.h"
+#include "platform/QtClock.h"
+#include "platform/QtSettingsStore.h"
+#include "platform/Services.h"
+
+#include <QStringList>
+#include <QTemporaryDir>
+#include <sys/resource.h>
+
+// The real clock with scripted dialogs and boxes, so a benchmark drives the Memory window
+// as a user would without anyone at the keyboard.
+struct BenchServices {
+    struct Dialogs : platform::FileDialogs {
+        QStringList answers;
+        std::optional<QString> ShowOpen(const platform::FileDialogOptions&) override {
+            if (answers.isEmpty()) {
+                return std::nullopt;
+            }
+            return answers.takeFirst();
+        }
+        std::optional<QString> ShowSave(const platform::FileDialogOptions&) override {
+            return std::nullopt;
+        }
+    };
+    struct Messages : platform::MessageBoxes {
+        int shown = 0;
+        int MsgBox(const QString&, int style, const QString&) override {
+            ++shown;
+            return (style & 0x0F) == platform::MsgStyle::YesNo ? platform::MsgAnswer::Yes
+                                                               : platform::MsgAnswer::OK;
+        }
+    };
+
+    QTemporaryDir dir;
+    platform::QtClock clock;
+    Messages messages;
+    Dialogs dialogs;
+    platform::QtSettingsStore settings{dir.filePath(QStringLiteral("settings.ini"))};
+    platform::Services services{clock, messages, dialogs, settings, nullptr};
+};
+
+// Peak resident memory of this process so far, in MiB.
+inline double PeakRssMiB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024.0;
+}

@@ -1,0 +1,143 @@
+// Speed of the page display: FillGrid and MoveLast on a sparse 8 GiB file (targets: median
+// under 1 ms, worst under 5 ms), and paging through a 100 MiB file with Page Down.
+// Usage: bench_editor_display <folder for the test files>   (run with QT_QPA_PLATFORM=offscreen)
+#include "BenchServices.h"
+#include "app/Module1.h"
+#include "editor/frmEditor.h"
+#include "platform/PictureBox.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QKeyEvent>
+#include <QRandomGenerator>
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+struct Stats {
+    double median;
+    double worst;
+};
+
+Stats Summarise(std::vector<double> ms) {
+    std::sort(ms.begin(), ms.end());
+    return {ms[ms.size() / 2], ms.back()};
+}
+
+template <typename F> std::vector<double> Time(int runs, F&& step) {
+    std::vector<double> ms;
+    ms.reserve(runs);
+    QElapsedTimer timer;
+    for (int i = 0; i < runs; ++i) {
+        timer.start();
+        step(i);
+        ms.push_back(timer.nsecsElapsed() / 1e6);
+    }
+    return ms;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s <folder>\n", argv[0]);
+        return 2;
+    }
+    const QString folder = QString::fromLocal8Bit(argv[1]);
+    qputenv("TMPDIR", QFile::encodeName(folder));
+    Module1::AppFolder = QCoreApplication::applicationDirPath() + QLatin1Char('/');
+
+    // A sparse 8 GiB file with a little data scattered through it.
+    const QString sparse = folder + QStringLiteral("/sparse8g.bin");
+    const qint64 eight = qint64(8) << 30;
+    {
+        QFile file(sparse);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || !file.resize(eight)) {
+            std::fprintf(stderr, "cannot make %s\n", qPrintable(sparse));
+            return 1;
+        }
+        QRandomGenerator random(1);
+        for (int i = 0; i < 1000; ++i) {
+            file.seek(random.bounded(eight - 4096));
+            file.write(QByteArray(4096, char(random.bounded(256))));
+        }
+    }
+    BenchServices bench;
+    {
+        frmEditor editor(bench.services, [] {});
+        editor.show();
+        QElapsedTimer open;
+        open.start();
+        bench.dialogs.answers = {sparse};
+        editor.OpenWithDialog();
+        std::printf("open sparse 8 GiB: %.0f ms\n", open.nsecsElapsed() / 1e6);
+
+        QRandomGenerator random(2);
+        const Stats fill = Summarise(Time(2000, [&](int) {
+            editor.PageStart = 1 + 16 * random.bounded((eight - 320) / 16);
+            editor.FillGrid();
+        }));
+        std::printf("FillGrid, random pages of 8 GiB: median %.3f ms, worst %.3f ms\n", fill.median,
+                    fill.worst);
+        const Stats last = Summarise(Time(1000, [&](int i) {
+            if (i % 2 == 0) {
+                editor.MoveLast();
+            } else {
+                editor.MoveFirst();
+            }
+        }));
+        std::printf("MoveLast / MoveFirst on 8 GiB: median %.3f ms, worst %.3f ms\n", last.median,
+                    last.worst);
+        bench.messages.shown = 0;
+        editor.mnuDone_Click();
+    }
+    QFile::remove(sparse);
+
+    // 100 MiB of real data, paged with the Page Down key from the first page to the last.
+    const QString hundred = folder + QStringLiteral("/data100m.bin");
+    {
+        QFile file(hundred);
+        file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        QByteArray chunk(1 << 20, Qt::Uninitialized);
+        QRandomGenerator random(3);
+        for (int i = 0; i < 100; ++i) {
+            random.fillRange(reinterpret_cast<quint32*>(chunk.data()), chunk.size() / 4);
+            file.write(chunk);
+        }
+    }
+    {
+        frmEditor editor(bench.services, [] {});
+        editor.show();
+        editor.activateWindow();
+        bench.dialogs.answers = {hundred};
+        editor.OpenWithDialog();
+        QApplication::processEvents();
+        editor.PicHex->setFocus();
+        QApplication::processEvents();
+        QElapsedTimer timer;
+        timer.start();
+        qint64 pages = 0;
+        qint64 before = 0;
+        while (editor.PageStart != before) {
+            before = editor.PageStart;
+            QKeyEvent down(QEvent::KeyPress, Qt::Key_PageDown, Qt::NoModifier);
+            QKeyEvent up(QEvent::KeyRelease, Qt::Key_PageDown, Qt::NoModifier);
+            QApplication::sendEvent(editor.PicHex, &down);
+            QApplication::sendEvent(editor.PicHex, &up);
+            ++pages;
+        }
+        const double seconds = timer.nsecsElapsed() / 1e9;
+        std::printf("Page Down through 100 MiB: %lld key presses, %.2f s (%.3f ms a page), "
+                    "last page at %lld\n",
+                    pages, seconds, seconds * 1000 / pages, editor.PageStart);
+        editor.mnuDone_Click();
+    }
+    QFile::remove(hundred);
+    std::printf("peak resident memory: %.1f MiB\n", PeakRssMiB());
+    return 0;
+}

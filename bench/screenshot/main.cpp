@@ -1,0 +1,64 @@
+// Draws the Memory window with a file loaded, a cell selected and a byte edited, and saves
+// it as a PNG, to look at the layout. Usage: editor_screenshot <file> <out.png>
+// (under a display, e.g. xvfb-run -a -s "-screen 0 1280x1024x24").
+#include "BenchServices.h"
+#include "app/Module1.h"
+#include "editor/frmEditor.h"
+#include "platform/PictureBox.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QKeyEvent>
+#include <QTemporaryDir>
+#include <cstdio>
+
+namespace {
+
+void Key(QWidget* to, Qt::Key key, const QString& text = QString()) {
+    QKeyEvent down(QEvent::KeyPress, key, Qt::NoModifier, text);
+    QKeyEvent up(QEvent::KeyRelease, key, Qt::NoModifier, text);
+    QApplication::sendEvent(to, &down);
+    QApplication::sendEvent(to, &up);
+    QApplication::processEvents();
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: %s <file> <out.png>\n", argv[0]);
+        return 2;
+    }
+    QTemporaryDir temp;
+    qputenv("TMPDIR", QFile::encodeName(temp.path()));
+    Module1::AppFolder = QCoreApplication::applicationDirPath() + QLatin1Char('/');
+
+    BenchServices bench;
+    frmEditor editor(bench.services, [] {});
+    editor.show();
+    editor.activateWindow();
+    bench.dialogs.answers = {QString::fromLocal8Bit(argv[1])};
+    editor.OpenWithDialog();
+    for (int i = 0; i < 50; ++i) {
+        QApplication::processEvents();
+    }
+    editor.PicHex->setFocus();
+    QApplication::processEvents();
+    Key(editor.PicHex, Qt::Key_Down);
+    Key(editor.PicHex, Qt::Key_Down);
+    Key(editor.PicHex, Qt::Key_Down);
+    for (int i = 0; i < 5; ++i) {
+        Key(editor.PicHex, Qt::Key_Right);
+    }
+    Key(editor.PicHex, Qt::Key_A, QStringLiteral("a")); // half-entered: "A" alone
+    for (int i = 0; i < 50; ++i) {
+        QApplication::processEvents();
+    }
+    const QPixmap shot = editor.grab();
+    if (!shot.save(QString::fromLocal8Bit(argv[2]))) {
+        std::fprintf(stderr, "cannot write %s\n", argv[2]);
+        return 1;
+    }
+    return 0;
+}
