@@ -55,7 +55,10 @@ frmAbout::frmAbout(QString title, QString featuresText, std::function<void()> on
     lstMain->setMovement(QListView::Static);
     lstMain->setResizeMode(QListView::Adjust);
     lstMain->setIconSize(QSize(32, 32));
-    lstMain->setGridSize(QSize(96, 64));
+    lstMain->setGridSize(QSize(94, 64));
+    lstMain->setWrapping(false);  // the four items stand in one row
+    lstMain->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    lstMain->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     lstMain->setGeometry(12, 12, 396, 80);
 
     lblInfo = new QLabel(this);
