@@ -29,13 +29,11 @@ double Seconds(const QElapsedTimer& timer) {
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    std::setvbuf(stdout, nullptr, _IONBF, 0);
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s <folder>\n", argv[0]);
+    const std::optional<QString> folderArgument = BenchFolder(argc, argv);
+    if (!folderArgument) {
         return 2;
     }
-    const QString folder = QString::fromLocal8Bit(argv[1]);
-    qputenv("TMPDIR", QFile::encodeName(folder));
+    const QString folder = *folderArgument;
     Module1::AppFolder = QCoreApplication::applicationDirPath() + QLatin1Char('/');
 
     // 1 GiB of data that no piece of is zeros, so every byte is really copied.

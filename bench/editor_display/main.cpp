@@ -43,13 +43,11 @@ template <typename F> std::vector<double> Time(int runs, F&& step) {
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    std::setvbuf(stdout, nullptr, _IONBF, 0);
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s <folder>\n", argv[0]);
+    const std::optional<QString> folderArgument = BenchFolder(argc, argv);
+    if (!folderArgument) {
         return 2;
     }
-    const QString folder = QString::fromLocal8Bit(argv[1]);
-    qputenv("TMPDIR", QFile::encodeName(folder));
+    const QString folder = *folderArgument;
     Module1::AppFolder = QCoreApplication::applicationDirPath() + QLatin1Char('/');
 
     // A sparse 8 GiB file with a little data scattered through it.

@@ -1,3 +1,4 @@
+#include "ErrorNumberOf.h"
 #include "FakeClock.h"
 #include "adaptersim/AdapterModel.h"
 #include "adaptersim/SimSerialPort.h"
@@ -19,15 +20,6 @@ QByteArray Pattern(int size, int seed) {
         bytes[i] = char((i * 7 + seed) & 0xff);
     }
     return bytes;
-}
-
-int ErrorNumberOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const platform::RuntimeError& error) {
-        return error.Number();
-    }
-    return 0;
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "ErrorNumberOf.h"
 #include "FakeClock.h"
 #include "adaptersim/PseudoTerminal.h"
 #include "adaptersim/SimSerialPort.h"
@@ -18,15 +19,6 @@ using adaptersim::PseudoTerminal;
 using platform::QtSerialPort;
 
 namespace {
-
-int ErrorNumberOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const platform::RuntimeError& error) {
-        return error.Number();
-    }
-    return 0;
-}
 
 // What the adapter's end has received, waiting briefly for the count expected (the
 // pseudo-terminal passes bytes on asynchronously), and then a little longer for any extra.
