@@ -4,7 +4,7 @@
 // (target: under 64 MiB, whatever the file size).
 // Usage: bench_editor_copy <folder for the test files>   (run with QT_QPA_PLATFORM=offscreen)
 #include "BenchServices.h"
-#include "app/Module1.h"
+#include "common/Module1.h"
 #include "editor/frmEditor.h"
 
 #include <QApplication>

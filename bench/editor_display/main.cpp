@@ -2,7 +2,7 @@
 // under 1 ms, worst under 5 ms), and paging through a 100 MiB file with Page Down.
 // Usage: bench_editor_display <folder for the test files>   (run with QT_QPA_PLATFORM=offscreen)
 #include "BenchServices.h"
-#include "app/Module1.h"
+#include "common/Module1.h"
 #include "editor/frmEditor.h"
 #include "platform/PictureBox.h"
 

@@ -56,7 +56,7 @@ int main(int argc, char* argv[]) {
     FakeMessageBoxes messages;
     FakeFileDialogs dialogs;
     platform::QtSettingsStore settings(dir.filePath("settings.ini"));
-    platform::QtSerialPort port(settings);
+    platform::QtSerialPort port;
     platform::Services services{clock, messages, dialogs, settings, &port};
     frmMain w(services, frmMain::Links{});
     w.show();

@@ -2,7 +2,7 @@
 // it as a PNG, to look at the layout. Usage: editor_screenshot <file> <out.png>
 // (under a display, e.g. xvfb-run -a -s "-screen 0 1280x1024x24").
 #include "BenchServices.h"
-#include "app/Module1.h"
+#include "common/Module1.h"
 #include "editor/frmEditor.h"
 #include "platform/PictureBox.h"
 

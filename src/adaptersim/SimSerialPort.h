@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AdapterModel.h"
+#include "platform/SerialControl.h"
 #include "platform/SerialPort.h"
 
 #include <memory>
@@ -23,30 +24,29 @@ public:
     explicit SimSerialPort(platform::Clock& clock);
 
     AdapterModel& Model() { return model_; }
-    // Bytes in the input queue, and bytes lost because it was full.
-    int InBufferCount() const;
-    int DroppedBytes() const { return dropped_; }
+    // Bytes lost because the input queue was full.
+    int DroppedBytes() const { return control_.Dropped(); }
 
     void SetCommPort(int port) override { commPort_ = port; }
     int CommPort() const override { return commPort_; }
-    bool PortOpen() const override { return open_; }
+    void SetDevice(const QString& device) override { device_ = device; }
+    QString Device() const override { return device_; }
+    bool PortOpen() const override { return control_.Open(); }
     void SetPortOpen(bool open) override;
     void SetSettings(const QString& settings) override;
     QString Settings() const override { return settings_; }
     void SetRThreshold(int threshold) override;
-    int RThreshold() const override { return rThreshold_; }
+    int RThreshold() const override { return control_.RThreshold(); }
     void SetInputLen(int length) override;
     void SetInBufferSize(int size) override;
     void SetOutBufferSize(int size) override;
     void Output(const QByteArray& bytes) override;
     QByteArray Input() override;
+    int InBufferCount() const override;
     int CommEvent() const override;
     bool DSRHolding() const override;
-    QString DeviceName(int port) const override;
 
 private:
-    void RequireOpen() const;
-    void RequireClosed() const;
     // Moves the replies that have arrived by now into the input queue.
     void Pull() const;
 
@@ -55,16 +55,9 @@ private:
     AdapterModel& model_;
 
     int commPort_ = 1;
-    bool open_ = false;
+    QString device_;
     QString settings_ = QStringLiteral("9600,N,8,1");
-    int rThreshold_ = 0;
-    int inputLen_ = 0;
-    int inBufferSize_ = 1024;
-    int outBufferSize_ = 512;
-
-    mutable QByteArray inQueue_;
-    mutable int commEvent_ = 0;
-    mutable int dropped_ = 0;
+    mutable platform::SerialControl control_;
 };
 
 } // namespace adaptersim

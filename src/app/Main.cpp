@@ -1,10 +1,10 @@
 #include "Main.h"
 
-#include "Module1.h"
 #include "about/frmAbout.h"
 #include "adaptersim/SimSerialPort.h"
+#include "common/Module1.h"
+#include "core/DeviceCatalogue.h"
 #include "editor/frmEditor.h"
-#include "programmer/DeviceCatalogue.h"
 #include "programmer/frmMain.h"
 
 #include <QCoreApplication>
@@ -12,7 +12,7 @@
 Program::Program()
     : messages_(Module1::ProgramTitle),
       // A port item set to "sim" talks to the built-in simulated adapter.
-      port_(settings_, [this] { return std::make_unique<adaptersim::SimSerialPort>(clock_); }),
+      port_([this] { return std::make_unique<adaptersim::SimSerialPort>(clock_); }),
       services_{clock_, messages_, dialogs_, settings_, &port_} {
     frmMain::Links links;
     links.showAbout = [this] { ShowAbout(); };
@@ -32,7 +32,7 @@ Program::~Program() {
 }
 
 void Program::ShowAbout() {
-    about_ = new frmAbout(Module1::ProgramTitle, FeaturesText(), [this] {
+    about_ = new frmAbout(Module1::ProgramTitle, core::FeaturesText(), [this] {
         main_->show();
         main_->activateWindow();
     });

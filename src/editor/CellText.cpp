@@ -1,6 +1,6 @@
 #include "CellText.h"
 
-#include "app/CodePage.h"
+#include "platform/Windows1252.h"
 
 namespace CellText {
 
@@ -28,10 +28,10 @@ QString ByteToText(int value) {
         return QString();
     }
     const auto byte = static_cast<unsigned char>(value);
-    if (byte <= 32 || !CodePage::IsDefined(byte)) {
+    if (byte <= 32 || !platform::IsDefinedWindows1252(byte)) {
         return QStringLiteral(".");
     }
-    return QString(CodePage::ToUnicode(byte));
+    return QString(platform::FromWindows1252(byte));
 }
 
 int HexToByte(const QString& text) {

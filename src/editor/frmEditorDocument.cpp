@@ -4,9 +4,9 @@
 
 #include "ClickLabel.h"
 #include "InputBlocker.h"
-#include "app/LangFile.h"
-#include "app/Module1.h"
-#include "app/OpenDialog.h"
+#include "common/LangFile.h"
+#include "common/Module1.h"
+#include "common/OpenDialog.h"
 #include "grid/Grid.h"
 #include "platform/Clock.h"
 #include "platform/MessageBoxes.h"

@@ -2,7 +2,7 @@
 #include "frmEditor.h"
 
 #include "ClickLabel.h"
-#include "app/Module1.h"
+#include "common/Module1.h"
 #include "grid/Grid.h"
 #include "platform/PictureBox.h"
 #include "platform/Twips.h"

@@ -13,6 +13,7 @@ constexpr int Critical = 16;
 constexpr int Question = 32;
 constexpr int Exclamation = 48;
 constexpr int Information = 64;
+constexpr int DefaultButton2 = 256; // the second button (No) is the default
 } // namespace MsgStyle
 
 namespace MsgAnswer {

@@ -28,7 +28,9 @@ int QtMessageBoxes::MsgBox(const QString& prompt, int style, const QString& titl
     }
     if ((style & 0x0F) == MsgStyle::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        box.setDefaultButton(QMessageBox::Yes);
+        box.setDefaultButton((style & MsgStyle::DefaultButton2) ? QMessageBox::No
+                                                                : QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::No);
         return box.exec() == QMessageBox::Yes ? MsgAnswer::Yes : MsgAnswer::No;
     }
     box.setStandardButtons(QMessageBox::Ok);

@@ -1,7 +1,6 @@
 #include "QtSerialPort.h"
 
 #include "CommErrors.h"
-#include "PortDevices.h"
 #include "RuntimeError.h"
 
 #include <QDeadlineTimer>
@@ -78,9 +77,8 @@ int WriteTimeoutMs(qint64 bytes) {
 
 } // namespace
 
-QtSerialPort::QtSerialPort(const SettingsStore& settings, SimulatedPortFactory simulated)
-    : settings_(settings), simulatedFactory_(std::move(simulated)),
-      serial_(std::make_unique<QSerialPort>()) {
+QtSerialPort::QtSerialPort(SimulatedPortFactory simulated)
+    : simulatedFactory_(std::move(simulated)), serial_(std::make_unique<QSerialPort>()) {
     // Data noticed by the event loop (inside a wait) enters the queue at once, under the
     // receive threshold in force when it came.
     QObject::connect(serial_.get(), &QSerialPort::readyRead, serial_.get(), [this] { Pull(); });
@@ -96,25 +94,15 @@ QtSerialPort::~QtSerialPort() {
     }
 }
 
-QString QtSerialPort::DeviceName(int port) const {
-    return PortDeviceName(settings_, port);
-}
-
 bool QtSerialPort::PortOpen() const {
     return simulatedOpen_ || serial_->isOpen();
 }
 
 void QtSerialPort::RequireOpen() const {
-    if (!PortOpen()) {
-        throw RuntimeError(CommError::PortNotOpen, QStringLiteral("Port Not Open"));
+    if (simulatedOpen_) {
+        return;
     }
-}
-
-void QtSerialPort::RequireClosed() const {
-    if (PortOpen()) {
-        throw RuntimeError(CommError::PortOpened,
-                           QStringLiteral("Operation not valid, because port is opened"));
-    }
+    control_.RequireOpen();
 }
 
 void QtSerialPort::SetPortOpen(bool open) {
@@ -130,15 +118,14 @@ void QtSerialPort::SetPortOpen(bool open) {
     if (PortOpen()) {
         throw RuntimeError(CommError::PortAlreadyOpen, QStringLiteral("Port Already Open"));
     }
-    const QString device = DeviceName(commPort_);
-    if (device.isEmpty()) {
+    if (device_.isEmpty()) {
         throw RuntimeError(CommError::PortInvalid,
                            QStringLiteral("There is no port number %1").arg(commPort_));
     }
-    if (device.compare(SimulatedDevice, Qt::CaseInsensitive) == 0) {
+    if (device_.compare(SimulatedDevice, Qt::CaseInsensitive) == 0) {
         OpenSimulated();
     } else {
-        OpenDevice(device);
+        OpenDevice(device_);
     }
 }
 
@@ -153,11 +140,12 @@ void QtSerialPort::OpenSimulated() {
                                .arg(commPort_));
     }
     simulated_->SetCommPort(commPort_);
+    simulated_->SetDevice(device_);
     simulated_->SetSettings(settingsText_);
-    simulated_->SetInBufferSize(inBufferSize_);
-    simulated_->SetOutBufferSize(outBufferSize_);
-    simulated_->SetInputLen(inputLen_);
-    simulated_->SetRThreshold(rThreshold_);
+    simulated_->SetInBufferSize(control_.InBufferSize());
+    simulated_->SetOutBufferSize(control_.OutBufferSize());
+    simulated_->SetInputLen(control_.InputLen());
+    simulated_->SetRThreshold(control_.RThreshold());
     simulated_->SetPortOpen(true);
     simulatedOpen_ = true;
     lastSessionSimulated_ = true;
@@ -221,8 +209,7 @@ void QtSerialPort::OpenDevice(const QString& device) {
 
     // A session starts afresh: nothing left over in either direction, no earlier event.
     serial_->clear(QSerialPort::AllDirections);
-    inQueue_.clear();
-    commEvent_ = 0;
+    control_.StartSession();
     readFailure_.clear();
     // Adapters take their supply or their DSR loop from these lines; a device without
     // modem lines (a pseudo-terminal) refuses, which is harmless.
@@ -232,6 +219,7 @@ void QtSerialPort::OpenDevice(const QString& device) {
 }
 
 void QtSerialPort::CloseDevice() {
+    control_.EndSession();
     DevicesOpenHere().remove(openDevice_);
     openDevice_.clear();
     // Bytes still queued would be lost by close: hand them to the system first.
@@ -280,36 +268,28 @@ void QtSerialPort::SetRThreshold(int threshold) {
         // Bytes that arrived before the change were seen under the old threshold.
         Pull();
     }
-    rThreshold_ = threshold;
+    control_.SetRThreshold(threshold);
 }
 
 void QtSerialPort::SetInputLen(int length) {
-    if (length < 0) {
-        throw RuntimeError(ErrorNumber::IllegalCall,
-                           QStringLiteral("InputLen must not be negative"));
-    }
+    control_.SetInputLen(length);
     if (simulatedOpen_) {
         simulated_->SetInputLen(length);
     }
-    inputLen_ = length;
 }
 
 void QtSerialPort::SetInBufferSize(int size) {
-    RequireClosed();
-    if (size < 1) {
-        throw RuntimeError(CommError::Queues,
-                           QStringLiteral("Invalid input buffer size %1").arg(size));
+    if (simulatedOpen_) {
+        simulated_->SetInBufferSize(size); // refuses: the port is open
     }
-    inBufferSize_ = size;
+    control_.SetInBufferSize(size);
 }
 
 void QtSerialPort::SetOutBufferSize(int size) {
-    RequireClosed();
-    if (size < 1) {
-        throw RuntimeError(CommError::Queues,
-                           QStringLiteral("Invalid output buffer size %1").arg(size));
+    if (simulatedOpen_) {
+        simulated_->SetOutBufferSize(size);
     }
-    outBufferSize_ = size;
+    control_.SetOutBufferSize(size);
 }
 
 void QtSerialPort::Output(const QByteArray& bytes) {
@@ -353,18 +333,22 @@ QByteArray QtSerialPort::Input() {
         return simulated_->Input();
     }
     Pull();
-    if (inQueue_.isEmpty() && !readFailure_.isEmpty()) {
+    if (control_.InBufferCount() == 0 && !readFailure_.isEmpty()) {
         const QString reason = readFailure_;
         readFailure_.clear();
         throw RuntimeError(
             CommError::ReadFailed,
             QStringLiteral("Reading %1 failed: %2").arg(serial_->portName(), reason));
     }
-    const int count =
-        inputLen_ == 0 ? int(inQueue_.size()) : std::min(inputLen_, int(inQueue_.size()));
-    const QByteArray taken = inQueue_.left(count);
-    inQueue_.remove(0, count);
-    return taken;
+    return control_.Take();
+}
+
+int QtSerialPort::InBufferCount() const {
+    if (simulatedOpen_) {
+        return simulated_->InBufferCount();
+    }
+    Pull();
+    return control_.InBufferCount();
 }
 
 int QtSerialPort::CommEvent() const {
@@ -373,7 +357,7 @@ int QtSerialPort::CommEvent() const {
         return simulated_->CommEvent();
     }
     Pull();
-    return commEvent_;
+    return control_.CommEvent();
 }
 
 bool QtSerialPort::DSRHolding() const {
@@ -411,15 +395,7 @@ void QtSerialPort::Pull() const {
     }
     const QByteArray data = serial_->readAll();
     pulling_ = false;
-
-    for (char byte : data) {
-        if (inQueue_.size() < inBufferSize_) {
-            inQueue_.append(byte);
-        }
-        if (rThreshold_ > 0 && inQueue_.size() >= rThreshold_) {
-            commEvent_ = comEvReceive;
-        }
-    }
+    control_.Deliver(data);
 }
 
 } // namespace platform

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "LineSettings.h"
+#include "SerialControl.h"
 #include "SerialPort.h"
 
 #include <functional>
@@ -10,39 +11,41 @@ class QSerialPort;
 
 namespace platform {
 
-class SettingsStore;
+// The value of a port item that attaches the built-in simulated adapter.
+inline const QString SimulatedDevice = QStringLiteral("sim");
 
-// The serial port on QSerialPort. Port n opens the device PortDeviceName gives (settings,
-// environment, system default); the device "sim" opens the port the factory makes, if any.
-// Every byte written is handed to the system before Output returns, and the input queue of
-// InBufferSize bytes is filled whenever the port is looked at as well as from the event loop.
+// The serial port on QSerialPort. It opens the device it is given; the device "sim" opens
+// the port the factory makes, if any. Every byte written is handed to the system before
+// Output returns, and the input queue is filled whenever the port is looked at as well as
+// from the event loop.
 class QtSerialPort : public SerialPort {
 public:
     using SimulatedPortFactory = std::function<std::unique_ptr<SerialPort>()>;
 
-    explicit QtSerialPort(const SettingsStore& settings, SimulatedPortFactory simulated = {});
+    explicit QtSerialPort(SimulatedPortFactory simulated = {});
     ~QtSerialPort() override;
 
     void SetCommPort(int port) override { commPort_ = port; }
     int CommPort() const override { return commPort_; }
+    void SetDevice(const QString& device) override { device_ = device; }
+    QString Device() const override { return device_; }
     bool PortOpen() const override;
     void SetPortOpen(bool open) override;
     void SetSettings(const QString& settings) override;
     QString Settings() const override { return settingsText_; }
     void SetRThreshold(int threshold) override;
-    int RThreshold() const override { return rThreshold_; }
+    int RThreshold() const override { return control_.RThreshold(); }
     void SetInputLen(int length) override;
     void SetInBufferSize(int size) override;
     void SetOutBufferSize(int size) override;
     void Output(const QByteArray& bytes) override;
     QByteArray Input() override;
+    int InBufferCount() const override;
     int CommEvent() const override;
     bool DSRHolding() const override;
-    QString DeviceName(int port) const override;
 
 private:
     void RequireOpen() const;
-    void RequireClosed() const;
     void OpenSimulated();
     void OpenDevice(const QString& device);
     void CloseDevice();
@@ -52,7 +55,6 @@ private:
     // Moves what the system has received into the input queue.
     void Pull() const;
 
-    const SettingsStore& settings_;
     SimulatedPortFactory simulatedFactory_;
     std::unique_ptr<SerialPort> simulated_;
     bool simulatedOpen_ = false;
@@ -62,15 +64,11 @@ private:
     QString openDevice_; // the device held open, as registered against opening it twice
 
     int commPort_ = 1;
+    QString device_;
     QString settingsText_ = QStringLiteral("9600,N,8,1");
     LineSettings line_;
-    int rThreshold_ = 0;
-    int inputLen_ = 0;
-    int inBufferSize_ = 1024;
-    int outBufferSize_ = 512;
 
-    mutable QByteArray inQueue_;
-    mutable int commEvent_ = 0;
+    mutable SerialControl control_; // the device's session; a simulated one keeps its own
     mutable bool pulling_ = false;
     mutable QString readFailure_; // why the system could not be read, until Input reports it
 };

@@ -32,4 +32,18 @@ QChar FromWindows1252(unsigned char code) {
     return QChar(code);
 }
 
+bool IsDefinedWindows1252(unsigned char code) {
+    return code < 0x80 || code >= 0xA0 || HighControls[code - 0x80] != 0;
+}
+
+QString DecodeWindows1252(const QByteArray& bytes, QChar replacement) {
+    QString text;
+    text.reserve(bytes.size());
+    for (const char byte : bytes) {
+        const auto code = static_cast<unsigned char>(byte);
+        text.append(IsDefinedWindows1252(code) ? FromWindows1252(code) : replacement);
+    }
+    return text;
+}
+
 } // namespace platform

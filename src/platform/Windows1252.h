@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QByteArray>
 #include <QChar>
+#include <QString>
 
 namespace platform {
 
@@ -12,5 +14,11 @@ int ToWindows1252(QChar ch);
 // The character of a code. The five codes the code page leaves undefined (81h, 8Dh, 8Fh,
 // 90h, 9Dh) give the control character of the same number, as Windows does.
 QChar FromWindows1252(unsigned char code);
+
+// False for the five codes the code page leaves undefined.
+bool IsDefinedWindows1252(unsigned char code);
+
+// Bytes to text; undefined codes become replacement.
+QString DecodeWindows1252(const QByteArray& bytes, QChar replacement = QChar(0xFFFD));
 
 } // namespace platform

@@ -1,25 +1,24 @@
 #pragma once
 
+#include "core/Operations.h"
+
 #include <QString>
-#include <functional>
 #include <memory>
 
-class AdapterLink;
 class OperationHost;
-class QFileDevice;
 
 namespace platform {
 struct Services;
 class RuntimeError;
 } // namespace platform
 
-// The five operations on the chip's data EEPROM: READ, PROGRAM, VERIFY, CLEAR WPO and
-// BULK ERASE. Plain logic on the platform services; the window that runs them is reached
-// through OperationHost only.
-class DeviceOperations {
+// The five operations as the main window runs them: the guards, the file dialogs and the
+// size warning asked for by the operation at their places on the wire, the Working window
+// around the data phase, and each outcome turned into the program's messages.
+class DeviceOperations : private core::OperationObserver {
 public:
     DeviceOperations(platform::Services& services, OperationHost& host);
-    ~DeviceOperations();
+    ~DeviceOperations() override;
 
     // Each takes the chosen family code ("" when none is chosen).
     void Read(const QString& deviceCode);
@@ -28,28 +27,40 @@ public:
     void ClearWpo(const QString& deviceCode);
     void BulkErase(const QString& deviceCode);
 
+    // READ and VERIFY take the adapter's bytes as they arrive.
+    bool fastReceive = false;
+    // PROGRAM reads the chip back and compares it with the image.
+    bool verifyAfterProgram = false;
+
     // True from the first step of an operation to its last.
     bool Running() const { return running_; }
+    // The chip is being written: stopping now leaves it partly written.
+    bool WritingChip() const;
     // Ends a running operation at its next wait: file and port closed, no window shown.
-    void Abort() { abort_ = true; }
+    void Abort();
+    // Ends a READ or VERIFY at its next wait (Cancel in the Working window).
+    void Cancel();
 
 private:
-    bool Begin(const QString& deviceCode, bool refuseFamilyT);
-    void OneCommand(const QString& deviceCode, char command);
-    // Runs an operation's steps and sends each kind of failure down its error path.
-    void Guarded(const std::function<void()>& body);
-    void ReturnToMain(); // the Working window goes, the main window comes back
-    void Done();         // the operation is over
-    // Closes what the failed operation left open and restores the main window.
-    void CleanUp();
-    void OperationErrorHandler(const platform::RuntimeError& error);
-    void FileFailed(const QString& path, const QString& reason, bool writing);
+    void Run(core::Operation operation, const QString& deviceCode);
+    void VerifyAfterProgram(const core::Family& family, const core::Outcome& programmed);
+    void Report(const core::Outcome& outcome);
+    void ReportVerify(const core::Outcome& outcome);
+    void ReportReadBack(const core::Family& family, const core::Outcome& outcome);
+    void ReportFailure(const core::Outcome& outcome);
+    void SetWorking(bool up);
+
+    void OnProgress(const core::Progress& progress) override;
+    std::optional<QString> ChooseReadTarget() override;
+    std::optional<core::ImageSource> ChooseProgramSource() override;
+    bool AcceptImageSize(const QString& path, qint64 size, int blockSize) override;
+    bool ReplaceWithShortRead(const QString& path, int received, int blockSize) override;
 
     platform::Services& services_;
     OperationHost& host_;
+    std::unique_ptr<core::Operations> engine_;
     bool running_ = false;
-    bool abort_ = false;
     bool working_ = false; // the Working window is up
-    std::unique_ptr<AdapterLink> link_;
-    std::unique_ptr<QFileDevice> file_;
+    core::Operation operation_ = core::Operation::Read;
+    core::Phase phase_ = core::Phase::Opening;
 };

@@ -1,25 +1,87 @@
 #include "Form3.h"
 
-#include "app/Module1.h"
+#include "common/Module1.h"
+#include "core/Progress.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
 
 Form3::Form3(QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(Module1::ProgramTitle);
-    setFixedSize(260, 80);
+    setFixedSize(380, 170);
+
     lblState = new QLabel(QStringLiteral("Working..."), this);
     lblState->setObjectName(QStringLiteral("lblState"));
-    lblState->setGeometry(0, 0, 260, 80);
     lblState->setAlignment(Qt::AlignCenter);
     QFont font = lblState->font();
     font.setPointSizeF(12);
     font.setBold(true);
     lblState->setFont(font);
+
+    progressBar = new QProgressBar(this);
+    progressBar->setObjectName(QStringLiteral("progressBar"));
+    progressBar->setAccessibleName(QStringLiteral("Progress"));
+    progressBar->setRange(0, 1);
+    progressBar->setValue(0);
+
+    lblProgress = new QLabel(this);
+    lblProgress->setObjectName(QStringLiteral("lblProgress"));
+    lblProgress->setAccessibleName(QStringLiteral("Progress"));
+    lblProgress->setAlignment(Qt::AlignCenter);
+
+    lblCaution =
+        new QLabel(QStringLiteral("Do not disconnect the adapter or its power supply."), this);
+    lblCaution->setObjectName(QStringLiteral("lblCaution"));
+    lblCaution->setAlignment(Qt::AlignCenter);
+    lblCaution->setWordWrap(true);
+    lblCaution->hide();
+
+    cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    cmdCancel->hide();
+    connect(cmdCancel, &QPushButton::clicked, this, [this] {
+        cmdCancel->setEnabled(false); // taken at the operation's next wait
+        if (onCancel) {
+            onCancel();
+        }
+    });
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(lblState);
+    layout->addWidget(progressBar);
+    layout->addWidget(lblProgress);
+    layout->addWidget(lblCaution);
+    layout->addWidget(cmdCancel, 0, Qt::AlignHCenter);
+}
+
+void Form3::ShowProgress(const core::Progress& progress) {
+    const int total = std::max(progress.total, 1);
+    if (progressBar->maximum() != total) {
+        progressBar->setRange(0, total);
+    }
+    progressBar->setValue(std::min(progress.done, total));
+    const QString line = core::DescribeProgress(progress);
+    lblProgress->setText(line);
+    progressBar->setAccessibleDescription(line);
+    const bool writing = !progress.cancellable;
+    lblCaution->setVisible(writing);
+    cmdCancel->setVisible(progress.cancellable);
 }
 
 void Form3::closeEvent(QCloseEvent* event) {
     // Closing it would leave the adapter half-way; the operation ends it.
     event->ignore();
+}
+
+void Form3::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && cmdCancel->isVisible() && cmdCancel->isEnabled()) {
+        cmdCancel->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }

@@ -1,19 +1,36 @@
 #pragma once
 
 #include <QWidget>
+#include <functional>
 
 class QLabel;
+class QProgressBar;
+class QPushButton;
 
-// The Working window: a small notice that stands in for the hidden main window while the
-// adapter works. The user cannot close it; the operation removes it when it ends.
+namespace core {
+struct Progress;
+}
+
+// The Working window: stands in for the hidden main window while the adapter works and
+// shows how far the operation is. The user cannot close it; the operation removes it when
+// it ends. READ and VERIFY can be cancelled from it (Cancel or Esc).
 class Form3 : public QWidget {
     Q_OBJECT
 
 public:
     explicit Form3(QWidget* parent = nullptr);
 
+    void ShowProgress(const core::Progress& progress);
+    // Called when the user asks to cancel.
+    std::function<void()> onCancel;
+
     QLabel* lblState = nullptr;
+    QProgressBar* progressBar = nullptr;
+    QLabel* lblProgress = nullptr;
+    QLabel* lblCaution = nullptr;
+    QPushButton* cmdCancel = nullptr;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 };

@@ -1,5 +1,10 @@
 #pragma once
 
+#include <QString>
+
+namespace core {
+struct Progress;
+}
 namespace platform {
 class RuntimeError;
 }
@@ -10,11 +15,15 @@ public:
     virtual ~OperationHost() = default;
     // The main window steps aside for the Working window while the adapter works ...
     virtual void ShowWorking() = 0;
+    // ... which shows how far the operation is ...
+    virtual void ShowProgress(const core::Progress& progress) = 0;
     // ... and comes back afterwards.
     virtual void EndWorking() = 0;
     // Removes the Working window without bringing the main window back (the program is
     // closing).
     virtual void CloseWorking() = 0;
-    // Reports a serial port failure and gives the Port Number menu back to the user.
-    virtual void SerialErrors(const platform::RuntimeError& error) = 0;
+    // Reports a serial port failure, with extraLine below the port's words when given, and
+    // gives the Port Number menu back to the user.
+    virtual void SerialErrors(const platform::RuntimeError& error,
+                              const QString& extraLine = QString()) = 0;
 };

@@ -2,14 +2,17 @@
 
 #include "DeviceOperations.h"
 #include "Form3.h"
-#include "Pause.h"
-#include "SerialMessages.h"
-#include "app/Module1.h"
+#include "OperationMessages.h"
+#include "common/Module1.h"
+#include "core/Pause.h"
+#include "core/PortDevices.h"
+#include "core/SerialMessages.h"
 #include "platform/CommandButton.h"
 #include "platform/MessageBoxes.h"
 #include "platform/RuntimeError.h"
 #include "platform/SerialPort.h"
 #include "platform/Services.h"
+#include "platform/SettingsStore.h"
 #include "platform/Twips.h"
 
 #include <QAction>
@@ -25,8 +28,14 @@ using platform::MsgStyle::Critical;
 
 namespace {
 
-const QString MsgCheckPort =
-    QStringLiteral("Error Comm: Check Port Number/Cable/Turn ON Power Supply");
+const QString General = QStringLiteral("General");
+const QString FastReceiveKey = QStringLiteral("FastReceive");
+const QString VerifyAfterProgramKey = QStringLiteral("VerifyAfterProgram");
+
+bool IsTrue(const QString& value) {
+    return value.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 ||
+           value == QLatin1String("1");
+}
 
 QFont ButtonFont() {
     QFont font(QStringLiteral("Arial"));
@@ -129,17 +138,36 @@ void frmMain::BuildMenus() {
         QAction* item = mnuPort_Number->addAction(QStringLiteral("&Comm%1").arg(n));
         item->setObjectName(QStringLiteral("mnuComm%1").arg(n));
         item->setCheckable(true);
-        if (services_.port) {
-            item->setToolTip(services_.port->DeviceName(n));
-        }
+        item->setToolTip(core::PortDeviceName(services_.settings, n));
         connect(item, &QAction::triggered, this, [this, n] { SelectPort(n); });
         mnuComm[i] = item;
     }
+    // Options of the link, never locked with the port items.
+    mnuPort_Number->addSeparator();
+    mnuFastReceive = mnuPort_Number->addAction(QStringLiteral("Fast &Receive"));
+    mnuFastReceive->setObjectName(QStringLiteral("mnuFastReceive"));
+    mnuFastReceive->setCheckable(true);
+    mnuFastReceive->setToolTip(
+        QStringLiteral("READ and VERIFY take the adapter's bytes as fast as the line brings "
+                       "them, instead of one every 75 ms"));
+    mnuFastReceive->setChecked(IsTrue(services_.settings.GetSetting(General, FastReceiveKey)));
+    connect(mnuFastReceive, &QAction::triggered, this, &frmMain::mnuFastReceive_Click);
+    mnuVerifyAfterProgram = mnuPort_Number->addAction(QStringLiteral("&Verify After Program"));
+    mnuVerifyAfterProgram->setObjectName(QStringLiteral("mnuVerifyAfterProgram"));
+    mnuVerifyAfterProgram->setCheckable(true);
+    mnuVerifyAfterProgram->setToolTip(
+        QStringLiteral("After PROGRAM, read the chip back and compare it with the file"));
+    mnuVerifyAfterProgram->setChecked(
+        IsTrue(services_.settings.GetSetting(General, VerifyAfterProgramKey)));
+    connect(mnuVerifyAfterProgram, &QAction::triggered, this,
+            &frmMain::mnuVerifyAfterProgram_Click);
+    operations_->fastReceive = mnuFastReceive->isChecked();
+    operations_->verifyAfterProgram = mnuVerifyAfterProgram->isChecked();
 
     mnuDevice = bar->addMenu(QStringLiteral("&Device"));
     mnuDevice->setObjectName(QStringLiteral("mnuDevice"));
-    for (std::size_t i = 0; i < DeviceCatalogue.size(); ++i) {
-        const DeviceRow& row = DeviceCatalogue[i];
+    for (std::size_t i = 0; i < core::DeviceCatalogue.size(); ++i) {
+        const core::DeviceRow& row = core::DeviceCatalogue[i];
         QAction* item = mnuDevice->addAction(QLatin1String(row.caption));
         item->setObjectName(QLatin1String(row.item));
         item->setCheckable(true);
@@ -162,12 +190,12 @@ void frmMain::Form_Load() {
 
 // ---- Device selection ----
 
-void frmMain::SelectDevice(const DeviceRow& row) {
+void frmMain::SelectDevice(const core::DeviceRow& row) {
     if (OperationRunning()) {
         return;
     }
-    for (std::size_t i = 0; i < DeviceCatalogue.size(); ++i) {
-        deviceItems[i]->setChecked(&DeviceCatalogue[i] == &row);
+    for (std::size_t i = 0; i < core::DeviceCatalogue.size(); ++i) {
+        deviceItems[i]->setChecked(&core::DeviceCatalogue[i] == &row);
     }
     Label1->setText(QLatin1String(row.status));
     deviceCode_ = QLatin1String(row.code);
@@ -193,15 +221,7 @@ void frmMain::InitSerialPorts() {
         return;
     }
     try {
-        port->SetCommPort(portNumber_);
-        if (port->PortOpen()) {
-            port->SetPortOpen(false);
-        }
-        port->SetSettings(QStringLiteral("9600,N,8,1"));
-        port->SetRThreshold(0);
-        port->SetInputLen(1);
-        port->SetOutBufferSize(512);
-        port->SetInBufferSize(512);
+        core::SetUpPort(*port, core::PortItem(services_.settings, portNumber_));
         port->SetPortOpen(true);
         if (port->DSRHolding()) {
             LockPortMenu();
@@ -209,9 +229,9 @@ void frmMain::InitSerialPorts() {
             port->SetPortOpen(false);
         } else {
             if (!port->DSRHolding()) {
-                Pause(services_.clock, 5);
+                core::Pause(services_.clock, 5);
             }
-            services_.messages.MsgBox(MsgCheckPort, Critical);
+            services_.messages.MsgBox(OperationMessages::CheckPort, Critical);
             UncheckPortMenu();
             EnablePortMenu();
             port->SetPortOpen(false);
@@ -221,11 +241,17 @@ void frmMain::InitSerialPorts() {
     }
 }
 
-void frmMain::SerialErrors(const platform::RuntimeError& error) {
-    if (const SerialMessage* message = FindSerialMessage(error.Number())) {
-        services_.messages.MsgBox(QLatin1String(message->text), message->style);
+void frmMain::SerialErrors(const platform::RuntimeError& error, const QString& extraLine) {
+    const auto show = [&](const QString& text, int style) {
+        services_.messages.MsgBox(extraLine.isEmpty() ? text : text + QLatin1Char('\n') + extraLine,
+                                  style);
+    };
+    if (const core::SerialMessage* message = core::FindSerialMessage(error.Number())) {
+        show(QLatin1String(message->text), message->style);
     } else if (error.Number() == platform::ErrorNumber::SerialSystemError) {
-        services_.messages.MsgBox(error.Description(), platform::MsgStyle::Exclamation);
+        show(error.Description(), platform::MsgStyle::Exclamation);
+    } else if (!extraLine.isEmpty()) {
+        services_.messages.MsgBox(extraLine, platform::MsgStyle::Exclamation);
     }
     EnablePortMenu();
     UncheckPortMenu();
@@ -273,8 +299,15 @@ void frmMain::ShowWorking() {
     hide();
     delete form3_;
     form3_ = new Form3();
+    form3_->onCancel = [this] { operations_->Cancel(); };
     Module1::CenterForm(form3_);
     form3_->show();
+}
+
+void frmMain::ShowProgress(const core::Progress& progress) {
+    if (form3_) {
+        form3_->ShowProgress(progress);
+    }
 }
 
 void frmMain::EndWorking() {
@@ -309,9 +342,29 @@ void frmMain::mnuAbout_Click() {
     links_.showAbout();
 }
 
+void frmMain::mnuFastReceive_Click(bool checked) {
+    operations_->fastReceive = checked;
+    services_.settings.SaveSetting(General, FastReceiveKey,
+                                   checked ? QStringLiteral("true") : QStringLiteral("false"));
+}
+
+void frmMain::mnuVerifyAfterProgram_Click(bool checked) {
+    operations_->verifyAfterProgram = checked;
+    services_.settings.SaveSetting(General, VerifyAfterProgramKey,
+                                   checked ? QStringLiteral("true") : QStringLiteral("false"));
+}
+
 // ---- Closing ----
 
 void frmMain::closeEvent(QCloseEvent* event) {
+    if (!unloaded_ && operations_->WritingChip() &&
+        services_.messages.MsgBox(OperationMessages::CloseWhileProgramming,
+                                  platform::MsgStyle::Exclamation | platform::MsgStyle::YesNo |
+                                      platform::MsgStyle::DefaultButton2) !=
+            platform::MsgAnswer::Yes) {
+        event->ignore();
+        return;
+    }
     event->accept();
     Form_Unload();
 }

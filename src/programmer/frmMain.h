@@ -1,7 +1,7 @@
 #pragma once
 
-#include "DeviceCatalogue.h"
 #include "OperationHost.h"
+#include "core/DeviceCatalogue.h"
 
 #include <QMainWindow>
 #include <array>
@@ -47,17 +47,19 @@ public:
     // Port selection and its errors.
     void SelectPort(int n);
     void InitSerialPorts();
-    void SerialErrors(const platform::RuntimeError& error) override;
+    void SerialErrors(const platform::RuntimeError& error,
+                      const QString& extraLine = QString()) override;
 
     // The swap with the Working window around an operation's data phase.
     void ShowWorking() override;
+    void ShowProgress(const core::Progress& progress) override;
     void EndWorking() override;
     void CloseWorking() override;
     Form3* WorkingWindow() const { return form3_; }
     bool OperationRunning() const;
 
     // Device selection.
-    void SelectDevice(const DeviceRow& row);
+    void SelectDevice(const core::DeviceRow& row);
 
     // Controls, named as the window's design names them.
     QGroupBox* Frame1 = nullptr;
@@ -70,6 +72,8 @@ public:
     QLabel* Label1 = nullptr;
     QMenu* mnuPort_Number = nullptr;
     std::array<QAction*, 8> mnuComm{}; // mnuComm1 .. mnuComm8
+    QAction* mnuFastReceive = nullptr;
+    QAction* mnuVerifyAfterProgram = nullptr;
     QMenu* mnuDevice = nullptr;
     std::array<QAction*, 8> deviceItems{}; // in catalogue order
     QAction* mnuMemory = nullptr;
@@ -92,6 +96,8 @@ private:
     void Command5_Click();
     void mnuMemory_Click();
     void mnuAbout_Click();
+    void mnuFastReceive_Click(bool checked);
+    void mnuVerifyAfterProgram_Click(bool checked);
 
     void LockPortMenu();
     void EnablePortMenu();

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "TestServices.h"
-#include "app/Module1.h"
+#include "common/Module1.h"
 #include "editor/frmEditor.h"
 #include "grid/Grid.h"
 #include "platform/PictureBox.h"

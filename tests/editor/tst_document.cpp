@@ -1,8 +1,8 @@
 // The Memory window's document through the window: language texts, File > Open with its
 // refusals, the working image, Done and its write-back.
 #include "EditorFixture.h"
-#include "app/LangFile.h"
-#include "app/OpenDialog.h"
+#include "common/LangFile.h"
+#include "common/OpenDialog.h"
 #include "editor/ClickLabel.h"
 #include "platform/MessageBoxes.h"
 

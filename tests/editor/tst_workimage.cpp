@@ -1,12 +1,12 @@
 // The working image without a window: copy in and out in pieces with progress, positioned
 // reads and writes beyond 4 GiB, its private creation; and the shared module routines the
 // editor's document uses (language file, open dialog, last folder).
-#include "app/CodePage.h"
-#include "app/LangFile.h"
-#include "app/OpenDialog.h"
+#include "common/LangFile.h"
+#include "common/OpenDialog.h"
 #include "editor/WorkImage.h"
 #include "platform/FileDialogs.h"
 #include "platform/RuntimeError.h"
+#include "platform/Windows1252.h"
 
 #include "FakeFileDialogs.h"
 
@@ -269,7 +269,7 @@ void WorkImageTest::languageRecords() {
     QVERIFY(buffer.open(QIODevice::ReadOnly));
     QCOMPARE(Module1::ReadLangRecord(buffer, 1), QStringLiteral("Caf\u00e9 \u20ac 5"));
     QCOMPARE(Module1::ReadLangRecord(buffer, 2), std::nullopt);
-    QCOMPARE(CodePage::Decode("\x81\x9f", QLatin1Char('.')), QStringLiteral(".\u0178"));
+    QCOMPARE(platform::DecodeWindows1252("\x81\x9f", QLatin1Char('.')), QStringLiteral(".\u0178"));
 }
 
 void WorkImageTest::openDialogAndLastFolder() {

@@ -35,7 +35,7 @@ class OperationsEndToEnd : public QObject {
         QVERIFY(device.startsWith(QLatin1Char('/')));
         qputenv("VIDAVEV_COMM1", device.toLocal8Bit());
         settings = std::make_unique<platform::QtSettingsStore>(dir.filePath("settings.ini"));
-        port = std::make_unique<platform::QtSerialPort>(*settings);
+        port = std::make_unique<platform::QtSerialPort>();
         services = std::make_unique<platform::Services>(
             platform::Services{clock, messages, dialogs, *settings, port.get()});
         w = std::make_unique<frmMain>(*services, frmMain::Links{});

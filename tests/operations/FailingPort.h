@@ -16,6 +16,8 @@ public:
     int reads = 0;
 
     void SetCommPort(int port) override { inner_.SetCommPort(port); }
+    void SetDevice(const QString& device) override { inner_.SetDevice(device); }
+    QString Device() const override { return inner_.Device(); }
     int CommPort() const override { return inner_.CommPort(); }
     bool PortOpen() const override { return inner_.PortOpen(); }
     void SetPortOpen(bool open) override { inner_.SetPortOpen(open); }
@@ -40,7 +42,7 @@ public:
     }
     int CommEvent() const override { return inner_.CommEvent(); }
     bool DSRHolding() const override { return inner_.DSRHolding(); }
-    QString DeviceName(int port) const override { return inner_.DeviceName(port); }
+    int InBufferCount() const override { return inner_.InBufferCount(); }
 
 private:
     platform::SerialPort& inner_;

@@ -1,8 +1,10 @@
 #include "OperationBench.h"
+#include "core/AdapterLink.h"
+#include "core/Pause.h"
+#include "core/PortDevices.h"
+#include "core/StopRequest.h"
 #include "platform/MessageBoxes.h"
 #include "platform/RuntimeError.h"
-#include "programmer/AdapterLink.h"
-#include "programmer/Pause.h"
 
 #include <QLabel>
 #include <QMenu>
@@ -166,20 +168,20 @@ private slots:
 
     void pauseWaitsOnTheClockAndHandlesEvents() {
         FakeClock clock;
-        Pause(clock, 0);
+        core::Pause(clock, 0);
         QCOMPARE(clock.ProcessCount(), 0);
         QCOMPARE(clock.NowMs(), 0.0);
 
         bool ran = false;
         clock.Schedule(4, [&] { ran = true; });
-        Pause(clock, 900);
+        core::Pause(clock, 900);
         QVERIFY(ran);
         QVERIFY(clock.NowMs() >= 900);
 
         bool stop = false;
         clock.Schedule(clock.NowMs() + 100, [&] { stop = true; });
         const double start = clock.NowMs();
-        Pause(clock, 23400, &stop);
+        core::Pause(clock, 23400, [&] { return stop; });
         QVERIFY(clock.NowMs() - start < 200);
     }
 
@@ -188,10 +190,10 @@ private slots:
         AdapterModel model;
         model.SetEeprom(Pattern(512, 11));
         adaptersim::SimSerialPort port(clock, model);
-        bool abort = false;
-        AdapterLink link(port, clock, abort);
+        core::StopRequest stop;
+        core::AdapterLink link(port, clock, stop);
         port.SetInBufferSize(512);
-        link.OpenLink(QStringLiteral("x"), 'r');
+        link.OpenLink('x', 'r');
         link.StartDataPhase(10);
         link.Wait(200);
         QList<double> times;
@@ -210,7 +212,7 @@ private slots:
 
         // Nothing received: every step passes at once.
         model.Faults().silent = true;
-        link.OpenLink(QStringLiteral("x"), 'r');
+        link.OpenLink('x', 'r');
         link.StartDataPhase(10);
         const double start = clock.NowMs();
         QCOMPARE(link.ReceiveBlock(512, [](int, unsigned char) { return true; }), 0);
@@ -236,7 +238,7 @@ private slots:
     void portItemsShowTheirDevice() {
         OperationBench b;
         for (int n = 1; n <= 8; ++n) {
-            QCOMPARE(b.w->mnuComm[n - 1]->toolTip(), b.port.DeviceName(n));
+            QCOMPARE(b.w->mnuComm[n - 1]->toolTip(), core::PortDeviceName(b.t.settings, n));
         }
     }
 };

@@ -1,6 +1,6 @@
 #include "TestServices.h"
-#include "app/Module1.h"
-#include "programmer/DeviceCatalogue.h"
+#include "common/Module1.h"
+#include "core/DeviceCatalogue.h"
 #include "programmer/frmMain.h"
 
 #include <QAction>
@@ -83,7 +83,7 @@ private slots:
     void choosingADeviceChecksOnlyItsItem_data() {
         QTest::addColumn<int>("index");
         for (int i = 0; i < 8; ++i) {
-            QTest::newRow(DeviceCatalogue[i].item) << i;
+            QTest::newRow(core::DeviceCatalogue[i].item) << i;
         }
     }
     void choosingADeviceChecksOnlyItsItem() {
@@ -92,7 +92,7 @@ private slots:
         frmMain w(t.services, {});
         // Start from another device so the previous check mark has to go.
         w.deviceItems[(index + 3) % 8]->trigger();
-        const DeviceRow& row = DeviceCatalogue[index];
+        const core::DeviceRow& row = core::DeviceCatalogue[index];
         auto* item = w.findChild<QAction*>(QLatin1String(row.item));
         QVERIFY(item);
         QCOMPARE(item->text(), QLatin1String(row.caption));
@@ -107,7 +107,7 @@ private slots:
 
     void catalogueHoldsTheChipsAdaptersAndFamilies() {
         QStringList rows;
-        for (const DeviceRow& row : DeviceCatalogue) {
+        for (const core::DeviceRow& row : core::DeviceCatalogue) {
             rows << QStringLiteral("%1|%2|%3|%4").arg(row.item, row.caption, row.status, row.code);
         }
         QCOMPARE(rows, (QStringList{
@@ -123,7 +123,7 @@ private slots:
     }
 
     void featuresTextIsTheDeviceListOnOneLine() {
-        QCOMPARE(FeaturesText(),
+        QCOMPARE(core::FeaturesText(),
                  QStringLiteral(
                      "TMS370C756A 1E00h-1FFFh EEPROM 68PLCC TMS370C758A 1F00h-1FFFh EEPROM 68PLCC "
                      "TMS370C742A 1F00h-1FFFh EEPROM 44PLCC TMS370C036 1F00-1FFFh EEPROM 44PLCC "

@@ -1,4 +1,5 @@
 #include "adaptersim/AdapterModel.h"
+#include "core/PortDevices.h"
 #include "platform/QtClock.h"
 #include "platform/QtSerialPort.h"
 #include "platform/QtSettingsStore.h"
@@ -69,9 +70,10 @@ private slots:
 
     void readBlockCrossesAtLineSpeed() {
         platform::QtSettingsStore settings(dir.filePath(QStringLiteral("settings.ini")));
-        platform::QtSerialPort port(settings);
+        platform::QtSerialPort port;
         port.SetCommPort(1);
-        QCOMPARE(port.DeviceName(1), device);
+        port.SetDevice(core::PortDeviceName(settings, 1));
+        QCOMPARE(port.Device(), device);
 
         // The port test: a pseudo-terminal has no modem lines and so counts as holding DSR.
         port.SetSettings(QStringLiteral("9600,N,8,1"));

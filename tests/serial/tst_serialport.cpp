@@ -2,6 +2,7 @@
 #include "FakeClock.h"
 #include "adaptersim/PseudoTerminal.h"
 #include "adaptersim/SimSerialPort.h"
+#include "core/PortDevices.h"
 #include "platform/LineSettings.h"
 #include "platform/QtSerialPort.h"
 #include "platform/QtSettingsStore.h"
@@ -68,19 +69,19 @@ private slots:
     }
 
     void portNumbersMapToDevices() {
-        QtSerialPort port(*settings);
-        QCOMPARE(port.DeviceName(1), QStringLiteral("/dev/ttyS0"));
-        QCOMPARE(port.DeviceName(8), QStringLiteral("/dev/ttyS7"));
-        QCOMPARE(port.DeviceName(0), QString());
-        QCOMPARE(port.DeviceName(9), QString());
+        QtSerialPort port;
+        QCOMPARE(core::PortDeviceName(*settings, 1), QStringLiteral("/dev/ttyS0"));
+        QCOMPARE(core::PortDeviceName(*settings, 8), QStringLiteral("/dev/ttyS7"));
+        QCOMPARE(core::PortDeviceName(*settings, 0), QString());
+        QCOMPARE(core::PortDeviceName(*settings, 9), QString());
 
         SetDevice(3, QStringLiteral("/dev/ttyUSB0"));
-        QCOMPARE(port.DeviceName(3), QStringLiteral("/dev/ttyUSB0"));
+        QCOMPARE(core::PortDeviceName(*settings, 3), QStringLiteral("/dev/ttyUSB0"));
         qputenv("VIDAVEV_COMM3", "/dev/ttyACM1");
-        QCOMPARE(port.DeviceName(3), QStringLiteral("/dev/ttyACM1"));
-        QCOMPARE(port.DeviceName(4), QStringLiteral("/dev/ttyS3"));
+        QCOMPARE(core::PortDeviceName(*settings, 3), QStringLiteral("/dev/ttyACM1"));
+        QCOMPARE(core::PortDeviceName(*settings, 4), QStringLiteral("/dev/ttyS3"));
         qputenv("VIDAVEV_COMM3", "");
-        QCOMPARE(port.DeviceName(3), QStringLiteral("/dev/ttyUSB0"));
+        QCOMPARE(core::PortDeviceName(*settings, 3), QStringLiteral("/dev/ttyUSB0"));
     }
 
     void lineSettings_data() {
@@ -101,7 +102,7 @@ private slots:
         QFETCH(QString, text);
         QFETCH(int, error);
         QCOMPARE(ErrorNumberOf([&] { platform::ParseLineSettings(text); }), error);
-        QtSerialPort port(*settings);
+        QtSerialPort port;
         QCOMPARE(ErrorNumberOf([&] { port.SetSettings(text); }), error);
         QCOMPARE(port.Settings(), error ? QStringLiteral("9600,N,8,1") : text);
     }
@@ -116,13 +117,14 @@ private slots:
         FakeClock clock;
         AdapterModel model;
         int made = 0;
-        QtSerialPort port(*settings, [&] {
+        QtSerialPort port([&] {
             ++made;
             return std::make_unique<adaptersim::SimSerialPort>(clock, model);
         });
         SetDevice(2, QStringLiteral("sim"));
-        QCOMPARE(port.DeviceName(2), QStringLiteral("sim"));
+        QCOMPARE(core::PortDeviceName(*settings, 2), QStringLiteral("sim"));
         port.SetCommPort(2);
+        port.SetDevice(core::PortDeviceName(*settings, 2));
         port.SetInputLen(1);
         port.SetInBufferSize(512);
         port.SetRThreshold(1);
@@ -145,21 +147,24 @@ private slots:
         model.Faults().portBusy = true;
         QCOMPARE(ErrorNumberOf([&] { port.SetPortOpen(true); }), 8005);
 
-        QtSerialPort withoutSim(*settings);
+        QtSerialPort withoutSim;
         withoutSim.SetCommPort(2);
+        withoutSim.SetDevice(core::PortDeviceName(*settings, 2));
         QCOMPARE(ErrorNumberOf([&] { withoutSim.SetPortOpen(true); }), 8002);
     }
 
     void missingDeviceAndClosedPort() {
         SetDevice(1, dir.filePath(QStringLiteral("no-such-tty")));
-        QtSerialPort port(*settings);
+        QtSerialPort port;
         port.SetCommPort(1);
+        port.SetDevice(core::PortDeviceName(*settings, 1));
         QCOMPARE(ErrorNumberOf([&] { port.SetPortOpen(true); }), 8002);
         QVERIFY(!port.PortOpen());
         QCOMPARE(ErrorNumberOf([&] { port.Output("x"); }), 8012);
         QCOMPARE(ErrorNumberOf([&] { port.Input(); }), 8012);
         QCOMPARE(ErrorNumberOf([&] { port.DSRHolding(); }), 8012);
         port.SetCommPort(0);
+        port.SetDevice(core::PortDeviceName(*settings, 0));
         QCOMPARE(ErrorNumberOf([&] { port.SetPortOpen(true); }), 8002);
     }
 
@@ -168,8 +173,9 @@ private slots:
         PseudoTerminal second;
         SetDevice(1, first.SlavePath());
         SetDevice(2, second.SlavePath());
-        QtSerialPort port(*settings);
+        QtSerialPort port;
         port.SetCommPort(1);
+        port.SetDevice(core::PortDeviceName(*settings, 1));
         port.SetSettings(QStringLiteral("9600,N,8,1"));
         port.SetInBufferSize(4);
         port.SetRThreshold(1);
@@ -179,8 +185,9 @@ private slots:
         QVERIFY(port.DSRHolding()); // no modem lines on a pseudo-terminal
         QCOMPARE(ErrorNumberOf([&] { port.SetPortOpen(true); }), 8013);
         QCOMPARE(ErrorNumberOf([&] { port.SetInBufferSize(512); }), 8000);
-        QtSerialPort other(*settings);
+        QtSerialPort other;
         other.SetCommPort(1);
+        other.SetDevice(core::PortDeviceName(*settings, 1));
         QCOMPARE(ErrorNumberOf([&] { other.SetPortOpen(true); }), 8013);
 
         // Written bytes are with the system as soon as Output returns.
@@ -204,6 +211,7 @@ private slots:
 
         // A new port number waits for the next open; the next session starts empty.
         port.SetCommPort(2);
+        port.SetDevice(core::PortDeviceName(*settings, 2));
         port.Output("v");
         QCOMPARE(::write(first.MasterFd(), "zz", 2), ssize_t(2));
         QTest::qSleep(50);

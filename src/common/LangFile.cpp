@@ -1,6 +1,6 @@
 #include "LangFile.h"
 
-#include "CodePage.h"
+#include "platform/Windows1252.h"
 
 #include <QIODevice>
 
@@ -25,7 +25,7 @@ std::optional<QString> ReadLangRecord(QIODevice& file, int n) {
     while (end > begin && isPad(end - 1)) {
         --end;
     }
-    return CodePage::Decode(text.mid(begin, end - begin), QLatin1Char('?'));
+    return platform::DecodeWindows1252(text.mid(begin, end - begin), QLatin1Char('?'));
 }
 
 QByteArray MakeLangRecord(const QString& text) {
@@ -35,8 +35,10 @@ QByteArray MakeLangRecord(const QString& text) {
     }
     const qsizetype length = std::min<qsizetype>(text.size(), LangTextLength);
     for (qsizetype i = 0; i < length; ++i) {
-        const int b = CodePage::FromUnicode(text[i]);
-        record[LangRecordLength - LangTextLength + i] = static_cast<char>(b < 0 ? '?' : b);
+        const QChar c = text[i];
+        const int b = platform::ToWindows1252(c);
+        const bool missing = b == 0 && !c.isNull();
+        record[LangRecordLength - LangTextLength + i] = static_cast<char>(missing ? '?' : b);
     }
     return record;
 }

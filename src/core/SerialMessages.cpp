@@ -2,6 +2,8 @@
 
 #include <array>
 
+namespace core {
+
 namespace {
 
 constexpr std::array<SerialMessage, 21> Messages{{
@@ -38,3 +40,5 @@ const SerialMessage* FindSerialMessage(int number) {
     }
     return nullptr;
 }
+
+} // namespace core

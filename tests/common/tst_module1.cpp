@@ -1,4 +1,4 @@
-#include "app/Module1.h"
+#include "common/Module1.h"
 #include "platform/QtSettingsStore.h"
 
 #include <QTemporaryDir>

@@ -1,6 +1,8 @@
 #pragma once
 
 // The program's words for the serial port control's error numbers.
+namespace core {
+
 struct SerialMessage {
     int number;
     const char* text;
@@ -10,3 +12,5 @@ struct SerialMessage {
 // The message of number, or nullptr when the number has none (8017 and every number
 // outside 8000..8021 show nothing).
 const SerialMessage* FindSerialMessage(int number);
+
+} // namespace core

@@ -2,14 +2,19 @@
 
 #include "platform/Clock.h"
 
-void Pause(platform::Clock& clock, float ms, const bool* stop) {
+namespace core {
+
+bool Pause(platform::Clock& clock, float ms, const std::function<bool()>& stopWhen) {
     const double start = clock.NowMs();
     const double deadline = start + static_cast<double>(ms);
     // The clock decides, not a timer: a wake-up may come early, so loop until it has passed.
     while (clock.NowMs() - start < static_cast<double>(ms)) {
-        if (stop && *stop) {
-            return;
+        if (stopWhen && stopWhen()) {
+            return true;
         }
         clock.ProcessEvents(deadline);
     }
+    return false;
 }
+
+} // namespace core

@@ -1,0 +1,115 @@
+#include "AdapterLink.h"
+
+#include "Pause.h"
+#include "StopRequest.h"
+#include "platform/Clock.h"
+#include "platform/SerialPort.h"
+
+#include <algorithm>
+
+namespace core {
+
+AdapterLink::AdapterLink(platform::SerialPort& port, platform::Clock& clock,
+                         const StopRequest& stop)
+    : port_(port), clock_(clock), stop_(stop) {}
+
+bool AdapterLink::StopHonoured() const {
+    const int level = stop_.Requested();
+    return level == StopRequest::Abort || (cancellable_ && level == StopRequest::Cancel);
+}
+
+void AdapterLink::Wait(float ms) {
+    const auto stop = [this] { return StopHonoured(); };
+    if (Pause(clock_, ms, stop) || StopHonoured()) {
+        throw OperationStopped{stop_.Requested()};
+    }
+}
+
+void AdapterLink::OpenLink(char family, char command, const std::function<void()>& afterLetter) {
+    port_.SetPortOpen(true);
+    port_.Output(QByteArray(1, family));
+    Wait(CommandGapMs);
+    port_.Output(QByteArray(1, command));
+    if (afterLetter) {
+        afterLetter();
+    }
+    Wait(CommandGapMs);
+}
+
+double AdapterLink::StartDataPhase(float settleMs) {
+    port_.SetInputLen(1);
+    port_.SetRThreshold(1);
+    port_.Output(QByteArrayLiteral("c"));
+    const double sent = clock_.NowMs();
+    Wait(settleMs);
+    return sent;
+}
+
+void AdapterLink::SendDataByte(unsigned char byte) {
+    port_.Output(QByteArray(1, static_cast<char>(byte)));
+    Wait(SendGapMs);
+}
+
+int AdapterLink::ReceiveBlock(int n, const ByteHandler& onByte) {
+    int taken = 0;
+    for (int step = 1; step <= n; ++step) {
+        port_.SetRThreshold(1);
+        bool goOn = true;
+        if (port_.CommEvent() == platform::SerialPort::comEvReceive) {
+            Wait(ReceiveStepMs);
+            const QByteArray input = port_.Input();
+            // The receive event stays set after the first byte, so a step may find the
+            // queue empty; it takes nothing then rather than inventing a byte.
+            if (!input.isEmpty()) {
+                ++taken;
+                goOn = onByte(taken, static_cast<unsigned char>(input.at(0)));
+            }
+        }
+        port_.SetRThreshold(0);
+        if (!goOn) {
+            break;
+        }
+    }
+    return taken;
+}
+
+int AdapterLink::ReceiveArriving(int n, double cSentMs, const ByteHandler& onByte) {
+    int taken = 0;
+    double deadline = cSentMs + FastFirstByteMs;
+    const auto arrivedOrStopped = [this] { return StopHonoured() || port_.InBufferCount() > 0; };
+    while (taken < n) {
+        while (taken < n && port_.InBufferCount() > 0) {
+            const QByteArray input = port_.Input();
+            if (input.isEmpty()) {
+                break;
+            }
+            ++taken;
+            if (!onByte(taken, static_cast<unsigned char>(input.at(0)))) {
+                return taken;
+            }
+            deadline = clock_.NowMs() + FastNextByteMs;
+        }
+        const double now = clock_.NowMs();
+        if (taken >= n || now >= deadline) {
+            break;
+        }
+        // Serial data wakes the wait at once; the poll bounds it for a port that has no
+        // event of its own to wake it with.
+        Pause(clock_, float(std::min(deadline - now, FastPollMs)), arrivedOrStopped);
+        if (StopHonoured()) {
+            throw OperationStopped{stop_.Requested()};
+        }
+    }
+    return taken;
+}
+
+void AdapterLink::AbandonLink() {
+    port_.Output(QByteArrayLiteral("e"));
+    port_.SetPortOpen(false);
+}
+
+void AdapterLink::CloseLink() {
+    port_.SetPortOpen(false);
+}
+
+} // namespace core

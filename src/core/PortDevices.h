@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+namespace platform {
+class SerialPort;
+class SettingsStore;
+} // namespace platform
+
+namespace core {
+
+// Where the adapter hangs: a port item Comm1..Comm8, which maps to a system device, or a
+// device named directly ("/dev/ttyUSB0", "COM3", "sim" for the built-in simulated adapter).
+struct PortChoice {
+    int number = 0; // 1..8 for a port item, 0 for a device named directly
+    QString device; // the system device it opens
+
+    // "Comm3", or the device named.
+    QString Label() const;
+};
+
+// The system device that port n (1..8) opens: the environment variable VIDAVEV_COMMn for
+// this run, else settings section "Ports", key "Comm<n>", else COMn on Windows and
+// /dev/ttyS<n-1> elsewhere. Empty for a number outside 1..8.
+QString PortDeviceName(const platform::SettingsStore& settings, int port);
+
+// The device port n opens when nothing is configured.
+QString DefaultPortDevice(int port);
+
+// Port item n with its device.
+PortChoice PortItem(const platform::SettingsStore& settings, int n);
+
+// What a user typed: "Comm1".."Comm8" in any case, "sim", or a device path. Nothing for an
+// empty text or a port item outside 1..8.
+std::optional<PortChoice> ParsePortChoice(const QString& text,
+                                          const platform::SettingsStore& settings);
+
+// Prepares port for the adapter's line: the port and its device, "9600,N,8,1", one byte per
+// read, 512-byte queues, receive notification off. A port left open is closed first.
+void SetUpPort(platform::SerialPort& port, const PortChoice& choice);
+
+} // namespace core
