@@ -89,7 +89,8 @@ void AdapterModel::Receive(std::uint8_t byte, double timeMs) {
         const int size = BlockSize(family_);
         if (programmed_ < DataLimit(size)) {
             const int address = BlockBase() + programmed_;
-            eeprom_[address] = char(byte);
+            // A worn cell keeps 00h whatever it is given; VERIFY then marks it.
+            eeprom_[address] = programmed_ == faults_.wornAt ? char(0) : char(byte);
             reference_[address] = char(byte);
             lastProgrammed_.append(char(byte));
         }

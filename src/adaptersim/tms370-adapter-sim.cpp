@@ -52,21 +52,26 @@ int main(int argc, char* argv[]) {
          QStringLiteral("k")},
         {QStringLiteral("mismatch-at"),
          QStringLiteral("VERIFY reports a mismatch at byte <k> (from 0)."), QStringLiteral("k")},
+        {QStringLiteral("worn-at"),
+         QStringLiteral("PROGRAM leaves byte <k> (from 0) of the block 00h."), QStringLiteral("k")},
     });
     parser.process(app);
 
     AdapterModel model;
     adaptersim::AdapterFaults& faults = model.Faults();
     faults.silent = parser.isSet(QStringLiteral("silent"));
-    double slow = 0, stopAfter = -1, mismatchAt = -1;
+    double slow = 0, stopAfter = -1, mismatchAt = -1, wornAt = -1;
     if (!ReadNumber(parser, QStringLiteral("slow"), slow) ||
         !ReadNumber(parser, QStringLiteral("stop-after"), stopAfter) ||
-        !ReadNumber(parser, QStringLiteral("mismatch-at"), mismatchAt)) {
-        return Fail(QStringLiteral("--slow, --stop-after and --mismatch-at take a number >= 0"));
+        !ReadNumber(parser, QStringLiteral("mismatch-at"), mismatchAt) ||
+        !ReadNumber(parser, QStringLiteral("worn-at"), wornAt)) {
+        return Fail(
+            QStringLiteral("--slow, --stop-after, --mismatch-at and --worn-at take a number >= 0"));
     }
     faults.msPerByte = slow;
     faults.stopAfter = int(stopAfter);
     faults.mismatchAt = int(mismatchAt);
+    faults.wornAt = int(wornAt);
 
     if (parser.isSet(QStringLiteral("eeprom"))) {
         QFile image(parser.value(QStringLiteral("eeprom")));

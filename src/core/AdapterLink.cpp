@@ -25,14 +25,14 @@ void AdapterLink::Wait(float ms) {
     }
 }
 
-void AdapterLink::OpenLink(char family, char command, const std::function<void()>& afterLetter) {
+void AdapterLink::OpenLink(char family, char command, const std::function<void()>& beforeLetter) {
     port_.SetPortOpen(true);
     port_.Output(QByteArray(1, family));
     Wait(CommandGapMs);
-    port_.Output(QByteArray(1, command));
-    if (afterLetter) {
-        afterLetter();
+    if (beforeLetter) {
+        beforeLetter();
     }
+    port_.Output(QByteArray(1, command));
     Wait(CommandGapMs);
 }
 

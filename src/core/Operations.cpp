@@ -49,6 +49,11 @@ private:
 
 // One operation while it runs.
 struct Operations::Run_ {
+    Run_(Operation operation_, const Family& family_, OperationObserver& observer_,
+         const OperationOptions& options_, AdapterLink link_, platform::Clock& clock_)
+        : operation(operation_), family(family_), observer(observer_), options(options_),
+          link(link_), clock(clock_) {}
+
     Operation operation;
     const Family& family;
     OperationObserver& observer;
@@ -390,13 +395,14 @@ void Operations::Verify(Run_& run) {
 void Operations::OneCommand(Run_& run, char letter) {
     Outcome& outcome = run.outcome;
     run.link.OpenLink(run.family.code, letter, [&run, &outcome] {
-        // The letter alone changes the chip.
+        // The letter alone changes the chip: once it may have gone out, nothing stops it.
         run.link.SetCancellable(false);
         outcome.chipWritten = true;
     });
     const int waitMs = int(OneCommandWaitMs);
     run.Report(Phase::Settling, 0, waitMs);
     run.link.Wait(OneCommandWaitMs);
+    run.Report(Phase::Settling, waitMs, waitMs);
     run.Report(Phase::Closing, waitMs, waitMs);
     run.link.CloseLink();
     outcome.status = Status::Done;

@@ -15,7 +15,7 @@ public:
     explicit QtSettingsStore(const QString& iniFile);
 
     QString GetSetting(const QString& section, const QString& key,
-                       const QString& defaultValue) const override;
+                       const QString& defaultValue = QString()) const override;
     void SaveSetting(const QString& section, const QString& key, const QString& value) override;
 
     // Where the settings live, for the user's information.

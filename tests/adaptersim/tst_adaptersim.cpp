@@ -271,42 +271,6 @@ private slots:
         QVERIFY(!port->PortOpen());
     }
 
-    void inputQueueHoldsInBufferSizeBytes() {
-        port->SetInBufferSize(100);
-        Announce('x', 'r');
-        port->Output("c");
-        clock->Advance(1000);
-        QCOMPARE(port->InBufferCount(), 100);
-        QCOMPARE(port->DroppedBytes(), 412);
-        port->SetInputLen(0);
-        QCOMPARE(port->Input(), model->Block('x').left(100));
-    }
-
-    void commEventAndInputLen() {
-        model->SetEeprom(Pattern(512, 6));
-        port->SetRThreshold(0);
-        Announce('x', 'r');
-        port->Output("c");
-        clock->Advance(5);
-        // Data that arrives without receive notification leaves the event as it was.
-        QCOMPARE(port->CommEvent(), 0);
-        port->SetRThreshold(1);
-        QCOMPARE(port->CommEvent(), 0);
-        clock->Advance(5);
-        QCOMPARE(port->CommEvent(), int(SimSerialPort::comEvReceive));
-
-        port->SetInputLen(1);
-        QCOMPARE(port->Input(), Pattern(512, 6).left(1));
-        port->SetInputLen(3);
-        QCOMPARE(port->Input(), Pattern(512, 6).mid(1, 3));
-        port->SetInputLen(0);
-        port->Input();
-        QCOMPARE(port->Input(), QByteArray());
-        // The last event stays while nothing else happens, even with the queue empty.
-        port->SetRThreshold(0);
-        QCOMPARE(port->CommEvent(), int(SimSerialPort::comEvReceive));
-    }
-
     void portRules() {
         QCOMPARE(ErrorNumberOf([&] { port->Output("x"); }), 8012);
         QCOMPARE(ErrorNumberOf([&] { port->Input(); }), 8012);

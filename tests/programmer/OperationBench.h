@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FailingPort.h"
+#include "ImageFiles.h"
 #include "TestServices.h"
 #include "adaptersim/AdapterModel.h"
 #include "adaptersim/SimSerialPort.h"
@@ -22,16 +23,12 @@ struct OperationBench {
     AdapterModel model;
     adaptersim::SimSerialPort port{t.clock, model};
     QTemporaryDir files;
+    FailingPort failing{port}; // passes everything on until told to fail
     QStringList calls;
-    std::unique_ptr<FailingPort> failing;
     std::unique_ptr<frmMain> w;
 
-    // With failingPort, the window talks to the adapter through a FailingPort.
-    explicit OperationBench(bool failingPort = false) {
-        if (failingPort) {
-            failing = std::make_unique<FailingPort>(port);
-        }
-        t.services.port = failing ? static_cast<platform::SerialPort*>(failing.get()) : &port;
+    OperationBench() {
+        t.services.port = &failing;
         frmMain::Links links;
         links.endProgram = [this] { calls << "endProgram"; };
         w = std::make_unique<frmMain>(t.services, links);
@@ -54,24 +51,3 @@ struct OperationBench {
         return w->isVisible() && !w->WorkingWindow() && !port.PortOpen() && !w->OperationRunning();
     }
 };
-
-inline QByteArray WriteFile(const QString& path, const QByteArray& data) {
-    QFile f(path);
-    f.open(QIODevice::WriteOnly);
-    f.write(data);
-    return data;
-}
-
-inline QByteArray ReadFile(const QString& path) {
-    QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
-}
-
-inline QByteArray Pattern(int n, int seed = 0) {
-    QByteArray data(n, 0);
-    for (int i = 0; i < n; ++i) {
-        data[i] = static_cast<char>((i * 7 + seed) & 0xFF);
-    }
-    return data;
-}

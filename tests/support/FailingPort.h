@@ -3,6 +3,8 @@
 #include "platform/RuntimeError.h"
 #include "platform/SerialPort.h"
 
+#include <functional>
+
 // A port that passes everything to another until a chosen write or read, which fails with
 // the given error number, as a port unplugged in the middle of an operation would.
 class FailingPort : public platform::SerialPort {
@@ -14,6 +16,7 @@ public:
     int errorNumber = 8019;
     int writes = 0;
     int reads = 0;
+    std::function<void(int writes)> afterWrite; // runs once each write is on the wire
 
     void SetCommPort(int port) override { inner_.SetCommPort(port); }
     void SetDevice(const QString& device) override { inner_.SetDevice(device); }
@@ -33,6 +36,9 @@ public:
             throw platform::RuntimeError(errorNumber, QStringLiteral("write failed"));
         }
         inner_.Output(bytes);
+        if (afterWrite) {
+            afterWrite(writes);
+        }
     }
     QByteArray Input() override {
         if (++reads == failOnRead) {

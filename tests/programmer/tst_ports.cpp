@@ -1,0 +1,128 @@
+#include "OperationBench.h"
+#include "core/PortDevices.h"
+#include "platform/MessageBoxes.h"
+#include "platform/RuntimeError.h"
+
+#include <QLabel>
+#include <QMenu>
+#include <QtTest>
+
+using namespace platform::MsgStyle;
+
+namespace {
+
+bool AllPortItems(const frmMain& w, bool enabled, bool checked) {
+    for (QAction* item : w.mnuComm) {
+        if (item->isEnabled() != enabled || item->isChecked() != checked) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+class PortsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void aPoweredAdapterLocksThePortMenu() {
+        OperationBench b; // Comm2 chosen
+        for (int i = 0; i < 8; ++i) {
+            QVERIFY(!b.w->mnuComm[i]->isEnabled());
+            QCOMPARE(b.w->mnuComm[i]->isChecked(), i == 1);
+            QCOMPARE(b.w->mnuComm[i]->toolTip(), core::PortDeviceName(b.t.settings, i + 1));
+        }
+        QVERIFY(b.w->mnuDevice->menuAction()->isEnabled());
+        QCOMPARE(b.w->PortNumber(), 2);
+        QCOMPARE(b.port.CommPort(), 2);
+        QCOMPARE(b.port.Settings(), QStringLiteral("9600,N,8,1"));
+        QCOMPARE(b.port.RThreshold(), 1);
+        QVERIFY(!b.port.PortOpen());
+        QVERIFY(b.model.WireLog().empty());
+        QVERIFY(b.t.messages.shown.isEmpty());
+    }
+
+    void portFailuresFreeTheMenu_data() {
+        QTest::addColumn<int>("fault");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("style");
+        QTest::newRow("DSR low") << 0 << "Error Comm: Check Port Number/Cable/Turn ON Power Supply"
+                                 << Critical;
+        QTest::newRow("missing") << 1 << "Error Comm: Port Number Invalid" << Critical;
+        QTest::newRow("busy") << 2 << "This Port already open by another process, use other port"
+                              << Exclamation;
+    }
+    void portFailuresFreeTheMenu() {
+        QFETCH(int, fault);
+        QFETCH(QString, message);
+        QFETCH(int, style);
+        OperationBench b;
+        adaptersim::AdapterFaults& faults = b.model.Faults();
+        (fault == 0 ? faults.dsrLow : fault == 1 ? faults.portMissing : faults.portBusy) = true;
+        b.t.messages.shown.clear();
+        b.w->SelectPort(3);
+        QCOMPARE(b.t.messages.shown.size(), 1);
+        QCOMPARE(b.t.messages.shown[0].prompt, message);
+        QCOMPARE(b.t.messages.shown[0].style, style);
+        QVERIFY(AllPortItems(*b.w, true, false));
+        QVERIFY(b.w->mnuDevice->menuAction()->isEnabled());
+        QCOMPARE(b.w->PortNumber(), 3);
+        QVERIFY(!b.port.PortOpen());
+    }
+
+    void serialErrorsSpeakTheProgramsWords_data() {
+        QTest::addColumn<int>("number");
+        QTest::addColumn<QString>("extra");
+        QTest::addColumn<QString>("shown"); // "" for no message
+        QTest::addColumn<int>("style");
+        QTest::newRow("8002") << 8002 << ""
+                              << "Error Comm: Port Number Invalid" << Critical;
+        QTest::newRow("8018") << 8018 << ""
+                              << "Operation valid only when port is  open" << Exclamation;
+        QTest::newRow("8019 with a line") << 8019 << "more"
+                                          << "Device Busy\nmore" << Exclamation;
+        QTest::newRow("8017") << 8017 << ""
+                              << "" << 0;
+        QTest::newRow("8022") << 8022 << ""
+                              << "" << 0;
+        QTest::newRow("8022 with a line") << 8022 << "more"
+                                          << "more" << Exclamation;
+        QTest::newRow("system") << platform::ErrorNumber::SerialSystemError << ""
+                                << "Permission denied" << Exclamation;
+    }
+    void serialErrorsSpeakTheProgramsWords() {
+        QFETCH(int, number);
+        QFETCH(QString, extra);
+        QFETCH(QString, shown);
+        QFETCH(int, style);
+        OperationBench b;
+        b.t.messages.shown.clear();
+        b.w->SerialErrors(platform::RuntimeError(number, QStringLiteral("Permission denied")),
+                          extra);
+        QCOMPARE(b.t.messages.shown.size(), shown.isEmpty() ? 0 : 1);
+        if (!shown.isEmpty()) {
+            QCOMPARE(b.t.messages.shown[0].prompt, shown);
+            QCOMPARE(b.t.messages.shown[0].style, style);
+        }
+        QVERIFY(AllPortItems(*b.w, true, false));
+    }
+
+    void workingWindowStandsInForTheMainWindow() {
+        OperationBench b;
+        b.w->ShowWorking();
+        QVERIFY(!b.w->isVisible());
+        Form3* working = b.w->WorkingWindow();
+        QVERIFY(working && working->isVisible());
+        QCOMPARE(working->windowTitle(), QStringLiteral("TMS370 EEPROM Programmer"));
+        QCOMPARE(working->lblState->text(), QStringLiteral("Working..."));
+        QVERIFY(!working->close()); // the user cannot close it
+        QVERIFY(working->isVisible());
+        b.w->EndWorking();
+        QVERIFY(b.w->isVisible());
+        QVERIFY(!b.w->WorkingWindow());
+    }
+};
+
+QTEST_MAIN(PortsTest)
+#include "tst_ports.moc"

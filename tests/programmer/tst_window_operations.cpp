@@ -1,0 +1,335 @@
+#include "OperationBench.h"
+#include "platform/MessageBoxes.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QtTest>
+#include <sys/stat.h>
+
+using namespace platform::MsgStyle;
+
+namespace {
+
+const QString CheckPort =
+    QStringLiteral("Error Comm: Check Port Number/Cable/Turn ON Power Supply");
+const QString PartlyWritten =
+    QStringLiteral("The chip may be partly written: erase it and program it again.");
+
+// One way an operation can end, and what the window tells the user of it.
+struct Case {
+    const char* name;
+    const char* item; // the device chosen
+    char button;      // 1 READ .. 5 BULK ERASE
+    const char* file; // "" none; "new", "old" (1000 bytes there), "image" (256 bytes), "fifo"
+    void (*setUp)(OperationBench&);
+    QString prompt; // the message, or its start when it ends in "…"
+    int style;
+};
+
+void Healthy(OperationBench&) {}
+
+const Case Cases[] = {
+    {"read, silent adapter", "mnuTMS370CX58A", 1, "old",
+     [](OperationBench& b) { b.model.Faults().silent = true; }, CheckPort, Critical},
+    {"read, short into a new file", "mnuTMS370CX58A", 1, "new",
+     [](OperationBench& b) { b.model.Faults().stopAfter = 40; },
+     "Only 40 of 256 bytes were received from the adapter. The file …", Exclamation},
+    {"read, short over a file", "mnuTMS370CX58A", 1, "old",
+     [](OperationBench& b) { b.model.Faults().stopAfter = 40; },
+     "Only 40 of 256 bytes were received from the adapter. Replace …",
+     Exclamation | YesNo | DefaultButton2},
+    {"read, port fails", "mnuTMS370CX58A", 1, "old",
+     [](OperationBench& b) {
+         b.failing.failOnRead = 10;
+         b.failing.errorNumber = 8020;
+     },
+     "Error reading comm port", Exclamation},
+    {"read, folder missing", "mnuTMS370CX58A", 1, "no/such/folder.bin", Healthy,
+     "Could not write the image file …", Exclamation},
+    {"program, FIFO chosen", "mnuTMS370CX58A", 2, "fifo", Healthy,
+     "Could not read the image file …", Exclamation},
+    {"program, port fails in the data", "mnuTMS370CX58A", 2, "image",
+     [](OperationBench& b) { b.failing.failOnWrite = b.failing.writes + 40; },
+     "Device Busy\n" + PartlyWritten, Exclamation},
+    {"program, size warning", "mnuTMS370CX56A", 2, "image", Healthy,
+     "Warning: uploading buffer size <> 512 bytes!", Exclamation},
+    {"verify, match", "mnuTMS370CX42A", 3, "", Healthy, "Verify OK", Information},
+    {"verify, mismatch", "mnuTMS370CX42A", 3, "",
+     [](OperationBench& b) { b.model.Faults().mismatchAt = 255; }, "Verify ERROR", Exclamation},
+    {"verify, silent", "mnuTMS370CX42A", 3, "",
+     [](OperationBench& b) { b.model.Faults().silent = true; }, CheckPort, Critical},
+    {"verify, stops after 40", "mnuTMS370CX42A", 3, "",
+     [](OperationBench& b) { b.model.Faults().stopAfter = 40; },
+     "Verify incomplete: only 40 of 256 answers were received from the adapter. Check the "
+     "adapter and its power supply, then verify again.",
+     Exclamation},
+    {"verify, error 5", "mnuTMS370CX42A", 3, "",
+     [](OperationBench& b) {
+         b.failing.failOnWrite = b.failing.writes + 2;
+         b.failing.errorNumber = 5;
+     },
+     "ERROR. RESTART PROGRAM", Critical},
+    {"bulk erase, port fails at the letter", "mnuTMS370CX42A", 5, "",
+     [](OperationBench& b) { b.failing.failOnWrite = b.failing.writes + 2; },
+     "Device Busy\n" + PartlyWritten, Exclamation},
+    {"verify after program, match", "mnuTMS370CX58A", 2, "image",
+     [](OperationBench& b) { b.w->mnuVerifyAfterProgram->trigger(); }, "Programmed and verified.",
+     Information},
+    {"verify after program, worn cell", "mnuTMS370CX58A", 2, "image",
+     [](OperationBench& b) {
+         b.w->mnuVerifyAfterProgram->trigger();
+         b.model.Faults().wornAt = 0x25;
+     },
+     "Verify ERROR at 1F25h: wrote 06h, read 00h (1 byte differs).", Exclamation},
+};
+
+QPushButton* Button(OperationBench& b, char n) {
+    QPushButton* buttons[] = {b.w->Command1, b.w->Command2, b.w->Command3, b.w->Command4,
+                              b.w->Command5};
+    return buttons[n - 1];
+}
+
+} // namespace
+
+class WindowOperationsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void outcomesBecomeTheWindowsMessages_data() {
+        QTest::addColumn<int>("index");
+        for (int i = 0; i < int(std::size(Cases)); ++i) {
+            QTest::newRow(Cases[i].name) << i;
+        }
+    }
+    void outcomesBecomeTheWindowsMessages() {
+        QFETCH(int, index);
+        const Case& c = Cases[index];
+        OperationBench b;
+        b.model.SetEeprom(Pattern(512, 1));
+        b.Choose(c.item);
+        const QString file = QLatin1String(c.file);
+        const QString path = b.Path(file == "fifo" || file == "image" ? "f.bin" : file);
+        if (file == "old") {
+            WriteFile(path, QByteArray(1000, 'z'));
+        } else if (file == "image") {
+            WriteFile(path, Pattern(256, 3));
+        } else if (file == "fifo") {
+            QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+        }
+        if (!file.isEmpty()) {
+            b.t.dialogs.answers << path;
+        }
+        c.setUp(b);
+        b.t.messages.shown.clear();
+        Button(b, c.button)->click();
+
+        QCOMPARE(b.t.messages.shown.size(), 1);
+        const auto& box = b.t.messages.shown[0];
+        if (c.prompt.endsWith(QChar(0x2026))) {
+            QVERIFY2(box.prompt.startsWith(c.prompt.chopped(1)), qPrintable(box.prompt));
+            QVERIFY2(box.prompt.contains(path), qPrintable(box.prompt));
+        } else {
+            QCOMPARE(box.prompt, c.prompt);
+        }
+        QCOMPARE(box.style, c.style);
+        QVERIFY(b.Settled());
+        if (file == "old") {
+            QCOMPARE(ReadFile(path), QByteArray(1000, 'z')); // No is the default answer
+        }
+    }
+
+    void theSizeWarningComesBeforeC() {
+        OperationBench b;
+        b.Choose("mnuTMS370CX58A");
+        WriteFile(b.Path("f.bin"), Pattern(100, 2));
+        b.t.dialogs.answers << b.Path("f.bin");
+        QByteArray sentAtWarning;
+        b.t.messages.onShow = [&](const auto&) {
+            sentAtWarning = b.Sent();
+            b.t.clock.Advance(3000); // left open longer than the adapter waits for data
+        };
+        b.w->Command2->click();
+        QCOMPARE(sentAtWarning, QByteArray("yp"));
+        QByteArray expected = Pattern(100, 2);
+        expected.append(156, '\xFF');
+        QCOMPARE(b.model.Block('y'), expected);
+    }
+
+    void cancelledDialogsAbandonTheOperation() {
+        for (bool program : {false, true}) {
+            OperationBench b;
+            b.Choose("mnuTMS370CX42A");
+            bool hidden = false;
+            b.t.clock.Schedule(5, [&] { hidden = hidden || !b.w->isVisible(); });
+            (program ? b.w->Command2 : b.w->Command1)->click();
+            QCOMPARE(b.Sent(), program ? QByteArray("ype") : QByteArray("yre"));
+            QVERIFY(!hidden);
+            QVERIFY(b.Settled());
+            QVERIFY(b.t.messages.shown.isEmpty());
+        }
+    }
+
+    void guardsStopBeforeTheWire() {
+        OperationBench b;
+        for (char n = 1; n <= 5; ++n) {
+            Button(b, n)->click();
+        }
+        b.Choose("mnuTMS374C003");
+        for (char n = 3; n <= 5; ++n) {
+            Button(b, n)->click();
+        }
+        QCOMPARE(b.t.messages.shown.size(), 8);
+        for (int i = 0; i < 8; ++i) {
+            QCOMPARE(b.t.messages.shown[i].prompt,
+                     i < 5 ? QStringLiteral("Select Device before start operation")
+                           : QStringLiteral("Command not support TMS374C003; TMS374C013"));
+            QCOMPARE(b.t.messages.shown[i].style, Exclamation);
+        }
+        QVERIFY(b.Sent().isEmpty());
+        QVERIFY(b.t.dialogs.opens.isEmpty() && b.t.dialogs.saves.isEmpty());
+    }
+
+    void workingWindowShowsHowFarItIs() {
+        OperationBench b;
+        b.Choose("mnuTMS370CX58A");
+        b.t.dialogs.answers << b.Path("r.bin");
+        Form3* seen = nullptr;
+        QString line;
+        bool cancelShown = false, cautionShown = true;
+        int value = 0, maximum = 0;
+        const auto look = [&] {
+            seen = b.w->WorkingWindow();
+            QVERIFY(seen && !b.w->isVisible());
+            line = seen->lblProgress->text();
+            value = seen->progressBar->value();
+            maximum = seen->progressBar->maximum();
+            cancelShown = seen->cmdCancel->isVisibleTo(seen);
+            cautionShown = seen->lblCaution->isVisibleTo(seen);
+        };
+        // 230 ms to the first step, then a byte per 75 ms: 137 bytes after 10505 ms.
+        b.t.clock.Schedule(b.t.clock.NowMs() + 230 + 137 * 75 + 5, look);
+        b.w->Command1->click();
+        QCOMPARE(value, 137);
+        QCOMPARE(maximum, 256);
+        QCOMPARE(line, QStringLiteral("Reading 137 of 256 bytes \u2014 9 s left"));
+        QVERIFY(cancelShown && !cautionShown);
+
+        // Programming: the settle wait, no way out, and a warning not to unplug.
+        WriteFile(b.Path("p.bin"), Pattern(256));
+        b.t.dialogs.answers << b.Path("p.bin");
+        b.t.clock.Schedule(b.t.clock.NowMs() + 60 + 512 + 1000, look);
+        b.w->Command2->click();
+        QCOMPARE(line, QStringLiteral(
+                           "Programming: waiting for the chip to store the data \u2014 11 s left"));
+        QCOMPARE(maximum, 11700);
+        QVERIFY(!cancelShown && cautionShown);
+        QVERIFY(b.Settled());
+    }
+
+    void cancelFromTheWorkingWindow() {
+        for (bool escape : {false, true}) {
+            OperationBench b;
+            b.Choose("mnuTMS370CX58A");
+            const QString path = b.Path("keep.bin");
+            WriteFile(path, "old");
+            b.t.dialogs.answers << path << path;
+            b.t.clock.Schedule(5000, [&] {
+                Form3* working = b.w->WorkingWindow();
+                QVERIFY(working);
+                if (escape) {
+                    QTest::keyClick(working, Qt::Key_Escape);
+                } else {
+                    working->cmdCancel->click();
+                }
+            });
+            b.w->Command1->click();
+            QVERIFY(b.t.clock.NowMs() < 5200);
+            QCOMPARE(ReadFile(path), QByteArray("old"));
+            QVERIFY(b.t.messages.shown.isEmpty());
+            QVERIFY(b.Settled());
+            b.w->Command1->click(); // the next READ works
+            QCOMPARE(ReadFile(path), b.model.Block('y'));
+        }
+    }
+
+    void closingDuringProgramAsksFirst() {
+        for (bool close : {false, true}) {
+            OperationBench b;
+            b.Choose("mnuTMS370CX58A");
+            WriteFile(b.Path("p.bin"), Pattern(256, 4));
+            b.t.dialogs.answers << b.Path("p.bin");
+            b.t.messages.answers << (close ? platform::MsgAnswer::Yes : platform::MsgAnswer::No);
+            b.t.clock.Schedule(5000, [&] { b.w->close(); });
+            b.w->Command2->click();
+            QCOMPARE(b.t.messages.shown.size(), 1);
+            QCOMPARE(b.t.messages.shown[0].prompt,
+                     QStringLiteral("The chip is being programmed. Closing now leaves it partly "
+                                    "written. Close anyway?"));
+            QCOMPARE(b.t.messages.shown[0].style, Exclamation | YesNo | DefaultButton2);
+            QCOMPARE(b.calls, close ? QStringList{"endProgram"} : QStringList{});
+            QCOMPARE(b.t.clock.NowMs() > 12000, !close); // a No lets the chip settle
+            QVERIFY(!b.port.PortOpen());
+            QVERIFY(!b.w->WorkingWindow());
+        }
+    }
+
+    void closingTheProgramEndsARead() {
+        OperationBench b;
+        b.Choose("mnuTMS370CX56A");
+        const QString path = b.Path("closing.bin");
+        WriteFile(path, "old");
+        b.t.dialogs.answers << path;
+        b.t.clock.Schedule(5000, [&] { b.w->close(); });
+        b.w->Command1->click();
+        QCOMPARE(b.calls, QStringList{"endProgram"});
+        QVERIFY(!b.port.PortOpen() && !b.w->WorkingWindow() && !b.w->OperationRunning());
+        QVERIFY(!b.w->isVisible()); // the main window does not come back
+        QCOMPARE(ReadFile(path), QByteArray("old"));
+        QVERIFY(b.t.clock.NowMs() < 6000);
+    }
+
+    void clicksAndChoicesDuringAnOperationAreIgnored() {
+        OperationBench b;
+        b.Choose("mnuTMS370CX58A");
+        b.t.dialogs.answers << b.Path("a.bin");
+        b.t.clock.Schedule(1000, [&] {
+            b.w->Command2->click();
+            b.w->Command5->click();
+            b.Choose("mnuTMS370CX56A");
+            b.w->SelectPort(5);
+        });
+        b.w->Command1->click();
+        QCOMPARE(b.Sent(), QByteArray("yrc"));
+        QCOMPARE(b.w->DeviceCode(), QStringLiteral("y"));
+        QVERIFY(b.w->mnuComm[1]->isChecked());
+        QCOMPARE(b.t.dialogs.saves.size() + b.t.dialogs.opens.size(), 1);
+        QCOMPARE(ReadFile(b.Path("a.bin")).size(), 256);
+    }
+
+    void optionsOnThePortMenu() {
+        OperationBench b; // Comm2 chosen: the port items are locked
+        QAction* fast = b.w->mnuFastReceive;
+        QVERIFY(fast->isCheckable() && !fast->isChecked() && fast->isEnabled());
+        QVERIFY(!fast->toolTip().isEmpty());
+        QVERIFY(b.w->mnuVerifyAfterProgram->isEnabled());
+        QVERIFY(!b.w->mnuComm[0]->isEnabled());
+        fast->trigger();
+        QCOMPARE(b.t.settings.GetSetting(QStringLiteral("General"), QStringLiteral("FastReceive")),
+                 QStringLiteral("true"));
+
+        b.Choose("mnuTMS370CX56A");
+        b.t.dialogs.answers << b.Path("fast.bin");
+        const double start = b.t.clock.NowMs();
+        b.w->Command1->click();
+        QVERIFY(b.t.clock.NowMs() - start < 1000); // 512 bytes at line speed, not 38 s
+        QCOMPARE(ReadFile(b.Path("fast.bin")), b.model.Block('x'));
+
+        // The choice is kept for the next run.
+        frmMain again(b.t.services, {});
+        QVERIFY(again.mnuFastReceive->isChecked());
+        QVERIFY(!again.mnuVerifyAfterProgram->isChecked());
+    }
+};
+
+QTEST_MAIN(WindowOperationsTest)
+#include "tst_window_operations.moc"
