@@ -76,7 +76,7 @@ int AdapterLink::ReceiveBlock(int n, const ByteHandler& onByte) {
 int AdapterLink::ReceiveArriving(int n, double cSentMs, const ByteHandler& onByte) {
     int taken = 0;
     double deadline = cSentMs + FastFirstByteMs;
-    const auto arrivedOrStopped = [this] { return StopHonoured() || port_.InBufferCount() > 0; };
+    const auto stopped = [this] { return StopHonoured(); };
     while (taken < n) {
         while (taken < n && port_.InBufferCount() > 0) {
             const QByteArray input = port_.Input();
@@ -93,9 +93,7 @@ int AdapterLink::ReceiveArriving(int n, double cSentMs, const ByteHandler& onByt
         if (taken >= n || now >= deadline) {
             break;
         }
-        // Serial data wakes the wait at once; the poll bounds it for a port that has no
-        // event of its own to wake it with.
-        Pause(clock_, float(std::min(deadline - now, FastPollMs)), arrivedOrStopped);
+        Pause(clock_, float(std::min(deadline - now, FastPollMs)), stopped, true);
         if (StopHonoured()) {
             throw OperationStopped{stop_.Requested()};
         }

@@ -33,8 +33,9 @@ public:
     static constexpr double FastFirstByteMs = 1000;
     // ... and each next one within this time of the one before.
     static constexpr double FastNextByteMs = 250;
-    // How often a wait for arriving bytes looks at a port that raises no event of its own.
-    static constexpr double FastPollMs = 5;
+    // How often a wait for arriving bytes looks at the port: the bytes of one look are
+    // taken together, so the program wakes a few dozen times a block, not once a byte.
+    static constexpr double FastPollMs = 8;
 
     using ByteHandler = std::function<bool(int count, unsigned char byte)>;
 

@@ -4,7 +4,7 @@
 
 namespace core {
 
-bool Pause(platform::Clock& clock, float ms, const std::function<bool()>& stopWhen) {
+bool Pause(platform::Clock& clock, float ms, const std::function<bool()>& stopWhen, bool quiet) {
     const double start = clock.NowMs();
     const double deadline = start + static_cast<double>(ms);
     // The clock decides, not a timer: a wake-up may come early, so loop until it has passed.
@@ -12,7 +12,11 @@ bool Pause(platform::Clock& clock, float ms, const std::function<bool()>& stopWh
         if (stopWhen && stopWhen()) {
             return true;
         }
-        clock.ProcessEvents(deadline);
+        if (quiet) {
+            clock.ProcessEventsQuietly(deadline);
+        } else {
+            clock.ProcessEvents(deadline);
+        }
     }
     return false;
 }

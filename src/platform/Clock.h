@@ -14,6 +14,10 @@ public:
     // Handles the pending window events; when there were none, waits for the next event but
     // not past deadlineMs (on this clock). May return early; callers loop on NowMs().
     virtual void ProcessEvents(double deadlineMs) = 0;
+
+    // The same, but data arriving on a device does not end the wait early (it is read when
+    // the device is looked at), so a wait for a stream of bytes wakes once, not per byte.
+    virtual void ProcessEventsQuietly(double deadlineMs) { ProcessEvents(deadlineMs); }
 };
 
 } // namespace platform

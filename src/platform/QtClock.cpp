@@ -4,6 +4,7 @@
 #include <QEventLoop>
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
 #include <cmath>
 
 namespace platform {
@@ -14,6 +15,17 @@ QtClock::QtClock() {
 
 double QtClock::NowMs() const {
     return timer_.nsecsElapsed() / 1.0e6;
+}
+
+void QtClock::ProcessEventsQuietly(double deadlineMs) {
+    // What is pending is handled, device data included; then a plain sleep that no device
+    // notifier cuts short. It is kept short, so window events wait no longer than a frame.
+    constexpr double LongestSleepMs = 10;
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    const double remaining = std::min(deadlineMs - NowMs(), LongestSleepMs);
+    if (remaining > 0) {
+        QThread::usleep(static_cast<unsigned long>(std::ceil(remaining * 1000.0)));
+    }
 }
 
 void QtClock::ProcessEvents(double deadlineMs) {

@@ -13,6 +13,7 @@ public:
     QtClock();
     double NowMs() const override;
     void ProcessEvents(double deadlineMs) override;
+    void ProcessEventsQuietly(double deadlineMs) override;
 
 private:
     QElapsedTimer timer_;

@@ -60,6 +60,13 @@ Form3::Form3(QWidget* parent) : QWidget(parent, Qt::Window) {
 }
 
 void Form3::ShowProgress(const core::Progress& progress) {
+    // Bytes taken at line speed come a millisecond apart; the eye needs a fraction of that.
+    const bool news = int(progress.phase) != shownPhase_ || progress.done >= progress.total;
+    if (!news && progress.elapsedMs - shownAtMs_ < 100) {
+        return;
+    }
+    shownPhase_ = int(progress.phase);
+    shownAtMs_ = progress.elapsedMs;
     const int total = std::max(progress.total, 1);
     if (progressBar->maximum() != total) {
         progressBar->setRange(0, total);

@@ -30,6 +30,10 @@ public:
     QLabel* lblCaution = nullptr;
     QPushButton* cmdCancel = nullptr;
 
+private:
+    int shownPhase_ = -1;
+    double shownAtMs_ = 0;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
