@@ -1,5 +1,6 @@
 #include "Main.h"
 
+#include "SignalGuard.h"
 #include "about/frmAbout.h"
 #include "adaptersim/SimSerialPort.h"
 #include "common/Module1.h"
@@ -25,6 +26,7 @@ Program::Program()
     links.unloadOthers = [this] { UnloadOthers(); };
     links.endProgram = [] { QCoreApplication::quit(); };
     main_ = std::make_unique<frmMain>(services_, std::move(links));
+    signals_ = std::make_unique<SignalGuard>([this] { main_->Unload(); });
 }
 
 Program::~Program() {

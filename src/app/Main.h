@@ -11,6 +11,7 @@
 #include <memory>
 
 class frmMain;
+class SignalGuard;
 class frmAbout;
 class frmEditor;
 class QWidget;
@@ -35,6 +36,7 @@ private:
     platform::QtSerialPort port_;
     platform::Services services_;
     std::unique_ptr<frmMain> main_;
+    std::unique_ptr<SignalGuard> signals_;
     QPointer<frmAbout> about_;
     QPointer<frmEditor> editor_;
 };

@@ -61,6 +61,9 @@ public:
     // Device selection.
     void SelectDevice(const core::DeviceRow& row);
 
+    // Ends the program as closing the window does, without asking first (a signal asked).
+    void Unload() { Form_Unload(); }
+
     // Controls, named as the window's design names them.
     QGroupBox* Frame1 = nullptr;
     QPushButton* Command1 = nullptr;

@@ -1,0 +1,46 @@
+#include "../programmer/OperationBench.h"
+#include "app/SignalGuard.h"
+#include "common/Module1.h"
+
+#include <QDir>
+#include <QtTest>
+#include <csignal>
+
+// A signal ends the program the way closing its main window does.
+class SignalsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void aSignalDuringAReadLeavesNothingBehind_data() {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGTERM") << SIGTERM;
+        QTest::newRow("SIGINT") << SIGINT;
+        QTest::newRow("SIGHUP") << SIGHUP;
+    }
+    void aSignalDuringAReadLeavesNothingBehind() {
+        QFETCH(int, signal);
+        QTemporaryDir temp;
+        qputenv("TMPDIR", temp.path().toLocal8Bit());
+        WriteFile(Module1::WorkImagePath(), "an edit in progress");
+
+        OperationBench b;
+        SignalGuard guard([&] { b.w->Unload(); });
+        b.Choose("mnuTMS370CX56A");
+        const QString path = b.Path("chip.bin");
+        WriteFile(path, "old image");
+        b.t.dialogs.answers << path;
+        b.t.clock.Schedule(5000, [signal] { std::raise(signal); });
+        b.w->Command1->click();
+
+        QCOMPARE(b.calls, QStringList{"endProgram"});
+        QVERIFY(b.t.clock.NowMs() < 5200);
+        QVERIFY(!b.port.PortOpen() && !b.w->WorkingWindow());
+        QCOMPARE(ReadFile(path), QByteArray("old image"));
+        QCOMPARE(QDir(b.files.path()).entryList(QDir::Files), QStringList{"chip.bin"});
+        QVERIFY(!QFile::exists(Module1::WorkImagePath()));
+        qunsetenv("TMPDIR");
+    }
+};
+
+QTEST_MAIN(SignalsTest)
+#include "tst_signals.moc"
