@@ -13,7 +13,7 @@
 Form3::Form3(QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(Module1::ProgramTitle);
-    setFixedSize(380, 170);
+    setFixedSize(420, 190);
 
     lblState = new QLabel(QStringLiteral("Working..."), this);
     lblState->setObjectName(QStringLiteral("lblState"));
@@ -33,6 +33,7 @@ Form3::Form3(QWidget* parent) : QWidget(parent, Qt::Window) {
     lblProgress->setObjectName(QStringLiteral("lblProgress"));
     lblProgress->setAccessibleName(QStringLiteral("Progress"));
     lblProgress->setAlignment(Qt::AlignCenter);
+    lblProgress->setWordWrap(true);
 
     lblCaution =
         new QLabel(QStringLiteral("Do not disconnect the adapter or its power supply."), this);
