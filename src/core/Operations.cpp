@@ -129,6 +129,25 @@ struct Operations::Run_ {
     [[noreturn]] void FailFile(const QString& path, const QString& reason, bool writing) {
         throw FileFailure{path, reason, writing};
     }
+
+    // READ's and VERIFY's data phase after "c": the block's bytes (or marks) as the mode
+    // takes them, then the port closed. Returns how many came.
+    int Receive(double cSentMs, const AdapterLink::ByteHandler& onByte) {
+        int received;
+        if (options.fastReceive) {
+            received = link.ReceiveArriving(N(), cSentMs, onByte);
+        } else {
+            link.Wait(FirstByteWaitMs);
+            received = link.ReceiveBlock(N(), onByte);
+        }
+        Report(Phase::Closing, received);
+        link.CloseLink();
+        return received;
+    }
+
+    Status ReceivedStatus(int k) const {
+        return k == N() ? Status::Done : k == 0 ? Status::NoAnswer : Status::ShortAnswer;
+    }
 };
 
 Operations::Operations(platform::SerialPort& port, platform::Clock& clock)
@@ -266,17 +285,9 @@ void Operations::Read(Run_& run) {
         run.Report(Phase::Receiving, count);
         return true;
     };
-    if (run.options.fastReceive) {
-        outcome.received = run.link.ReceiveArriving(n, cSent, onByte);
-    } else {
-        run.link.Wait(FirstByteWaitMs);
-        outcome.received = run.link.ReceiveBlock(n, onByte);
-    }
-    run.Report(Phase::Closing, outcome.received);
-    run.link.CloseLink();
-
+    outcome.received = run.Receive(cSent, onByte);
     const int k = outcome.received;
-    outcome.status = k == n ? Status::Done : k == 0 ? Status::NoAnswer : Status::ShortAnswer;
+    outcome.status = run.ReceivedStatus(k);
     if (!run.target) {
         return;
     }
@@ -358,7 +369,6 @@ void Operations::Program(Run_& run) {
 
 void Operations::Verify(Run_& run) {
     Outcome& outcome = run.outcome;
-    const int n = run.N();
     run.link.OpenLink(run.family.code, 'v', [&run] { run.Announce(); });
     const double cSent = run.link.StartDataPhase(ReadSettleMs);
     run.announced = false;
@@ -374,20 +384,9 @@ void Operations::Verify(Run_& run) {
         }
         return true;
     };
-    if (run.options.fastReceive) {
-        outcome.received = run.link.ReceiveArriving(n, cSent, onByte);
-    } else {
-        run.link.Wait(FirstByteWaitMs);
-        outcome.received = run.link.ReceiveBlock(n, onByte);
-    }
-    run.Report(Phase::Closing, outcome.received);
-    run.link.CloseLink();
-    const int k = outcome.received;
-    if (outcome.mismatchAt >= 0) {
-        outcome.status = Status::Mismatch;
-    } else {
-        outcome.status = k == n ? Status::Done : k == 0 ? Status::NoAnswer : Status::ShortAnswer;
-    }
+    outcome.received = run.Receive(cSent, onByte);
+    outcome.status =
+        outcome.mismatchAt >= 0 ? Status::Mismatch : run.ReceivedStatus(outcome.received);
 }
 
 // ---- CLEAR WPO and BULK ERASE ----

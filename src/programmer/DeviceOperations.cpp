@@ -131,7 +131,11 @@ void DeviceOperations::VerifyAfterProgram(const core::Family& family,
     core::OperationOptions options;
     options.fastReceive = fastReceive;
     const core::Outcome readBack = engine_->VerifyAgainst(family, programmed.data, *this, options);
-    ReportReadBack(family, readBack);
+    if (readBack.status == Status::Aborted) {
+        Report(readBack);
+    } else {
+        ReportVerify(readBack, &family);
+    }
 }
 
 void DeviceOperations::Report(const core::Outcome& outcome) {
@@ -144,7 +148,7 @@ void DeviceOperations::Report(const core::Outcome& outcome) {
         return;
     }
     if (outcome.operation == Operation::Verify) {
-        ReportVerify(outcome);
+        ReportVerify(outcome, nullptr);
         return;
     }
     SetWorking(false);
@@ -169,58 +173,37 @@ void DeviceOperations::Report(const core::Outcome& outcome) {
     }
 }
 
-void DeviceOperations::ReportVerify(const core::Outcome& outcome) {
-    // The result is shown while the Working window is still up.
+void DeviceOperations::ReportVerify(const core::Outcome& outcome, const core::Family* readBackOf) {
+    // The result is shown while the Working window is still up. A read-back after a
+    // programming names the first byte that differs; the adapter's compare cannot.
     switch (outcome.status) {
     case Status::Done:
-        services_.messages.MsgBox(VerifyOK, Information);
+        services_.messages.MsgBox(readBackOf ? ProgrammedAndVerified : VerifyOK, Information);
         break;
     case Status::Mismatch:
-        services_.messages.MsgBox(VerifyError, Exclamation);
+        if (readBackOf) {
+            const core::Difference& first = outcome.differences.first();
+            const QString count =
+                outcome.differenceCount == 1
+                    ? QStringLiteral("1 byte differs")
+                    : QStringLiteral("%1 bytes differ").arg(outcome.differenceCount);
+            services_.messages.MsgBox(
+                VerifyErrorAt.arg(Hex(readBackOf->eepromFirst + first.offset, 4),
+                                  Hex(first.expected, 2), Hex(first.found, 2), count),
+                Exclamation);
+        } else {
+            services_.messages.MsgBox(VerifyError, Exclamation);
+        }
         break;
     case Status::NoAnswer:
         services_.messages.MsgBox(CheckPort, Critical);
         break;
     case Status::ShortAnswer:
-        services_.messages.MsgBox(VerifyIncomplete.arg(outcome.received).arg(outcome.blockSize),
+        services_.messages.MsgBox((readBackOf ? ReadBackIncomplete : VerifyIncomplete)
+                                      .arg(outcome.received)
+                                      .arg(outcome.blockSize),
                                   Exclamation);
         break;
-    case Status::Cancelled:
-        break;
-    default:
-        SetWorking(false);
-        ReportFailure(outcome);
-        return;
-    }
-    SetWorking(false);
-}
-
-void DeviceOperations::ReportReadBack(const core::Family& family, const core::Outcome& outcome) {
-    switch (outcome.status) {
-    case Status::Done:
-        services_.messages.MsgBox(ProgrammedAndVerified, Information);
-        break;
-    case Status::Mismatch: {
-        const core::Difference& first = outcome.differences.first();
-        const QString count = outcome.differenceCount == 1
-                                  ? QStringLiteral("1 byte differs")
-                                  : QStringLiteral("%1 bytes differ").arg(outcome.differenceCount);
-        services_.messages.MsgBox(VerifyErrorAt.arg(Hex(family.eepromFirst + first.offset, 4),
-                                                    Hex(first.expected, 2), Hex(first.found, 2),
-                                                    count),
-                                  Exclamation);
-        break;
-    }
-    case Status::NoAnswer:
-        services_.messages.MsgBox(CheckPort, Critical);
-        break;
-    case Status::ShortAnswer:
-        services_.messages.MsgBox(ReadBackIncomplete.arg(outcome.received).arg(outcome.blockSize),
-                                  Exclamation);
-        break;
-    case Status::Aborted:
-        Report(outcome);
-        return;
     case Status::Cancelled:
         break;
     default:

@@ -45,8 +45,8 @@ private:
     void Run(core::Operation operation, const QString& deviceCode);
     void VerifyAfterProgram(const core::Family& family, const core::Outcome& programmed);
     void Report(const core::Outcome& outcome);
-    void ReportVerify(const core::Outcome& outcome);
-    void ReportReadBack(const core::Family& family, const core::Outcome& outcome);
+    // readBackOf: the family whose chip was read back after a programming, else nullptr.
+    void ReportVerify(const core::Outcome& outcome, const core::Family* readBackOf);
     void ReportFailure(const core::Outcome& outcome);
     void SetWorking(bool up);
 
