@@ -90,8 +90,22 @@ int AdapterLink::ReceiveArriving(int n, double cSentMs, const ByteHandler& onByt
             deadline = clock_.NowMs() + FastNextByteMs;
         }
         const double now = clock_.NowMs();
-        if (taken >= n || now >= deadline) {
+        if (taken >= n) {
             break;
+        }
+        if (now >= deadline) {
+            // One last look, which also raises a read failure the port has noticed (an
+            // adapter unplugged mid-read is a port error, not merely a short answer).
+            const QByteArray last = port_.Input();
+            if (last.isEmpty()) {
+                break;
+            }
+            ++taken;
+            if (!onByte(taken, static_cast<unsigned char>(last.at(0)))) {
+                return taken;
+            }
+            deadline = clock_.NowMs() + FastNextByteMs;
+            continue;
         }
         Pause(clock_, float(std::min(deadline - now, FastPollMs)), stopped, true);
         if (StopHonoured()) {
