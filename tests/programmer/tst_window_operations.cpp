@@ -63,6 +63,12 @@ const Case Cases[] = {
      "Verify incomplete: only 40 of 256 answers were received from the adapter. Check the "
      "adapter and its power supply, then verify again.",
      Exclamation},
+    {"verify, port fails mid-receive", "mnuTMS370CX42A", 3, "",
+     [](OperationBench& b) {
+         b.failing.failOnRead = 10;
+         b.failing.errorNumber = 8020;
+     },
+     "Error reading comm port", Exclamation},
     {"verify, error 5", "mnuTMS370CX42A", 3, "",
      [](OperationBench& b) {
          b.failing.failOnWrite = b.failing.writes + 2;
