@@ -135,7 +135,9 @@ bool ImageTarget::Open(const QString& path, QString* error) {
         return false;
     }
     file_ = std::make_unique<QSaveFile>(path);
-    if (!file_->open(QIODevice::WriteOnly)) {
+    // Unbuffered: a buffered write that fails only at commit (a full disk) is not reported by
+    // commit, which then puts an empty file in place of the old one.
+    if (!file_->open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         *error = file_->errorString();
         file_.reset();
         return false;
@@ -148,8 +150,12 @@ bool ImageTarget::Commit(const QByteArray& content, QString* error) {
         *error = QStringLiteral("it was not opened for writing");
         return false;
     }
-    const bool written = file_->write(content) == content.size();
-    if (!written || !file_->commit()) {
+    if (file_->write(content) != content.size() || !file_->flush()) {
+        *error = file_->errorString();
+        Discard();
+        return false;
+    }
+    if (!file_->commit()) {
         *error = file_->errorString();
         Discard();
         return false;

@@ -1,4 +1,8 @@
+#include "FakeClock.h"
+#include "adaptersim/SimSerialPort.h"
 #include "core/ImageFormats.h"
+#include "core/Operations.h"
+#include "core/PortDevices.h"
 
 #include <QDir>
 #include <QFile>
@@ -6,6 +10,8 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <csignal>
+#include <sys/resource.h>
 
 using core::ImageFault;
 using core::ImageFormat;
@@ -46,6 +52,28 @@ void SrecCat(const QStringList& arguments) {
     QVERIFY(p.waitForFinished(10000));
     QVERIFY2(p.exitCode() == 0, p.readAllStandardError().constData());
 }
+
+// Files may grow to 100 bytes while it lives, as on a disk that is almost full.
+struct FullDisk {
+    rlimit before{};
+    FullDisk() {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &before);
+        rlimit small = before;
+        small.rlim_cur = 100;
+        setrlimit(RLIMIT_FSIZE, &small);
+    }
+    ~FullDisk() { setrlimit(RLIMIT_FSIZE, &before); }
+};
+
+class ReadInto : public core::OperationObserver {
+public:
+    explicit ReadInto(const QString& path) : path_(path) {}
+    std::optional<QString> ChooseReadTarget() override { return path_; }
+
+private:
+    QString path_;
+};
 
 QString SrecName(ImageFormat format) {
     return format == ImageFormat::IntelHex ? QStringLiteral("-intel") : QStringLiteral("-motorola");
@@ -254,6 +282,31 @@ private slots:
         QCOMPARE(ReadAll(path), QByteArray("new"));
         QVERIFY(!target.Open(dir.filePath("no/such/folder/x.bin"), &error));
         QVERIFY(!error.isEmpty());
+    }
+
+    void aFullDiskKeepsTheOldFile() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("image.bin");
+        Write(path, "old");
+        FakeClock clock;
+        adaptersim::AdapterModel model;
+        adaptersim::SimSerialPort port(clock, model);
+        core::SetUpPort(port, core::PortChoice{1, QString()});
+        core::Operations operations(port, clock);
+        ReadInto observer(path);
+        core::Outcome outcome;
+        QString error;
+        {
+            FullDisk full;
+            core::ImageTarget target;
+            QVERIFY(target.Open(path, &error));
+            QVERIFY(!target.Commit(QByteArray(300, 'x'), &error));
+            outcome = operations.Run(core::Operation::Read, FamilyOf('y'), observer);
+        }
+        QVERIFY(!error.isEmpty());
+        QCOMPARE(outcome.status, core::Status::FileError); // the window's READ into a file
+        QCOMPARE(ReadAll(path), QByteArray("old"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"image.bin"});
     }
 };
 
