@@ -142,9 +142,6 @@ int Job::Run() {
     if (const int code = session_.Open(*choice, r_.trace)) {
         return code;
     }
-    if (StopAsked()) {
-        return Fail(QStringLiteral("interrupted; nothing was sent to the adapter"), Interrupted);
-    }
     operations_ = std::make_unique<core::Operations>(session_.Port(), s_.clock);
     if (s_.interrupts) {
         s_.interrupts->Watch(&operations_->Stop());
@@ -325,9 +322,12 @@ int Job::VerifyOnAdapter() {
 int Job::OneCommand(Operation operation) {
     const core::Outcome outcome = operations_->Run(operation, *r_.family, report_, options_);
     if (outcome.status == Status::Done) {
+        // The adapter answers neither command: all that is known is that it was told.
         return Say(operation == Operation::BulkErase
-                       ? QStringLiteral("EEPROM erased to FFh.")
-                       : QStringLiteral("WPO register cleared to 00h."));
+                       ? QStringLiteral("BULK ERASE sent: the EEPROM is erased to FFh (the "
+                                        "adapter does not confirm it).")
+                       : QStringLiteral("CLEAR WPO sent: the WPO register is cleared to 00h "
+                                        "(the adapter does not confirm it)."));
     }
     return Ended(outcome, QString());
 }

@@ -40,10 +40,13 @@ void OnSignal(int number) {
             stop->RequestAbort();
         }
         stopAsked.store(true);
-    } else if (stopAsked.exchange(true)) {
-        // Asked twice while no operation runs: nothing is left to finish cleanly.
+    } else {
+        // No operation runs: nothing is half done (an image being written is an unnamed file
+        // until it is complete), and a blocking call could outlast a flag. End as the
+        // signal ends a program.
         std::signal(number, SIG_DFL);
         std::raise(number);
+        return;
     }
     const char byte = 1;
     [[maybe_unused]] const ssize_t written = ::write(wakePipe[1], &byte, 1);

@@ -16,6 +16,7 @@ namespace cli {
 // request of the running operation and wakes the event loop, as much as a signal handler may
 // do; what to print is decided in the loop. Ctrl+C cancels what can be cancelled; while the
 // chip is being written the first one warns and the second aborts. SIGTERM and SIGHUP abort.
+// Between operations every one of them ends the program at once, as by default.
 // One object at a time; it restores the earlier handlers when it goes.
 class Interrupts : public QObject {
     Q_OBJECT

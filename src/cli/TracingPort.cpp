@@ -3,14 +3,28 @@
 #include "adaptersim/WireByte.h"
 #include "platform/Clock.h"
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace cli {
 
 TracingPort::TracingPort(platform::SerialPort& port, platform::Clock& clock)
     : port_(port), clock_(clock), startMs_(clock.NowMs()) {}
 
 bool TracingPort::Open(const QString& path, QString* error) {
-    trace_.setFileName(path);
-    if (!trace_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
+    // Opened without waiting: a FIFO that nobody reads would block the run before it began.
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        *error = errno == ENXIO ? QStringLiteral("it is a FIFO that nothing reads")
+                                : QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (!trace_.open(fd, QIODevice::WriteOnly | QIODevice::Text, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
         *error = trace_.errorString();
         return false;
     }
