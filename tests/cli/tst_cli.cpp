@@ -264,6 +264,25 @@ private slots:
                      lines[0].trimmed().split(' ').first().toDouble() - 10) < 1);
     }
 
+    void listingsAndTheTerminalBar() {
+        settings->SaveSetting("Ports", "Comm3", "sim");
+        qputenv("VIDAVEV_COMM2", "/dev/ttyUSB7");
+        QCOMPARE(Run("ports"), 0);
+        qunsetenv("VIDAVEV_COMM2");
+        QVERIFY(out.contains("Comm2  /dev/ttyUSB7             VIDAVEV_COMM2\n"));
+        QVERIFY(out.contains("Comm3  sim                      settings\n"));
+        QCOMPARE(Run("devices"), 0);
+        QVERIFY(out.contains("TMS374C013   TMS374C013A  t      1F00h-1FFFh  256   KV-6    verify "
+                             "erase clear-wpo\n"));
+
+        services->errIsTerminal = true;
+        QCOMPARE(Run("read -p Comm3 -d x --fast -o %D/bar.bin"), 0);
+        QVERIFY2(err.contains("\rREAD       [########################] 512/512 B  "),
+                 qPrintable(err));
+        QVERIFY(err.contains(" B/s  less than 1 s left"));
+        QVERIFY(err.endsWith("\n"));
+    }
+
     void helpMatchesTheReadme() {
         QCOMPARE(Run("--help"), 0);
         QFile readme(QStringLiteral(README_PATH));
