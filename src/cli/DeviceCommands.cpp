@@ -294,7 +294,9 @@ int Job::ReadBack(bool afterProgram) {
                                  : QStringLiteral("VERIFY cancelled."),
                     Interrupted);
     default:
-        return Ended(outcome, unverified.trimmed());
+        return Ended(outcome, afterProgram ? QStringLiteral("the chip was programmed but is not "
+                                                            "verified")
+                                           : QString());
     }
 }
 
@@ -356,8 +358,7 @@ int Job::Ended(const core::Outcome& outcome, const QString& note) {
         if (outcome.chipWritten) {
             line += QStringLiteral("\ntms370: ") + Words::PartlyWritten;
         } else if (!note.isEmpty()) {
-            line += QStringLiteral("\ntms370: ") + note.at(0).toUpper() + note.mid(1) +
-                    QLatin1Char('.');
+            line += QStringLiteral("\ntms370: %1.").arg(note);
         }
         report_.Finish();
         s_.err << line << '\n';
