@@ -264,7 +264,9 @@ void Operations::Read(Run_& run) {
         }
         outcome.targetExisted = QFileInfo::exists(*target);
         run.target = std::make_unique<QSaveFile>(*target);
-        if (!run.target->open(QIODevice::WriteOnly)) {
+        // Unbuffered, so a full disk fails the write that meets it: a buffered write that
+        // fails only at commit is not reported, and commit puts an empty file in place.
+        if (!run.target->open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
             run.FailFile(*target, run.target->errorString(), true);
         }
     }

@@ -12,6 +12,7 @@
 #ifdef Q_OS_UNIX
 #include <cerrno>
 #include <cstring>
+#include <sys/file.h>
 #include <unistd.h>
 #endif
 
@@ -203,6 +204,16 @@ void QtSerialPort::OpenDevice(const QString& device) {
                                QStringLiteral("Cannot open %1: %2").arg(device, reason));
         }
     }
+#ifdef Q_OS_UNIX
+    // QSerialPort's lock file and exclusive mode keep out neither a second process running as
+    // root nor one that names the device by another path; a lock on the device itself does.
+    if (::flock(int(serial_->handle()), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+        serial_->close();
+        serial_->clearError();
+        throw RuntimeError(CommError::PortInUse,
+                           QStringLiteral("%1 is in use by another process").arg(device));
+    }
+#endif
     DevicesOpenHere().insert(key);
     openDevice_ = key;
     lastSessionSimulated_ = false;

@@ -11,7 +11,9 @@
 #include <QDeadlineTimer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <fcntl.h>
 #include <functional>
+#include <sys/file.h>
 #include <unistd.h>
 
 using adaptersim::AdapterModel;
@@ -227,6 +229,23 @@ private slots:
         // Once closed, the device can be opened again, here or by another port object.
         other.SetPortOpen(true);
         other.SetPortOpen(false);
+    }
+
+    void deviceLockedElsewhereIsInUse() {
+        // Another process's lock, seen through a link: as root neither QSerialPort's lock
+        // file nor its exclusive mode would stop this open.
+        PseudoTerminal terminal;
+        const QString link = dir.filePath(QStringLiteral("adapter"));
+        QVERIFY(QFile::link(terminal.SlavePath(), link));
+        const int other = ::open(QFile::encodeName(terminal.SlavePath()).constData(),
+                                 O_RDWR | O_NOCTTY | O_CLOEXEC);
+        QVERIFY(other >= 0 && ::flock(other, LOCK_EX | LOCK_NB) == 0);
+        QtSerialPort port;
+        port.SetDevice(link);
+        QCOMPARE(ErrorNumberOf([&] { port.SetPortOpen(true); }), 8005);
+        ::close(other);
+        port.SetPortOpen(true);
+        QVERIFY(port.PortOpen());
     }
 };
 

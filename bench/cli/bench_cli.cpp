@@ -1,0 +1,109 @@
+// tms370 as whole processes against the adapter tool on pseudo-terminals: a gang of four
+// `program` runs on four ports against one alone, and the median of repeated
+// `read --fast` runs of a 512-byte block against the line's limit.
+#include "AdapterTool.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <sys/resource.h>
+
+namespace {
+
+// 30 ms of command gaps and 512 bytes of 10 bits at 9600 baud.
+constexpr double LineLimitMs = 30 + 512 * 10 * 1000.0 / 9600;
+
+double ChildCpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+QStringList ProgramArguments(const QString& device, const QString& image) {
+    return {"program", "-p", device, "-d", "TMS370CX56A", "-i", image, "--fast", "-q"};
+}
+
+// Runs the tool on each argument list at once; the wall time until the last has ended.
+double RunTogether(const std::vector<QStringList>& runs) {
+    std::vector<std::unique_ptr<QProcess>> processes;
+    QElapsedTimer wall;
+    wall.start();
+    for (const QStringList& arguments : runs) {
+        processes.push_back(std::make_unique<QProcess>());
+        processes.back()->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        processes.back()->start(QStringLiteral(TMS370_TOOL), arguments);
+    }
+    for (auto& process : processes) {
+        process->waitForFinished(120000);
+        if (process->exitStatus() != QProcess::NormalExit || process->exitCode() != 0) {
+            std::fprintf(stderr, "a run failed: exit %d\n", process->exitCode());
+        }
+    }
+    return wall.nsecsElapsed() / 1e6;
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    const int repeats = argc > 1 ? std::max(1, atoi(argv[1])) : 15;
+    QTemporaryDir dir;
+    std::array<AdapterTool, 4> tools;
+    std::array<QString, 4> devices;
+    for (size_t i = 0; i < tools.size(); ++i) {
+        devices[i] = tools[i].Start(QStringLiteral(ADAPTER_SIM_TOOL), {});
+        if (devices[i].isEmpty()) {
+            std::fprintf(stderr, "the adapter tool did not start\n");
+            return 1;
+        }
+    }
+    const QString image = dir.filePath("image.bin");
+    QFile f(image);
+    f.open(QIODevice::WriteOnly);
+    for (int i = 0; i < 512; ++i) {
+        f.putChar(char(i * 7));
+    }
+    f.close();
+
+    std::printf("tms370 processes against tms370-adapter-sim on pseudo-terminals\n");
+    // A first run loads the program and its libraries from disk; none of the measured ones does.
+    RunTogether(
+        {{"read", "-p", devices[0], "-d", "x", "-o", dir.filePath("warm.bin"), "--fast", "-q"}});
+    const double one = RunTogether({ProgramArguments(devices[0], image)});
+    std::vector<QStringList> gang;
+    for (const QString& device : devices) {
+        gang.push_back(ProgramArguments(device, image));
+    }
+    const double four = RunTogether(gang);
+    std::printf("program 512 bytes + read-back: one %8.1f ms, gang of four %8.1f ms, ratio %.4f "
+                "(target <= 1.1)\n",
+                one, four, four / one);
+
+    std::vector<double> starts, reads;
+    const double cpu0 = ChildCpuSeconds();
+    for (int i = 0; i < repeats; ++i) {
+        reads.push_back(RunTogether({{"read", "-p", devices[1], "-d", "TMS370CX56A", "-o",
+                                      dir.filePath("read.bin"), "--fast", "-q"}}));
+    }
+    const double cpu = (ChildCpuSeconds() - cpu0) / repeats;
+    for (int i = 0; i < repeats; ++i) {
+        starts.push_back(RunTogether({{"--version"}}));
+    }
+    const double read = Median(reads);
+    std::printf("read --fast 512 bytes: median of %d %7.1f ms, line limit %.1f ms, ratio %.4f "
+                "(target <= 1.2); %.3f s processor time a run\n",
+                repeats, read, LineLimitMs, read / LineLimitMs, cpu);
+    std::printf("process start and end alone (tms370 --version): median %.1f ms\n", Median(starts));
+    return 0;
+}

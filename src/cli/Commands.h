@@ -1,0 +1,15 @@
+#pragma once
+
+#include "CommandLine.h"
+#include "Tool.h"
+
+namespace cli {
+
+// `tms370 devices`: the catalogue as a table on stdout.
+int ListDevices(ToolServices& services);
+// `tms370 ports`: the port items with their devices, and the system's serial ports.
+int ListPorts(ToolServices& services);
+// read, program, verify, erase and clear-wpo.
+int RunDeviceCommand(const Request& request, ToolServices& services);
+
+} // namespace cli

@@ -1,0 +1,387 @@
+#include "Commands.h"
+
+#include "ExitCode.h"
+#include "Interrupts.h"
+#include "PortSession.h"
+#include "ProgressReport.h"
+#include "core/ImageFormats.h"
+#include "core/ImageRecords.h"
+#include "core/OperationWords.h"
+#include "core/Operations.h"
+#include "platform/SettingsStore.h"
+
+#include <QTextStream>
+
+namespace cli {
+
+namespace {
+
+using core::Operation;
+using core::Status;
+namespace Words = core::OperationWords;
+
+bool IsTrue(const QString& value) {
+    return value.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 ||
+           value == QLatin1String("1");
+}
+
+Operation OperationOf(Command command) {
+    switch (command) {
+    case Command::Program:
+        return Operation::Program;
+    case Command::Verify:
+        return Operation::Verify;
+    case Command::Erase:
+        return Operation::BulkErase;
+    case Command::ClearWpo:
+        return Operation::ClearWpo;
+    default:
+        return Operation::Read;
+    }
+}
+
+// Hex digits without the h, for texts that add it.
+QString Hex(int value, int digits) {
+    return QStringLiteral("%1").arg(value, digits, 16, QLatin1Char('0')).toUpper();
+}
+
+QString FormatWords(core::ImageFormat format) {
+    switch (format) {
+    case core::ImageFormat::IntelHex:
+        return QStringLiteral("Intel HEX");
+    case core::ImageFormat::SRecord:
+        return QStringLiteral("S-records");
+    case core::ImageFormat::Raw:
+        break;
+    }
+    return QStringLiteral("raw bytes");
+}
+
+// One device command, from its files and port to its exit code.
+class Job {
+public:
+    Job(const Request& request, ToolServices& services)
+        : r_(request), s_(services), session_(services),
+          report_(services.err, services.errIsTerminal, request.quiet, services.interrupts) {
+        options_.fastReceive =
+            r_.fast || IsTrue(s_.settings.GetSetting(QStringLiteral("General"),
+                                                     QStringLiteral("FastReceive")));
+    }
+
+    ~Job() {
+        if (s_.interrupts) {
+            s_.interrupts->Watch(nullptr);
+        }
+    }
+
+    int Run();
+
+private:
+    int Read();
+    int Program();
+    int VerifyOnAdapter();
+    int ReadBack(bool afterProgram);
+    int OneCommand(Operation operation);
+    int Ended(const core::Outcome& outcome, const QString& note);
+    int ImageFailure(const core::LoadedImage& image);
+
+    bool StopAsked() const { return s_.interrupts && s_.interrupts->StopAsked(); }
+    QString Address(int offset) const {
+        return core::HexAddress(quint32(r_.family->eepromFirst + offset));
+    }
+
+    // A failure: one line on stderr.
+    int Fail(const QString& line, int code) {
+        report_.Finish();
+        s_.err << "tms370: " << line << '\n';
+        s_.err.flush();
+        return code;
+    }
+    // A result: on stdout.
+    int Say(const QString& line, int code = Success) {
+        report_.Finish();
+        s_.out << line << '\n';
+        s_.out.flush();
+        return code;
+    }
+
+    const Request& r_;
+    ToolServices& s_;
+    PortSession session_;
+    ProgressReport report_;
+    core::OperationOptions options_;
+    std::unique_ptr<core::Operations> operations_;
+    core::ImageTarget target_;
+    QByteArray image_;
+};
+
+int Job::Run() {
+    const bool hostCompare = r_.command == Command::Verify && !r_.file.isEmpty();
+    if (!hostCompare && r_.family->Refuses(OperationOf(r_.command))) {
+        return Fail(Words::NotSupported, UsageError);
+    }
+    // The files first: nothing goes to the adapter for a job whose file cannot be used.
+    if (r_.command == Command::Read) {
+        QString why;
+        if (!target_.Open(r_.file, &why)) {
+            return Fail(QStringLiteral("cannot write %1: %2").arg(r_.file, why), FileFailed);
+        }
+    } else if (!r_.file.isEmpty()) {
+        const core::LoadedImage image = core::LoadImageFile(r_.file, r_.format, *r_.family, r_.pad);
+        if (image.fault != core::ImageFault::None) {
+            return ImageFailure(image);
+        }
+        image_ = image.block;
+    }
+    const std::optional<core::PortChoice> choice = core::ParsePortChoice(r_.port, s_.settings);
+    if (!choice) {
+        return Fail(QStringLiteral("unknown port '%1'; give Comm1..Comm8, a device path or sim")
+                        .arg(r_.port),
+                    UsageError);
+    }
+    if (const int code = session_.Open(*choice, r_.trace)) {
+        return code;
+    }
+    operations_ = std::make_unique<core::Operations>(session_.Port(), s_.clock);
+    if (s_.interrupts) {
+        s_.interrupts->Watch(&operations_->Stop());
+    }
+    int code = Success;
+    switch (r_.command) {
+    case Command::Read:
+        code = Read();
+        break;
+    case Command::Program:
+        code = Program();
+        break;
+    case Command::Verify:
+        code = hostCompare ? ReadBack(false) : VerifyOnAdapter();
+        break;
+    default:
+        code = OneCommand(OperationOf(r_.command));
+        break;
+    }
+    if (!session_.TraceComplete() && code == Success) {
+        code = FileFailed;
+    }
+    return code;
+}
+
+int Job::ImageFailure(const core::LoadedImage& image) {
+    QString line = QStringLiteral("%1: %2").arg(r_.file, image.message);
+    switch (image.fault) {
+    case core::ImageFault::Unreadable:
+        line = QStringLiteral("cannot read %1: %2").arg(r_.file, image.message);
+        break;
+    case core::ImageFault::RawSize:
+        line += image.size < r_.family->blockSize
+                    ? QStringLiteral(". Give --pad to fill it up with FFh, or name another file.")
+                    : QStringLiteral(". A longer raw image is never cut: name the block's file.");
+        break;
+    case core::ImageFault::LooksLikeIntelHex:
+        line += QStringLiteral(". Name the format: -f ihex to decode the records, -f raw to "
+                               "send the file's bytes as they are.");
+        break;
+    default:
+        break;
+    }
+    return Fail(line, FileFailed);
+}
+
+int Job::Read() {
+    const core::Outcome outcome = operations_->Run(Operation::Read, *r_.family, report_, options_);
+    const QString kept = QStringLiteral("%1 was not written").arg(r_.file);
+    switch (outcome.status) {
+    case Status::Done: {
+        const core::ImageFormat format = r_.format.value_or(core::ImageFormatOfPath(r_.file));
+        QString why;
+        if (!target_.Commit(
+                core::EncodeImage(outcome.data, format, *r_.family, r_.deviceName, r_.recordBytes),
+                &why)) {
+            return Fail(QStringLiteral("cannot write %1: %2").arg(r_.file, why), FileFailed);
+        }
+        return Say(QStringLiteral("Read %1 bytes from %2 into %3 (%4).")
+                       .arg(outcome.received)
+                       .arg(r_.deviceName, r_.file, FormatWords(format)));
+    }
+    case Status::NoAnswer:
+        return Fail(
+            QStringLiteral("READ: no answer from the adapter; %1. %2").arg(kept, Words::CheckPort),
+            AdapterSilent);
+    case Status::ShortAnswer:
+        return Fail(QStringLiteral("READ: only %1 of %2 bytes were received from the adapter; "
+                                   "%3. Check the adapter and its power supply, then read again.")
+                        .arg(outcome.received)
+                        .arg(outcome.blockSize)
+                        .arg(kept),
+                    AdapterSilent);
+    default:
+        return Ended(outcome, kept);
+    }
+}
+
+int Job::Program() {
+    report_.SetSource(core::ImageSource{r_.file, image_});
+    const core::Outcome outcome =
+        operations_->Run(Operation::Program, *r_.family, report_, options_);
+    if (outcome.status != Status::Done) {
+        return Ended(outcome, QString());
+    }
+    if (r_.noVerify) {
+        return Say(QStringLiteral("Programmed %1 bytes from %2 into %3 (not read back).")
+                       .arg(outcome.received)
+                       .arg(r_.file, r_.deviceName));
+    }
+    if (StopAsked()) {
+        return Fail(QStringLiteral("the chip was programmed, but the read-back was skipped: it "
+                                   "is not verified"),
+                    Interrupted);
+    }
+    return ReadBack(true);
+}
+
+int Job::ReadBack(bool afterProgram) {
+    const core::Outcome outcome = operations_->VerifyAgainst(*r_.family, image_, report_, options_);
+    const QString unverified =
+        afterProgram ? QStringLiteral(" The chip was programmed but is not verified.") : QString();
+    switch (outcome.status) {
+    case Status::Done:
+        return afterProgram ? Say(Words::ProgrammedAndVerified)
+                            : Say(QStringLiteral("%1: the chip matches %2 (%3 bytes).")
+                                      .arg(Words::VerifyOK, r_.file)
+                                      .arg(outcome.blockSize));
+    case Status::Mismatch: {
+        report_.Finish();
+        const core::Difference& first = outcome.differences.first();
+        const QString count = outcome.differenceCount == 1
+                                  ? QStringLiteral("1 byte differs")
+                                  : QStringLiteral("%1 bytes differ").arg(outcome.differenceCount);
+        if (afterProgram) {
+            s_.out << Words::VerifyErrorAt.arg(Hex(r_.family->eepromFirst + first.offset, 4),
+                                               Hex(first.expected, 2), Hex(first.found, 2), count)
+                   << '\n';
+        } else {
+            s_.out << QStringLiteral("%1: %2 of %3 bytes differ from %4.\n")
+                          .arg(Words::VerifyError)
+                          .arg(outcome.differenceCount)
+                          .arg(outcome.blockSize)
+                          .arg(r_.file);
+        }
+        for (const core::Difference& d : outcome.differences) {
+            s_.out << QStringLiteral("  %1  expected %2  found %3\n")
+                          .arg(Address(d.offset), core::HexByte(d.expected),
+                               core::HexByte(d.found));
+        }
+        if (outcome.differenceCount > outcome.differences.size()) {
+            s_.out << QStringLiteral("  and %1 more\n")
+                          .arg(outcome.differenceCount - outcome.differences.size());
+        }
+        s_.out.flush();
+        return VerifyMismatch;
+    }
+    case Status::NoAnswer:
+        return Fail(QStringLiteral("read-back: no answer from the adapter. %1%2")
+                        .arg(Words::CheckPort, unverified),
+                    AdapterSilent);
+    case Status::ShortAnswer:
+        return Fail(Words::ReadBackIncomplete.arg(outcome.received).arg(outcome.blockSize) +
+                        unverified,
+                    AdapterSilent);
+    case Status::Cancelled:
+    case Status::Aborted:
+        return Fail(afterProgram ? QStringLiteral("the read-back was cancelled; the chip was "
+                                                  "programmed but is not verified.")
+                                 : QStringLiteral("VERIFY cancelled."),
+                    Interrupted);
+    default:
+        return Ended(outcome, afterProgram ? QStringLiteral("the chip was programmed but is not "
+                                                            "verified")
+                                           : QString());
+    }
+}
+
+int Job::VerifyOnAdapter() {
+    const core::Outcome outcome =
+        operations_->Run(Operation::Verify, *r_.family, report_, options_);
+    switch (outcome.status) {
+    case Status::Done:
+        return Say(Words::VerifyOK);
+    case Status::Mismatch:
+        return Say(QStringLiteral("%1: the adapter marks the byte at %2 as differing.")
+                       .arg(Words::VerifyError, Address(outcome.mismatchAt)),
+                   VerifyMismatch);
+    case Status::NoAnswer:
+        return Fail(QStringLiteral("VERIFY: no answer from the adapter. %1").arg(Words::CheckPort),
+                    AdapterSilent);
+    case Status::ShortAnswer:
+        return Fail(Words::VerifyIncomplete.arg(outcome.received).arg(outcome.blockSize),
+                    AdapterSilent);
+    default:
+        return Ended(outcome, QString());
+    }
+}
+
+int Job::OneCommand(Operation operation) {
+    const core::Outcome outcome = operations_->Run(operation, *r_.family, report_, options_);
+    if (outcome.status == Status::Done) {
+        // The adapter answers neither command: all that is known is that it was told.
+        return Say(operation == Operation::BulkErase
+                       ? QStringLiteral("BULK ERASE sent: the EEPROM is erased to FFh (the "
+                                        "adapter does not confirm it).")
+                       : QStringLiteral("CLEAR WPO sent: the WPO register is cleared to 00h "
+                                        "(the adapter does not confirm it)."));
+    }
+    return Ended(outcome, QString());
+}
+
+// The ways every operation can end badly: stopped, the port failing, the file failing.
+int Job::Ended(const core::Outcome& outcome, const QString& note) {
+    const QString name = core::OperationName(outcome.operation);
+    const QString tail = note.isEmpty() ? QStringLiteral(".") : QStringLiteral("; %1.").arg(note);
+    const bool changesChip =
+        outcome.operation != Operation::Read && outcome.operation != Operation::Verify;
+    switch (outcome.status) {
+    case Status::Cancelled:
+    case Status::Aborted:
+        if (outcome.chipWritten) {
+            return Fail(QStringLiteral("%1 stopped; the chip's contents are now unknown: erase "
+                                       "it and program it again.")
+                            .arg(name),
+                        Interrupted);
+        }
+        return Fail(QStringLiteral("%1 cancelled%2")
+                        .arg(name)
+                        .arg(changesChip ? QStringLiteral("; the chip was not changed.") : tail),
+                    Interrupted);
+    case Status::PortError: {
+        QString line = PortFailureText(session_.Label(), outcome.errorNumber, outcome.message);
+        if (outcome.chipWritten) {
+            line += QStringLiteral("\ntms370: ") + Words::PartlyWritten;
+        } else if (!note.isEmpty()) {
+            line += QStringLiteral("\ntms370: %1.").arg(note);
+        }
+        report_.Finish();
+        s_.err << line << '\n';
+        s_.err.flush();
+        return PortFailed;
+    }
+    case Status::FileError:
+        return Fail(QStringLiteral("cannot %1 %2: %3")
+                        .arg(outcome.writingFile ? QStringLiteral("write") : QStringLiteral("read"),
+                             outcome.path, outcome.message),
+                    FileFailed);
+    case Status::Refused:
+        return Fail(Words::NotSupported, UsageError);
+    default:
+        return Fail(QStringLiteral("%1 ended unexpectedly%2").arg(name, tail), PortFailed);
+    }
+}
+
+} // namespace
+
+int RunDeviceCommand(const Request& request, ToolServices& services) {
+    Job job(request, services);
+    return job.Run();
+}
+
+} // namespace cli

@@ -1,0 +1,135 @@
+#include "PortSession.h"
+
+#include "ExitCode.h"
+#include "TracingPort.h"
+#include "core/OperationWords.h"
+#include "core/Pause.h"
+#include "core/SerialMessages.h"
+#include "platform/CommErrors.h"
+#include "platform/RuntimeError.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTextStream>
+
+namespace cli {
+
+PortSession::PortSession(ToolServices& services) : services_(services) {}
+
+PortSession::~PortSession() = default;
+
+QString PortSession::Label() const {
+    if (choice_.number > 0) {
+        return QStringLiteral("Comm%1 (%2)").arg(choice_.number).arg(choice_.device);
+    }
+    return choice_.device;
+}
+
+platform::SerialPort& PortSession::Port() {
+    if (tracing_) {
+        return *tracing_;
+    }
+    return *port_;
+}
+
+int PortSession::Busy(const QString& reason) {
+    services_.err << "tms370: " << Label() << ": port busy: " << reason << '\n';
+    services_.err.flush();
+    return PortFailed;
+}
+
+int PortSession::Open(const core::PortChoice& choice, const QString& tracePath) {
+    choice_ = choice;
+    const bool simulated =
+        choice.device.compare(platform::SimulatedDevice, Qt::CaseInsensitive) == 0;
+    if (!simulated) {
+        // One lock per device, whatever name it is given by.
+        QString key = QFileInfo(choice.device).canonicalFilePath();
+        if (key.isEmpty()) {
+            key = choice.device;
+        }
+        key.replace(QLatin1Char('/'), QLatin1Char('_'))
+            .replace(QLatin1Char('\\'), QLatin1Char('_'));
+        lock_ = std::make_unique<QLockFile>(
+            QDir::temp().filePath(QStringLiteral("tms370-%1.lock").arg(key)));
+        lock_->setStaleLockTime(0); // a lock is stale only when its process has gone
+        if (!lock_->tryLock(0)) {
+            qint64 pid = 0;
+            QString host, application;
+            if (lock_->error() == QLockFile::LockFailedError &&
+                lock_->getLockInfo(&pid, &host, &application)) {
+                return Busy(QStringLiteral("tms370 (process %1) is using it; wait for it to "
+                                           "end or choose another port")
+                                .arg(pid));
+            }
+            lock_.reset(); // a lock that cannot be made keeps nobody out; the port lock decides
+        }
+    }
+    port_ = std::make_unique<platform::QtSerialPort>(services_.simulated);
+    if (!tracePath.isEmpty()) {
+        tracing_ = std::make_unique<TracingPort>(*port_, services_.clock);
+        QString why;
+        if (!tracing_->Open(tracePath, &why)) {
+            services_.err << "tms370: cannot write the trace file " << tracePath << ": " << why
+                          << '\n';
+            services_.err.flush();
+            return FileFailed;
+        }
+        tracePath_ = tracePath;
+    }
+    platform::SerialPort& port = Port();
+    try {
+        core::SetUpPort(port, choice);
+        port.SetPortOpen(true);
+        if (!port.DSRHolding()) {
+            if (!port.DSRHolding()) {
+                core::Pause(services_.clock, 5);
+            }
+            port.SetPortOpen(false);
+            services_.err << "tms370: " << Label() << ": " << core::OperationWords::CheckPort
+                          << '\n';
+            services_.err.flush();
+            return PortFailed;
+        }
+        port.SetRThreshold(1);
+        port.SetPortOpen(false);
+    } catch (const platform::RuntimeError& error) {
+        services_.err << PortFailureText(Label(), error.Number(), error.Description()) << '\n';
+        services_.err.flush();
+        return PortFailed;
+    }
+    return Success;
+}
+
+bool PortSession::TraceComplete() {
+    if (tracing_ && tracing_->Failed()) {
+        services_.err << "tms370: the trace file " << tracePath_
+                      << " is incomplete: " << tracing_->ErrorString() << '\n';
+        services_.err.flush();
+        return false;
+    }
+    return true;
+}
+
+QString PortFailureText(const QString& label, int number, const QString& description) {
+    QString words;
+    if (number == platform::ErrorNumber::IllegalCall) {
+        words = core::OperationWords::RestartProgram;
+    } else if (const core::SerialMessage* message = core::FindSerialMessage(number)) {
+        words = QLatin1String(message->text);
+    }
+    QString text = QStringLiteral("tms370: %1: ").arg(label);
+    if (number == platform::CommError::PortInUse) {
+        text += QStringLiteral("port busy: ");
+    }
+    if (words.isEmpty()) {
+        return text + description;
+    }
+    text += words;
+    if (!description.isEmpty() && description != words) {
+        text += QStringLiteral(" (%1)").arg(description);
+    }
+    return text;
+}
+
+} // namespace cli

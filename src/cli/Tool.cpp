@@ -1,0 +1,27 @@
+#include "Tool.h"
+
+#include "Commands.h"
+
+#include <QTextStream>
+
+namespace cli {
+
+int RunTool(const QStringList& arguments, ToolServices& services) {
+    const ParsedLine line = ParseCommandLine(arguments);
+    if (!line.request) {
+        QTextStream& stream = line.exitCode == 0 ? services.out : services.err;
+        stream << line.text;
+        stream.flush();
+        return line.exitCode;
+    }
+    switch (line.request->command) {
+    case Command::Devices:
+        return ListDevices(services);
+    case Command::Ports:
+        return ListPorts(services);
+    default:
+        return RunDeviceCommand(*line.request, services);
+    }
+}
+
+} // namespace cli

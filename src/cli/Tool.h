@@ -1,0 +1,34 @@
+#pragma once
+
+#include "platform/QtSerialPort.h"
+
+#include <QStringList>
+
+class QTextStream;
+
+namespace platform {
+class Clock;
+class SettingsStore;
+} // namespace platform
+
+namespace cli {
+
+class Interrupts;
+
+// What a run of the tool works with; main builds the real set, a test its own.
+struct ToolServices {
+    platform::Clock& clock;
+    platform::SettingsStore& settings;
+    QTextStream& out; // results
+    QTextStream& err; // progress and failures
+    // The adapter the port "sim" attaches.
+    platform::QtSerialPort::SimulatedPortFactory simulated;
+    // Ctrl+C and termination; nullptr leaves the signals as they are.
+    Interrupts* interrupts = nullptr;
+    bool errIsTerminal = false; // progress as a bar rather than a line per phase
+};
+
+// Runs one command line (without the program's name) and returns the exit code.
+int RunTool(const QStringList& arguments, ToolServices& services);
+
+} // namespace cli

@@ -1,0 +1,152 @@
+#include "SRecord.h"
+
+#include <algorithm>
+
+namespace core {
+
+namespace {
+
+// Address bytes of each record type S0..S9; 0 for the reserved S4.
+constexpr int AddressBytes[10] = {2, 2, 3, 4, 0, 2, 3, 4, 3, 2};
+
+QByteArray Record(int type, quint32 address, const QByteArray& data) {
+    const int addressBytes = AddressBytes[type];
+    QByteArray bytes;
+    bytes.append(static_cast<char>(addressBytes + data.size() + 1));
+    for (int shift = 8 * (addressBytes - 1); shift >= 0; shift -= 8) {
+        bytes.append(static_cast<char>((address >> shift) & 0xFF));
+    }
+    bytes.append(data);
+    int sum = 0;
+    for (char c : bytes) {
+        sum += static_cast<unsigned char>(c);
+    }
+    bytes.append(static_cast<char>(0xFF - (sum & 0xFF)));
+    return 'S' + QByteArray::number(type) + bytes.toHex().toUpper() + '\n';
+}
+
+} // namespace
+
+std::optional<QList<DataRecord>> ParseSRecord(const QByteArray& text, QString* error) {
+    const QList<QByteArray> lines = TextLines(text);
+    QList<DataRecord> records;
+    int dataRecords = 0;
+    int endLine = 0;
+    // The last record counts or ends the data, so a file cut short at a line's end shows.
+    bool closed = false;
+    const auto fail = [error](int line, const QString& why) {
+        *error = QStringLiteral("line %1: %2").arg(line).arg(why);
+        return std::nullopt;
+    };
+    for (int i = 0; i < lines.size(); ++i) {
+        const int number = i + 1;
+        const QByteArray& line = lines[i];
+        if (line.isEmpty()) {
+            continue;
+        }
+        if (endLine > 0) {
+            return fail(
+                number,
+                QStringLiteral("more follows the termination record of line %1").arg(endLine));
+        }
+        if (line.size() < 2 || line[0] != 'S' || line[1] < '0' || line[1] > '9') {
+            return fail(number, QStringLiteral("not an S-record (it does not start with S0 to "
+                                               "S9)"));
+        }
+        const int type = line[1] - '0';
+        if (type == 4) {
+            return fail(number, QStringLiteral("S4 is a reserved record type"));
+        }
+        const std::optional<QByteArray> bytes = HexBytes(line, 2);
+        if (!bytes) {
+            return fail(number, QStringLiteral("not an S-record (only pairs of hex digits may "
+                                               "follow the type)"));
+        }
+        const auto byte = [&](int k) { return static_cast<unsigned char>(bytes->at(k)); };
+        const int addressBytes = AddressBytes[type];
+        if (bytes->size() < addressBytes + 2) {
+            return fail(number, QStringLiteral("too short for an S%1 record").arg(type));
+        }
+        const int count = byte(0);
+        if (bytes->size() != count + 1) {
+            return fail(number, QStringLiteral("the record's count says %1 bytes follow, %2 do")
+                                    .arg(count)
+                                    .arg(bytes->size() - 1));
+        }
+        int sum = 0;
+        for (qsizetype k = 0; k + 1 < bytes->size(); ++k) {
+            sum += byte(int(k));
+        }
+        const int wanted = 0xFF - (sum & 0xFF);
+        const int given = byte(int(bytes->size()) - 1);
+        if (given != wanted) {
+            return fail(number, QStringLiteral("checksum error (the record's checksum is %1, its "
+                                               "bytes call for %2)")
+                                    .arg(HexByte(given), HexByte(wanted)));
+        }
+        quint32 address = 0;
+        for (int k = 1; k <= addressBytes; ++k) {
+            address = address << 8 | byte(k);
+        }
+        const QByteArray data = bytes->mid(1 + addressBytes, count - addressBytes - 1);
+        closed = type >= 5;
+        switch (type) {
+        case 1:
+        case 2:
+        case 3:
+            records.append({address, data, number});
+            ++dataRecords;
+            break;
+        case 5:
+        case 6:
+            if (!data.isEmpty()) {
+                return fail(number, QStringLiteral("a count record holds no data"));
+            }
+            // A count that disagrees tells of lines lost or added.
+            if (address != quint32(dataRecords)) {
+                return fail(number, QStringLiteral("the count record says %1 data records, the "
+                                                   "file has %2 before it")
+                                        .arg(address)
+                                        .arg(dataRecords));
+            }
+            break;
+        case 7:
+        case 8:
+        case 9:
+            endLine = number;
+            break;
+        default:
+            break; // S0: the header names the image; nothing to take from it
+        }
+    }
+    if (!closed) {
+        if (records.isEmpty()) {
+            *error = QStringLiteral("it holds no S-records");
+        } else {
+            *error = QStringLiteral("line %1: the file ends without a count record (S5, S6) or "
+                                    "a termination record (S7, S8, S9); it may be cut short")
+                         .arg(lines.size());
+        }
+        return std::nullopt;
+    }
+    return records;
+}
+
+QByteArray WriteSRecord(const QByteArray& data, quint32 address, const QByteArray& header,
+                        int recordBytes) {
+    const quint32 end = address + quint32(std::max<qsizetype>(data.size(), 1)) - 1;
+    const int type = end <= 0xFFFF ? 1 : end <= 0xFFFFFF ? 2 : 3;
+    QByteArray text = Record(0, 0, header);
+    int count = 0;
+    for (qsizetype i = 0; i < data.size(); i += recordBytes) {
+        text += Record(type, address + quint32(i), data.mid(i, recordBytes));
+        ++count;
+    }
+    if (count <= 0xFFFF) {
+        text += Record(5, quint32(count), QByteArray());
+    }
+    text += Record(10 - type, 0, QByteArray()); // S9 ends S1 data, S8 S2, S7 S3
+    return text;
+}
+
+} // namespace core

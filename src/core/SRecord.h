@@ -1,0 +1,19 @@
+#pragma once
+
+#include "ImageRecords.h"
+
+namespace core {
+
+// The data records (S1, S2, S3) of a Motorola S-record text in file order. Refuses, naming
+// the line, a malformed record, a checksum error, a reserved type (S4), a count record (S5,
+// S6) that disagrees with the data records before it, anything after the termination record
+// (S7, S8, S9), and a text whose last record neither counts nor ends the data.
+std::optional<QList<DataRecord>> ParseSRecord(const QByteArray& text, QString* error);
+
+// data from address on as S-records: an S0 header holding header, S1 records of recordBytes
+// data bytes (S2 or S3 where the address needs them), an S5 count and the termination record
+// that goes with the address size.
+QByteArray WriteSRecord(const QByteArray& data, quint32 address, const QByteArray& header,
+                        int recordBytes);
+
+} // namespace core

@@ -1,0 +1,302 @@
+#include "FakeClock.h"
+#include "adaptersim/AdapterModel.h"
+#include "adaptersim/SimSerialPort.h"
+#include "cli/Interrupts.h"
+#include "cli/Tool.h"
+#include "core/ImageFormats.h"
+#include "platform/QtSettingsStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QtTest>
+#include <csignal>
+
+using adaptersim::AdapterModel;
+using adaptersim::Direction;
+
+namespace {
+
+QByteArray Pattern(int n, int seed = 0) {
+    QByteArray data(n, 0);
+    for (int i = 0; i < n; ++i) {
+        data[i] = char((i * 7 + seed) & 0xFF);
+    }
+    return data;
+}
+
+enum Fault { None, Silent, StopAfter40, MismatchAt37, PortMissing, PortBusy, DsrLow };
+
+} // namespace
+
+Q_DECLARE_METATYPE(Fault)
+
+// The tool in process on the simulated adapter and the virtual clock.
+class CliTest : public QObject {
+    Q_OBJECT
+
+    FakeClock clock;
+    QTemporaryDir dir;
+    std::unique_ptr<platform::QtSettingsStore> settings;
+    AdapterModel model;
+    QString out, err;
+    QTextStream outStream{&out};
+    QTextStream errStream{&err};
+    std::unique_ptr<cli::ToolServices> services;
+
+    QString Path(const QString& name) const { return dir.filePath(name); }
+
+    void Write(const QString& name, const QByteArray& data) {
+        QFile f(Path(name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(data);
+    }
+
+    QByteArray Read(const QString& name) {
+        QFile f(Path(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    int Run(QString line) {
+        out.clear();
+        err.clear();
+        line.replace(QLatin1String("%D"), dir.path());
+        return cli::RunTool(line.split(QLatin1Char(' '), Qt::SkipEmptyParts), *services);
+    }
+
+private slots:
+    void init() {
+        model = AdapterModel();
+        settings = std::make_unique<platform::QtSettingsStore>(Path("settings.ini"));
+        services.reset(new cli::ToolServices{clock, *settings, outStream, errStream, [this] {
+                                                 return std::make_unique<adaptersim::SimSerialPort>(
+                                                     clock, model);
+                                             }});
+        Write("image.bin", Pattern(256));
+        Write("short.bin", Pattern(200));
+        Write("bad.ihx", ":021F0000ABCD67\n:021F0200ABCD00\n:00000001FF\n");
+        Write("records.hex", core::EncodeImage(Pattern(256), core::ImageFormat::IntelHex,
+                                               *core::FindFamily("y"), QString()));
+    }
+
+    void exitCodes_data() {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<Fault>("fault");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("words"); // on stdout for 0 and 1, else on stderr
+        const QString read = "read -p sim -d TMS370CX56A -o %D/read.bin ";
+        QTest::newRow("read") << read << None << 0 << "Read 512 bytes from TMS370C756A";
+        QTest::newRow("read, silent adapter")
+            << read << Silent << 2 << "READ: no answer from the adapter; %D/read.bin was not";
+        QTest::newRow("read, short answer")
+            << read << StopAfter40 << 2 << "READ: only 40 of 512 bytes were received";
+        QTest::newRow("verify, adapter marks") << "verify -p sim -d x" << MismatchAt37 << 1
+                                               << "Verify ERROR: the adapter marks the byte at "
+                                                  "1E25h";
+        QTest::newRow("verify, short") << "verify -p sim -d TMS370CX02" << StopAfter40 << 2
+                                       << "Verify incomplete: only 40 of 256 answers";
+        QTest::newRow("port missing")
+            << read << PortMissing << 3 << "tms370: sim: Error Comm: Port Number Invalid";
+        QTest::newRow("port busy") << read << PortBusy << 3 << "tms370: sim: port busy: ";
+        QTest::newRow("DSR low") << "erase -p sim -d y" << DsrLow << 3
+                                 << "Error Comm: Check Port Number/Cable/Turn ON Power Supply";
+        QTest::newRow("image missing")
+            << "program -p sim -d y -i %D/none.bin" << None << 4 << "cannot read %D/none.bin";
+        QTest::newRow("raw image short") << "program -p sim -d y -i %D/short.bin" << None << 4
+                                         << "it is 200 bytes long, the block is 256 bytes. "
+                                            "Give --pad";
+        QTest::newRow("raw image long") << "program -p sim -d y -i %D/image.bin -f raw --pad "
+                                           "--no-verify"
+                                        << None << 0 << "Programmed 256 bytes";
+        QTest::newRow("malformed Intel HEX") << "program -p sim -d y -i %D/bad.ihx" << None << 4
+                                             << "bad.ihx: line 2: checksum error";
+        QTest::newRow(".hex holding records")
+            << "program -p sim -d y -i %D/records.hex" << None << 4 << "Name the format: -f ihex";
+        QTest::newRow("target folder missing")
+            << "read -p sim -d y -o %D/no/x.bin" << None << 4 << "cannot write %D/no/x.bin";
+        QTest::newRow("trace unwritable") << "erase -p sim -d y --trace %D/no/t.txt" << None << 4
+                                          << "cannot write the trace file";
+        QTest::newRow("refused") << "erase -p sim -d TMS374C013" << None << 64
+                                 << "Command not support TMS374C003; TMS374C013";
+        QTest::newRow("unknown device") << "read -p sim -d TMS9900 -o x" << None << 64
+                                        << "give one of TMS370CX56A, TMS370CX58A";
+        QTest::newRow("unknown port")
+            << "erase -p Comm9 -d y" << None << 64 << "unknown port 'Comm9'";
+        QTest::newRow("unknown option") << "read --bogus" << None << 64 << "Unknown option 'bogus'";
+        QTest::newRow("missing options")
+            << "program -p sim" << None << 64 << "program needs -d DEVICE, -i FILE";
+        QTest::newRow("no command") << "" << None << 64 << "no command given";
+    }
+    void exitCodes() {
+        QFETCH(QString, line);
+        QFETCH(Fault, fault);
+        QFETCH(int, code);
+        QFETCH(QString, words);
+        adaptersim::AdapterFaults& f = model.Faults();
+        f.silent = fault == Silent;
+        f.stopAfter = fault == StopAfter40 ? 40 : -1;
+        f.mismatchAt = fault == MismatchAt37 ? 37 : -1;
+        f.portMissing = fault == PortMissing;
+        f.portBusy = fault == PortBusy;
+        f.dsrLow = fault == DsrLow;
+        Write("read.bin", "old");
+        QCOMPARE(Run(line), code);
+        words.replace(QLatin1String("%D"), dir.path());
+        QVERIFY2((code <= 1 ? out : err).contains(words), qPrintable(out + err));
+        if (code >= 2) {
+            QCOMPARE(Read("read.bin"), QByteArray("old")); // a failed read leaves it
+        }
+        if (code == 4 || code == 64) {
+            QVERIFY(model.WireLog().empty()); // refused before anything was sent
+        }
+        QCOMPARE(QDir(dir.path()).entryList({"*.bin.*", "*.ihx.*"}, QDir::Files), {});
+    }
+
+    void readWritesTheFormats_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("format");
+        QTest::newRow("S-records by name") << "chip.s19"
+                                           << "";
+        QTest::newRow("Intel HEX by -f") << "chip.txt"
+                                         << "-f ihex";
+        QTest::newRow("raw .hex") << "chip.hex"
+                                  << "";
+    }
+    void readWritesTheFormats() {
+        QFETCH(QString, name);
+        QFETCH(QString, format);
+        model.SetEeprom(Pattern(512, 3));
+        QCOMPARE(Run("read -p sim -d TMS375C006 -q --fast -o %D/" + name + " " + format), 0);
+        const core::LoadedImage image = core::LoadImageFile(
+            Path(name), core::ParseImageFormat(format.mid(3)), *core::FindFamily("x"), false);
+        QCOMPARE(image.message, QString());
+        QCOMPARE(image.block, Pattern(512, 3));
+        if (name.endsWith(".s19")) {
+            QVERIFY(Read(name).startsWith("S0" + QByteArray("0D0000") +
+                                          QByteArray("TMS375C006").toHex().toUpper()));
+        }
+    }
+
+    void programReadsTheChipBack() {
+        const QByteArray image = Pattern(256, 5);
+        Write("image.ihx", core::EncodeImage(image, core::ImageFormat::IntelHex,
+                                             *core::FindFamily("y"), QString()));
+        QCOMPARE(Run("program -p sim -d TMS370CX58A -q -i %D/image.ihx"), 0);
+        QCOMPARE(out, QStringLiteral("Programmed and verified.\n"));
+        QCOMPARE(model.Block('y'), image);
+        QCOMPARE(model.WireBytes(Direction::ToAdapter), "ypc" + image + "yrc");
+
+        model.ClearWireLog();
+        QCOMPARE(Run("program -p sim -d y -q --no-verify -i %D/image.bin"), 0);
+        QCOMPARE(model.WireBytes(Direction::ToAdapter), "ypc" + Pattern(256)); // no read-back
+
+        // The chip changes under the settle wait: the read-back finds it.
+        const double settling = clock.NowMs() + 5000;
+        clock.Schedule(settling, [this] {
+            QByteArray eeprom = model.Eeprom();
+            eeprom[256 + 0x25] = char(0x3C);
+            eeprom[256 + 0x26] = char(0x00);
+            model.SetEeprom(eeprom);
+        });
+        QCOMPARE(Run("program -p sim -d y -q --fast -i %D/image.bin"), 1);
+        QVERIFY2(out.startsWith("Verify ERROR at 1F25h: wrote 03h, read 3Ch (2 bytes differ).\n"
+                                "  1F25h  expected 03h  found 3Ch\n"),
+                 qPrintable(out));
+
+        // Host-side verify against the file: the count and the differing addresses.
+        QCOMPARE(Run("verify -p sim -d y -q --fast -i %D/image.bin"), 1);
+        QVERIFY2(out.startsWith("Verify ERROR: 2 of 256 bytes differ from " + Path("image.bin")),
+                 qPrintable(out));
+        QVERIFY(out.contains("  1F26h  expected 0Ah  found 00h\n"));
+    }
+
+    void ctrlC_data() {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QList<double>>("pressesAtMs");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("words");
+        QTest::newRow("READ cancels") << "read -p sim -d x -o %D/read.bin" << QList<double>{3000}
+                                      << 130 << "READ cancelled; %D/read.bin was not written.";
+        QTest::newRow("VERIFY cancels")
+            << "verify -p sim -d y" << QList<double>{100} << 130 << "VERIFY cancelled.";
+        QTest::newRow("PROGRAM, one press warns")
+            << "program -p sim -d y --no-verify -i %D/image.bin" << QList<double>{5000} << 0
+            << "Press Ctrl+C again to stop anyway.";
+        QTest::newRow("PROGRAM, two presses stop")
+            << "program -p sim -d y -i %D/image.bin" << QList<double>{5000, 6000} << 130
+            << "PROGRAM stopped; the chip's contents are now unknown: erase it and program it "
+               "again.";
+        QTest::newRow("PROGRAM before c")
+            << "program -p sim -d y -i %D/image.bin" << QList<double>{5} << 130
+            << "PROGRAM cancelled; the chip was not changed.";
+        QTest::newRow("erase, press as the letter goes")
+            << "erase -p sim -d y" << QList<double>{15} << 0 << "Press Ctrl+C again";
+    }
+    void ctrlC() {
+        QFETCH(QString, line);
+        QFETCH(QList<double>, pressesAtMs);
+        QFETCH(int, code);
+        QFETCH(QString, words);
+        cli::Interrupts interrupts(errStream);
+        services->interrupts = &interrupts;
+        Write("read.bin", "old");
+        for (double at : pressesAtMs) {
+            clock.Schedule(clock.NowMs() + at, [] { std::raise(SIGINT); });
+        }
+        QCOMPARE(Run(line), code);
+        services->interrupts = nullptr;
+        words.replace(QLatin1String("%D"), dir.path());
+        QVERIFY2(err.contains(words), qPrintable(err));
+        QCOMPARE(Read("read.bin"), QByteArray("old"));
+        // The port was closed: the next job runs.
+        QCOMPARE(Run("verify -p sim -d y -q --fast"), 0);
+    }
+
+    void traceListsEveryByte() {
+        QCOMPARE(Run("clear-wpo -p sim -d y -q --trace %D/trace.txt"), 0);
+        QVERIFY(out.startsWith("CLEAR WPO sent: the WPO register is cleared to 00h"));
+        const QList<QByteArray> lines = Read("trace.txt").split('\n');
+        QCOMPARE(lines.size(), 3);
+        QVERIFY(lines[0].endsWith(" > 79 y"));
+        QVERIFY(lines[1].endsWith(" > 77 w"));
+        QVERIFY(qAbs(lines[1].trimmed().split(' ').first().toDouble() -
+                     lines[0].trimmed().split(' ').first().toDouble() - 10) < 1);
+    }
+
+    void listingsAndTheTerminalBar() {
+        settings->SaveSetting("Ports", "Comm3", "sim");
+        qputenv("VIDAVEV_COMM2", "/dev/ttyUSB7");
+        QCOMPARE(Run("ports"), 0);
+        qunsetenv("VIDAVEV_COMM2");
+        QVERIFY(out.contains("Comm2  /dev/ttyUSB7             VIDAVEV_COMM2\n"));
+        QVERIFY(out.contains("Comm3  sim                      settings\n"));
+        QCOMPARE(Run("devices"), 0);
+        QVERIFY(out.contains("TMS374C013   TMS374C013A  t      1F00h-1FFFh  256   KV-6    verify "
+                             "erase clear-wpo\n"));
+
+        services->errIsTerminal = true;
+        QCOMPARE(Run("read -p Comm3 -d x --fast -o %D/bar.bin"), 0);
+        QVERIFY2(err.contains("\rREAD       [########################] 512/512 B  "),
+                 qPrintable(err));
+        QVERIFY(err.contains(" B/s  less than 1 s left"));
+        QVERIFY(err.endsWith("\n"));
+    }
+
+    void helpMatchesTheReadme() {
+        QCOMPARE(Run("--help"), 0);
+        QFile readme(QStringLiteral(README_PATH));
+        QVERIFY(readme.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(readme.readAll());
+        QVERIFY2(text.contains("```text\n$ tms370 --help\n" + out + "```"),
+                 "README's Command line section must show `tms370 --help` as it is");
+        QCOMPARE(Run("program --help"), 0);
+        QVERIFY(out.startsWith("Usage: tms370 program -p PORT -d DEVICE -i FILE"));
+        QVERIFY(out.contains("--no-verify"));
+        QCOMPARE(Run("--version"), 0);
+        QCOMPARE(out, QStringLiteral("tms370 1.9\n"));
+    }
+};
+
+QTEST_GUILESS_MAIN(CliTest)
+#include "tst_cli.moc"

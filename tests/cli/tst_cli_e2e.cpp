@@ -1,0 +1,156 @@
+#include "AdapterTool.h"
+#include "core/ImageFormats.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <csignal>
+
+// tms370 as a script runs it: its own process, the adapter tool on a pseudo-terminal, the
+// real clock.
+class CliEndToEnd : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    AdapterTool tool;
+    QString device;
+
+    QString Path(const QString& name) const { return dir.filePath(name); }
+
+    QByteArray Image(int seed) const {
+        QByteArray data(256, 0);
+        for (int i = 0; i < 256; ++i) {
+            data[i] = char((i * 13 + seed) & 0xFF);
+        }
+        return data;
+    }
+
+    void Write(const QString& name, const QByteArray& data) {
+        QFile f(Path(name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(data);
+    }
+
+    QByteArray Read(const QString& name) {
+        QFile f(Path(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    void Start(QProcess& process, const QStringList& arguments) {
+        process.start(QStringLiteral(TMS370_TOOL), arguments);
+        QVERIFY(process.waitForStarted(5000));
+    }
+
+    // Reads the process's stderr until it holds words.
+    bool WaitForError(QProcess& process, QByteArray& err, const QByteArray& words) {
+        QDeadlineTimer deadline(20000);
+        while (!err.contains(words) && !deadline.hasExpired()) {
+            process.waitForReadyRead(100);
+            err += process.readAllStandardError();
+        }
+        return err.contains(words);
+    }
+
+    int Finish(QProcess& process, QByteArray& out, QByteArray& err) {
+        if (!process.waitForFinished(60000)) {
+            process.kill();
+            process.waitForFinished();
+        }
+        out += process.readAllStandardOutput();
+        err += process.readAllStandardError();
+        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    }
+
+    int RunTool(const QStringList& arguments, QByteArray* out = nullptr) {
+        QProcess process;
+        Start(process, arguments);
+        QByteArray o, e;
+        const int code = Finish(process, o, e);
+        if (out) {
+            *out = o;
+        }
+        qInfo().noquote() << arguments.join(' ') << "->" << code << e.trimmed();
+        return code;
+    }
+
+private slots:
+    void initTestCase() {
+        QByteArray eeprom = Image(1) + Image(2);
+        Write("eeprom.bin", eeprom);
+        device = tool.Start(QStringLiteral(ADAPTER_SIM_TOOL), {"--eeprom", Path("eeprom.bin")});
+        QVERIFY(device.startsWith(QLatin1Char('/')));
+    }
+
+    void readProgramAndVerify() {
+        QCOMPARE(
+            RunTool({"read", "-p", device, "-d", "TMS370CX56A", "--fast", "-o", Path("chip.ihx")}),
+            0);
+        QCOMPARE(core::LoadImageFile(Path("chip.ihx"), std::nullopt, *core::FindFamily("x"), false)
+                     .block,
+                 Image(1) + Image(2));
+
+        Write("image.bin", Image(7));
+        QByteArray out;
+        QCOMPARE(
+            RunTool({"program", "-p", device, "-d", "y", "--fast", "-i", Path("image.bin")}, &out),
+            0);
+        QCOMPARE(out, QByteArray("Programmed and verified.\n"));
+
+        QByteArray other = Image(7);
+        other[0x25] = char(0xA5);
+        Write("other.bin", other);
+        QCOMPARE(
+            RunTool({"verify", "-p", device, "-d", "y", "--fast", "-i", Path("other.bin")}, &out),
+            1);
+        QVERIFY2(out.contains("  1F25h  expected A5h  found"), out.constData());
+    }
+
+    void secondProcessAndCtrlCInProgram() {
+        Write("image.bin", Image(9));
+        QProcess program;
+        Start(program,
+              {"program", "-p", device, "-d", "y", "--no-verify", "-i", Path("image.bin")});
+        QByteArray out, err;
+        QVERIFY(WaitForError(program, err, "sending 256 bytes"));
+
+        // The port is taken: the second run is turned away before it sends anything.
+        QProcess second;
+        Start(second, {"read", "-p", device, "-d", "y", "-o", Path("second.bin")});
+        QByteArray secondOut, secondErr;
+        QCOMPARE(Finish(second, secondOut, secondErr), 3);
+        QVERIFY2(secondErr.contains("port busy"), secondErr.constData());
+        QVERIFY(!QFile::exists(Path("second.bin")));
+
+        // Stopped in the settle wait: the adapter has the whole block and is ready again.
+        QVERIFY(WaitForError(program, err, "waiting 11.7 s"));
+        ::kill(pid_t(program.processId()), SIGINT);
+        QVERIFY(WaitForError(program, err, "Press Ctrl+C again"));
+        QCOMPARE(program.state(), QProcess::Running);
+        ::kill(pid_t(program.processId()), SIGINT);
+        QElapsedTimer stopping;
+        stopping.start();
+        QCOMPARE(Finish(program, out, err), 130);
+        QVERIFY(stopping.elapsed() < 2000); // not after the 11.7 s settle wait
+        QVERIFY2(err.contains("the chip's contents are now unknown"), err.constData());
+    }
+
+    void ctrlCInRead() {
+        Write("kept.bin", "old");
+        QProcess read;
+        Start(read, {"read", "-p", device, "-d", "x", "-o", Path("kept.bin")});
+        QByteArray out, err;
+        QVERIFY2(WaitForError(read, err, "receiving 512 bytes"), err.constData());
+        ::kill(pid_t(read.processId()), SIGINT);
+        QCOMPARE(Finish(read, out, err), 130);
+        QCOMPARE(Read("kept.bin"), QByteArray("old"));
+        QCOMPARE(QDir(dir.path()).entryList({"kept.bin*"}, QDir::Files), {"kept.bin"});
+        // Port closed and the adapter ready: the next run works.
+        QCOMPARE(
+            RunTool({"read", "-p", device, "-d", "x", "--fast", "-q", "-o", Path("again.bin")}), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(CliEndToEnd)
+#include "tst_cli_e2e.moc"
