@@ -83,7 +83,7 @@ QT_QPA_PLATFORM=offscreen "$prefix/bin/tms370prog" --bogus 2> "$scratch/bogus.er
 # The adapter tool's first line is the path of its pseudo-terminal.
 "$prefix/bin/tms370-adapter-sim" > "$scratch/sim.out" 2> "$scratch/sim.err" &
 sim_pid=$!
-for _ in $(seq 100); do
+for _ in $(seq 200); do
     [ -s "$scratch/sim.out" ] && break
     sleep 0.05
 done
