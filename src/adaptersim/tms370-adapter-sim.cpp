@@ -35,12 +35,14 @@ bool ReadNumber(const QCommandLineParser& parser, const QString& name, double& v
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tms370-adapter-sim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TMS370_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("A simulated TMS370 programming adapter on a pseudo-terminal. The "
                        "terminal's path is printed on the first line of output."));
     parser.addHelpOption();
+    parser.addVersionOption();
     parser.addOptions({
         {QStringLiteral("eeprom"), QStringLiteral("Load the 512-byte EEPROM from <file>."),
          QStringLiteral("file")},

@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# Fails when a file under SRC includes a folder that its own folder may not use: layers point
+# down, and the windows and the command line never include each other.
+#   check_layers.sh SRC
+set -uo pipefail
+src=$(realpath "${1:?usage: check_layers.sh SRC}")
+
+# What each folder may include, from the bottom up; nothing includes app/.
+declare -A may=(
+    [platform]="platform"
+    [core]="platform core"
+    [adaptersim]="platform core adaptersim"
+    [common]="platform core common"
+    [grid]="platform core adaptersim common grid"
+    [editor]="platform core adaptersim common grid editor"
+    [programmer]="platform core adaptersim common grid programmer"
+    [about]="platform core adaptersim common grid about"
+    [cli]="platform core adaptersim common grid cli"
+    [app]="platform core adaptersim common grid editor programmer about cli app"
+)
+
+include_line='^[[:space:]]*#[[:space:]]*include[[:space:]]*(["<])([^">]+)[">]'
+
+failures=0
+fail() {
+    echo "$1"
+    failures=$((failures + 1))
+}
+
+# The folder directly under src/ that holds a path; empty when it lies outside src/.
+folder_of() {
+    local rel
+    rel=$(realpath -m --relative-to="$src" "$1")
+    case "$rel" in
+    .. | ../*) echo "" ;;
+    */*) echo "${rel%%/*}" ;;
+    *) echo "." ;;
+    esac
+}
+
+while IFS= read -r -d '' file; do
+    rel=${file#"$src"/}
+    own=$(folder_of "$file")
+    if [ -z "${may[$own]+set}" ]; then
+        fail "src/$rel: folder src/$own has no layer; give it one in ${BASH_SOURCE[0]}"
+        continue
+    fi
+    while IFS=: read -r line text; do
+        [[ $text =~ $include_line ]] || continue
+        quote=${BASH_REMATCH[1]}
+        path=${BASH_REMATCH[2]}
+        # As the compiler looks: a quoted name beside the file first, then from src/.
+        # Anything else (Qt, the system, generated files) is not ours to check.
+        target=""
+        if [ "$quote" = '"' ] && [ -f "$(dirname "$file")/$path" ]; then
+            target="$(dirname "$file")/$path"
+        elif [ -f "$src/$path" ]; then
+            target="$src/$path"
+        else
+            continue
+        fi
+        theirs=$(folder_of "$target")
+        if [ -z "$theirs" ]; then
+            fail "src/$rel:$line: ${text#"${text%%[![:space:]]*}"}: reaches outside src/"
+        elif [[ " ${may[$own]} " != *" $theirs "* ]]; then
+            fail "src/$rel:$line: ${text#"${text%%[![:space:]]*}"}: $own/ may not include $theirs/ (it may include: ${may[$own]})"
+        fi
+    done < <(grep -nE '^[[:space:]]*#[[:space:]]*include' "$file")
+done < <(find "$src" -mindepth 2 -type f \( -name '*.h' -o -name '*.hpp' -o -name '*.cpp' -o -name '*.cc' \) -print0 | sort -z)
+
+if [ "$failures" -gt 0 ]; then
+    echo "$failures include(s) break the layers"
+    exit 1
+fi
+echo "layers hold"
