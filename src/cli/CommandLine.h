@@ -9,7 +9,7 @@
 
 namespace cli {
 
-inline constexpr char ToolVersion[] = "1.9";
+inline constexpr char ToolVersion[] = TMS370_VERSION;
 
 enum class Command { Devices, Ports, Read, Program, Verify, Erase, ClearWpo };
 

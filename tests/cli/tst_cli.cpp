@@ -294,7 +294,7 @@ private slots:
         QVERIFY(out.startsWith("Usage: tms370 program -p PORT -d DEVICE -i FILE"));
         QVERIFY(out.contains("--no-verify"));
         QCOMPARE(Run("--version"), 0);
-        QCOMPARE(out, QStringLiteral("tms370 1.9\n"));
+        QCOMPARE(out, QStringLiteral("tms370 " TMS370_VERSION "\n"));
     }
 };
 
