@@ -1,16 +1,11 @@
-// The working image without a window: copy in and out in pieces with progress, positioned
-// reads and writes beyond 4 GiB, its private creation; and the shared module routines the
-// editor's document uses (language file, open dialog, last folder).
-#include "common/LangFile.h"
-#include "common/OpenDialog.h"
+// The working image without a window: copy in and out in pieces with progress, inside the
+// system and through the buffer, positioned reads and writes beyond 4 GiB, its private
+// creation, and a copy stopped by the program's end.
 #include "editor/WorkImage.h"
-#include "platform/FileDialogs.h"
 #include "platform/RuntimeError.h"
-#include "platform/Windows1252.h"
 
-#include "FakeFileDialogs.h"
+#include "ErrorNumberOf.h"
 
-#include <QBuffer>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -56,8 +51,6 @@ private slots:
     void neverFollowsALinkAtItsName();
     void cannotCreateImage();
     void beyondFourGiB();
-    void languageRecords();
-    void openDialogAndLastFolder();
 
 private:
     QTemporaryDir dir_;
@@ -66,19 +59,23 @@ private:
 void WorkImageTest::copiesInPiecesWithProgress_data() {
     QTest::addColumn<qint64>("size");
     QTest::addColumn<QList<int>>("progress");
-    QTest::newRow("one byte") << qint64(1) << QList<int>{100};
-    QTest::newRow("one whole piece") << qint64(512000) << QList<int>{100};
-    QTest::newRow("piece and one byte") << qint64(512001) << QList<int>{100, 100};
-    QTest::newRow("two pieces") << qint64(1024000) << QList<int>{50, 100};
-    QTest::newRow("three pieces and rest")
-        << qint64(3 * 512000 + 7) << QList<int>{33, 67, 100, 100};
+    QTest::addColumn<bool>("kernel"); // the system's copy, or the buffer
+    QTest::newRow("one byte") << qint64(1) << QList<int>{100} << true;
+    QTest::newRow("one whole piece") << qint64(512000) << QList<int>{100} << true;
+    QTest::newRow("piece and one byte") << qint64(512001) << QList<int>{100, 100} << true;
+    QTest::newRow("two pieces") << qint64(1024000) << QList<int>{50, 100} << true;
+    for (const bool kernel : {true, false}) {
+        QTest::addRow("three pieces and rest, %s", kernel ? "kernel" : "buffer")
+            << qint64(3 * 512000 + 7) << QList<int>{33, 67, 100, 100} << kernel;
+    }
     QTest::newRow("eight pieces, halves to even")
-        << qint64(8 * 512000) << QList<int>{12, 25, 38, 50, 62, 75, 88, 100};
+        << qint64(8 * 512000) << QList<int>{12, 25, 38, 50, 62, 75, 88, 100} << false;
 }
 
 void WorkImageTest::copiesInPiecesWithProgress() {
     QFETCH(qint64, size);
     QFETCH(QList<int>, progress);
+    QFETCH(bool, kernel);
     QByteArray data = RandomBytes(size, static_cast<quint32>(size));
     if (size > 2 * 512000) {
         // A piece of zeros in the middle and zeros at the end must come back as zeros.
@@ -89,6 +86,7 @@ void WorkImageTest::copiesInPiecesWithProgress() {
     WriteFile(source, data);
 
     WorkImage image(dir_.filePath(QStringLiteral("hexfiletemp.tmp")));
+    image.SetKernelCopy(kernel);
     QFile in(source);
     QVERIFY(in.open(QIODevice::ReadOnly));
     QList<int> seen;
@@ -159,6 +157,24 @@ void WorkImageTest::failedWriteBackLeavesTargetAlone() {
     }));
     QCOMPARE(ReadFile(user), QByteArray("original"));
     QCOMPARE(QDir(own.path()).entryList(QDir::Files), QStringList{QStringLiteral("user.bin")});
+
+    // The program ends during a copy in: the image stays open until the piece in hand is
+    // done, then the copy stops and leaves nothing behind.
+    const QString big = own.filePath(QStringLiteral("big.bin"));
+    WriteFile(big, RandomBytes(3 * 512000, 3));
+    QFile source(big);
+    QVERIFY(source.open(QIODevice::ReadOnly));
+    bool openAfterClose = false;
+    QCOMPARE(ErrorNumberOf([&] {
+                 image.Load(source, [&](int) {
+                     image.Close();
+                     openAfterClose = image.IsOpen();
+                 });
+             }),
+             platform::ErrorNumber::CancelError);
+    QVERIFY(openAfterClose);
+    QVERIFY(!image.IsOpen());
+    QVERIFY(!QFile::exists(image.Path()));
 }
 
 void WorkImageTest::neverFollowsALinkAtItsName() {
@@ -248,54 +264,6 @@ void WorkImageTest::beyondFourGiB() {
     QVERIFY(out.seek(size - 501));
     QCOMPARE(out.read(501), QByteArray(1, '\x44') + QByteArray(499, '\0') + "\x33");
     image.Remove();
-}
-
-void WorkImageTest::languageRecords() {
-    QFile english(QCoreApplication::applicationDirPath() + QStringLiteral("/English.lpk"));
-    QVERIFY2(english.open(QIODevice::ReadOnly), "English.lpk is built beside the programs");
-    QCOMPARE(english.size() % Module1::LangRecordLength, 0);
-    QCOMPARE(Module1::ReadLangRecord(english, 33), QStringLiteral("of"));
-    QCOMPARE(Module1::ReadLangRecord(english, 34), QStringLiteral("&File"));
-    QVERIFY(Module1::ReadLangRecord(english, 127)->contains(QStringLiteral("save")));
-    QCOMPARE(Module1::ReadLangRecord(english, 2), QString()); // a record nobody wrote
-    QCOMPARE(Module1::ReadLangRecord(english, 200), std::nullopt);
-
-    // The code page both ways; padding spaces go, inner spaces stay; a cut-off record is none.
-    QByteArray bytes = Module1::MakeLangRecord(QStringLiteral("  Caf\u00e9 \u20ac 5  "));
-    QCOMPARE(bytes.size(), Module1::LangRecordLength);
-    QCOMPARE(bytes.mid(4, 10), QByteArray("  Caf\xe9 \x80 5"));
-    bytes += Module1::MakeLangRecord(QStringLiteral("second")).left(103);
-    QBuffer buffer(&bytes);
-    QVERIFY(buffer.open(QIODevice::ReadOnly));
-    QCOMPARE(Module1::ReadLangRecord(buffer, 1), QStringLiteral("Caf\u00e9 \u20ac 5"));
-    QCOMPARE(Module1::ReadLangRecord(buffer, 2), std::nullopt);
-    QCOMPARE(platform::DecodeWindows1252("\x81\x9f", QLatin1Char('.')), QStringLiteral(".\u0178"));
-}
-
-void WorkImageTest::openDialogAndLastFolder() {
-    const QString filter = QStringLiteral("All Files (*.bin)|*.bin|(*.hex)|*.hex");
-    QCOMPARE(Module1::DialogFilter(filter), filter + QLatin1Char('|'));
-    QCOMPARE(Module1::DialogFilter(filter + QLatin1Char('|')), filter + QLatin1Char('|'));
-    QCOMPARE(platform::ToQtFilter(Module1::DialogFilter(filter)),
-             QStringLiteral("All Files (*.bin);;(*.hex)"));
-
-    FakeFileDialogs dialogs;
-    dialogs.answers = {QStringLiteral("/data/x.bin"), std::nullopt};
-    QCOMPARE(Module1::ShowOpenDialog(dialogs, filter, QStringLiteral("T"), QStringLiteral("/d")),
-             QStringLiteral("/data/x.bin"));
-    QCOMPARE(Module1::ShowOpenDialog(dialogs, filter, QStringLiteral("T"), QStringLiteral("/d")),
-             QString());
-    QCOMPARE(dialogs.opens[0].title, QStringLiteral("T"));
-    QCOMPARE(dialogs.opens[0].initialDir, QStringLiteral("/d"));
-    QVERIFY(dialogs.opens[0].fileMustExist);
-
-    const QString sep = QDir::separator();
-    QCOMPARE(Module1::FolderOf(QStringLiteral("/data/roms/x.bin")),
-             QDir::toNativeSeparators(QStringLiteral("/data/roms/")));
-    // A folder whose name holds the file's name is still the whole folder.
-    QCOMPARE(Module1::FolderOf(QStringLiteral("/data/X.BIN files/x.bin")),
-             QDir::toNativeSeparators(QStringLiteral("/data/X.BIN files/")));
-    QVERIFY(Module1::FolderOf(QStringLiteral("/x.bin")).endsWith(sep));
 }
 
 QTEST_GUILESS_MAIN(WorkImageTest)
