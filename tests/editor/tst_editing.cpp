@@ -35,6 +35,8 @@ private slots:
     void radixToggle();
     void modeLabels();
     void wholeSession();
+    void undoAndRedo();
+    void failedEditShowsTheImage();
 
 private:
     std::unique_ptr<EditorFixture> f_;
@@ -63,12 +65,12 @@ void EditingTest::twoHexDigits() {
     QCOMPARE(e_->grid1->Value(0, 0), QStringLiteral("A"));
     QCOMPARE(e_->grid2->Value(0, 0), QStringLiteral(".")); // 0Ah
     QCOMPARE(f_->Image(1, 1), QByteArray("\x3C"));         // nothing written yet
-    QVERIFY(!e_->Modified);
+    QVERIFY(!e_->Modified());
     Type(e_->PicHex, QStringLiteral("b"));
     QCOMPARE(e_->grid1->Value(0, 0), QStringLiteral("AB"));
     QCOMPARE(e_->grid2->Value(0, 0), QStringLiteral("\u00ab"));
     QCOMPARE(f_->Image(1, 2), QByteArray("\xAB\x01")); // that byte and no other
-    QVERIFY(e_->Modified);
+    QVERIFY(e_->Modified());
     QCOMPARE(e_->lblInfo[0]->text(), QStringLiteral("AB"));
     QCOMPARE(e_->lblInfo[1]->text(), QStringLiteral("171"));
     // The cursor stays; the next digit starts the byte again.
@@ -117,7 +119,7 @@ void EditingTest::keysTheHexPaneIgnores() {
     QTest::keyClick(e_->PicHex, Qt::Key_Return); // on a complete cell: nothing
     QCOMPARE(e_->grid1->Value(0, 0), QStringLiteral("3C"));
     QCOMPARE(f_->Image(1, 1), QByteArray("\x3C"));
-    QVERIFY(!e_->Modified);
+    QVERIFY(!e_->Modified());
 }
 
 void EditingTest::ctrlBlocksTyping() {
@@ -142,7 +144,7 @@ void EditingTest::textPaneWritesItsBytes() {
     QCOMPARE(e_->grid1->Value(0, 0), QStringLiteral("0D"));
     QCOMPARE(e_->grid2->Value(0, 0), QStringLiteral("."));
     QCOMPARE(f_->Image(1, 2), QByteArray("\x0D\x01"));
-    QVERIFY(e_->Modified);
+    QVERIFY(e_->Modified());
     QCOMPARE(e_->grid2->Col(), 0); // the cursor does not move
     QTest::keyClick(e_->PicText, Qt::Key_Right);
     Type(e_->PicText, QStringLiteral("\u20ac")); // the code page's 80h
@@ -174,7 +176,7 @@ void EditingTest::tabBothWays() {
     QCOMPARE(e_->ActivePane, 1);
     QCOMPARE(e_->grid1->Row(), 2);
     QCOMPARE(e_->grid1->Col(), 15);
-    QVERIFY(!e_->Modified);
+    QVERIFY(!e_->Modified());
 }
 
 void EditingTest::panelAndMarkers() {
@@ -270,6 +272,80 @@ void EditingTest::wholeSession() {
     QCOMPARE(f_->ReadFile(path_), expected);
     QVERIFY(!QFile::exists(Module1::WorkImagePath()));
     QCOMPARE(f_->mainShown, 1);
+}
+
+void EditingTest::undoAndRedo() {
+    const auto key = [this](QWidget* pane, Qt::Key k, Qt::KeyboardModifiers m) {
+        QTest::keyClick(pane, k, m);
+        return std::make_pair(e_->PageStart, f_->Image(1, 1) + f_->Image(322, 1));
+    };
+    using State = std::pair<qint64, QByteArray>;
+    const Qt::KeyboardModifiers ctrl = Qt::ControlModifier;
+    Type(e_->PicHex, QStringLiteral("AB")); // one step, not two
+    QTest::keyClick(e_->PicHex, Qt::Key_PageDown);
+    QTest::keyClick(e_->PicHex, Qt::Key_Right);
+    QTest::keyClick(e_->PicHex, Qt::Key_Tab);
+    QTRY_VERIFY(e_->PicText->hasFocus());
+    Type(e_->PicText, QStringLiteral("Z")); // offset 321 of the next page
+    QCOMPARE(key(e_->PicText, Qt::Key_Z, ctrl), State(321, QByteArray("\xAB\x41")));
+    QCOMPARE(key(e_->PicText, Qt::Key_Z, ctrl), State(1, QByteArray("\x3C\x41")));
+    // Back at the file as opened: nothing to save; the cursor on the byte taken back.
+    QVERIFY(!e_->Modified());
+    QCOMPARE(e_->lblInfo[3]->text(), QStringLiteral("0"));
+    QCOMPARE(e_->grid2->Value(0, 0), QStringLiteral("<"));
+    QCOMPARE(key(e_->PicText, Qt::Key_Z, ctrl), State(1, QByteArray("\x3C\x41")));
+    QCOMPARE(key(e_->PicText, Qt::Key_Y, ctrl), State(1, QByteArray("\xAB\x41")));
+    QCOMPARE(key(e_->PicText, Qt::Key_Z, ctrl | Qt::ShiftModifier), State(321, QByteArray("\xAB"
+                                                                                          "Z")));
+    QCOMPARE(e_->lblInfo[3]->text(), QStringLiteral("321"));
+
+    // Saved, then taken back and done again: modified only away from the saved step.
+    e_->mnuSave->trigger();
+    key(e_->PicText, Qt::Key_Z, ctrl);
+    QVERIFY(e_->Modified());
+    key(e_->PicText, Qt::Key_Y, ctrl);
+    QVERIFY(!e_->Modified());
+    // A new edit after Undo drops what could be done again, the saved step with it.
+    key(e_->PicText, Qt::Key_Z, ctrl);
+    Type(e_->PicText, QStringLiteral("Q"));
+    QVERIFY(!e_->mnuRedo->isEnabled());
+    QCOMPARE(key(e_->PicText, Qt::Key_Y, ctrl), State(321, QByteArray("\xAB"
+                                                                      "Q")));
+    key(e_->PicText, Qt::Key_Z, ctrl);
+    QVERIFY(e_->Modified()); // "Z" was saved, the image holds 41h
+
+    // A half-typed digit was never written: Undo just shows the byte again.
+    QTest::keyClick(e_->PicText, Qt::Key_Tab);
+    QTRY_VERIFY(e_->PicHex->hasFocus());
+    Type(e_->PicHex, QStringLiteral("4"));
+    QCOMPARE(key(e_->PicHex, Qt::Key_Z, ctrl), State(321, QByteArray("\xAB\x41")));
+    QCOMPARE(e_->grid1->Value(0, 1), QStringLiteral("41"));
+}
+
+void EditingTest::failedEditShowsTheImage() {
+    QTest::keyClick(e_->PicHex, Qt::Key_PageDown);
+    {
+        FileSizeLimit full(100); // the image cannot take a byte from offset 100 on
+        Type(e_->PicHex, QStringLiteral("99"));
+        QTest::keyClick(e_->PicHex, Qt::Key_Right);
+        Type(e_->PicHex, QStringLiteral("7"));
+        QTest::keyClick(e_->PicHex, Qt::Key_Return);
+        QCOMPARE(f_->ts.messages.shown.size(), 2);
+        QVERIFY(f_->ts.messages.shown[0].prompt.startsWith(QStringLiteral("75\n")));
+        QCOMPARE(e_->grid1->Value(0, 0), QStringLiteral("40")); // what the image holds
+        QCOMPARE(e_->grid2->Value(0, 1), QStringLiteral("A"));
+        QCOMPARE(e_->lblInfo[0]->text(), QStringLiteral("41"));
+        QVERIFY(!e_->Modified());
+        QVERIFY(!e_->mnuUndo->isEnabled());
+        QTest::keyClick(e_->PicHex, Qt::Key_PageUp);
+        Type(e_->PicHex, QStringLiteral("55"));
+        QVERIFY(e_->Modified());
+    }
+    QByteArray expected = f_->ReadFile(path_);
+    f_->ts.messages.answers = {platform::MsgAnswer::Yes};
+    e_->mnuDone->trigger();
+    expected[1] = '\x55';
+    QCOMPARE(f_->ReadFile(path_), expected);
 }
 
 QTEST_MAIN(EditingTest)
