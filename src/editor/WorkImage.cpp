@@ -120,19 +120,20 @@ void WorkImage::CopyPiece(QFileDevice& from, QFileDevice& to, qint64 offset, qin
                 continue;
             }
             // These two files cannot be copied inside the system (another file system, an
-            // old kernel, a special file): the rest goes through the buffer.
+            // old kernel, a special file): the piece, and the rest, go through the buffer.
             if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP ||
                 errno == EBADF || errno == EPERM) {
                 kernelCopyWorks_ = false;
-                CopyThroughBuffer(from, to, offset + (size - left), left);
-                return;
+                break;
             }
             throw RuntimeError(
                 ErrorNumber::PathFileAccess,
                 Tr("Cannot copy \"%1\" to \"%2\": %3")
                     .arg(NameOf(from), NameOf(to), QString::fromLocal8Bit(std::strerror(errno))));
         }
-        return;
+        if (left == 0) {
+            return;
+        }
     }
 #endif
     CopyThroughBuffer(from, to, offset, size);

@@ -36,6 +36,9 @@ void frmEditor::mnuFind_Click() {
     if (!findDialog) {
         findDialog = new FindDialog(this);
         connect(findDialog, &FindDialog::FindNext, this, &frmEditor::FindDialog_FindNext);
+        // F3 and Shift+F3 work in the dialog as well as in the window.
+        findDialog->addAction(mnuFindNext);
+        findDialog->addAction(mnuFindPrevious);
     }
     findDialog->show();
     findDialog->raise();

@@ -285,6 +285,7 @@ void frmEditor::ConnectEvents() {
     PicHex->installEventFilter(this);
     PicText->installEventFilter(this);
 
+    connect(cmdStop, &QPushButton::clicked, this, [this] { stopSearch_ = true; });
     connect(lblSelect, &ClickLabel::Click, this, &frmEditor::lblSelect_Click);
     for (int i = 0; i < static_cast<int>(lblInfo.size()); ++i) {
         connect(lblInfo[i], &ClickLabel::Click, this, [this, i] { lblInfo_Click(i); });

@@ -329,6 +329,7 @@ void DocumentTest::changedByAnotherProgram() {
     FakeMessageBoxes& boxes = f.ts.messages;
     boxes.answers = viaDone ? QList<int>{MsgAnswer::Yes, answer} : QList<int>{answer};
     viaDone ? f.editor->mnuDone->trigger() : f.editor->mnuSave->trigger();
+    QCOMPARE(boxes.shown.size(), viaDone ? 2 : 1);
     const FakeMessageBoxes::Box& box = boxes.shown.last();
     QCOMPARE(box.prompt, path + " was changed by another program after it was opened. Replace it "
                                 "with your edited copy?");

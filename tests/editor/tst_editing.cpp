@@ -308,6 +308,7 @@ void EditingTest::undoAndRedo() {
     // A new edit after Undo drops what could be done again, the saved step with it.
     key(e_->PicText, Qt::Key_Z, ctrl);
     Type(e_->PicText, QStringLiteral("Q"));
+    QVERIFY(e_->Modified());
     QVERIFY(!e_->mnuRedo->isEnabled());
     QCOMPARE(key(e_->PicText, Qt::Key_Y, ctrl), State(321, QByteArray("\xAB"
                                                                       "Q")));
