@@ -142,44 +142,53 @@ void WorkImage::CopyPiece(QFileDevice& from, QFileDevice& to, qint64 offset, qin
 void WorkImage::Copy(QFileDevice& from, QFileDevice& to, qint64 length, bool flushTarget,
                      const Progress& progress) {
     kernelCopyWorks_ = true;
-    qint64 done = 0;
-    // One piece, written at the same place it was read from; a piece that is a hole in
-    // the source stays a hole in the copy.
-    const auto piece = [&](qint64 size) {
-        if (!IsHole(from, done, size)) {
-            CopyPiece(from, to, done, size);
-#if defined(Q_OS_LINUX)
-            // The target goes to the disk as it is written, so its final flush (the
-            // replace is durable) has little left to wait for.
-            if (flushTarget && to.handle() >= 0) {
-                ::sync_file_range(to.handle(), done, size, SYNC_FILE_RANGE_WRITE);
-            }
-#endif
-        }
-        done += size;
+    // The pieces and the progress after each: n whole pieces (i × 100 / n), then the rest
+    // (100); a file of one piece or less is one piece.
+    const qint64 whole = length > ChunkSize ? length / ChunkSize : 0;
+    const qint64 pieces = whole + (length - whole * ChunkSize > 0 || whole == 0 ? 1 : 0);
+    const auto pieceSize = [&](qint64 i) {
+        return i < whole ? ChunkSize : length - whole * ChunkSize;
     };
-    const auto report = [&](int percent) {
-        if (progress) {
-            progress(percent);
-        }
-        if (aborted_) {
-            throw RuntimeError(ErrorNumber::CancelError, Tr("The copy was cancelled."));
-        }
-    };
+    const auto percent = [&](qint64 i) { return i < whole ? ChunkPercent(i + 1, whole) : 100; };
 
-    if (length > ChunkSize) {
-        const qint64 n = length / ChunkSize;
-        for (qint64 i = 1; i <= n; ++i) {
-            piece(ChunkSize);
-            report(ChunkPercent(i, n));
+    // The system copies several pieces a call (a few calls of megabytes are much faster than
+    // many small ones); progress is still told piece by piece. A piece that is a hole in the
+    // source stays a hole in the copy.
+    const qint64 group = kernelCopy_ ? KernelPieces : 1;
+    for (qint64 first = 0; first < pieces; first += group) {
+        const qint64 last = std::min(pieces, first + group);
+        qint64 spanStart = first * ChunkSize;
+        qint64 spanEnd = spanStart;
+        const auto flush = [&] {
+            if (spanEnd > spanStart) {
+                CopyPiece(from, to, spanStart, spanEnd - spanStart);
+#if defined(Q_OS_LINUX)
+                // The target goes to the disk as it is written, so its final flush (the
+                // replace is durable) has little left to wait for.
+                if (flushTarget && to.handle() >= 0) {
+                    ::sync_file_range(to.handle(), spanStart, spanEnd - spanStart,
+                                      SYNC_FILE_RANGE_WRITE);
+                }
+#endif
+            }
+        };
+        for (qint64 i = first; i < last; ++i) {
+            const qint64 offset = i * ChunkSize;
+            if (IsHole(from, offset, pieceSize(i))) {
+                flush();
+                spanStart = offset + pieceSize(i);
+            }
+            spanEnd = offset + pieceSize(i);
         }
-        if (length - n * ChunkSize > 0) {
-            piece(length - n * ChunkSize);
-            report(100);
+        flush();
+        for (qint64 i = first; i < last; ++i) {
+            if (progress) {
+                progress(percent(i));
+            }
+            if (aborted_) {
+                throw RuntimeError(ErrorNumber::CancelError, Tr("The copy was cancelled."));
+            }
         }
-    } else {
-        piece(length);
-        report(100);
     }
     // A hole at the end: the length alone makes it.
     if (to.size() < length && !to.resize(length)) {

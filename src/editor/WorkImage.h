@@ -13,6 +13,8 @@ class WorkImage {
 public:
     // Files are copied in pieces of this size, with a progress report after each.
     static constexpr qint64 ChunkSize = 512000;
+    // Pieces copied by one call when the system copies.
+    static constexpr qint64 KernelPieces = 8;
     using Progress = std::function<void(int percent)>;
 
     WorkImage() = default;
