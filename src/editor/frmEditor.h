@@ -55,10 +55,13 @@ public:
     void mnuSave_Click();
     void mnuSaveAs_Click();
     void mnuDone_Click(); // Done
-    // Closes the working image and stops a copy or search under way; the program is ending.
+    // The program is ending (or Done is over): closes the working image, stops a copy or a
+    // search under way and lets nothing new start.
     void CloseAllFiles();
-    // A copy into or out of the working image, or a search, is under way.
-    bool Busy() const { return busy_; }
+    // A copy into or out of the working image or a search is under way, or the window is
+    // handling events inside one of its own routines: it may not be deleted now, only let
+    // go with deleteLater (it goes once its routine is over).
+    bool Busy() const { return busy_ || yielding_ > 0; }
     WorkImage& Image() { return image_; }
     // The working image differs from the user's file (taking every edit back clears it).
     bool Modified() const { return edits_.Modified(); }
@@ -137,6 +140,7 @@ public:
     GoToDialog* goToDialog = nullptr;
 
 protected:
+    bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     bool focusNextPrevChild(bool next) override;
@@ -161,7 +165,18 @@ private:
     bool SaveOrDiscardChanges();
     bool AskToSave(); // Done's question: true for Yes
     void ShowError(const platform::RuntimeError& error);
+    // Everything that hands control to the event loop from inside a routine of the window
+    // (a yield, a message box, a file dialog) does it inside a Nested: the window cannot be
+    // deleted meanwhile, only let go.
+    struct Nested {
+        explicit Nested(frmEditor& editor);
+        ~Nested();
+        Nested(const Nested&) = delete;
+        Nested& operator=(const Nested&) = delete;
+        frmEditor& editor_;
+    };
     void Yield();
+    int MsgBox(const QString& prompt, int style);
 
     // Write-back (frmEditorWriteBack.cpp).
     struct FileStamp {
@@ -242,7 +257,10 @@ private:
     bool busy_ = false;
     bool finished_ = false; // Done has run; the window waits to be deleted
     bool stopSearch_ = false;
-    int shownPercent_ = -1; // what the progress bar shows now
+    int yielding_ = 0;             // Yield calls under way
+    bool ending_ = false;          // let go while yielding: what runs stops, and nothing starts
+    bool deleteRequested_ = false; // to be deleted once the last Yield is over
+    int shownPercent_ = -1;        // what the progress bar shows now
     std::optional<SearchPattern> lastPattern_;
     qint64 lastMatch_ = 0; // where the last search landed: the next one starts after it
 

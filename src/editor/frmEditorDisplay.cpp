@@ -12,7 +12,7 @@ using namespace CellText;
 
 void frmEditor::FillGrid() {
     Yield();
-    if (!image_.IsOpen()) {
+    if (ending_ || !image_.IsOpen()) {
         return;
     }
     CompletePending();

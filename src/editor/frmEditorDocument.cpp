@@ -35,14 +35,43 @@ const QString LastDirKey = QStringLiteral("LastDir");
 
 const QString frmEditor::OpenFilter = QStringLiteral("All Files (*.bin)|*.bin|(*.hex)|*.hex");
 
+frmEditor::Nested::Nested(frmEditor& editor) : editor_(editor) {
+    ++editor_.yielding_;
+}
+
+frmEditor::Nested::~Nested() {
+    if (--editor_.yielding_ == 0 && editor_.deleteRequested_) {
+        editor_.deleteRequested_ = false;
+        editor_.deleteLater(); // handled once the routine that yielded has returned
+    }
+}
+
 void frmEditor::Yield() {
+    const Nested nested(*this);
     services_.clock.ProcessEvents(services_.clock.NowMs());
 }
 
+int frmEditor::MsgBox(const QString& prompt, int style) {
+    const Nested nested(*this);
+    return services_.messages.MsgBox(prompt, style, windowTitle());
+}
+
+bool frmEditor::event(QEvent* event) {
+    // Let go while one of the window's routines waits in Yield (the program is ending): the
+    // routine stops at its next step and the window goes after it, never under it.
+    if (event->type() == QEvent::DeferredDelete && yielding_ > 0) {
+        ending_ = true;
+        deleteRequested_ = true;
+        stopSearch_ = true;
+        image_.Abort();
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
 void frmEditor::ShowError(const platform::RuntimeError& error) {
-    services_.messages.MsgBox(QString::number(error.Number()) + QLatin1Char('\n') +
-                                  error.Description(),
-                              MsgStyle::OKOnly, windowTitle());
+    MsgBox(QString::number(error.Number()) + QLatin1Char('\n') + error.Description(),
+           MsgStyle::OKOnly);
 }
 
 // ---- Language texts ----
@@ -88,9 +117,12 @@ void frmEditor::OpenWithDialog() {
     CompletePending();
     const QString initialDir =
         services_.settings.GetSetting(General, LastDirKey, Module1::AppFolder);
-    const QString path =
-        Module1::ShowOpenDialog(services_.dialogs, OpenFilter, windowTitle(), initialDir);
-    if (path.isEmpty()) {
+    QString path;
+    {
+        const Nested nested(*this);
+        path = Module1::ShowOpenDialog(services_.dialogs, OpenFilter, windowTitle(), initialDir);
+    }
+    if (path.isEmpty() || ending_) {
         return;
     }
     services_.settings.SaveSetting(General, LastDirKey, Module1::FolderOf(path));
@@ -100,7 +132,10 @@ void frmEditor::OpenWithDialog() {
         return;
     }
     Yield();
-    CloseAllFiles();
+    if (ending_) {
+        return;
+    }
+    image_.Close(); // the previous working image
     SourceFileName = path;
     if (!OpenFile(SourceFileName)) {
         ShowNoFile();
@@ -128,7 +163,7 @@ bool frmEditor::CanOpen(const QString& path) {
         refusal = tr("\"%1\" is the editor's own working copy. Choose another file.").arg(path);
     }
     if (!refusal.isEmpty()) {
-        services_.messages.MsgBox(refusal, MsgStyle::Exclamation, windowTitle());
+        MsgBox(refusal, MsgStyle::Exclamation);
         return false;
     }
     return true;
@@ -156,8 +191,7 @@ bool frmEditor::SaveOrDiscardChanges() {
 
 bool frmEditor::AskToSave() {
     const QString prompt = QLatin1Char('"') + SourceFileName + QStringLiteral("\" ") + LangText[3];
-    return services_.messages.MsgBox(prompt, MsgStyle::YesNo | MsgStyle::Question, windowTitle()) ==
-           MsgAnswer::Yes;
+    return MsgBox(prompt, MsgStyle::YesNo | MsgStyle::Question) == MsgAnswer::Yes;
 }
 
 bool frmEditor::OpenFile(const QString& FileName) {
@@ -167,13 +201,12 @@ bool frmEditor::OpenFile(const QString& FileName) {
     QFile source;
     const QString why = Module1::OpenRegularFile(source, FileName);
     if (!why.isEmpty()) {
-        services_.messages.MsgBox(tr("Cannot open \"%1\": %2.").arg(FileName, why),
-                                  MsgStyle::Exclamation, windowTitle());
+        MsgBox(tr("Cannot open \"%1\": %2.").arg(FileName, why), MsgStyle::Exclamation);
         return false;
     }
     if (source.size() == 0) {
-        services_.messages.MsgBox(tr("\"%1\" is empty: there is nothing to edit.").arg(FileName),
-                                  MsgStyle::Exclamation, windowTitle());
+        MsgBox(tr("\"%1\" is empty: there is nothing to edit.").arg(FileName),
+               MsgStyle::Exclamation);
         return false;
     }
     sourceStamp_ = StampOf(FileName);
@@ -199,6 +232,9 @@ bool frmEditor::OpenFile(const QString& FileName) {
 bool frmEditor::LoadWorkImage(QFile& source, const QString& name) {
     StartProgress(LangText[5]);
     Yield();
+    if (ending_) {
+        return false;
+    }
     // The image's place is settled at each open: another user may have taken its name.
     const QString path = Module1::WorkImagePath();
     if (!image_.Path().isEmpty() && image_.Path() != path) {
@@ -279,6 +315,9 @@ void frmEditor::ShowNoFile() {
 }
 
 void frmEditor::CloseAllFiles() {
+    // Whatever runs stops at its next step and nothing new starts: no write-back, no box.
+    ending_ = true;
+    FileLoaded = false;
     stopSearch_ = true;
     image_.Close();
 }
@@ -294,6 +333,9 @@ void frmEditor::mnuDone_Click() {
     // cannot be, it stays with them for another try.
     if (Modified() && AskToSave() && !WriteTo(SourceFileName)) {
         return;
+    }
+    if (ending_) {
+        return; // the program's end closes the windows
     }
     hide();
     if (showMain_) {

@@ -55,7 +55,7 @@ void frmEditor::FindDialog_FindNext(bool forward) {
             ? SearchPattern::FromHex(text, &error)
             : SearchPattern::FromText(text, findDialog->chkMatchCase->isChecked(), &error);
     if (!pattern) {
-        services_.messages.MsgBox(error, MsgStyle::Exclamation, windowTitle());
+        MsgBox(error, MsgStyle::Exclamation);
         return;
     }
     if (!lastPattern_ || lastPattern_->bytes != pattern->bytes ||
@@ -105,11 +105,10 @@ void frmEditor::FindNext(bool forward) {
         ShowPosition(result.position);
         break;
     case ImageSearch::Outcome::NotFound:
-        services_.messages.MsgBox(
-            (forward ? tr("\"%1\" was not found from offset %2 to the end of the file.")
-                     : tr("\"%1\" was not found from offset %2 back to the start of the file."))
-                .arg(lastPattern_->shown, HexOffset(cursor - 1)),
-            MsgStyle::Information, windowTitle());
+        MsgBox((forward ? tr("\"%1\" was not found from offset %2 to the end of the file.")
+                        : tr("\"%1\" was not found from offset %2 back to the start of the file."))
+                   .arg(lastPattern_->shown, HexOffset(cursor - 1)),
+               MsgStyle::Information);
         break;
     case ImageSearch::Outcome::Stopped:
         break;
@@ -158,7 +157,7 @@ bool frmEditor::GoToOffset(const QString& text) {
                       .arg(HexOffset(last));
     }
     if (!refusal.isEmpty()) {
-        services_.messages.MsgBox(refusal, MsgStyle::Exclamation, windowTitle());
+        MsgBox(refusal, MsgStyle::Exclamation);
         return false;
     }
     ShowPosition(*offset + 1);

@@ -74,12 +74,11 @@ bool frmEditor::ConfirmReplace() {
     if (!now.exists || now == sourceStamp_) {
         return true;
     }
-    return services_.messages.MsgBox(
-               tr("%1 was changed by another program after it was opened. Replace it with your "
-                  "edited copy?")
-                   .arg(SourceFileName),
-               MsgStyle::YesNo | MsgStyle::Exclamation | MsgStyle::DefaultButton2,
-               windowTitle()) == MsgAnswer::Yes;
+    return MsgBox(tr("%1 was changed by another program after it was opened. Replace it with your "
+                     "edited copy?")
+                      .arg(SourceFileName),
+                  MsgStyle::YesNo | MsgStyle::Exclamation | MsgStyle::DefaultButton2) ==
+           MsgAnswer::Yes;
 }
 
 bool frmEditor::OfferSaveAs(const platform::RuntimeError& failure) {
@@ -87,8 +86,7 @@ bool frmEditor::OfferSaveAs(const platform::RuntimeError& failure) {
         QString::number(failure.Number()) + QLatin1Char('\n') + failure.Description() +
         QStringLiteral("\n\n") +
         tr("Your edits are still in the editor. Save them in another file (Save As...)?");
-    return services_.messages.MsgBox(prompt, MsgStyle::YesNo | MsgStyle::Exclamation,
-                                     windowTitle()) == MsgAnswer::Yes;
+    return MsgBox(prompt, MsgStyle::YesNo | MsgStyle::Exclamation) == MsgAnswer::Yes;
 }
 
 std::optional<QString> frmEditor::AskSaveAsTarget() {
@@ -98,7 +96,14 @@ std::optional<QString> frmEditor::AskSaveAsTarget() {
     options.defaultExt = QStringLiteral("bin");
     options.initialDir = Module1::FolderOf(SourceFileName);
     options.confirmOverwrite = true;
-    const std::optional<QString> target = services_.dialogs.ShowSave(options);
+    std::optional<QString> target;
+    {
+        const Nested nested(*this);
+        target = services_.dialogs.ShowSave(options);
+    }
+    if (ending_) {
+        return std::nullopt;
+    }
     if (!target || target->isEmpty()) {
         return std::nullopt;
     }
@@ -111,13 +116,17 @@ std::optional<QString> frmEditor::AskSaveAsTarget() {
             tr("\"%1\" is not a file (a folder, a pipe or a device). Choose a file.").arg(*target);
     }
     if (!refusal.isEmpty()) {
-        services_.messages.MsgBox(refusal, MsgStyle::Exclamation, windowTitle());
+        MsgBox(refusal, MsgStyle::Exclamation);
         return std::nullopt;
     }
     return target;
 }
 
 std::optional<platform::RuntimeError> frmEditor::SaveBack(const QString& target) {
+    if (ending_) {
+        return platform::RuntimeError(platform::ErrorNumber::CancelError,
+                                      tr("The program is ending."));
+    }
     StartProgress(LangText[4]);
     std::optional<platform::RuntimeError> failure;
     try {

@@ -8,9 +8,11 @@
 
 #include <QAccessible>
 #include <QAction>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
+#include <QTimer>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -34,6 +36,8 @@ private slots:
     void failedWriteBackOffersSaveAs();
     void changedByAnotherProgram_data();
     void changedByAnotherProgram();
+    void programEndsInsideTheEditor_data();
+    void programEndsInsideTheEditor();
     void workingImageIsPrivate();
     void anotherUsersLeftoverImage();
 };
@@ -342,6 +346,69 @@ void DocumentTest::changedByAnotherProgram() {
         QCOMPARE(f.ReadFile(path).left(2), QByteArray("\x11\x01"));
         QCOMPARE(f.mainShown, 1);
     }
+}
+
+void DocumentTest::programEndsInsideTheEditor_data() {
+    QTest::addColumn<QString>("when");
+    QTest::newRow("copying in") << "open";
+    QTest::newRow("copying in, let go only") << "open, let go";
+    QTest::newRow("paging") << "page";
+    QTest::newRow("asking Done's question") << "done";
+}
+
+void DocumentTest::programEndsInsideTheEditor() {
+    // The main window's end while the editor's routine waits on the event loop: the editor
+    // is let go as the program does it (files closed, deleted, or deleteLater when busy). It
+    // stops without a word, writes nothing, and goes only once its routine is over.
+    QFETCH(QString, when);
+    EditorFixture f;
+    const QString small = f.WriteFile(QStringLiteral("small.bin"), Counting(1000));
+    const QString big = f.WriteFile(QStringLiteral("big.bin"), Counting(6 * 512000));
+    const bool opening = when.startsWith(QLatin1String("open"));
+    if (!opening) {
+        f.Open(small);
+        f.editor->SaveData(0, 0, 0x99);
+    }
+    bool inside = false;
+    bool deletedInside = false;
+    connect(f.editor, &QObject::destroyed, this, [&] { deletedInside = inside; });
+    const auto unload = [&] {
+        if (when == QLatin1String("open, let go")) {
+            f.editor->deleteLater();
+            return;
+        }
+        f.editor->CloseAllFiles();
+        f.editor->Busy() ? f.editor->deleteLater() : delete f.editor.data();
+    };
+    QTimer soon; // at the first event the routine lets through; "let go" waits for the copy
+    connect(&soon, &QTimer::timeout, this, [&] {
+        if (when != QLatin1String("open, let go") || f.editor->Image().Copying()) {
+            soon.stop();
+            unload();
+        }
+    });
+    f.ts.messages.onShow = [&](const FakeMessageBoxes::Box&) { unload(); };
+    f.ts.messages.answers = {MsgAnswer::Yes};
+    QEventLoop loop; // the routine runs inside the event loop, as a menu action does
+    QTimer::singleShot(0, this, [&] {
+        inside = true;
+        soon.start(0);
+        if (opening) {
+            f.Open(big);
+        } else if (when == QLatin1String("page")) {
+            f.editor->MoveNextPage();
+        } else {
+            f.editor->mnuDone_Click();
+        }
+        inside = false;
+        loop.quit();
+    });
+    loop.exec();
+    QVERIFY(!deletedInside);
+    QCOMPARE(f.ts.messages.shown.size(), when == QLatin1String("done") ? 1 : 0);
+    QCOMPARE(f.ReadFile(small), Counting(1000));
+    f.FlushDeletes();
+    QVERIFY(f.editor.isNull());
 }
 
 void DocumentTest::workingImageIsPrivate() {
