@@ -138,7 +138,7 @@ void frmEditor::BuildControls() {
     lblSelect->setFont(small);
     lblSelect->setEnabled(false);
 
-    for (int i = 0; i < 16; ++i) {
+    for (int i = 0; i < BytesPerRow; ++i) {
         Label2[i] = Place(label(QStringLiteral("Label2_%1").arg(i),
                                 QStringLiteral("%1").arg(i, 2, 10, QLatin1Char('0'))),
                           1530 + 330 * i, 810, 330, 195);
