@@ -261,6 +261,7 @@ private:
     bool ending_ = false;          // let go while yielding: what runs stops, and nothing starts
     bool deleteRequested_ = false; // to be deleted once the last Yield is over
     int shownPercent_ = -1;        // what the progress bar shows now
+    double lastYieldMs_ = 0;       // when ShowProgress last handled the events
     std::optional<SearchPattern> lastPattern_;
     qint64 lastMatch_ = 0; // where the last search landed: the next one starts after it
 
