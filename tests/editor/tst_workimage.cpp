@@ -1,6 +1,7 @@
 // The working image without a window: copy in and out in pieces with progress, inside the
 // system and through the buffer, failed and stopped write-backs, and its private creation.
 // (Beyond 4 GiB and the image that cannot be made: through the window.)
+#include "editor/ByteEdits.h"
 #include "editor/WorkImage.h"
 #include "platform/RuntimeError.h"
 
@@ -48,6 +49,7 @@ private slots:
     void copiesInPiecesWithProgress();
     void failedWriteBackLeavesTargetAlone();
     void neverFollowsALinkAtItsName();
+    void historyIsBounded();
 
 private:
     QTemporaryDir dir_;
@@ -174,6 +176,26 @@ void WorkImageTest::neverFollowsALinkAtItsName() {
     QVERIFY(in.seek(0));
     image.Load(in, {});
     QVERIFY(!QFile::exists(nowhere));
+}
+
+void WorkImageTest::historyIsBounded() {
+    // Past its limit the history lets its oldest steps go, and with them the saved state.
+    const QString source = dir_.filePath(QStringLiteral("h.bin"));
+    WriteFile(source, QByteArray(16, '\0'));
+    WorkImage image(dir_.filePath(QStringLiteral("h.tmp")));
+    QFile in(source);
+    QVERIFY(in.open(QIODevice::ReadOnly));
+    image.Load(in, {});
+    ByteEdits edits(image);
+    for (std::size_t i = 0; i <= ByteEdits::Limit; ++i) {
+        edits.Write(1 + i % 16, static_cast<unsigned char>(i));
+    }
+    int undone = 0;
+    while (edits.Undo()) {
+        ++undone;
+    }
+    QCOMPARE(undone, int(ByteEdits::Limit));
+    QVERIFY(edits.Modified());
 }
 
 QTEST_GUILESS_MAIN(WorkImageTest)
