@@ -196,6 +196,7 @@ void WorkImageTest::historyIsBounded() {
     }
     QCOMPARE(undone, int(ByteEdits::Limit));
     QVERIFY(edits.Modified());
+    QCOMPARE(ReadFile(image.Path()), QByteArray(16, '\0')); // as after the first step
 }
 
 QTEST_GUILESS_MAIN(WorkImageTest)
