@@ -6,6 +6,16 @@
 
 namespace Module1 {
 
+namespace {
+
+// A character of the code page that shows as itself: no control code, none of the codes
+// the code page leaves undefined.
+bool IsPrintable(unsigned char code) {
+    return code >= 0x20 && code != 0x7F && platform::IsDefinedWindows1252(code);
+}
+
+} // namespace
+
 std::optional<QString> ReadLangRecord(QIODevice& file, int n) {
     if (n < 1 || !file.seek(static_cast<qint64>(n - 1) * LangRecordLength)) {
         return std::nullopt;
@@ -14,18 +24,22 @@ std::optional<QString> ReadLangRecord(QIODevice& file, int n) {
     if (record.size() != LangRecordLength) {
         return std::nullopt;
     }
-    // Spaces pad the text; zero bytes are treated as padding too, as some editors write them.
-    QByteArray text = record.mid(LangRecordLength - LangTextLength);
+    // Spaces pad the text; some editors pad with zero bytes instead.
+    const QByteArray text = record.mid(LangRecordLength - LangTextLength);
     qsizetype begin = 0;
     qsizetype end = text.size();
-    const auto isPad = [&text](qsizetype i) { return text[i] == ' ' || text[i] == '\0'; };
-    while (begin < end && isPad(begin)) {
+    while (begin < end && text[begin] == ' ') {
         ++begin;
     }
-    while (end > begin && isPad(end - 1)) {
+    while (end > begin && (text[end - 1] == ' ' || text[end - 1] == '\0')) {
         --end;
     }
-    return platform::DecodeWindows1252(text.mid(begin, end - begin), QLatin1Char('?'));
+    for (qsizetype i = begin; i < end; ++i) {
+        if (!IsPrintable(static_cast<unsigned char>(text[i]))) {
+            return std::nullopt;
+        }
+    }
+    return platform::DecodeWindows1252(text.mid(begin, end - begin));
 }
 
 QByteArray MakeLangRecord(const QString& text) {

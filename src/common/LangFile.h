@@ -13,8 +13,10 @@ namespace Module1 {
 constexpr int LangRecordLength = 104;
 constexpr int LangTextLength = 100;
 
-// Record n of an open language file, without its surrounding spaces; empty when the file
-// does not hold the whole record.
+// Record n of an open language file, without its leading spaces and its trailing spaces and
+// zero bytes. None when the file does not hold the whole record, or when the record is not
+// printable text in the code page (a control code, an undefined code): the caller keeps
+// its own text then.
 std::optional<QString> ReadLangRecord(QIODevice& file, int n);
 
 // The record that holds text (cut at 100 characters; a character the code page lacks

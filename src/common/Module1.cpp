@@ -3,14 +3,65 @@
 #include "platform/SettingsStore.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
 
+#if defined(Q_OS_UNIX)
+#include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace Module1 {
 
+namespace {
+
+const QString DefaultLanguageFile = QStringLiteral("English.lpk");
+
+bool IsPlainFileName(const QString& name) {
+    return !name.isEmpty() && !name.contains(QLatin1Char('/')) &&
+           !name.contains(QLatin1Char('\\')) && !name.contains(QLatin1String(".."));
+}
+
+#if defined(Q_OS_UNIX)
+// The private folder chosen in this run, and the temporary folder it was chosen in.
+QString privateTemp;
+QString privateFolder;
+
+bool HeldByAnotherUser(const QString& path) {
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && st.st_uid != ::geteuid();
+}
+
+bool IsOwnPrivateFolder(const QByteArray& path) {
+    struct stat st {};
+    return ::lstat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
+           (st.st_mode & 077) == 0;
+}
+
+// A folder inside temp that only this user can enter: its own named one, or, when that
+// name is taken by someone else, a fresh one.
+QString MakePrivateFolder(const QString& temp) {
+    const QByteArray named =
+        QFile::encodeName(temp + QStringLiteral("tms370prog-%1").arg(::geteuid()));
+    ::mkdir(named.constData(), 0700);
+    if (IsOwnPrivateFolder(named)) {
+        return WithTrailingSeparator(QFile::decodeName(named));
+    }
+    QByteArray fresh = QFile::encodeName(temp + QStringLiteral("tms370prog-XXXXXX"));
+    if (::mkdtemp(fresh.data()) != nullptr) {
+        return WithTrailingSeparator(QFile::decodeName(fresh));
+    }
+    return temp; // the open reports why the image cannot be made
+}
+#endif
+
+} // namespace
+
 QString AppFolder;
-QString LanguageFile = QStringLiteral("English.lpk");
+QString LanguageFile = DefaultLanguageFile;
 
 QChar PathSeparator() {
     return QDir::separator();
@@ -25,9 +76,17 @@ QString WithTrailingSeparator(const QString& folder) {
 
 void InitProgramValues(const QString& executableFolder, const platform::SettingsStore& settings) {
     AppFolder = QDir::toNativeSeparators(executableFolder);
-    LanguageFile = settings.GetSetting(QStringLiteral("General"), QStringLiteral("Language"),
-                                       QStringLiteral("English.lpk"));
+    const QString name = settings.GetSetting(QStringLiteral("General"), QStringLiteral("Language"),
+                                             DefaultLanguageFile);
+    LanguageFile = IsPlainFileName(name) ? name : DefaultLanguageFile;
     AppFolder = WithTrailingSeparator(AppFolder);
+}
+
+QString LanguageFilePath() {
+    const QString beside = AppFolder + LanguageFile;
+    const QString shared = QDir::toNativeSeparators(
+        QDir::cleanPath(AppFolder + QStringLiteral("../share/tms370prog/") + LanguageFile));
+    return !QFileInfo::exists(beside) && QFileInfo::exists(shared) ? shared : beside;
 }
 
 QString GetTempFolder() {
@@ -39,7 +98,18 @@ QString WorkImagePath(const QString& tempFolder) {
 }
 
 QString WorkImagePath() {
-    return WorkImagePath(GetTempFolder());
+    const QString temp = GetTempFolder();
+#if defined(Q_OS_UNIX)
+    if (privateTemp == temp && QFileInfo(privateFolder).isDir()) {
+        return WorkImagePath(privateFolder);
+    }
+    if (HeldByAnotherUser(WorkImagePath(temp))) {
+        privateTemp = temp;
+        privateFolder = MakePrivateFolder(temp);
+        return WorkImagePath(privateFolder);
+    }
+#endif
+    return WorkImagePath(temp);
 }
 
 void CenterForm(QWidget* window) {

@@ -18,7 +18,8 @@ inline const QString WorkImageName = QStringLiteral("hexfiletemp.tmp");
 
 // The folder of the program's executable, ending in exactly one path separator.
 extern QString AppFolder;
-// The language file name from the settings (General/Language, default "English.lpk").
+// The language file name from the settings (General/Language, default "English.lpk"): a
+// file name only, in the program's folder.
 extern QString LanguageFile;
 
 // The platform's path separator: "\" on Windows, "/" elsewhere.
@@ -27,13 +28,21 @@ QChar PathSeparator();
 // folder with exactly one separator added when it has none at its end.
 QString WithTrailingSeparator(const QString& folder);
 
-// Sets AppFolder and LanguageFile as the program does at start (Main's first steps).
+// Sets AppFolder and LanguageFile as the program does at start (Main's first steps). A
+// Language setting that names a path (a separator or "..") is ignored: the default is used.
 void InitProgramValues(const QString& executableFolder, const platform::SettingsStore& settings);
+
+// The language file: beside the program, else in ../share/tms370prog/ from there (an
+// installed tree); the first when neither exists.
+QString LanguageFilePath();
 
 // The system temporary folder, ending in a separator.
 QString GetTempFolder();
 
 // The working image's full path: the temporary folder, one separator, "hexfiletemp.tmp".
+// When another user holds that name (a leftover in a shared folder, which cannot be
+// removed), the image goes into a folder of this user's own inside the temporary folder
+// (mode 700) instead, for the rest of the run.
 QString WorkImagePath();
 QString WorkImagePath(const QString& tempFolder);
 

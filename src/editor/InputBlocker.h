@@ -2,14 +2,23 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QObject>
+#include <QPointer>
+#include <QWidget>
+#include <functional>
 
 // While it lives, the user's input to every window of the program is dropped and no window
 // can be closed. A copy that yields to the event loop after each piece keeps its windows
-// painted this way, and nothing the user does can pull the files from under it.
+// painted this way, and nothing the user does can pull the files from under it. A work
+// that may be stopped names its Stop button, which still takes clicks, and what Escape
+// does.
 class InputBlocker : public QObject {
 public:
-    InputBlocker() { QCoreApplication::instance()->installEventFilter(this); }
+    explicit InputBlocker(QWidget* stopButton = nullptr, std::function<void()> onEscape = {})
+        : stopButton_(stopButton), onEscape_(std::move(onEscape)) {
+        QCoreApplication::instance()->installEventFilter(this);
+    }
     ~InputBlocker() override { QCoreApplication::instance()->removeEventFilter(this); }
 
 protected:
@@ -18,8 +27,13 @@ protected:
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonRelease:
         case QEvent::MouseButtonDblClick:
-        case QEvent::Wheel:
+            return !(stopButton_ && watched == stopButton_.data());
         case QEvent::KeyPress:
+            if (onEscape_ && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+                onEscape_();
+            }
+            return true;
+        case QEvent::Wheel:
         case QEvent::KeyRelease:
         case QEvent::ShortcutOverride:
         case QEvent::Shortcut:
@@ -31,4 +45,8 @@ protected:
             return QObject::eventFilter(watched, event);
         }
     }
+
+private:
+    QPointer<QWidget> stopButton_;
+    std::function<void()> onEscape_;
 };

@@ -5,10 +5,11 @@
 #include <QCoreApplication>
 #include <QSaveFile>
 #include <algorithm>
-#include <vector>
 
 #if defined(Q_OS_UNIX)
 #include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <unistd.h>
 #endif
 
@@ -48,19 +49,23 @@ bool IsHole(QFileDevice& file, qint64 offset, qint64 length) {
 #endif
 }
 
-bool AllZero(const std::vector<char>& buffer, qint64 size) {
-    return std::all_of(buffer.begin(), buffer.begin() + size, [](char b) { return b == 0; });
-}
-
-[[noreturn]] void ThrowFileError(const QString& what, const QFileDevice& file) {
-    throw RuntimeError(ErrorNumber::PathFileAccess, what.arg(file.fileName(), file.errorString()));
-}
-
 } // namespace
 
-WorkImage::WorkImage(QString path) : path_(std::move(path)) {}
+QString WorkImage::NameOf(const QFileDevice& file) const {
+    return file.fileName().isEmpty() ? sourceName_ : file.fileName();
+}
+
+void WorkImage::ThrowFileError(const QString& what, const QFileDevice& file) const {
+    throw RuntimeError(ErrorNumber::PathFileAccess, what.arg(NameOf(file), file.errorString()));
+}
+
+void WorkImage::ThrowShorter(const QFileDevice& file) const {
+    throw RuntimeError(ErrorNumber::PathFileAccess,
+                       Tr("\"%1\" became shorter while it was being copied.").arg(NameOf(file)));
+}
 
 WorkImage::~WorkImage() {
+    copying_ = false;
     Close();
 }
 
@@ -73,77 +78,136 @@ int WorkImage::ChunkPercent(qint64 i, qint64 n) {
     return static_cast<int>(whole);
 }
 
-void WorkImage::Copy(QFileDevice& from, QFileDevice& to, qint64 length, const Progress& progress) {
-    std::vector<char> buffer(static_cast<std::size_t>(std::min(length, ChunkSize)));
-    qint64 done = 0;
-    bool endWritten = true;
-
-    // One piece: read from the source and written at the same place. A piece of zeros is
-    // left as a hole in the new file, which reads back as zeros.
-    const auto piece = [&](qint64 size) {
-        if (IsHole(from, done, size)) {
-            endWritten = false;
-        } else {
-            if (!from.seek(done)) {
-                ThrowFileError(Tr("Cannot read \"%1\": %2"), from);
-            }
-            qint64 got = 0;
-            while (got < size) {
-                const qint64 n = from.read(buffer.data() + got, size - got);
-                if (n < 0) {
-                    ThrowFileError(Tr("Cannot read \"%1\": %2"), from);
-                }
-                if (n == 0) {
-                    throw RuntimeError(ErrorNumber::PathFileAccess,
-                                       Tr("\"%1\" became shorter while it was being copied.")
-                                           .arg(from.fileName()));
-                }
-                got += n;
-            }
-            if (AllZero(buffer, size)) {
-                endWritten = false;
-            } else {
-                if (!to.seek(done) || to.write(buffer.data(), size) != size) {
-                    ThrowFileError(Tr("Cannot write \"%1\": %2"), to);
-                }
-                endWritten = true;
-            }
-        }
-        done += size;
-    };
-    const auto report = [&](int percent) {
-        if (progress) {
-            progress(percent);
-        }
-        if (aborted_) {
-            throw RuntimeError(ErrorNumber::CancelError, Tr("The copy was cancelled."));
-        }
-    };
-
-    if (length > ChunkSize) {
-        const qint64 n = length / ChunkSize;
-        for (qint64 i = 1; i <= n; ++i) {
-            piece(ChunkSize);
-            report(ChunkPercent(i, n));
-        }
-        if (length - n * ChunkSize > 0) {
-            piece(length - n * ChunkSize);
-            report(100);
-        }
-    } else {
-        piece(length);
-        report(100);
+void WorkImage::CopyThroughBuffer(QFileDevice& from, QFileDevice& to, qint64 offset, qint64 size) {
+    // Made on first use only: while the system copies, the editor holds no copy buffer.
+    buffer_.resize(std::max<qsizetype>(buffer_.size(), ChunkSize));
+    if (!from.seek(offset)) {
+        ThrowFileError(Tr("Cannot read \"%1\": %2"), from);
     }
-    if (!endWritten && length > 0) {
-        // The last piece was a hole; the last byte gives the file its length.
-        if (!to.seek(length - 1) || to.write("\0", 1) != 1) {
-            ThrowFileError(Tr("Cannot write \"%1\": %2"), to);
+    qint64 got = 0;
+    while (got < size) {
+        const qint64 n = from.read(buffer_.data() + got, size - got);
+        if (n < 0) {
+            ThrowFileError(Tr("Cannot read \"%1\": %2"), from);
         }
+        if (n == 0) {
+            ThrowShorter(from);
+        }
+        got += n;
+    }
+    if (!to.seek(offset) || to.write(buffer_.constData(), size) != size) {
+        ThrowFileError(Tr("Cannot write \"%1\": %2"), to);
     }
 }
 
-void WorkImage::Load(QFileDevice& source, const Progress& progress) {
+void WorkImage::CopyPiece(QFileDevice& from, QFileDevice& to, qint64 offset, qint64 size) {
+#if defined(Q_OS_LINUX)
+    if (kernelCopy_ && kernelCopyWorks_ && from.handle() >= 0 && to.handle() >= 0) {
+        loff_t in = offset;
+        loff_t out = offset;
+        qint64 left = size;
+        while (left > 0) {
+            const ssize_t n = ::copy_file_range(from.handle(), &in, to.handle(), &out,
+                                                static_cast<size_t>(left), 0);
+            if (n > 0) {
+                left -= n;
+                continue;
+            }
+            if (n == 0) {
+                ThrowShorter(from);
+            }
+            if (errno == EINTR) {
+                continue;
+            }
+            // These two files cannot be copied inside the system (another file system, an
+            // old kernel, a special file): the piece, and the rest, go through the buffer.
+            if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP ||
+                errno == EBADF || errno == EPERM) {
+                kernelCopyWorks_ = false;
+                break;
+            }
+            throw RuntimeError(
+                ErrorNumber::PathFileAccess,
+                Tr("Cannot copy \"%1\" to \"%2\": %3")
+                    .arg(NameOf(from), NameOf(to), QString::fromLocal8Bit(std::strerror(errno))));
+        }
+        if (left == 0) {
+            return;
+        }
+    }
+#endif
+    CopyThroughBuffer(from, to, offset, size);
+}
+
+void WorkImage::Copy(QFileDevice& from, QFileDevice& to, qint64 length, bool flushTarget,
+                     const Progress& progress) {
+    kernelCopyWorks_ = true;
+    // The pieces and the progress after each: n whole pieces (i × 100 / n), then the rest
+    // (100); a file of one piece or less is one piece.
+    const qint64 whole = length > ChunkSize ? length / ChunkSize : 0;
+    const qint64 pieces = whole + (length - whole * ChunkSize > 0 || whole == 0 ? 1 : 0);
+    const auto pieceSize = [&](qint64 i) {
+        return i < whole ? ChunkSize : length - whole * ChunkSize;
+    };
+    const auto percent = [&](qint64 i) { return i < whole ? ChunkPercent(i + 1, whole) : 100; };
+
+    // The system copies several pieces a call (a few calls of megabytes are much faster than
+    // many small ones); progress is still told piece by piece. A piece that is a hole in the
+    // source stays a hole in the copy.
+    const qint64 group = kernelCopy_ ? KernelPieces : 1;
+    for (qint64 first = 0; first < pieces; first += group) {
+        const qint64 last = std::min(pieces, first + group);
+        qint64 spanStart = first * ChunkSize;
+        qint64 spanEnd = spanStart;
+        const auto flush = [&] {
+            if (spanEnd > spanStart) {
+                CopyPiece(from, to, spanStart, spanEnd - spanStart);
+#if defined(Q_OS_LINUX)
+                // The target goes to the disk as it is written, so its final flush (the
+                // replace is durable) has little left to wait for.
+                if (flushTarget && to.handle() >= 0) {
+                    ::sync_file_range(to.handle(), spanStart, spanEnd - spanStart,
+                                      SYNC_FILE_RANGE_WRITE);
+                }
+#endif
+            }
+        };
+        for (qint64 i = first; i < last; ++i) {
+            const qint64 offset = i * ChunkSize;
+            if (IsHole(from, offset, pieceSize(i))) {
+                flush();
+                spanStart = offset + pieceSize(i);
+            }
+            spanEnd = offset + pieceSize(i);
+        }
+        flush();
+        for (qint64 i = first; i < last; ++i) {
+            if (progress) {
+                progress(percent(i));
+            }
+            if (aborted_) {
+                throw RuntimeError(ErrorNumber::CancelError, Tr("The copy was cancelled."));
+            }
+        }
+    }
+    // A hole at the end: the length alone makes it.
+    if (to.size() < length && !to.resize(length)) {
+        ThrowFileError(Tr("Cannot write \"%1\": %2"), to);
+    }
+    Q_UNUSED(flushTarget);
+}
+
+void WorkImage::EndCopy() {
+    copying_ = false;
+    buffer_ = QByteArray();
+    if (closePending_) {
+        Close();
+    }
+}
+
+void WorkImage::Load(QFileDevice& source, const Progress& progress, const QString& name) {
     Close();
+    sourceName_ = name;
     // Whatever stands at the image's name goes first: a stale image, or a link planted there
     // (removing a link removes the link, not what it points to). The new file is then
     // created exclusively, so it can never be opened through a link.
@@ -157,15 +221,15 @@ void WorkImage::Load(QFileDevice& source, const Progress& progress) {
     aborted_ = false;
     copying_ = true;
     try {
-        Copy(source, file_, length, progress);
+        Copy(source, file_, length, false, progress);
     } catch (...) {
-        copying_ = false;
-        file_.close();
+        closePending_ = true;
+        EndCopy();
         QFile::remove(path_);
         throw;
     }
-    copying_ = false;
     length_ = length;
+    EndCopy();
 }
 
 void WorkImage::SaveTo(const QString& target, const Progress& progress) {
@@ -173,19 +237,19 @@ void WorkImage::SaveTo(const QString& target, const Progress& progress) {
         throw RuntimeError(ErrorNumber::PathFileAccess, Tr("No file is open in the editor."));
     }
     QSaveFile out(target);
-    if (!out.open(QIODevice::WriteOnly)) {
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         ThrowFileError(Tr("Cannot write \"%1\": %2"), out);
     }
     aborted_ = false;
     copying_ = true;
     try {
-        Copy(file_, out, length_, progress);
+        Copy(file_, out, length_, true, progress);
     } catch (...) {
-        copying_ = false;
         out.cancelWriting();
+        EndCopy();
         throw;
     }
-    copying_ = false;
+    EndCopy();
     if (!out.commit()) {
         ThrowFileError(Tr("Cannot write \"%1\": %2"), out);
     }
@@ -225,8 +289,13 @@ void WorkImage::WriteAt(qint64 position, unsigned char value) {
 
 void WorkImage::Close() {
     if (copying_) {
-        aborted_ = true; // the copy's next step fails on the closed file and ends there
+        // The copy uses the file's handle directly: it is closed once the copy has stopped,
+        // never under it (the number could be reused by another file meanwhile).
+        aborted_ = true;
+        closePending_ = true;
+        return;
     }
+    closePending_ = false;
     if (file_.isOpen()) {
         file_.close();
     }

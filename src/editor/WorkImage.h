@@ -13,21 +13,27 @@ class WorkImage {
 public:
     // Files are copied in pieces of this size, with a progress report after each.
     static constexpr qint64 ChunkSize = 512000;
+    // Pieces copied by one call when the system copies.
+    static constexpr qint64 KernelPieces = 8;
     using Progress = std::function<void(int percent)>;
 
-    explicit WorkImage(QString path);
+    WorkImage() = default;
+    explicit WorkImage(QString path) : path_(std::move(path)) {}
     ~WorkImage();
     WorkImage(const WorkImage&) = delete;
     WorkImage& operator=(const WorkImage&) = delete;
 
     const QString& Path() const { return path_; }
+    // Where the next Load creates the image.
+    void SetPath(const QString& path) { path_ = path; }
     bool IsOpen() const { return file_.isOpen(); }
     qint64 Length() const { return length_; }
 
     // Creates the image afresh at Path (a file or link already there is removed, never
     // followed; the new file is the owner's only) and copies source, open for reading, into
-    // it. On failure nothing stays open.
-    void Load(QFileDevice& source, const Progress& progress);
+    // it. On failure nothing stays open. Errors name the source by name, or by its own name
+    // when it has one.
+    void Load(QFileDevice& source, const Progress& progress, const QString& name = QString());
 
     // Writes the whole image to target. The target is replaced only once every byte has been
     // written, so a failure leaves it as it was.
@@ -37,6 +43,8 @@ public:
     qint64 ReadAt(qint64 position, char* data, qint64 size);
     void WriteAt(qint64 position, unsigned char value);
 
+    // Closes the image. During a copy the file stays open until the copy has stopped, at the
+    // end of the piece in hand.
     void Close();
     // Closes the image and deletes its file, when there is one.
     void Remove();
@@ -45,16 +53,32 @@ public:
     void Abort() { aborted_ = true; }
     bool Copying() const { return copying_; }
 
+    // Copies go through the system's in-kernel copy where it has one (on Linux, which also
+    // clones on file systems that can), else through a buffer. Off: always the buffer.
+    void SetKernelCopy(bool on) { kernelCopy_ = on; }
+
     // The progress figure after piece i of n: i × 100 / n, rounded to the nearest, halves
     // to even.
     static int ChunkPercent(qint64 i, qint64 n);
 
 private:
-    void Copy(QFileDevice& from, QFileDevice& to, qint64 length, const Progress& progress);
+    void Copy(QFileDevice& from, QFileDevice& to, qint64 length, bool flushTarget,
+              const Progress& progress);
+    void CopyPiece(QFileDevice& from, QFileDevice& to, qint64 offset, qint64 size);
+    void CopyThroughBuffer(QFileDevice& from, QFileDevice& to, qint64 offset, qint64 size);
+    void EndCopy();
+    QString NameOf(const QFileDevice& file) const;
+    [[noreturn]] void ThrowFileError(const QString& what, const QFileDevice& file) const;
+    [[noreturn]] void ThrowShorter(const QFileDevice& file) const;
 
     QString path_;
+    QString sourceName_; // the name of a source opened through its handle
     QFile file_;
     qint64 length_ = 0;
     bool aborted_ = false;
     bool copying_ = false;
+    bool closePending_ = false;
+    bool kernelCopy_ = true;
+    bool kernelCopyWorks_ = true; // false once the system refused it for this copy
+    QByteArray buffer_;
 };

@@ -1,12 +1,19 @@
 #pragma once
 
+#include "ByteEdits.h"
+#include "PageGeometry.h"
+#include "SearchPattern.h"
 #include "WorkImage.h"
 
-#include <QWidget>
+#include <QDateTime>
+#include <QMainWindow>
 #include <array>
 #include <functional>
+#include <optional>
 
 class ClickLabel;
+class FindDialog;
+class GoToDialog;
 class Grid;
 class MarkerShape;
 class PictureBox;
@@ -15,6 +22,7 @@ class QFile;
 class QLabel;
 class QMenu;
 class QMenuBar;
+class QPushButton;
 
 namespace platform {
 struct Services;
@@ -22,18 +30,20 @@ class RuntimeError;
 } // namespace platform
 
 // The Memory window: shows a file of any size as pages of 20 rows of 16 bytes, as offsets,
-// hex and text side by side, lets the user change bytes in either pane, and on Done offers
-// to write the changes back. The bytes live in the working image on disk, never in memory.
-class frmEditor : public QWidget {
+// hex and text side by side, lets the user change bytes in either pane, take changes back,
+// find bytes and go to an offset, and writes the changes back on Save or on Done. The bytes
+// live in the working image on disk, never in memory.
+class frmEditor : public QMainWindow {
     Q_OBJECT
 
 public:
-    static constexpr int BytesPerRow = 16;
-    static constexpr int RowsPerPage = 20;
-    static constexpr int BytesPerPage = 320;
+    static constexpr int BytesPerRow = PageGeometry::BytesPerRow;
+    static constexpr int RowsPerPage = PageGeometry::RowsPerPage;
+    static constexpr int BytesPerPage = PageGeometry::BytesPerPage;
 
-    // showMain shows the main window again when the editor goes; hideMain hides it when the
-    // editor has to come back (a write-back that failed).
+    // showMain shows the main window again when the editor goes. (The editor stays up until
+    // its write-back is over, so it never has to hide the main window again: hideMain is
+    // not called.)
     frmEditor(platform::Services& services, std::function<void()> showMain,
               std::function<void()> hideMain = {}, QWidget* parent = nullptr);
     ~frmEditor() override;
@@ -42,12 +52,19 @@ public:
     // Copies the file into the working image and prepares the window (no drawing).
     bool OpenFile(const QString& FileName);
     void OpenWithDialog(); // File > Open
-    void mnuDone_Click();  // Done
-    // Closes the working image; the program is ending.
+    void mnuSave_Click();
+    void mnuSaveAs_Click();
+    void mnuDone_Click(); // Done
+    // The program is ending (or Done is over): closes the working image, stops a copy or a
+    // search under way and lets nothing new start.
     void CloseAllFiles();
-    // A copy into or out of the working image is under way.
-    bool Busy() const { return busy_; }
+    // A copy into or out of the working image or a search is under way, or the window is
+    // handling events inside one of its own routines: it may not be deleted now, only let
+    // go with deleteLater (it goes once its routine is over).
+    bool Busy() const { return busy_ || yielding_ > 0; }
     WorkImage& Image() { return image_; }
+    // The working image differs from the user's file (taking every edit back clears it).
+    bool Modified() const { return edits_.Modified(); }
 
     // ---- Display ----
     void FillGrid();
@@ -63,14 +80,24 @@ public:
     bool EndOfFile() const { return endOfFile_; }
 
     // ---- Editing and panel ----
-    void SaveData(int R, int C);
+    // Writes value into the byte of cell (R, C) of the page.
+    void SaveData(int R, int C, int value);
     void lblSelect_Click();
     void lblInfo_Click(int Index);
+
+    // ---- Edit menu ----
+    void mnuUndo_Click();
+    void mnuRedo_Click();
+    void mnuFind_Click();
+    // F3 and Shift+F3: the last pattern again, onwards or backwards from the cursor.
+    void FindNext(bool forward);
+    void mnuGoTo_Click();
+    // Goes to the 0-based offset typed; false, after saying why, when there is none such.
+    bool GoToOffset(const QString& text);
 
     // ---- Window state ----
     qint64 PageStart = 1; // 1-based position of the byte at row 0, column 0
     int ActivePane = 0;   // 1 hex pane, 2 text pane, 0 before either had the focus
-    bool Modified = false;
     bool OffsetHex = false;
     bool FileLoaded = false;
     QString SourceFileName;
@@ -85,6 +112,15 @@ public:
     QMenuBar* menuBar = nullptr;
     QMenu* mn_0 = nullptr;    // File
     QAction* sm1_0 = nullptr; // File > Open
+    QAction* mnuSave = nullptr;
+    QAction* mnuSaveAs = nullptr;
+    QMenu* mnuEdit = nullptr;
+    QAction* mnuUndo = nullptr;
+    QAction* mnuRedo = nullptr;
+    QAction* mnuFind = nullptr;
+    QAction* mnuFindNext = nullptr;
+    QAction* mnuFindPrevious = nullptr;
+    QAction* mnuGoTo = nullptr;
     QAction* mnuDone = nullptr;
     PictureBox* PicOffSet = nullptr;
     PictureBox* PicHex = nullptr;
@@ -93,14 +129,18 @@ public:
     MarkerShape* Shape2 = nullptr;    // grid2's cursor
     PictureBox* Picture1 = nullptr;   // progress bar
     QLabel* Label8 = nullptr;         // its caption
+    QPushButton* cmdStop = nullptr;   // stops a search
     QLabel* Label7 = nullptr;         // the open file's name
     std::array<QLabel*, 10> Label1{}; // panel headings
     std::array<QLabel*, 17> Label2{}; // column headers, 16: over the text pane
     std::array<ClickLabel*, 9> lblInfo{};
     std::array<QLabel*, 2> Sign{}; // column and row markers
     ClickLabel* lblSelect = nullptr;
+    FindDialog* findDialog = nullptr; // made on first use
+    GoToDialog* goToDialog = nullptr;
 
 protected:
+    bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     bool focusNextPrevChild(bool next) override;
@@ -114,23 +154,59 @@ private:
     void Form_Load();
 
     // Document (frmEditorDocument.cpp).
+    static const QString OpenFilter;
     void LoadLanguage();
-    bool LoadWorkImage(QFile& source);
-    bool SaveBack();
+    bool LoadWorkImage(QFile& source, const QString& name);
     void EnableEditor();
     void ShowNoFile();
     void ShowProgress(int percent);
+    void StartProgress(const QString& caption);
     bool CanOpen(const QString& path);
     bool SaveOrDiscardChanges();
     bool AskToSave(); // Done's question: true for Yes
     void ShowError(const platform::RuntimeError& error);
+    // Everything that hands control to the event loop from inside a routine of the window
+    // (a yield, a message box, a file dialog) does it inside a Nested: the window cannot be
+    // deleted meanwhile, only let go.
+    struct Nested {
+        explicit Nested(frmEditor& editor);
+        ~Nested();
+        Nested(const Nested&) = delete;
+        Nested& operator=(const Nested&) = delete;
+        frmEditor& editor_;
+    };
     void Yield();
+    int MsgBox(const QString& prompt, int style);
+
+    // Write-back (frmEditorWriteBack.cpp).
+    struct FileStamp {
+        bool exists = false;
+        qint64 size = 0;
+        QDateTime modified;
+        bool operator==(const FileStamp&) const = default;
+    };
+    static FileStamp StampOf(const QString& path);
+    // Writes the edits to target, asking first when target is the user's file and another
+    // program changed it, and offering Save As when the write fails. True once the edits
+    // are in a file.
+    bool WriteTo(QString target);
+    // Copies the working image over target with the progress bar; the failure, if any.
+    std::optional<platform::RuntimeError> SaveBack(const QString& target);
+    bool ConfirmReplace();
+    bool OfferSaveAs(const platform::RuntimeError& failure);
+    std::optional<QString> AskSaveAsTarget();
+    bool IsWorkImage(const QString& path) const;
 
     // Display (frmEditorDisplay.cpp).
     void DrawOffsets();
     bool IsPastEnd(int row, int col) const;
     void SetHexCell(int R, int C, const QString& text);
     void SetTextCell(int R, int C, const QString& text);
+    // Redraws the cells of the byte at position, when the page shows it, from the image.
+    void ShowByte(qint64 position);
+    // Pages to position when the page does not show it, and puts the cursor on it.
+    void ShowPosition(qint64 position);
+    qint64 CursorPosition() const;
 
     // Panel (frmEditorPanel.cpp).
     void grid1_EnterCell(int Row, int Col);
@@ -161,28 +237,38 @@ private:
     void grid1_LeaveCell(int OldRow, int OldCol);
     void Form_KeyUp(int KeyCode, int Shift);
     void SetModeColours(int pane);
-    // Writes a half-entered hex cell as its low digit ("7" becomes 07h), wherever the page
-    // has moved since the digit was typed.
+    // Writes a half-entered hex cell as its low digit ("7" becomes 07h).
     void CompletePending();
+    // Writes value at position through the edit history. Whether or not the write
+    // succeeded, the cells then show the byte the image holds.
+    bool WriteByte(qint64 position, int value);
+    void UpdateEditActions();
     void MovePage(qint64 newStart);
+
+    // Find and Go To (frmEditorFind.cpp).
+    void FindDialog_FindNext(bool forward);
 
     platform::Services& services_;
     std::function<void()> showMain_;
-    std::function<void()> hideMain_;
     WorkImage image_;
+    ByteEdits edits_{image_};
+    FileStamp sourceStamp_; // the user's file as it was opened or last written
     bool endOfFile_ = false;
     bool busy_ = false;
     bool finished_ = false; // Done has run; the window waits to be deleted
-    int shownPercent_ = -1; // what the progress bar shows now
+    bool stopSearch_ = false;
+    int yielding_ = 0;             // Yield calls under way
+    bool ending_ = false;          // let go while yielding: what runs stops, and nothing starts
+    bool deleteRequested_ = false; // to be deleted once the last Yield is over
+    int shownPercent_ = -1;        // what the progress bar shows now
+    double lastYieldMs_ = 0;       // when ShowProgress last handled the events
+    std::optional<SearchPattern> lastPattern_;
+    qint64 lastMatch_ = 0; // where the last search landed: the next one starts after it
 
-    // A first hex digit typed but not yet completed: the byte's position, its cell and the
-    // page it was typed on.
+    // A first hex digit typed but not yet completed: the byte's position and the digit.
     struct PendingDigit {
         bool active = false;
         qint64 position = 0;
-        qint64 pointer = 0;
-        int row = 0;
-        int col = 0;
         QChar digit;
     } pending_;
 };

@@ -3,6 +3,7 @@
 
 #include "CellText.h"
 #include "ClickLabel.h"
+#include "Paging.h"
 #include "grid/Grid.h"
 #include "platform/PictureBox.h"
 #include "platform/RuntimeError.h"
@@ -11,7 +12,7 @@ using namespace CellText;
 
 void frmEditor::FillGrid() {
     Yield();
-    if (!image_.IsOpen()) {
+    if (ending_ || !image_.IsOpen()) {
         return;
     }
     CompletePending();
@@ -87,4 +88,53 @@ void frmEditor::SetTextCell(int R, int C, const QString& text) {
                      PicText->BackColor());
     grid2->SetValue(R, C, text);
     PicText->Refresh();
+}
+
+void frmEditor::ShowByte(qint64 position) {
+    const qint64 offset = position - PageStart;
+    const int R = static_cast<int>(offset / BytesPerRow);
+    const int C = static_cast<int>(offset % BytesPerRow);
+    if (offset < 0 || R >= grid1->Rows() || !image_.IsOpen()) {
+        return;
+    }
+    char byte = 0;
+    int value = -1;
+    try {
+        if (image_.ReadAt(position, &byte, 1) == 1) {
+            value = static_cast<unsigned char>(byte);
+        }
+    } catch (const platform::RuntimeError& error) {
+        ShowError(error);
+    }
+    SetHexCell(R, C, ByteToHex(value));
+    SetTextCell(R, C, ByteToText(value));
+    if (R == grid1->Row() && C == grid1->Col()) {
+        lblInfo[0]->setText(grid1->Value(R, C));
+        lblInfo[1]->setText(QString::number(HexToByte(grid1->Value(R, C))));
+    }
+}
+
+void frmEditor::ShowPosition(qint64 position) {
+    const qint64 offset = position - PageStart;
+    if (offset < 0 || offset >= qint64(grid1->Rows()) * BytesPerRow) {
+        MovePage(Paging::PageFor(position, image_.Length()));
+    } else {
+        ShowByte(position);
+    }
+    const int R = static_cast<int>((position - PageStart) / BytesPerRow);
+    const int C = static_cast<int>((position - PageStart) % BytesPerRow);
+    // The active pane's cursor moves, and the other follows it.
+    if (ActivePane == 2) {
+        grid2->SelectCell(R, C);
+    } else {
+        grid1->SelectCell(R, C);
+        if (ActivePane == 0) {
+            grid2->SelectCell(R, C);
+            ShowCell(R, C, PicOffSet->y());
+        }
+    }
+}
+
+qint64 frmEditor::CursorPosition() const {
+    return grid1->Pointer() + qint64(BytesPerRow) * grid1->Row() + grid1->Col();
 }

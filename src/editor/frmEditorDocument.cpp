@@ -1,12 +1,13 @@
 // The Memory window's document: the language texts, File > Open, the copy into the working
-// image and back, and Done.
+// image, and Done.
 #include "frmEditor.h"
 
+#include "BusyScope.h"
 #include "ClickLabel.h"
-#include "InputBlocker.h"
 #include "common/LangFile.h"
 #include "common/Module1.h"
 #include "common/OpenDialog.h"
+#include "common/RegularFile.h"
 #include "grid/Grid.h"
 #include "platform/Clock.h"
 #include "platform/MessageBoxes.h"
@@ -15,57 +16,70 @@
 #include "platform/Services.h"
 #include "platform/SettingsStore.h"
 
-#include <QApplication>
+#include <QAction>
 #include <QCloseEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QMenu>
+#include <QPushButton>
 
 namespace MsgAnswer = platform::MsgAnswer;
 namespace MsgStyle = platform::MsgStyle;
 
 namespace {
 
-const QString OpenFilter = QStringLiteral("All Files (*.bin)|*.bin|(*.hex)|*.hex");
 const QString General = QStringLiteral("General");
 const QString LastDirKey = QStringLiteral("LastDir");
 
-// Marks the window busy with a copy for as long as it lives.
-class BusyScope {
-public:
-    explicit BusyScope(bool& busy) : busy_(busy) {
-        busy_ = true;
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-    }
-    ~BusyScope() {
-        QApplication::restoreOverrideCursor();
-        busy_ = false;
-    }
-    BusyScope(const BusyScope&) = delete;
-    BusyScope& operator=(const BusyScope&) = delete;
-
-private:
-    bool& busy_;
-    InputBlocker blocker_;
-};
-
 } // namespace
 
+const QString frmEditor::OpenFilter = QStringLiteral("All Files (*.bin)|*.bin|(*.hex)|*.hex");
+
+frmEditor::Nested::Nested(frmEditor& editor) : editor_(editor) {
+    ++editor_.yielding_;
+}
+
+frmEditor::Nested::~Nested() {
+    if (--editor_.yielding_ == 0 && editor_.deleteRequested_) {
+        editor_.deleteRequested_ = false;
+        editor_.deleteLater(); // handled once the routine that yielded has returned
+    }
+}
+
 void frmEditor::Yield() {
+    const Nested nested(*this);
     services_.clock.ProcessEvents(services_.clock.NowMs());
 }
 
+int frmEditor::MsgBox(const QString& prompt, int style) {
+    const Nested nested(*this);
+    return services_.messages.MsgBox(prompt, style, windowTitle());
+}
+
+bool frmEditor::event(QEvent* event) {
+    // Let go while one of the window's routines waits in Yield (the program is ending): the
+    // routine stops at its next step and the window goes after it, never under it.
+    if (event->type() == QEvent::DeferredDelete && yielding_ > 0) {
+        ending_ = true;
+        deleteRequested_ = true;
+        stopSearch_ = true;
+        image_.Abort();
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
 void frmEditor::ShowError(const platform::RuntimeError& error) {
-    services_.messages.MsgBox(QString::number(error.Number()) + QLatin1Char('\n') +
-                                  error.Description(),
-                              MsgStyle::OKOnly, windowTitle());
+    MsgBox(QString::number(error.Number()) + QLatin1Char('\n') + error.Description(),
+           MsgStyle::OKOnly);
 }
 
 // ---- Language texts ----
 
 void frmEditor::LoadLanguage() {
-    // A missing file, or a record it lacks or leaves blank, keeps the design caption.
-    QFile file3(Module1::AppFolder + Module1::LanguageFile);
+    // A missing file, or a record it lacks, leaves blank or fills with anything but text,
+    // keeps the built-in caption.
+    QFile file3(Module1::LanguageFilePath());
     if (!file3.open(QIODevice::ReadOnly)) {
         return;
     }
@@ -103,9 +117,12 @@ void frmEditor::OpenWithDialog() {
     CompletePending();
     const QString initialDir =
         services_.settings.GetSetting(General, LastDirKey, Module1::AppFolder);
-    const QString path =
-        Module1::ShowOpenDialog(services_.dialogs, OpenFilter, windowTitle(), initialDir);
-    if (path.isEmpty()) {
+    QString path;
+    {
+        const Nested nested(*this);
+        path = Module1::ShowOpenDialog(services_.dialogs, OpenFilter, windowTitle(), initialDir);
+    }
+    if (path.isEmpty() || ending_) {
         return;
     }
     services_.settings.SaveSetting(General, LastDirKey, Module1::FolderOf(path));
@@ -115,7 +132,10 @@ void frmEditor::OpenWithDialog() {
         return;
     }
     Yield();
-    CloseAllFiles();
+    if (ending_) {
+        return;
+    }
+    image_.Close(); // the previous working image
     SourceFileName = path;
     if (!OpenFile(SourceFileName)) {
         ShowNoFile();
@@ -129,59 +149,69 @@ void frmEditor::OpenWithDialog() {
 }
 
 bool frmEditor::CanOpen(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        services_.messages.MsgBox(tr("Cannot open \"%1\": %2.\nChoose a file you may read.")
-                                      .arg(path, file.errorString()),
-                                  MsgStyle::Exclamation, windowTitle());
-        return false;
+    QFile file;
+    bool special = false;
+    const QString why = Module1::OpenRegularFile(file, path, &special);
+    QString refusal;
+    if (special) {
+        refusal = tr("Cannot open \"%1\": %2.\nThe editor opens files only.").arg(path, why);
+    } else if (!why.isEmpty()) {
+        refusal = tr("Cannot open \"%1\": %2.\nChoose a file you may read.").arg(path, why);
+    } else if (file.size() == 0) {
+        refusal = tr("\"%1\" is empty: there is nothing to edit.").arg(path);
+    } else if (IsWorkImage(path)) {
+        refusal = tr("\"%1\" is the editor's own working copy. Choose another file.").arg(path);
     }
-    if (file.size() == 0) {
-        services_.messages.MsgBox(tr("\"%1\" is empty: there is nothing to edit.").arg(path),
-                                  MsgStyle::Exclamation, windowTitle());
-        return false;
-    }
-    const QString canonical = QFileInfo(path).canonicalFilePath();
-    if (!canonical.isEmpty() && canonical == QFileInfo(image_.Path()).canonicalFilePath()) {
-        services_.messages.MsgBox(
-            tr("\"%1\" is the editor's own working copy. Choose another file.").arg(path),
-            MsgStyle::Exclamation, windowTitle());
+    if (!refusal.isEmpty()) {
+        MsgBox(refusal, MsgStyle::Exclamation);
         return false;
     }
     return true;
 }
 
+bool frmEditor::IsWorkImage(const QString& path) const {
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    if (canonical.isEmpty()) {
+        return false;
+    }
+    for (const QString& image : {image_.Path(), Module1::WorkImagePath()}) {
+        if (!image.isEmpty() && canonical == QFileInfo(image).canonicalFilePath()) {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool frmEditor::SaveOrDiscardChanges() {
-    if (!FileLoaded || !Modified) {
+    if (!FileLoaded || !Modified()) {
         return true;
     }
-    return !AskToSave() || SaveBack();
+    return !AskToSave() || WriteTo(SourceFileName);
 }
 
 bool frmEditor::AskToSave() {
     const QString prompt = QLatin1Char('"') + SourceFileName + QStringLiteral("\" ") + LangText[3];
-    return services_.messages.MsgBox(prompt, MsgStyle::YesNo | MsgStyle::Question, windowTitle()) ==
-           MsgAnswer::Yes;
+    return MsgBox(prompt, MsgStyle::YesNo | MsgStyle::Question) == MsgAnswer::Yes;
 }
 
 bool frmEditor::OpenFile(const QString& FileName) {
     Label7->setText(FileName);
     Label7->setToolTip(FileName);
     FileLoaded = false;
-    QFile source(FileName);
-    if (!source.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        services_.messages.MsgBox(tr("Cannot open \"%1\": %2.").arg(FileName, source.errorString()),
-                                  MsgStyle::Exclamation, windowTitle());
+    QFile source;
+    const QString why = Module1::OpenRegularFile(source, FileName);
+    if (!why.isEmpty()) {
+        MsgBox(tr("Cannot open \"%1\": %2.").arg(FileName, why), MsgStyle::Exclamation);
         return false;
     }
     if (source.size() == 0) {
-        services_.messages.MsgBox(tr("\"%1\" is empty: there is nothing to edit.").arg(FileName),
-                                  MsgStyle::Exclamation, windowTitle());
+        MsgBox(tr("\"%1\" is empty: there is nothing to edit.").arg(FileName),
+               MsgStyle::Exclamation);
         return false;
     }
+    sourceStamp_ = StampOf(FileName);
     FileLoaded = true;
-    Picture1->show();
-    const bool loaded = LoadWorkImage(source);
+    const bool loaded = LoadWorkImage(source, FileName);
     source.close();
     Picture1->hide();
     if (!loaded) {
@@ -189,8 +219,9 @@ bool frmEditor::OpenFile(const QString& FileName) {
         return false;
     }
     PageStart = 1;
-    Modified = false;
+    edits_.Clear();
     pending_ = PendingDigit();
+    lastMatch_ = 0;
     grid1->SetMax(image_.Length());
     grid2->SetMax(image_.Length());
     lblInfo[5]->setText(QString::number(image_.Length()));
@@ -198,15 +229,22 @@ bool frmEditor::OpenFile(const QString& FileName) {
     return true;
 }
 
-bool frmEditor::LoadWorkImage(QFile& source) {
-    Picture1->Cls();
-    Picture1->Refresh();
-    shownPercent_ = 0;
-    Label8->setText(LangText[5]);
+bool frmEditor::LoadWorkImage(QFile& source, const QString& name) {
+    StartProgress(LangText[5]);
     Yield();
+    if (ending_) {
+        return false;
+    }
+    // The image's place is settled at each open: another user may have taken its name.
+    const QString path = Module1::WorkImagePath();
+    if (!image_.Path().isEmpty() && image_.Path() != path) {
+        image_.Remove();
+    }
+    image_.SetPath(path);
     try {
         BusyScope busy(busy_);
-        image_.Load(source, [this](int percent) { ShowProgress(percent); });
+        image_.Load(
+            source, [this](int percent) { ShowProgress(percent); }, name);
     } catch (const platform::RuntimeError& error) {
         if (error.Number() != platform::ErrorNumber::CancelError) {
             ShowError(error);
@@ -216,37 +254,28 @@ bool frmEditor::LoadWorkImage(QFile& source) {
     return true;
 }
 
-bool frmEditor::SaveBack() {
-    if (!FileLoaded || !Modified) {
-        return true;
-    }
+void frmEditor::StartProgress(const QString& caption) {
     Picture1->Cls();
     Picture1->Refresh();
     shownPercent_ = 0;
-    Label8->setText(LangText[4]);
+    Label8->setText(caption);
     Picture1->show();
-    bool saved = false;
-    try {
-        BusyScope busy(busy_);
-        image_.SaveTo(SourceFileName, [this](int percent) { ShowProgress(percent); });
-        Modified = false;
-        saved = true;
-    } catch (const platform::RuntimeError& error) {
-        ShowError(error);
-    }
-    Picture1->hide();
-    return saved;
 }
 
 void frmEditor::ShowProgress(int percent) {
-    // A large file reports the same percentage for many pieces in a row; the bar is drawn
-    // again only when it grows.
+    // A large file reports the same percentage for many pieces in a row: the bar is drawn
+    // again only when it grows, and the window handles its events then, or when 5 ms have
+    // passed (a thousand yields a second cost a tenth of a copy's speed, and show nothing).
+    const double now = services_.clock.NowMs();
     if (percent != shownPercent_) {
         shownPercent_ = percent;
         const int width = qRound(Picture1->ScaleWidth() / 100.0 * percent);
         Picture1->FillBox(QRect(0, 0, width, Picture1->ScaleHeight()), Picture1->ForeColor());
         Picture1->Refresh();
+    } else if (now - lastYieldMs_ < 5) {
+        return;
     }
+    lastYieldMs_ = now;
     Yield();
 }
 
@@ -255,6 +284,7 @@ void frmEditor::EnableEditor() {
     for (QAction* action : actions) {
         action->setEnabled(true);
     }
+    UpdateEditActions();
     PicHex->setEnabled(true);
     PicText->setEnabled(true);
     Shape1->SetVisible(true);
@@ -267,8 +297,12 @@ void frmEditor::EnableEditor() {
 void frmEditor::ShowNoFile() {
     // The working image is gone: back to the state before any open.
     FileLoaded = false;
-    Modified = false;
+    edits_.Clear();
     pending_ = PendingDigit();
+    for (QAction* action :
+         {mnuSave, mnuSaveAs, mnuUndo, mnuRedo, mnuFind, mnuFindNext, mnuFindPrevious, mnuGoTo}) {
+        action->setEnabled(false);
+    }
     PicHex->setEnabled(false);
     PicText->setEnabled(false);
     Shape1->SetVisible(false);
@@ -286,6 +320,10 @@ void frmEditor::ShowNoFile() {
 }
 
 void frmEditor::CloseAllFiles() {
+    // Whatever runs stops at its next step and nothing new starts: no write-back, no box.
+    ending_ = true;
+    FileLoaded = false;
+    stopSearch_ = true;
     image_.Close();
 }
 
@@ -296,20 +334,17 @@ void frmEditor::mnuDone_Click() {
         return;
     }
     CompletePending();
+    // The window stays up, its progress bar seen, until the edits are written; when they
+    // cannot be, it stays with them for another try.
+    if (Modified() && AskToSave() && !WriteTo(SourceFileName)) {
+        return;
+    }
+    if (ending_) {
+        return; // the program's end closes the windows
+    }
     hide();
     if (showMain_) {
         showMain_();
-    }
-    if (Modified) {
-        if (AskToSave() && !SaveBack()) {
-            // The edits could not be written: keep them, and the editor, for another try.
-            if (hideMain_) {
-                hideMain_();
-            }
-            show();
-            activateWindow();
-            return;
-        }
     }
     CloseAllFiles();
     image_.Remove();

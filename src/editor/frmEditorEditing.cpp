@@ -1,5 +1,6 @@
 // Editing: bytes typed as two hex digits in the hex pane or as one character in the text
-// pane, each written into the working image at once; and which pane is active.
+// pane, each written into the working image at once and kept as a step that Undo takes
+// back and Redo does again; and which pane is active.
 #include "frmEditor.h"
 
 #include "CellText.h"
@@ -8,6 +9,7 @@
 #include "platform/PictureBox.h"
 #include "platform/RuntimeError.h"
 
+#include <QAction>
 #include <QKeyEvent>
 
 using namespace CellText;
@@ -59,19 +61,17 @@ void frmEditor::PicHex_KeyPress(int& KeyAscii) {
     const int C = grid1->Col();
     const qint64 position = grid1->Pointer() + qint64(BytesPerRow) * R + C;
     if (IsHexDigit(ch)) {
-        if (pending_.active && pending_.position == position && grid1->Value(R, C).size() < 2) {
-            // The second digit completes the byte.
-            const QString text = grid1->Value(R, C) + ch;
+        if (pending_.active && pending_.position == position) {
+            // The second digit completes the byte: one step of the history.
             pending_.active = false;
-            SetHexCell(R, C, text);
-            SaveData(R, C);
-            SetTextCell(R, C, ByteToText(HexToByte(text)));
+            SaveData(R, C, HexToByte(QString(pending_.digit) + ch));
         } else {
             CompletePending();
             // The first digit replaces the whole cell and shows alone; nothing is written yet.
             SetHexCell(R, C, QString(ch));
             SetTextCell(R, C, ByteToText(HexToByte(QString(ch))));
-            pending_ = {true, position, grid1->Pointer(), R, C, ch};
+            pending_ = {true, position, ch};
+            UpdateEditActions();
         }
     } else if (KeyAscii == 13) {
         CompletePending();
@@ -84,21 +84,8 @@ void frmEditor::CompletePending() {
     if (!pending_.active) {
         return;
     }
-    const PendingDigit pending = pending_;
     pending_.active = false;
-    if (grid1->Pointer() == pending.pointer && pending.row < grid1->Rows() &&
-        grid1->Value(pending.row, pending.col).size() < 2) {
-        SetHexCell(pending.row, pending.col, QStringLiteral("0") + pending.digit);
-        SaveData(pending.row, pending.col);
-        return;
-    }
-    // The page has moved on: write the byte where it was typed.
-    try {
-        image_.WriteAt(pending.position, static_cast<unsigned char>(HexToByte(pending.digit)));
-        Modified = true;
-    } catch (const platform::RuntimeError& error) {
-        ShowError(error);
-    }
+    WriteByte(pending_.position, HexToByte(pending_.digit));
 }
 
 void frmEditor::grid1_LeaveCell(int, int) {
@@ -115,27 +102,64 @@ void frmEditor::PicText_KeyPress(int& KeyAscii) {
     if (CtrlDown || KeyAscii == 0 || KeyAscii == 9 || !FileLoaded) {
         return;
     }
-    const int R = grid2->Row();
-    const int C = grid2->Col();
-    SetTextCell(R, C, ByteToText(KeyAscii));
-    SetHexCell(R, C, ByteToHex(KeyAscii));
-    SaveData(R, C);
+    SaveData(grid2->Row(), grid2->Col(), KeyAscii);
 }
 
-void frmEditor::SaveData(int R, int C) {
-    const qint64 P = grid1->Pointer() + qint64(BytesPerRow) * R + C;
-    const QString hex = grid1->Value(R, C);
+void frmEditor::SaveData(int R, int C, int value) {
+    WriteByte(grid1->Pointer() + qint64(BytesPerRow) * R + C, value);
+}
+
+bool frmEditor::WriteByte(qint64 position, int value) {
+    bool written = true;
     try {
-        image_.WriteAt(P, static_cast<unsigned char>(HexToByte(hex)));
+        edits_.Write(position, static_cast<unsigned char>(value));
     } catch (const platform::RuntimeError& error) {
         ShowError(error);
+        written = false;
+    }
+    ShowByte(position);
+    UpdateEditActions();
+    return written;
+}
+
+void frmEditor::UpdateEditActions() {
+    mnuUndo->setEnabled(FileLoaded && (edits_.CanUndo() || pending_.active));
+    mnuRedo->setEnabled(FileLoaded && edits_.CanRedo());
+}
+
+void frmEditor::mnuUndo_Click() {
+    if (busy_ || !FileLoaded) {
         return;
     }
-    Modified = true;
-    if (R == grid1->Row() && C == grid1->Col()) {
-        lblInfo[0]->setText(hex);
-        lblInfo[1]->setText(QString::number(HexToByte(hex)));
+    if (pending_.active) {
+        // A half-typed byte was never written: taking it back shows the byte again.
+        pending_.active = false;
+        ShowByte(pending_.position);
+    } else {
+        try {
+            if (const std::optional<qint64> position = edits_.Undo()) {
+                ShowPosition(*position);
+            }
+        } catch (const platform::RuntimeError& error) {
+            ShowError(error);
+        }
     }
+    UpdateEditActions();
+}
+
+void frmEditor::mnuRedo_Click() {
+    if (busy_ || !FileLoaded) {
+        return;
+    }
+    CompletePending();
+    try {
+        if (const std::optional<qint64> position = edits_.Redo()) {
+            ShowPosition(*position);
+        }
+    } catch (const platform::RuntimeError& error) {
+        ShowError(error);
+    }
+    UpdateEditActions();
 }
 
 // ---- The active pane ----

@@ -11,7 +11,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
-#include <QVBoxLayout>
+#include <QPushButton>
 
 using platform::TwipsRect;
 
@@ -42,9 +42,8 @@ QPixmap Dot() {
 } // namespace
 
 frmEditor::frmEditor(platform::Services& services, std::function<void()> showMain,
-                     std::function<void()> hideMain, QWidget* parent)
-    : QWidget(parent, Qt::Window), services_(services), showMain_(std::move(showMain)),
-      hideMain_(std::move(hideMain)), image_(Module1::WorkImagePath()) {
+                     std::function<void()>, QWidget* parent)
+    : QMainWindow(parent), services_(services), showMain_(std::move(showMain)) {
     setObjectName(QStringLiteral("frmEditor"));
     setWindowTitle(Module1::ProgramTitle);
     LangText[0] = QStringLiteral("of");
@@ -60,15 +59,51 @@ frmEditor::frmEditor(platform::Services& services, std::function<void()> showMai
 frmEditor::~frmEditor() = default;
 
 void frmEditor::BuildMenus() {
+    // The shortcuts work wherever the focus is in the window; those that need a file stay
+    // off until one is open.
+    const auto item = [this](QMenu* menu, const char* name, const QString& caption,
+                             const QList<QKeySequence>& keys, auto slot) {
+        QAction* action = menu->addAction(caption);
+        action->setObjectName(QLatin1String(name));
+        action->setShortcuts(keys);
+        addAction(action);
+        connect(action, &QAction::triggered, this, slot);
+        return action;
+    };
     menuBar = new QMenuBar(this);
     menuBar->setObjectName(QStringLiteral("menuBar"));
+    setMenuBar(menuBar);
     mn_0 = menuBar->addMenu(QStringLiteral("&File"));
     mn_0->setObjectName(QStringLiteral("mn_0"));
-    sm1_0 = mn_0->addAction(QStringLiteral("Open"));
-    sm1_0->setObjectName(QStringLiteral("sm1_0"));
-    sm1_0->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
-    addAction(sm1_0); // the shortcut works wherever the focus is in the window
-    connect(sm1_0, &QAction::triggered, this, &frmEditor::OpenWithDialog);
+    sm1_0 = item(mn_0, "sm1_0", QStringLiteral("Open"), {QKeySequence(Qt::CTRL | Qt::Key_O)},
+                 &frmEditor::OpenWithDialog);
+    mnuSave = item(mn_0, "mnuSave", tr("&Save"), {QKeySequence(Qt::CTRL | Qt::Key_S)},
+                   &frmEditor::mnuSave_Click);
+    mnuSaveAs = item(mn_0, "mnuSaveAs", tr("Save &As..."),
+                     {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)}, &frmEditor::mnuSaveAs_Click);
+
+    mnuEdit = menuBar->addMenu(tr("&Edit"));
+    mnuEdit->setObjectName(QStringLiteral("mnuEdit"));
+    mnuUndo = item(mnuEdit, "mnuUndo", tr("&Undo"), {QKeySequence(Qt::CTRL | Qt::Key_Z)},
+                   &frmEditor::mnuUndo_Click);
+    mnuRedo =
+        item(mnuEdit, "mnuRedo", tr("&Redo"),
+             {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)},
+             &frmEditor::mnuRedo_Click);
+    mnuEdit->addSeparator();
+    mnuFind = item(mnuEdit, "mnuFind", tr("&Find..."), {QKeySequence(Qt::CTRL | Qt::Key_F)},
+                   &frmEditor::mnuFind_Click);
+    mnuFindNext = item(mnuEdit, "mnuFindNext", tr("Find &Next"), {QKeySequence(Qt::Key_F3)},
+                       [this] { FindNext(true); });
+    mnuFindPrevious = item(mnuEdit, "mnuFindPrevious", tr("Find &Previous"),
+                           {QKeySequence(Qt::SHIFT | Qt::Key_F3)}, [this] { FindNext(false); });
+    mnuGoTo = item(mnuEdit, "mnuGoTo", tr("&Go To..."), {QKeySequence(Qt::CTRL | Qt::Key_G)},
+                   &frmEditor::mnuGoTo_Click);
+    for (QAction* action :
+         {mnuSave, mnuSaveAs, mnuUndo, mnuRedo, mnuFind, mnuFindNext, mnuFindPrevious, mnuGoTo}) {
+        action->setEnabled(false);
+    }
+
     mnuDone = menuBar->addAction(QStringLiteral("&Done"));
     mnuDone->setObjectName(QStringLiteral("mnuDone"));
     connect(mnuDone, &QAction::triggered, this, &frmEditor::mnuDone_Click);
@@ -78,12 +113,7 @@ void frmEditor::BuildControls() {
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
     client->setFixedSize(TwipsRect(0, 0, ClientWidth, ClientHeight).size());
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->setMenuBar(menuBar);
-    layout->addWidget(client);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+    setCentralWidget(client);
 
     const auto label = [client](const QString& name, const QString& caption) {
         auto* l = new QLabel(caption, client);
@@ -108,7 +138,7 @@ void frmEditor::BuildControls() {
     lblSelect->setFont(small);
     lblSelect->setEnabled(false);
 
-    for (int i = 0; i < 16; ++i) {
+    for (int i = 0; i < BytesPerRow; ++i) {
         Label2[i] = Place(label(QStringLiteral("Label2_%1").arg(i),
                                 QStringLiteral("%1").arg(i, 2, 10, QLatin1Char('0'))),
                           1530 + 330 * i, 810, 330, 195);
@@ -205,6 +235,10 @@ void frmEditor::BuildControls() {
     Label8->setObjectName(QStringLiteral("Label8"));
     Label8->setGeometry(6, 0, Picture1->width() - 12, Picture1->height());
     Label8->setAttribute(Qt::WA_TransparentForMouseEvents);
+    cmdStop = Place(new QPushButton(tr("Stop"), client), 9810, 7245, 1380, 360);
+    cmdStop->setObjectName(QStringLiteral("cmdStop"));
+    cmdStop->setFocusPolicy(Qt::NoFocus);
+    cmdStop->hide();
 }
 
 void frmEditor::Form_Load() {
@@ -251,6 +285,7 @@ void frmEditor::ConnectEvents() {
     PicHex->installEventFilter(this);
     PicText->installEventFilter(this);
 
+    connect(cmdStop, &QPushButton::clicked, this, [this] { stopSearch_ = true; });
     connect(lblSelect, &ClickLabel::Click, this, &frmEditor::lblSelect_Click);
     for (int i = 0; i < static_cast<int>(lblInfo.size()); ++i) {
         connect(lblInfo[i], &ClickLabel::Click, this, [this, i] { lblInfo_Click(i); });

@@ -10,10 +10,6 @@
 using namespace CellText;
 
 void frmEditor::grid1_EnterCell(int Row, int Col) {
-    if (pending_.active &&
-        grid1->Pointer() + qint64(BytesPerRow) * Row + Col != pending_.position) {
-        CompletePending(); // however the cursor left a half-entered cell
-    }
     if (ActivePane != 1) {
         return;
     }

@@ -12,7 +12,9 @@
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
 #include <memory>
+#include <sys/resource.h>
 
 // The temporary folder of the whole test program: the working image goes there, never into
 // the system's temporary folder. Call once, before any editor is made.
@@ -93,3 +95,22 @@ inline QByteArray Counting(qint64 size) {
     }
     return data;
 }
+
+// While it lives, no file of the test may grow to limit bytes or past: a write there fails
+// as on a full disk (EFBIG rather than ENOSPC, through the same paths).
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t limit) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        rlimit lowered = saved_;
+        lowered.rlim_cur = limit;
+        setrlimit(RLIMIT_FSIZE, &lowered);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved_); }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit saved_{};
+};

@@ -33,7 +33,6 @@ class DisplayTest : public QObject {
 
 private slots:
     void initTestCase() { TestTempFolder(); }
-    void cellTexts();
     void fullAndShortPages();
     void tinyFiles_data();
     void tinyFiles();
@@ -44,25 +43,6 @@ private slots:
     void keysRequestMoves();
     void beyondFourGiB();
 };
-
-void DisplayTest::cellTexts() {
-    using namespace CellText;
-    QCOMPARE(ByteToHex(0), QStringLiteral("00"));
-    QCOMPARE(ByteToHex(10), QStringLiteral("0A"));
-    QCOMPARE(ByteToHex(255), QStringLiteral("FF"));
-    QCOMPARE(ByteToHex(-1), QStringLiteral("0"));
-    QCOMPARE(ByteToText(-1), QString());
-    QCOMPARE(HexToByte(QStringLiteral(" ab ")), 0xAB);
-    QCOMPARE(HexToByte(QStringLiteral("7")), 7);
-    QCOMPARE(HexToByte(QStringLiteral("-1")), 0);
-    QCOMPARE(FormatOffset(255, true), QStringLiteral("00000000FF"));
-    QCOMPARE(FormatOffset(255, false), QStringLiteral("0000000255"));
-    // Offsets beyond ten digits are shown whole.
-    QCOMPARE(FormatOffset(12345678901LL, false), QStringLiteral("12345678901"));
-    QCOMPARE(FormatOffset(0x12345678901LL, true), QStringLiteral("12345678901"));
-    QCOMPARE(PageLabel(320, 1, QStringLiteral("of")), QStringLiteral("1 of 1"));
-    QCOMPARE(PageLabel(3840, 641, QStringLiteral("of")), QStringLiteral("3 of 12"));
-}
 
 void DisplayTest::fullAndShortPages() {
     EditorFixture f;
@@ -87,14 +67,26 @@ void DisplayTest::fullAndShortPages() {
     QCOMPARE(h.grid1->Value(19, 0), QStringLiteral("40")); // byte 320
     QCOMPARE(h.grid1->Value(19, 1), QStringLiteral("-1"));
 
-    // The radix toggle redraws the same rows, in hexadecimal, and back.
+    // The radix toggle redraws the same rows and the headers, in hexadecimal, and back.
+    const auto headers = [&h] {
+        QStringList texts;
+        for (int i = 0; i < 16; ++i) {
+            texts << h.Label2[i]->text();
+        }
+        return texts.join(QLatin1Char(' '));
+    };
     const QImage decimal = h.PicOffSet->Image();
-    h.lblSelect_Click();
+    QVERIFY(g.Show());
+    const QString selected = h.lblInfo[3]->text();
+    QTest::mouseClick(h.lblSelect, Qt::LeftButton);
     QCOMPARE(h.lblSelect->text(), QStringLiteral("OFFSET HEX"));
-    QVERIFY(h.OffsetHex);
+    QCOMPARE(headers(), QStringLiteral("00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F"));
     QVERIFY(h.PicOffSet->Image() != decimal);
-    h.lblSelect_Click();
+    QTest::mouseClick(h.lblSelect, Qt::LeftButton);
+    QCOMPARE(h.lblSelect->text(), QStringLiteral("OFFSET DEC"));
+    QCOMPARE(headers(), QStringLiteral("00 01 02 03 04 05 06 07 08 09 10 11 12 13 14 15"));
     QCOMPARE(h.PicOffSet->Image(), decimal);
+    QCOMPARE(h.lblInfo[3]->text(), selected); // the panel is not touched
 }
 
 void DisplayTest::tinyFiles_data() {
@@ -131,7 +123,7 @@ void DisplayTest::textPaneCharacters() {
     EditorFixture f;
     QByteArray data("\x00\x1f\x20\x21\x7f\x80\x81\x8d\x8f\x90\x9d\x9f\xa0\xe9\xff", 15);
     f.Open(f.WriteFile(QStringLiteral("chars.bin"), data));
-    const QStringList expected = {".", ".", ".", "!",      "\u007f", "\u20ac", ".",     ".",
+    const QStringList expected = {".", ".", ".", "!",      ".",      "\u20ac", ".",     ".",
                                   ".", ".", ".", "\u0178", "\u00a0", "\u00e9", "\u00ff"};
     for (int c = 0; c < expected.size(); ++c) {
         QCOMPARE(f.editor->grid2->Value(0, c), expected[c]);
@@ -254,18 +246,20 @@ void DisplayTest::keysRequestMoves() {
 
 void DisplayTest::beyondFourGiB() {
     EditorFixture f;
-    const qint64 length = (qint64(1) << 32) + 1000; // 4 GiB + 1000, the last row short
+    const qint64 four = qint64(1) << 32;
+    const qint64 length = four + 1000; // the last row short
     const QString path = f.ts.dir.filePath(QStringLiteral("huge.bin"));
     {
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
         QVERIFY(file.resize(length)); // sparse: takes no room
+        QVERIFY(file.seek(four - 1));
+        file.write("\x11\x22"); // across the 4 GiB boundary
         QVERIFY(file.seek(length - 3));
         file.write("\x01\x02\x03");
     }
     f.Open(path);
     frmEditor& e = *f.editor;
-    QVERIFY(e.FileLoaded);
     QCOMPARE(e.lblInfo[5]->text(), QString::number(length));
     e.MoveLast();
     const qint64 lastRow = 16 * (length / 16) + 1;
@@ -282,6 +276,22 @@ void DisplayTest::beyondFourGiB() {
     QCOMPARE(e.lblInfo[0]->text(), QStringLiteral("03"));
     e.MovePreviousPage();
     QCOMPARE(e.PageStart, lastRow - 304 - 320);
+
+    // The byte before the boundary, edited and saved: every byte lands where it was.
+    QVERIFY(e.GoToOffset(QStringLiteral("0xFFFFFFFF")));
+    QCOMPARE(e.lblInfo[0]->text(), QStringLiteral("11"));
+    QTest::sendKeyEvent(QTest::Click, e.PicHex, Qt::Key_unknown, QStringLiteral("4"),
+                        Qt::NoModifier);
+    QTest::sendKeyEvent(QTest::Click, e.PicHex, Qt::Key_unknown, QStringLiteral("4"),
+                        Qt::NoModifier);
+    e.mnuSave_Click();
+    QFile out(path);
+    QVERIFY(out.open(QIODevice::ReadOnly));
+    QCOMPARE(out.size(), length);
+    QVERIFY(out.seek(four - 2));
+    QCOMPARE(out.read(3), QByteArray("\0\x44\x22", 3));
+    QVERIFY(out.seek(length - 4));
+    QCOMPARE(out.read(4), QByteArray("\0\x01\x02\x03", 4));
 }
 
 QTEST_MAIN(DisplayTest)

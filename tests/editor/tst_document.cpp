@@ -1,15 +1,19 @@
 // The Memory window's document through the window: language texts, File > Open with its
-// refusals, the working image, Done and its write-back.
+// refusals, the working image, Save, Save As, Done and what a write-back meets.
 #include "EditorFixture.h"
 #include "common/LangFile.h"
 #include "common/OpenDialog.h"
 #include "editor/ClickLabel.h"
 #include "platform/MessageBoxes.h"
 
+#include <QAccessible>
 #include <QAction>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
+#include <QTimer>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace MsgStyle = platform::MsgStyle;
@@ -20,69 +24,75 @@ class DocumentTest : public QObject {
 
 private slots:
     void initTestCase() { TestTempFolder(); }
-    void languageIntoCaptions();
-    void languageMissingOrShort();
+    void languageTexts_data();
+    void languageTexts();
     void openCopiesAndRemembersFolder();
+    void refusedFilesKeepTheEditor_data();
     void refusedFilesKeepTheEditor();
     void secondOpenAsksAboutEdits();
-    void doneWithoutEdits();
-    void doneWithEditsNoAndYes();
-    void failedWriteBackKeepsEdits();
-    void closeBoxRunsDone();
-    void workingImageIsPrivate();
-    void workingImageCannotBeCreated();
+    void done_data();
+    void done();
+    void saveStaysThenDoneAsksNothing();
+    void failedWriteBackOffersSaveAs();
+    void changedByAnotherProgram_data();
+    void changedByAnotherProgram();
+    void programEndsInsideTheEditor_data();
+    void programEndsInsideTheEditor();
+    void workingImageCannotBeMade();
+    void anotherUsersLeftoverImage();
 };
 
-void DocumentTest::languageIntoCaptions() {
-    EditorFixture f;
-    frmEditor& e = *f.editor;
-    QCOMPARE(e.windowTitle(), QStringLiteral("TMS370 EEPROM Programmer - Memory"));
-    QCOMPARE(e.Label1[0]->text(), QStringLiteral("Selected Byte"));
-    QCOMPARE(e.Label1[9]->text(), QStringLiteral("Bytes per Page"));
-    QCOMPARE(e.lblInfo[4]->text(), QStringLiteral("0 of 0"));
-    QCOMPARE(e.lblInfo[7]->text(), QStringLiteral("Text"));
-    QCOMPARE(e.mn_0->title(), QStringLiteral("&File"));
-    QCOMPARE(e.sm1_0->text(), QStringLiteral("Open"));
-    QCOMPARE(e.sm1_0->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
-    QCOMPARE(e.mnuDone->text(), QStringLiteral("&Done"));
-    QCOMPARE(e.LangText[0], QStringLiteral("of"));
-    QVERIFY(e.LangText[3].contains(QStringLiteral("save")));
-    QCOMPARE(e.RowHeight, 19);
-    QCOMPARE(e.PicHex->size(), QSize(352, 381));
-    QCOMPARE(e.PicText->size(), QSize(151, 381));
+void DocumentTest::languageTexts_data() {
+    QTest::addColumn<QByteArray>("file"); // the records' text fields; empty: no file
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("selectedByte");
+    QTest::addColumn<QString>("question");
+    const QString builtIn = QStringLiteral("has been changed. Do you want to save the changes?");
+    QTest::newRow("the built file") << QByteArray() << "TMS370 EEPROM Programmer - Memory"
+                                    << "Selected Byte"
+                                    << "has been changed. Do you want to save the changes to "
+                                       "this file?";
+    QTest::newRow("none") << QByteArray("-") << Module1::ProgramTitle << "Selected Byte" << builtIn;
+    // Record 1 holds a control code, 22 text padded with zero bytes, 127 an undefined code,
+    // 128 is cut off: only 22 is taken.
+    QByteArray garbage;
+    for (int n = 1; n <= 127; ++n) {
+        garbage += Module1::MakeLangRecord(n == 22 ? QStringLiteral("Byte") : QString());
+    }
+    garbage.replace(4, 6, "Ti\x01tle");
+    garbage.replace(21 * 104 + 8, 10, QByteArray(10, '\0'));
+    garbage.replace(126 * 104 + 4, 3, "Ja\x81");
+    garbage += "partial record";
+    QTest::newRow("garbage") << garbage << Module1::ProgramTitle << "Byte" << builtIn;
 }
 
-void DocumentTest::languageMissingOrShort() {
+void DocumentTest::languageTexts() {
+    QFETCH(QByteArray, file);
+    QFETCH(QString, title);
+    QFETCH(QString, selectedByte);
+    QFETCH(QString, question);
     const QString saved = Module1::AppFolder;
     QTemporaryDir folder;
-    Module1::AppFolder = folder.path() + QLatin1Char('/');
-    {
-        EditorFixture f; // no language file at all: the design captions
-        QCOMPARE(f.editor->windowTitle(), Module1::ProgramTitle);
-        QCOMPARE(f.editor->Label2[16]->text(), QStringLiteral("Text "));
-        QCOMPARE(f.editor->mn_0->title(), QStringLiteral("&File"));
-        QCOMPARE(f.editor->LangText[0], QStringLiteral("of"));
-        QVERIFY(!f.editor->LangText[3].isEmpty()); // Done can still ask its question
-    }
-    {
-        // Records 1 to 24 only: those replace their captions, the rest keep the design's.
-        QFile file(folder.filePath(QStringLiteral("English.lpk")));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        for (int n = 1; n <= 24; ++n) {
-            file.write(Module1::MakeLangRecord(n == 1    ? QStringLiteral("Short Title")
-                                               : n == 22 ? QStringLiteral("Byte")
-                                                         : QString()));
+    if (!file.isEmpty()) {
+        Module1::AppFolder = folder.path() + QLatin1Char('/');
+        QFile lpk(folder.filePath(QStringLiteral("English.lpk")));
+        if (file != "-") {
+            QVERIFY(lpk.open(QIODevice::WriteOnly));
+            lpk.write(file);
         }
-        file.write("partial record");
-        file.close();
-        EditorFixture f;
-        QCOMPARE(f.editor->windowTitle(), QStringLiteral("Short Title"));
-        QCOMPARE(f.editor->Label1[0]->text(), QStringLiteral("Byte"));
-        QCOMPARE(f.editor->Label1[2]->text(), QStringLiteral("Page")); // blank record
-        QCOMPARE(f.editor->Label1[3]->text(), QStringLiteral("File Size"));
-        QCOMPARE(f.editor->sm1_0->text(), QStringLiteral("Open"));
     }
+    EditorFixture f;
     Module1::AppFolder = saved;
+    frmEditor& e = *f.editor;
+    QCOMPARE(e.windowTitle(), title);
+    QCOMPARE(e.Label1[0]->text(), selectedByte);
+    QCOMPARE(e.LangText[3], question);
+    QCOMPARE(e.LangText[0], QStringLiteral("of"));
+    QCOMPARE(e.mn_0->title(), QStringLiteral("&File"));
+    // A top-level window to assistive technology, named by its title.
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(&e);
+    QCOMPARE(accessible->role(), QAccessible::Window);
+    QCOMPARE(accessible->text(QAccessible::Name), title);
 }
 
 void DocumentTest::openCopiesAndRemembersFolder() {
@@ -91,23 +101,16 @@ void DocumentTest::openCopiesAndRemembersFolder() {
     const QString path = f.WriteFile(QStringLiteral("a.bin"), data);
     f.Open(path);
     frmEditor& e = *f.editor;
-    QVERIFY(e.FileLoaded);
-    QVERIFY(!e.Modified);
-    QCOMPARE(e.SourceFileName, path);
+    QVERIFY(e.FileLoaded && !e.Modified());
     QCOMPARE(e.Label7->text(), path);
     QCOMPARE(e.lblInfo[5]->text(), QStringLiteral("1000"));
-    QCOMPARE(e.lblInfo[8]->text(), QStringLiteral("320"));
-    QCOMPARE(e.lblInfo[4]->text(), QStringLiteral("1 of 4"));
-    QVERIFY(e.PicHex->isEnabled() && e.PicText->isEnabled() && e.lblSelect->isEnabled());
+    QVERIFY(e.PicHex->isEnabled() && e.mnuSave->isEnabled() && !e.mnuUndo->isEnabled());
     QVERIFY(!e.Picture1->isVisible());
     QCOMPARE(f.ReadFile(Module1::WorkImagePath()), data);
-    QCOMPARE(e.grid1->Value(0, 1), QStringLiteral("01"));
 
     const platform::FileDialogOptions& asked = f.ts.dialogs.opens.at(0);
-    QCOMPARE(asked.title, e.windowTitle());
     QCOMPARE(asked.initialDir, Module1::AppFolder);
     QCOMPARE(asked.filter, QStringLiteral("All Files (*.bin)|*.bin|(*.hex)|*.hex|"));
-    QVERIFY(asked.fileMustExist);
     const QString folder = Module1::FolderOf(path);
     QCOMPARE(
         f.ts.services.settings.GetSetting(QStringLiteral("General"), QStringLiteral("LastDir")),
@@ -118,36 +121,52 @@ void DocumentTest::openCopiesAndRemembersFolder() {
     QTest::keyClick(f.editor, Qt::Key_O, Qt::ControlModifier);
     QCOMPARE(f.ts.dialogs.opens.size(), 2);
     QCOMPARE(f.ts.dialogs.opens.at(1).initialDir, folder);
-    QVERIFY(e.FileLoaded);
     QCOMPARE(e.SourceFileName, path);
     QVERIFY(f.ts.messages.shown.isEmpty());
 }
 
+void DocumentTest::refusedFilesKeepTheEditor_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("words");
+    QTest::newRow("empty") << "empty"
+                           << "is empty";
+    QTest::newRow("missing") << "missing"
+                             << "No such file";
+    QTest::newRow("folder") << "folder"
+                            << "folder";
+    QTest::newRow("pipe") << "fifo"
+                          << "pipe (FIFO)";
+    QTest::newRow("device") << "device"
+                            << "device";
+    QTest::newRow("the working image") << "image"
+                                       << "working copy";
+}
+
 void DocumentTest::refusedFilesKeepTheEditor() {
+    QFETCH(QString, kind);
+    QFETCH(QString, words);
     EditorFixture f;
     const QString good = f.WriteFile(QStringLiteral("good.bin"), Counting(100));
     f.Open(good);
-    frmEditor& e = *f.editor;
-
-    const QString empty = f.WriteFile(QStringLiteral("empty.bin"), QByteArray());
-    f.Open(empty);
+    QString path = f.ts.dir.filePath(kind);
+    if (kind == QLatin1String("empty")) {
+        f.WriteFile(kind, QByteArray());
+    } else if (kind == QLatin1String("folder")) {
+        QVERIFY(QDir().mkdir(path));
+    } else if (kind == QLatin1String("fifo")) {
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0); // no writer: would block
+    } else if (kind == QLatin1String("device")) {
+        path = QStringLiteral("/dev/zero");
+    } else if (kind == QLatin1String("image")) {
+        path = Module1::WorkImagePath();
+    }
+    f.Open(path);
     QCOMPARE(f.ts.messages.shown.size(), 1);
-    QCOMPARE(f.ts.messages.shown[0].style, MsgStyle::Exclamation);
-    QVERIFY(f.ts.messages.shown[0].prompt.contains(empty));
-
-    const QString missing = f.ts.dir.filePath(QStringLiteral("missing.bin"));
-    f.Open(missing);
-    QCOMPARE(f.ts.messages.shown.size(), 2);
-    QVERIFY(f.ts.messages.shown[1].prompt.contains(missing));
-    QVERIFY(f.ts.messages.shown[1].prompt.contains(QStringLiteral("No such file")));
-
-    f.Open(f.ts.dir.path()); // a folder cannot be read as a file
-    QCOMPARE(f.ts.messages.shown.size(), 3);
-
-    QVERIFY(e.FileLoaded);
-    QCOMPARE(e.SourceFileName, good);
-    QCOMPARE(e.Label7->text(), good);
-    QCOMPARE(e.lblInfo[5]->text(), QStringLiteral("100"));
+    const FakeMessageBoxes::Box& box = f.ts.messages.shown[0];
+    QCOMPARE(box.style, MsgStyle::Exclamation);
+    QVERIFY2(box.prompt.contains(path) && box.prompt.contains(words), qPrintable(box.prompt));
+    QVERIFY(f.editor->FileLoaded);
+    QCOMPARE(f.editor->SourceFileName, good);
     QCOMPARE(f.ReadFile(Module1::WorkImagePath()), Counting(100));
 }
 
@@ -156,169 +175,274 @@ void DocumentTest::secondOpenAsksAboutEdits() {
     const QString first = f.WriteFile(QStringLiteral("first.bin"), Counting(64));
     const QString second = f.WriteFile(QStringLiteral("second.bin"), Counting(32));
     f.Open(first);
-    f.editor->grid1->SetValue(0, 0, QStringLiteral("AA"));
-    f.editor->SaveData(0, 0);
-    QVERIFY(f.editor->Modified);
-
+    f.editor->SaveData(0, 0, 0xAA);
     f.ts.messages.answers = {MsgAnswer::No};
     f.Open(second);
     QCOMPARE(f.ts.messages.shown.size(), 1);
-    QCOMPARE(f.ts.messages.shown[0].style, MsgStyle::YesNo | MsgStyle::Question);
     QVERIFY(f.ts.messages.shown[0].prompt.startsWith(QLatin1Char('"') + first + "\" "));
     QCOMPARE(f.ReadFile(first), Counting(64)); // No: discarded
     QCOMPARE(f.editor->SourceFileName, second);
-    QVERIFY(!f.editor->Modified);
+    QVERIFY(!f.editor->Modified());
+    QVERIFY(!f.editor->mnuUndo->isEnabled()); // the history went with the file
 
-    f.editor->grid1->SetValue(0, 1, QStringLiteral("BB"));
-    f.editor->SaveData(0, 1);
+    f.editor->SaveData(0, 1, 0xBB);
     f.ts.messages.answers = {MsgAnswer::Yes};
     f.Open(first);
     QByteArray expected = Counting(32);
     expected[1] = char(0xBB);
     QCOMPARE(f.ReadFile(second), expected); // Yes: written back before the next file
-    QCOMPARE(f.editor->SourceFileName, first);
-
-    // Unedited: no question.
-    f.Open(second);
+    f.Open(second);                         // unedited: no question
     QCOMPARE(f.ts.messages.shown.size(), 2);
 }
 
-void DocumentTest::doneWithoutEdits() {
+void DocumentTest::done_data() {
+    QTest::addColumn<bool>("edit");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("closeBox");
+    QTest::newRow("no edits") << false << 0 << false;
+    QTest::newRow("edits, No") << true << MsgAnswer::No << false;
+    QTest::newRow("edits, Yes") << true << MsgAnswer::Yes << false;
+    QTest::newRow("close box, Yes") << true << MsgAnswer::Yes << true;
+}
+
+void DocumentTest::done() {
+    QFETCH(bool, edit);
+    QFETCH(int, answer);
+    QFETCH(bool, closeBox);
     EditorFixture f;
-    f.Open(f.WriteFile(QStringLiteral("d.bin"), Counting(10)));
+    const QString path = f.WriteFile(QStringLiteral("e.bin"), Counting(600000));
+    f.Open(path);
     QVERIFY(f.Show());
-    QVERIFY(QFile::exists(Module1::WorkImagePath()));
-    f.editor->mnuDone->trigger();
-    QVERIFY(f.ts.messages.shown.isEmpty());
+    if (edit) {
+        f.editor->SaveData(1, 2, 0x5A);
+    }
+    f.ts.messages.answers = {answer};
+    bool upWhenAsked = false;
+    f.ts.messages.onShow = [&](const FakeMessageBoxes::Box&) {
+        upWhenAsked = f.editor->isVisible() && f.mainShown == 0;
+    };
+    // The write-back's progress is seen: the window is still up while the bar grows.
+    bool progressSeen = false;
+    f.ts.clock.Schedule(
+        0, [&] { progressSeen = f.editor->isVisible() && f.editor->Picture1->isVisible(); });
+    closeBox ? (void)f.editor->close() : f.editor->mnuDone->trigger();
+    QCOMPARE(f.ts.messages.shown.size(), edit ? 1 : 0);
+    if (edit) {
+        const FakeMessageBoxes::Box& box = f.ts.messages.shown[0];
+        QCOMPARE(box.prompt, QLatin1Char('"') + path + "\" " + f.editor->LangText[3]);
+        QCOMPARE(box.style, 36);
+        QVERIFY(upWhenAsked);
+    }
+    QCOMPARE(progressSeen, answer == MsgAnswer::Yes);
+    QByteArray expected = Counting(600000);
+    if (answer == MsgAnswer::Yes) {
+        expected[18] = char(0x5A);
+    }
+    QCOMPARE(f.ReadFile(path), expected);
     QCOMPARE(f.mainShown, 1);
     QVERIFY(!f.editor->isVisible());
     QVERIFY(!QFile::exists(Module1::WorkImagePath()));
     f.FlushDeletes();
     QVERIFY(f.editor.isNull()); // the next Memory command makes a fresh one
-
-    EditorFixture g; // Done before any open: nothing to ask, nothing to delete
-    g.editor->mnuDone_Click();
-    QVERIFY(g.ts.messages.shown.isEmpty());
-    QCOMPARE(g.mainShown, 1);
 }
 
-void DocumentTest::doneWithEditsNoAndYes() {
-    for (const int answer : {MsgAnswer::No, MsgAnswer::Yes}) {
-        EditorFixture f;
-        const QString path = f.WriteFile(QStringLiteral("e.bin"), Counting(600000));
-        f.Open(path);
-        f.editor->grid1->SetValue(1, 2, QStringLiteral("5A"));
-        f.editor->SaveData(1, 2);
-        f.ts.messages.answers = {answer};
-        bool editorHiddenWhenAsked = false;
-        f.ts.messages.onShow = [&](const FakeMessageBoxes::Box&) {
-            editorHiddenWhenAsked = !f.editor->isVisible() && f.mainShown == 1;
-        };
-        f.editor->mnuDone_Click();
-        QCOMPARE(f.ts.messages.shown.size(), 1);
-        const FakeMessageBoxes::Box& box = f.ts.messages.shown[0];
-        QCOMPARE(box.prompt, QLatin1Char('"') + path + "\" " + f.editor->LangText[3]);
-        QCOMPARE(box.style, 36);
-        QCOMPARE(box.title, f.editor->windowTitle());
-        QVERIFY(editorHiddenWhenAsked);
-        QByteArray expected = Counting(600000);
-        if (answer == MsgAnswer::Yes) {
-            expected[18] = char(0x5A);
-        }
-        QCOMPARE(f.ReadFile(path), expected);
-        QVERIFY(!QFile::exists(Module1::WorkImagePath()));
-    }
-}
-
-void DocumentTest::failedWriteBackKeepsEdits() {
+void DocumentTest::saveStaysThenDoneAsksNothing() {
     EditorFixture f;
-    QTemporaryDir own;
-    const QString path = own.filePath(QStringLiteral("ro.bin"));
-    QFile::copy(f.WriteFile(QStringLiteral("src.bin"), Counting(50)), path);
+    const QString path = f.WriteFile(QStringLiteral("s.bin"), Counting(50));
     f.Open(path);
     QVERIFY(f.Show());
-    f.editor->grid1->SetValue(0, 3, QStringLiteral("77"));
-    f.editor->SaveData(0, 3);
-
-    // The file cannot be written: read-only to an ordinary user; for the superuser, whom
-    // permissions do not stop, its folder is gone.
-    const QString moved = own.path() + QStringLiteral("-moved");
-    const bool superuser = ::geteuid() == 0;
-    if (superuser) {
-        QVERIFY(QDir().rename(own.path(), moved));
-    } else {
-        QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner));
-    }
-    f.ts.messages.answers = {MsgAnswer::Yes};
-    f.editor->mnuDone_Click();
-    QCOMPARE(f.ts.messages.shown.size(), 2);
-    const FakeMessageBoxes::Box& error = f.ts.messages.shown[1];
-    QCOMPARE(error.style, MsgStyle::OKOnly);
-    QVERIFY2(error.prompt.startsWith(QStringLiteral("75\n")), qPrintable(error.prompt));
-    QVERIFY(error.prompt.contains(path));
-    // The editor is back with its edits; the main window hidden again.
-    QVERIFY(f.editor->isVisible());
-    QCOMPARE(f.mainHidden, 1);
-    QVERIFY(f.editor->Modified);
-    QVERIFY(f.editor->FileLoaded);
-    QCOMPARE(f.Image(4, 1), QByteArray("\x77"));
-
-    // Once the file can be written again, Done writes the edits.
-    if (superuser) {
-        QVERIFY(QDir().rename(moved, own.path()));
-    } else {
-        QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
-    }
-    f.ts.messages.answers = {MsgAnswer::Yes};
-    f.editor->mnuDone_Click();
+    FakeMessageBoxes& boxes = f.ts.messages;
+    QTest::keyClick(f.editor, Qt::Key_S, Qt::ControlModifier); // nothing to save
+    f.editor->SaveData(0, 3, 0x77);
+    QTest::keyClick(f.editor, Qt::Key_S, Qt::ControlModifier);
     QByteArray expected = Counting(50);
     expected[3] = char(0x77);
     QCOMPARE(f.ReadFile(path), expected);
-    QVERIFY(!QFile::exists(Module1::WorkImagePath()));
+    QVERIFY(!f.editor->Modified());
+    QVERIFY(f.editor->isVisible());
+    QVERIFY(f.editor->mnuUndo->isEnabled()); // the history stays
+    f.editor->mnuDone->trigger();
+    QVERIFY(boxes.shown.isEmpty());
+    QCOMPARE(f.mainShown, 1);
 }
 
-void DocumentTest::closeBoxRunsDone() {
+void DocumentTest::failedWriteBackOffersSaveAs() {
     EditorFixture f;
-    const QString path = f.WriteFile(QStringLiteral("c.bin"), Counting(20));
+    QTemporaryDir own;
+    const QString path = own.filePath(QStringLiteral("user.bin"));
+    QFile::copy(f.WriteFile(QStringLiteral("src.bin"), Counting(600000)), path);
     f.Open(path);
     QVERIFY(f.Show());
-    f.editor->grid1->SetValue(0, 0, QStringLiteral("11"));
-    f.editor->SaveData(0, 0);
-    f.ts.messages.answers = {MsgAnswer::Yes};
-    f.editor->close();
-    QCOMPARE(f.ts.messages.shown.size(), 1);
+    f.editor->SaveData(0, 3, 0x77);
+    FakeMessageBoxes& boxes = f.ts.messages;
+
+    // Save onto a full disk: the box says why and offers Save As; No keeps the edits.
+    {
+        FileSizeLimit full(100000);
+        boxes.answers = {MsgAnswer::No};
+        f.editor->mnuSave->trigger();
+    }
+    QCOMPARE(boxes.shown.size(), 1);
+    QCOMPARE(boxes.shown[0].style, MsgStyle::YesNo | MsgStyle::Exclamation);
+    QVERIFY2(boxes.shown[0].prompt.startsWith(QStringLiteral("75\n")) &&
+                 boxes.shown[0].prompt.contains(path) &&
+                 boxes.shown[0].prompt.contains(QStringLiteral("Save As")),
+             qPrintable(boxes.shown[0].prompt));
+    QVERIFY(f.editor->Modified());
+    QCOMPARE(f.ReadFile(path), Counting(600000));
+    QCOMPARE(QDir(own.path()).entryList(QDir::Files), QStringList{QStringLiteral("user.bin")});
+
+    // Done, Yes, onto a folder that is gone: Save As into another file, and Done goes on.
+    const QString moved = own.path() + QStringLiteral("-moved");
+    QVERIFY(QDir().rename(own.path(), moved));
+    const QString other = f.ts.dir.filePath(QStringLiteral("other.bin"));
+    boxes.answers = {MsgAnswer::Yes, MsgAnswer::Yes};
+    f.ts.dialogs.answers = {other};
+    f.editor->mnuDone->trigger();
+    QVERIFY(QDir().rename(moved, own.path()));
+    QCOMPARE(boxes.shown.size(), 3);
+    QVERIFY(f.ts.dialogs.saves.at(0).confirmOverwrite);
+    QByteArray expected = Counting(600000);
+    expected[3] = char(0x77);
+    QCOMPARE(f.ReadFile(other), expected);
+    QCOMPARE(f.ReadFile(path), Counting(600000));
     QCOMPARE(f.mainShown, 1);
-    QCOMPARE(f.ReadFile(path).at(0), '\x11');
     QVERIFY(!QFile::exists(Module1::WorkImagePath()));
 }
 
-void DocumentTest::workingImageIsPrivate() {
-    EditorFixture f;
-    const QString victim = f.WriteFile(QStringLiteral("victim.txt"), "keep");
-    QVERIFY(QFile::link(victim, Module1::WorkImagePath()));
-    f.Open(f.WriteFile(QStringLiteral("p.bin"), Counting(40)));
-    QVERIFY(f.editor->FileLoaded);
-    QCOMPARE(f.ReadFile(victim), QByteArray("keep"));
-    const QFileInfo image(Module1::WorkImagePath());
-    QVERIFY(!image.isSymLink());
-    QCOMPARE(image.permissions() & (QFileDevice::ReadOther | QFileDevice::ReadGroup),
-             QFileDevice::Permissions());
-
-    // The working image itself is never taken as the file to edit.
-    f.Open(Module1::WorkImagePath());
-    QCOMPARE(f.ts.messages.shown.size(), 1);
-    QVERIFY(f.editor->FileLoaded);
+void DocumentTest::changedByAnotherProgram_data() {
+    QTest::addColumn<bool>("viaDone");
+    QTest::addColumn<int>("answer");
+    QTest::newRow("Save, No") << false << MsgAnswer::No;
+    QTest::newRow("Done, No") << true << MsgAnswer::No;
+    QTest::newRow("Done, Yes") << true << MsgAnswer::Yes;
 }
 
-void DocumentTest::workingImageCannotBeCreated() {
+void DocumentTest::changedByAnotherProgram() {
+    QFETCH(bool, viaDone);
+    QFETCH(int, answer);
+    EditorFixture f;
+    const QString path = f.WriteFile(QStringLiteral("x.bin"), Counting(40));
+    f.Open(path);
+    QVERIFY(f.Show());
+    f.editor->SaveData(0, 0, 0x11);
+    f.WriteFile(QStringLiteral("x.bin"), "theirs"); // another program's change
+    FakeMessageBoxes& boxes = f.ts.messages;
+    boxes.answers = viaDone ? QList<int>{MsgAnswer::Yes, answer} : QList<int>{answer};
+    viaDone ? f.editor->mnuDone->trigger() : f.editor->mnuSave->trigger();
+    QCOMPARE(boxes.shown.size(), viaDone ? 2 : 1);
+    const FakeMessageBoxes::Box& box = boxes.shown.last();
+    QCOMPARE(box.prompt, path + " was changed by another program after it was opened. Replace it "
+                                "with your edited copy?");
+    QCOMPARE(box.style, MsgStyle::YesNo | MsgStyle::Exclamation | MsgStyle::DefaultButton2);
+    if (answer == MsgAnswer::No) {
+        QCOMPARE(f.ReadFile(path), QByteArray("theirs"));
+        QVERIFY(f.editor->isVisible() && f.editor->Modified());
+        QCOMPARE(f.mainShown, 0);
+    } else {
+        QCOMPARE(f.ReadFile(path).left(2), QByteArray("\x11\x01"));
+        QCOMPARE(f.mainShown, 1);
+    }
+}
+
+void DocumentTest::programEndsInsideTheEditor_data() {
+    QTest::addColumn<QString>("when");
+    QTest::newRow("copying in") << "open";
+    QTest::newRow("copying in, let go only") << "open, let go";
+    QTest::newRow("paging") << "page";
+    QTest::newRow("asking Done's question") << "done";
+}
+
+void DocumentTest::programEndsInsideTheEditor() {
+    // The main window's end while the editor's routine waits on the event loop: the editor
+    // is let go as the program does it (files closed, deleted, or deleteLater when busy). It
+    // stops without a word, writes nothing, and goes only once its routine is over.
+    QFETCH(QString, when);
+    EditorFixture f;
+    const QString small = f.WriteFile(QStringLiteral("small.bin"), Counting(1000));
+    const QString big = f.WriteFile(QStringLiteral("big.bin"), Counting(6 * 512000));
+    const bool opening = when.startsWith(QLatin1String("open"));
+    if (!opening) {
+        f.Open(small);
+        f.editor->SaveData(0, 0, 0x99);
+    }
+    bool inside = false;
+    bool deletedInside = false;
+    connect(f.editor, &QObject::destroyed, this, [&] { deletedInside = inside; });
+    const auto unload = [&] {
+        if (when == QLatin1String("open, let go")) {
+            f.editor->deleteLater();
+            return;
+        }
+        f.editor->CloseAllFiles();
+        f.editor->Busy() ? f.editor->deleteLater() : delete f.editor.data();
+    };
+    QTimer soon; // at the first event the routine lets through; "let go" waits for the copy
+    connect(&soon, &QTimer::timeout, this, [&] {
+        if (when != QLatin1String("open, let go") || f.editor->Image().Copying()) {
+            soon.stop();
+            unload();
+        }
+    });
+    f.ts.messages.onShow = [&](const FakeMessageBoxes::Box&) { unload(); };
+    f.ts.messages.answers = {MsgAnswer::Yes};
+    QEventLoop loop; // the routine runs inside the event loop, as a menu action does
+    QTimer::singleShot(0, this, [&] {
+        inside = true;
+        soon.start(0);
+        if (opening) {
+            f.Open(big);
+        } else if (when == QLatin1String("page")) {
+            f.editor->MoveNextPage();
+        } else {
+            f.editor->mnuDone_Click();
+        }
+        inside = false;
+        loop.quit();
+    });
+    loop.exec();
+    QVERIFY(!deletedInside);
+    QCOMPARE(f.ts.messages.shown.size(), when == QLatin1String("done") ? 1 : 0);
+    QCOMPARE(f.ReadFile(small), Counting(1000));
+    f.FlushDeletes();
+    QVERIFY(f.editor.isNull());
+}
+
+void DocumentTest::workingImageCannotBeMade() {
+    // Something at its name that cannot be removed: the open says what and where.
     EditorFixture f;
     QVERIFY(QDir().mkpath(Module1::WorkImagePath() + QStringLiteral("/inner")));
     f.Open(f.WriteFile(QStringLiteral("n.bin"), Counting(40)));
     QCOMPARE(f.ts.messages.shown.size(), 1);
     QVERIFY(f.ts.messages.shown[0].prompt.contains(Module1::WorkImagePath()));
-    QVERIFY(!f.editor->FileLoaded);
-    QVERIFY(!f.editor->PicHex->isEnabled());
+    QVERIFY(!f.editor->FileLoaded && !f.editor->PicHex->isEnabled());
     QVERIFY(QDir(Module1::WorkImagePath()).removeRecursively());
+}
+
+void DocumentTest::anotherUsersLeftoverImage() {
+    if (::geteuid() != 0) {
+        QSKIP("needs to give a file to another user");
+    }
+    const QString leftover = Module1::WorkImagePath(Module1::GetTempFolder());
+    QFile file(leftover);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    QCOMPARE(::chown(QFile::encodeName(leftover).constData(), 65534, 65534), 0);
+    EditorFixture f;
+    const QString path = f.WriteFile(QStringLiteral("l.bin"), Counting(30));
+    f.Open(path);
+    QVERIFY(f.ts.messages.shown.isEmpty());
+    QVERIFY(f.editor->FileLoaded);
+    const QString image = Module1::WorkImagePath();
+    QVERIFY(image != leftover);
+    QCOMPARE(f.ReadFile(image), Counting(30));
+    struct stat st {};
+    QCOMPARE(::stat(QFile::encodeName(QFileInfo(image).path()).constData(), &st), 0);
+    QCOMPARE(st.st_mode & 0777, 0700u);
+    f.editor->mnuDone->trigger();
+    QVERIFY(!QFile::exists(image));
+    QVERIFY(QFile::exists(leftover)); // the other user's file is theirs to remove
+    QFile::remove(leftover);
 }
 
 QTEST_MAIN(DocumentTest)

@@ -1,16 +1,12 @@
-// The working image without a window: copy in and out in pieces with progress, positioned
-// reads and writes beyond 4 GiB, its private creation; and the shared module routines the
-// editor's document uses (language file, open dialog, last folder).
-#include "common/LangFile.h"
-#include "common/OpenDialog.h"
+// The working image without a window: copy in and out in pieces with progress, inside the
+// system and through the buffer, failed and stopped write-backs, and its private creation.
+// (Beyond 4 GiB and the image that cannot be made: through the window.)
+#include "editor/ByteEdits.h"
 #include "editor/WorkImage.h"
-#include "platform/FileDialogs.h"
 #include "platform/RuntimeError.h"
-#include "platform/Windows1252.h"
 
-#include "FakeFileDialogs.h"
+#include "ErrorNumberOf.h"
 
-#include <QBuffer>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -51,13 +47,9 @@ class WorkImageTest : public QObject {
 private slots:
     void copiesInPiecesWithProgress_data();
     void copiesInPiecesWithProgress();
-    void writesBackWhatWasEdited();
     void failedWriteBackLeavesTargetAlone();
     void neverFollowsALinkAtItsName();
-    void cannotCreateImage();
-    void beyondFourGiB();
-    void languageRecords();
-    void openDialogAndLastFolder();
+    void historyIsBounded();
 
 private:
     QTemporaryDir dir_;
@@ -66,29 +58,36 @@ private:
 void WorkImageTest::copiesInPiecesWithProgress_data() {
     QTest::addColumn<qint64>("size");
     QTest::addColumn<QList<int>>("progress");
-    QTest::newRow("one byte") << qint64(1) << QList<int>{100};
-    QTest::newRow("one whole piece") << qint64(512000) << QList<int>{100};
-    QTest::newRow("piece and one byte") << qint64(512001) << QList<int>{100, 100};
-    QTest::newRow("two pieces") << qint64(1024000) << QList<int>{50, 100};
-    QTest::newRow("three pieces and rest")
-        << qint64(3 * 512000 + 7) << QList<int>{33, 67, 100, 100};
+    QTest::addColumn<bool>("kernel"); // the system's copy, or the buffer
+    QTest::newRow("one byte") << qint64(1) << QList<int>{100} << true;
+    QTest::newRow("one whole piece") << qint64(512000) << QList<int>{100} << true;
+    QTest::newRow("piece and one byte") << qint64(512001) << QList<int>{100, 100} << true;
+    QTest::newRow("two pieces") << qint64(1024000) << QList<int>{50, 100} << true;
+    for (const bool kernel : {true, false}) {
+        QTest::addRow("three pieces and rest, %s", kernel ? "kernel" : "buffer")
+            << qint64(3 * 512000 + 7) << QList<int>{33, 67, 100, 100} << kernel;
+    }
     QTest::newRow("eight pieces, halves to even")
-        << qint64(8 * 512000) << QList<int>{12, 25, 38, 50, 62, 75, 88, 100};
+        << qint64(8 * 512000) << QList<int>{12, 25, 38, 50, 62, 75, 88, 100} << false;
 }
 
 void WorkImageTest::copiesInPiecesWithProgress() {
     QFETCH(qint64, size);
     QFETCH(QList<int>, progress);
+    QFETCH(bool, kernel);
     QByteArray data = RandomBytes(size, static_cast<quint32>(size));
-    if (size > 2 * 512000) {
-        // A piece of zeros in the middle and zeros at the end must come back as zeros.
-        std::fill(data.begin() + 512000, data.begin() + 1024000, '\0');
-        std::fill(data.end() - 3, data.end(), '\0');
-    }
     const QString source = dir_.filePath(QStringLiteral("source.bin"));
     WriteFile(source, data);
+    if (size > 2 * 512000) {
+        // Past its first piece the file is a hole, to its end: the copies read as zeros there
+        // and are as long.
+        std::fill(data.begin() + 512000, data.end(), '\0');
+        QFile file(source);
+        QVERIFY(file.open(QIODevice::ReadWrite) && file.resize(512000) && file.resize(size));
+    }
 
     WorkImage image(dir_.filePath(QStringLiteral("hexfiletemp.tmp")));
+    image.SetKernelCopy(kernel);
     QFile in(source);
     QVERIFY(in.open(QIODevice::ReadOnly));
     QList<int> seen;
@@ -106,31 +105,6 @@ void WorkImageTest::copiesInPiecesWithProgress() {
     QVERIFY(!QFile::exists(image.Path()));
 }
 
-void WorkImageTest::writesBackWhatWasEdited() {
-    const QByteArray original = RandomBytes(1000, 7);
-    const QString user = dir_.filePath(QStringLiteral("user.bin"));
-    WriteFile(user, original);
-    WorkImage image(dir_.filePath(QStringLiteral("edit.tmp")));
-    QFile in(user);
-    QVERIFY(in.open(QIODevice::ReadOnly));
-    image.Load(in, {});
-    in.close();
-
-    image.WriteAt(1, 0xAB);
-    image.WriteAt(1000, 0x00);
-    char row[16];
-    QCOMPARE(image.ReadAt(993, row, 16), qint64(8)); // a short read at the end
-    QCOMPARE(static_cast<unsigned char>(row[7]), 0x00);
-    QVERIFY_THROWS_EXCEPTION(platform::RuntimeError, image.WriteAt(1001, 1));
-
-    QCOMPARE(ReadFile(user), original); // the user's file is untouched until written back
-    image.SaveTo(user, {});
-    QByteArray expected = original;
-    expected[0] = char(0xAB);
-    expected[999] = 0;
-    QCOMPARE(ReadFile(user), expected);
-}
-
 void WorkImageTest::failedWriteBackLeavesTargetAlone() {
     QTemporaryDir own;
     const QString user = own.filePath(QStringLiteral("user.bin"));
@@ -140,16 +114,11 @@ void WorkImageTest::failedWriteBackLeavesTargetAlone() {
     QVERIFY(in.open(QIODevice::ReadOnly));
     image.Load(in, {});
     image.WriteAt(1, 'X');
+    QVERIFY_THROWS_EXCEPTION(platform::RuntimeError, image.WriteAt(9, 1)); // past the end
 
     // A folder that is gone cannot take the file.
     const QString gone = own.filePath(QStringLiteral("gone/user.bin"));
-    try {
-        image.SaveTo(gone, {});
-        QFAIL("write-back into a missing folder succeeded");
-    } catch (const platform::RuntimeError& error) {
-        QCOMPARE(error.Number(), platform::ErrorNumber::PathFileAccess);
-        QVERIFY2(error.Description().contains(gone), qPrintable(error.Description()));
-    }
+    QCOMPARE(ErrorNumberOf([&] { image.SaveTo(gone, {}); }), platform::ErrorNumber::PathFileAccess);
     // A write that fails half-way (here: the image is closed under it) replaces nothing.
     int calls = 0;
     QVERIFY_THROWS_EXCEPTION(platform::RuntimeError, image.SaveTo(user, [&](int) {
@@ -159,6 +128,24 @@ void WorkImageTest::failedWriteBackLeavesTargetAlone() {
     }));
     QCOMPARE(ReadFile(user), QByteArray("original"));
     QCOMPARE(QDir(own.path()).entryList(QDir::Files), QStringList{QStringLiteral("user.bin")});
+
+    // The program ends during a copy in: the image stays open until the piece in hand is
+    // done, then the copy stops and leaves nothing behind.
+    const QString big = own.filePath(QStringLiteral("big.bin"));
+    WriteFile(big, RandomBytes(3 * 512000, 3));
+    QFile source(big);
+    QVERIFY(source.open(QIODevice::ReadOnly));
+    bool openAfterClose = false;
+    QCOMPARE(ErrorNumberOf([&] {
+                 image.Load(source, [&](int) {
+                     image.Close();
+                     openAfterClose = image.IsOpen();
+                 });
+             }),
+             platform::ErrorNumber::CancelError);
+    QVERIFY(openAfterClose);
+    QVERIFY(!image.IsOpen());
+    QVERIFY(!QFile::exists(image.Path()));
 }
 
 void WorkImageTest::neverFollowsALinkAtItsName() {
@@ -191,111 +178,28 @@ void WorkImageTest::neverFollowsALinkAtItsName() {
     QVERIFY(!QFile::exists(nowhere));
 }
 
-void WorkImageTest::cannotCreateImage() {
-    // Something at the image's name that cannot be removed: a folder with a file in it.
-    const QString imagePath = dir_.filePath(QStringLiteral("busy.tmp"));
-    QVERIFY(QDir(dir_.path()).mkpath(QStringLiteral("busy.tmp/inner")));
-    const QString source = dir_.filePath(QStringLiteral("src2.bin"));
-    WriteFile(source, "abc");
-    WorkImage image(imagePath);
+void WorkImageTest::historyIsBounded() {
+    // Past its limit the history lets its oldest steps go, and with them the saved state.
+    const QString source = dir_.filePath(QStringLiteral("h.bin"));
+    WriteFile(source, QByteArray(16, '\0'));
+    WorkImage image(dir_.filePath(QStringLiteral("h.tmp")));
     QFile in(source);
     QVERIFY(in.open(QIODevice::ReadOnly));
-    try {
-        image.Load(in, {});
-        QFAIL("the image was created over a folder");
-    } catch (const platform::RuntimeError& error) {
-        QVERIFY2(error.Description().contains(imagePath), qPrintable(error.Description()));
+    image.Load(in, {});
+    ByteEdits edits(image);
+    for (std::size_t i = 0; i <= ByteEdits::Limit; ++i) {
+        edits.Write(1 + i % 16, static_cast<unsigned char>(i));
     }
-    QVERIFY(!image.IsOpen());
-    QCOMPARE(image.Length(), qint64(0));
-}
-
-void WorkImageTest::beyondFourGiB() {
-    // A sparse file: only the few bytes written take room on the disk.
-    const qint64 size = (qint64(1) << 32) + 1000;
-    const QString source = dir_.filePath(QStringLiteral("huge.bin"));
-    {
-        QFile file(source);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        QVERIFY(file.resize(size));
-        QVERIFY(file.seek((qint64(1) << 32) - 1));
-        QCOMPARE(file.write("\x11\x22", 2), qint64(2)); // across the 4 GiB boundary
-        QVERIFY(file.seek(size - 1));
-        QCOMPARE(file.write("\x33", 1), qint64(1));
+    // The last step goes first: its byte gets the value of the step before at its place.
+    const qint64 last = 1 + ByteEdits::Limit % 16;
+    QCOMPARE(edits.Undo(), std::optional<qint64>(last));
+    QCOMPARE(ReadFile(image.Path()).at(last - 1), char((ByteEdits::Limit - 16) & 0xFF));
+    int undone = 1;
+    while (edits.Undo()) {
+        ++undone;
     }
-    WorkImage image(dir_.filePath(QStringLiteral("huge.tmp")));
-    QFile in(source);
-    QVERIFY(in.open(QIODevice::ReadOnly));
-    int reports = 0;
-    image.Load(in, [&reports](int) { ++reports; });
-    in.close();
-    QCOMPARE(image.Length(), size);
-    QCOMPARE(reports, int(size / WorkImage::ChunkSize) + 1);
-
-    char bytes[4] = {};
-    QCOMPARE(image.ReadAt(qint64(1) << 32, bytes, 4), qint64(4)); // 1-based: byte 2^32 - 1
-    QCOMPARE(QByteArray(bytes, 4), QByteArray("\x11\x22\x00\x00", 4));
-    QCOMPARE(image.ReadAt(size, bytes, 4), qint64(1));
-    QCOMPARE(bytes[0], '\x33');
-    image.WriteAt(size - 500, 0x44);
-
-    image.SaveTo(source, {});
-    QFile out(source);
-    QVERIFY(out.open(QIODevice::ReadOnly));
-    QCOMPARE(out.size(), size);
-    QVERIFY(out.seek((qint64(1) << 32) - 1));
-    QCOMPARE(out.read(2), QByteArray("\x11\x22"));
-    QVERIFY(out.seek(size - 501));
-    QCOMPARE(out.read(501), QByteArray(1, '\x44') + QByteArray(499, '\0') + "\x33");
-    image.Remove();
-}
-
-void WorkImageTest::languageRecords() {
-    QFile english(QCoreApplication::applicationDirPath() + QStringLiteral("/English.lpk"));
-    QVERIFY2(english.open(QIODevice::ReadOnly), "English.lpk is built beside the programs");
-    QCOMPARE(english.size() % Module1::LangRecordLength, 0);
-    QCOMPARE(Module1::ReadLangRecord(english, 33), QStringLiteral("of"));
-    QCOMPARE(Module1::ReadLangRecord(english, 34), QStringLiteral("&File"));
-    QVERIFY(Module1::ReadLangRecord(english, 127)->contains(QStringLiteral("save")));
-    QCOMPARE(Module1::ReadLangRecord(english, 2), QString()); // a record nobody wrote
-    QCOMPARE(Module1::ReadLangRecord(english, 200), std::nullopt);
-
-    // The code page both ways; padding spaces go, inner spaces stay; a cut-off record is none.
-    QByteArray bytes = Module1::MakeLangRecord(QStringLiteral("  Caf\u00e9 \u20ac 5  "));
-    QCOMPARE(bytes.size(), Module1::LangRecordLength);
-    QCOMPARE(bytes.mid(4, 10), QByteArray("  Caf\xe9 \x80 5"));
-    bytes += Module1::MakeLangRecord(QStringLiteral("second")).left(103);
-    QBuffer buffer(&bytes);
-    QVERIFY(buffer.open(QIODevice::ReadOnly));
-    QCOMPARE(Module1::ReadLangRecord(buffer, 1), QStringLiteral("Caf\u00e9 \u20ac 5"));
-    QCOMPARE(Module1::ReadLangRecord(buffer, 2), std::nullopt);
-    QCOMPARE(platform::DecodeWindows1252("\x81\x9f", QLatin1Char('.')), QStringLiteral(".\u0178"));
-}
-
-void WorkImageTest::openDialogAndLastFolder() {
-    const QString filter = QStringLiteral("All Files (*.bin)|*.bin|(*.hex)|*.hex");
-    QCOMPARE(Module1::DialogFilter(filter), filter + QLatin1Char('|'));
-    QCOMPARE(Module1::DialogFilter(filter + QLatin1Char('|')), filter + QLatin1Char('|'));
-    QCOMPARE(platform::ToQtFilter(Module1::DialogFilter(filter)),
-             QStringLiteral("All Files (*.bin);;(*.hex)"));
-
-    FakeFileDialogs dialogs;
-    dialogs.answers = {QStringLiteral("/data/x.bin"), std::nullopt};
-    QCOMPARE(Module1::ShowOpenDialog(dialogs, filter, QStringLiteral("T"), QStringLiteral("/d")),
-             QStringLiteral("/data/x.bin"));
-    QCOMPARE(Module1::ShowOpenDialog(dialogs, filter, QStringLiteral("T"), QStringLiteral("/d")),
-             QString());
-    QCOMPARE(dialogs.opens[0].title, QStringLiteral("T"));
-    QCOMPARE(dialogs.opens[0].initialDir, QStringLiteral("/d"));
-    QVERIFY(dialogs.opens[0].fileMustExist);
-
-    const QString sep = QDir::separator();
-    QCOMPARE(Module1::FolderOf(QStringLiteral("/data/roms/x.bin")),
-             QDir::toNativeSeparators(QStringLiteral("/data/roms/")));
-    // A folder whose name holds the file's name is still the whole folder.
-    QCOMPARE(Module1::FolderOf(QStringLiteral("/data/X.BIN files/x.bin")),
-             QDir::toNativeSeparators(QStringLiteral("/data/X.BIN files/")));
-    QVERIFY(Module1::FolderOf(QStringLiteral("/x.bin")).endsWith(sep));
+    QCOMPARE(undone, int(ByteEdits::Limit));
+    QVERIFY(edits.Modified());
 }
 
 QTEST_GUILESS_MAIN(WorkImageTest)
