@@ -45,15 +45,16 @@ void Program::ShowAbout() {
 void Program::ShowMemory() {
     // A fresh editor every time; one that Done has left behind may still await deletion.
     if (editor_) {
-        delete editor_.data();
+        if (editor_->Busy()) {
+            editor_->deleteLater(); // never under one of its own routines
+        } else {
+            delete editor_.data();
+        }
     }
-    editor_ = new frmEditor(
-        services_,
-        [this] {
-            main_->show();
-            main_->activateWindow();
-        },
-        [this] { main_->hide(); });
+    editor_ = new frmEditor(services_, [this] {
+        main_->show();
+        main_->activateWindow();
+    });
     editor_->show();
 }
 

@@ -41,11 +41,10 @@ public:
     static constexpr int RowsPerPage = PageGeometry::RowsPerPage;
     static constexpr int BytesPerPage = PageGeometry::BytesPerPage;
 
-    // showMain shows the main window again when the editor goes. (The editor stays up until
-    // its write-back is over, so it never has to hide the main window again: hideMain is
-    // not called.)
+    // showMain shows the main window again when the editor goes (once its write-back, if
+    // any, is over).
     frmEditor(platform::Services& services, std::function<void()> showMain,
-              std::function<void()> hideMain = {}, QWidget* parent = nullptr);
+              QWidget* parent = nullptr);
     ~frmEditor() override;
 
     // ---- Document ----

@@ -41,8 +41,7 @@ QPixmap Dot() {
 
 } // namespace
 
-frmEditor::frmEditor(platform::Services& services, std::function<void()> showMain,
-                     std::function<void()>, QWidget* parent)
+frmEditor::frmEditor(platform::Services& services, std::function<void()> showMain, QWidget* parent)
     : QMainWindow(parent), services_(services), showMain_(std::move(showMain)) {
     setObjectName(QStringLiteral("frmEditor"));
     setWindowTitle(Module1::ProgramTitle);

@@ -34,8 +34,7 @@ inline QTemporaryDir& TestTempFolder() {
 struct EditorFixture {
     EditorFixture() {
         TestTempFolder();
-        editor = new frmEditor(
-            ts.services, [this] { ++mainShown; }, [this] { ++mainHidden; });
+        editor = new frmEditor(ts.services, [this] { ++mainShown; });
     }
     ~EditorFixture() {
         if (editor) {
@@ -84,7 +83,6 @@ struct EditorFixture {
     TestServices ts;
     QPointer<frmEditor> editor;
     int mainShown = 0;
-    int mainHidden = 0;
 };
 
 // A file of size bytes whose byte at offset i is i mod 256.
