@@ -7,7 +7,7 @@
 #include "common/LangFile.h"
 #include "common/Module1.h"
 #include "common/OpenDialog.h"
-#include "common/RegularFile.h"
+#include "core/RegularFile.h"
 #include "grid/Grid.h"
 #include "platform/Clock.h"
 #include "platform/MessageBoxes.h"
@@ -151,7 +151,7 @@ void frmEditor::OpenWithDialog() {
 bool frmEditor::CanOpen(const QString& path) {
     QFile file;
     bool special = false;
-    const QString why = Module1::OpenRegularFile(file, path, &special);
+    const QString why = core::OpenRegularFile(file, path, &special);
     QString refusal;
     if (special) {
         refusal = tr("Cannot open \"%1\": %2.\nThe editor opens files only.").arg(path, why);
@@ -199,7 +199,7 @@ bool frmEditor::OpenFile(const QString& FileName) {
     Label7->setToolTip(FileName);
     FileLoaded = false;
     QFile source;
-    const QString why = Module1::OpenRegularFile(source, FileName);
+    const QString why = core::OpenRegularFile(source, FileName);
     if (!why.isEmpty()) {
         MsgBox(tr("Cannot open \"%1\": %2.").arg(FileName, why), MsgStyle::Exclamation);
         return false;

@@ -3,7 +3,7 @@
 #include "common/LangFile.h"
 #include "common/Module1.h"
 #include "common/OpenDialog.h"
-#include "common/RegularFile.h"
+#include "core/RegularFile.h"
 #include "platform/QtSettingsStore.h"
 
 #include "FakeFileDialogs.h"
@@ -184,7 +184,7 @@ void Module1Test::onlyRegularFilesOpen() {
     }
     QFile opened;
     bool special = false;
-    QCOMPARE(Module1::OpenRegularFile(opened, path, &special), why);
+    QCOMPARE(core::OpenRegularFile(opened, path, &special), why);
     QCOMPARE(opened.isOpen(), why.isEmpty());
     QCOMPARE(special, why.startsWith(QLatin1String("it is")));
 }

@@ -4,7 +4,7 @@
 
 class QFile;
 
-namespace Module1 {
+namespace core {
 
 // Opens path for reading, unbuffered, when it is a regular file or a link to one. A pipe or
 // a device is never waited on: it is refused at once, like a folder. Returns "" when the
@@ -13,4 +13,4 @@ namespace Module1 {
 // its handle, the file does not know its name: callers name it themselves.)
 QString OpenRegularFile(QFile& file, const QString& path, bool* special = nullptr);
 
-} // namespace Module1
+} // namespace core

@@ -12,7 +12,7 @@
 #include <unistd.h>
 #endif
 
-namespace Module1 {
+namespace core {
 
 namespace {
 
@@ -71,4 +71,4 @@ QString OpenRegularFile(QFile& file, const QString& path, bool* special) {
 #endif
 }
 
-} // namespace Module1
+} // namespace core
