@@ -61,8 +61,8 @@ class CoreOperationsTest : public QObject {
     }
 
 private slots:
-    void eachOperationOnTheWire_data() { AddOperationRows(); }
-    void eachOperationOnTheWire() {
+    void eachOperationOnTheWireWithItsProgress_data() { AddOperationRows(); }
+    void eachOperationOnTheWireWithItsProgress() {
         QFETCH(Operation, operation);
         QFETCH(char, family);
         QFETCH(QByteArray, commands);
@@ -112,14 +112,8 @@ private slots:
             QCOMPARE(b.model.Eeprom(), QByteArray(512, '\xFF'));
             break;
         }
-    }
 
-    void progressRisesAndTimeLeftIsExact_data() { AddOperationRows(); }
-    void progressRisesAndTimeLeftIsExact() {
-        QFETCH(Operation, operation);
-        QFETCH(char, family);
-        CoreBench b;
-        const core::Outcome outcome = RunHealthy(b, operation, family);
+        // The progress: rising to the block, the time left falling to zero, and exact.
         const QList<core::Progress>& p = b.observer.progress;
         QVERIFY(p.size() > 2);
         QCOMPARE(p.first().phase, Phase::Opening);
@@ -158,46 +152,51 @@ private slots:
         }
     }
 
-    void adapterFaults_data() {
+    void answersOfTheAdapter_data() {
         QTest::addColumn<Operation>("operation");
+        QTest::addColumn<bool>("fast");
         QTest::addColumn<double>("msPerByte");
         QTest::addColumn<int>("stopAfter");
         QTest::addColumn<int>("mismatchAt");
         QTest::addColumn<bool>("silent");
         QTest::addColumn<Status>("status");
-        QTest::addColumn<int>("received"); // -1: some, but fewer than a block
-        QTest::newRow("read silent")
-            << Operation::Read << 0.0 << -1 << -1 << true << Status::NoAnswer << 0;
-        QTest::newRow("read slow")
-            << Operation::Read << 150.0 << -1 << -1 << false << Status::ShortAnswer << -1;
-        QTest::newRow("read stops at 40")
-            << Operation::Read << 0.0 << 40 << -1 << false << Status::ShortAnswer << 40;
-        QTest::newRow("verify silent")
-            << Operation::Verify << 0.0 << -1 << -1 << true << Status::NoAnswer << 0;
-        QTest::newRow("verify stops at 1")
-            << Operation::Verify << 0.0 << 1 << -1 << false << Status::ShortAnswer << 1;
-        QTest::newRow("verify stops at 40")
-            << Operation::Verify << 0.0 << 40 << -1 << false << Status::ShortAnswer << 40;
+        QTest::addColumn<int>("received");    // -1: some, but fewer than a block
+        QTest::addColumn<double>("msAfterC"); // the longest it may take after "c"; 0: any
+        const Operation R = Operation::Read, V = Operation::Verify;
+        // clang-format off
+        QTest::newRow("read silent") << R << false << 0.0 << -1 << -1 << true << Status::NoAnswer << 0 << 0.0;
+        QTest::newRow("read slow") << R << false << 150.0 << -1 << -1 << false << Status::ShortAnswer << -1 << 0.0;
+        QTest::newRow("read stops at 40") << R << false << 0.0 << 40 << -1 << false << Status::ShortAnswer << 40 << 0.0;
+        QTest::newRow("verify silent") << V << false << 0.0 << -1 << -1 << true << Status::NoAnswer << 0 << 0.0;
+        QTest::newRow("verify stops at 1") << V << false << 0.0 << 1 << -1 << false << Status::ShortAnswer << 1 << 0.0;
+        QTest::newRow("verify stops at 40") << V << false << 0.0 << 40 << -1 << false << Status::ShortAnswer << 40 << 0.0;
         // Too slow for the mark at 200 to be seen: never a match.
-        QTest::newRow("verify slow, mark at 200")
-            << Operation::Verify << 150.0 << -1 << 200 << false << Status::ShortAnswer << -1;
-        QTest::newRow("verify mark first")
-            << Operation::Verify << 0.0 << -1 << 0 << false << Status::Mismatch << 1;
-        QTest::newRow("verify mark last")
-            << Operation::Verify << 0.0 << -1 << 255 << false << Status::Mismatch << 256;
+        QTest::newRow("verify slow, mark at 200") << V << false << 150.0 << -1 << 200 << false << Status::ShortAnswer << -1 << 0.0;
+        QTest::newRow("verify mark first") << V << false << 0.0 << -1 << 0 << false << Status::Mismatch << 1 << 0.0;
+        QTest::newRow("verify mark last") << V << false << 0.0 << -1 << 255 << false << Status::Mismatch << 256 << 0.0;
+        // Fast receive: as the bytes come, within 1 s of "c" and then 250 ms of each other.
+        QTest::newRow("fast read, prompt") << R << true << 0.0 << -1 << -1 << false << Status::Done << 256 << 256 * 1.042 + 15;
+        QTest::newRow("fast verify, prompt") << V << true << 0.0 << -1 << -1 << false << Status::Done << 256 << 256 * 1.042 + 15;
+        QTest::newRow("fast read, 200 ms a byte") << R << true << 200.0 << -1 << -1 << false << Status::Done << 256 << 256 * 200 + 15.0;
+        QTest::newRow("fast read, stalls after 40") << R << true << 0.0 << 40 << -1 << false << Status::ShortAnswer << 40 << 40 * 1.042 + 250 + 15;
+        QTest::newRow("fast verify, silent") << V << true << 0.0 << -1 << -1 << true << Status::NoAnswer << 0 << 1000 + 15.0;
+        QTest::newRow("fast verify, mark") << V << true << 0.0 << -1 << 9 << false << Status::Mismatch << 10 << 10 * 1.042 + 15;
+        // clang-format on
     }
-    void adapterFaults() {
+    void answersOfTheAdapter() {
         QFETCH(Operation, operation);
+        QFETCH(bool, fast);
         QFETCH(double, msPerByte);
         QFETCH(int, stopAfter);
         QFETCH(int, mismatchAt);
         QFETCH(bool, silent);
         QFETCH(Status, status);
         QFETCH(int, received);
+        QFETCH(double, msAfterC);
         CoreBench b;
         b.model.SetEeprom(Pattern(512, 1));
         b.model.Faults() = {silent, msPerByte, stopAfter, mismatchAt};
-        const core::Outcome outcome = b.Run(operation, 'y');
+        const core::Outcome outcome = b.Run(operation, 'y', fast);
         QCOMPARE(outcome.status, status);
         if (received >= 0) {
             QCOMPARE(outcome.received, received);
@@ -211,6 +210,13 @@ private slots:
             QCOMPARE(outcome.data, b.model.Block('y').left(outcome.received));
         }
         QVERIFY(!b.sim.PortOpen());
+        // Fast or not, what is sent and when is the same.
+        const auto log = b.SentLog();
+        QCOMPARE(b.Sent(), operation == Operation::Read ? QByteArray("yrc") : QByteArray("yvc"));
+        QVERIFY(log[1].timeMs - log[0].timeMs >= 10 && log[2].timeMs - log[1].timeMs >= 10);
+        const double afterC = b.clock.NowMs() - log[2].timeMs;
+        QVERIFY2(afterC >= 10 && (msAfterC == 0 || afterC <= msAfterC),
+                 qPrintable(QString::number(afterC)));
     }
 
     void readTargets_data() {
@@ -413,54 +419,6 @@ private slots:
         QCOMPARE(aborted.status, Status::Aborted);
         QVERIFY(aborted.chipWritten);
         QVERIFY(!b.sim.PortOpen());
-    }
-
-    void fastReceive_data() {
-        QTest::addColumn<Operation>("operation");
-        QTest::addColumn<double>("msPerByte");
-        QTest::addColumn<int>("stopAfter");
-        QTest::addColumn<bool>("silent");
-        QTest::addColumn<Status>("status");
-        QTest::addColumn<int>("received");
-        QTest::addColumn<double>("maxMsAfterC");
-        QTest::newRow("read, prompt")
-            << Operation::Read << 0.0 << -1 << false << Status::Done << 512 << 512 * 1.042 + 15;
-        QTest::newRow("verify, prompt")
-            << Operation::Verify << 0.0 << -1 << false << Status::Done << 512 << 512 * 1.042 + 15;
-        QTest::newRow("read, 200 ms a byte")
-            << Operation::Read << 200.0 << -1 << false << Status::Done << 512 << 512 * 200 + 15.0;
-        QTest::newRow("read, stalls after 40")
-            << Operation::Read << 0.0 << 40 << false << Status::ShortAnswer << 40
-            << 40 * 1.042 + 250 + 15;
-        QTest::newRow("verify, silent")
-            << Operation::Verify << 0.0 << -1 << true << Status::NoAnswer << 0 << 1000 + 15.0;
-    }
-    void fastReceive() {
-        QFETCH(Operation, operation);
-        QFETCH(double, msPerByte);
-        QFETCH(int, stopAfter);
-        QFETCH(bool, silent);
-        QFETCH(Status, status);
-        QFETCH(int, received);
-        QFETCH(double, maxMsAfterC);
-        CoreBench b;
-        b.model.SetEeprom(Pattern(512, 8));
-        b.model.Faults().msPerByte = msPerByte;
-        b.model.Faults().stopAfter = stopAfter;
-        b.model.Faults().silent = silent;
-        const core::Outcome outcome = b.Run(operation, 'x', true);
-        QCOMPARE(outcome.status, status);
-        QCOMPARE(outcome.received, received);
-        if (operation == Operation::Read) {
-            QCOMPARE(outcome.data, b.model.Block('x').left(received));
-        }
-        // What is sent, and when, is what the default mode sends.
-        const auto log = b.SentLog();
-        QCOMPARE(b.Sent(), operation == Operation::Read ? QByteArray("xrc") : QByteArray("xvc"));
-        QVERIFY(log[1].timeMs - log[0].timeMs >= 10 && log[2].timeMs - log[1].timeMs >= 10);
-        const double afterC = b.clock.NowMs() - log[2].timeMs;
-        QVERIFY2(afterC <= maxMsAfterC, qPrintable(QString::number(afterC)));
-        QVERIFY(afterC >= 10);
     }
 
     void portFailures_data() {

@@ -16,7 +16,7 @@ class MainWindowTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void startsWithTitleAndDeviceMenuDisabled() {
+    void startsWithTitleMenusAndDeviceMenuDisabled() {
         TestServices t;
         frmMain w(t.services, {});
         QCOMPARE(w.windowTitle(), QStringLiteral("TMS370 EEPROM Programmer"));
@@ -31,11 +31,6 @@ private slots:
             QVERIFY(item->isEnabled());
             QVERIFY(!item->isChecked());
         }
-    }
-
-    void menusInTheirOrder() {
-        TestServices t;
-        frmMain w(t.services, {});
         QStringList menus;
         for (QAction* a : w.menuBar()->actions()) {
             menus << a->text();
@@ -71,16 +66,6 @@ private slots:
         QCOMPARE(w.Label1->text(), QLatin1String(row.status));
         QCOMPARE(w.DeviceCode(), QLatin1String(row.code));
         QVERIFY(w.IsDeviceSelected());
-    }
-
-    void featuresTextIsTheDeviceListOnOneLine() {
-        QCOMPARE(core::FeaturesText(),
-                 QStringLiteral(
-                     "TMS370C756A 1E00h-1FFFh EEPROM 68PLCC TMS370C758A 1F00h-1FFFh EEPROM 68PLCC "
-                     "TMS370C742A 1F00h-1FFFh EEPROM 44PLCC TMS370C036 1F00-1FFFh EEPROM 44PLCC "
-                     "TMS370C702 1F00h-1FFFh EEPROM 28PLCC TMS375C006 1E00h-1FFFh EEPROM 44PLCC "
-                     "TMS374C003A 1F00h-1FFFh EEPROM 100QFP TMS374C013A 1F00h-1FFFh EEPROM "
-                     "100QFP"));
     }
 
     void closingDeletesThePresentWorkingImageAndEnds() {

@@ -3,7 +3,6 @@
 #include "platform/MessageBoxes.h"
 #include "platform/RuntimeError.h"
 
-#include <QLabel>
 #include <QMenu>
 #include <QtTest>
 
@@ -106,21 +105,6 @@ private slots:
             QCOMPARE(b.t.messages.shown[0].style, style);
         }
         QVERIFY(AllPortItems(*b.w, true, false));
-    }
-
-    void workingWindowStandsInForTheMainWindow() {
-        OperationBench b;
-        b.w->ShowWorking();
-        QVERIFY(!b.w->isVisible());
-        Form3* working = b.w->WorkingWindow();
-        QVERIFY(working && working->isVisible());
-        QCOMPARE(working->windowTitle(), QStringLiteral("TMS370 EEPROM Programmer"));
-        QCOMPARE(working->lblState->text(), QStringLiteral("Working..."));
-        QVERIFY(!working->close()); // the user cannot close it
-        QVERIFY(working->isVisible());
-        b.w->EndWorking();
-        QVERIFY(b.w->isVisible());
-        QVERIFY(!b.w->WorkingWindow());
     }
 };
 

@@ -205,7 +205,10 @@ private slots:
         int value = 0, maximum = 0;
         const auto look = [&] {
             seen = b.w->WorkingWindow();
-            QVERIFY(seen && !b.w->isVisible());
+            QVERIFY(seen && seen->isVisible() && !b.w->isVisible());
+            QCOMPARE(seen->windowTitle(), QStringLiteral("TMS370 EEPROM Programmer"));
+            QCOMPARE(seen->lblState->text(), QStringLiteral("Working..."));
+            QVERIFY(!seen->close()); // the user cannot close it
             line = seen->lblProgress->text();
             value = seen->progressBar->value();
             maximum = seen->progressBar->maximum();

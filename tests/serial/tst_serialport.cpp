@@ -89,30 +89,35 @@ private slots:
     void lineSettings_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("error");
-        QTest::newRow("adapter") << "9600,N,8,1" << 0;
-        QTest::newRow("spaces, lower case") << " 19200, e ,7, 2" << 0;
-        QTest::newRow("one and a half") << "1200,M,5,1.5" << 0;
-        QTest::newRow("three fields") << "9600,N,8" << 8009;
-        QTest::newRow("empty") << "" << 8009;
-        QTest::newRow("parity") << "9600,X,8,1" << 8009;
-        QTest::newRow("stop bits") << "9600,N,8,3" << 8009;
-        QTest::newRow("baud text") << "fast,N,8,1" << 8007;
-        QTest::newRow("baud zero") << "0,N,8,1" << 8007;
-        QTest::newRow("data bits") << "9600,N,9,1" << 8008;
+        QTest::addColumn<QString>("fields"); // baud, parity, data bits, stop bits x 2
+        QTest::newRow("adapter") << "9600,N,8,1" << 0 << "9600 N 8 2";
+        QTest::newRow("spaces, lower case") << " 19200, e ,7, 2" << 0 << "19200 E 7 4";
+        QTest::newRow("one and a half") << "1200,M,5,1.5" << 0 << "1200 M 5 3";
+        QTest::newRow("three fields") << "9600,N,8" << 8009 << "";
+        QTest::newRow("empty") << "" << 8009 << "";
+        QTest::newRow("parity") << "9600,X,8,1" << 8009 << "";
+        QTest::newRow("stop bits") << "9600,N,8,3" << 8009 << "";
+        QTest::newRow("baud text") << "fast,N,8,1" << 8007 << "";
+        QTest::newRow("baud zero") << "0,N,8,1" << 8007 << "";
+        QTest::newRow("data bits") << "9600,N,9,1" << 8008 << "";
     }
     void lineSettings() {
         QFETCH(QString, text);
         QFETCH(int, error);
+        QFETCH(QString, fields);
         QCOMPARE(ErrorNumberOf([&] { platform::ParseLineSettings(text); }), error);
+        if (!error) {
+            const platform::LineSettings line = platform::ParseLineSettings(text);
+            QCOMPARE(QStringLiteral("%1 %2 %3 %4")
+                         .arg(line.baud)
+                         .arg(QLatin1Char(line.parity))
+                         .arg(line.dataBits)
+                         .arg(line.stopBitsTimesTwo),
+                     fields);
+        }
         QtSerialPort port;
         QCOMPARE(ErrorNumberOf([&] { port.SetSettings(text); }), error);
         QCOMPARE(port.Settings(), error ? QStringLiteral("9600,N,8,1") : text);
-    }
-    void lineSettingsFields() {
-        QCOMPARE(platform::ParseLineSettings(QStringLiteral("1200,M,5,1.5")),
-                 (platform::LineSettings{1200, 'M', 5, 3}));
-        QCOMPARE(platform::ParseLineSettings(QStringLiteral(" 19200, e ,7, 2")),
-                 (platform::LineSettings{19200, 'E', 7, 4}));
     }
 
     void simulatedAdapterThroughTheFactory() {
