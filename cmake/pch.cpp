@@ -1,0 +1,1 @@
+// Compiled only to make the precompiled Qt headers the targets share.
