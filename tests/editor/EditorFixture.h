@@ -6,7 +6,7 @@
 #include "grid/Grid.h"
 #include "platform/PictureBox.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QPointer>
@@ -30,40 +30,106 @@ inline QTemporaryDir& TestTempFolder() {
     return folder;
 }
 
-// One Memory window on the test doubles, with a record of the main window's show and hide.
+inline QString WriteFile(const QString& path, const QByteArray& data) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(data) != data.size()) {
+        qFatal("cannot write %s", qPrintable(path));
+    }
+    return path;
+}
+
+inline QByteArray ReadFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+// A file of size bytes whose byte at offset i is i mod period.
+inline QByteArray Counting(qint64 size, int period = 256) {
+    QByteArray data(size, Qt::Uninitialized);
+    for (qint64 i = 0; i < size; ++i) {
+        data[i] = static_cast<char>(i % period);
+    }
+    return data;
+}
+
+// Whether anything is drawn in area of a picture box.
+inline bool Inked(PictureBox* box, const QRect& area) {
+    const QImage image = box->Image().copy(area & box->Image().rect());
+    const QRgb back = box->BackColor().rgb();
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (image.pixel(x, y) != back) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+// Types keys into the widget that has the focus: characters as typed (a key event without a
+// key code), <Name> for a named key, ^ before either for Ctrl, ^+ for Ctrl+Shift.
+inline void Press(const QString& keys) {
+    static const QHash<QString, Qt::Key> named = {
+        {"Enter", Qt::Key_Return}, {"Right", Qt::Key_Right},
+        {"Left", Qt::Key_Left},    {"Up", Qt::Key_Up},
+        {"Down", Qt::Key_Down},    {"PgDn", Qt::Key_PageDown},
+        {"PgUp", Qt::Key_PageUp},  {"Tab", Qt::Key_Tab},
+        {"Home", Qt::Key_Home},    {"Backspace", Qt::Key_Backspace},
+        {"End", Qt::Key_End},      {"F3", Qt::Key_F3}};
+    for (qsizetype i = 0; i < keys.size(); ++i) {
+        Qt::KeyboardModifiers modifiers = Qt::NoModifier;
+        if (keys[i] == QLatin1Char('^')) {
+            modifiers = Qt::ControlModifier;
+            if (keys[++i] == QLatin1Char('+')) {
+                modifiers |= Qt::ShiftModifier;
+                ++i;
+            }
+        }
+        QWidget* widget = QApplication::focusWidget();
+        if (keys[i] == QLatin1Char('<')) {
+            const qsizetype end = keys.indexOf(QLatin1Char('>'), i);
+            QTest::keyClick(widget, named.value(keys.mid(i + 1, end - i - 1)), modifiers);
+            i = end;
+        } else if (modifiers & Qt::ControlModifier) {
+            QTest::keyClick(widget, Qt::Key(Qt::Key_A + keys[i].toUpper().unicode() - 'A'),
+                            modifiers);
+        } else {
+            QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(keys[i]),
+                                Qt::NoModifier);
+        }
+    }
+}
+
+// One Memory window on the test doubles, with a count of the main window's reappearances.
 struct EditorFixture {
     EditorFixture() {
         TestTempFolder();
         editor = new frmEditor(ts.services, [this] { ++mainShown; });
     }
     ~EditorFixture() {
-        if (editor) {
-            delete editor.data();
-        }
+        delete editor.data();
         QFile::remove(Module1::WorkImagePath());
     }
 
     QString WriteFile(const QString& name, const QByteArray& data) {
-        const QString path = ts.dir.filePath(name);
-        QFile file(path);
-        file.open(QIODevice::WriteOnly | QIODevice::Truncate);
-        file.write(data);
-        return path;
-    }
-    QByteArray ReadFile(const QString& path) const {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+        return ::WriteFile(ts.dir.filePath(name), data);
     }
     // File > Open, answering the dialog with path.
     void Open(const QString& path) {
         ts.dialogs.answers.append(path);
         editor->OpenWithDialog();
     }
-    // Shows the window, active, so focus and keys behave as for a user.
+    // Shows the window, active with the hex pane focused, so focus and keys behave as for a
+    // user.
     bool Show() {
         editor->show();
         editor->activateWindow();
-        return QTest::qWaitForWindowActive(editor);
+        return QTest::qWaitForWindowActive(editor) && editor->PicHex->hasFocus();
+    }
+    bool OpenAndShow(const QByteArray& data) {
+        path = WriteFile(QStringLiteral("user.bin"), data);
+        Open(path);
+        return Show();
     }
     // The bytes of the working image from 1-based position.
     QByteArray Image(qint64 position, qint64 size) {
@@ -73,26 +139,12 @@ struct EditorFixture {
     }
     // Deletes a window Done has let go.
     void FlushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
-    // Clicks the middle of cell (r, c) of a pane.
-    void ClickCell(PictureBox* pane, Grid* grid, int r, int c) {
-        QTest::mouseClick(pane, Qt::LeftButton, Qt::NoModifier,
-                          QPoint(c * grid->CellWidth() + grid->CellWidth() / 2,
-                                 r * grid->CellHeight() + grid->CellHeight() / 2));
-    }
 
     TestServices ts;
     QPointer<frmEditor> editor;
+    QString path; // the user's file of OpenAndShow
     int mainShown = 0;
 };
-
-// A file of size bytes whose byte at offset i is i mod 256.
-inline QByteArray Counting(qint64 size) {
-    QByteArray data(size, Qt::Uninitialized);
-    for (qint64 i = 0; i < size; ++i) {
-        data[i] = static_cast<char>(i & 0xFF);
-    }
-    return data;
-}
 
 // While it lives, no file of the test may grow to limit bytes or past: a write there fails
 // as on a full disk (EFBIG rather than ENOSPC, through the same paths).

@@ -2,11 +2,9 @@
 // refusals, the working image, Save, Save As, Done and what a write-back meets.
 #include "EditorFixture.h"
 #include "common/LangFile.h"
-#include "common/OpenDialog.h"
 #include "editor/ClickLabel.h"
 #include "platform/MessageBoxes.h"
 
-#include <QAccessible>
 #include <QAction>
 #include <QEventLoop>
 #include <QFileInfo>
@@ -24,426 +22,396 @@ class DocumentTest : public QObject {
 
 private slots:
     void initTestCase() { TestTempFolder(); }
-    void languageTexts_data();
-    void languageTexts();
-    void openCopiesAndRemembersFolder();
-    void refusedFilesKeepTheEditor_data();
-    void refusedFilesKeepTheEditor();
-    void secondOpenAsksAboutEdits();
-    void done_data();
-    void done();
-    void saveStaysThenDoneAsksNothing();
-    void failedWriteBackOffersSaveAs();
-    void changedByAnotherProgram_data();
-    void changedByAnotherProgram();
-    void programEndsInsideTheEditor_data();
-    void programEndsInsideTheEditor();
-    void workingImageCannotBeMade();
-    void anotherUsersLeftoverImage();
-};
 
-void DocumentTest::languageTexts_data() {
-    QTest::addColumn<QByteArray>("file"); // the records' text fields; empty: no file
-    QTest::addColumn<QString>("title");
-    QTest::addColumn<QString>("selectedByte");
-    QTest::addColumn<QString>("question");
-    const QString builtIn = QStringLiteral("has been changed. Do you want to save the changes?");
-    QTest::newRow("the built file") << QByteArray() << "TMS370 EEPROM Programmer - Memory"
-                                    << "Selected Byte"
-                                    << "has been changed. Do you want to save the changes to "
-                                       "this file?";
-    QTest::newRow("none") << QByteArray("-") << Module1::ProgramTitle << "Selected Byte" << builtIn;
-    // Record 1 holds a control code, 22 text padded with zero bytes, 127 an undefined code,
-    // 128 is cut off: only 22 is taken.
-    QByteArray garbage;
-    for (int n = 1; n <= 127; ++n) {
-        garbage += Module1::MakeLangRecord(n == 22 ? QStringLiteral("Byte") : QString());
-    }
-    garbage.replace(4, 6, "Ti\x01tle");
-    garbage.replace(21 * 104 + 8, 10, QByteArray(10, '\0'));
-    garbage.replace(126 * 104 + 4, 3, "Ja\x81");
-    garbage += "partial record";
-    QTest::newRow("garbage") << garbage << Module1::ProgramTitle << "Byte" << builtIn;
-}
-
-void DocumentTest::languageTexts() {
-    QFETCH(QByteArray, file);
-    QFETCH(QString, title);
-    QFETCH(QString, selectedByte);
-    QFETCH(QString, question);
-    const QString saved = Module1::AppFolder;
-    QTemporaryDir folder;
-    if (!file.isEmpty()) {
-        Module1::AppFolder = folder.path() + QLatin1Char('/');
-        QFile lpk(folder.filePath(QStringLiteral("English.lpk")));
-        if (file != "-") {
-            QVERIFY(lpk.open(QIODevice::WriteOnly));
-            lpk.write(file);
+    void languageTexts_data() {
+        QTest::addColumn<QByteArray>("file"); // the language file; empty: the built one
+        QTest::addColumn<QString>("texts");
+        const QString builtIn = Module1::ProgramTitle +
+                                "|Selected Byte|Page|File Size|Edit Mode|Bytes per Page|0 of 0|of"
+                                "|Text|Text |&File|Open|has been changed. Do you want to save the "
+                                "changes?|Saving|Openning";
+        QTest::newRow("the built file") << QByteArray()
+                                        << QString(builtIn)
+                                               .replace("Programmer|", "Programmer - Memory|")
+                                               .replace("changes?", "changes to this file?")
+                                               .replace("Openning", "Opening")
+                                               .replace("Text |", "Text|");
+        QTest::newRow("none") << QByteArray("-") << builtIn;
+        QByteArray all;
+        for (int n = 1; n <= 129; ++n) {
+            all += Module1::MakeLangRecord(QStringLiteral("R%1").arg(n));
         }
+        QTest::newRow("every record")
+            << all << "R1|R22|R23|R25|R21|R24|0 R33 0|R33|R32|R20|R34|R35|R127|R128|R129";
+        // Record 1 holds a control code, 22 text padded with zero bytes, 127 an undefined
+        // code, 128 is cut off, the others are blank: only 22 is taken.
+        QByteArray garbage;
+        for (int n = 1; n <= 127; ++n) {
+            garbage += Module1::MakeLangRecord(n == 22 ? QStringLiteral("Byte") : QString());
+        }
+        garbage.replace(4, 6, "Ti\x01tle");
+        garbage.replace(21 * 104 + 8, 10, QByteArray(10, '\0'));
+        garbage.replace(126 * 104 + 4, 3, "Ja\x81");
+        QTest::newRow("garbage") << garbage + "partial record"
+                                 << QString(builtIn).replace("Selected Byte", "Byte");
     }
-    EditorFixture f;
-    Module1::AppFolder = saved;
-    frmEditor& e = *f.editor;
-    QCOMPARE(e.windowTitle(), title);
-    QCOMPARE(e.Label1[0]->text(), selectedByte);
-    QCOMPARE(e.LangText[3], question);
-    QCOMPARE(e.LangText[0], QStringLiteral("of"));
-    QCOMPARE(e.mn_0->title(), QStringLiteral("&File"));
-    // A top-level window to assistive technology, named by its title.
-    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(&e);
-    QCOMPARE(accessible->role(), QAccessible::Window);
-    QCOMPARE(accessible->text(QAccessible::Name), title);
-}
 
-void DocumentTest::openCopiesAndRemembersFolder() {
-    EditorFixture f;
-    const QByteArray data = Counting(1000);
-    const QString path = f.WriteFile(QStringLiteral("a.bin"), data);
-    f.Open(path);
-    frmEditor& e = *f.editor;
-    QVERIFY(e.FileLoaded && !e.Modified());
-    QCOMPARE(e.Label7->text(), path);
-    QCOMPARE(e.lblInfo[5]->text(), QStringLiteral("1000"));
-    QVERIFY(e.PicHex->isEnabled() && e.mnuSave->isEnabled() && !e.mnuUndo->isEnabled());
-    QVERIFY(!e.Picture1->isVisible());
-    QCOMPARE(f.ReadFile(Module1::WorkImagePath()), data);
-
-    const platform::FileDialogOptions& asked = f.ts.dialogs.opens.at(0);
-    QCOMPARE(asked.initialDir, Module1::AppFolder);
-    QCOMPARE(asked.filter, QStringLiteral("All Files (*.bin)|*.bin|(*.hex)|*.hex|"));
-    const QString folder = Module1::FolderOf(path);
-    QCOMPARE(
-        f.ts.services.settings.GetSetting(QStringLiteral("General"), QStringLiteral("LastDir")),
-        folder);
-
-    // Cancel changes nothing, and the dialog starts in the last folder; Ctrl+O opens it too.
-    QVERIFY(f.Show());
-    QTest::keyClick(f.editor, Qt::Key_O, Qt::ControlModifier);
-    QCOMPARE(f.ts.dialogs.opens.size(), 2);
-    QCOMPARE(f.ts.dialogs.opens.at(1).initialDir, folder);
-    QCOMPARE(e.SourceFileName, path);
-    QVERIFY(f.ts.messages.shown.isEmpty());
-}
-
-void DocumentTest::refusedFilesKeepTheEditor_data() {
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QString>("words");
-    QTest::newRow("empty") << "empty"
-                           << "is empty";
-    QTest::newRow("missing") << "missing"
-                             << "No such file";
-    QTest::newRow("folder") << "folder"
-                            << "folder";
-    QTest::newRow("pipe") << "fifo"
-                          << "pipe (FIFO)";
-    QTest::newRow("device") << "device"
-                            << "device";
-    QTest::newRow("the working image") << "image"
-                                       << "working copy";
-}
-
-void DocumentTest::refusedFilesKeepTheEditor() {
-    QFETCH(QString, kind);
-    QFETCH(QString, words);
-    EditorFixture f;
-    const QString good = f.WriteFile(QStringLiteral("good.bin"), Counting(100));
-    f.Open(good);
-    QString path = f.ts.dir.filePath(kind);
-    if (kind == QLatin1String("empty")) {
-        f.WriteFile(kind, QByteArray());
-    } else if (kind == QLatin1String("folder")) {
-        QVERIFY(QDir().mkdir(path));
-    } else if (kind == QLatin1String("fifo")) {
-        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0); // no writer: would block
-    } else if (kind == QLatin1String("device")) {
-        path = QStringLiteral("/dev/zero");
-    } else if (kind == QLatin1String("image")) {
-        path = Module1::WorkImagePath();
+    void languageTexts() {
+        QFETCH(QByteArray, file);
+        const QString saved = Module1::AppFolder;
+        QTemporaryDir folder;
+        if (!file.isEmpty()) {
+            Module1::AppFolder = folder.path() + QLatin1Char('/');
+            if (file != "-") {
+                WriteFile(folder.filePath(QStringLiteral("English.lpk")), file);
+            }
+        }
+        EditorFixture f;
+        Module1::AppFolder = saved;
+        frmEditor& e = *f.editor;
+        QTEST(QStringList({e.windowTitle(), e.Label1[0]->text(), e.Label1[2]->text(),
+                           e.Label1[3]->text(), e.Label1[8]->text(), e.Label1[9]->text(),
+                           e.lblInfo[4]->text(), e.LangText[0], e.lblInfo[7]->text(),
+                           e.Label2[16]->text(), e.mn_0->title(), e.sm1_0->text(), e.LangText[3],
+                           e.LangText[4], e.LangText[5]})
+                  .join(QLatin1Char('|')),
+              "texts");
     }
-    f.Open(path);
-    QCOMPARE(f.ts.messages.shown.size(), 1);
-    const FakeMessageBoxes::Box& box = f.ts.messages.shown[0];
-    QCOMPARE(box.style, MsgStyle::Exclamation);
-    QVERIFY2(box.prompt.contains(path) && box.prompt.contains(words), qPrintable(box.prompt));
-    QVERIFY(f.editor->FileLoaded);
-    QCOMPARE(f.editor->SourceFileName, good);
-    QCOMPARE(f.ReadFile(Module1::WorkImagePath()), Counting(100));
-}
 
-void DocumentTest::secondOpenAsksAboutEdits() {
-    EditorFixture f;
-    const QString first = f.WriteFile(QStringLiteral("first.bin"), Counting(64));
-    const QString second = f.WriteFile(QStringLiteral("second.bin"), Counting(32));
-    f.Open(first);
-    f.editor->SaveData(0, 0, 0xAA);
-    f.ts.messages.answers = {MsgAnswer::No};
-    f.Open(second);
-    QCOMPARE(f.ts.messages.shown.size(), 1);
-    QVERIFY(f.ts.messages.shown[0].prompt.startsWith(QLatin1Char('"') + first + "\" "));
-    QCOMPARE(f.ReadFile(first), Counting(64)); // No: discarded
-    QCOMPARE(f.editor->SourceFileName, second);
-    QVERIFY(!f.editor->Modified());
-    QVERIFY(!f.editor->mnuUndo->isEnabled()); // the history went with the file
+    void openCopiesAndRemembersFolder() {
+        EditorFixture f;
+        const QByteArray data = Counting(1000);
+        const QString path = f.WriteFile(QStringLiteral("a.bin"), data);
+        f.Open(path);
+        frmEditor& e = *f.editor;
+        QVERIFY(e.FileLoaded && !e.Modified());
+        QCOMPARE(e.Label7->text(), path);
+        QCOMPARE(e.lblInfo[5]->text(), QStringLiteral("1000"));
+        QVERIFY(e.PicHex->isEnabled() && e.mnuSave->isEnabled() && !e.mnuUndo->isEnabled());
+        QVERIFY(!e.Picture1->isVisible());
+        QCOMPARE(ReadFile(Module1::WorkImagePath()), data);
+        const platform::FileDialogOptions& asked = f.ts.dialogs.opens.at(0);
+        QCOMPARE(asked.initialDir, Module1::AppFolder);
+        QCOMPARE(asked.filter, QStringLiteral("All Files (*.bin)|*.bin|(*.hex)|*.hex|"));
+        const QString folder = f.ts.dir.path() + QLatin1Char('/');
+        QCOMPARE(f.ts.settings.GetSetting(QStringLiteral("General"), QStringLiteral("LastDir")),
+                 folder);
 
-    f.editor->SaveData(0, 1, 0xBB);
-    f.ts.messages.answers = {MsgAnswer::Yes};
-    f.Open(first);
-    QByteArray expected = Counting(32);
-    expected[1] = char(0xBB);
-    QCOMPARE(f.ReadFile(second), expected); // Yes: written back before the next file
-    f.Open(second);                         // unedited: no question
-    QCOMPARE(f.ts.messages.shown.size(), 2);
-}
-
-void DocumentTest::done_data() {
-    QTest::addColumn<bool>("edit");
-    QTest::addColumn<int>("answer");
-    QTest::addColumn<bool>("closeBox");
-    QTest::newRow("no edits") << false << 0 << false;
-    QTest::newRow("edits, No") << true << MsgAnswer::No << false;
-    QTest::newRow("edits, Yes") << true << MsgAnswer::Yes << false;
-    QTest::newRow("close box, Yes") << true << MsgAnswer::Yes << true;
-}
-
-void DocumentTest::done() {
-    QFETCH(bool, edit);
-    QFETCH(int, answer);
-    QFETCH(bool, closeBox);
-    EditorFixture f;
-    const QString path = f.WriteFile(QStringLiteral("e.bin"), Counting(600000));
-    f.Open(path);
-    QVERIFY(f.Show());
-    if (edit) {
-        f.editor->SaveData(1, 2, 0x5A);
+        // Cancel changes nothing, and the dialog starts in the last folder; Ctrl+O opens it too.
+        QVERIFY(f.Show());
+        Press(QStringLiteral("<Tab>^o"));
+        QCOMPARE(f.ts.dialogs.opens.size(), 2);
+        QCOMPARE(f.ts.dialogs.opens.at(1).initialDir, folder);
+        QCOMPARE(e.SourceFileName, path);
+        // A file opened from the text pane shows with the hex pane focused.
+        f.Open(f.WriteFile(QStringLiteral("b.bin"), data));
+        QVERIFY(e.PicHex->hasFocus());
+        QVERIFY(f.ts.messages.shown.isEmpty());
     }
-    f.ts.messages.answers = {answer};
-    bool upWhenAsked = false;
-    f.ts.messages.onShow = [&](const FakeMessageBoxes::Box&) {
-        upWhenAsked = f.editor->isVisible() && f.mainShown == 0;
-    };
-    // The write-back's progress is seen: the window is still up while the bar grows.
-    bool progressSeen = false;
-    f.ts.clock.Schedule(
-        0, [&] { progressSeen = f.editor->isVisible() && f.editor->Picture1->isVisible(); });
-    closeBox ? (void)f.editor->close() : f.editor->mnuDone->trigger();
-    QCOMPARE(f.ts.messages.shown.size(), edit ? 1 : 0);
-    if (edit) {
+
+    void refusedFilesKeepTheEditor_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("words");
+        QTest::newRow("empty") << "empty"
+                               << "is empty";
+        QTest::newRow("missing") << "missing"
+                                 << "No such file or directory.\nChoose a file";
+        QTest::newRow("pipe") << "fifo"
+                              << "pipe (FIFO), not a file.\nThe editor opens files only";
+        QTest::newRow("the working image") << "image"
+                                           << "working copy";
+    }
+
+    void refusedFilesKeepTheEditor() {
+        QFETCH(QString, kind);
+        QFETCH(QString, words);
+        EditorFixture f;
+        const QString good = f.WriteFile(QStringLiteral("good.bin"), Counting(100));
+        f.Open(good);
+        QString path = f.ts.dir.filePath(kind);
+        if (kind == QLatin1String("empty")) {
+            f.WriteFile(kind, QByteArray());
+        } else if (kind == QLatin1String("fifo")) {
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0); // would block
+        } else if (kind == QLatin1String("image")) {
+            path = Module1::WorkImagePath();
+        }
+        f.Open(path);
+        QCOMPARE(f.ts.messages.shown.size(), 1);
         const FakeMessageBoxes::Box& box = f.ts.messages.shown[0];
-        QCOMPARE(box.prompt, QLatin1Char('"') + path + "\" " + f.editor->LangText[3]);
-        QCOMPARE(box.style, 36);
-        QVERIFY(upWhenAsked);
+        QCOMPARE(box.style, MsgStyle::Exclamation);
+        QVERIFY2(box.prompt.contains(path) && box.prompt.contains(words), qPrintable(box.prompt));
+        QVERIFY(f.editor->FileLoaded);
+        QCOMPARE(f.editor->SourceFileName, good);
+        QCOMPARE(ReadFile(Module1::WorkImagePath()), Counting(100));
     }
-    QCOMPARE(progressSeen, answer == MsgAnswer::Yes);
-    QByteArray expected = Counting(600000);
-    if (answer == MsgAnswer::Yes) {
-        expected[18] = char(0x5A);
+
+    void secondOpenAsksAboutEdits() {
+        EditorFixture f;
+        const QString first = f.WriteFile(QStringLiteral("first.bin"), Counting(64));
+        const QString second = f.WriteFile(QStringLiteral("second.bin"), Counting(32));
+        f.Open(first);
+        f.editor->SaveData(0, 0, 0xAA);
+        f.ts.messages.answers = {MsgAnswer::No};
+        f.Open(second);
+        QCOMPARE(f.ts.messages.shown.size(), 1);
+        QVERIFY(f.ts.messages.shown[0].prompt.startsWith(QLatin1Char('"') + first + "\" "));
+        QCOMPARE(ReadFile(first), Counting(64)); // No: discarded
+        QCOMPARE(f.editor->SourceFileName, second);
+        QVERIFY(!f.editor->Modified());
+        QVERIFY(!f.editor->mnuUndo->isEnabled()); // the history went with the file
+
+        f.editor->SaveData(0, 1, 0xBB);
+        f.ts.messages.answers = {MsgAnswer::Yes};
+        f.Open(first);
+        QByteArray expected = Counting(32);
+        expected[1] = char(0xBB);
+        QCOMPARE(ReadFile(second), expected); // Yes: written back before the next file
+        f.Open(second);                       // unedited: no question
+        QCOMPARE(f.ts.messages.shown.size(), 2);
+
+        // The next file goes while the question is up: the open says so, and nothing shows.
+        f.editor->SaveData(0, 2, 0xCC);
+        f.ts.messages.onShow = [&](const FakeMessageBoxes::Box&) { QFile::remove(first); };
+        f.Open(first);
+        QCOMPARE(f.ts.messages.shown.size(), 4);
+        QVERIFY(f.ts.messages.shown[3].prompt.startsWith("Cannot open \"" + first + "\": No such"));
+        QVERIFY(!f.editor->FileLoaded && !f.editor->mnuSave->isEnabled());
     }
-    QCOMPARE(f.ReadFile(path), expected);
-    QCOMPARE(f.mainShown, 1);
-    QVERIFY(!f.editor->isVisible());
-    QVERIFY(!QFile::exists(Module1::WorkImagePath()));
-    f.FlushDeletes();
-    QVERIFY(f.editor.isNull()); // the next Memory command makes a fresh one
-}
 
-void DocumentTest::saveStaysThenDoneAsksNothing() {
-    EditorFixture f;
-    const QString path = f.WriteFile(QStringLiteral("s.bin"), Counting(50));
-    f.Open(path);
-    QVERIFY(f.Show());
-    FakeMessageBoxes& boxes = f.ts.messages;
-    QTest::keyClick(f.editor, Qt::Key_S, Qt::ControlModifier); // nothing to save
-    f.editor->SaveData(0, 3, 0x77);
-    QTest::keyClick(f.editor, Qt::Key_S, Qt::ControlModifier);
-    QByteArray expected = Counting(50);
-    expected[3] = char(0x77);
-    QCOMPARE(f.ReadFile(path), expected);
-    QVERIFY(!f.editor->Modified());
-    QVERIFY(f.editor->isVisible());
-    QVERIFY(f.editor->mnuUndo->isEnabled()); // the history stays
-    f.editor->mnuDone->trigger();
-    QVERIFY(boxes.shown.isEmpty());
-    QCOMPARE(f.mainShown, 1);
-}
-
-void DocumentTest::failedWriteBackOffersSaveAs() {
-    EditorFixture f;
-    QTemporaryDir own;
-    const QString path = own.filePath(QStringLiteral("user.bin"));
-    QFile::copy(f.WriteFile(QStringLiteral("src.bin"), Counting(600000)), path);
-    f.Open(path);
-    QVERIFY(f.Show());
-    f.editor->SaveData(0, 3, 0x77);
-    FakeMessageBoxes& boxes = f.ts.messages;
-
-    // Save onto a full disk: the box says why and offers Save As; No keeps the edits.
-    {
-        FileSizeLimit full(100000);
-        boxes.answers = {MsgAnswer::No};
-        f.editor->mnuSave->trigger();
+    void done_data() {
+        QTest::addColumn<bool>("edit");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("closeBox");
+        QTest::newRow("no edits") << false << 0 << false;
+        QTest::newRow("edits, No") << true << MsgAnswer::No << false;
+        QTest::newRow("edits, Yes") << true << MsgAnswer::Yes << false;
+        QTest::newRow("close box, Yes") << true << MsgAnswer::Yes << true;
     }
-    QCOMPARE(boxes.shown.size(), 1);
-    QCOMPARE(boxes.shown[0].style, MsgStyle::YesNo | MsgStyle::Exclamation);
-    QVERIFY2(boxes.shown[0].prompt.startsWith(QStringLiteral("75\n")) &&
-                 boxes.shown[0].prompt.contains(path) &&
-                 boxes.shown[0].prompt.contains(QStringLiteral("Save As")),
-             qPrintable(boxes.shown[0].prompt));
-    QVERIFY(f.editor->Modified());
-    QCOMPARE(f.ReadFile(path), Counting(600000));
-    QCOMPARE(QDir(own.path()).entryList(QDir::Files), QStringList{QStringLiteral("user.bin")});
 
-    // Done, Yes, onto a folder that is gone: Save As into another file, and Done goes on.
-    const QString moved = own.path() + QStringLiteral("-moved");
-    QVERIFY(QDir().rename(own.path(), moved));
-    const QString other = f.ts.dir.filePath(QStringLiteral("other.bin"));
-    boxes.answers = {MsgAnswer::Yes, MsgAnswer::Yes};
-    f.ts.dialogs.answers = {other};
-    f.editor->mnuDone->trigger();
-    QVERIFY(QDir().rename(moved, own.path()));
-    QCOMPARE(boxes.shown.size(), 3);
-    QVERIFY(f.ts.dialogs.saves.at(0).confirmOverwrite);
-    QByteArray expected = Counting(600000);
-    expected[3] = char(0x77);
-    QCOMPARE(f.ReadFile(other), expected);
-    QCOMPARE(f.ReadFile(path), Counting(600000));
-    QCOMPARE(f.mainShown, 1);
-    QVERIFY(!QFile::exists(Module1::WorkImagePath()));
-}
+    void done() {
+        QFETCH(bool, edit);
+        QFETCH(int, answer);
+        QFETCH(bool, closeBox);
+        EditorFixture f;
+        QVERIFY(f.OpenAndShow(Counting(600000)));
+        if (edit) {
+            f.editor->SaveData(1, 2, 0x5A);
+        }
+        f.ts.messages.answers = {answer};
+        bool upWhenAsked = false;
+        f.ts.messages.onShow = [&](const FakeMessageBoxes::Box&) {
+            upWhenAsked = f.editor->isVisible() && f.mainShown == 0;
+        };
+        // The write-back's progress is seen: the window is still up while the bar grows.
+        bool progressSeen = false;
+        f.ts.clock.Schedule(
+            0, [&] { progressSeen = f.editor->isVisible() && f.editor->Picture1->isVisible(); });
+        closeBox ? (void)f.editor->close() : f.editor->mnuDone->trigger();
+        QCOMPARE(f.ts.messages.shown.size(), edit ? 1 : 0);
+        if (edit) {
+            const FakeMessageBoxes::Box& box = f.ts.messages.shown[0];
+            QCOMPARE(box.prompt, QLatin1Char('"') + f.path + "\" " + f.editor->LangText[3]);
+            QCOMPARE(box.style, MsgStyle::YesNo | MsgStyle::Question);
+            QVERIFY(upWhenAsked);
+        }
+        QCOMPARE(progressSeen, answer == MsgAnswer::Yes);
+        QByteArray expected = Counting(600000);
+        if (answer == MsgAnswer::Yes) {
+            expected[18] = char(0x5A);
+        }
+        QCOMPARE(ReadFile(f.path), expected);
+        QCOMPARE(f.mainShown, 1);
+        QVERIFY(!f.editor->isVisible());
+        QVERIFY(!QFile::exists(Module1::WorkImagePath()));
+        f.FlushDeletes();
+        QVERIFY(f.editor.isNull()); // the next Memory command makes a fresh one
+    }
 
-void DocumentTest::changedByAnotherProgram_data() {
-    QTest::addColumn<bool>("viaDone");
-    QTest::addColumn<int>("answer");
-    QTest::newRow("Save, No") << false << MsgAnswer::No;
-    QTest::newRow("Done, No") << true << MsgAnswer::No;
-    QTest::newRow("Done, Yes") << true << MsgAnswer::Yes;
-}
-
-void DocumentTest::changedByAnotherProgram() {
-    QFETCH(bool, viaDone);
-    QFETCH(int, answer);
-    EditorFixture f;
-    const QString path = f.WriteFile(QStringLiteral("x.bin"), Counting(40));
-    f.Open(path);
-    QVERIFY(f.Show());
-    f.editor->SaveData(0, 0, 0x11);
-    f.WriteFile(QStringLiteral("x.bin"), "theirs"); // another program's change
-    FakeMessageBoxes& boxes = f.ts.messages;
-    boxes.answers = viaDone ? QList<int>{MsgAnswer::Yes, answer} : QList<int>{answer};
-    viaDone ? f.editor->mnuDone->trigger() : f.editor->mnuSave->trigger();
-    QCOMPARE(boxes.shown.size(), viaDone ? 2 : 1);
-    const FakeMessageBoxes::Box& box = boxes.shown.last();
-    QCOMPARE(box.prompt, path + " was changed by another program after it was opened. Replace it "
-                                "with your edited copy?");
-    QCOMPARE(box.style, MsgStyle::YesNo | MsgStyle::Exclamation | MsgStyle::DefaultButton2);
-    if (answer == MsgAnswer::No) {
-        QCOMPARE(f.ReadFile(path), QByteArray("theirs"));
-        QVERIFY(f.editor->isVisible() && f.editor->Modified());
-        QCOMPARE(f.mainShown, 0);
-    } else {
-        QCOMPARE(f.ReadFile(path).left(2), QByteArray("\x11\x01"));
+    void saveStaysThenDoneAsksNothing() {
+        EditorFixture f;
+        QVERIFY(f.OpenAndShow(Counting(50)));
+        Press(QStringLiteral("^s")); // nothing to save
+        f.editor->SaveData(0, 3, 0x77);
+        Press(QStringLiteral("^s"));
+        QByteArray expected = Counting(50);
+        expected[3] = char(0x77);
+        QCOMPARE(ReadFile(f.path), expected);
+        QVERIFY(!f.editor->Modified() && f.editor->isVisible());
+        QVERIFY(f.editor->mnuUndo->isEnabled()); // the history stays
+        f.editor->mnuDone->trigger();
+        QVERIFY(f.ts.messages.shown.isEmpty());
         QCOMPARE(f.mainShown, 1);
     }
-}
 
-void DocumentTest::programEndsInsideTheEditor_data() {
-    QTest::addColumn<QString>("when");
-    QTest::newRow("copying in") << "open";
-    QTest::newRow("copying in, let go only") << "open, let go";
-    QTest::newRow("paging") << "page";
-    QTest::newRow("asking Done's question") << "done";
-}
+    void failedWriteBackOffersSaveAs() {
+        EditorFixture f;
+        QTemporaryDir own;
+        const QString path = WriteFile(own.filePath(QStringLiteral("user.bin")), Counting(600000));
+        f.Open(path);
+        QVERIFY(f.Show());
+        f.editor->SaveData(0, 3, 0x77);
+        FakeMessageBoxes& boxes = f.ts.messages;
 
-void DocumentTest::programEndsInsideTheEditor() {
-    // The main window's end while the editor's routine waits on the event loop: the editor
-    // is let go as the program does it (files closed, deleted, or deleteLater when busy). It
-    // stops without a word, writes nothing, and goes only once its routine is over.
-    QFETCH(QString, when);
-    EditorFixture f;
-    const QString small = f.WriteFile(QStringLiteral("small.bin"), Counting(1000));
-    const QString big = f.WriteFile(QStringLiteral("big.bin"), Counting(6 * 512000));
-    const bool opening = when.startsWith(QLatin1String("open"));
-    if (!opening) {
-        f.Open(small);
-        f.editor->SaveData(0, 0, 0x99);
+        // Save onto a full disk: the box says why and offers Save As; No keeps the edits.
+        {
+            FileSizeLimit full(100000);
+            boxes.answers = {MsgAnswer::No};
+            f.editor->mnuSave->trigger();
+        }
+        QCOMPARE(boxes.shown.size(), 1);
+        QCOMPARE(boxes.shown[0].style, MsgStyle::YesNo | MsgStyle::Exclamation);
+        QVERIFY2(boxes.shown[0].prompt.startsWith(QStringLiteral("75\n")) &&
+                     boxes.shown[0].prompt.contains(path) &&
+                     boxes.shown[0].prompt.contains(QStringLiteral("Save As")),
+                 qPrintable(boxes.shown[0].prompt));
+        QVERIFY(f.editor->Modified());
+        QCOMPARE(ReadFile(path), Counting(600000));
+        QCOMPARE(QDir(own.path()).entryList(QDir::Files), QStringList{QStringLiteral("user.bin")});
+
+        // Done, Yes, onto a folder that is gone: Save As into another file, and Done goes on.
+        const QString moved = own.path() + QStringLiteral("-moved");
+        QVERIFY(QDir().rename(own.path(), moved));
+        const QString other = f.ts.dir.filePath(QStringLiteral("other.bin"));
+        boxes.answers = {MsgAnswer::Yes, MsgAnswer::Yes};
+        f.ts.dialogs.answers = {other};
+        f.editor->mnuDone->trigger();
+        QVERIFY(QDir().rename(moved, own.path()));
+        QCOMPARE(boxes.shown.size(), 3);
+        QVERIFY(f.ts.dialogs.saves.at(0).confirmOverwrite);
+        QByteArray expected = Counting(600000);
+        expected[3] = char(0x77);
+        QCOMPARE(ReadFile(other), expected);
+        QCOMPARE(ReadFile(path), Counting(600000));
+        QCOMPARE(f.mainShown, 1);
+        QVERIFY(!QFile::exists(Module1::WorkImagePath()));
     }
-    bool inside = false;
-    bool deletedInside = false;
-    connect(f.editor, &QObject::destroyed, this, [&] { deletedInside = inside; });
-    const auto unload = [&] {
-        if (when == QLatin1String("open, let go")) {
-            f.editor->deleteLater();
-            return;
-        }
-        f.editor->CloseAllFiles();
-        f.editor->Busy() ? f.editor->deleteLater() : delete f.editor.data();
-    };
-    QTimer soon; // at the first event the routine lets through; "let go" waits for the copy
-    connect(&soon, &QTimer::timeout, this, [&] {
-        if (when != QLatin1String("open, let go") || f.editor->Image().Copying()) {
-            soon.stop();
-            unload();
-        }
-    });
-    f.ts.messages.onShow = [&](const FakeMessageBoxes::Box&) { unload(); };
-    f.ts.messages.answers = {MsgAnswer::Yes};
-    QEventLoop loop; // the routine runs inside the event loop, as a menu action does
-    QTimer::singleShot(0, this, [&] {
-        inside = true;
-        soon.start(0);
-        if (opening) {
-            f.Open(big);
-        } else if (when == QLatin1String("page")) {
-            f.editor->MoveNextPage();
-        } else {
-            f.editor->mnuDone_Click();
-        }
-        inside = false;
-        loop.quit();
-    });
-    loop.exec();
-    QVERIFY(!deletedInside);
-    QCOMPARE(f.ts.messages.shown.size(), when == QLatin1String("done") ? 1 : 0);
-    QCOMPARE(f.ReadFile(small), Counting(1000));
-    f.FlushDeletes();
-    QVERIFY(f.editor.isNull());
-}
 
-void DocumentTest::workingImageCannotBeMade() {
-    // Something at its name that cannot be removed: the open says what and where.
-    EditorFixture f;
-    QVERIFY(QDir().mkpath(Module1::WorkImagePath() + QStringLiteral("/inner")));
-    f.Open(f.WriteFile(QStringLiteral("n.bin"), Counting(40)));
-    QCOMPARE(f.ts.messages.shown.size(), 1);
-    QVERIFY(f.ts.messages.shown[0].prompt.contains(Module1::WorkImagePath()));
-    QVERIFY(!f.editor->FileLoaded && !f.editor->PicHex->isEnabled());
-    QVERIFY(QDir(Module1::WorkImagePath()).removeRecursively());
-}
-
-void DocumentTest::anotherUsersLeftoverImage() {
-    if (::geteuid() != 0) {
-        QSKIP("needs to give a file to another user");
+    void changedByAnotherProgram_data() {
+        QTest::addColumn<bool>("viaDone");
+        QTest::addColumn<int>("answer");
+        QTest::newRow("Save, No") << false << MsgAnswer::No;
+        QTest::newRow("Done, No") << true << MsgAnswer::No;
+        QTest::newRow("Done, Yes") << true << MsgAnswer::Yes;
     }
-    const QString leftover = Module1::WorkImagePath(Module1::GetTempFolder());
-    QFile file(leftover);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.close();
-    QCOMPARE(::chown(QFile::encodeName(leftover).constData(), 65534, 65534), 0);
-    EditorFixture f;
-    const QString path = f.WriteFile(QStringLiteral("l.bin"), Counting(30));
-    f.Open(path);
-    QVERIFY(f.ts.messages.shown.isEmpty());
-    QVERIFY(f.editor->FileLoaded);
-    const QString image = Module1::WorkImagePath();
-    QVERIFY(image != leftover);
-    QCOMPARE(f.ReadFile(image), Counting(30));
-    struct stat st {};
-    QCOMPARE(::stat(QFile::encodeName(QFileInfo(image).path()).constData(), &st), 0);
-    QCOMPARE(st.st_mode & 0777, 0700u);
-    f.editor->mnuDone->trigger();
-    QVERIFY(!QFile::exists(image));
-    QVERIFY(QFile::exists(leftover)); // the other user's file is theirs to remove
-    QFile::remove(leftover);
-}
+
+    void changedByAnotherProgram() {
+        QFETCH(bool, viaDone);
+        QFETCH(int, answer);
+        EditorFixture f;
+        QVERIFY(f.OpenAndShow(Counting(40)));
+        f.editor->SaveData(0, 0, 0x11);
+        WriteFile(f.path, "theirs"); // another program's change
+        FakeMessageBoxes& boxes = f.ts.messages;
+        boxes.answers = viaDone ? QList<int>{MsgAnswer::Yes, answer} : QList<int>{answer};
+        viaDone ? f.editor->mnuDone->trigger() : f.editor->mnuSave->trigger();
+        QCOMPARE(boxes.shown.size(), viaDone ? 2 : 1);
+        const FakeMessageBoxes::Box& box = boxes.shown.last();
+        QCOMPARE(box.prompt, f.path + " was changed by another program after it was opened. "
+                                      "Replace it with your edited copy?");
+        QCOMPARE(box.style, MsgStyle::YesNo | MsgStyle::Exclamation | MsgStyle::DefaultButton2);
+        const bool yes = answer == MsgAnswer::Yes;
+        QCOMPARE(ReadFile(f.path).left(2), yes ? QByteArray("\x11\x01") : QByteArray("th"));
+        QCOMPARE(f.editor->isVisible() && f.editor->Modified(), !yes);
+        QCOMPARE(f.mainShown, yes ? 1 : 0);
+    }
+
+    void programEndsInsideTheEditor_data() {
+        QTest::addColumn<QString>("when");
+        QTest::newRow("copying in") << "open";
+        QTest::newRow("copying in, let go only") << "open, let go";
+        QTest::newRow("paging") << "page";
+        QTest::newRow("asking Done's question") << "done";
+    }
+
+    void programEndsInsideTheEditor() {
+        // The main window's end while the editor's routine waits on the event loop: the editor
+        // is let go as the program does it (files closed, deleted, or deleteLater when busy).
+        // It stops without a word, writes nothing, and goes only once its routine is over.
+        QFETCH(QString, when);
+        EditorFixture f;
+        const QString small = f.WriteFile(QStringLiteral("small.bin"), Counting(1000));
+        const QString big = f.WriteFile(QStringLiteral("big.bin"), Counting(6 * 512000));
+        const bool opening = when.startsWith(QLatin1String("open"));
+        if (!opening) {
+            f.Open(small);
+            f.editor->SaveData(0, 0, 0x99);
+        }
+        bool inside = false;
+        bool deletedInside = false;
+        connect(f.editor, &QObject::destroyed, this, [&] { deletedInside = inside; });
+        const auto unload = [&] {
+            if (when == QLatin1String("open, let go")) {
+                f.editor->deleteLater();
+                return;
+            }
+            f.editor->CloseAllFiles();
+            f.editor->Busy() ? f.editor->deleteLater() : delete f.editor.data();
+        };
+        QTimer soon; // at the first event the routine lets through; "let go" waits for the copy
+        connect(&soon, &QTimer::timeout, this, [&] {
+            if (when != QLatin1String("open, let go") || f.editor->Image().Copying()) {
+                soon.stop();
+                unload();
+            }
+        });
+        f.ts.messages.onShow = [&](const FakeMessageBoxes::Box&) { unload(); };
+        f.ts.messages.answers = {MsgAnswer::Yes};
+        QEventLoop loop; // the routine runs inside the event loop, as a menu action does
+        QTimer::singleShot(0, this, [&] {
+            inside = true;
+            soon.start(0);
+            if (opening) {
+                f.Open(big);
+            } else if (when == QLatin1String("page")) {
+                f.editor->MoveNextPage();
+            } else {
+                f.editor->mnuDone_Click();
+            }
+            inside = false;
+            loop.quit();
+        });
+        loop.exec();
+        QVERIFY(!deletedInside);
+        QCOMPARE(f.ts.messages.shown.size(), when == QLatin1String("done") ? 1 : 0);
+        QCOMPARE(ReadFile(small), Counting(1000));
+        f.FlushDeletes();
+        QVERIFY(f.editor.isNull());
+    }
+
+    void workingImageCannotBeMade() {
+        // Something at its name that cannot be removed: the open says what and where.
+        EditorFixture f;
+        QVERIFY(QDir().mkpath(Module1::WorkImagePath() + QStringLiteral("/inner")));
+        f.Open(f.WriteFile(QStringLiteral("n.bin"), Counting(40)));
+        QCOMPARE(f.ts.messages.shown.size(), 1);
+        QVERIFY(f.ts.messages.shown[0].prompt.contains(Module1::WorkImagePath()));
+        QVERIFY(!f.editor->FileLoaded && !f.editor->PicHex->isEnabled());
+        QVERIFY(QDir(Module1::WorkImagePath()).removeRecursively());
+    }
+
+    void anotherUsersLeftoverImage() {
+        if (::geteuid() != 0) {
+            QSKIP("needs to give a file to another user");
+        }
+        const QString leftover =
+            WriteFile(Module1::WorkImagePath(Module1::GetTempFolder()), QByteArray());
+        QCOMPARE(::chown(QFile::encodeName(leftover).constData(), 65534, 65534), 0);
+        EditorFixture f;
+        f.Open(f.WriteFile(QStringLiteral("l.bin"), Counting(30)));
+        QVERIFY(f.ts.messages.shown.isEmpty() && f.editor->FileLoaded);
+        const QString image = Module1::WorkImagePath();
+        QVERIFY(image != leftover);
+        QCOMPARE(ReadFile(image), Counting(30));
+        struct stat st {};
+        QCOMPARE(::stat(QFile::encodeName(QFileInfo(image).path()).constData(), &st), 0);
+        QCOMPARE(st.st_mode & 0777, 0700u);
+        f.editor->mnuDone->trigger();
+        QVERIFY(!QFile::exists(image));
+        QVERIFY(QFile::exists(leftover)); // the other user's file is theirs to remove
+        QFile::remove(leftover);
+    }
+};
 
 QTEST_MAIN(DocumentTest)
 #include "tst_document.moc"

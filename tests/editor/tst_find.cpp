@@ -36,177 +36,165 @@ QByteArray Planted() {
 class FindTest : public QObject {
     Q_OBJECT
 
-private slots:
-    void initTestCase() { TestTempFolder(); }
-    void init();
-    void cleanup() { f_.reset(); }
-    void find_data();
-    void find();
-    void refusedPatterns_data();
-    void refusedPatterns();
-    void stopped();
-    void goTo_data();
-    void goTo();
-
-private:
-    void Find(const QString& text, bool hex, bool matchCase, bool forward);
     std::unique_ptr<EditorFixture> f_;
     frmEditor* e_ = nullptr;
-};
 
-void FindTest::init() {
-    f_ = std::make_unique<EditorFixture>();
-    f_->Open(f_->WriteFile(QStringLiteral("planted.bin"), Planted()));
-    e_ = f_->editor;
-    QVERIFY(f_->Show());
-}
-
-void FindTest::Find(const QString& text, bool hex, bool matchCase, bool forward) {
-    QTest::keyClick(e_, Qt::Key_F, Qt::ControlModifier);
-    FindDialog* dialog = e_->findDialog;
-    QVERIFY(dialog && dialog->isVisible());
-    dialog->txtFind->setText(text);
-    (hex ? dialog->optHex : dialog->optText)->setChecked(true);
-    dialog->chkMatchCase->setChecked(matchCase);
-    (forward ? dialog->optForward : dialog->optBackward)->setChecked(true);
-    QTest::mouseClick(dialog->cmdFindNext, Qt::LeftButton);
-}
-
-void FindTest::find_data() {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("hex");
-    QTest::addColumn<bool>("matchCase");
-    QTest::addColumn<bool>("forward");
-    QTest::addColumn<QList<qint64>>("offsets"); // the dialog's, then F3's; -1: not found
-    const QList<qint64> all = {0, Chunk - 2, Size - 4};
-    QTest::newRow("hex onwards") << "DE AD BE EF" << true << true << true << all + QList{-1LL};
-    QTest::newRow("hex backwards from the end")
-        << "deadbeef" << true << true << false << QList<qint64>{Size - 4, Chunk - 2, 0, -1};
-    QTest::newRow("text, any case")
-        << "hello" << false << false << true << QList<qint64>{100, 2000, Chunk + 500, -1};
-    QTest::newRow("text, case matched")
-        << "HELLO" << false << true << true << QList<qint64>{2000, -1};
-    QTest::newRow("nowhere") << "DE AD BE EE" << true << true << true << QList<qint64>{-1};
-}
-
-void FindTest::find() {
-    QFETCH(QString, text);
-    QFETCH(bool, hex);
-    QFETCH(bool, matchCase);
-    QFETCH(bool, forward);
-    QFETCH(QList<qint64>, offsets);
-    if (!forward) {
-        QTest::keyClick(e_->PicHex, Qt::Key_End, Qt::ControlModifier);
+    void Find(const QString& text, bool hex, bool matchCase, bool forward) {
+        QTest::keyClick(e_, Qt::Key_F, Qt::ControlModifier);
+        FindDialog* dialog = e_->findDialog;
+        QVERIFY(dialog && dialog->isVisible());
+        dialog->txtFind->setText(text);
+        (hex ? dialog->optHex : dialog->optText)->setChecked(true);
+        QCOMPARE(dialog->chkMatchCase->isEnabled(), !hex); // case matters for text only
+        dialog->chkMatchCase->setChecked(matchCase);
+        (forward ? dialog->optForward : dialog->optBackward)->setChecked(true);
+        QTest::mouseClick(dialog->cmdFindNext, Qt::LeftButton);
     }
-    const qint64 start = e_->lblInfo[3]->text().toLongLong();
-    Find(text, hex, matchCase, forward);
-    for (const qint64 offset : offsets) {
+
+private slots:
+    void init() {
+        f_ = std::make_unique<EditorFixture>();
+        QVERIFY(f_->OpenAndShow(Planted()));
+        e_ = f_->editor;
+    }
+    void cleanup() { f_.reset(); }
+
+    void find_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("hex");
+        QTest::addColumn<bool>("matchCase");
+        QTest::addColumn<qint64>("from"); // the cursor's offset; negative: backwards from -from
+        QTest::addColumn<QList<qint64>>("offsets"); // the dialog's, then F3's; -1: not found
+        // clang-format off
+        QTest::newRow("hex onwards") << "DE AD BE EF" << true << true << 0LL << QList<qint64>{0, Chunk - 2, Size - 4, -1};
+        QTest::newRow("hex backwards from the end") << "deadbeef" << true << true << -(Size - 1) << QList<qint64>{Size - 4, Chunk - 2, 0, -1};
+        QTest::newRow("hex, the last place it fits") << "DEADBEEF" << true << true << Size - 4 << QList<qint64>{Size - 4, -1};
+        QTest::newRow("text, any case") << "hello" << false << false << 0LL << QList<qint64>{100, 2000, Chunk + 500, -1};
+        QTest::newRow("text, case matched") << "HELLO" << false << true << 0LL << QList<qint64>{2000, -1};
+        QTest::newRow("nowhere") << "DE AD BE EE" << true << true << 0LL << QList<qint64>{-1};
+        // clang-format on
+    }
+
+    void find() {
+        QFETCH(QString, text);
+        QFETCH(bool, hex);
+        QFETCH(bool, matchCase);
+        QFETCH(qint64, from);
+        QFETCH(QList<qint64>, offsets);
+        const bool forward = from >= 0;
+        QVERIFY(e_->GoToOffset(QString::number(qAbs(from))));
+        Find(text, hex, matchCase, forward);
+        for (const qint64 offset : offsets) {
+            if (offset < 0) {
+                QCOMPARE(f_->ts.messages.shown.size(), 1);
+                const FakeMessageBoxes::Box& box = f_->ts.messages.shown.last();
+                QCOMPARE(box.style, platform::MsgStyle::Information);
+                QVERIFY2(box.prompt.contains(text) &&
+                             box.prompt.contains(QStringLiteral("not found")),
+                         qPrintable(box.prompt));
+                QCOMPARE(e_->lblInfo[3]->text().toLongLong(),
+                         offsets.size() > 1 ? offsets[offsets.size() - 2] : qAbs(from));
+            } else {
+                QVERIFY(f_->ts.messages.shown.isEmpty());
+                QCOMPARE(e_->lblInfo[3]->text(), QString::number(offset));
+                QVERIFY(!hex || e_->lblInfo[0]->text() == QLatin1String("DE"));
+                QVERIFY(offset + 1 >= e_->PageStart && offset + 1 < e_->PageStart + 320);
+            }
+            QTest::keyClick(e_->findDialog, Qt::Key_F3,
+                            forward ? Qt::NoModifier : Qt::ShiftModifier);
+        }
+    }
+
+    void refusedPatterns_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("hex");
+        QTest::addColumn<QString>("words");
+        QTest::newRow("odd digits") << "DE A" << true << "one hex digit";
+        QTest::newRow("not hex") << "DE XY" << true << "\"X\" is not a hex digit";
+        QTest::newRow("not in the code page") << "\u0416" << false << "Windows-1252";
+        QTest::newRow("nothing") << " " << true << "Enter the bytes";
+    }
+
+    void refusedPatterns() {
+        QFETCH(QString, text);
+        QFETCH(bool, hex);
+        QFETCH(QString, words);
+        Find(text, hex, false, true);
+        QCOMPARE(f_->ts.messages.shown.size(), 1);
+        QCOMPARE(f_->ts.messages.shown[0].style, platform::MsgStyle::Exclamation);
+        QVERIFY2(f_->ts.messages.shown[0].prompt.contains(words),
+                 qPrintable(f_->ts.messages.shown[0].prompt));
+        QTest::keyClick(e_, Qt::Key_F3); // nothing to look for again: the dialog comes up
+        QVERIFY(e_->findDialog->isVisible());
+    }
+
+    void stopped() {
+        // The Stop button and Escape each end a search that outlasts its first chunk.
+        bool progressShown = false;
+        f_->ts.clock.Schedule(0, [&] {
+            progressShown = e_->Picture1->isVisible() && e_->cmdStop->isVisible();
+            QTest::mouseClick(e_->cmdStop, Qt::LeftButton);
+        });
+        Find(QStringLiteral("nowhere"), false, true, true);
+        QVERIFY(progressShown);
+        bool escapedWhileBusy = false;
+        f_->ts.clock.Schedule(0, [&] {
+            escapedWhileBusy = e_->Busy();
+            QTest::keyClick(e_->findDialog, Qt::Key_Escape);
+        });
+        QTest::keyClick(e_->findDialog, Qt::Key_F3);
+        QVERIFY(escapedWhileBusy);
+        QVERIFY(f_->ts.messages.shown.isEmpty()); // no "not found": the search never ended
+        QVERIFY(!e_->Picture1->isVisible() && !e_->cmdStop->isVisible());
+        QCOMPARE(e_->lblInfo[3]->text(), QStringLiteral("0"));
+        QVERIFY(!e_->Busy());
+    }
+
+    void goTo_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<qint64>("offset"); // -1: refused
+        QTest::addColumn<qint64>("page");
+        // clang-format off
+        QTest::newRow("first") << "0" << 0LL << 1LL;
+        QTest::newRow("last of the first page") << "319" << 319LL << 1LL;
+        QTest::newRow("decimal") << " 8000 " << 8000LL << 8001LL;
+        QTest::newRow("h suffix") << "1F40h" << 8000LL << 8001LL;
+        QTest::newRow("0x") << "0x1f40" << 8000LL << 8001LL;
+        QTest::newRow("dollar") << "$1F40" << 8000LL << 8001LL;
+        QTest::newRow("last, where no whole page is left") << QString::number(Size - 1) << Size - 1 << 16 * (Size / 16) + 1 - 304;
+        QTest::newRow("past the end") << QString::number(Size, 16) + "h" << -1LL << 1LL;
+        QTest::newRow("hex without its mark") << "1F40" << -1LL << 1LL;
+        QTest::newRow("a mark alone") << "0x" << -1LL << 1LL;
+        QTest::newRow("negative") << "-5" << -1LL << 1LL;
+        // clang-format on
+    }
+
+    void goTo() {
+        QFETCH(QString, text);
+        QFETCH(qint64, offset);
+        QTest::keyClick(e_, Qt::Key_G, Qt::ControlModifier);
+        GoToDialog* dialog = e_->goToDialog;
+        QVERIFY(dialog && dialog->isVisible());
+        QVERIFY(dialog->lblRange->text().contains(QStringLiteral("0 to %1").arg(Size - 1)));
+        dialog->txtOffset->setText(text);
+        QTest::mouseClick(dialog->cmdOK, Qt::LeftButton);
+        QTEST(e_->PageStart, "page");
         if (offset < 0) {
             QCOMPARE(f_->ts.messages.shown.size(), 1);
-            const FakeMessageBoxes::Box& box = f_->ts.messages.shown.last();
-            QCOMPARE(box.style, platform::MsgStyle::Information);
-            QVERIFY2(box.prompt.contains(text) && box.prompt.contains(QStringLiteral("not found")),
-                     qPrintable(box.prompt));
-            QCOMPARE(e_->lblInfo[3]->text().toLongLong(),
-                     offsets.size() > 1 ? offsets[offsets.size() - 2] : start);
+            const QString& prompt = f_->ts.messages.shown[0].prompt;
+            QVERIFY2(prompt.contains(text.trimmed()) &&
+                         prompt.contains(QStringLiteral("0 to %1 (0h to %2h)")
+                                             .arg(Size - 1)
+                                             .arg(QString::number(Size - 1, 16).toUpper())),
+                     qPrintable(prompt));
+            QVERIFY(dialog->isVisible()); // to be put right
         } else {
             QVERIFY(f_->ts.messages.shown.isEmpty());
+            QVERIFY(!dialog->isVisible());
             QCOMPARE(e_->lblInfo[3]->text(), QString::number(offset));
-            QVERIFY(!hex || e_->lblInfo[0]->text() == QLatin1String("DE"));
-            QVERIFY(offset + 1 >= e_->PageStart && offset + 1 < e_->PageStart + 320);
         }
-        QTest::keyClick(e_->findDialog, Qt::Key_F3, forward ? Qt::NoModifier : Qt::ShiftModifier);
     }
-}
-
-void FindTest::refusedPatterns_data() {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("hex");
-    QTest::addColumn<QString>("words");
-    QTest::newRow("odd digits") << "DE A" << true << "one hex digit";
-    QTest::newRow("not hex") << "DE XY" << true << "\"X\" is not a hex digit";
-    QTest::newRow("not in the code page") << "\u0416" << false << "Windows-1252";
-    QTest::newRow("nothing") << " " << true << "Enter the bytes";
-}
-
-void FindTest::refusedPatterns() {
-    QFETCH(QString, text);
-    QFETCH(bool, hex);
-    QFETCH(QString, words);
-    Find(text, hex, false, true);
-    QCOMPARE(f_->ts.messages.shown.size(), 1);
-    QCOMPARE(f_->ts.messages.shown[0].style, platform::MsgStyle::Exclamation);
-    QVERIFY2(f_->ts.messages.shown[0].prompt.contains(words),
-             qPrintable(f_->ts.messages.shown[0].prompt));
-    QTest::keyClick(e_, Qt::Key_F3); // nothing to look for again: the dialog comes up
-    QVERIFY(e_->findDialog->isVisible());
-}
-
-void FindTest::stopped() {
-    // The Stop button and Escape each end a search that outlasts its first chunk.
-    bool progressShown = false;
-    f_->ts.clock.Schedule(0, [&] {
-        progressShown = e_->Picture1->isVisible() && e_->cmdStop->isVisible();
-        QTest::mouseClick(e_->cmdStop, Qt::LeftButton);
-    });
-    Find(QStringLiteral("nowhere"), false, true, true);
-    QVERIFY(progressShown);
-    bool escapedWhileBusy = false;
-    f_->ts.clock.Schedule(0, [&] {
-        escapedWhileBusy = e_->Busy();
-        QTest::keyClick(e_->findDialog, Qt::Key_Escape);
-    });
-    QTest::keyClick(e_->findDialog, Qt::Key_F3);
-    QVERIFY(escapedWhileBusy);
-    QVERIFY(f_->ts.messages.shown.isEmpty()); // no "not found": the search never ended
-    QVERIFY(!e_->Picture1->isVisible() && !e_->cmdStop->isVisible());
-    QCOMPARE(e_->lblInfo[3]->text(), QStringLiteral("0"));
-    QVERIFY(!e_->Busy());
-}
-
-void FindTest::goTo_data() {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<qint64>("offset"); // -1: refused
-    QTest::addColumn<qint64>("page");
-    QTest::newRow("first") << "0" << 0LL << 1LL;
-    QTest::newRow("decimal") << " 8000 " << 8000LL << 8001LL;
-    QTest::newRow("h suffix") << "1F40h" << 8000LL << 8001LL;
-    QTest::newRow("0x") << "0x1f40" << 8000LL << 8001LL;
-    QTest::newRow("dollar") << "$1F40" << 8000LL << 8001LL;
-    QTest::newRow("last, where no whole page is left")
-        << QString::number(Size - 1) << Size - 1 << 16 * (Size / 16) + 1 - 304;
-    QTest::newRow("past the end") << QString::number(Size, 16) + "h" << -1LL << 1LL;
-    QTest::newRow("hex without its mark") << "1F40" << -1LL << 1LL;
-    QTest::newRow("a mark alone") << "0x" << -1LL << 1LL;
-    QTest::newRow("negative") << "-5" << -1LL << 1LL;
-}
-
-void FindTest::goTo() {
-    QFETCH(QString, text);
-    QFETCH(qint64, offset);
-    QFETCH(qint64, page);
-    QTest::keyClick(e_, Qt::Key_G, Qt::ControlModifier);
-    GoToDialog* dialog = e_->goToDialog;
-    QVERIFY(dialog && dialog->isVisible());
-    QVERIFY(dialog->lblRange->text().contains(QStringLiteral("0 to %1").arg(Size - 1)));
-    dialog->txtOffset->setText(text);
-    QTest::mouseClick(dialog->cmdOK, Qt::LeftButton);
-    QCOMPARE(e_->PageStart, page);
-    if (offset < 0) {
-        QCOMPARE(f_->ts.messages.shown.size(), 1);
-        const QString& prompt = f_->ts.messages.shown[0].prompt;
-        QVERIFY2(prompt.contains(text.trimmed()) &&
-                     prompt.contains(QStringLiteral("0 to %1 (0h to %2h)")
-                                         .arg(Size - 1)
-                                         .arg(QString::number(Size - 1, 16).toUpper())),
-                 qPrintable(prompt));
-        QVERIFY(dialog->isVisible()); // to be put right
-    } else {
-        QVERIFY(f_->ts.messages.shown.isEmpty());
-        QVERIFY(!dialog->isVisible());
-        QCOMPARE(e_->lblInfo[3]->text(), QString::number(offset));
-    }
-}
+};
 
 QTEST_MAIN(FindTest)
 #include "tst_find.moc"

@@ -9,6 +9,19 @@
 #include <QWidget>
 #include <algorithm>
 
+// The smallest rectangle that holds every pixel of image unlike back (empty: none).
+inline QRect InkBounds(const QImage& image, QColor back) {
+    QRect ink;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (image.pixel(x, y) != back.rgb()) {
+                ink |= QRect(x, y, 1, 1);
+            }
+        }
+    }
+    return ink;
+}
+
 // A host like the memory editor: it owns data of a chosen length, keeps the grid's Pointer
 // on the first position shown, refills the cells when asked to scroll (20 rows for a full
 // page, fewer at the end) and logs every event of the grid.
@@ -83,6 +96,7 @@ public:
         grid.Refresh();
     }
 
+    QPoint Cursor() const { return {grid.Row(), grid.Col()}; }
     QString Log() const { return log.join(QLatin1Char(' ')); }
 
     qint64 length;

@@ -1,295 +1,233 @@
 #include "GridHost.h"
 #include "platform/RuntimeError.h"
 
-#include <QSignalSpy>
 #include <QtTest>
+
+using Mods = Qt::KeyboardModifiers;
 
 class tst_Grid : public QObject {
     Q_OBJECT
 
 private slots:
-    void keyTable_data();
-    void keyTable();
-    void requestsOnlyWithFocus();
-    void focusDrawModes();
-    void hostHandlersSeeEveryKey();
-    void everyMoveReportsTheCellItLeaves();
-    void mouse_data();
-    void mouse();
-    void cellsPastTheData();
-    void valueSubscripts();
-    void cellsAreCentred();
-    void positionsBeyondFourGiB();
-};
+    void keyTable_data() {
+        QTest::addColumn<qint64>("length");
+        QTest::addColumn<qint64>("page");
+        QTest::addColumn<QPoint>("from"); // (row, column)
+        QTest::addColumn<int>("key");
+        QTest::addColumn<Mods>("mods");
+        QTest::addColumn<QString>("events");
+        QTest::addColumn<QPoint>("to");
+        QTest::addColumn<qint64>("pageAfter");
 
-using Mods = Qt::KeyboardModifiers;
-
-void tst_Grid::keyTable_data() {
-    QTest::addColumn<qint64>("length");
-    QTest::addColumn<qint64>("page");
-    QTest::addColumn<QPoint>("from"); // (row, column)
-    QTest::addColumn<int>("key");
-    QTest::addColumn<Mods>("mods");
-    QTest::addColumn<QString>("events");
-    QTest::addColumn<QPoint>("to");
-    QTest::addColumn<qint64>("pageAfter");
-
-    const Mods none = Qt::NoModifier;
-    const Mods ctrl = Qt::ControlModifier;
-    // clang-format off
-    QTest::newRow("down") << 1000LL << 1LL << QPoint(2, 3) << int(Qt::Key_Down) << none << "L2,3 E3,3" << QPoint(3, 3) << 1LL;
-    QTest::newRow("down last row, more data") << 1000LL << 1LL << QPoint(19, 3) << int(Qt::Key_Down) << none << "L19,3 NextRow E19,3" << QPoint(19, 3) << 17LL;
-    QTest::newRow("down last row, one more byte") << 321LL << 1LL << QPoint(19, 3) << int(Qt::Key_Down) << none << "L19,3 NextRow E19,0 E19,0" << QPoint(19, 0) << 17LL;
-    QTest::newRow("down last row, no more data") << 320LL << 1LL << QPoint(19, 3) << int(Qt::Key_Down) << none << "" << QPoint(19, 3) << 1LL;
-    QTest::newRow("down onto an empty row") << 16LL << 1LL << QPoint(0, 3) << int(Qt::Key_Down) << none << "" << QPoint(0, 3) << 1LL;
-    QTest::newRow("shift+down moves too") << 1000LL << 1LL << QPoint(2, 3) << int(Qt::Key_Down) << Mods(Qt::ShiftModifier) << "L2,3 E3,3" << QPoint(3, 3) << 1LL;
-    QTest::newRow("up") << 1000LL << 1LL << QPoint(5, 5) << int(Qt::Key_Up) << none << "L5,5 E4,5" << QPoint(4, 5) << 1LL;
-    QTest::newRow("up row 0, data before") << 1000LL << 17LL << QPoint(0, 4) << int(Qt::Key_Up) << none << "L0,4 PrevRow E0,4" << QPoint(0, 4) << 1LL;
-    QTest::newRow("up row 0, first page") << 1000LL << 1LL << QPoint(0, 4) << int(Qt::Key_Up) << none << "" << QPoint(0, 4) << 1LL;
-    QTest::newRow("left") << 1000LL << 1LL << QPoint(3, 5) << int(Qt::Key_Left) << none << "L3,5 E3,4" << QPoint(3, 4) << 1LL;
-    QTest::newRow("left wraps a row") << 1000LL << 1LL << QPoint(3, 0) << int(Qt::Key_Left) << none << "L3,0 E2,15" << QPoint(2, 15) << 1LL;
-    QTest::newRow("left at origin, data before") << 1000LL << 17LL << QPoint(0, 0) << int(Qt::Key_Left) << none << "L0,0 PrevRow E0,15" << QPoint(0, 15) << 1LL;
-    QTest::newRow("left at origin, first page") << 1000LL << 1LL << QPoint(0, 0) << int(Qt::Key_Left) << none << "" << QPoint(0, 0) << 1LL;
-    QTest::newRow("right") << 1000LL << 1LL << QPoint(3, 5) << int(Qt::Key_Right) << none << "L3,5 E3,6" << QPoint(3, 6) << 1LL;
-    QTest::newRow("right wraps a row") << 1000LL << 1LL << QPoint(3, 15) << int(Qt::Key_Right) << none << "L3,15 E4,0" << QPoint(4, 0) << 1LL;
-    QTest::newRow("right last cell, more data") << 1000LL << 1LL << QPoint(19, 15) << int(Qt::Key_Right) << none << "L19,15 NextRow E19,0" << QPoint(19, 0) << 17LL;
-    QTest::newRow("right last cell, one more byte") << 321LL << 1LL << QPoint(19, 15) << int(Qt::Key_Right) << none << "L19,15 NextRow E19,0 E19,0" << QPoint(19, 0) << 17LL;
-    QTest::newRow("right last cell, no more data") << 320LL << 1LL << QPoint(19, 15) << int(Qt::Key_Right) << none << "" << QPoint(19, 15) << 1LL;
-    QTest::newRow("ctrl+page down") << 1000LL << 1LL << QPoint(4, 6) << int(Qt::Key_PageDown) << ctrl << "L4,6 E19,6" << QPoint(19, 6) << 1LL;
-    QTest::newRow("ctrl+page down past the data") << 100LL << 1LL << QPoint(2, 8) << int(Qt::Key_PageDown) << ctrl << "" << QPoint(2, 8) << 1LL;
-    QTest::newRow("page down") << 1000LL << 1LL << QPoint(4, 6) << int(Qt::Key_PageDown) << none << "L4,6 NextPage E4,6" << QPoint(4, 6) << 321LL;
-    QTest::newRow("page down onto a short page") << 1000LL << 641LL << QPoint(4, 6) << int(Qt::Key_PageDown) << none << "L4,6 NextPage E2,6 E2,6" << QPoint(2, 6) << 961LL;
-    QTest::newRow("page down on the last page") << 1000LL << 961LL << QPoint(1, 6) << int(Qt::Key_PageDown) << none << "L1,6 NextPage E1,6" << QPoint(1, 6) << 961LL;
-    QTest::newRow("ctrl+page up") << 1000LL << 1LL << QPoint(7, 3) << int(Qt::Key_PageUp) << ctrl << "L7,3 E0,3" << QPoint(0, 3) << 1LL;
-    QTest::newRow("page up") << 1000LL << 321LL << QPoint(5, 5) << int(Qt::Key_PageUp) << none << "L5,5 PrevPage E5,5" << QPoint(5, 5) << 1LL;
-    QTest::newRow("ctrl+home") << 1000LL << 321LL << QPoint(5, 5) << int(Qt::Key_Home) << ctrl << "L5,5 BOF E0,0" << QPoint(0, 0) << 1LL;
-    QTest::newRow("home") << 1000LL << 1LL << QPoint(5, 5) << int(Qt::Key_Home) << none << "L5,5 E5,0" << QPoint(5, 0) << 1LL;
-    QTest::newRow("ctrl+shift+home is home") << 1000LL << 1LL << QPoint(5, 5) << int(Qt::Key_Home) << Mods(Qt::ControlModifier | Qt::ShiftModifier) << "L5,5 E5,0" << QPoint(5, 0) << 1LL;
-    QTest::newRow("ctrl+end, full last row") << 1024LL << 1LL << QPoint(5, 5) << int(Qt::Key_End) << ctrl << "L5,5 EOF E18,15 E18,15" << QPoint(18, 15) << 721LL;
-    QTest::newRow("ctrl+end, short last row") << 1000LL << 1LL << QPoint(5, 5) << int(Qt::Key_End) << ctrl << "L5,5 EOF E19,7 E19,7" << QPoint(19, 7) << 689LL;
-    QTest::newRow("end") << 1000LL << 1LL << QPoint(5, 5) << int(Qt::Key_End) << none << "L5,5 E5,15" << QPoint(5, 15) << 1LL;
-    QTest::newRow("end on a short row") << 1000LL << 689LL << QPoint(19, 2) << int(Qt::Key_End) << none << "" << QPoint(19, 2) << 689LL;
-    QTest::newRow("other keys") << 1000LL << 1LL << QPoint(5, 5) << int(Qt::Key_A) << none << "" << QPoint(5, 5) << 1LL;
-    // clang-format on
-}
-
-void tst_Grid::keyTable() {
-    QFETCH(qint64, length);
-    QFETCH(qint64, page);
-    QFETCH(QPoint, from);
-    QFETCH(int, key);
-    QFETCH(Mods, mods);
-    QFETCH(QString, events);
-    QFETCH(QPoint, to);
-    QFETCH(qint64, pageAfter);
-
-    GridHost host(length);
-    QVERIFY(host.Show());
-    host.Start(page, from.x(), from.y());
-    QCOMPARE(QPoint(host.grid.Row(), host.grid.Col()), from);
-
-    QTest::keyClick(host.pic, Qt::Key(key), mods);
-    QCOMPARE(host.Log(), events);
-    QCOMPARE(QPoint(host.grid.Row(), host.grid.Col()), to);
-    QCOMPARE(host.pageStart, pageAfter);
-    QCOMPARE(host.grid.Pointer(), pageAfter);
-    QCOMPARE(QPoint(host.marker->Left(), host.marker->Top()),
-             QPoint(to.y() * host.grid.CellWidth(), to.x() * host.grid.CellHeight()));
-}
-
-void tst_Grid::requestsOnlyWithFocus() {
-    // Of two grids kept in step only the one the user works in asks to scroll; the other
-    // still reports leaving and entering.
-    GridHost host(1000);
-    QVERIFY(host.Show());
-    host.Start(1, 19, 3);
-    host.other->setFocus();
-    QVERIFY(!host.grid.HasFocus());
-    QTest::keyClick(host.pic, Qt::Key_Down);
-    QTest::keyClick(host.pic, Qt::Key_PageDown);
-    QCOMPARE(host.Log(), QStringLiteral("L19,3 E19,3 L19,3 E19,3"));
-    QCOMPARE(host.pageStart, 1LL);
-}
-
-void tst_Grid::focusDrawModes() {
-    GridHost host(1000);
-    QCOMPARE(host.marker->DrawMode(), int(MarkerShape::vbMaskPen));
-    QVERIFY(host.Show());
-    QVERIFY(host.grid.HasFocus());
-    QCOMPARE(host.marker->DrawMode(), int(MarkerShape::vbInvert));
-    host.other->setFocus();
-    QVERIFY(!host.grid.HasFocus());
-    QCOMPARE(host.marker->DrawMode(), int(MarkerShape::vbMaskPen));
-    QTest::mouseClick(host.pic, Qt::LeftButton, {}, QPoint(5, 5));
-    QVERIFY(host.pic->hasFocus());
-    QVERIFY(host.grid.HasFocus());
-    QCOMPARE(host.marker->DrawMode(), int(MarkerShape::vbInvert));
-
-    // Initializing over a box that already holds the focus starts in the focused look.
-    Grid late;
-    MarkerShape lateMarker(host.pic);
-    late.InitializeGrid(host.pic, &lateMarker);
-    QVERIFY(late.HasFocus());
-    QCOMPARE(lateMarker.DrawMode(), int(MarkerShape::vbInvert));
-}
-
-void tst_Grid::hostHandlersSeeEveryKey() {
-    GridHost host(1000);
-    QVERIFY(host.Show());
-    host.Start(1, 2, 2);
-    QStringList seen;
-    QObject::connect(host.pic, &PictureBox::KeyDown, host.pic, [&](int code, int shift) {
-        // The grid has already moved when the host's handler runs.
-        seen << QStringLiteral("%1/%2@%3,%4")
-                    .arg(code)
-                    .arg(shift)
-                    .arg(host.grid.Row())
-                    .arg(host.grid.Col());
-    });
-    QTest::keyClick(host.pic, Qt::Key_Down);
-    QTest::keyClick(host.pic, Qt::Key_Tab);
-    QTest::keyClick(host.pic, Qt::Key_B, Qt::ControlModifier);
-    QCOMPARE(seen, QStringList({"40/0@3,2", "9/0@3,2", "17/2@3,2", "66/2@3,2"}));
-    QVERIFY(host.pic->hasFocus()); // Tab is the host's to handle
-}
-
-void tst_Grid::everyMoveReportsTheCellItLeaves() {
-    GridHost host(1000);
-    QVERIFY(host.Show());
-    host.Start(1, 19, 4);
-    // A key action that scrolled leaves nothing pending for the moves that follow it.
-    QTest::keyClick(host.pic, Qt::Key_Down);
-    QCOMPARE(host.Log(), QStringLiteral("L19,4 NextRow E19,4"));
-    host.log.clear();
-    host.grid.SelectCell(5, 6);
-    QTest::mouseClick(host.pic, Qt::LeftButton, {}, QPoint(3 * 22 + 5, 2 * 19 + 5));
-    host.grid.Reset();
-    QCOMPARE(host.Log(), QStringLiteral("L19,4 E5,6 L5,6 E2,3 Click L2,3 E0,0"));
-
-    // After a move by SelectCell, keys leave the cell it chose, and a refused key move
-    // stays there.
-    host.Start(689, 19, 1); // short last row: 8 bytes
-    host.grid.SelectCell(18, 9);
-    QTest::keyClick(host.pic, Qt::Key_Down);
-    QCOMPARE(QPoint(host.grid.Row(), host.grid.Col()), QPoint(18, 9));
-    QTest::keyClick(host.pic, Qt::Key_Left);
-    QCOMPARE(host.Log(), QStringLiteral("L19,1 E18,9 L18,9 E18,8"));
-
-    // Refresh puts a cursor left past the data back onto it, and says so.
-    host.log.clear();
-    host.length = 689 + 16 * 18 + 3;
-    host.grid.SetMax(host.length);
-    host.grid.Refresh();
-    QCOMPARE(host.Log(), QStringLiteral("L18,8 E18,3"));
-}
-
-void tst_Grid::mouse_data() {
-    QTest::addColumn<QSize>("box");
-    QTest::addColumn<qint64>("length");
-    QTest::addColumn<QPoint>("at"); // pixels
-    QTest::addColumn<QString>("events");
-    QTest::addColumn<QPoint>("to"); // (row, column)
-
-    const QSize box(352, 381); // cells of 22 x 19
-    QTest::newRow("a cell") << box << 1000LL << QPoint(100, 100) << "L2,2 E5,4 Click"
-                            << QPoint(5, 4);
-    QTest::newRow("the cursor cell") << box << 1000LL << QPoint(50, 40) << "Click" << QPoint(2, 2);
-    QTest::newRow("past the data")
-        << box << 40LL << QPoint(300, 45) << "L2,2 E2,7 Click" << QPoint(2, 7);
-    QTest::newRow("right of the last column")
-        << QSize(360, 381) << 1000LL << QPoint(355, 10) << "L2,2 E0,15 Click" << QPoint(0, 15);
-    QTest::newRow("below the last row, short page")
-        << box << 40LL << QPoint(10, 370) << "L2,2 E2,0 Click" << QPoint(2, 0);
-}
-
-void tst_Grid::mouse() {
-    QFETCH(QSize, box);
-    QFETCH(qint64, length);
-    QFETCH(QPoint, at);
-    QFETCH(QString, events);
-    QFETCH(QPoint, to);
-
-    GridHost host(length, box);
-    QVERIFY(host.Show());
-    host.Start(1, 2, 2);
-    QTest::mouseClick(host.pic, Qt::LeftButton, {}, at);
-    QCOMPARE(host.Log(), events);
-    QCOMPARE(QPoint(host.grid.Row(), host.grid.Col()), to);
-}
-
-void tst_Grid::cellsPastTheData() {
-    GridHost host(20); // rows 0 and 1; row 1 holds 4 bytes
-    QCOMPARE(host.grid.Rows(), 2);
-    QCOMPARE(host.grid.Value(1, 3), QStringLiteral("14"));
-    const QImage before = host.pic->Image();
-    host.grid.SetValue(1, 4, QStringLiteral("FF"));
-    QCOMPARE(host.grid.Value(1, 4), QStringLiteral("-1"));
-    QCOMPARE(host.pic->Image(), before); // nothing drawn
-
-    // SelectCell onto such a cell leaves the cursor, without events.
-    host.Start(1, 1, 2);
-    host.grid.SelectCell(1, 9);
-    host.grid.SelectCell(0, 16);  // outside the grid: refused the same way
-    QCOMPARE(QPoint(host.grid.Row(), host.grid.Col()), QPoint(1, 2));
-    QVERIFY(host.log.isEmpty());
-}
-
-void tst_Grid::valueSubscripts() {
-    GridHost host(1000);
-    QCOMPARE(host.grid.Value(20, 15), QString()); // the row after the page exists
-    for (const QPoint& bad : {QPoint(21, 0), QPoint(-1, 0), QPoint(0, 16), QPoint(0, -1)}) {
-        try {
-            host.grid.SetValue(bad.x(), bad.y(), QStringLiteral("00"));
-            QFAIL("no error");
-        } catch (const platform::RuntimeError& e) {
-            QCOMPARE(e.Number(), 9);
-            QCOMPARE(e.Description(), QStringLiteral("Subscript out of range"));
-        }
-        QVERIFY_THROWS_EXCEPTION(platform::RuntimeError, host.grid.Value(bad.x(), bad.y()));
+        const Mods none = Qt::NoModifier;
+        const Mods ctrl = Qt::ControlModifier;
+        // clang-format off
+        QTest::newRow("down") << 1000LL << 1LL << QPoint(2, 3) << int(Qt::Key_Down) << none << "L2,3 E3,3" << QPoint(3, 3) << 1LL;
+        QTest::newRow("down last row, more data") << 1000LL << 1LL << QPoint(19, 3) << int(Qt::Key_Down) << none << "L19,3 NextRow E19,3" << QPoint(19, 3) << 17LL;
+        QTest::newRow("down last row, one more byte") << 321LL << 1LL << QPoint(19, 3) << int(Qt::Key_Down) << none << "L19,3 NextRow E19,0 E19,0" << QPoint(19, 0) << 17LL;
+        QTest::newRow("down last row, no more data") << 320LL << 1LL << QPoint(19, 3) << int(Qt::Key_Down) << none << "" << QPoint(19, 3) << 1LL;
+        QTest::newRow("down onto an empty row") << 16LL << 1LL << QPoint(0, 3) << int(Qt::Key_Down) << none << "" << QPoint(0, 3) << 1LL;
+        QTest::newRow("up") << 1000LL << 1LL << QPoint(5, 5) << int(Qt::Key_Up) << none << "L5,5 E4,5" << QPoint(4, 5) << 1LL;
+        QTest::newRow("up row 0, data before") << 1000LL << 17LL << QPoint(0, 4) << int(Qt::Key_Up) << none << "L0,4 PrevRow E0,4" << QPoint(0, 4) << 1LL;
+        QTest::newRow("up row 0, first page") << 1000LL << 1LL << QPoint(0, 4) << int(Qt::Key_Up) << none << "" << QPoint(0, 4) << 1LL;
+        QTest::newRow("left") << 1000LL << 1LL << QPoint(3, 5) << int(Qt::Key_Left) << none << "L3,5 E3,4" << QPoint(3, 4) << 1LL;
+        QTest::newRow("left wraps a row") << 1000LL << 1LL << QPoint(3, 0) << int(Qt::Key_Left) << none << "L3,0 E2,15" << QPoint(2, 15) << 1LL;
+        QTest::newRow("left at origin, data before") << 1000LL << 17LL << QPoint(0, 0) << int(Qt::Key_Left) << none << "L0,0 PrevRow E0,15" << QPoint(0, 15) << 1LL;
+        QTest::newRow("left at origin, first page") << 1000LL << 1LL << QPoint(0, 0) << int(Qt::Key_Left) << none << "" << QPoint(0, 0) << 1LL;
+        QTest::newRow("right") << 1000LL << 1LL << QPoint(3, 5) << int(Qt::Key_Right) << none << "L3,5 E3,6" << QPoint(3, 6) << 1LL;
+        QTest::newRow("right wraps a row") << 1000LL << 1LL << QPoint(3, 15) << int(Qt::Key_Right) << none << "L3,15 E4,0" << QPoint(4, 0) << 1LL;
+        QTest::newRow("right last cell, more data") << 1000LL << 1LL << QPoint(19, 15) << int(Qt::Key_Right) << none << "L19,15 NextRow E19,0" << QPoint(19, 0) << 17LL;
+        QTest::newRow("right last cell, one more byte") << 321LL << 1LL << QPoint(19, 15) << int(Qt::Key_Right) << none << "L19,15 NextRow E19,0 E19,0" << QPoint(19, 0) << 17LL;
+        QTest::newRow("right last cell, no more data") << 320LL << 1LL << QPoint(19, 15) << int(Qt::Key_Right) << none << "" << QPoint(19, 15) << 1LL;
+        QTest::newRow("ctrl+page down") << 1000LL << 1LL << QPoint(4, 6) << int(Qt::Key_PageDown) << ctrl << "L4,6 E19,6" << QPoint(19, 6) << 1LL;
+        QTest::newRow("ctrl+page down past the data") << 100LL << 1LL << QPoint(2, 8) << int(Qt::Key_PageDown) << ctrl << "" << QPoint(2, 8) << 1LL;
+        QTest::newRow("page down") << 1000LL << 1LL << QPoint(4, 6) << int(Qt::Key_PageDown) << none << "L4,6 NextPage E4,6" << QPoint(4, 6) << 321LL;
+        QTest::newRow("page down onto a short page") << 1000LL << 641LL << QPoint(4, 6) << int(Qt::Key_PageDown) << none << "L4,6 NextPage E2,6 E2,6" << QPoint(2, 6) << 961LL;
+        QTest::newRow("page down on the last page") << 1000LL << 961LL << QPoint(1, 6) << int(Qt::Key_PageDown) << none << "L1,6 NextPage E1,6" << QPoint(1, 6) << 961LL;
+        QTest::newRow("ctrl+page up") << 1000LL << 1LL << QPoint(7, 3) << int(Qt::Key_PageUp) << ctrl << "L7,3 E0,3" << QPoint(0, 3) << 1LL;
+        QTest::newRow("page up") << 1000LL << 321LL << QPoint(5, 5) << int(Qt::Key_PageUp) << none << "L5,5 PrevPage E5,5" << QPoint(5, 5) << 1LL;
+        QTest::newRow("ctrl+home") << 1000LL << 321LL << QPoint(5, 5) << int(Qt::Key_Home) << ctrl << "L5,5 BOF E0,0" << QPoint(0, 0) << 1LL;
+        QTest::newRow("home") << 1000LL << 1LL << QPoint(5, 5) << int(Qt::Key_Home) << none << "L5,5 E5,0" << QPoint(5, 0) << 1LL;
+        QTest::newRow("ctrl+shift+home is home") << 1000LL << 1LL << QPoint(5, 5) << int(Qt::Key_Home) << Mods(Qt::ControlModifier | Qt::ShiftModifier) << "L5,5 E5,0" << QPoint(5, 0) << 1LL;
+        QTest::newRow("ctrl+end, full last row") << 1024LL << 1LL << QPoint(5, 5) << int(Qt::Key_End) << ctrl << "L5,5 EOF E18,15 E18,15" << QPoint(18, 15) << 721LL;
+        QTest::newRow("ctrl+end, short last row") << 1000LL << 1LL << QPoint(5, 5) << int(Qt::Key_End) << ctrl << "L5,5 EOF E19,7 E19,7" << QPoint(19, 7) << 689LL;
+        QTest::newRow("end") << 1000LL << 1LL << QPoint(5, 5) << int(Qt::Key_End) << none << "L5,5 E5,15" << QPoint(5, 15) << 1LL;
+        QTest::newRow("end on a short row") << 1000LL << 689LL << QPoint(19, 2) << int(Qt::Key_End) << none << "" << QPoint(19, 2) << 689LL;
+        QTest::newRow("ctrl+end beyond 4 GiB") << (5LL << 30) + 100 << 1LL << QPoint(0, 0) << int(Qt::Key_End) << ctrl << "L0,0 EOF E19,3 E19,3" << QPoint(19, 3) << (5LL << 30) + 97 - 304;
+        QTest::newRow("right at the end beyond 4 GiB") << (5LL << 30) + 100 << (5LL << 30) + 97 - 304 << QPoint(19, 3) << int(Qt::Key_Right) << none << "" << QPoint(19, 3) << (5LL << 30) + 97 - 304;
+        QTest::newRow("other keys") << 1000LL << 1LL << QPoint(5, 5) << int(Qt::Key_A) << none << "" << QPoint(5, 5) << 1LL;
+        // clang-format on
     }
-    host.grid.SetRows(3);
-    QCOMPARE(host.grid.Value(3, 0), QString());
-    QVERIFY_THROWS_EXCEPTION(platform::RuntimeError, host.grid.Value(4, 0));
-}
 
-void tst_Grid::cellsAreCentred() {
-    GridHost host(1000);
-    host.pic->Cls();
-    host.grid.SetValue(4, 7, QStringLiteral("AB"));
-    const QImage image = host.pic->Image();
-    const QRgb back = host.pic->BackColor().rgb();
-    QRect ink;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            if (image.pixel(x, y) != back) {
-                ink |= QRect(x, y, 1, 1);
+    void keyTable() {
+        QFETCH(qint64, length);
+        QFETCH(qint64, page);
+        QFETCH(QPoint, from);
+        QFETCH(int, key);
+        QFETCH(Mods, mods);
+        GridHost host(length);
+        QVERIFY(host.Show());
+        host.Start(page, from.x(), from.y());
+        QTest::keyClick(host.pic, Qt::Key(key), mods);
+        QTEST(host.Log(), "events");
+        QTEST(host.Cursor(), "to");
+        QTEST(host.grid.Pointer(), "pageAfter");
+        QCOMPARE(QPoint(host.marker->Left(), host.marker->Top()),
+                 QPoint(host.grid.Col() * host.grid.CellWidth(),
+                        host.grid.Row() * host.grid.CellHeight()));
+    }
+
+    void requestsOnlyWithFocus() {
+        // Of two grids kept in step only the one the user works in asks to scroll; the other
+        // still reports leaving and entering.
+        GridHost host(1000);
+        QVERIFY(host.Show());
+        host.Start(1, 19, 3);
+        host.other->setFocus();
+        QTest::keyClick(host.pic, Qt::Key_Down);
+        QTest::keyClick(host.pic, Qt::Key_PageDown);
+        QCOMPARE(host.Log(), QStringLiteral("L19,3 E19,3 L19,3 E19,3"));
+        QCOMPARE(host.pageStart, 1LL);
+    }
+
+    void focusDrawModes() {
+        GridHost host(1000);
+        const auto mode = [&host] { return QPair(host.grid.HasFocus(), host.marker->DrawMode()); };
+        const QPair focused(true, int(MarkerShape::vbInvert));
+        const QPair unfocused(false, int(MarkerShape::vbMaskPen));
+        QCOMPARE(mode(), unfocused);
+        QVERIFY(host.Show());
+        QCOMPARE(mode(), focused);
+        host.other->setFocus();
+        QCOMPARE(mode(), unfocused);
+        QTest::mouseClick(host.pic, Qt::LeftButton, {}, QPoint(5, 5));
+        QCOMPARE(mode(), focused);
+        // Initializing over a box that already holds the focus starts in the focused look.
+        Grid late;
+        MarkerShape lateMarker(host.pic);
+        late.InitializeGrid(host.pic, &lateMarker);
+        QCOMPARE(QPair(late.HasFocus(), lateMarker.DrawMode()), focused);
+    }
+
+    void hostHandlersRunAfterTheGridMoved() {
+        GridHost host(1000);
+        QVERIFY(host.Show());
+        host.Start(1, 2, 2);
+        QList<QPoint> seen;
+        QObject::connect(host.pic, &PictureBox::KeyDown, host.pic,
+                         [&](int, int) { seen << host.Cursor(); });
+        QTest::keyClick(host.pic, Qt::Key_Down);
+        QTest::keyClick(host.pic, Qt::Key_Tab);
+        QCOMPARE(seen, QList<QPoint>({QPoint(3, 2), QPoint(3, 2)}));
+        QVERIFY(host.pic->hasFocus()); // Tab is the host's to handle
+    }
+
+    void everyMoveReportsTheCellItLeaves() {
+        GridHost host(1000);
+        QVERIFY(host.Show());
+        host.Start(1, 19, 4);
+        // A key action that scrolled leaves nothing pending for the moves that follow it.
+        QTest::keyClick(host.pic, Qt::Key_Down);
+        host.grid.SelectCell(5, 6);
+        QTest::mouseClick(host.pic, Qt::LeftButton, {}, QPoint(3 * 22 + 5, 2 * 19 + 5));
+        host.grid.Reset();
+        QCOMPARE(host.Log(),
+                 QStringLiteral("L19,4 NextRow E19,4 L19,4 E5,6 L5,6 E2,3 Click L2,3 E0,0"));
+
+        // After a move by SelectCell, keys leave the cell it chose, and a refused key move
+        // stays there.
+        host.Start(689, 19, 1); // short last row: 8 bytes
+        host.grid.SelectCell(18, 9);
+        QTest::keyClick(host.pic, Qt::Key_Down);
+        QCOMPARE(host.Cursor(), QPoint(18, 9));
+        QTest::keyClick(host.pic, Qt::Key_Left);
+        // Refresh puts a cursor left past the data back onto it, and says so.
+        host.grid.SetMax(689 + 16 * 18 + 3);
+        host.grid.Refresh();
+        QCOMPARE(host.Log(), QStringLiteral("L19,1 E18,9 L18,9 E18,8 L18,8 E18,3"));
+    }
+
+    void mouse_data() {
+        QTest::addColumn<QSize>("box");
+        QTest::addColumn<qint64>("length");
+        QTest::addColumn<QPoint>("at"); // pixels
+        QTest::addColumn<QString>("events");
+        QTest::addColumn<QPoint>("to"); // (row, column)
+        const QSize box(352, 381);      // cells of 22 x 19
+        // clang-format off
+        QTest::newRow("a cell") << box << 1000LL << QPoint(100, 100) << "L2,2 E5,4 Click" << QPoint(5, 4);
+        QTest::newRow("the cursor cell") << box << 1000LL << QPoint(50, 40) << "Click" << QPoint(2, 2);
+        QTest::newRow("past the data") << box << 40LL << QPoint(300, 45) << "L2,2 E2,7 Click" << QPoint(2, 7);
+        QTest::newRow("right of the last column") << QSize(360, 381) << 1000LL << QPoint(355, 10) << "L2,2 E0,15 Click" << QPoint(0, 15);
+        QTest::newRow("below the last row, short page") << box << 40LL << QPoint(10, 370) << "L2,2 E2,0 Click" << QPoint(2, 0);
+        // clang-format on
+    }
+
+    void mouse() {
+        QFETCH(QSize, box);
+        QFETCH(qint64, length);
+        QFETCH(QPoint, at);
+        GridHost host(length, box);
+        QVERIFY(host.Show());
+        host.Start(1, 2, 2);
+        QTest::mouseClick(host.pic, Qt::LeftButton, {}, at);
+        QTEST(host.Log(), "events");
+        QTEST(host.Cursor(), "to");
+    }
+
+    void cellsPastTheData() {
+        GridHost host(20); // rows 0 and 1; row 1 holds 4 bytes
+        QCOMPARE(host.grid.Rows(), 2);
+        const QImage before = host.pic->Image();
+        host.grid.SetValue(1, 4, QStringLiteral("FF"));
+        QCOMPARE(host.grid.Value(1, 3) + host.grid.Value(1, 4), QStringLiteral("14-1"));
+        QCOMPARE(host.pic->Image(), before); // nothing drawn
+        // SelectCell onto such a cell, or outside the grid, leaves the cursor, without events.
+        host.Start(1, 1, 2);
+        host.grid.SelectCell(1, 9);
+        host.grid.SelectCell(0, 16);
+        QCOMPARE(host.Cursor(), QPoint(1, 2));
+        QVERIFY(host.log.isEmpty());
+    }
+
+    void valueSubscripts() {
+        // Rows 0..Rows (the row after the page too) and columns 0..15; error 9 outside.
+        GridHost host(1000);
+        host.grid.SetRows(3);
+        const auto outcome = [&host](auto access) {
+            try {
+                access();
+                return QStringLiteral("ok");
+            } catch (const platform::RuntimeError& e) {
+                return QString::number(e.Number()) + QLatin1Char(' ') + e.Description();
             }
+        };
+        QStringList outcomes;
+        for (const QPoint p :
+             {QPoint(3, 15), QPoint(4, 0), QPoint(-1, 0), QPoint(0, 16), QPoint(0, -1)}) {
+            outcomes << QStringLiteral("%1,%2: ").arg(p.x()).arg(p.y()) +
+                            outcome([&] { host.grid.SetValue(p.x(), p.y(), QString()); }) +
+                            QStringLiteral(" / ") + outcome([&] { host.grid.Value(p.x(), p.y()); });
         }
+        const QString bad = QStringLiteral("9 Subscript out of range / 9 Subscript out of range");
+        QCOMPARE(outcomes, QStringList({"3,15: ok / ok", "4,0: " + bad, "-1,0: " + bad,
+                                        "0,16: " + bad, "0,-1: " + bad}));
     }
-    const QRect cell(7 * 22, 4 * 19, 22, 19);
-    QVERIFY2(cell.contains(ink), qPrintable(QStringLiteral("ink %1,%2 %3x%4")
-                                                .arg(ink.x())
-                                                .arg(ink.y())
-                                                .arg(ink.width())
-                                                .arg(ink.height())));
-    QVERIFY(qAbs(ink.center().x() - cell.center().x()) <= 2);
-}
 
-void tst_Grid::positionsBeyondFourGiB() {
-    const qint64 length = (5LL << 30) + 100;
-    GridHost host(length);
-    QVERIFY(host.Show());
-    host.Start(1, 0, 0);
-    QTest::keyClick(host.pic, Qt::Key_End, Qt::ControlModifier);
-    const qint64 last = 16 * (length / 16) + 1 - 304;
-    QCOMPARE(host.grid.Pointer(), last);
-    QCOMPARE(QPoint(host.grid.Row(), host.grid.Col()), QPoint(19, 3)); // 100 = 6 x 16 + 4
-    host.log.clear();
-    QTest::keyClick(host.pic, Qt::Key_Right);
-    QCOMPARE(host.Log(), QString());
-    QTest::keyClick(host.pic, Qt::Key_PageUp);
-    QCOMPARE(host.grid.Pointer(), last - 320);
-}
+    void cellsAreCentred() {
+        GridHost host(1000);
+        host.pic->Cls();
+        host.grid.SetValue(4, 7, QStringLiteral("AB"));
+        const QRect ink = InkBounds(host.pic->Image(), host.pic->BackColor());
+        const QRect cell(7 * 22, 4 * 19, 22, 19);
+        QVERIFY2(cell.contains(ink) && qAbs(ink.center().x() - cell.center().x()) <= 2,
+                 qPrintable(QStringLiteral("ink %1,%2 %3x%4")
+                                .arg(ink.x())
+                                .arg(ink.y())
+                                .arg(ink.width())
+                                .arg(ink.height())));
+    }
+};
 
 QTEST_MAIN(tst_Grid)
 #include "tst_Grid.moc"
