@@ -1,4 +1,5 @@
 #include "FakeClock.h"
+#include "ImageFiles.h"
 #include "adaptersim/AdapterModel.h"
 #include "adaptersim/SimSerialPort.h"
 #include "cli/Interrupts.h"
@@ -17,14 +18,6 @@ using adaptersim::AdapterModel;
 using adaptersim::Direction;
 
 namespace {
-
-QByteArray Pattern(int n, int seed = 0) {
-    QByteArray data(n, 0);
-    for (int i = 0; i < n; ++i) {
-        data[i] = char((i * 7 + seed) & 0xFF);
-    }
-    return data;
-}
 
 enum Fault { None, Silent, StopAfter40, MismatchAt37, PortMissing, PortBusy, DsrLow };
 
@@ -47,16 +40,8 @@ class CliTest : public QObject {
 
     QString Path(const QString& name) const { return dir.filePath(name); }
 
-    void Write(const QString& name, const QByteArray& data) {
-        QFile f(Path(name));
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(data);
-    }
-
-    QByteArray Read(const QString& name) {
-        QFile f(Path(name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    void Write(const QString& name, const QByteArray& data) { WriteFile(Path(name), data); }
+    QByteArray Read(const QString& name) { return ReadFile(Path(name)); }
 
     int Run(QString line) {
         out.clear();

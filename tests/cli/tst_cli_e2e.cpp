@@ -1,4 +1,5 @@
 #include "AdapterTool.h"
+#include "ImageFiles.h"
 #include "core/ImageFormats.h"
 
 #include <QDir>
@@ -27,16 +28,8 @@ class CliEndToEnd : public QObject {
         return data;
     }
 
-    void Write(const QString& name, const QByteArray& data) {
-        QFile f(Path(name));
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(data);
-    }
-
-    QByteArray Read(const QString& name) {
-        QFile f(Path(name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    void Write(const QString& name, const QByteArray& data) { WriteFile(Path(name), data); }
+    QByteArray Read(const QString& name) { return ReadFile(Path(name)); }
 
     void Start(QProcess& process, const QStringList& arguments) {
         process.start(QStringLiteral(TMS370_TOOL), arguments);

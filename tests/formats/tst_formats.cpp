@@ -1,4 +1,5 @@
 #include "FakeClock.h"
+#include "ImageFiles.h"
 #include "adaptersim/SimSerialPort.h"
 #include "core/ImageFormats.h"
 #include "core/Operations.h"
@@ -22,25 +23,6 @@ namespace {
 
 const core::Family& FamilyOf(char code) {
     return *core::FindFamily(QString(QLatin1Char(code)));
-}
-
-QByteArray Pattern(int n) {
-    QByteArray data(n, 0);
-    for (int i = 0; i < n; ++i) {
-        data[i] = char((i * 37 + 11) & 0xFF);
-    }
-    return data;
-}
-
-QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void Write(const QString& path, const QByteArray& data) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(data);
 }
 
 // Runs srec_cat with arguments; fails the test when it does not succeed.
@@ -119,7 +101,7 @@ private slots:
         const QByteArray block = Pattern(f.blockSize);
         QTemporaryDir dir;
         const QString raw = dir.filePath("block.bin");
-        Write(raw, block);
+        WriteFile(raw, block);
         const QString offset = QStringLiteral("0x%1").arg(f.eepromFirst, 0, 16);
 
         // Ours, read by srec_cat back to raw bytes from the EEPROM's first address.
@@ -128,11 +110,11 @@ private slots:
         QVERIFY(ours.split('\n').at(format == ImageFormat::SRecord ? 1 : 0).size() ==
                 recordBytes * 2 + (format == ImageFormat::SRecord ? 10 : 11));
         const QString oursPath = dir.filePath("ours.txt");
-        Write(oursPath, ours);
+        WriteFile(oursPath, ours);
         const QString back = dir.filePath("back.bin");
         SrecCat({oursPath, SrecName(format), QStringLiteral("-offset"), QLatin1Char('-') + offset,
                  QStringLiteral("-o"), back, QStringLiteral("-binary")});
-        QCOMPARE(ReadAll(back), block);
+        QCOMPARE(ReadFile(back), block);
 
         // srec_cat's, read by ours.
         const QString theirs = dir.filePath("theirs.txt");
@@ -150,7 +132,7 @@ private slots:
     void gapsAreErased() {
         const core::Family& f = FamilyOf('y');
         QTemporaryDir dir;
-        Write(dir.filePath("block.bin"), Pattern(256));
+        WriteFile(dir.filePath("block.bin"), Pattern(256));
         const QString gappy = dir.filePath("gappy.srec");
         SrecCat({dir.filePath("block.bin"), QStringLiteral("-binary"), QStringLiteral("-crop"),
                  QStringLiteral("0"), QStringLiteral("0x40"), QStringLiteral("0x90"),
@@ -216,7 +198,7 @@ private slots:
         QFETCH(QByteArray, text);
         QFETCH(QString, expected);
         QTemporaryDir dir;
-        Write(dir.filePath(name), text);
+        WriteFile(dir.filePath(name), text);
         const core::LoadedImage image =
             core::LoadImageFile(dir.filePath(name), std::nullopt, FamilyOf('y'), false);
         QCOMPARE(image.fault, ImageFault::Malformed);
@@ -252,7 +234,7 @@ private slots:
         QFETCH(bool, pad);
         QFETCH(ImageFault, fault);
         QTemporaryDir dir;
-        Write(dir.filePath(name), content);
+        WriteFile(dir.filePath(name), content);
         const std::optional<ImageFormat> given =
             format.isEmpty() ? std::nullopt : core::ParseImageFormat(format);
         const core::LoadedImage image =
@@ -270,16 +252,16 @@ private slots:
     void targetReplacesOnlyOnCommit() {
         QTemporaryDir dir;
         const QString path = dir.filePath("image.ihx");
-        Write(path, "old");
+        WriteFile(path, "old");
         core::ImageTarget target;
         QString error;
         QVERIFY(target.Open(path, &error));
         target.Discard();
-        QCOMPARE(ReadAll(path), QByteArray("old"));
+        QCOMPARE(ReadFile(path), QByteArray("old"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"image.ihx"});
         QVERIFY(target.Open(path, &error));
         QVERIFY(target.Commit("new", &error));
-        QCOMPARE(ReadAll(path), QByteArray("new"));
+        QCOMPARE(ReadFile(path), QByteArray("new"));
         QVERIFY(!target.Open(dir.filePath("no/such/folder/x.bin"), &error));
         QVERIFY(!error.isEmpty());
     }
@@ -287,7 +269,7 @@ private slots:
     void aFullDiskKeepsTheOldFile() {
         QTemporaryDir dir;
         const QString path = dir.filePath("image.bin");
-        Write(path, "old");
+        WriteFile(path, "old");
         FakeClock clock;
         adaptersim::AdapterModel model;
         adaptersim::SimSerialPort port(clock, model);
@@ -305,7 +287,7 @@ private slots:
         }
         QVERIFY(!error.isEmpty());
         QCOMPARE(outcome.status, core::Status::FileError); // the window's READ into a file
-        QCOMPARE(ReadAll(path), QByteArray("old"));
+        QCOMPARE(ReadFile(path), QByteArray("old"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"image.bin"});
     }
 };
