@@ -247,6 +247,7 @@ private slots:
                     QTest::keyClick(working, Qt::Key_Escape);
                 } else {
                     working->cmdCancel->click();
+                    QVERIFY(!working->cmdCancel->isEnabled()); // one press is enough
                 }
             });
             b.w->Command1->click();

@@ -14,6 +14,7 @@
 #include <fcntl.h>
 #include <functional>
 #include <sys/file.h>
+#include <termios.h>
 #include <unistd.h>
 
 using adaptersim::AdapterModel;
@@ -234,6 +235,31 @@ private slots:
         // Once closed, the device can be opened again, here or by another port object.
         other.SetPortOpen(true);
         other.SetPortOpen(false);
+    }
+
+    // A pseudo-terminal keeps 8 data bits and no parity whatever it is told; the speed, the
+    // stop bits and odd or even parity stay as set.
+    void lineSettingsReachTheDevice_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<speed_t>("speed");
+        QTest::addColumn<tcflag_t>("flags"); // of PARODD, CSTOPB
+        QTest::newRow("adapter") << "9600,N,8,1" << speed_t(B9600) << tcflag_t(0);
+        QTest::newRow("even, 2") << "19200,E,7,2" << speed_t(B19200) << tcflag_t(CSTOPB);
+        QTest::newRow("odd") << "1200,O,5,1" << speed_t(B1200) << tcflag_t(PARODD);
+    }
+    void lineSettingsReachTheDevice() {
+        QFETCH(QString, text);
+        QFETCH(speed_t, speed);
+        QFETCH(tcflag_t, flags);
+        PseudoTerminal terminal;
+        QtSerialPort port;
+        port.SetDevice(terminal.SlavePath());
+        port.SetSettings(text);
+        port.SetPortOpen(true);
+        termios line{};
+        QCOMPARE(::tcgetattr(terminal.MasterFd(), &line), 0);
+        QCOMPARE(::cfgetospeed(&line), speed);
+        QCOMPARE(line.c_cflag & (PARODD | CSTOPB), flags);
     }
 
     void deviceLockedElsewhereIsInUse() {
