@@ -1,6 +1,5 @@
-// The working image without a window: copy in and out in pieces with progress, inside the
-// system and through the buffer, failed and stopped write-backs, and its private creation.
-// (Beyond 4 GiB and the image that cannot be made: through the window.)
+// The working image without a window: copies in pieces with progress, failed and stopped
+// write-backs, private creation, the bounded history.
 #include "EditorFixture.h"
 #include "ErrorNumberOf.h"
 #include "editor/ByteEdits.h"
