@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QKeySequence>
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QTest>
@@ -18,7 +19,7 @@
 
 // The temporary folder of the whole test program: the working image goes there, never into
 // the system's temporary folder. Call once, before any editor is made.
-inline QTemporaryDir& TestTempFolder() {
+inline void TestTempFolder() {
     static QTemporaryDir folder;
     static const bool set = [] {
         qputenv("TMPDIR", QFile::encodeName(folder.path()));
@@ -27,7 +28,6 @@ inline QTemporaryDir& TestTempFolder() {
         return true;
     }();
     Q_UNUSED(set);
-    return folder;
 }
 
 inline QString WriteFile(const QString& path, const QByteArray& data) {
@@ -69,33 +69,28 @@ inline bool Inked(PictureBox* box, const QRect& area) {
 // Types keys into the widget that has the focus: characters as typed (a key event without a
 // key code), <Name> for a named key, ^ before either for Ctrl, ^+ for Ctrl+Shift.
 inline void Press(const QString& keys) {
-    static const QHash<QString, Qt::Key> named = {
-        {"Enter", Qt::Key_Return}, {"Right", Qt::Key_Right},
-        {"Left", Qt::Key_Left},    {"Up", Qt::Key_Up},
-        {"Down", Qt::Key_Down},    {"PgDn", Qt::Key_PageDown},
-        {"PgUp", Qt::Key_PageUp},  {"Tab", Qt::Key_Tab},
-        {"Home", Qt::Key_Home},    {"Backspace", Qt::Key_Backspace},
-        {"End", Qt::Key_End},      {"F3", Qt::Key_F3}};
     for (qsizetype i = 0; i < keys.size(); ++i) {
-        Qt::KeyboardModifiers modifiers = Qt::NoModifier;
+        QString combo;
         if (keys[i] == QLatin1Char('^')) {
-            modifiers = Qt::ControlModifier;
+            combo = QStringLiteral("Ctrl+");
             if (keys[++i] == QLatin1Char('+')) {
-                modifiers |= Qt::ShiftModifier;
+                combo += QStringLiteral("Shift+");
                 ++i;
             }
         }
-        QWidget* widget = QApplication::focusWidget();
+        QString name = keys[i];
         if (keys[i] == QLatin1Char('<')) {
             const qsizetype end = keys.indexOf(QLatin1Char('>'), i);
-            QTest::keyClick(widget, named.value(keys.mid(i + 1, end - i - 1)), modifiers);
+            name =
+                keys.mid(i + 1, end - i - 1).replace("PgDn", "PgDown").replace("Enter", "Return");
             i = end;
-        } else if (modifiers & Qt::ControlModifier) {
-            QTest::keyClick(widget, Qt::Key(Qt::Key_A + keys[i].toUpper().unicode() - 'A'),
-                            modifiers);
+        }
+        QWidget* widget = QApplication::focusWidget();
+        if (combo.isEmpty() && name.size() == 1) {
+            QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, name, Qt::NoModifier);
         } else {
-            QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(keys[i]),
-                                Qt::NoModifier);
+            const QKeyCombination key = QKeySequence(combo + name)[0];
+            QTest::keyClick(widget, key.key(), key.keyboardModifiers());
         }
     }
 }
@@ -158,8 +153,6 @@ public:
         setrlimit(RLIMIT_FSIZE, &lowered);
     }
     ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved_); }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
 
 private:
     rlimit saved_{};

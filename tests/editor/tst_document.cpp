@@ -23,80 +23,42 @@ class DocumentTest : public QObject {
 private slots:
     void initTestCase() { TestTempFolder(); }
 
-    void languageTexts_data() {
-        QTest::addColumn<QByteArray>("file"); // the language file; empty: the built one
-        QTest::addColumn<QString>("texts");
-        const QString builtIn = Module1::ProgramTitle +
-                                "|Selected Byte|Page|File Size|Edit Mode|Bytes per Page|0 of 0|of"
-                                "|Text|Text |&File|Open|has been changed. Do you want to save the "
-                                "changes?|Saving|Openning";
-        QTest::newRow("the built file") << QByteArray()
-                                        << QString(builtIn)
-                                               .replace("Programmer|", "Programmer - Memory|")
-                                               .replace("changes?", "changes to this file?")
-                                               .replace("Openning", "Opening")
-                                               .replace("Text |", "Text|");
-        QTest::newRow("none") << QByteArray("-") << builtIn;
-        QByteArray all;
-        for (int n = 1; n <= 129; ++n) {
-            all += Module1::MakeLangRecord(QStringLiteral("R%1").arg(n));
-        }
-        QTest::newRow("every record")
-            << all << "R1|R22|R23|R25|R21|R24|0 R33 0|R33|R32|R20|R34|R35|R127|R128|R129";
-        // Record 1 holds a control code, 22 text padded with zero bytes, 127 an undefined
-        // code, 128 is cut off, the others are blank: only 22 is taken.
-        QByteArray garbage;
-        for (int n = 1; n <= 127; ++n) {
-            garbage += Module1::MakeLangRecord(n == 22 ? QStringLiteral("Byte") : QString());
-        }
-        garbage.replace(4, 6, "Ti\x01tle");
-        garbage.replace(21 * 104 + 8, 10, QByteArray(10, '\0'));
-        garbage.replace(126 * 104 + 4, 3, "Ja\x81");
-        QTest::newRow("garbage") << garbage + "partial record"
-                                 << QString(builtIn).replace("Selected Byte", "Byte");
-    }
-
     void languageTexts() {
-        QFETCH(QByteArray, file);
+        // Every record in its place; record 1 is blank and keeps the built-in text, 22 is
+        // padded with zero bytes. (The reader's own cases are in the common tests.)
+        QByteArray file;
+        for (int n = 1; n <= 129; ++n) {
+            file += Module1::MakeLangRecord(n == 1 ? QString() : QStringLiteral("R%1").arg(n));
+        }
+        file.replace(21 * 104 + 7, 10, QByteArray(10, '\0'));
         const QString saved = Module1::AppFolder;
         QTemporaryDir folder;
-        if (!file.isEmpty()) {
-            Module1::AppFolder = folder.path() + QLatin1Char('/');
-            if (file != "-") {
-                WriteFile(folder.filePath(QStringLiteral("English.lpk")), file);
-            }
-        }
+        Module1::AppFolder = folder.path() + QLatin1Char('/');
+        WriteFile(folder.filePath(QStringLiteral("English.lpk")), file);
         EditorFixture f;
         Module1::AppFolder = saved;
         frmEditor& e = *f.editor;
-        QTEST(QStringList({e.windowTitle(), e.Label1[0]->text(), e.Label1[2]->text(),
-                           e.Label1[3]->text(), e.Label1[8]->text(), e.Label1[9]->text(),
-                           e.lblInfo[4]->text(), e.LangText[0], e.lblInfo[7]->text(),
-                           e.Label2[16]->text(), e.mn_0->title(), e.sm1_0->text(), e.LangText[3],
-                           e.LangText[4], e.LangText[5]})
-                  .join(QLatin1Char('|')),
-              "texts");
+        QCOMPARE(QStringList({e.windowTitle(), e.Label1[0]->text(), e.Label1[2]->text(),
+                              e.Label1[3]->text(), e.Label1[8]->text(), e.Label1[9]->text(),
+                              e.lblInfo[4]->text(), e.LangText[0], e.lblInfo[7]->text(),
+                              e.Label2[16]->text(), e.mn_0->title(), e.sm1_0->text(), e.LangText[3],
+                              e.LangText[4], e.LangText[5]})
+                     .join(QLatin1Char('|')),
+                 Module1::ProgramTitle +
+                     "|R22|R23|R25|R21|R24|0 R33 0|R33|R32|R20|R34|R35|R127|R128|R129");
     }
 
     void openCopiesAndRemembersFolder() {
         EditorFixture f;
-        const QByteArray data = Counting(1000);
-        const QString path = f.WriteFile(QStringLiteral("a.bin"), data);
+        const QString path = f.WriteFile(QStringLiteral("a.bin"), Counting(1000));
         f.Open(path);
         frmEditor& e = *f.editor;
-        QVERIFY(e.FileLoaded && !e.Modified());
-        QCOMPARE(e.Label7->text(), path);
-        QCOMPARE(e.lblInfo[5]->text(), QStringLiteral("1000"));
-        QVERIFY(e.PicHex->isEnabled() && e.mnuSave->isEnabled() && !e.mnuUndo->isEnabled());
-        QVERIFY(!e.Picture1->isVisible());
-        QCOMPARE(ReadFile(Module1::WorkImagePath()), data);
-        const platform::FileDialogOptions& asked = f.ts.dialogs.opens.at(0);
-        QCOMPARE(asked.initialDir, Module1::AppFolder);
-        QCOMPARE(asked.filter, QStringLiteral("All Files (*.bin)|*.bin|(*.hex)|*.hex|"));
+        QVERIFY(e.FileLoaded && !e.Modified() && e.PicHex->isEnabled() && !e.mnuUndo->isEnabled());
+        QCOMPARE(ReadFile(Module1::WorkImagePath()), Counting(1000));
+        QCOMPARE(f.ts.dialogs.opens.at(0).initialDir, Module1::AppFolder);
         const QString folder = f.ts.dir.path() + QLatin1Char('/');
         QCOMPARE(f.ts.settings.GetSetting(QStringLiteral("General"), QStringLiteral("LastDir")),
                  folder);
-
         // Cancel changes nothing, and the dialog starts in the last folder; Ctrl+O opens it too.
         QVERIFY(f.Show());
         Press(QStringLiteral("<Tab>^o"));
@@ -104,7 +66,7 @@ private slots:
         QCOMPARE(f.ts.dialogs.opens.at(1).initialDir, folder);
         QCOMPARE(e.SourceFileName, path);
         // A file opened from the text pane shows with the hex pane focused.
-        f.Open(f.WriteFile(QStringLiteral("b.bin"), data));
+        f.Open(f.WriteFile(QStringLiteral("b.bin"), Counting(10)));
         QVERIFY(e.PicHex->hasFocus());
         QVERIFY(f.ts.messages.shown.isEmpty());
     }
@@ -141,8 +103,7 @@ private slots:
         const FakeMessageBoxes::Box& box = f.ts.messages.shown[0];
         QCOMPARE(box.style, MsgStyle::Exclamation);
         QVERIFY2(box.prompt.contains(path) && box.prompt.contains(words), qPrintable(box.prompt));
-        QVERIFY(f.editor->FileLoaded);
-        QCOMPARE(f.editor->SourceFileName, good);
+        QVERIFY(f.editor->FileLoaded && f.editor->SourceFileName == good);
         QCOMPARE(ReadFile(Module1::WorkImagePath()), Counting(100));
     }
 
@@ -228,22 +189,6 @@ private slots:
         QVERIFY(f.editor.isNull()); // the next Memory command makes a fresh one
     }
 
-    void saveStaysThenDoneAsksNothing() {
-        EditorFixture f;
-        QVERIFY(f.OpenAndShow(Counting(50)));
-        Press(QStringLiteral("^s")); // nothing to save
-        f.editor->SaveData(0, 3, 0x77);
-        Press(QStringLiteral("^s"));
-        QByteArray expected = Counting(50);
-        expected[3] = char(0x77);
-        QCOMPARE(ReadFile(f.path), expected);
-        QVERIFY(!f.editor->Modified() && f.editor->isVisible());
-        QVERIFY(f.editor->mnuUndo->isEnabled()); // the history stays
-        f.editor->mnuDone->trigger();
-        QVERIFY(f.ts.messages.shown.isEmpty());
-        QCOMPARE(f.mainShown, 1);
-    }
-
     void failedWriteBackOffersSaveAs() {
         EditorFixture f;
         QTemporaryDir own;
@@ -261,10 +206,8 @@ private slots:
         }
         QCOMPARE(boxes.shown.size(), 1);
         QCOMPARE(boxes.shown[0].style, MsgStyle::YesNo | MsgStyle::Exclamation);
-        QVERIFY2(boxes.shown[0].prompt.startsWith(QStringLiteral("75\n")) &&
-                     boxes.shown[0].prompt.contains(path) &&
-                     boxes.shown[0].prompt.contains(QStringLiteral("Save As")),
-                 qPrintable(boxes.shown[0].prompt));
+        const QString& prompt = boxes.shown[0].prompt;
+        QVERIFY(prompt.startsWith("75\n") && prompt.contains(path) && prompt.contains("Save As"));
         QVERIFY(f.editor->Modified());
         QCOMPARE(ReadFile(path), Counting(600000));
         QCOMPARE(QDir(own.path()).entryList(QDir::Files), QStringList{QStringLiteral("user.bin")});
@@ -307,8 +250,7 @@ private slots:
         viaDone ? f.editor->mnuDone->trigger() : f.editor->mnuSave->trigger();
         QCOMPARE(boxes.shown.size(), viaDone ? 2 : 1);
         const FakeMessageBoxes::Box& box = boxes.shown.last();
-        QCOMPARE(box.prompt, f.path + " was changed by another program after it was opened. "
-                                      "Replace it with your edited copy?");
+        QVERIFY(box.prompt.startsWith(f.path + " was changed by another program"));
         QCOMPARE(box.style, MsgStyle::YesNo | MsgStyle::Exclamation | MsgStyle::DefaultButton2);
         const bool yes = answer == MsgAnswer::Yes;
         QCOMPARE(ReadFile(f.path).left(2), yes ? QByteArray("\x11\x01") : QByteArray("th"));

@@ -8,6 +8,7 @@
 #include <QTest>
 #include <QWidget>
 #include <algorithm>
+#include <climits>
 
 // The smallest rectangle that holds every pixel of image unlike back (empty: none).
 inline QRect InkBounds(const QImage& image, QColor back) {
@@ -27,41 +28,38 @@ inline QRect InkBounds(const QImage& image, QColor back) {
 // page, fewer at the end) and logs every event of the grid.
 class GridHost {
 public:
-    explicit GridHost(qint64 length, QSize boxSize = QSize(352, 381)) : length(length) {
-        window.resize(boxSize.width(), boxSize.height() + 40);
+    explicit GridHost(qint64 length, QSize box = QSize(352, 381)) : length(length) {
+        window.resize(box.width(), box.height() + 40);
         pic = new PictureBox(&window);
-        pic->setGeometry(QRect(QPoint(0, 0), boxSize));
+        pic->setGeometry(QRect(QPoint(0, 0), box));
         other = new QLineEdit(&window);
-        other->setGeometry(0, boxSize.height() + 5, 100, 30);
+        other->setGeometry(0, box.height() + 5, 100, 30);
         marker = new MarkerShape(pic);
         grid.InitializeGrid(pic, marker);
         grid.SetMax(length);
-
-        QObject::connect(&grid, &Grid::EnterCell, &grid,
-                         [this](int r, int c) { log << QStringLiteral("E%1,%2").arg(r).arg(c); });
-        QObject::connect(&grid, &Grid::LeaveCell, &grid,
-                         [this](int r, int c) { log << QStringLiteral("L%1,%2").arg(r).arg(c); });
+        const auto cell = [this](QChar what) {
+            return [this, what](int r, int c) {
+                log << QStringLiteral("%1%2,%3").arg(what).arg(r).arg(c);
+            };
+        };
+        QObject::connect(&grid, &Grid::EnterCell, &grid, cell('E'));
+        QObject::connect(&grid, &Grid::LeaveCell, &grid, cell('L'));
         QObject::connect(&grid, &Grid::Click, &grid, [this] { log << QStringLiteral("Click"); });
         Handle(&Grid::RequestNextRow, "NextRow", [this] {
-            if (grid.Rows() == 20 && pageStart + 16 <= this->length) {
-                Scroll(pageStart + 16);
-            }
+            return grid.Rows() == 20 && pageStart + 16 <= this->length ? pageStart + 16 : None;
         });
-        Handle(&Grid::RequestPreviousRow, "PrevRow", [this] { Scroll(pageStart - 16); });
+        Handle(&Grid::RequestPreviousRow, "PrevRow", [this] { return pageStart - 16; });
         Handle(&Grid::RequestNextPage, "NextPage", [this] {
-            if (grid.Rows() == 20) {
-                Scroll(pageStart + 320 < this->length ? pageStart + 320
-                                                      : 16 * (this->length / 16) - 319);
+            if (grid.Rows() < 20) {
+                return None;
             }
+            return pageStart + 320 < this->length ? pageStart + 320
+                                                  : 16 * (this->length / 16) - 319;
         });
-        Handle(&Grid::RequestPreviousPage, "PrevPage", [this] {
-            if (pageStart >= 2) {
-                Scroll(pageStart - 320);
-            }
-        });
-        Handle(&Grid::RequestBOF, "BOF", [this] { Scroll(1); });
-        Handle(&Grid::RequestEOF, "EOF", [this] { Scroll(16 * (this->length / 16) + 1 - 304); });
-
+        Handle(&Grid::RequestPreviousPage, "PrevPage",
+               [this] { return pageStart >= 2 ? pageStart - 320 : None; });
+        Handle(&Grid::RequestBOF, "BOF", [] { return qint64(1); });
+        Handle(&Grid::RequestEOF, "EOF", [this] { return 16 * (this->length / 16) + 1 - 304; });
         Fill();
         grid.Reset();
     }
@@ -109,14 +107,14 @@ public:
     QStringList log;
 
 private:
+    static constexpr qint64 None = LLONG_MIN;
     template <typename Scroller> void Handle(void (Grid::*event)(), const char* name, Scroller s) {
         QObject::connect(&grid, event, &grid, [this, name, s] {
             log << QString::fromLatin1(name);
-            s();
+            if (const qint64 page = s(); page != None) {
+                pageStart = std::max<qint64>(1, page);
+                Fill();
+            }
         });
-    }
-    void Scroll(qint64 page) {
-        pageStart = std::max<qint64>(1, page);
-        Fill();
     }
 };
