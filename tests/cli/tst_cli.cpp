@@ -278,7 +278,8 @@ private slots:
         QCOMPARE(Run("program --help"), 0);
         QVERIFY(out.startsWith("Usage: tms370 program -p PORT -d DEVICE -i FILE"));
         QVERIFY(out.contains("--no-verify"));
-        QVERIFY(out.contains("then reads the chip back and\ncompares it with FILE")); // filled lines
+        QVERIFY(
+            out.contains("then reads the chip back and\ncompares it with FILE")); // filled lines
         QCOMPARE(Run("--version"), 0);
         QCOMPARE(out, QStringLiteral("tms370 " TMS370_VERSION "\n"));
     }

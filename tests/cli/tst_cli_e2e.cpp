@@ -128,21 +128,6 @@ private slots:
         QVERIFY(stopping.elapsed() < 2000); // not after the 11.7 s settle wait
         QVERIFY2(err.contains("the chip's contents are now unknown"), err.constData());
     }
-
-    void ctrlCInRead() {
-        Write("kept.bin", "old");
-        QProcess read;
-        Start(read, {"read", "-p", device, "-d", "x", "-o", Path("kept.bin")});
-        QByteArray out, err;
-        QVERIFY2(WaitForError(read, err, "receiving 512 bytes"), err.constData());
-        ::kill(pid_t(read.processId()), SIGINT);
-        QCOMPARE(Finish(read, out, err), 130);
-        QCOMPARE(Read("kept.bin"), QByteArray("old"));
-        QCOMPARE(QDir(dir.path()).entryList({"kept.bin*"}, QDir::Files), {"kept.bin"});
-        // Port closed and the adapter ready: the next run works.
-        QCOMPARE(
-            RunTool({"read", "-p", device, "-d", "x", "--fast", "-q", "-o", Path("again.bin")}), 0);
-    }
 };
 
 QTEST_GUILESS_MAIN(CliEndToEnd)

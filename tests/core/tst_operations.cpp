@@ -160,7 +160,6 @@ private slots:
         QTest::newRow("read silent") << R << false << 0.0 << -1 << -1 << true << Status::NoAnswer << 0 << 0.0;
         QTest::newRow("read slow") << R << false << 150.0 << -1 << -1 << false << Status::ShortAnswer << -1 << 0.0;
         QTest::newRow("read stops at 40") << R << false << 0.0 << 40 << -1 << false << Status::ShortAnswer << 40 << 0.0;
-        QTest::newRow("verify silent") << V << false << 0.0 << -1 << -1 << true << Status::NoAnswer << 0 << 0.0;
         QTest::newRow("verify stops at 1") << V << false << 0.0 << 1 << -1 << false << Status::ShortAnswer << 1 << 0.0;
         // Too slow for the mark at 200 to be seen: never a match.
         QTest::newRow("verify slow, mark at 200") << V << false << 150.0 << -1 << 200 << false << Status::ShortAnswer << -1 << 0.0;
@@ -168,7 +167,6 @@ private slots:
         QTest::newRow("verify mark last") << V << false << 0.0 << -1 << 255 << false << Status::Mismatch << 256 << 0.0;
         // Fast receive: as the bytes come, within 1 s of "c" and then 250 ms of each other.
         QTest::newRow("fast read, prompt") << R << true << 0.0 << -1 << -1 << false << Status::Done << 256 << 256 * 1.042 + 15;
-        QTest::newRow("fast verify, prompt") << V << true << 0.0 << -1 << -1 << false << Status::Done << 256 << 256 * 1.042 + 15;
         QTest::newRow("fast read, 200 ms a byte") << R << true << 200.0 << -1 << -1 << false << Status::Done << 256 << 256 * 200 + 15.0;
         QTest::newRow("fast read, stalls after 40") << R << true << 0.0 << 40 << -1 << false << Status::ShortAnswer << 40 << 40 * 1.042 + 250 + 15;
         QTest::newRow("fast verify, silent") << V << true << 0.0 << -1 << -1 << true << Status::NoAnswer << 0 << 1000 + 15.0;
@@ -258,11 +256,9 @@ private slots:
         QTest::addColumn<Operation>("operation");
         QTest::addColumn<QString>("kind");
         QTest::newRow("read into a missing folder") << Operation::Read << "no folder";
-        QTest::newRow("read into a folder") << Operation::Read << "folder";
         QTest::newRow("read into a FIFO") << Operation::Read << "fifo";
         QTest::newRow("program a missing file") << Operation::Program << "missing";
         QTest::newRow("program a folder") << Operation::Program << "folder";
-        QTest::newRow("program a FIFO") << Operation::Program << "fifo";
         QTest::newRow("program a device") << Operation::Program << "device";
         QTest::newRow("program 1 MiB") << Operation::Program << "large";
     }
@@ -446,15 +442,6 @@ private slots:
         QCOMPARE(outcome.chipWritten, chipWritten);
         QVERIFY(!b.sim.PortOpen());
         QCOMPARE(ReadFile(b.Path("keep.bin")), QByteArray("keep"));
-    }
-
-    void familyTRefusesTheRegisterOperations() {
-        CoreBench b;
-        for (Operation operation : {Operation::Verify, Operation::ClearWpo, Operation::BulkErase}) {
-            QCOMPARE(b.Run(operation, 't').status, Status::Refused);
-        }
-        QVERIFY(b.model.WireLog().empty());
-        QCOMPARE(b.port.writes, 0);
     }
 
     void hostCompareNamesTheDifferences() {

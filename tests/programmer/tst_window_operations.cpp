@@ -56,19 +56,11 @@ const Case Cases[] = {
     {"verify, match", "mnuTMS370CX42A", 3, "", Healthy, "Verify OK", Information},
     {"verify, mismatch", "mnuTMS370CX42A", 3, "",
      [](OperationBench& b) { b.model.Faults().mismatchAt = 255; }, "Verify ERROR", Exclamation},
-    {"verify, silent", "mnuTMS370CX42A", 3, "",
-     [](OperationBench& b) { b.model.Faults().silent = true; }, CheckPort, Critical},
     {"verify, stops after 40", "mnuTMS370CX42A", 3, "",
      [](OperationBench& b) { b.model.Faults().stopAfter = 40; },
      "Verify incomplete: only 40 of 256 answers were received from the adapter. Check the "
      "adapter and its power supply, then verify again.",
      Exclamation},
-    {"verify, port fails mid-receive", "mnuTMS370CX42A", 3, "",
-     [](OperationBench& b) {
-         b.failing.failOnRead = 10;
-         b.failing.errorNumber = 8020;
-     },
-     "Error reading comm port", Exclamation},
     {"verify, error 5", "mnuTMS370CX42A", 3, "",
      [](OperationBench& b) {
          b.failing.failOnWrite = b.failing.writes + 2;
@@ -142,23 +134,6 @@ private slots:
         if (file == "old") {
             QCOMPARE(ReadFile(path), QByteArray(1000, 'z')); // No is the default answer
         }
-    }
-
-    void theSizeWarningComesBeforeC() {
-        OperationBench b;
-        b.Choose("mnuTMS370CX58A");
-        WriteFile(b.Path("f.bin"), Pattern(100, 2));
-        b.t.dialogs.answers << b.Path("f.bin");
-        QByteArray sentAtWarning;
-        b.t.messages.onShow = [&](const auto&) {
-            sentAtWarning = b.Sent();
-            b.t.clock.Advance(3000); // left open longer than the adapter waits for data
-        };
-        b.w->Command2->click();
-        QCOMPARE(sentAtWarning, QByteArray("yp"));
-        QByteArray expected = Pattern(100, 2);
-        expected.append(156, '\xFF');
-        QCOMPARE(b.model.Block('y'), expected);
     }
 
     void cancelledDialogsAbandonTheOperation() {
