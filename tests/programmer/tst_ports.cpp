@@ -77,12 +77,8 @@ private slots:
         QTest::addColumn<int>("style");
         QTest::newRow("8002") << 8002 << ""
                               << "Error Comm: Port Number Invalid" << Critical;
-        QTest::newRow("8018") << 8018 << ""
-                              << "Operation valid only when port is  open" << Exclamation;
         QTest::newRow("8019 with a line") << 8019 << "more"
                                           << "Device Busy\nmore" << Exclamation;
-        QTest::newRow("8017") << 8017 << ""
-                              << "" << 0;
         QTest::newRow("8022") << 8022 << ""
                               << "" << 0;
         QTest::newRow("8022 with a line") << 8022 << "more"
