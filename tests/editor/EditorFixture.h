@@ -54,16 +54,10 @@ inline QByteArray Counting(qint64 size, int period = 256) {
 
 // Whether anything is drawn in area of a picture box.
 inline bool Inked(PictureBox* box, const QRect& area) {
-    const QImage image = box->Image().copy(area & box->Image().rect());
-    const QRgb back = box->BackColor().rgb();
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            if (image.pixel(x, y) != back) {
-                return true;
-            }
-        }
-    }
-    return false;
+    const QImage drawn = box->Image().copy(area & box->Image().rect());
+    QImage blank = drawn;
+    blank.fill(box->BackColor());
+    return drawn != blank;
 }
 
 // Types keys into the widget that has the focus: characters as typed (a key event without a
@@ -114,8 +108,7 @@ struct EditorFixture {
         ts.dialogs.answers.append(path);
         editor->OpenWithDialog();
     }
-    // Shows the window, active with the hex pane focused, so focus and keys behave as for a
-    // user.
+    // Shows the window active, the hex pane focused, so keys go where a user's would.
     bool Show() {
         editor->show();
         editor->activateWindow();
@@ -132,8 +125,11 @@ struct EditorFixture {
         bytes.resize(editor->Image().ReadAt(position, bytes.data(), size));
         return bytes;
     }
-    // Deletes a window Done has let go.
-    void FlushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+    // Whether the window is gone once the deletes it asked for are done.
+    bool Deleted() {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return editor.isNull();
+    }
 
     TestServices ts;
     QPointer<frmEditor> editor;

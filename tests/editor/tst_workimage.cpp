@@ -74,9 +74,6 @@ private slots:
         image.WriteAt(1, 'X');
         QVERIFY_THROWS_EXCEPTION(platform::RuntimeError, image.WriteAt(9, 1)); // past the end
 
-        // A folder that is gone cannot take the file.
-        QCOMPARE(ErrorNumberOf([&] { image.SaveTo(own.filePath(QStringLiteral("gone/u")), {}); }),
-                 platform::ErrorNumber::PathFileAccess);
         // A write that fails half-way (here: the image is closed under it) replaces nothing.
         QVERIFY_THROWS_EXCEPTION(platform::RuntimeError,
                                  image.SaveTo(user, [&](int) { image.Abort(); }));
@@ -93,9 +90,7 @@ private slots:
                      });
                  }),
                  platform::ErrorNumber::CancelError);
-        QVERIFY(openAfterClose);
-        QVERIFY(!image.IsOpen());
-        QVERIFY(!QFile::exists(image.Path()));
+        QVERIFY(openAfterClose && !image.IsOpen() && !QFile::exists(image.Path()));
     }
 
     void neverFollowsALinkAtItsName() {
@@ -105,12 +100,9 @@ private slots:
         WorkImage image(imagePath);
         Load(image, "new content");
         QCOMPARE(ReadFile(victim), QByteArray("keep me"));
-        const QFileInfo info(imagePath);
-        QVERIFY(!info.isSymLink());
+        QVERIFY(!QFileInfo(imagePath).isSymLink());
         QCOMPARE(ReadFile(imagePath), QByteArray("new content"));
-        QCOMPARE(info.permissions() & (QFileDevice::ReadGroup | QFileDevice::WriteGroup |
-                                       QFileDevice::ReadOther | QFileDevice::WriteOther),
-                 QFileDevice::Permissions());
+        QCOMPARE(int(QFile::permissions(imagePath)) & 0x66, 0); // private
 
         // A dangling link is not followed either: the file it names is never created.
         image.Close();
