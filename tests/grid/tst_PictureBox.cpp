@@ -17,9 +17,8 @@ private slots:
                          box.TextHeight(QStringLiteral("ql")));
         const QRect ink = InkBounds(box.Image(), Qt::white);
         QVERIFY(!ink.isEmpty() && text.contains(ink));
-        box.FillBox(QRect(100, 50, 20, 20), Qt::red);
         box.resize(300, 120); // growing keeps what was drawn
-        QCOMPARE(box.Image().pixelColor(110, 60), QColor(Qt::red));
+        QCOMPARE(InkBounds(box.Image(), Qt::white), ink);
         box.Cls();
         QVERIFY(InkBounds(box.Image(), Qt::white).isEmpty());
     }
@@ -66,23 +65,18 @@ private slots:
         host.window.show();
         QVERIFY(QTest::qWaitForWindowActive(&host.window));
         QSignalSpy got(host.pic, &PictureBox::GotFocus);
-        QSignalSpy lost(host.pic, &PictureBox::LostFocus);
         QSignalSpy mouse(host.pic, &PictureBox::MouseDown);
         QTest::mouseClick(host.pic, Qt::RightButton, Qt::ShiftModifier, QPoint(30, 40));
-        QVERIFY(host.pic->hasFocus() && host.pic->Focused());
+        QVERIFY(host.pic->Focused());
         QCOMPARE(mouse.takeFirst(), QVariantList({2, 1, 30, 40}));
         // A second window in front does not take the focus away as the program counts it.
         QWidget front;
         front.show();
-        front.activateWindow();
-        if (QTest::qWaitForWindowActive(&front)) {
-            host.window.activateWindow();
-            QVERIFY(QTest::qWaitForWindowActive(&host.window));
-        }
+        QVERIFY(QTest::qWaitForWindowActive(&front) && host.pic->Focused());
+        host.window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&host.window));
         host.other->setFocus();
-        QCOMPARE(got.count(), 1);
-        QCOMPARE(lost.count(), 1);
-        QVERIFY(!host.pic->Focused());
+        QVERIFY(got.count() == 1 && !host.pic->Focused());
     }
 };
 
