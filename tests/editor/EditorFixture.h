@@ -11,20 +11,18 @@
 #include <QFile>
 #include <QKeySequence>
 #include <QPointer>
-#include <QTemporaryDir>
+#include <QRegularExpression>
 #include <QTest>
 #include <csignal>
-#include <memory>
 #include <sys/resource.h>
 
 // The temporary folder of the whole test program: the working image goes there, never into
-// the system's temporary folder. Call once, before any editor is made.
+// the system's temporary folder. Set once, before any editor is made.
 inline void TestTempFolder() {
     static QTemporaryDir folder;
     static const bool set = [] {
         qputenv("TMPDIR", QFile::encodeName(folder.path()));
         Module1::AppFolder = QCoreApplication::applicationDirPath() + QLatin1Char('/');
-        Module1::LanguageFile = QStringLiteral("English.lpk");
         return true;
     }();
     Q_UNUSED(set);
@@ -63,29 +61,19 @@ inline bool Inked(PictureBox* box, const QRect& area) {
 // Types keys into the widget that has the focus: characters as typed (a key event without a
 // key code), <Name> for a named key, ^ before either for Ctrl, ^+ for Ctrl+Shift.
 inline void Press(const QString& keys) {
-    for (qsizetype i = 0; i < keys.size(); ++i) {
-        QString combo;
-        if (keys[i] == QLatin1Char('^')) {
-            combo = QStringLiteral("Ctrl+");
-            if (keys[++i] == QLatin1Char('+')) {
-                combo += QStringLiteral("Shift+");
-                ++i;
-            }
-        }
-        QString name = keys[i];
-        if (keys[i] == QLatin1Char('<')) {
-            const qsizetype end = keys.indexOf(QLatin1Char('>'), i);
-            name =
-                keys.mid(i + 1, end - i - 1).replace("PgDn", "PgDown").replace("Enter", "Return");
-            i = end;
-        }
+    static const QRegularExpression token(QStringLiteral("(\\^\\+?)?(?:<(\\w+)>|(.))"));
+    for (auto it = token.globalMatch(keys); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
         QWidget* widget = QApplication::focusWidget();
-        if (combo.isEmpty() && name.size() == 1) {
-            QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, name, Qt::NoModifier);
-        } else {
-            const QKeyCombination key = QKeySequence(combo + name)[0];
-            QTest::keyClick(widget, key.key(), key.keyboardModifiers());
+        if (m.captured(1).isEmpty() && m.capturedLength(3) == 1) {
+            QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, m.captured(3), {});
+            continue;
         }
+        const QString mods = m.captured(1).isEmpty() ? QString()
+                             : m.captured(1) == "^"  ? QStringLiteral("Ctrl+")
+                                                     : QStringLiteral("Ctrl+Shift+");
+        const QKeyCombination key = QKeySequence(mods + m.captured(2) + m.captured(3))[0];
+        QTest::keyClick(widget, key.key(), key.keyboardModifiers());
     }
 }
 
@@ -115,8 +103,7 @@ struct EditorFixture {
         return QTest::qWaitForWindowActive(editor) && editor->PicHex->hasFocus();
     }
     bool OpenAndShow(const QByteArray& data) {
-        path = WriteFile(QStringLiteral("user.bin"), data);
-        Open(path);
+        Open(path = WriteFile(QStringLiteral("user.bin"), data));
         return Show();
     }
     // The bytes of the working image from 1-based position.
@@ -139,17 +126,13 @@ struct EditorFixture {
 
 // While it lives, no file of the test may grow to limit bytes or past: a write there fails
 // as on a full disk (EFBIG rather than ENOSPC, through the same paths).
-class FileSizeLimit {
-public:
+struct FileSizeLimit {
     explicit FileSizeLimit(rlim_t limit) {
         std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &saved_);
-        rlimit lowered = saved_;
-        lowered.rlim_cur = limit;
+        getrlimit(RLIMIT_FSIZE, &saved);
+        const rlimit lowered{limit, saved.rlim_max};
         setrlimit(RLIMIT_FSIZE, &lowered);
     }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved_); }
-
-private:
-    rlimit saved_{};
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved); }
+    rlimit saved{};
 };

@@ -7,12 +7,10 @@
 
 #include <QAction>
 #include <QEventLoop>
-#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QTimer>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace MsgStyle = platform::MsgStyle;
 namespace MsgAnswer = platform::MsgAnswer;
@@ -295,23 +293,6 @@ private slots:
         QVERIFY(f.ts.messages.shown[0].prompt.contains(Module1::WorkImagePath()));
         QVERIFY(!f.editor->FileLoaded && !f.editor->PicHex->isEnabled());
         QVERIFY(QDir(Module1::WorkImagePath()).removeRecursively());
-    }
-
-    void anotherUsersLeftoverImage() {
-        if (::geteuid() != 0) {
-            QSKIP("needs to give a file to another user");
-        }
-        const QString leftover =
-            WriteFile(Module1::WorkImagePath(Module1::GetTempFolder()), QByteArray());
-        QCOMPARE(::chown(QFile::encodeName(leftover).constData(), 65534, 65534), 0);
-        EditorFixture f;
-        f.Open(f.WriteFile(QStringLiteral("l.bin"), Counting(30)));
-        const QString image = Module1::WorkImagePath();
-        QVERIFY(image != leftover && ReadFile(image) == Counting(30));
-        QCOMPARE(int(QFileInfo(QFileInfo(image).path()).permissions()), 0x7700); // rwx------
-        f.editor->mnuDone->trigger();
-        QVERIFY(!QFile::exists(image) && QFile::exists(leftover)); // theirs to remove
-        QFile::remove(leftover);
     }
 };
 

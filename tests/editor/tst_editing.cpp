@@ -36,14 +36,14 @@ private slots:
         // clang-format off
         QTest::newRow("two digits") << "ab" << "AB 01" << "AB \u00ab";
         QTest::newRow("the next digit starts again") << "ab4" << "AB 01" << "4 .";
-        QTest::newRow("Enter completes") << "7<Enter>" << "07 01" << "07 .";
+        QTest::newRow("Enter completes") << "7<Return>" << "07 01" << "07 .";
         QTest::newRow("moving on completes") << "7<Right>" << "07 01" << "07 .";
-        QTest::newRow("a page move completes where typed") << "d<PgDn>" << "0D 01" << "";
+        QTest::newRow("a page move completes where typed") << "d<PgDown>" << "0D 01" << "";
         QTest::newRow("the other pane completes") << "e<Tab>" << "0E 01" << "0E .";
-        QTest::newRow("not hex") << "G-z <Backspace><Enter>" << "3C 01" << "3C <";
+        QTest::newRow("not hex") << "G-z <Backspace><Return>" << "3C 01" << "3C <";
         QTest::newRow("Ctrl") << "^a" << "3C 01" << "3C <";
-        QTest::newRow("Ctrl+Shift") << "^+a<Enter>" << "0A 01" << "0A .";
-        QTest::newRow("text: Enter") << "<Tab><Enter>" << "0D 01" << "0D .";
+        QTest::newRow("Ctrl+Shift") << "^+a<Return>" << "0A 01" << "0A .";
+        QTest::newRow("text: Enter") << "<Tab><Return>" << "0D 01" << "0D .";
         QTest::newRow("text: code page") << "<Tab>\u20ac<Right>\u0416" << "80 01" << "80 \u20ac";
         QTest::newRow("text: Backspace") << "<Tab><Right><Backspace>" << "3C 08" << "3C <";
         QTest::newRow("text: Ctrl") << "<Tab>^x" << "3C 01" << "3C <";
@@ -102,7 +102,7 @@ private slots:
                 .arg(e_->PageStart)
                 .arg(QString::fromLatin1((f_->Image(1, 1) + f_->Image(322, 1)).toHex().toUpper()));
         };
-        Press(QStringLiteral("AB<PgDn><Right><Tab>Z")); // two steps: AB at 1, Z at 322
+        Press(QStringLiteral("AB<PgDown><Right><Tab>Z")); // two steps: AB at 1, Z at 322
         QCOMPARE(key("^z"), QStringLiteral("321 AB41"));
         QCOMPARE(key("^z"), QStringLiteral("1 3C41"));
         // Back at the file as opened: nothing to save; the cursor on the byte taken back.
@@ -134,10 +134,10 @@ private slots:
     }
 
     void failedEditShowsTheImage() {
-        Press(QStringLiteral("<PgDn>"));
+        Press(QStringLiteral("<PgDown>"));
         {
             FileSizeLimit full(100); // the image cannot take a byte from offset 100 on
-            Press(QStringLiteral("99<Right>7<Enter>"));
+            Press(QStringLiteral("99<Right>7<Return>"));
             QCOMPARE(f_->ts.messages.shown.size(), 2);
             QVERIFY(f_->ts.messages.shown[0].prompt.startsWith(QStringLiteral("75\n")));
             QCOMPARE(e_->grid1->Value(0, 0), QStringLiteral("40")); // what the image holds
