@@ -123,40 +123,57 @@ private slots:
     }
 
     void done_data() {
-        QTest::addColumn<bool>("edit");
-        QTest::addColumn<int>("answer");
-        QTest::addColumn<bool>("closeBox");
-        QTest::newRow("no edits") << false << 0 << false;
-        QTest::newRow("edits, No") << true << MsgAnswer::No << false;
-        QTest::newRow("edits, Yes") << true << MsgAnswer::Yes << false;
-        QTest::newRow("close box, Yes") << true << MsgAnswer::Yes << true;
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<bool>("theirs");        // another program changed the file after the open
+        QTest::addColumn<QList<int>>("answers"); // none: no edits; the last Yes writes back
+        const int no = MsgAnswer::No, yes = MsgAnswer::Yes;
+        // clang-format off
+        QTest::newRow("no edits") << "Done" << false << QList<int>{};
+        QTest::newRow("edits, No") << "Done" << false << QList<int>{no};
+        QTest::newRow("edits, Yes") << "Done" << false << QList<int>{yes};
+        QTest::newRow("close box, Yes") << "close" << false << QList<int>{yes};
+        QTest::newRow("changed, Save, No") << "Save" << true << QList<int>{no};
+        QTest::newRow("changed, Done, No") << "Done" << true << QList<int>{yes, no};
+        QTest::newRow("changed, Done, Yes") << "Done" << true << QList<int>{yes, yes};
+        // clang-format on
     }
 
     void done() {
-        QFETCH(bool, edit);
-        QFETCH(int, answer);
-        QFETCH(bool, closeBox);
+        QFETCH(QString, how);
+        QFETCH(bool, theirs);
+        QFETCH(QList<int>, answers);
         EditorFixture f;
         QVERIFY(f.OpenAndShow(Counting(600000)));
-        if (edit) {
+        if (!answers.isEmpty()) {
             f.editor->SaveData(1, 2, 0x5A);
         }
-        f.ts.messages.answers = {answer};
-        bool upWhenAsked = false;
+        QByteArray expected = theirs ? QByteArray("theirs") : Counting(600000);
+        if (theirs) {
+            WriteFile(f.path, expected);
+        }
+        f.ts.messages.answers = answers;
+        bool upWhenAsked = true;
         f.ts.messages.onShow = [&](const FakeMessageBoxes::Box& box) {
-            upWhenAsked = f.editor->isVisible() && f.mainShown == 0 && box.prompt.contains(f.path);
+            upWhenAsked &= f.editor->isVisible() && f.mainShown == 0 && box.prompt.contains(f.path);
         };
-        closeBox ? (void)f.editor->close() : f.editor->mnuDone->trigger();
-        QCOMPARE(f.ts.messages.shown.size(), edit ? 1 : 0);
-        QCOMPARE(upWhenAsked, edit);
-        QByteArray expected = Counting(600000);
-        if (answer == MsgAnswer::Yes) {
+        how == "close" ? (void)f.editor->close()
+                       : (how == "Save" ? f.editor->mnuSave : f.editor->mnuDone)->trigger();
+        QCOMPARE(f.ts.messages.shown.size(), answers.size());
+        QVERIFY(upWhenAsked);
+        if (theirs) {
+            const FakeMessageBoxes::Box& box = f.ts.messages.shown.last();
+            QVERIFY(box.prompt.contains("was changed by another program"));
+            QCOMPARE(box.style, MsgStyle::YesNo | MsgStyle::Exclamation | MsgStyle::DefaultButton2);
+        }
+        if (!answers.isEmpty() && answers.last() == MsgAnswer::Yes) {
+            expected = Counting(600000);
             expected[18] = char(0x5A);
         }
         QCOMPARE(ReadFile(f.path), expected);
-        QCOMPARE(f.mainShown, 1);
-        QVERIFY(!f.editor->isVisible() && !QFile::exists(Module1::WorkImagePath()));
-        QVERIFY(f.Deleted()); // the next Memory command makes a fresh one
+        const bool closed = how != "Save" && (!theirs || answers.last() == MsgAnswer::Yes);
+        QCOMPARE(f.mainShown, closed ? 1 : 0);
+        QVERIFY(closed ? !QFile::exists(Module1::WorkImagePath()) && f.Deleted()
+                       : f.editor->isVisible() && f.editor->Modified());
     }
 
     void failedWriteBackOffersSaveAs() {
@@ -195,34 +212,6 @@ private slots:
         QCOMPARE(ReadFile(other), expected);
         QCOMPARE(ReadFile(path), Counting(600000));
         QCOMPARE(f.mainShown, 1);
-    }
-
-    void changedByAnotherProgram_data() {
-        QTest::addColumn<bool>("viaDone");
-        QTest::addColumn<int>("answer");
-        QTest::newRow("Save, No") << false << MsgAnswer::No;
-        QTest::newRow("Done, No") << true << MsgAnswer::No;
-        QTest::newRow("Done, Yes") << true << MsgAnswer::Yes;
-    }
-
-    void changedByAnotherProgram() {
-        QFETCH(bool, viaDone);
-        QFETCH(int, answer);
-        EditorFixture f;
-        QVERIFY(f.OpenAndShow(Counting(40)));
-        f.editor->SaveData(0, 0, 0x11);
-        WriteFile(f.path, "theirs"); // another program's change
-        FakeMessageBoxes& boxes = f.ts.messages;
-        boxes.answers = viaDone ? QList<int>{MsgAnswer::Yes, answer} : QList<int>{answer};
-        viaDone ? f.editor->mnuDone->trigger() : f.editor->mnuSave->trigger();
-        QCOMPARE(boxes.shown.size(), viaDone ? 2 : 1);
-        const FakeMessageBoxes::Box& box = boxes.shown.last();
-        QVERIFY(box.prompt.startsWith(f.path + " was changed by another program"));
-        QCOMPARE(box.style, MsgStyle::YesNo | MsgStyle::Exclamation | MsgStyle::DefaultButton2);
-        const bool yes = answer == MsgAnswer::Yes;
-        QCOMPARE(ReadFile(f.path).left(2), yes ? QByteArray("\x11\x01") : QByteArray("th"));
-        QCOMPARE(f.editor->isVisible() && f.editor->Modified(), !yes);
-        QCOMPARE(f.mainShown, yes ? 1 : 0);
     }
 
     void programEndsInsideTheEditor_data() {

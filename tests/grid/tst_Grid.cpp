@@ -195,22 +195,6 @@ private slots:
         QCOMPARE(host.Log(), QStringLiteral("L19,1 E18,9 L18,9 E18,8 L18,8 E18,3"));
     }
 
-    void focusDrawModes() {
-        // The marker inverts while the box holds the focus, else it only outlines the cell.
-        GridHost host(1000);
-        QCOMPARE(host.marker->DrawMode(), MarkerShape::vbMaskPen);
-        QVERIFY(host.Show());
-        QVERIFY(host.grid.HasFocus() && host.marker->DrawMode() == MarkerShape::vbInvert);
-        host.other->setFocus();
-        QVERIFY(!host.grid.HasFocus() && host.marker->DrawMode() == MarkerShape::vbMaskPen);
-        // Initializing over a box that already holds the focus starts in the focused look.
-        host.pic->setFocus();
-        Grid late;
-        MarkerShape lateMarker(host.pic);
-        late.InitializeGrid(host.pic, &lateMarker);
-        QVERIFY(late.HasFocus() && lateMarker.DrawMode() == MarkerShape::vbInvert);
-    }
-
     void mouse_data() {
         QTest::addColumn<QSize>("box");
         QTest::addColumn<qint64>("length");
@@ -257,21 +241,6 @@ private slots:
             QCOMPARE(ErrorNumberOf([&] { host.grid.Value(p.x(), p.y()); }), 9);
         }
     }
-    void drawingStaysInTheImage() {
-        PictureBox box;
-        box.resize(200, 100); // never shown: the image follows the size anyway
-        box.SetBackColor(Qt::white);
-        box.TextOut(10, 10, QStringLiteral("Hello"));
-        const QRect text(10, 10, box.TextWidth(QStringLiteral("Hello")),
-                         box.TextHeight(QStringLiteral("ql")));
-        const QRect ink = InkBounds(box.Image(), Qt::white);
-        QVERIFY(!ink.isEmpty() && text.contains(ink));
-        box.resize(300, 120); // growing keeps what was drawn
-        QCOMPARE(InkBounds(box.Image(), Qt::white), ink);
-        box.Cls();
-        QVERIFY(InkBounds(box.Image(), Qt::white).isEmpty());
-    }
-
     void markerInvertsOnlyOnScreen() {
         PictureBox box;
         box.resize(100, 100);
