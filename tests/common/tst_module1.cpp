@@ -123,12 +123,10 @@ private slots:
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("why"); // "": opened
         // clang-format off
-        QTest::newRow("file") << "file" << "";
         QTest::newRow("link to a file") << "link" << "";
         QTest::newRow("pipe") << "fifo" << "it is a pipe (FIFO), not a file";
         QTest::newRow("device") << "/dev/null" << "it is a device, not a file";
         QTest::newRow("folder") << "folder" << "it is a folder, not a file";
-        QTest::newRow("missing") << "missing" << "No such file or directory";
         // clang-format on
     }
 

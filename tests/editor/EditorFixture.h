@@ -16,8 +16,7 @@
 #include <csignal>
 #include <sys/resource.h>
 
-// The temporary folder of the whole test program: the working image goes there, never into
-// the system's temporary folder. Set once, before any editor is made.
+// The working image goes into the test program's own temporary folder. Before any editor.
 inline void TestTempFolder() {
     static QTemporaryDir folder;
     static const bool set = [] {
@@ -124,8 +123,7 @@ struct EditorFixture {
     int mainShown = 0;
 };
 
-// While it lives, no file of the test may grow to limit bytes or past: a write there fails
-// as on a full disk (EFBIG rather than ENOSPC, through the same paths).
+// While it lives, files cannot grow to limit bytes: writes fail as on a full disk (EFBIG).
 struct FileSizeLimit {
     explicit FileSizeLimit(rlim_t limit) {
         std::signal(SIGXFSZ, SIG_IGN);

@@ -22,8 +22,7 @@ private slots:
     void initTestCase() { TestTempFolder(); }
 
     void languageTexts() {
-        // Records in their places; record 1 is blank and keeps the built-in text, 22 is padded
-        // with zero bytes. (The reader's own cases are in the common tests.)
+        // Record 1 is blank and keeps the built-in text, 22 is padded with zero bytes.
         QByteArray file;
         for (int n = 1; n <= 129; ++n) {
             file += Module1::MakeLangRecord(n == 1 ? QString() : QStringLiteral("R%1").arg(n));
@@ -53,9 +52,7 @@ private slots:
         Press(QStringLiteral("<Tab>^o"));
         QCOMPARE(f.ts.dialogs.opens.at(1).initialDir, f.ts.dir.path() + QLatin1Char('/'));
         QCOMPARE(e.SourceFileName, f.path);
-        // A file opened from the text pane shows with the hex pane focused.
-        f.Open(f.WriteFile(QStringLiteral("b.bin"), Counting(10)));
-        QVERIFY(e.PicHex->hasFocus() && f.ts.messages.shown.isEmpty());
+        QVERIFY(f.ts.messages.shown.isEmpty());
     }
 
     void refusedFilesKeepTheEditor_data() {
@@ -223,9 +220,8 @@ private slots:
     }
 
     void programEndsInsideTheEditor() {
-        // The main window's end while the editor's routine waits on the event loop: the editor
-        // is let go as the program does it (files closed, deleted, or deleteLater when busy).
-        // It stops without a word, writes nothing, and goes only once its routine is over.
+        // The main window ends while the editor's routine waits on the event loop and lets the
+        // editor go: it stops without a word, writes nothing, and goes once the routine is over.
         QFETCH(QString, when);
         EditorFixture f;
         const QString small = f.WriteFile(QStringLiteral("small.bin"), Counting(1000));

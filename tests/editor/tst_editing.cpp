@@ -83,15 +83,13 @@ private slots:
         Click(e_->PicHex, 0, 0);
         QCOMPARE(e_->ActivePane, 1);
         QCOMPARE(e_->lblInfo[2]->text() + ' ' + e_->lblInfo[3]->text(), QStringLiteral("140 320"));
-        // Any label of the panel switches panes.
-        QTest::mouseClick(e_->lblInfo[4], Qt::LeftButton);
+        QTest::mouseClick(e_->lblInfo[4], Qt::LeftButton); // any label of the panel switches
         QTRY_VERIFY(e_->PicText->hasFocus());
         QVERIFY(!e_->Modified());
     }
 
     void undoAndRedo() {
-        // Each step: keys in the focused pane, then the page, the bytes at 1 and 322, and "*"
-        // while there is something to save.
+        // Keys, then the page, the bytes at 1 and 322, and "*" while there is something to save.
         const auto key = [this](const char* keys) {
             Press(QString::fromLatin1(keys));
             const QByteArray bytes = (f_->Image(1, 1) + f_->Image(322, 1)).toHex().toUpper();
