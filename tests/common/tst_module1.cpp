@@ -1,5 +1,4 @@
-// What the windows share: the program-wide values, the language file and where it is found,
-// the Open dialog routine, and the reader that refuses pipes and devices.
+// What the windows share: program values, the language file, Open, refusing pipes and devices.
 #include "common/LangFile.h"
 #include "common/Module1.h"
 #include "common/OpenDialog.h"
@@ -47,7 +46,7 @@ private slots:
 
     void languageFileBesideOrShared() {
         QTemporaryDir root;
-        QVERIFY(QDir(root.path()).mkpath(QStringLiteral("share/tms370prog")));
+        QVERIFY(QDir(root.path()).mkpath("share/tms370prog") && QDir(root.path()).mkpath("bin"));
         Module1::AppFolder = root.filePath(QStringLiteral("bin/"));
         Module1::LanguageFile = QStringLiteral("English.lpk");
         const QString beside = root.filePath(QStringLiteral("bin/English.lpk"));
@@ -55,7 +54,6 @@ private slots:
         QCOMPARE(Module1::LanguageFilePath(), beside); // neither
         QVERIFY(QFile(shared).open(QIODevice::WriteOnly));
         QCOMPARE(Module1::LanguageFilePath(), shared); // an installed tree
-        QVERIFY(QDir(root.path()).mkpath(QStringLiteral("bin")));
         QVERIFY(QFile(beside).open(QIODevice::WriteOnly));
         QCOMPARE(Module1::LanguageFilePath(), beside); // the build tree
     }

@@ -19,12 +19,10 @@
 // The working image goes into the test program's own temporary folder. Before any editor.
 inline void TestTempFolder() {
     static QTemporaryDir folder;
-    static const bool set = [] {
+    if (qgetenv("TMPDIR") != QFile::encodeName(folder.path())) {
         qputenv("TMPDIR", QFile::encodeName(folder.path()));
         Module1::AppFolder = QCoreApplication::applicationDirPath() + QLatin1Char('/');
-        return true;
-    }();
-    Q_UNUSED(set);
+    }
 }
 
 inline QString WriteFile(const QString& path, const QByteArray& data) {

@@ -1,5 +1,4 @@
-// Find and Go To through the window: hex and text, both ways, across a chunk's end, at the
-// first and last byte, not found, stopped; offsets in every notation, past the end, malformed.
+// Find and Go To through the window: both ways, across a chunk's end, at the ends, refused.
 #include "EditorFixture.h"
 #include "editor/ClickLabel.h"
 #include "editor/FindDialog.h"
@@ -18,8 +17,7 @@ namespace {
 constexpr qint64 Chunk = ImageSearch::ChunkSize;
 constexpr qint64 Size = Chunk + 1000;
 
-// Zeros, with DE AD BE EF at the first bytes, across the first chunk's end and at the last
-// bytes, and "Hello", "HELLO", "hello" between them.
+// DE AD BE EF at the start, across the first chunk's end and at the end; Hello in 3 cases.
 QByteArray Planted() {
     QByteArray data(Size, '\0');
     for (const qint64 at : {qint64(0), Chunk - 2, Size - 4}) {
