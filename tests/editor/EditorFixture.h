@@ -47,7 +47,6 @@ inline QByteArray Counting(qint64 size, int period = 256) {
     return data;
 }
 
-// Whether anything is drawn in area of a picture box.
 inline bool Inked(PictureBox* box, const QRect& area) {
     const QImage drawn = box->Image().copy(area & box->Image().rect());
     QImage blank = drawn;
@@ -55,8 +54,7 @@ inline bool Inked(PictureBox* box, const QRect& area) {
     return drawn != blank;
 }
 
-// Types keys into the widget that has the focus: characters as typed (a key event without a
-// key code), <Name> for a named key, ^ before either for Ctrl, ^+ for Ctrl+Shift.
+// Types into the focus: characters (without key code), <Name> keys, ^ for Ctrl, ^+ Ctrl+Shift.
 inline void Press(const QString& keys) {
     static const QRegularExpression token(QStringLiteral("(\\^\\+?)?(?:<(\\w+)>|(.))"));
     for (auto it = token.globalMatch(keys); it.hasNext();) {
@@ -88,7 +86,6 @@ struct EditorFixture {
     QString WriteFile(const QString& name, const QByteArray& data) {
         return ::WriteFile(ts.dir.filePath(name), data);
     }
-    // File > Open, answering the dialog with path.
     void Open(const QString& path) {
         ts.dialogs.answers.append(path);
         editor->OpenWithDialog();
@@ -109,7 +106,6 @@ struct EditorFixture {
         bytes.resize(editor->Image().ReadAt(position, bytes.data(), size));
         return bytes;
     }
-    // Whether the window is gone once the deletes it asked for are done.
     bool Deleted() {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         return editor.isNull();

@@ -212,8 +212,8 @@ private slots:
     }
 
     void programEndsInsideTheEditor() {
-        // The main window ends while the editor's routine waits on the event loop and lets the
-        // editor go: it stops without a word, writes nothing, and goes once the routine is over.
+        // The program lets the editor go while its routine waits: it stops, silent, writes
+        // nothing, and goes once the routine is over.
         QFETCH(QString, when);
         EditorFixture f;
         const QString small = f.WriteFile(QStringLiteral("small.bin"), Counting(1000));
@@ -221,8 +221,7 @@ private slots:
             f.Open(small);
             f.editor->SaveData(0, 0, 0x99);
         }
-        bool inside = false;
-        bool deletedInside = false;
+        bool inside = false, deletedInside = false;
         connect(f.editor, &QObject::destroyed, this, [&] { deletedInside = inside; });
         const bool letGo = when == QLatin1String("open, let go");
         const auto unload = [&] {

@@ -58,9 +58,7 @@ private slots:
         Press(keys);
         QCOMPARE(f_->Image(1, 2).toHex(' ').toUpper(), bytes.toLatin1());
         QCOMPARE(e_->Modified(), bytes != QLatin1String("3C 01"));
-        if (!cells.isEmpty()) {
-            QCOMPARE(e_->grid1->Value(0, 0) + QLatin1Char(' ') + e_->grid2->Value(0, 0), cells);
-        }
+        QVERIFY(cells.isEmpty() || e_->grid1->Value(0, 0) + ' ' + e_->grid2->Value(0, 0) == cells);
         // The cursor never moves by itself.
         QCOMPARE(QApplication::focusWidget() == e_->PicText ? e_->grid2->Col() : e_->grid1->Col(),
                  keys.contains(QLatin1String("<Right>")) ? 1 : 0);
@@ -102,12 +100,11 @@ private slots:
         QCOMPARE(key("^y"), "1 AB41*");
         QCOMPARE(key("^+z"), "321 AB5A*");
         QCOMPARE(e_->lblInfo[3]->text(), QStringLiteral("321"));
-        // Saved, then taken back and done again: modified only away from the saved step.
+        // Modified only away from the saved step; a new edit after Undo drops the redo steps.
         QCOMPARE(key("^s"), "321 AB5A");
         QCOMPARE(ReadFile(f_->path).mid(320, 2), QByteArray("\x40\x5A"));
         QCOMPARE(key("^z"), "321 AB41*");
         QCOMPARE(key("^y"), "321 AB5A");
-        // A new edit after Undo drops what could be done again, the saved step with it.
         QCOMPARE(key("^zQ"), "321 AB51*");
         QCOMPARE(key("^y"), "321 AB51*");
         QCOMPARE(key("^z"), "321 AB41*"); // "Z" was saved, the image holds 41h
@@ -123,9 +120,8 @@ private slots:
             Press(QStringLiteral("99<Right>7<Return>"));
             QCOMPARE(f_->ts.messages.shown.size(), 2);
             QVERIFY(f_->ts.messages.shown[0].prompt.startsWith(QStringLiteral("75\n")));
-            // The cells and the panel show what the image holds.
             QCOMPARE(e_->grid1->Value(0, 0) + e_->grid2->Value(0, 1) + e_->lblInfo[0]->text(),
-                     "40A41");
+                     "40A41"); // what the image holds
             QVERIFY(!e_->Modified() && !e_->mnuUndo->isEnabled());
             Press(QStringLiteral("<PgUp>55"));
             QVERIFY(e_->Modified());

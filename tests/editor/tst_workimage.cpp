@@ -11,7 +11,6 @@ class WorkImageTest : public QObject {
 
     QTemporaryDir dir_;
 
-    // A working image loaded from a file that holds data.
     void Load(WorkImage& image, const QByteArray& data, const WorkImage::Progress& progress = {}) {
         QFile in(WriteFile(dir_.filePath(QStringLiteral("in.bin")), data));
         QVERIFY(in.open(QIODevice::ReadOnly));
@@ -114,7 +113,6 @@ private slots:
         for (std::size_t i = 0; i <= ByteEdits::Limit; ++i) {
             edits.Write(1 + i % 16, static_cast<unsigned char>(i));
         }
-        // The last step goes first: its byte gets the value of the step before at its place.
         const qint64 last = 1 + ByteEdits::Limit % 16;
         QCOMPARE(edits.Undo(), std::optional<qint64>(last));
         QCOMPARE(ReadFile(image.Path()).at(last - 1), char((ByteEdits::Limit - 16) & 0xFF));
