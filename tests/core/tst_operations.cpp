@@ -71,8 +71,7 @@ private slots:
         const core::Outcome outcome = RunHealthy(b, operation, family);
 
         QCOMPARE(outcome.status, Status::Done);
-        const QByteArray sent = b.Sent();
-        QCOMPARE(sent.left(commands.size()), commands);
+        QCOMPARE(b.Sent(), operation == Operation::Program ? commands + Pattern(n, 5) : commands);
         const auto log = b.SentLog();
         QVERIFY(log[1].timeMs - log[0].timeMs >= 10);
         if (log.size() > 2) {
@@ -85,13 +84,11 @@ private slots:
 
         switch (operation) {
         case Operation::Read:
-            QCOMPARE(sent.size(), 3);
             QCOMPARE(outcome.data, b.model.Block(family));
             QCOMPARE(ReadFile(b.Path("chip.bin")), b.model.Block(family));
             QVERIFY(outcome.fileWritten);
             break;
         case Operation::Program:
-            QCOMPARE(sent.mid(3), Pattern(n, 5));
             QVERIFY(log[3].timeMs - log[2].timeMs >= 40);
             for (std::size_t i = 4; i < log.size(); ++i) {
                 QVERIFY(log[i].timeMs - log[i - 1].timeMs >= 2);
@@ -100,15 +97,12 @@ private slots:
             QVERIFY(outcome.chipWritten);
             break;
         case Operation::Verify:
-            QCOMPARE(sent.size(), 3);
             QCOMPARE(outcome.received, n);
             break;
         case Operation::ClearWpo:
-            QCOMPARE(sent.size(), 2);
             QCOMPARE(b.model.Wpo(), 0);
             break;
         case Operation::BulkErase:
-            QCOMPARE(sent.size(), 2);
             QCOMPARE(b.model.Eeprom(), QByteArray(512, '\xFF'));
             break;
         }

@@ -1,6 +1,7 @@
 #include "AdapterTool.h"
 #include "FakeFileDialogs.h"
 #include "FakeMessageBoxes.h"
+#include "ImageFiles.h"
 #include "platform/MessageBoxes.h"
 #include "platform/QtClock.h"
 #include "platform/QtSerialPort.h"
@@ -49,16 +50,9 @@ class OperationsEndToEnd : public QObject {
 private slots:
     void programReadBackAndVerify() {
         StartProgrammer({});
-        QByteArray image(256, 0);
-        for (int i = 0; i < 256; ++i) {
-            image[i] = static_cast<char>(255 - i);
-        }
+        const QByteArray image = Pattern(256, 3);
         const QString source = dir.filePath("source.bin");
-        QFile f(source);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(image);
-        f.close();
-
+        WriteFile(source, image);
         dialogs.answers << source;
         w->Command2->click();
         QVERIFY(messages.shown.isEmpty());
@@ -67,9 +61,7 @@ private slots:
         dialogs.answers << readBack;
         w->Command1->click();
         QVERIFY(messages.shown.isEmpty());
-        QFile r(readBack);
-        QVERIFY(r.open(QIODevice::ReadOnly));
-        QCOMPARE(r.readAll(), image);
+        QCOMPARE(ReadFile(readBack), image);
 
         // The adapter's marks as fast as the line brings them (the setting is kept for the
         // next test too).
