@@ -72,6 +72,7 @@ private slots:
         QTest::newRow("320: last") << 320LL << 1LL << "last" << 17LL << 19 << 1;
         QTest::newRow("1000 at 961: next page") << 1000LL << 961LL << "nextPage" << 961LL << 3 << 0;
         QTest::newRow("1000 at 641: next page") << 1000LL << 641LL << "nextPage" << 961LL << 3 << 1;
+        QTest::newRow("321: next page, one byte past") << 321LL << 1LL << "nextPage" << 1LL << 20 << 1;
         QTest::newRow("960 at 641: next page") << 960LL << 641LL << "nextPage" << 641LL << 20 << 1;
         QTest::newRow("100: last") << 100LL << 1LL << "last" << 1LL << 7 << 1;
         QTest::newRow("previous page from 17") << 1000LL << 17LL << "previousPage" << 1LL << 20 << 1;

@@ -67,9 +67,11 @@ private slots:
         image.WriteAt(1, 'X');
         QVERIFY_THROWS_EXCEPTION(platform::RuntimeError, image.WriteAt(9, 1)); // past the end
 
-        // A write that fails half-way (here: the image is closed under it) replaces nothing.
+        // A write that fails (here: the folder goes under it) replaces nothing, and says so.
+        const QString gone = own.path() + QStringLiteral("-gone");
         QVERIFY_THROWS_EXCEPTION(platform::RuntimeError,
-                                 image.SaveTo(user, [&](int) { image.Abort(); }));
+                                 image.SaveTo(user, [&](int) { QDir().rename(own.path(), gone); }));
+        QVERIFY(QDir().rename(gone, own.path()));
         QCOMPARE(QDir(own.path()).entryList(QDir::Files), QStringList{QStringLiteral("user.bin")});
         QCOMPARE(ReadFile(user), QByteArray("original"));
 
