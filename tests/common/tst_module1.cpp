@@ -112,7 +112,6 @@ private slots:
             QVERIFY(asked.filter == filter + '|' && asked.initialDir == "/d" &&
                     asked.fileMustExist);
         }
-        // A folder whose name holds the file's name is still the whole folder.
         QCOMPARE(Module1::FolderOf(QStringLiteral("/data/X.BIN files/x.bin")),
                  QStringLiteral("/data/X.BIN files/"));
     }

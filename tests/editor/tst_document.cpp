@@ -44,7 +44,6 @@ private slots:
         QVERIFY(f.OpenAndShow(Counting(1000)));
         frmEditor& e = *f.editor;
         QVERIFY(e.FileLoaded && !e.Modified() && !e.mnuUndo->isEnabled());
-        QCOMPARE(ReadFile(Module1::WorkImagePath()), Counting(1000));
         QCOMPARE(f.ts.dialogs.opens.at(0).initialDir, Module1::AppFolder);
         // Cancel changes nothing, and the dialog starts in the last folder; Ctrl+O opens it too.
         Press(QStringLiteral("<Tab>^o"));

@@ -249,6 +249,10 @@ private slots:
         // Ctrl counts in its own key-down, not in its key-up.
         QCOMPARE(send(QEvent::KeyPress, Qt::Key_Control, Qt::NoModifier), "17/2");
         QCOMPARE(send(QEvent::KeyRelease, Qt::Key_Control, Qt::ControlModifier), "17/0");
+        QSignalSpy typed(&box, &PictureBox::KeyPress);
+        QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier, QStringLiteral("\x7f"));
+        QApplication::sendEvent(&box, &del); // Delete edits, it types nothing
+        QCOMPARE(typed.count(), 0);
     }
 
     void clicksAndFocus() {
