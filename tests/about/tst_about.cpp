@@ -23,7 +23,8 @@ private slots:
             QCOMPARE(about->lblInfo->text(), Prompt);
             QCOMPARE(about->lblInfo->palette().color(QPalette::WindowText), QColor(Qt::white));
             about->lstMain_ItemClick(2);
-            QTest::mouseClick(about->cmdOK, Qt::LeftButton);
+            // OK, or the title bar's close button, which acts as OK.
+            opening == 0 ? QTest::mouseClick(about->cmdOK, Qt::LeftButton) : (void)about->close();
             QCOMPARE(closed, opening + 1);
         }
     }
@@ -49,14 +50,6 @@ private slots:
         about.lstMain_ItemClick(4);
         about.lstMain_ItemClick(7); // no such item: the text stays
         QVERIFY(about.lblInfo->text().contains(QStringLiteral("2026")));
-    }
-
-    void closingFromTheTitleBarActsAsOK() {
-        int closed = 0;
-        auto* about = new frmAbout(Title, QString(), [&] { ++closed; });
-        about->show();
-        QVERIFY(about->close());
-        QCOMPARE(closed, 1);
     }
 };
 

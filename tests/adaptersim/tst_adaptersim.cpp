@@ -94,10 +94,7 @@ private slots:
     }
 
     void portRules() {
-        QCOMPARE(ErrorNumberOf([&] { port.Output("x"); }), 8012);
-        QCOMPARE(ErrorNumberOf([&] { port.DSRHolding(); }), 8012);
         port.SetPortOpen(true);
-        QCOMPARE(ErrorNumberOf([&] { port.SetPortOpen(true); }), 8013);
         QCOMPARE(ErrorNumberOf([&] { port.SetSettings(QStringLiteral("9600,N,8")); }), 8009);
         QVERIFY(port.DSRHolding());
         model.Faults().dsrLow = true;

@@ -141,12 +141,11 @@ private slots:
     void readWritesTheFormats_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("format");
-        QTest::newRow("S-records by name") << "chip.s19"
-                                           << "";
-        QTest::newRow("Intel HEX by -f") << "chip.txt"
-                                         << "-f ihex";
-        QTest::newRow("raw .hex") << "chip.hex"
-                                  << "";
+        // clang-format off
+        QTest::newRow("S-records by name") << "chip.s19" << "";
+        QTest::newRow("Intel HEX by -f") << "chip.txt" << "-f ihex";
+        QTest::newRow("raw .hex") << "chip.hex" << "";
+        // clang-format on
     }
     void readWritesTheFormats() {
         QFETCH(QString, name);

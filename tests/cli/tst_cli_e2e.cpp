@@ -20,16 +20,7 @@ class CliEndToEnd : public QObject {
 
     QString Path(const QString& name) const { return dir.filePath(name); }
 
-    QByteArray Image(int seed) const {
-        QByteArray data(256, 0);
-        for (int i = 0; i < 256; ++i) {
-            data[i] = char((i * 13 + seed) & 0xFF);
-        }
-        return data;
-    }
-
     void Write(const QString& name, const QByteArray& data) { WriteFile(Path(name), data); }
-    QByteArray Read(const QString& name) { return ReadFile(Path(name)); }
 
     void Start(QProcess& process, const QStringList& arguments) {
         process.start(QStringLiteral(TMS370_TOOL), arguments);
@@ -70,7 +61,7 @@ class CliEndToEnd : public QObject {
 
 private slots:
     void initTestCase() {
-        QByteArray eeprom = Image(1) + Image(2);
+        QByteArray eeprom = Pattern(256, 1) + Pattern(256, 2);
         Write("eeprom.bin", eeprom);
         device = tool.Start(QStringLiteral(ADAPTER_SIM_TOOL), {"--eeprom", Path("eeprom.bin")});
         QVERIFY(device.startsWith(QLatin1Char('/')));
@@ -82,16 +73,16 @@ private slots:
             0);
         QCOMPARE(core::LoadImageFile(Path("chip.ihx"), std::nullopt, *core::FindFamily("x"), false)
                      .block,
-                 Image(1) + Image(2));
+                 Pattern(256, 1) + Pattern(256, 2));
 
-        Write("image.bin", Image(7));
+        Write("image.bin", Pattern(256, 7));
         QByteArray out;
         QCOMPARE(
             RunTool({"program", "-p", device, "-d", "y", "--fast", "-i", Path("image.bin")}, &out),
             0);
         QCOMPARE(out, QByteArray("Programmed and verified.\n"));
 
-        QByteArray other = Image(7);
+        QByteArray other = Pattern(256, 7);
         other[0x25] = char(0xA5);
         Write("other.bin", other);
         QCOMPARE(
@@ -101,7 +92,7 @@ private slots:
     }
 
     void secondProcessAndCtrlCInProgram() {
-        Write("image.bin", Image(9));
+        Write("image.bin", Pattern(256, 9));
         QProcess program;
         Start(program,
               {"program", "-p", device, "-d", "y", "--no-verify", "-i", Path("image.bin")});

@@ -154,8 +154,6 @@ private slots:
                                           "00h, its bytes call for 67h)";
         QTest::newRow("ihex no colon") << "a.ihx" << QByteArray(":021F0000ABCD67\n021F0000\n")
                                        << "line 2: not an Intel HEX record";
-        QTest::newRow("ihex odd digits") << "a.ihx" << QByteArray(":021F0000ABCD6\n") + eof
-                                         << "line 1: not an Intel HEX record (only pairs";
         QTest::newRow("ihex count") << "a.ihx" << QByteArray(":031F0000ABCD65\n") + eof
                                     << "line 1: the record says 3 data bytes but holds 2";
         QTest::newRow("ihex type")
@@ -187,9 +185,6 @@ private slots:
             << "line 3: the count record says 1 data records, the file has 2 before it";
         QTest::newRow("srec cut short") << "a.s19" << QByteArray("S1051F00ABCD63\n")
                                         << "line 1: the file ends without a count record";
-        QTest::newRow("srec overlap")
-            << "a.srec" << QByteArray("S1051F00ABCD63\nS1041F01EEED\nS9030000FC\n")
-            << "line 2: data at 1F01h overlaps the data of line 1";
         QTest::newRow("srec not a record")
             << "a.mot" << QByteArray("hello\n") << "line 1: not an S-record";
     }

@@ -67,9 +67,6 @@ const Case Cases[] = {
          b.failing.errorNumber = 5;
      },
      "ERROR. RESTART PROGRAM", Critical},
-    {"bulk erase, port fails at the letter", "mnuTMS370CX42A", 5, "",
-     [](OperationBench& b) { b.failing.failOnWrite = b.failing.writes + 2; },
-     "Device Busy\n" + PartlyWritten, Exclamation},
     {"verify after program, match", "mnuTMS370CX58A", 2, "image",
      [](OperationBench& b) { b.w->mnuVerifyAfterProgram->trigger(); }, "Programmed and verified.",
      Information},

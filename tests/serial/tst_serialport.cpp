@@ -29,20 +29,12 @@ namespace {
 QByteArray ReadMaster(int fd, int expected) {
     QByteArray bytes;
     const QDeadlineTimer deadline(2000);
-    while (bytes.size() < expected && !deadline.hasExpired()) {
+    for (int after = 0; after < 10 && !deadline.hasExpired();) {
         char buffer[256];
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n > 0) {
-            bytes.append(buffer, int(n));
-        } else {
-            QTest::qSleep(2);
-        }
-    }
-    QTest::qSleep(20);
-    char buffer[256];
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n > 0) {
-        bytes.append(buffer, int(n));
+        bytes.append(buffer, int(std::max<ssize_t>(n, 0)));
+        after += bytes.size() >= expected; // then 10 looks more for anything extra
+        QTest::qSleep(2);
     }
     return bytes;
 }
@@ -89,7 +81,6 @@ private slots:
         QTest::newRow("spaces, lower case") << " 19200, e ,7, 2" << 0 << "19200 E 7 4";
         QTest::newRow("one and a half") << "1200,M,5,1.5" << 0 << "1200 M 5 3";
         QTest::newRow("three fields") << "9600,N,8" << 8009 << "";
-        QTest::newRow("empty") << "" << 8009 << "";
         QTest::newRow("parity") << "9600,X,8,1" << 8009 << "";
         QTest::newRow("stop bits") << "9600,N,8,3" << 8009 << "";
         QTest::newRow("baud text") << "fast,N,8,1" << 8007 << "";

@@ -21,12 +21,5 @@ public:
     QList<std::optional<QString>> answers;
     QList<platform::FileDialogOptions> opens;
     QList<platform::FileDialogOptions> saves;
-
-private:
-    std::optional<QString> Next() {
-        if (answers.isEmpty()) {
-            return std::nullopt;
-        }
-        return answers.takeFirst();
-    }
+    std::optional<QString> Next() { return answers.isEmpty() ? std::nullopt : answers.takeFirst(); }
 };
