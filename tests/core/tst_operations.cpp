@@ -253,6 +253,7 @@ private slots:
         QTest::newRow("read into a FIFO") << Operation::Read << "fifo";
         QTest::newRow("program a missing file") << Operation::Program << "missing";
         QTest::newRow("program a folder") << Operation::Program << "folder";
+        QTest::newRow("program a FIFO") << Operation::Program << "fifo"; // open() would block
         QTest::newRow("program a device") << Operation::Program << "device";
         QTest::newRow("program 1 MiB") << Operation::Program << "large";
     }

@@ -33,10 +33,14 @@ private slots:
         EditorFixture f;
         Module1::AppFolder = saved;
         frmEditor& e = *f.editor;
-        QCOMPARE(QStringList({e.windowTitle(), e.Label1[0]->text(), e.lblInfo[4]->text(),
-                              e.Label2[16]->text(), e.mn_0->title(), e.LangText[5]})
+        QCOMPARE(QStringList({e.windowTitle(), e.Label1[0]->text(), e.Label1[2]->text(),
+                              e.Label1[3]->text(), e.Label1[8]->text(), e.Label1[9]->text(),
+                              e.lblInfo[4]->text(), e.LangText[0], e.lblInfo[7]->text(),
+                              e.Label2[16]->text(), e.mn_0->title(), e.sm1_0->text(), e.LangText[3],
+                              e.LangText[4], e.LangText[5]})
                      .join('|'),
-                 Module1::ProgramTitle + "|R22|0 R33 0|R20|R34|R129");
+                 Module1::ProgramTitle +
+                     "|R22|R23|R25|R21|R24|0 R33 0|R33|R32|R20|R34|R35|R127|R128|R129");
     }
 
     void openCopiesAndRemembersFolder() {

@@ -28,11 +28,6 @@ private slots:
             QVERIFY(!w.deviceItems[i]->isChecked() && !w.mnuComm[i]->isChecked());
             QVERIFY(w.mnuComm[i]->isEnabled());
         }
-        QStringList menus;
-        for (QAction* a : w.menuBar()->actions()) {
-            menus << a->text();
-        }
-        QCOMPARE(menus, (QStringList{"&Port Number", "&Device", "&Memory", "&About"}));
     }
 
     void choosingADeviceChecksOnlyItsItem_data() {
