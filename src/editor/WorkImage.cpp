@@ -79,24 +79,32 @@ int WorkImage::ChunkPercent(qint64 i, qint64 n) {
 }
 
 void WorkImage::CopyThroughBuffer(QFileDevice& from, QFileDevice& to, qint64 offset, qint64 size) {
-    // Made on first use only: while the system copies, the editor holds no copy buffer.
+    // Made on first use only: while the system copies, the editor holds no copy buffer. A
+    // span of several pieces (what the system's copy was given) goes through it piece by piece.
     buffer_.resize(std::max<qsizetype>(buffer_.size(), ChunkSize));
     if (!from.seek(offset)) {
         ThrowFileError(Tr("Cannot read \"%1\": %2"), from);
     }
-    qint64 got = 0;
-    while (got < size) {
-        const qint64 n = from.read(buffer_.data() + got, size - got);
-        if (n < 0) {
-            ThrowFileError(Tr("Cannot read \"%1\": %2"), from);
-        }
-        if (n == 0) {
-            ThrowShorter(from);
-        }
-        got += n;
-    }
-    if (!to.seek(offset) || to.write(buffer_.constData(), size) != size) {
+    if (!to.seek(offset)) {
         ThrowFileError(Tr("Cannot write \"%1\": %2"), to);
+    }
+    for (qint64 done = 0; done < size;) {
+        const qint64 step = std::min(size - done, ChunkSize);
+        qint64 got = 0;
+        while (got < step) {
+            const qint64 n = from.read(buffer_.data() + got, step - got);
+            if (n < 0) {
+                ThrowFileError(Tr("Cannot read \"%1\": %2"), from);
+            }
+            if (n == 0) {
+                ThrowShorter(from);
+            }
+            got += n;
+        }
+        if (to.write(buffer_.constData(), step) != step) {
+            ThrowFileError(Tr("Cannot write \"%1\": %2"), to);
+        }
+        done += step;
     }
 }
 
