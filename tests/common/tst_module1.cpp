@@ -143,7 +143,10 @@ private slots:
         }
         QFile opened;
         bool special = false;
+        const uint descriptors = QDir(QStringLiteral("/proc/self/fd")).count();
         QCOMPARE(core::OpenRegularFile(opened, path, &special), why);
+        QCOMPARE(QDir(QStringLiteral("/proc/self/fd")).count(),
+                 descriptors + why.isEmpty()); // none left open
         QCOMPARE(opened.isOpen(), why.isEmpty());
         QCOMPARE(special, why.startsWith(QLatin1String("it is")));
     }

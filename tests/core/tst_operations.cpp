@@ -128,6 +128,11 @@ private slots:
                          qPrintable(QStringLiteral("%1 vs %2").arg(p[i].leftMs).arg(left)));
             }
         }
+        // The settle wait is announced as the last byte goes, not at its first step.
+        for (int i = 1; operation == Operation::Program && i < p.size(); ++i) {
+            QVERIFY(p[i].phase != Phase::Settling || p[i - 1].phase == Phase::Settling ||
+                    p[i].elapsedMs - p[i - 1].elapsedMs < 5);
+        }
         // The byte count reaches the block; the settle wait reaches its length.
         const auto reached = [&](Phase phase) {
             return std::any_of(p.begin(), p.end(), [&](const core::Progress& q) {

@@ -152,6 +152,8 @@ private slots:
         QTest::newRow("ihex checksum") << "a.ihx" << QByteArray(":021F0000ABCD00\n") + eof
                                        << "line 1: checksum error (the record's checksum is "
                                           "00h, its bytes call for 67h)";
+        QTest::newRow("ihex bad digit") << "a.ihx" << QByteArray(":021F0000ABCG67\n") + eof
+                                        << "line 1: not an Intel HEX record";
         QTest::newRow("ihex no colon") << "a.ihx" << QByteArray(":021F0000ABCD67\n021F0000\n")
                                        << "line 2: not an Intel HEX record";
         QTest::newRow("ihex count") << "a.ihx" << QByteArray(":031F0000ABCD65\n") + eof
