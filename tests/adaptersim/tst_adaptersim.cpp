@@ -10,8 +10,7 @@ using adaptersim::AdapterModel;
 using adaptersim::Direction;
 using adaptersim::SimSerialPort;
 
-// What the simulated adapter does beyond what the operations' tests see through it: how it
-// finds an exchange in what it is sent, what it compares, and the rules of its port.
+// The simulated adapter beyond the operations' tests: exchanges, compares, its port's rules.
 class TestAdapterSim : public QObject {
     Q_OBJECT
 
@@ -42,16 +41,14 @@ private slots:
 
     void exchangesAreFoundInWhatIsSent() {
         model.SetEeprom(Pattern(512, 4));
-        // Bytes before a family letter are noise; a family letter while a command waits for
-        // "c" starts over; 256-byte families read the upper half.
+        // Noise before a family letter; a letter waiting for "c" restarts; 256 bytes: upper half.
         QCOMPARE(Exchange("zzxvyrc"), Pattern(512, 4).mid(256));
         // "e" abandons: the "c" after it starts nothing, the data after it is not stored.
         QCOMPARE(Exchange("xrec"), QByteArray());
         Exchange("xpec\x11\x11");
         QCOMPARE(model.Eeprom(), Pattern(512, 4));
 
-        // A PROGRAM block given up half way: after a long gap the model looks for a family
-        // letter again instead of storing the next session's letters as data.
+        // A PROGRAM block given up: after a long gap the next session's letters are not data.
         AdapterModel bare;
         for (char byte : QByteArray("xpc")) {
             bare.Receive(std::uint8_t(byte), 0);

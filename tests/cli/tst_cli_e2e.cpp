@@ -9,8 +9,7 @@
 #include <QtTest>
 #include <csignal>
 
-// tms370 as a script runs it: its own process, the adapter tool on a pseudo-terminal, the
-// real clock.
+// tms370 as a script runs it: own process, adapter tool on a pseudo-terminal, real clock.
 class CliEndToEnd : public QObject {
     Q_OBJECT
 

@@ -304,8 +304,7 @@ private slots:
         const int n = BlockOf(family);
         const QByteArray data = WriteFile(b.Path("f.bin"), Pattern(fileSize, 9));
         b.observer.programSource = core::ImageSource{b.Path("f.bin"), std::nullopt};
-        // The question is left open for 3 s: longer than the adapter waits for data once
-        // "c" has come, so it must come before "c".
+        // Left open 3 s, longer than the adapter waits for data after "c": it must come before.
         QByteArray sentWhenAsked;
         b.observer.whileAsked = [&] {
             sentWhenAsked = b.Sent();

@@ -5,8 +5,7 @@
 
 using platform::SerialControl;
 
-// The port control's rules, which every serial port (the real device and the simulated
-// adapter alike) keeps through SerialControl.
+// The port control's rules, kept by every serial port (real or simulated) via SerialControl.
 class SerialControlTest : public QObject {
     Q_OBJECT
 

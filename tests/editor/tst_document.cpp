@@ -215,8 +215,7 @@ private slots:
     }
 
     void programEndsInsideTheEditor() {
-        // The program lets the editor go while its routine waits: it stops, silent, writes
-        // nothing, and goes once the routine is over.
+        // Let go while its routine waits: it stops silently, writes nothing, goes when done.
         QFETCH(QString, when);
         EditorFixture f;
         const QString small = f.WriteFile(QStringLiteral("small.bin"), Counting(1000));

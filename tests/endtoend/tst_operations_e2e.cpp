@@ -15,8 +15,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-// The programmer as it runs for real, a 256-byte family through QSerialPort and the real
-// clock against the adapter tool on a pseudo-terminal.
+// The programmer for real: QSerialPort, the real clock, the adapter tool on a pseudo-terminal.
 class OperationsEndToEnd : public QObject {
     Q_OBJECT
 
@@ -63,8 +62,7 @@ private slots:
         QVERIFY(messages.shown.isEmpty());
         QCOMPARE(ReadFile(readBack), image);
 
-        // The adapter's marks as fast as the line brings them (the setting is kept for the
-        // next test too).
+        // The adapter's marks as fast as the line brings them (kept for the next test).
         w->mnuFastReceive->trigger();
         w->Command3->click();
         QCOMPARE(messages.shown.size(), 1);

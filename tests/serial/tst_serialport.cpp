@@ -24,8 +24,7 @@ using platform::QtSerialPort;
 
 namespace {
 
-// What the adapter's end has received, waiting briefly for the count expected (the
-// pseudo-terminal passes bytes on asynchronously), and then a little longer for any extra.
+// What the adapter's end received: the count expected (the pty is asynchronous), then extras.
 QByteArray ReadMaster(int fd, int expected) {
     QByteArray bytes;
     const QDeadlineTimer deadline(2000);
@@ -41,8 +40,7 @@ QByteArray ReadMaster(int fd, int expected) {
 
 } // namespace
 
-// The Qt serial port: which device a port number opens, the settings text, and the port's
-// behaviour on a pseudo-terminal without any event loop running.
+// The Qt serial port: devices of port numbers, settings, a pseudo-terminal without events.
 class TestSerialPort : public QObject {
     Q_OBJECT
 
@@ -139,11 +137,6 @@ private slots:
 
         model.Faults().portBusy = true;
         QCOMPARE(ErrorNumberOf([&] { port.SetPortOpen(true); }), 8005);
-
-        QtSerialPort withoutSim;
-        withoutSim.SetCommPort(2);
-        withoutSim.SetDevice(core::PortDeviceName(*settings, 2));
-        QCOMPARE(ErrorNumberOf([&] { withoutSim.SetPortOpen(true); }), 8002);
     }
 
     void missingDeviceAndClosedPort() {
@@ -221,8 +214,7 @@ private slots:
         other.SetPortOpen(false);
     }
 
-    // A pseudo-terminal keeps 8 data bits and no parity whatever it is told; the speed, the
-    // stop bits and odd or even parity stay as set.
+    // A pty keeps 8 bits and no parity whatever it is told; speed, stop bits, odd/even stay.
     void lineSettingsReachTheDevice_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<speed_t>("speed");
@@ -247,8 +239,7 @@ private slots:
     }
 
     void deviceLockedElsewhereIsInUse() {
-        // Another process's lock, seen through a link: as root neither QSerialPort's lock
-        // file nor its exclusive mode would stop this open.
+        // Another process's lock through a link (as root QSerialPort's own checks pass it).
         PseudoTerminal terminal;
         const QString link = dir.filePath(QStringLiteral("adapter"));
         QVERIFY(QFile::link(terminal.SlavePath(), link));

@@ -5,8 +5,7 @@
 
 #include <functional>
 
-// A port that passes everything to another until a chosen write or read, which fails with
-// the given error number, as a port unplugged in the middle of an operation would.
+// Passes all to another port until a chosen write or read fails, as on an unplugged adapter.
 class FailingPort : public platform::SerialPort {
 public:
     explicit FailingPort(platform::SerialPort& inner) : inner_(inner) {}

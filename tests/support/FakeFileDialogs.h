@@ -5,8 +5,7 @@
 #include <QList>
 #include <optional>
 
-// Answers the dialogs from a script: each queued answer is a path, or nullopt for cancel.
-// With nothing queued the dialog is cancelled.
+// Answers the dialogs from a script: a path, or nullopt (and an empty queue) for cancel.
 class FakeFileDialogs : public platform::FileDialogs {
 public:
     std::optional<QString> ShowOpen(const platform::FileDialogOptions& options) override {

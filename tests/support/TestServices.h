@@ -8,8 +8,7 @@
 
 #include <QTemporaryDir>
 
-// A whole set of doubles: virtual clock, scripted boxes and dialogs, settings in a
-// temporary INI file.
+// A whole set of doubles: virtual clock, scripted boxes and dialogs, settings in a temp INI.
 struct TestServices {
     QTemporaryDir dir;
     FakeClock clock;
