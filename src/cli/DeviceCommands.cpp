@@ -8,7 +8,10 @@
 #include "core/ImageRecords.h"
 #include "core/OperationWords.h"
 #include "core/Operations.h"
-#include "platform/SettingsStore.h"
+#include "core/OutcomeWords.h"
+#include "core/ProgramSettings.h"
+
+#include <QFileInfo>
 
 #include <QTextStream>
 
@@ -19,11 +22,6 @@ namespace {
 using core::Operation;
 using core::Status;
 namespace Words = core::OperationWords;
-
-bool IsTrue(const QString& value) {
-    return value.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 ||
-           value == QLatin1String("1");
-}
 
 Operation OperationOf(Command command) {
     switch (command) {
@@ -40,32 +38,19 @@ Operation OperationOf(Command command) {
     }
 }
 
-// Hex digits without the h, for texts that add it.
-QString Hex(int value, int digits) {
-    return QStringLiteral("%1").arg(value, digits, 16, QLatin1Char('0')).toUpper();
-}
-
-QString FormatWords(core::ImageFormat format) {
-    switch (format) {
-    case core::ImageFormat::IntelHex:
-        return QStringLiteral("Intel HEX");
-    case core::ImageFormat::SRecord:
-        return QStringLiteral("S-records");
-    case core::ImageFormat::Raw:
-        break;
-    }
-    return QStringLiteral("raw bytes");
-}
-
 // One device command, from its files and port to its exit code.
 class Job {
 public:
     Job(const Request& request, ToolServices& services)
         : r_(request), s_(services), session_(services),
           report_(services.err, services.errIsTerminal, request.quiet, services.interrupts) {
-        options_.fastReceive =
-            r_.fast || IsTrue(s_.settings.GetSetting(QStringLiteral("General"),
-                                                     QStringLiteral("FastReceive")));
+        options_.fastReceive = r_.fast || core::ProgramSettings::Option(
+                                              s_.settings, core::ProgramSettings::FastReceive);
+        context_.family = r_.family;
+        context_.device = r_.deviceName;
+        context_.file = r_.file;
+        context_.format = r_.format.value_or(core::ImageFormatOfPath(r_.file));
+        context_.notReadBack = QStringLiteral("--no-verify");
     }
 
     ~Job() {
@@ -113,6 +98,7 @@ private:
     std::unique_ptr<core::Operations> operations_;
     core::ImageTarget target_;
     QByteArray image_;
+    core::OutcomeContext context_;
 };
 
 int Job::Run() {
@@ -122,6 +108,7 @@ int Job::Run() {
     }
     // The files first: nothing goes to the adapter for a job whose file cannot be used.
     if (r_.command == Command::Read) {
+        context_.fileExisted = QFileInfo::exists(r_.file);
         QString why;
         if (!target_.Open(r_.file, &why)) {
             return Fail(QStringLiteral("cannot write %1: %2").arg(r_.file, why), FileFailed);
@@ -178,9 +165,10 @@ int Job::ImageFailure(const core::LoadedImage& image) {
                     ? QStringLiteral(". Give --pad to fill it up with FFh, or name another file.")
                     : QStringLiteral(". A longer raw image is never cut: name the block's file.");
         break;
-    case core::ImageFault::LooksLikeIntelHex:
-        line += QStringLiteral(". Name the format: -f ihex to decode the records, -f raw to "
-                               "send the file's bytes as they are.");
+    case core::ImageFault::LooksLikeRecords:
+        line += QStringLiteral(". Name the format: -f %1 to decode the records, -f raw to "
+                               "send the file's bytes as they are.")
+                    .arg(core::ImageFormatName(image.detected));
         break;
     default:
         break;
@@ -190,33 +178,26 @@ int Job::ImageFailure(const core::LoadedImage& image) {
 
 int Job::Read() {
     const core::Outcome outcome = operations_->Run(Operation::Read, *r_.family, report_, options_);
-    const QString kept = QStringLiteral("%1 was not written").arg(r_.file);
+    const core::OutcomeWording words = core::Describe(outcome, context_);
     switch (outcome.status) {
     case Status::Done: {
-        const core::ImageFormat format = r_.format.value_or(core::ImageFormatOfPath(r_.file));
         QString why;
-        if (!target_.Commit(
-                core::EncodeImage(outcome.data, format, *r_.family, r_.deviceName, r_.recordBytes),
-                &why)) {
+        if (!target_.Commit(core::EncodeImage(outcome.data, context_.format, *r_.family,
+                                              r_.deviceName, r_.recordBytes),
+                            &why)) {
             return Fail(QStringLiteral("cannot write %1: %2").arg(r_.file, why), FileFailed);
         }
-        return Say(QStringLiteral("Read %1 bytes from %2 into %3 (%4).")
-                       .arg(outcome.received)
-                       .arg(r_.deviceName, r_.file, FormatWords(format)));
+        return Say(words.summary);
     }
     case Status::NoAnswer:
-        return Fail(
-            QStringLiteral("READ: no answer from the adapter; %1. %2").arg(kept, Words::CheckPort),
-            AdapterSilent);
+        return Fail(QStringLiteral("%1. %2").arg(words.summary, Words::CheckPort), AdapterSilent);
     case Status::ShortAnswer:
-        return Fail(QStringLiteral("READ: only %1 of %2 bytes were received from the adapter; "
-                                   "%3. Check the adapter and its power supply, then read again.")
-                        .arg(outcome.received)
-                        .arg(outcome.blockSize)
-                        .arg(kept),
-                    AdapterSilent);
+        return Fail(
+            words.summary +
+                QStringLiteral(". Check the adapter and its power supply, then read again."),
+            AdapterSilent);
     default:
-        return Ended(outcome, kept);
+        return Ended(outcome, words.fileState);
     }
 }
 
@@ -228,9 +209,7 @@ int Job::Program() {
         return Ended(outcome, QString());
     }
     if (r_.noVerify) {
-        return Say(QStringLiteral("Programmed %1 bytes from %2 into %3 (not read back).")
-                       .arg(outcome.received)
-                       .arg(r_.file, r_.deviceName));
+        return Say(core::Describe(outcome, context_).summary);
     }
     if (StopAsked()) {
         return Fail(QStringLiteral("the chip was programmed, but the read-back was skipped: it "
@@ -242,43 +221,22 @@ int Job::Program() {
 
 int Job::ReadBack(bool afterProgram) {
     const core::Outcome outcome = operations_->VerifyAgainst(*r_.family, image_, report_, options_);
+    context_.afterProgram = afterProgram;
+    const core::OutcomeWording words = core::Describe(outcome, context_);
     const QString unverified =
         afterProgram ? QStringLiteral(" The chip was programmed but is not verified.") : QString();
     switch (outcome.status) {
     case Status::Done:
-        return afterProgram ? Say(Words::ProgrammedAndVerified)
-                            : Say(QStringLiteral("%1: the chip matches %2 (%3 bytes).")
-                                      .arg(Words::VerifyOK, r_.file)
-                                      .arg(outcome.blockSize));
-    case Status::Mismatch: {
+        return Say(words.summary);
+    case Status::Mismatch:
         report_.Finish();
-        const core::Difference& first = outcome.differences.first();
-        const QString count = outcome.differenceCount == 1
-                                  ? QStringLiteral("1 byte differs")
-                                  : QStringLiteral("%1 bytes differ").arg(outcome.differenceCount);
-        if (afterProgram) {
-            s_.out << Words::VerifyErrorAt.arg(Hex(r_.family->eepromFirst + first.offset, 4),
-                                               Hex(first.expected, 2), Hex(first.found, 2), count)
-                   << '\n';
-        } else {
-            s_.out << QStringLiteral("%1: %2 of %3 bytes differ from %4.\n")
-                          .arg(Words::VerifyError)
-                          .arg(outcome.differenceCount)
-                          .arg(outcome.blockSize)
-                          .arg(r_.file);
+        s_.out << words.headline << '\n';
+        for (const QString& line : words.differences) {
+            s_.out << "  " << line << '\n';
         }
-        for (const core::Difference& d : outcome.differences) {
-            s_.out << QStringLiteral("  %1  expected %2  found %3\n")
-                          .arg(Address(d.offset), core::HexByte(d.expected),
-                               core::HexByte(d.found));
-        }
-        if (outcome.differenceCount > outcome.differences.size()) {
-            s_.out << QStringLiteral("  and %1 more\n")
-                          .arg(outcome.differenceCount - outcome.differences.size());
-        }
+        s_.out << words.summary << '\n';
         s_.out.flush();
         return VerifyMismatch;
-    }
     case Status::NoAnswer:
         return Fail(QStringLiteral("read-back: no answer from the adapter. %1%2")
                         .arg(Words::CheckPort, unverified),
@@ -325,11 +283,7 @@ int Job::OneCommand(Operation operation) {
     const core::Outcome outcome = operations_->Run(operation, *r_.family, report_, options_);
     if (outcome.status == Status::Done) {
         // The adapter answers neither command: all that is known is that it was told.
-        return Say(operation == Operation::BulkErase
-                       ? QStringLiteral("BULK ERASE sent: the EEPROM is erased to FFh (the "
-                                        "adapter does not confirm it).")
-                       : QStringLiteral("CLEAR WPO sent: the WPO register is cleared to 00h "
-                                        "(the adapter does not confirm it)."));
+        return Say(core::Describe(outcome, context_).summary);
     }
     return Ended(outcome, QString());
 }
@@ -338,8 +292,7 @@ int Job::OneCommand(Operation operation) {
 int Job::Ended(const core::Outcome& outcome, const QString& note) {
     const QString name = core::OperationName(outcome.operation);
     const QString tail = note.isEmpty() ? QStringLiteral(".") : QStringLiteral("; %1.").arg(note);
-    const bool changesChip =
-        outcome.operation != Operation::Read && outcome.operation != Operation::Verify;
+    const bool changesChip = core::ChangesChip(outcome.operation);
     switch (outcome.status) {
     case Status::Cancelled:
     case Status::Aborted:

@@ -3,8 +3,8 @@
 #include "ExitCode.h"
 #include "TracingPort.h"
 #include "core/OperationWords.h"
+#include "core/OutcomeWords.h"
 #include "core/Pause.h"
-#include "core/SerialMessages.h"
 #include "platform/CommErrors.h"
 #include "platform/RuntimeError.h"
 
@@ -112,12 +112,7 @@ bool PortSession::TraceComplete() {
 }
 
 QString PortFailureText(const QString& label, int number, const QString& description) {
-    QString words;
-    if (number == platform::ErrorNumber::IllegalCall) {
-        words = core::OperationWords::RestartProgram;
-    } else if (const core::SerialMessage* message = core::FindSerialMessage(number)) {
-        words = QLatin1String(message->text);
-    }
+    const QString words = core::DescribePortError(number, description).text;
     QString text = QStringLiteral("tms370: %1: ").arg(label);
     if (number == platform::CommError::PortInUse) {
         text += QStringLiteral("port busy: ");

@@ -9,14 +9,6 @@
 
 namespace core {
 
-namespace {
-
-// A text image of a 512-byte block is under 2 KiB; this leaves room for comments and a
-// toolchain's whole output, whose data outside the block is then named by line.
-constexpr qint64 MaxTextImageSize = 1024 * 1024;
-
-} // namespace
-
 std::optional<ImageFormat> ParseImageFormat(const QString& name) {
     const QString lower = name.trimmed().toLower();
     if (lower == QLatin1String("raw")) {
@@ -56,6 +48,52 @@ ImageFormat ImageFormatOfPath(const QString& path) {
     return ImageFormat::Raw;
 }
 
+QString FormatWords(ImageFormat format) {
+    switch (format) {
+    case ImageFormat::IntelHex:
+        return QStringLiteral("Intel HEX");
+    case ImageFormat::SRecord:
+        return QStringLiteral("S-records");
+    case ImageFormat::Raw:
+        break;
+    }
+    return QStringLiteral("raw bytes");
+}
+
+std::optional<ImageFormat> RecordsFormatOf(const QByteArray& content) {
+    if (IsIntelHexText(content)) {
+        return ImageFormat::IntelHex;
+    }
+    if (IsSRecordText(content)) {
+        return ImageFormat::SRecord;
+    }
+    return std::nullopt;
+}
+
+QString RecordsWords(ImageFormat format) {
+    return format == ImageFormat::IntelHex ? QStringLiteral("Intel HEX records")
+                                           : QStringLiteral("S-records");
+}
+
+std::optional<QByteArray> DecodeRecords(const QByteArray& content, ImageFormat format,
+                                        const Family& family, QString* why) {
+    std::optional<QList<DataRecord>> records;
+    switch (format) {
+    case ImageFormat::IntelHex:
+        records = ParseIntelHex(content, why);
+        break;
+    case ImageFormat::SRecord:
+        records = ParseSRecord(content, why);
+        break;
+    case ImageFormat::Raw:
+        return content;
+    }
+    if (!records) {
+        return std::nullopt;
+    }
+    return PlaceRecords(*records, family, why);
+}
+
 LoadedImage LoadImageFile(const QString& path, std::optional<ImageFormat> format,
                           const Family& family, bool pad) {
     LoadedImage image;
@@ -73,13 +111,14 @@ LoadedImage LoadImageFile(const QString& path, std::optional<ImageFormat> format
     std::optional<QByteArray> block;
     switch (used) {
     case ImageFormat::Raw:
-        if (!format &&
-            QFileInfo(path).suffix().compare(QLatin1String("hex"), Qt::CaseInsensitive) == 0 &&
-            IsIntelHexText(*content)) {
-            image.fault = ImageFault::LooksLikeIntelHex;
-            image.message = QStringLiteral("it holds Intel HEX records, but a .hex file is "
-                                           "taken as raw bytes");
-            return image;
+        if (!format) {
+            if (const std::optional<ImageFormat> records = RecordsFormatOf(*content)) {
+                image.fault = ImageFault::LooksLikeRecords;
+                image.detected = *records;
+                image.message = QStringLiteral("it holds %1, but its name calls for raw bytes")
+                                    .arg(RecordsWords(*records));
+                return image;
+            }
         }
         if (content->size() > n || (content->size() < n && !pad)) {
             image.fault = ImageFault::RawSize;
@@ -91,14 +130,8 @@ LoadedImage LoadImageFile(const QString& path, std::optional<ImageFormat> format
         block = *content + QByteArray(n - content->size(), char(0xFF));
         break;
     case ImageFormat::IntelHex:
-        if (const auto records = ParseIntelHex(*content, &why)) {
-            block = PlaceRecords(*records, family, &why);
-        }
-        break;
     case ImageFormat::SRecord:
-        if (const auto records = ParseSRecord(*content, &why)) {
-            block = PlaceRecords(*records, family, &why);
-        }
+        block = DecodeRecords(*content, used, family, &why);
         break;
     }
     if (!block) {

@@ -26,26 +26,43 @@ QString ImageFormatName(ImageFormat format);
 // .mot S-records; anything else (.bin, .hex, ...) raw, as the window treats every file.
 ImageFormat ImageFormatOfPath(const QString& path);
 
+// "Intel HEX", "S-records", "raw bytes": the format as the user reads it.
+QString FormatWords(ImageFormat format);
+
+// The text format a file's content plainly is (every line a well-formed record with a right
+// checksum), whatever its name; nothing for anything else.
+std::optional<ImageFormat> RecordsFormatOf(const QByteArray& content);
+
+// "Intel HEX records", "S-records": what a file holds, for a question or a refusal.
+QString RecordsWords(ImageFormat format);
+
+// The family's block that a text image's records describe; nothing, with why (naming the
+// line), when a record is malformed or lies outside the block.
+std::optional<QByteArray> DecodeRecords(const QByteArray& content, ImageFormat format,
+                                        const Family& family, QString* why);
+
 // What went wrong with an image file.
 enum class ImageFault {
     None,
-    Unreadable,       // missing, not a regular file, too large, or a read failed
-    Malformed,        // a text image with a bad line (the message names it)
-    RawSize,          // a raw image that is not one block long
-    LooksLikeIntelHex // a .hex file taken as raw whose content is plainly Intel HEX
+    Unreadable,      // missing, not a regular file, too large, or a read failed
+    Malformed,       // a text image with a bad line (the message names it)
+    RawSize,         // a raw image that is not one block long
+    LooksLikeRecords // a file taken as raw by its name whose content is plainly records
 };
 
 struct LoadedImage {
     QByteArray block; // one block, when fault is None
     ImageFault fault = ImageFault::None;
-    QString message; // why, in words that follow the file's name
-    qint64 size = 0; // RawSize: the file's length
+    QString message;                         // why, in words that follow the file's name
+    qint64 size = 0;                         // RawSize: the file's length
+    ImageFormat detected = ImageFormat::Raw; // LooksLikeRecords: what the content is
 };
 
 // The block a PROGRAM or a host-side compare takes from an image file. format nothing means
-// by the file's name; then a .hex file whose content is plainly Intel HEX is refused, since
-// the window would send its text as raw bytes. A raw image must be one block long; with pad
-// a shorter one is filled up with FFh (a longer one is always refused: bytes would be lost).
+// by the file's name; then a file taken as raw whose content is plainly Intel HEX or
+// S-records is refused, since its text would go to the chip as bytes. A raw image must be one block
+// long; with pad a shorter one is filled up with FFh (a longer one is always refused: bytes would
+// be lost).
 LoadedImage LoadImageFile(const QString& path, std::optional<ImageFormat> format,
                           const Family& family, bool pad);
 

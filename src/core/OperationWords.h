@@ -22,4 +22,16 @@ inline const QString PartlyWritten =
 inline const QString ProgrammedAndVerified = QStringLiteral("Programmed and verified.");
 inline const QString VerifyErrorAt =
     QStringLiteral("Verify ERROR at %1h: wrote %2h, read %3h (%4).");
+inline const QString VerifyAgainstErrorAt =
+    QStringLiteral("Verify ERROR at %1h: expected %2h, found %3h (%4).");
+inline const QString VerifyMatchesFile = QStringLiteral("Verify OK: the chip matches %1.");
+inline const QString CannotWriteImage =
+    QStringLiteral("Could not write the image file \"%1\": %2.\nChoose a file in a folder you "
+                   "may write to, then try again.");
+inline const QString CannotReadImage =
+    QStringLiteral("Could not read the image file \"%1\": %2.\nChoose an image file (at most "
+                   "64 KiB) that you may read, then try again.");
+inline const QString CannotUseImage =
+    QStringLiteral("The image file \"%1\" cannot be programmed: %2.\nCorrect the file or "
+                   "choose another, then try again.");
 } // namespace core::OperationWords

@@ -32,6 +32,7 @@ struct FileFailure {
     QString path;
     QString reason;
     bool writing;
+    bool malformed;
 };
 
 // Forwards progress, keeps the block in memory.
@@ -65,6 +66,8 @@ struct Operations::Run_ {
     double firstByteMs = -1;
     bool announced = false; // the command letter of READ, PROGRAM or VERIFY is out, "c" not yet
     std::unique_ptr<QSaveFile> target;
+    ImageFormat targetFormat = ImageFormat::Raw;
+    bool textTarget = false;
 
     int N() const { return family.blockSize; }
 
@@ -126,8 +129,9 @@ struct Operations::Run_ {
         link.AbandonLink();
     }
 
-    [[noreturn]] void FailFile(const QString& path, const QString& reason, bool writing) {
-        throw FileFailure{path, reason, writing};
+    [[noreturn]] void FailFile(const QString& path, const QString& reason, bool writing,
+                               bool malformed = false) {
+        throw FileFailure{path, reason, writing, malformed};
     }
 
     // READ's and VERIFY's data phase after "c": the block's bytes (or marks) as the mode
@@ -197,6 +201,7 @@ Outcome Operations::Run(Operation operation, const Family& family, OperationObse
         run.outcome.path = failure.path;
         run.outcome.message = failure.reason;
         run.outcome.writingFile = failure.writing;
+        run.outcome.malformedImage = failure.malformed;
     } catch (const OperationStopped& stopped) {
         run.outcome.status =
             stopped.level == StopRequest::Abort ? Status::Aborted : Status::Cancelled;
@@ -263,6 +268,9 @@ void Operations::Read(Run_& run) {
             run.FailFile(*target, why, true);
         }
         outcome.targetExisted = QFileInfo::exists(*target);
+        run.targetFormat = run.options.targetFormat.value_or(ImageFormatOfPath(*target));
+        // Raw bytes go to the file as they come; a text image is written once they are all in.
+        run.textTarget = run.targetFormat != ImageFormat::Raw;
         run.target = std::make_unique<QSaveFile>(*target);
         // Unbuffered, so a full disk fails the write that meets it: a buffered write that
         // fails only at commit is not reported, and commit puts an empty file in place.
@@ -281,7 +289,7 @@ void Operations::Read(Run_& run) {
         }
         const char c = static_cast<char>(byte);
         outcome.data.append(c);
-        if (run.target && run.target->write(&c, 1) != 1) {
+        if (run.target && !run.textTarget && run.target->write(&c, 1) != 1) {
             run.FailFile(outcome.path, run.target->errorString(), true);
         }
         run.Report(Phase::Receiving, count);
@@ -297,6 +305,13 @@ void Operations::Read(Run_& run) {
     bool keep = k == 0;
     if (k > 0 && k < n && outcome.targetExisted) {
         keep = !run.observer.ReplaceWithShortRead(outcome.path, k, n);
+    }
+    if (!keep && run.textTarget) {
+        const QByteArray text =
+            EncodeImage(outcome.data, run.targetFormat, run.family, run.options.deviceName);
+        if (run.target->write(text) != text.size()) {
+            run.FailFile(outcome.path, run.target->errorString(), true);
+        }
     }
     if (keep) {
         run.target->cancelWriting();
@@ -323,6 +338,9 @@ void Operations::Program(Run_& run) {
         return;
     }
     outcome.path = source->path;
+    if (!source->refusal.isEmpty()) {
+        run.FailFile(source->path, source->refusal, false, true);
+    }
     QByteArray block;
     if (source->block) {
         block = *source->block;

@@ -2,6 +2,7 @@
 
 #include "AdapterLink.h"
 #include "DeviceCatalogue.h"
+#include "ImageFormats.h"
 #include "Outcome.h"
 #include "Progress.h"
 #include "StopRequest.h"
@@ -19,14 +20,24 @@ namespace core {
 
 // The image PROGRAM sends.
 struct ImageSource {
+    explicit ImageSource(QString path_ = QString(), std::optional<QByteArray> block_ = std::nullopt)
+        : path(std::move(path_)), block(std::move(block_)) {}
+
     QString path; // the file it comes from, as messages name it
     // The bytes to send; without them `path` is read as a raw image file.
     std::optional<QByteArray> block;
+    // Set when the file cannot be programmed (records that are malformed or lie outside the
+    // block): the operation is abandoned before "c" and fails with these words.
+    QString refusal;
 };
 
 struct OperationOptions {
     // READ and VERIFY take the adapter's bytes as they arrive instead of one per 75 ms.
     bool fastReceive = false;
+    // READ: the format the target file is written in (by default the one its name calls for),
+    // and the device an S-record header names.
+    std::optional<ImageFormat> targetFormat;
+    QString deviceName;
 };
 
 // What an operation asks of its front end while it runs. Each call comes at a fixed point of

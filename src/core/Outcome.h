@@ -44,6 +44,9 @@ struct Outcome {
     QString path;
     // FileError: it happened while writing the file (READ) rather than reading it.
     bool writingFile = false;
+    // FileError: the file was read, but its records cannot be programmed (message names the
+    // line and the fault).
+    bool malformedImage = false;
     // READ: the target file now holds the bytes received.
     bool fileWritten = false;
     // READ: the target file existed before the read.

@@ -25,6 +25,54 @@ QByteArray Record(int type, quint32 address, const QByteArray& data) {
     return 'S' + QByteArray::number(type) + bytes.toHex().toUpper() + '\n';
 }
 
+// One record's type and bytes (count, address, data, checksum), checked on their own; nothing
+// when the line is not a well-formed S-record, with why.
+struct RecordLine {
+    int type;
+    QByteArray bytes;
+};
+
+std::optional<RecordLine> ParseRecordLine(const QByteArray& line, QString* why) {
+    if (line.size() < 2 || line[0] != 'S' || line[1] < '0' || line[1] > '9') {
+        *why = QStringLiteral("not an S-record (it does not start with S0 to S9)");
+        return std::nullopt;
+    }
+    const int type = line[1] - '0';
+    if (type == 4) {
+        *why = QStringLiteral("S4 is a reserved record type");
+        return std::nullopt;
+    }
+    const std::optional<QByteArray> bytes = HexBytes(line, 2);
+    if (!bytes) {
+        *why = QStringLiteral("not an S-record (only pairs of hex digits may follow the type)");
+        return std::nullopt;
+    }
+    const auto byte = [&](int k) { return static_cast<unsigned char>(bytes->at(k)); };
+    if (bytes->size() < AddressBytes[type] + 2) {
+        *why = QStringLiteral("too short for an S%1 record").arg(type);
+        return std::nullopt;
+    }
+    const int count = byte(0);
+    if (bytes->size() != count + 1) {
+        *why = QStringLiteral("the record's count says %1 bytes follow, %2 do")
+                   .arg(count)
+                   .arg(bytes->size() - 1);
+        return std::nullopt;
+    }
+    int sum = 0;
+    for (qsizetype k = 0; k + 1 < bytes->size(); ++k) {
+        sum += byte(int(k));
+    }
+    const int wanted = 0xFF - (sum & 0xFF);
+    const int given = byte(int(bytes->size()) - 1);
+    if (given != wanted) {
+        *why = QStringLiteral("checksum error (the record's checksum is %1, its bytes call for %2)")
+                   .arg(HexByte(given), HexByte(wanted));
+        return std::nullopt;
+    }
+    return RecordLine{type, *bytes};
+}
+
 } // namespace
 
 std::optional<QList<DataRecord>> ParseSRecord(const QByteArray& text, QString* error) {
@@ -49,41 +97,16 @@ std::optional<QList<DataRecord>> ParseSRecord(const QByteArray& text, QString* e
                 number,
                 QStringLiteral("more follows the termination record of line %1").arg(endLine));
         }
-        if (line.size() < 2 || line[0] != 'S' || line[1] < '0' || line[1] > '9') {
-            return fail(number, QStringLiteral("not an S-record (it does not start with S0 to "
-                                               "S9)"));
+        QString why;
+        const std::optional<RecordLine> record = ParseRecordLine(line, &why);
+        if (!record) {
+            return fail(number, why);
         }
-        const int type = line[1] - '0';
-        if (type == 4) {
-            return fail(number, QStringLiteral("S4 is a reserved record type"));
-        }
-        const std::optional<QByteArray> bytes = HexBytes(line, 2);
-        if (!bytes) {
-            return fail(number, QStringLiteral("not an S-record (only pairs of hex digits may "
-                                               "follow the type)"));
-        }
+        const int type = record->type;
+        const QByteArray* bytes = &record->bytes;
         const auto byte = [&](int k) { return static_cast<unsigned char>(bytes->at(k)); };
         const int addressBytes = AddressBytes[type];
-        if (bytes->size() < addressBytes + 2) {
-            return fail(number, QStringLiteral("too short for an S%1 record").arg(type));
-        }
         const int count = byte(0);
-        if (bytes->size() != count + 1) {
-            return fail(number, QStringLiteral("the record's count says %1 bytes follow, %2 do")
-                                    .arg(count)
-                                    .arg(bytes->size() - 1));
-        }
-        int sum = 0;
-        for (qsizetype k = 0; k + 1 < bytes->size(); ++k) {
-            sum += byte(int(k));
-        }
-        const int wanted = 0xFF - (sum & 0xFF);
-        const int given = byte(int(bytes->size()) - 1);
-        if (given != wanted) {
-            return fail(number, QStringLiteral("checksum error (the record's checksum is %1, its "
-                                               "bytes call for %2)")
-                                    .arg(HexByte(given), HexByte(wanted)));
-        }
         quint32 address = 0;
         for (int k = 1; k <= addressBytes; ++k) {
             address = address << 8 | byte(k);
@@ -130,6 +153,21 @@ std::optional<QList<DataRecord>> ParseSRecord(const QByteArray& text, QString* e
         return std::nullopt;
     }
     return records;
+}
+
+bool IsSRecordText(const QByteArray& text) {
+    bool any = false;
+    for (const QByteArray& line : TextLines(text)) {
+        if (line.isEmpty()) {
+            continue;
+        }
+        QString why;
+        if (!ParseRecordLine(line, &why)) {
+            return false;
+        }
+        any = true;
+    }
+    return any;
 }
 
 QByteArray WriteSRecord(const QByteArray& data, quint32 address, const QByteArray& header,

@@ -10,6 +10,10 @@ namespace core {
 // (S7, S8, S9), and a text whose last record neither counts nor ends the data.
 std::optional<QList<DataRecord>> ParseSRecord(const QByteArray& text, QString* error);
 
+// Whether every line of text that is not blank is a well-formed S-record with a correct
+// checksum (and there is at least one).
+bool IsSRecordText(const QByteArray& text);
+
 // data from address on as S-records: an S0 header holding header, S1 records of recordBytes
 // data bytes (S2 or S3 where the address needs them), an S5 count and the termination record
 // that goes with the address size.

@@ -2,10 +2,13 @@
 
 #include "OperationHost.h"
 #include "OperationMessages.h"
+#include "core/ImageFile.h"
 #include "platform/FileDialogs.h"
 #include "platform/MessageBoxes.h"
 #include "platform/RuntimeError.h"
 #include "platform/Services.h"
+
+#include <QFileInfo>
 
 using namespace OperationMessages;
 using core::Operation;
@@ -17,22 +20,29 @@ using platform::MsgStyle::Information;
 
 namespace {
 
-platform::FileDialogOptions ImageDialog(bool save) {
+// Every format the programmer reads and writes first, then the legacy filters.
+const QString ImageFilter =
+    QStringLiteral("Images (*.bin *.hex *.ihx *.ihex *.srec *.s19 *.s28 *.s37 *.mot)|"
+                   "*.bin;*.hex;*.ihx;*.ihex;*.srec;*.s19;*.s28;*.s37;*.mot|"
+                   "*.bin files|*.bin|*.hex files|*.hex|"
+                   "Intel HEX (*.ihx *.ihex *.hex)|*.ihx;*.ihex;*.hex|"
+                   "S-records (*.srec *.s19 *.s28 *.s37 *.mot)|*.srec;*.s19;*.s28;*.s37;*.mot|"
+                   "All files (*)|*");
+
+platform::FileDialogOptions ImageDialog(bool save, const QString& title = QString()) {
     platform::FileDialogOptions options;
-    options.filter = QStringLiteral("*.bin files|*.bin|*.hex files|*.hex");
+    options.title = title;
+    options.filter = ImageFilter;
     options.defaultExt = QStringLiteral("bin");
     options.fileMustExist = !save;
     options.confirmOverwrite = save;
     return options;
 }
 
-QString Hex(int value, int digits) {
-    return QStringLiteral("%1").arg(value, digits, 16, QLatin1Char('0')).toUpper();
-}
-
-bool WritesChip(Operation operation) {
-    return operation == Operation::Program || operation == Operation::ClearWpo ||
-           operation == Operation::BulkErase;
+// A failure that concerns the port or the adapter rather than a file.
+bool PortOrAdapterFailure(Status status) {
+    return status == Status::NoAnswer || status == Status::ShortAnswer ||
+           status == Status::PortError;
 }
 
 } // namespace
@@ -63,7 +73,7 @@ void DeviceOperations::BulkErase(const QString& deviceCode) {
 }
 
 bool DeviceOperations::WritingChip() const {
-    return running_ && WritesChip(operation_) &&
+    return running_ && core::ChangesChip(operation_) &&
            (phase_ == Phase::Sending || phase_ == Phase::Settling);
 }
 
@@ -91,30 +101,47 @@ void DeviceOperations::SetWorking(bool up) {
     }
 }
 
-void DeviceOperations::Run(Operation operation, const QString& deviceCode) {
+const core::Family* DeviceOperations::Admit(Operation operation, const QString& deviceCode) {
     // A click while an operation runs (inside one of its waits) is ignored.
     if (running_) {
-        return;
+        return nullptr;
     }
     const core::Family* family = core::FindFamily(deviceCode);
     if (!family) {
         services_.messages.MsgBox(SelectDevice, Exclamation);
-        return;
+        return nullptr;
     }
     if (family->Refuses(operation)) {
         services_.messages.MsgBox(NotSupported, Exclamation);
-        return;
+        return nullptr;
     }
     if (!engine_) {
         services_.messages.MsgBox(CheckPort, Critical);
-        return;
+        return nullptr;
     }
+    return family;
+}
+
+void DeviceOperations::Begin(Operation operation, const core::Family& family) {
     running_ = true;
     working_ = false;
     operation_ = operation;
     phase_ = Phase::Opening;
+    context_ = core::OutcomeContext();
+    context_.family = &family;
+    context_.device = deviceName.isEmpty() ? QStringLiteral("the chip") : deviceName;
+    context_.notReadBack = QStringLiteral("Verify After Program is off");
+}
+
+void DeviceOperations::Run(Operation operation, const QString& deviceCode) {
+    const core::Family* family = Admit(operation, deviceCode);
+    if (!family) {
+        return;
+    }
+    Begin(operation, *family);
     core::OperationOptions options;
     options.fastReceive = fastReceive;
+    options.deviceName = deviceName;
     const core::Outcome outcome = engine_->Run(operation, *family, *this, options);
     if (outcome.status == Status::Done && operation == Operation::Program && verifyAfterProgram) {
         VerifyAfterProgram(*family, outcome);
@@ -124,18 +151,72 @@ void DeviceOperations::Run(Operation operation, const QString& deviceCode) {
     running_ = false;
 }
 
+void DeviceOperations::VerifyAgainstFile(const QString& deviceCode) {
+    // The chip is read back: any family that can be read can be compared.
+    const core::Family* family = Admit(Operation::Read, deviceCode);
+    if (!family) {
+        return;
+    }
+    const std::optional<QString> path =
+        services_.dialogs.ShowOpen(ImageDialog(false, QStringLiteral("Verify Against File")));
+    if (!path) {
+        return;
+    }
+    QString unreadable;
+    const std::optional<core::ImageSource> image = LoadImage(*path, *family, &unreadable);
+    if (!image) {
+        return; // the user chose not to use it
+    }
+    QString refusal = image->refusal;
+    if (refusal.isEmpty() && !image->block) {
+        refusal = unreadable;
+    }
+    if (refusal.isEmpty() && image->block->size() > family->blockSize) {
+        refusal = QStringLiteral("it is %1 bytes long, the block is %2 bytes")
+                      .arg(image->block->size())
+                      .arg(family->blockSize);
+    }
+    if (!refusal.isEmpty()) {
+        services_.messages.MsgBox(
+            QStringLiteral("The image file \"%1\" cannot be compared with the chip: %2.")
+                .arg(*path, refusal),
+            Exclamation);
+        return;
+    }
+    // A short raw image stands for what PROGRAM sends: the rest of the block erased.
+    QByteArray expected = *image->block;
+    expected.append(family->blockSize - expected.size(), char(0xFF));
+
+    Begin(Operation::Verify, *family);
+    context_.file = QFileInfo(*path).fileName();
+    core::OperationOptions options;
+    options.fastReceive = fastReceive;
+    const core::Outcome outcome = engine_->VerifyAgainst(*family, expected, *this, options);
+    if (outcome.status == Status::Aborted) {
+        Report(outcome);
+    } else {
+        ReportVerify(outcome);
+    }
+    running_ = false;
+}
+
 void DeviceOperations::VerifyAfterProgram(const core::Family& family,
                                           const core::Outcome& programmed) {
     // The Working window stays up from the programming into the read-back.
     operation_ = Operation::Read;
+    context_.afterProgram = true;
     core::OperationOptions options;
     options.fastReceive = fastReceive;
     const core::Outcome readBack = engine_->VerifyAgainst(family, programmed.data, *this, options);
     if (readBack.status == Status::Aborted) {
         Report(readBack);
     } else {
-        ReportVerify(readBack, &family);
+        ReportVerify(readBack);
     }
+}
+
+void DeviceOperations::ShowResult(const core::OutcomeWording& words) {
+    host_.ShowResult(words.summary);
 }
 
 void DeviceOperations::Report(const core::Outcome& outcome) {
@@ -148,17 +229,19 @@ void DeviceOperations::Report(const core::Outcome& outcome) {
         return;
     }
     if (outcome.operation == Operation::Verify) {
-        ReportVerify(outcome, nullptr);
+        ReportVerify(outcome);
         return;
     }
+    const core::OutcomeWording words = core::Describe(outcome, context_);
     SetWorking(false);
+    ShowResult(words);
     switch (outcome.status) {
     case Status::Done:
     case Status::Cancelled:
         return;
     case Status::NoAnswer:
-        services_.messages.MsgBox(CheckPort, Critical);
-        return;
+        services_.messages.MsgBox(words.Message(), Critical);
+        break;
     case Status::ShortAnswer:
         // A file that existed was replaced or kept as the user answered; a new one holds
         // what came.
@@ -167,72 +250,67 @@ void DeviceOperations::Report(const core::Outcome& outcome) {
                 ShortRead.arg(outcome.received).arg(outcome.blockSize).arg(outcome.path),
                 Exclamation);
         }
-        return;
+        break;
     default:
-        ReportFailure(outcome);
+        ReportFailure(outcome, words);
+        return;
     }
+    host_.FreePortMenu();
 }
 
-void DeviceOperations::ReportVerify(const core::Outcome& outcome, const core::Family* readBackOf) {
-    // The result is shown while the Working window is still up. A read-back after a
-    // programming names the first byte that differs; the adapter's compare cannot.
+void DeviceOperations::ReportVerify(const core::Outcome& outcome) {
+    // The result is shown while the Working window is still up.
+    const core::OutcomeWording words = core::Describe(outcome, context_);
+    ShowResult(words);
     switch (outcome.status) {
     case Status::Done:
-        services_.messages.MsgBox(readBackOf ? ProgrammedAndVerified : VerifyOK, Information);
+        services_.messages.MsgBox(words.headline, Information);
         break;
     case Status::Mismatch:
-        if (readBackOf) {
-            const core::Difference& first = outcome.differences.first();
-            const QString count =
-                outcome.differenceCount == 1
-                    ? QStringLiteral("1 byte differs")
-                    : QStringLiteral("%1 bytes differ").arg(outcome.differenceCount);
-            services_.messages.MsgBox(
-                VerifyErrorAt.arg(Hex(readBackOf->eepromFirst + first.offset, 4),
-                                  Hex(first.expected, 2), Hex(first.found, 2), count),
-                Exclamation);
-        } else {
-            services_.messages.MsgBox(VerifyError, Exclamation);
-        }
+        services_.messages.MsgBox(words.headline, Exclamation);
         break;
     case Status::NoAnswer:
-        services_.messages.MsgBox(CheckPort, Critical);
+        services_.messages.MsgBox(words.Message(), Critical);
         break;
     case Status::ShortAnswer:
-        services_.messages.MsgBox((readBackOf ? ReadBackIncomplete : VerifyIncomplete)
-                                      .arg(outcome.received)
-                                      .arg(outcome.blockSize),
-                                  Exclamation);
+        services_.messages.MsgBox(words.Message(), Exclamation);
         break;
     case Status::Cancelled:
         break;
     default:
         SetWorking(false);
-        ReportFailure(outcome);
+        ReportFailure(outcome, words);
         return;
     }
     SetWorking(false);
+    if (PortOrAdapterFailure(outcome.status)) {
+        host_.FreePortMenu();
+    }
 }
 
-void DeviceOperations::ReportFailure(const core::Outcome& outcome) {
-    // After the chip was told to change, a failure leaves its contents unknown.
-    const QString chipLine = outcome.chipWritten ? PartlyWritten : QString();
+void DeviceOperations::ReportFailure(const core::Outcome& outcome,
+                                     const core::OutcomeWording& words) {
     if (outcome.status == Status::FileError) {
-        const QString& words = outcome.writingFile ? CannotWriteImage : CannotReadImage;
-        QString prompt = words.arg(outcome.path, outcome.message);
-        if (!chipLine.isEmpty()) {
-            prompt += QLatin1Char('\n') + chipLine;
-        }
-        services_.messages.MsgBox(prompt, Exclamation);
+        services_.messages.MsgBox(words.Message(), Exclamation);
         return;
     }
+    // What became of the file and of the chip, under the port's own words.
+    QStringList extra;
+    if (!words.fileState.isEmpty()) {
+        extra << words.fileState + QLatin1Char('.');
+    }
+    if (!words.chipState.isEmpty()) {
+        extra << words.chipState;
+    }
+    const QString extraLines = extra.join(QLatin1Char('\n'));
     if (outcome.errorNumber == platform::ErrorNumber::IllegalCall) {
         services_.messages.MsgBox(
-            chipLine.isEmpty() ? RestartProgram : RestartProgram + QLatin1Char('\n') + chipLine,
+            extraLines.isEmpty() ? RestartProgram : RestartProgram + QLatin1Char('\n') + extraLines,
             Critical);
+        host_.FreePortMenu();
         return;
     }
-    host_.SerialErrors(platform::RuntimeError(outcome.errorNumber, outcome.message), chipLine);
+    host_.SerialErrors(platform::RuntimeError(outcome.errorNumber, outcome.message), extraLines);
 }
 
 // ---- What the operation asks on its way ----
@@ -262,7 +340,12 @@ void DeviceOperations::OnProgress(const core::Progress& progress) {
 }
 
 std::optional<QString> DeviceOperations::ChooseReadTarget() {
-    return services_.dialogs.ShowSave(ImageDialog(true));
+    std::optional<QString> path = services_.dialogs.ShowSave(ImageDialog(true));
+    if (path) {
+        context_.file = QFileInfo(*path).fileName();
+        context_.format = core::ImageFormatOfPath(*path);
+    }
+    return path;
 }
 
 std::optional<core::ImageSource> DeviceOperations::ChooseProgramSource() {
@@ -270,13 +353,65 @@ std::optional<core::ImageSource> DeviceOperations::ChooseProgramSource() {
     if (!path) {
         return std::nullopt;
     }
-    return core::ImageSource{*path, std::nullopt};
+    context_.file = QFileInfo(*path).fileName();
+    return LoadImage(*path, *context_.family);
 }
 
-bool DeviceOperations::AcceptImageSize(const QString&, qint64, int blockSize) {
-    // A warning only: one block is sent in any case.
-    services_.messages.MsgBox(blockSize == 512 ? SizeWarning512 : SizeWarning256, Exclamation);
-    return true;
+std::optional<core::ImageSource>
+DeviceOperations::LoadImage(const QString& path, const core::Family& family, QString* unreadable) {
+    core::ImageSource source(path);
+    core::ImageFormat format = core::ImageFormatOfPath(path);
+    QString why;
+    const std::optional<QByteArray> content = core::ReadImageFile(
+        path, format == core::ImageFormat::Raw ? core::MaxRawImageSize : core::MaxTextImageSize,
+        &why);
+    if (!content) {
+        if (unreadable) {
+            *unreadable = why;
+        }
+        return source; // without a block: PROGRAM reads it again and reports why it cannot
+    }
+    if (format == core::ImageFormat::Raw) {
+        // The text of records is never sent as if it were the chip's bytes.
+        if (const std::optional<core::ImageFormat> records = core::RecordsFormatOf(*content)) {
+            const QString question =
+                QStringLiteral("%1 holds %2, not raw bytes. Program the data they describe?")
+                    .arg(QFileInfo(path).fileName(), core::RecordsWords(*records));
+            if (services_.messages.MsgBox(question, platform::MsgStyle::Question |
+                                                        platform::MsgStyle::YesNo) !=
+                platform::MsgAnswer::Yes) {
+                return std::nullopt;
+            }
+            format = *records;
+        }
+    }
+    if (format == core::ImageFormat::Raw) {
+        source.block = *content;
+        return source;
+    }
+    if (std::optional<QByteArray> block = core::DecodeRecords(*content, format, family, &why)) {
+        source.block = *block;
+    } else {
+        source.refusal = why;
+    }
+    return source;
+}
+
+bool DeviceOperations::AcceptImageSize(const QString& path, qint64 size, int blockSize) {
+    const QString legacy = blockSize == 512 ? SizeWarning512 : SizeWarning256;
+    const QString what =
+        size < blockSize
+            ? QStringLiteral("The rest is filled with FFh.")
+            : QStringLiteral("The bytes past the first %1 are not sent.").arg(blockSize);
+    const QString details = QStringLiteral("%1 is %2 bytes; the %3 block is %4 bytes. %5")
+                                .arg(QFileInfo(path).fileName())
+                                .arg(size)
+                                .arg(context_.device)
+                                .arg(blockSize)
+                                .arg(what);
+    return services_.messages.MsgBox(legacy + QLatin1Char('\n') + details,
+                                     Exclamation | platform::MsgStyle::OKCancel) ==
+           platform::MsgAnswer::OK;
 }
 
 bool DeviceOperations::ReplaceWithShortRead(const QString& path, int received, int blockSize) {

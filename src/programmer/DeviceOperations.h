@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Operations.h"
+#include "core/OutcomeWords.h"
 
 #include <QString>
 #include <memory>
@@ -14,7 +15,8 @@ class RuntimeError;
 
 // The five operations as the main window runs them: the guards, the file dialogs and the
 // size warning asked for by the operation at their places on the wire, the Working window
-// around the data phase, and each outcome turned into the program's messages.
+// around the data phase, and each outcome turned into the program's messages and a result
+// line for the status bar.
 class DeviceOperations : private core::OperationObserver {
 public:
     DeviceOperations(platform::Services& services, OperationHost& host);
@@ -26,11 +28,15 @@ public:
     void Verify(const QString& deviceCode);
     void ClearWpo(const QString& deviceCode);
     void BulkErase(const QString& deviceCode);
+    // Reads the chip back and compares it with an image file the user picks.
+    void VerifyAgainstFile(const QString& deviceCode);
 
     // READ and VERIFY take the adapter's bytes as they arrive.
     bool fastReceive = false;
     // PROGRAM reads the chip back and compares it with the image.
     bool verifyAfterProgram = false;
+    // The chosen chip, as messages and S-record headers name it ("TMS370C756A").
+    QString deviceName;
 
     // True from the first step of an operation to its last.
     bool Running() const { return running_; }
@@ -42,13 +48,20 @@ public:
     void Cancel();
 
 private:
+    // The operation's guards; the family when it may run.
+    const core::Family* Admit(core::Operation operation, const QString& deviceCode);
+    void Begin(core::Operation operation, const core::Family& family);
     void Run(core::Operation operation, const QString& deviceCode);
     void VerifyAfterProgram(const core::Family& family, const core::Outcome& programmed);
     void Report(const core::Outcome& outcome);
-    // readBackOf: the family whose chip was read back after a programming, else nullptr.
-    void ReportVerify(const core::Outcome& outcome, const core::Family* readBackOf);
-    void ReportFailure(const core::Outcome& outcome);
+    void ReportVerify(const core::Outcome& outcome);
+    void ReportFailure(const core::Outcome& outcome, const core::OutcomeWording& words);
+    void ShowResult(const core::OutcomeWording& words);
     void SetWorking(bool up);
+    // The block an image file describes, asking first when a raw-named file holds records.
+    // Nothing when the user said No; a refusal or no block when it cannot be used.
+    std::optional<core::ImageSource> LoadImage(const QString& path, const core::Family& family,
+                                               QString* unreadable = nullptr);
 
     void OnProgress(const core::Progress& progress) override;
     std::optional<QString> ChooseReadTarget() override;
@@ -63,4 +76,5 @@ private:
     bool working_ = false; // the Working window is up
     core::Operation operation_ = core::Operation::Read;
     core::Phase phase_ = core::Phase::Opening;
+    core::OutcomeContext context_;
 };

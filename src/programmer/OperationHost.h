@@ -26,4 +26,9 @@ public:
     // gives the Port Number menu back to the user.
     virtual void SerialErrors(const platform::RuntimeError& error,
                               const QString& extraLine = QString()) = 0;
+    // Gives the Port Number menu back after the port or the adapter failed, so that another
+    // port can be chosen; the device stays chosen.
+    virtual void FreePortMenu() = 0;
+    // Keeps the line that says how the last operation ended where the user can read it.
+    virtual void ShowResult(const QString& line) = 0;
 };

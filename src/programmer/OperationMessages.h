@@ -23,10 +23,4 @@ inline const QString ReplaceWithShortRead =
 inline const QString CloseWhileProgramming =
     QStringLiteral("The chip is being programmed. Closing now leaves it partly written. Close "
                    "anyway?");
-inline const QString CannotWriteImage =
-    QStringLiteral("Could not write the image file \"%1\": %2.\nChoose a file in a folder you "
-                   "may write to, then try again.");
-inline const QString CannotReadImage =
-    QStringLiteral("Could not read the image file \"%1\": %2.\nChoose an image file (at most "
-                   "64 KiB) that you may read, then try again.");
 } // namespace OperationMessages

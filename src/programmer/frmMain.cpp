@@ -6,6 +6,7 @@
 #include "common/Module1.h"
 #include "core/Pause.h"
 #include "core/PortDevices.h"
+#include "core/ProgramSettings.h"
 #include "core/SerialMessages.h"
 #include "platform/CommandButton.h"
 #include "platform/MessageBoxes.h"
@@ -22,20 +23,16 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QStatusBar>
+#include <QTime>
 
 using platform::TwipsRect;
 using platform::MsgStyle::Critical;
 
 namespace {
 
-const QString General = QStringLiteral("General");
-const QString FastReceiveKey = QStringLiteral("FastReceive");
-const QString VerifyAfterProgramKey = QStringLiteral("VerifyAfterProgram");
-
-bool IsTrue(const QString& value) {
-    return value.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 ||
-           value == QLatin1String("1");
-}
+// The status bar keeps this many results of the run in its tool tip.
+constexpr int ResultHistory = 20;
 
 QFont ButtonFont() {
     QFont font(QStringLiteral("Arial"));
@@ -115,6 +112,15 @@ void frmMain::BuildControls() {
     Label1->setWordWrap(true);
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
+    // How the last operation ended, read by its text; the tool tip holds the run's history.
+    lblResult = new QLabel(this);
+    lblResult->setObjectName(QStringLiteral("lblResult"));
+    lblResult->setAccessibleDescription(QStringLiteral("Result of the last operation"));
+    lblResult->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    statusBar()->setObjectName(QStringLiteral("statusBar"));
+    statusBar()->setSizeGripEnabled(false);
+    statusBar()->addWidget(lblResult, 1);
+
     setTabOrder(Command1, Command2);
     setTabOrder(Command2, Command3);
     setTabOrder(Command3, Command4);
@@ -150,15 +156,16 @@ void frmMain::BuildMenus() {
     mnuFastReceive->setToolTip(
         QStringLiteral("READ and VERIFY take the adapter's bytes as fast as the line brings "
                        "them, instead of one every 75 ms"));
-    mnuFastReceive->setChecked(IsTrue(services_.settings.GetSetting(General, FastReceiveKey)));
+    mnuFastReceive->setChecked(
+        core::ProgramSettings::Option(services_.settings, core::ProgramSettings::FastReceive));
     connect(mnuFastReceive, &QAction::triggered, this, &frmMain::mnuFastReceive_Click);
     mnuVerifyAfterProgram = mnuPort_Number->addAction(QStringLiteral("&Verify After Program"));
     mnuVerifyAfterProgram->setObjectName(QStringLiteral("mnuVerifyAfterProgram"));
     mnuVerifyAfterProgram->setCheckable(true);
     mnuVerifyAfterProgram->setToolTip(
         QStringLiteral("After PROGRAM, read the chip back and compare it with the file"));
-    mnuVerifyAfterProgram->setChecked(
-        IsTrue(services_.settings.GetSetting(General, VerifyAfterProgramKey)));
+    mnuVerifyAfterProgram->setChecked(core::ProgramSettings::Option(
+        services_.settings, core::ProgramSettings::VerifyAfterProgram));
     connect(mnuVerifyAfterProgram, &QAction::triggered, this,
             &frmMain::mnuVerifyAfterProgram_Click);
     operations_->fastReceive = mnuFastReceive->isChecked();
@@ -174,6 +181,14 @@ void frmMain::BuildMenus() {
         connect(item, &QAction::triggered, this, [this, &row] { SelectDevice(row); });
         deviceItems[i] = item;
     }
+    // Beside the adapter's own compare: the chip read back and compared with a file.
+    mnuDevice->addSeparator();
+    mnuVerifyAgainstFile = mnuDevice->addAction(QStringLiteral("Verify Against &File..."));
+    mnuVerifyAgainstFile->setObjectName(QStringLiteral("mnuVerifyAgainstFile"));
+    mnuVerifyAgainstFile->setToolTip(
+        QStringLiteral("Read the chip back and compare it with an image file of any format"));
+    connect(mnuVerifyAgainstFile, &QAction::triggered, this,
+            [this] { operations_->VerifyAgainstFile(deviceCode_); });
 
     mnuMemory = bar->addAction(QStringLiteral("&Memory"));
     mnuMemory->setObjectName(QStringLiteral("mnuMemory"));
@@ -199,6 +214,7 @@ void frmMain::SelectDevice(const core::DeviceRow& row) {
     }
     Label1->setText(QLatin1String(row.status));
     deviceCode_ = QLatin1String(row.code);
+    operations_->deviceName = QLatin1String(row.chip);
 }
 
 // ---- Port selection ----
@@ -344,14 +360,32 @@ void frmMain::mnuAbout_Click() {
 
 void frmMain::mnuFastReceive_Click(bool checked) {
     operations_->fastReceive = checked;
-    services_.settings.SaveSetting(General, FastReceiveKey,
-                                   checked ? QStringLiteral("true") : QStringLiteral("false"));
+    core::ProgramSettings::SaveOption(services_.settings, core::ProgramSettings::FastReceive,
+                                      checked);
 }
 
 void frmMain::mnuVerifyAfterProgram_Click(bool checked) {
     operations_->verifyAfterProgram = checked;
-    services_.settings.SaveSetting(General, VerifyAfterProgramKey,
-                                   checked ? QStringLiteral("true") : QStringLiteral("false"));
+    core::ProgramSettings::SaveOption(services_.settings, core::ProgramSettings::VerifyAfterProgram,
+                                      checked);
+}
+
+// ---- Results ----
+
+void frmMain::ShowResult(const QString& line) {
+    const QString stamped =
+        QStringLiteral("%1, %2").arg(line, QTime::currentTime().toString(QStringLiteral("HH:mm")));
+    lblResult->setText(stamped);
+    results_.prepend(stamped);
+    if (results_.size() > ResultHistory) {
+        results_.removeLast();
+    }
+    lblResult->setToolTip(results_.join(QLatin1Char('\n')));
+}
+
+void frmMain::FreePortMenu() {
+    EnablePortMenu();
+    UncheckPortMenu();
 }
 
 // ---- Closing ----

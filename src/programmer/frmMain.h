@@ -4,6 +4,7 @@
 #include "core/DeviceCatalogue.h"
 
 #include <QMainWindow>
+#include <QStringList>
 #include <array>
 #include <functional>
 #include <memory>
@@ -55,6 +56,8 @@ public:
     void ShowProgress(const core::Progress& progress) override;
     void EndWorking() override;
     void CloseWorking() override;
+    void FreePortMenu() override;
+    void ShowResult(const QString& line) override;
     Form3* WorkingWindow() const { return form3_; }
     bool OperationRunning() const;
 
@@ -73,12 +76,14 @@ public:
     QPushButton* Command4 = nullptr;
     QPushButton* Command5 = nullptr;
     QLabel* Label1 = nullptr;
+    QLabel* lblResult = nullptr; // the status bar's last result
     QMenu* mnuPort_Number = nullptr;
     std::array<QAction*, 8> mnuComm{}; // mnuComm1 .. mnuComm8
     QAction* mnuFastReceive = nullptr;
     QAction* mnuVerifyAfterProgram = nullptr;
     QMenu* mnuDevice = nullptr;
     std::array<QAction*, 8> deviceItems{}; // in catalogue order
+    QAction* mnuVerifyAgainstFile = nullptr;
     QAction* mnuMemory = nullptr;
     QAction* mnuAbout = nullptr;
 
@@ -113,4 +118,5 @@ private:
     bool unloaded_ = false;
     std::unique_ptr<DeviceOperations> operations_;
     Form3* form3_ = nullptr;
+    QStringList results_; // newest first
 };

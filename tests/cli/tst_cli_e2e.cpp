@@ -79,7 +79,7 @@ private slots:
         QCOMPARE(
             RunTool({"program", "-p", device, "-d", "y", "--fast", "-i", Path("image.bin")}, &out),
             0);
-        QCOMPARE(out, QByteArray("Programmed and verified.\n"));
+        QVERIFY2(out.contains(" programmed into family y and verified, CRC-32 "), out.constData());
 
         QByteArray other = Pattern(256, 7);
         other[0x25] = char(0xA5);

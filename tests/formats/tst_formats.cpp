@@ -213,8 +213,17 @@ private slots:
         QTest::newRow("one block") << "a.bin" << Pattern(256) << "" << false << ImageFault::None;
         QTest::newRow(".hex holding bytes")
             << "a.hex" << Pattern(256) << "" << false << ImageFault::None;
+        const QByteArray sText =
+            core::EncodeImage(Pattern(256), ImageFormat::SRecord, FamilyOf('y'), QString());
         QTest::newRow(".hex holding Intel HEX")
-            << "a.hex" << hexText << "" << false << ImageFault::LooksLikeIntelHex;
+            << "a.hex" << hexText << "" << false << ImageFault::LooksLikeRecords;
+        QTest::newRow(".bin holding S-records")
+            << "a.bin" << sText << "" << false << ImageFault::LooksLikeRecords;
+        QByteArray badSum = sText; // one record's checksum off: not plainly records
+        const qsizetype eol = badSum.indexOf('\n', badSum.indexOf("S1"));
+        badSum[eol - 1] = badSum[eol - 1] == '0' ? '1' : '0';
+        QTest::newRow("S-records with a bad checksum are bytes")
+            << "a.bin" << badSum << "" << true << ImageFault::RawSize;
         QTest::newRow(".hex as -f ihex")
             << "a.hex" << hexText << "ihex" << false << ImageFault::None;
         QTest::newRow(".hex as -f raw")

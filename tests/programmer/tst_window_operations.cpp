@@ -30,7 +30,8 @@ void Healthy(OperationBench&) {}
 
 const Case Cases[] = {
     {"read, silent adapter", "mnuTMS370CX58A", 1, "old",
-     [](OperationBench& b) { b.model.Faults().silent = true; }, CheckPort, Critical},
+     [](OperationBench& b) { b.model.Faults().silent = true; },
+     CheckPort + "\nold was kept as it was.", Critical},
     {"read, short into a new file", "mnuTMS370CX58A", 1, "new",
      [](OperationBench& b) { b.model.Faults().stopAfter = 40; },
      "Only 40 of 256 bytes were received from the adapter. The file …", Exclamation},
@@ -43,7 +44,7 @@ const Case Cases[] = {
          b.failing.failOnRead = 10;
          b.failing.errorNumber = 8020;
      },
-     "Error reading comm port", Exclamation},
+     "Error reading comm port\nold was kept as it was.", Exclamation},
     {"read, folder missing", "mnuTMS370CX58A", 1, "no/such/folder.bin", Healthy,
      "Could not write the image file …", Exclamation},
     {"program, FIFO chosen", "mnuTMS370CX58A", 2, "fifo", Healthy,
@@ -52,7 +53,9 @@ const Case Cases[] = {
      [](OperationBench& b) { b.failing.failOnWrite = b.failing.writes + 40; },
      "Device Busy\n" + PartlyWritten, Exclamation},
     {"program, size warning", "mnuTMS370CX56A", 2, "image", Healthy,
-     "Warning: uploading buffer size <> 512 bytes!", Exclamation},
+     "Warning: uploading buffer size <> 512 bytes!\nf.bin is 256 bytes; the TMS370C756A block is "
+     "512 bytes. The rest is filled with FFh.",
+     Exclamation | OKCancel},
     {"verify, match", "mnuTMS370CX42A", 3, "", Healthy, "Verify OK", Information},
     {"verify, mismatch", "mnuTMS370CX42A", 3, "",
      [](OperationBench& b) { b.model.Faults().mismatchAt = 255; }, "Verify ERROR", Exclamation},

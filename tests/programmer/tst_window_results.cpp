@@ -1,0 +1,231 @@
+#include "OperationBench.h"
+#include "core/ImageFormats.h"
+#include "platform/MessageBoxes.h"
+
+#include <QLabel>
+#include <QtTest>
+
+using namespace platform::MsgStyle;
+using platform::MsgAnswer::Cancel;
+using platform::MsgAnswer::No;
+using platform::MsgAnswer::OK;
+using platform::MsgAnswer::Yes;
+
+namespace {
+
+const core::Family& Y() {
+    return *core::FindFamily(QStringLiteral("y"));
+}
+
+QByteArray Encoded(const QByteArray& block, core::ImageFormat format) {
+    return core::EncodeImage(block, format, Y(), QStringLiteral("TMS370C758A"));
+}
+
+bool PortMenuFree(const OperationBench& b) {
+    for (QAction* item : b.w->mnuComm) {
+        if (!item->isEnabled() || item->isChecked()) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+// Image formats, the refusable size warning, the Port Number menu after failures, the status
+// bar and the compare against a file, as the main window runs them.
+class WindowResultsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    // What PROGRAM sends for each kind of file, and what it asks first.
+    void programTakesImagesOfEveryFormat_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QList<int>>("answers");
+        QTest::addColumn<QByteArray>("sent");  // after "yp"
+        QTest::addColumn<QString>("question"); // the first box's start, "" none
+        const QByteArray block = Pattern(256, 9);
+        const QByteArray ihex = Encoded(block, core::ImageFormat::IntelHex);
+        const QByteArray srec = Encoded(block, core::ImageFormat::SRecord);
+        QTest::newRow(".ihx decoded") << "f.ihx" << ihex << QList<int>{} << "c" + block << "";
+        QTest::newRow(".s19 decoded") << "f.s19" << srec << QList<int>{} << "c" + block << "";
+        QTest::newRow(".hex of records, Yes")
+            << "f.hex" << ihex << QList<int>{Yes} << "c" + block
+            << "f.hex holds Intel HEX records, not raw bytes. Program the data they describe?";
+        QTest::newRow(".hex of records, No")
+            << "f.hex" << ihex << QList<int>{No} << QByteArray("e") << "f.hex holds Intel HEX";
+        QTest::newRow(".bin of S-records, Yes")
+            << "f.bin" << srec << QList<int>{Yes} << "c" + block << "f.bin holds S-records";
+        QTest::newRow(".hex of bytes is raw")
+            << "f.hex" << block << QList<int>{} << "c" + block << "";
+        QTest::newRow("malformed records refused")
+            << "f.ihx" << QByteArray(":021F0000ABCD67\n:021F0200ABCD00\n:00000001FF\n")
+            << QList<int>{} << QByteArray("e")
+            << "The image file \"%P\" cannot be programmed: line 2: checksum error";
+        QTest::newRow("short raw, OK")
+            << "f.bin" << Pattern(100) << QList<int>{OK}
+            << "c" + Pattern(100) + QByteArray(156, '\xFF')
+            << "Warning: uploading buffer size <> 256 bytes!\nf.bin is 100 bytes; the TMS370C758A "
+               "block is 256 bytes. The rest is filled with FFh.";
+        QTest::newRow("long raw, Cancel")
+            << "f.bin" << Pattern(300) << QList<int>{Cancel} << QByteArray("e")
+            << "Warning: uploading buffer size <> 256 bytes!\nf.bin is 300 bytes; the TMS370C758A "
+               "block is 256 bytes. The bytes past the first 256 are not sent.";
+    }
+    void programTakesImagesOfEveryFormat() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, content);
+        QFETCH(QList<int>, answers);
+        QFETCH(QByteArray, sent);
+        QFETCH(QString, question);
+        OperationBench b;
+        b.Choose("mnuTMS370CX58A");
+        b.w->mnuVerifyAfterProgram->trigger(); // checked against what was decoded
+        const QString path = b.Path(name);
+        WriteFile(path, content);
+        b.t.dialogs.answers << path;
+        b.t.messages.answers = answers;
+        b.w->Command2->click();
+        QCOMPARE(b.Sent().left(2 + sent.size()), "yp" + sent);
+        question.replace(QLatin1String("%P"), path);
+        if (question.isEmpty()) {
+            QCOMPARE(b.t.messages.shown.size(), 1);
+        } else {
+            QVERIFY2(b.t.messages.shown[0].prompt.startsWith(question),
+                     qPrintable(b.t.messages.shown[0].prompt));
+        }
+        if (sent.startsWith('c')) {
+            QCOMPARE(b.t.messages.shown.last().prompt, QStringLiteral("Programmed and verified."));
+            QCOMPARE(b.model.LastProgrammed(), sent.mid(1).left(256));
+        } else {
+            QVERIFY(b.model.LastProgrammed().isEmpty()); // the chip was never told to start
+        }
+        QVERIFY(b.Settled());
+    }
+
+    // Every failure of the port or the adapter gives the Port Number menu back; the device
+    // stays chosen and another port can be picked.
+    void portMenuIsFreeAfterAFailure_data() {
+        QTest::addColumn<char>("button");
+        QTest::addColumn<int>("fault"); // 0 silent, 1 stops after 40, 2 read fails, 3 write fails
+        QTest::newRow("READ, silent") << '1' << 0;
+        QTest::newRow("READ, short") << '1' << 1;
+        QTest::newRow("READ, port fails") << '1' << 2;
+        QTest::newRow("VERIFY, silent") << '3' << 0;
+        QTest::newRow("VERIFY, short") << '3' << 1;
+        QTest::newRow("PROGRAM, port vanishes") << '2' << 3;
+    }
+    void portMenuIsFreeAfterAFailure() {
+        QFETCH(char, button);
+        QFETCH(int, fault);
+        OperationBench b;
+        b.Choose("mnuTMS370CX58A");
+        QVERIFY(!PortMenuFree(b));
+        WriteFile(b.Path("p.bin"), Pattern(256));
+        b.t.dialogs.answers << b.Path(button == '2' ? "p.bin" : "r.bin");
+        b.model.Faults().silent = fault == 0;
+        b.model.Faults().stopAfter = fault == 1 ? 40 : -1;
+        b.failing.failOnRead = fault == 2 ? b.failing.reads + 10 : -1;
+        b.failing.failOnWrite = fault == 3 ? b.failing.writes + 20 : -1;
+        (button == '1' ? b.w->Command1 : button == '2' ? b.w->Command2 : b.w->Command3)->click();
+        QVERIFY(!b.t.messages.shown.isEmpty());
+        QVERIFY(PortMenuFree(b));
+        QVERIFY(b.Settled());
+        QCOMPARE(b.w->DeviceCode(), QStringLiteral("y"));
+        QVERIFY(b.w->mnuDevice->menuAction()->isEnabled());
+        b.failing.failOnRead = b.failing.failOnWrite = -1;
+        b.w->mnuComm[2]->trigger(); // the advice can be followed: another port
+        QVERIFY(b.w->mnuComm[2]->isChecked() && !b.w->mnuComm[2]->isEnabled());
+    }
+
+    void aFileErrorKeepsThePortChosen() {
+        OperationBench b;
+        b.Choose("mnuTMS370CX58A");
+        b.t.dialogs.answers << b.Path("no/such/folder/r.bin");
+        b.w->Command1->click();
+        QVERIFY(b.w->mnuComm[1]->isChecked() && !PortMenuFree(b));
+    }
+
+    // The status bar says how each operation ended, without a box on success.
+    void statusBarSaysWhatHappened() {
+        OperationBench b;
+        b.Choose("mnuTMS370CX58A");
+        b.model.SetEeprom(QByteArray(256, 0) + Pattern(256, 3));
+        const auto run = [&](QPushButton* button, const QString& path = QString()) {
+            if (!path.isEmpty()) {
+                b.t.dialogs.answers << path;
+            }
+            button->click();
+            return b.w->lblResult->text();
+        };
+        // An S-record image at the EEPROM's addresses, its header naming the device.
+        QString line = run(b.w->Command1, b.Path("chip.s19"));
+        QVERIFY2(line.startsWith("READ: 256 bytes from TMS370C758A saved to chip.s19 (S-records), "
+                                 "CRC-32 78825239, sum 7F80h, "),
+                 qPrintable(line));
+        const QByteArray written = ReadFile(b.Path("chip.s19"));
+        QVERIFY(written.startsWith("S0" + QByteArray("0E0000") +
+                                   QByteArray("TMS370C758A").toHex().toUpper()));
+        QString why;
+        QCOMPARE(core::DecodeRecords(written, core::ImageFormat::SRecord, Y(), &why),
+                 std::optional<QByteArray>(Pattern(256, 3)));
+
+        WriteFile(b.Path("p.bin"), Pattern(256));
+        line = run(b.w->Command2, b.Path("p.bin"));
+        QVERIFY2(line.startsWith("PROGRAM: p.bin sent to TMS370C758A; not read back (Verify After "
+                                 "Program is off), CRC-32 1A5C07A3, sum 7F80h"),
+                 qPrintable(line));
+        QVERIFY(run(b.w->Command5).startsWith("BULK ERASE sent (the adapter does not confirm it)"));
+        QVERIFY(run(b.w->Command4).startsWith("CLEAR WPO sent (the adapter does not confirm it)"));
+        QVERIFY(b.t.messages.shown.isEmpty());
+
+        b.t.clock.Schedule(b.t.clock.NowMs() + 3000,
+                           [&] { b.w->WorkingWindow()->cmdCancel->click(); });
+        QVERIFY(run(b.w->Command1, b.Path("chip.s19"))
+                    .startsWith("READ cancelled; chip.s19 was kept as it was"));
+        const QStringList history = b.w->lblResult->toolTip().split('\n');
+        QCOMPARE(history.size(), 5);
+        QVERIFY(history[0].startsWith("READ cancelled") && history[4].startsWith("READ: 256"));
+    }
+
+    void verifyAgainstAFile_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("style");
+        const QByteArray chip = Pattern(256, 3);
+        QByteArray other = chip;
+        other[0x25] = char(0xC3);
+        QTest::newRow("match, Intel HEX") << "f.ihx" << Encoded(chip, core::ImageFormat::IntelHex)
+                                          << "Verify OK: the chip matches f.ihx." << Information;
+        QTest::newRow("one byte differs")
+            << "f.bin" << other
+            << "Verify ERROR at 1F25h: expected C3h, found 06h (1 byte differs)." << Exclamation;
+        QTest::newRow("too long to compare")
+            << "f.bin" << Pattern(300)
+            << "The image file \"%P\" cannot be compared with the chip: it is 300 bytes long, the "
+               "block is 256 bytes."
+            << Exclamation;
+    }
+    void verifyAgainstAFile() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, content);
+        QFETCH(QString, message);
+        QFETCH(int, style);
+        OperationBench b;
+        b.Choose("mnuTMS370CX58A");
+        b.model.SetEeprom(QByteArray(256, 0) + Pattern(256, 3));
+        const QString path = b.Path(name);
+        WriteFile(path, content);
+        b.t.dialogs.answers << path;
+        b.w->mnuVerifyAgainstFile->trigger();
+        QCOMPARE(b.t.messages.shown.size(), 1);
+        QCOMPARE(b.t.messages.shown[0].prompt, message.replace(QLatin1String("%P"), path));
+        QCOMPARE(b.t.messages.shown[0].style, style);
+        QVERIFY(b.Settled());
+    }
+};
+
+QTEST_MAIN(WindowResultsTest)
+#include "tst_window_results.moc"
