@@ -60,6 +60,17 @@ Form3::Form3(QWidget* parent) : QWidget(parent, Qt::Window) {
     layout->addWidget(cmdCancel, 0, Qt::AlignHCenter);
 }
 
+void Form3::Reset() {
+    shownPhase_ = -1;
+    shownAtMs_ = 0;
+    progressBar->setRange(0, 1);
+    progressBar->setValue(0);
+    lblProgress->clear();
+    lblCaution->hide();
+    cmdCancel->hide();
+    cmdCancel->setEnabled(true);
+}
+
 void Form3::ShowProgress(const core::Progress& progress) {
     // Bytes taken at line speed come a millisecond apart; the eye needs a fraction of that.
     const bool news = int(progress.phase) != shownPhase_ || progress.done >= progress.total;

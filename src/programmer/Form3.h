@@ -20,6 +20,8 @@ class Form3 : public QWidget {
 public:
     explicit Form3(QWidget* parent = nullptr);
 
+    // Back to the state of a new operation.
+    void Reset();
     void ShowProgress(const core::Progress& progress);
     // Called when the user asks to cancel.
     std::function<void()> onCancel;

@@ -313,15 +313,20 @@ void frmMain::Command5_Click() {
 
 void frmMain::ShowWorking() {
     hide();
-    delete form3_;
-    form3_ = new Form3();
-    form3_->onCancel = [this] { operations_->Cancel(); };
+    // One Working window serves every operation: building and laying it out anew would cost
+    // more than a fast READ's whole receive loop.
+    if (!form3_) {
+        form3_ = new Form3();
+        form3_->onCancel = [this] { operations_->Cancel(); };
+    }
+    form3_->Reset();
     Module1::CenterForm(form3_);
     form3_->show();
+    workingShown_ = true;
 }
 
 void frmMain::ShowProgress(const core::Progress& progress) {
-    if (form3_) {
+    if (form3_ && workingShown_) {
         form3_->ShowProgress(progress);
     }
 }
@@ -335,9 +340,8 @@ void frmMain::EndWorking() {
 void frmMain::CloseWorking() {
     if (form3_) {
         form3_->hide();
-        delete form3_;
-        form3_ = nullptr;
     }
+    workingShown_ = false;
 }
 
 // ---- Other windows ----

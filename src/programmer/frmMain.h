@@ -58,7 +58,8 @@ public:
     void CloseWorking() override;
     void FreePortMenu() override;
     void ShowResult(const QString& line) override;
-    Form3* WorkingWindow() const { return form3_; }
+    // The Working window while it stands in for the main window, else nullptr.
+    Form3* WorkingWindow() const { return workingShown_ ? form3_ : nullptr; }
     bool OperationRunning() const;
 
     // Device selection.
@@ -118,5 +119,6 @@ private:
     bool unloaded_ = false;
     std::unique_ptr<DeviceOperations> operations_;
     Form3* form3_ = nullptr;
+    bool workingShown_ = false;
     QStringList results_; // newest first
 };
