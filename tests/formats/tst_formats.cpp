@@ -1,6 +1,7 @@
 #include "FakeClock.h"
 #include "ImageFiles.h"
 #include "adaptersim/SimSerialPort.h"
+#include "core/Checksums.h"
 #include "core/ImageFormats.h"
 #include "core/Operations.h"
 #include "core/PortDevices.h"
@@ -67,6 +68,21 @@ class FormatsTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // The figures as zlib's crc32 (Python's zlib.crc32) and a plain sum of the bytes give them.
+    void checksumsAgreeWithZlib_data() {
+        QTest::addColumn<QByteArray>("block");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("check string") << QByteArray("123456789") << "CRC-32 CBF43926, sum 01DDh";
+        QTest::newRow("erased 512") << QByteArray(512, '\xFF') << "CRC-32 BD7BC39F, sum FE00h";
+        QTest::newRow("pattern") << Pattern(512, 1) << "CRC-32 5FAF1107, sum FF00h";
+        QTest::newRow("empty") << QByteArray() << "CRC-32 00000000, sum 0000h";
+    }
+    void checksumsAgreeWithZlib() {
+        QFETCH(QByteArray, block);
+        QFETCH(QString, text);
+        QCOMPARE(core::ChecksumText(block), text);
+    }
+
     void roundTripsWithSrecCat_data() {
         QTest::addColumn<char>("family");
         QTest::addColumn<ImageFormat>("format");
