@@ -21,6 +21,7 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLayout>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStatusBar>
@@ -57,6 +58,9 @@ frmMain::frmMain(platform::Services& services, Links links)
     setWindowTitle(Module1::ProgramTitle);
     BuildControls();
     BuildMenus();
+    // The window is as large as its fixed client, menu bar and status bar need, whatever the
+    // fonts of the desktop.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
     Form_Load();
 }
 
@@ -117,6 +121,14 @@ void frmMain::BuildControls() {
     lblResult->setObjectName(QStringLiteral("lblResult"));
     lblResult->setAccessibleDescription(QStringLiteral("Result of the last operation"));
     lblResult->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // The line never widens the window: it wraps within three lines (a result with a long
+    // file name ends there; the tool tip holds it whole).
+    lblResult->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    lblResult->setMinimumWidth(1);
+    lblResult->setWordWrap(true);
+    lblResult->setIndent(4);
+    lblResult->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lblResult->setFixedHeight(3 * lblResult->fontMetrics().lineSpacing() + 2);
     statusBar()->setObjectName(QStringLiteral("statusBar"));
     statusBar()->setSizeGripEnabled(false);
     statusBar()->addWidget(lblResult, 1);

@@ -2,6 +2,7 @@
 #include "core/ImageFormats.h"
 #include "platform/MessageBoxes.h"
 
+#include <QAccessible>
 #include <QLabel>
 #include <QtTest>
 
@@ -184,6 +185,9 @@ private slots:
                            [&] { b.w->WorkingWindow()->cmdCancel->click(); });
         QVERIFY(run(b.w->Command1, b.Path("chip.s19"))
                     .startsWith("READ cancelled; chip.s19 was kept as it was"));
+        // A screen reader reads the result itself.
+        QCOMPARE(QAccessible::queryAccessibleInterface(b.w->lblResult)->text(QAccessible::Name),
+                 b.w->lblResult->text());
         const QStringList history = b.w->lblResult->toolTip().split('\n');
         QCOMPARE(history.size(), 5);
         QVERIFY(history[0].startsWith("READ cancelled") && history[4].startsWith("READ: 256"));
