@@ -124,4 +124,8 @@ void AdapterLink::CloseLink() {
     port_.SetPortOpen(false);
 }
 
+bool AdapterLink::PortStillThere(QString* why) const {
+    return port_.StillThere(why);
+}
+
 } // namespace core

@@ -61,6 +61,8 @@ public:
     // "e" sent (the announced operation is abandoned), port closed.
     void AbandonLink();
     void CloseLink();
+    // Whether the port can still carry the adapter's bytes; why not, when not.
+    bool PortStillThere(QString* why) const;
 
     // A wait through Pause that ends with OperationStopped when a stop is honoured.
     void Wait(float ms);

@@ -149,6 +149,17 @@ struct Operations::Run_ {
         return received;
     }
 
+    // Before a chip-changing operation counts as done: the adapter gives no answer to miss,
+    // so a port that went away under the waits would otherwise pass for a good run.
+    void RequirePortStillThere() {
+        QString why;
+        if (!link.PortStillThere(&why)) {
+            throw platform::RuntimeError(platform::ErrorNumber::SerialSystemError,
+                                         QStringLiteral("The port failed during %1: %2.")
+                                             .arg(OperationName(operation), why));
+        }
+    }
+
     Status ReceivedStatus(int k) const {
         return k == N() ? Status::Done : k == 0 ? Status::NoAnswer : Status::ShortAnswer;
     }
@@ -378,8 +389,10 @@ void Operations::Program(Run_& run) {
     run.Report(Phase::Settling, 0, settleMs);
     for (int step = 1; step <= steps; ++step) {
         run.link.Wait(AdapterLink::SettleStepMs);
+        run.RequirePortStillThere(); // told at once, not after the whole wait
         run.Report(Phase::Settling, int(step * AdapterLink::SettleStepMs), settleMs);
     }
+    run.RequirePortStillThere();
     run.Report(Phase::Closing, n);
     run.link.CloseLink();
     outcome.status = Status::Done;
@@ -422,6 +435,7 @@ void Operations::OneCommand(Run_& run, char letter) {
     run.Report(Phase::Settling, 0, waitMs);
     run.link.Wait(OneCommandWaitMs);
     run.Report(Phase::Settling, waitMs, waitMs);
+    run.RequirePortStillThere();
     run.Report(Phase::Closing, waitMs, waitMs);
     run.link.CloseLink();
     outcome.status = Status::Done;

@@ -44,7 +44,7 @@ public:
     ~PictureBox() override;
 
     // Drawing into the backing image; Refresh shows it.
-    void Cls();  // fills the image with the back colour
+    void Cls(); // fills the image with the back colour
     void TextOut(int x, int y, const QString& text);
     void FillBox(const QRect& box, const QColor& color);
     void Refresh();
@@ -93,7 +93,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
-    bool focusNextPrevChild(bool next) override;  // Tab is a key like any other here
+    bool focusNextPrevChild(bool next) override; // Tab is a key like any other here
 
 private:
     friend class MarkerShape;
@@ -116,7 +116,7 @@ private:
     void EndPainting() const;
     mutable std::unique_ptr<QPainter> painter_;
     bool focused_ = false;
-    bool pressed_ = false;  // a button went down here; its release is a click
+    bool pressed_ = false; // a button went down here; its release is a click
 };
 
 // A rectangle placed in a picture box, painted over its image: draw mode 6 inverts what

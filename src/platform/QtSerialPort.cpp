@@ -389,6 +389,29 @@ bool QtSerialPort::DSRHolding() const {
     return lines.testFlag(QSerialPort::DataSetReadySignal);
 }
 
+bool QtSerialPort::StillThere(QString* why) const {
+    if (simulatedOpen_) {
+        return simulated_->StillThere(why);
+    }
+    if (!serial_->isOpen()) {
+        *why = QStringLiteral("the port is not open");
+        return false;
+    }
+    Pull();
+    if (!readFailure_.isEmpty()) {
+        *why = QStringLiteral("the adapter or its cable went away (%1: %2)")
+                   .arg(device_, readFailure_);
+        return false;
+    }
+    // A USB adapter pulled, a pseudo-terminal whose other end closed: the node is gone.
+    if (!QFileInfo::exists(openDevice_)) {
+        *why = QStringLiteral("the adapter or its cable went away (%1 is no longer there)")
+                   .arg(device_);
+        return false;
+    }
+    return true;
+}
+
 void QtSerialPort::Pull() const {
     if (!serial_->isOpen() || pulling_) {
         return;

@@ -43,6 +43,7 @@ public:
     int InBufferCount() const override;
     int CommEvent() const override;
     bool DSRHolding() const override;
+    bool StillThere(QString* why) const override;
 
 private:
     void RequireOpen() const;

@@ -41,6 +41,13 @@ public:
     // The last event of the port (comEvReceive once data arrived while RThreshold is 1).
     virtual int CommEvent() const = 0;
     virtual bool DSRHolding() const = 0;
+    // Whether the open port can still carry the adapter's bytes: no failure seen since it
+    // opened and the device still there. An empty answer is no sign of a good chip: an
+    // adapter pulled while the chip settles sends nothing either way. Why not, when not.
+    virtual bool StillThere(QString* why) const {
+        (void)why;
+        return PortOpen();
+    }
 };
 
 } // namespace platform

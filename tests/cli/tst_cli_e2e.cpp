@@ -118,6 +118,23 @@ private slots:
         QVERIFY(stopping.elapsed() < 2000); // not after the 11.7 s settle wait
         QVERIFY2(err.contains("the chip's contents are now unknown"), err.constData());
     }
+
+    // The adapter goes away while the chip settles, when nothing is on the wire: the run
+    // must not pass for a good one.
+    void adapterGoneInTheSettleWait() {
+        AdapterTool lost;
+        const QString port = lost.Start(QStringLiteral(ADAPTER_SIM_TOOL), {});
+        QVERIFY(port.startsWith(QLatin1Char('/')));
+        Write("image.bin", Pattern(256, 4));
+        QProcess program;
+        Start(program, {"program", "-p", port, "-d", "y", "--no-verify", "-i", Path("image.bin")});
+        QByteArray out, err;
+        QVERIFY(WaitForError(program, err, "waiting 11.7 s"));
+        lost.Stop();
+        QCOMPARE(Finish(program, out, err), 3);
+        QVERIFY2(err.contains("went away") && err.contains("partly written"), err.constData());
+        QVERIFY(out.isEmpty());
+    }
 };
 
 QTEST_GUILESS_MAIN(CliEndToEnd)

@@ -116,6 +116,7 @@ private slots:
         QTest::newRow("VERIFY, silent") << '3' << 0;
         QTest::newRow("VERIFY, short") << '3' << 1;
         QTest::newRow("PROGRAM, port vanishes") << '2' << 3;
+        QTest::newRow("PROGRAM, adapter gone in the settle wait") << '2' << 4;
     }
     void portMenuIsFreeAfterAFailure() {
         QFETCH(char, button);
@@ -129,9 +130,16 @@ private slots:
         b.model.Faults().stopAfter = fault == 1 ? 40 : -1;
         b.failing.failOnRead = fault == 2 ? b.failing.reads + 10 : -1;
         b.failing.failOnWrite = fault == 3 ? b.failing.writes + 20 : -1;
+        b.failing.vanished = fault == 4;
         (button == '1' ? b.w->Command1 : button == '2' ? b.w->Command2 : b.w->Command3)->click();
         QVERIFY(!b.t.messages.shown.isEmpty());
+        if (fault == 4) { // nothing failed on the wire, and yet the run is no success
+            QVERIFY2(b.t.messages.shown[0].prompt.contains("went away") &&
+                         b.t.messages.shown[0].prompt.contains("partly written"),
+                     qPrintable(b.t.messages.shown[0].prompt));
+        }
         QVERIFY(PortMenuFree(b));
+        b.failing.vanished = false;
         QVERIFY(b.Settled());
         QCOMPARE(b.w->DeviceCode(), QStringLiteral("y"));
         QVERIFY(b.w->mnuDevice->menuAction()->isEnabled());

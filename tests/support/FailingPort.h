@@ -48,6 +48,15 @@ public:
     int CommEvent() const override { return inner_.CommEvent(); }
     bool DSRHolding() const override { return inner_.DSRHolding(); }
     int InBufferCount() const override { return inner_.InBufferCount(); }
+    bool StillThere(QString* why) const override {
+        if (vanished) {
+            *why = QStringLiteral("the adapter or its cable went away");
+            return false;
+        }
+        return inner_.StillThere(why);
+    }
+
+    bool vanished = false; // the device went away without a failing read or write
 
 private:
     platform::SerialPort& inner_;
