@@ -12,7 +12,9 @@
 #ifdef Q_OS_UNIX
 #include <cerrno>
 #include <cstring>
+#include <grp.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -32,10 +34,55 @@ QString DeviceKey(const QString& device) {
     return canonical.isEmpty() ? device : canonical;
 }
 
+// The group that may open device, read from the file itself ("dialout" on most systems).
+QString DeviceGroup(const QString& device) {
+#ifdef Q_OS_UNIX
+    struct stat info {};
+    if (::stat(QFile::encodeName(device).constData(), &info) == 0) {
+        if (const struct group* g = ::getgrgid(info.st_gid)) {
+            return QString::fromLocal8Bit(g->gr_name);
+        }
+    }
+#endif
+    return QStringLiteral("dialout");
+}
+
 QString AccessHint(const QString& device) {
-    return QStringLiteral("You may not have access to %1; ask for membership of the dialout "
-                          "group or choose another port.")
-        .arg(device);
+    const QString group = DeviceGroup(device);
+    return QStringLiteral("%1 belongs to the group %2; add yourself with: sudo usermod -aG %2 "
+                          "$USER \u2014 then log out and in again. Or choose another port.")
+        .arg(device, group);
+}
+
+// What a path is when it is not a character device: the words that say why it cannot be a
+// serial port; "" for a character device (a tty or not, the system tells when it opens).
+QString NotASerialPort(const QString& device) {
+#ifdef Q_OS_UNIX
+    struct stat info {};
+    if (::stat(QFile::encodeName(device).constData(), &info) != 0 || S_ISCHR(info.st_mode)) {
+        return QString();
+    }
+    const char* kind = S_ISFIFO(info.st_mode)   ? "a FIFO"
+                       : S_ISREG(info.st_mode)  ? "a regular file"
+                       : S_ISDIR(info.st_mode)  ? "a folder"
+                       : S_ISSOCK(info.st_mode) ? "a socket"
+                                                : "not a device";
+    return QStringLiteral("%1 is not a serial port: it is %2").arg(device, QLatin1String(kind));
+#else
+    Q_UNUSED(device);
+    return QString();
+#endif
+}
+
+// A name without a folder is taken as given when it exists there, else as a device in /dev.
+QString ResolveDevice(const QString& device) {
+#ifdef Q_OS_UNIX
+    if (!device.contains(QLatin1Char('/'))) {
+        return QFileInfo::exists(device) ? QFileInfo(device).absoluteFilePath()
+                                         : QStringLiteral("/dev/") + device;
+    }
+#endif
+    return device;
 }
 
 [[noreturn]] void NoAccess(const QString& device, const QString& reason) {
@@ -152,7 +199,8 @@ void QtSerialPort::OpenSimulated() {
     lastSessionSimulated_ = true;
 }
 
-void QtSerialPort::OpenDevice(const QString& device) {
+void QtSerialPort::OpenDevice(const QString& named) {
+    const QString device = ResolveDevice(named);
     const QString key = DeviceKey(device);
     if (DevicesOpenHere().contains(key)) {
         throw RuntimeError(CommError::PortAlreadyOpen,
@@ -167,6 +215,11 @@ void QtSerialPort::OpenDevice(const QString& device) {
     }
     if (::access(path.constData(), R_OK | W_OK) != 0 && (errno == EACCES || errno == EPERM)) {
         NoAccess(device, QString::fromLocal8Bit(std::strerror(errno)));
+    }
+    // Opening a FIFO could wait for a writer; a file of any other kind carries no line.
+    const QString notAPort = NotASerialPort(device);
+    if (!notAPort.isEmpty()) {
+        throw RuntimeError(CommError::SetCommState, notAPort);
     }
 #endif
 
@@ -196,8 +249,10 @@ void QtSerialPort::OpenDevice(const QString& device) {
             throw RuntimeError(CommError::PortAlreadyOpen,
                                QStringLiteral("%1 is already open").arg(device));
         case QSerialPort::UnsupportedOperationError:
+            // A character device without a line (/dev/null, /dev/zero): no serial port.
             throw RuntimeError(CommError::SetCommState,
-                               QStringLiteral("%1 refused the settings %2: %3")
+                               QStringLiteral("%1 is not a serial port: it refused the settings "
+                                              "%2 (%3)")
                                    .arg(device, settingsText_, reason));
         default:
             throw RuntimeError(ErrorNumber::SerialSystemError,
@@ -313,13 +368,23 @@ void QtSerialPort::Output(const QByteArray& bytes) {
     if (serial_->write(bytes) != bytes.size()) {
         const QString reason = serial_->errorString();
         serial_->clearError();
-        throw RuntimeError(
-            CommError::DeviceBusy,
-            QStringLiteral("Writing to %1 failed: %2").arg(serial_->portName(), reason));
+        FailedOnTheLine(CommError::DeviceBusy,
+                        QStringLiteral("Writing to %1 failed: %2").arg(device_, reason));
     }
     // QSerialPort only queues the bytes until the event loop runs; a wait that starts now
     // must start with them on the line.
     Drain(WriteTimeoutMs(bytes.size()));
+}
+
+void QtSerialPort::FailedOnTheLine(int number, const QString& words) const {
+    // "Device Busy" would send the user looking for another program: say what happened.
+    if (!openDevice_.isEmpty() && !QFileInfo::exists(openDevice_)) {
+        throw RuntimeError(ErrorNumber::SerialSystemError,
+                           QStringLiteral("The adapter or its cable went away: %1 is no longer "
+                                          "there.")
+                               .arg(device_));
+    }
+    throw RuntimeError(number, words);
 }
 
 void QtSerialPort::Drain(int timeoutMs) {
@@ -331,9 +396,8 @@ void QtSerialPort::Drain(int timeoutMs) {
                 timedOut ? QStringLiteral("the device took no data for %1 ms").arg(timeoutMs)
                          : serial_->errorString();
             serial_->clearError();
-            throw RuntimeError(
-                CommError::DeviceBusy,
-                QStringLiteral("Writing to %1 failed: %2").arg(serial_->portName(), reason));
+            FailedOnTheLine(CommError::DeviceBusy,
+                            QStringLiteral("Writing to %1 failed: %2").arg(device_, reason));
         }
     }
 }
@@ -347,9 +411,8 @@ QByteArray QtSerialPort::Input() {
     if (control_.InBufferCount() == 0 && !readFailure_.isEmpty()) {
         const QString reason = readFailure_;
         readFailure_.clear();
-        throw RuntimeError(
-            CommError::ReadFailed,
-            QStringLiteral("Reading %1 failed: %2").arg(serial_->portName(), reason));
+        FailedOnTheLine(CommError::ReadFailed,
+                        QStringLiteral("Reading %1 failed: %2").arg(device_, reason));
     }
     return control_.Take();
 }

@@ -53,6 +53,8 @@ private:
     void ApplyLineSettings(const LineSettings& line);
     // Blocks until QSerialPort has handed every queued byte to the system, or raises 8019.
     void Drain(int timeoutMs);
+    // Raises number with words, or that the device went away when it is no longer there.
+    [[noreturn]] void FailedOnTheLine(int number, const QString& words) const;
     // Moves what the system has received into the input queue.
     void Pull() const;
 

@@ -259,7 +259,12 @@ void frmMain::InitSerialPorts() {
             if (!port->DSRHolding()) {
                 core::Pause(services_.clock, 5);
             }
-            services_.messages.MsgBox(OperationMessages::CheckPort, Critical);
+            services_.messages.MsgBox(
+                OperationMessages::CheckPort +
+                    QStringLiteral("\nComm%1 is %2; no adapter holds its DSR line.")
+                        .arg(portNumber_)
+                        .arg(core::PortDeviceName(services_.settings, portNumber_)),
+                Critical);
             UncheckPortMenu();
             EnablePortMenu();
             port->SetPortOpen(false);
@@ -271,8 +276,15 @@ void frmMain::InitSerialPorts() {
 
 void frmMain::SerialErrors(const platform::RuntimeError& error, const QString& extraLine) {
     const auto show = [&](const QString& text, int style) {
-        services_.messages.MsgBox(extraLine.isEmpty() ? text : text + QLatin1Char('\n') + extraLine,
-                                  style);
+        QString prompt = text;
+        // The port's own words name the device and what the system said of it.
+        if (!error.Description().isEmpty() && error.Description() != text) {
+            prompt += QLatin1Char('\n') + error.Description();
+        }
+        if (!extraLine.isEmpty()) {
+            prompt += QLatin1Char('\n') + extraLine;
+        }
+        services_.messages.MsgBox(prompt, style);
     };
     if (const core::SerialMessage* message = core::FindSerialMessage(error.Number())) {
         show(QLatin1String(message->text), message->style);

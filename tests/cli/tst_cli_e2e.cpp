@@ -8,6 +8,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 // tms370 as a script runs it: own process, adapter tool on a pseudo-terminal, real clock.
 class CliEndToEnd : public QObject {
@@ -134,6 +137,31 @@ private slots:
         QCOMPARE(Finish(program, out, err), 3);
         QVERIFY2(err.contains("went away") && err.contains("partly written"), err.constData());
         QVERIFY(out.isEmpty());
+    }
+
+    // A device the user may not open names its group and how to join it.
+    void deviceOfAnotherGroup() {
+        const struct group* dialout = ::getgrnam("dialout");
+        if (::geteuid() != 0 || !dialout) {
+            QSKIP("needs root (to hand the device to a group) and a dialout group");
+        }
+        AdapterTool locked;
+        const QString port = locked.Start(QStringLiteral(ADAPTER_SIM_TOOL), {});
+        const QByteArray path = QFile::encodeName(port);
+        QVERIFY(::chown(path.constData(), 0, dialout->gr_gid) == 0 &&
+                ::chmod(path.constData(), 0660) == 0);
+        QProcess process;
+        process.start(QStringLiteral("runuser"), {"-u", "nobody", "--", QStringLiteral(TMS370_TOOL),
+                                                  "erase", "-p", port, "-d", "y"});
+        QByteArray out, err;
+        const int code = Finish(process, out, err);
+        if (code == 126 || code == 127) {
+            QSKIP("the tool cannot be run as nobody from here");
+        }
+        QCOMPARE(code, 3);
+        QVERIFY2(err.contains(port.toLocal8Bit() + " belongs to the group dialout; add yourself "
+                                                   "with: sudo usermod -aG dialout $USER"),
+                 err.constData());
     }
 };
 

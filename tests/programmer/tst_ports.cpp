@@ -62,7 +62,12 @@ private slots:
         b.t.messages.shown.clear();
         b.w->SelectPort(3);
         QCOMPARE(b.t.messages.shown.size(), 1);
-        QCOMPARE(b.t.messages.shown[0].prompt, message);
+        // The program's words, then a line that names the port.
+        const QStringList lines = b.t.messages.shown[0].prompt.split('\n');
+        QCOMPARE(lines.size(), 2);
+        QCOMPARE(lines[0], message);
+        QVERIFY2(lines[1].contains(fault == 0 ? "Comm3 is " : "simulated port"),
+                 qPrintable(lines[1]));
         QCOMPARE(b.t.messages.shown[0].style, style);
         QVERIFY(AllPortItems(*b.w, true, false));
         QVERIFY(b.w->mnuDevice->menuAction()->isEnabled());
@@ -76,9 +81,9 @@ private slots:
         QTest::addColumn<QString>("shown"); // "" for no message
         QTest::addColumn<int>("style");
         QTest::newRow("8002") << 8002 << ""
-                              << "Error Comm: Port Number Invalid" << Critical;
+                              << "Error Comm: Port Number Invalid\nPermission denied" << Critical;
         QTest::newRow("8019 with a line") << 8019 << "more"
-                                          << "Device Busy\nmore" << Exclamation;
+                                          << "Device Busy\nPermission denied\nmore" << Exclamation;
         QTest::newRow("8022") << 8022 << ""
                               << "" << 0;
         QTest::newRow("8022 with a line") << 8022 << "more"

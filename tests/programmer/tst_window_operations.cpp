@@ -44,14 +44,14 @@ const Case Cases[] = {
          b.failing.failOnRead = 10;
          b.failing.errorNumber = 8020;
      },
-     "Error reading comm port\nold was kept as it was.", Exclamation},
+     "Error reading comm port\nread failed\nold was kept as it was.", Exclamation},
     {"read, folder missing", "mnuTMS370CX58A", 1, "no/such/folder.bin", Healthy,
      "Could not write the image file …", Exclamation},
     {"program, FIFO chosen", "mnuTMS370CX58A", 2, "fifo", Healthy,
      "Could not read the image file …", Exclamation},
     {"program, port fails in the data", "mnuTMS370CX58A", 2, "image",
      [](OperationBench& b) { b.failing.failOnWrite = b.failing.writes + 40; },
-     "Device Busy\n" + PartlyWritten, Exclamation},
+     "Device Busy\nwrite failed\n" + PartlyWritten, Exclamation},
     {"program, size warning", "mnuTMS370CX56A", 2, "image", Healthy,
      "Warning: uploading buffer size <> 512 bytes!\nf.bin is 256 bytes; the TMS370C756A block is "
      "512 bytes. The rest is filled with FFh.",

@@ -9,11 +9,13 @@
 #include "platform/RuntimeError.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
 #include <fcntl.h>
 #include <functional>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -236,6 +238,59 @@ private slots:
         QCOMPARE(::tcgetattr(terminal.MasterFd(), &line), 0);
         QCOMPARE(::cfgetospeed(&line), speed);
         QCOMPARE(line.c_cflag & (PARODD | CSTOPB), flags);
+    }
+
+    // Paths that are no serial port are refused at once, naming the path and what it is;
+    // a bare name is taken where it exists, else in /dev.
+    void pathsThatAreNoSerialPort_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("words");
+        QTest::newRow("FIFO") << "fifo"
+                              << "fifo is not a serial port: it is a FIFO";
+        QTest::newRow("file") << "file.bin"
+                              << "file.bin is not a serial port: it is a regular file";
+        QTest::newRow("folder") << "folder"
+                                << "folder is not a serial port: it is a folder";
+        QTest::newRow("no tty") << "/dev/null"
+                                << "/dev/null is not a serial port: it refused";
+        QTest::newRow("bare, in /dev") << "tms370-no-such-tty"
+                                       << "/dev/tms370-no-such-tty";
+    }
+    void pathsThatAreNoSerialPort() {
+        QFETCH(QString, name);
+        QFETCH(QString, words);
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("folder")));
+        ::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("fifo"))).constData(), 0600);
+        QFile(dir.filePath(QStringLiteral("file.bin"))).open(QIODevice::WriteOnly);
+        const QString cwd = QDir::currentPath();
+        QDir::setCurrent(dir.path()); // bare names are looked for here first
+        QtSerialPort port;
+        port.SetDevice(name);
+        QString description;
+        try {
+            port.SetPortOpen(true);
+        } catch (const platform::RuntimeError& error) {
+            description = error.Description();
+        }
+        QDir::setCurrent(cwd);
+        QVERIFY2(description.contains(words), qPrintable(description));
+        QVERIFY(!port.PortOpen());
+    }
+
+    void aTerminalWhoseOtherEndClosedIsGone() {
+        auto terminal = std::make_unique<PseudoTerminal>();
+        QtSerialPort port;
+        port.SetDevice(terminal->SlavePath());
+        port.SetPortOpen(true);
+        QString why;
+        QVERIFY(port.StillThere(&why));
+        terminal.reset(); // the adapter's end goes away
+        QVERIFY(!port.StillThere(&why));
+        QVERIFY2(why.contains("went away"), qPrintable(why));
+        try {
+            port.SetPortOpen(false);
+        } catch (const platform::RuntimeError&) {
+        }
     }
 
     void deviceLockedElsewhereIsInUse() {
