@@ -111,7 +111,12 @@ bool PortSession::TraceComplete() {
     return true;
 }
 
-QString PortFailureText(const QString& label, int number, const QString& description) {
+QString PortFailureText(const QString& label, int number, const QString& fullDescription) {
+    // A network port's words start with its name, which the label already gives.
+    QString description = fullDescription;
+    if (description.startsWith(label + QStringLiteral(": "))) {
+        description = description.mid(label.size() + 2);
+    }
     const QString words = core::DescribePortError(number, description).text;
     QString text = QStringLiteral("tms370: %1: ").arg(label);
     if (number == platform::CommError::PortInUse) {

@@ -1,7 +1,9 @@
 #include "QtSerialPort.h"
 
 #include "CommErrors.h"
+#include "NetworkTransport.h"
 #include "RuntimeError.h"
+#include "TransportPort.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
@@ -143,11 +145,11 @@ QtSerialPort::~QtSerialPort() {
 }
 
 bool QtSerialPort::PortOpen() const {
-    return simulatedOpen_ || serial_->isOpen();
+    return delegateOpen_ || serial_->isOpen();
 }
 
 void QtSerialPort::RequireOpen() const {
-    if (simulatedOpen_) {
+    if (delegateOpen_) {
         return;
     }
     control_.RequireOpen();
@@ -155,9 +157,9 @@ void QtSerialPort::RequireOpen() const {
 
 void QtSerialPort::SetPortOpen(bool open) {
     if (!open) {
-        if (simulatedOpen_) {
-            simulatedOpen_ = false;
-            simulated_->SetPortOpen(false);
+        if (delegateOpen_) {
+            delegateOpen_ = false;
+            delegate_->SetPortOpen(false);
         } else if (serial_->isOpen()) {
             CloseDevice();
         }
@@ -172,6 +174,8 @@ void QtSerialPort::SetPortOpen(bool open) {
     }
     if (device_.compare(SimulatedDevice, Qt::CaseInsensitive) == 0) {
         OpenSimulated();
+    } else if (NetworkTransport::IsNetworkName(device_)) {
+        OpenNetwork();
     } else {
         OpenDevice(device_);
     }
@@ -181,22 +185,39 @@ void QtSerialPort::OpenSimulated() {
     if (!simulated_ && simulatedFactory_) {
         simulated_ = simulatedFactory_();
     }
+    delegate_ = simulated_.get();
     if (!simulated_) {
         throw RuntimeError(CommError::PortInvalid,
                            QStringLiteral("Comm%1 is set to the simulated adapter, which this "
                                           "build does not have")
                                .arg(commPort_));
     }
-    simulated_->SetCommPort(commPort_);
-    simulated_->SetDevice(device_);
-    simulated_->SetSettings(settingsText_);
-    simulated_->SetInBufferSize(control_.InBufferSize());
-    simulated_->SetOutBufferSize(control_.OutBufferSize());
-    simulated_->SetInputLen(control_.InputLen());
-    simulated_->SetRThreshold(control_.RThreshold());
-    simulated_->SetPortOpen(true);
-    simulatedOpen_ = true;
-    lastSessionSimulated_ = true;
+    OpenDelegate();
+}
+
+void QtSerialPort::OpenNetwork() {
+    QString why;
+    const std::optional<NetworkTransport::Address> address = NetworkTransport::Parse(device_, &why);
+    if (!address) {
+        throw RuntimeError(CommError::PortInvalid, why);
+    }
+    network_ =
+        std::make_unique<TransportPort>(std::make_unique<NetworkTransport>(*address, device_));
+    delegate_ = network_.get();
+    OpenDelegate();
+}
+
+void QtSerialPort::OpenDelegate() {
+    delegate_->SetCommPort(commPort_);
+    delegate_->SetDevice(device_);
+    delegate_->SetSettings(settingsText_);
+    delegate_->SetInBufferSize(control_.InBufferSize());
+    delegate_->SetOutBufferSize(control_.OutBufferSize());
+    delegate_->SetInputLen(control_.InputLen());
+    delegate_->SetRThreshold(control_.RThreshold());
+    delegate_->SetPortOpen(true);
+    delegateOpen_ = true;
+    lastSessionDelegated_ = true;
 }
 
 void QtSerialPort::OpenDevice(const QString& named) {
@@ -271,7 +292,7 @@ void QtSerialPort::OpenDevice(const QString& named) {
 #endif
     DevicesOpenHere().insert(key);
     openDevice_ = key;
-    lastSessionSimulated_ = false;
+    lastSessionDelegated_ = false;
 
     // A session starts afresh: nothing left over in either direction, no earlier event.
     serial_->clear(QSerialPort::AllDirections);
@@ -318,8 +339,8 @@ void QtSerialPort::ApplyLineSettings(const LineSettings& line) {
 
 void QtSerialPort::SetSettings(const QString& settings) {
     const LineSettings line = ParseLineSettings(settings);
-    if (simulatedOpen_) {
-        simulated_->SetSettings(settings);
+    if (delegateOpen_) {
+        delegate_->SetSettings(settings);
     } else if (serial_->isOpen()) {
         ApplyLineSettings(line);
     }
@@ -328,8 +349,8 @@ void QtSerialPort::SetSettings(const QString& settings) {
 }
 
 void QtSerialPort::SetRThreshold(int threshold) {
-    if (simulatedOpen_) {
-        simulated_->SetRThreshold(threshold);
+    if (delegateOpen_) {
+        delegate_->SetRThreshold(threshold);
     } else {
         // Bytes that arrived before the change were seen under the old threshold.
         Pull();
@@ -339,29 +360,29 @@ void QtSerialPort::SetRThreshold(int threshold) {
 
 void QtSerialPort::SetInputLen(int length) {
     control_.SetInputLen(length);
-    if (simulatedOpen_) {
-        simulated_->SetInputLen(length);
+    if (delegateOpen_) {
+        delegate_->SetInputLen(length);
     }
 }
 
 void QtSerialPort::SetInBufferSize(int size) {
-    if (simulatedOpen_) {
-        simulated_->SetInBufferSize(size); // refuses: the port is open
+    if (delegateOpen_) {
+        delegate_->SetInBufferSize(size); // refuses: the port is open
     }
     control_.SetInBufferSize(size);
 }
 
 void QtSerialPort::SetOutBufferSize(int size) {
-    if (simulatedOpen_) {
-        simulated_->SetOutBufferSize(size);
+    if (delegateOpen_) {
+        delegate_->SetOutBufferSize(size);
     }
     control_.SetOutBufferSize(size);
 }
 
 void QtSerialPort::Output(const QByteArray& bytes) {
     RequireOpen();
-    if (simulatedOpen_) {
-        simulated_->Output(bytes);
+    if (delegateOpen_) {
+        delegate_->Output(bytes);
         return;
     }
     Pull();
@@ -404,8 +425,8 @@ void QtSerialPort::Drain(int timeoutMs) {
 
 QByteArray QtSerialPort::Input() {
     RequireOpen();
-    if (simulatedOpen_) {
-        return simulated_->Input();
+    if (delegateOpen_) {
+        return delegate_->Input();
     }
     Pull();
     if (control_.InBufferCount() == 0 && !readFailure_.isEmpty()) {
@@ -418,8 +439,8 @@ QByteArray QtSerialPort::Input() {
 }
 
 int QtSerialPort::InBufferCount() const {
-    if (simulatedOpen_) {
-        return simulated_->InBufferCount();
+    if (delegateOpen_) {
+        return delegate_->InBufferCount();
     }
     Pull();
     return control_.InBufferCount();
@@ -427,8 +448,8 @@ int QtSerialPort::InBufferCount() const {
 
 int QtSerialPort::CommEvent() const {
     // A closed port keeps the event of its last session, simulated or not.
-    if (simulatedOpen_ || (!serial_->isOpen() && lastSessionSimulated_)) {
-        return simulated_->CommEvent();
+    if (delegateOpen_ || (!serial_->isOpen() && lastSessionDelegated_)) {
+        return delegate_->CommEvent();
     }
     Pull();
     return control_.CommEvent();
@@ -436,8 +457,8 @@ int QtSerialPort::CommEvent() const {
 
 bool QtSerialPort::DSRHolding() const {
     RequireOpen();
-    if (simulatedOpen_) {
-        return simulated_->DSRHolding();
+    if (delegateOpen_) {
+        return delegate_->DSRHolding();
     }
     serial_->clearError();
     const QSerialPort::PinoutSignals lines = serial_->pinoutSignals();
@@ -453,8 +474,8 @@ bool QtSerialPort::DSRHolding() const {
 }
 
 bool QtSerialPort::StillThere(QString* why) const {
-    if (simulatedOpen_) {
-        return simulated_->StillThere(why);
+    if (delegateOpen_) {
+        return delegate_->StillThere(why);
     }
     if (!serial_->isOpen()) {
         *why = QStringLiteral("the port is not open");

@@ -15,7 +15,8 @@ namespace platform {
 inline const QString SimulatedDevice = QStringLiteral("sim");
 
 // The serial port on QSerialPort. It opens the device it is given; the device "sim" opens
-// the port the factory makes, if any. Every byte written is handed to the system before
+// the port the factory makes, if any, and net:HOST:PORT or rfc2217://HOST:PORT a terminal
+// server's port over the network. Every byte written is handed to the system before
 // Output returns, and the input queue is filled whenever the port is looked at as well as
 // from the event loop.
 class QtSerialPort : public SerialPort {
@@ -48,6 +49,8 @@ public:
 private:
     void RequireOpen() const;
     void OpenSimulated();
+    void OpenNetwork();
+    void OpenDelegate();
     void OpenDevice(const QString& device);
     void CloseDevice();
     void ApplyLineSettings(const LineSettings& line);
@@ -60,8 +63,11 @@ private:
 
     SimulatedPortFactory simulatedFactory_;
     std::unique_ptr<SerialPort> simulated_;
-    bool simulatedOpen_ = false;
-    bool lastSessionSimulated_ = false;
+    std::unique_ptr<SerialPort> network_; // net: and rfc2217:// ports
+    // The port that carries a session not held on a local device (simulated or network).
+    SerialPort* delegate_ = nullptr;
+    bool delegateOpen_ = false;
+    bool lastSessionDelegated_ = false;
 
     std::unique_ptr<QSerialPort> serial_;
     QString openDevice_; // the device held open, as registered against opening it twice
