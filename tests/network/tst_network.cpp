@@ -1,0 +1,294 @@
+#include "AdapterTool.h"
+#include "ImageFiles.h"
+
+#include <QDeadlineTimer>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <atomic>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+const QByteArray CheckPort = "Error Comm: Check Port Number/Cable/Turn ON Power Supply";
+
+quint16 FreePort() {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+bool Accepts(quint16 port) {
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    const bool up = socket.waitForConnected(200);
+    socket.abort();
+    return up;
+}
+
+// A server on loopback that, for each connection, sends what `talk` returns until the peer
+// goes; a plain thread, so it talks while the test waits for the tool.
+class HostileServer {
+public:
+    explicit HostileServer(std::function<QByteArray(int round)> talk) : talk_(std::move(talk)) {
+        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        socklen_t length = sizeof address;
+        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
+        port_ = ntohs(address.sin_port);
+        ::listen(fd_, 4);
+        thread_ = std::thread([this] { Serve(); });
+    }
+    ~HostileServer() {
+        stop_ = true;
+        ::shutdown(fd_, SHUT_RDWR);
+        ::close(fd_);
+        thread_.join();
+    }
+    quint16 Port() const { return port_; }
+
+private:
+    void Serve() {
+        while (!stop_) {
+            const int client = ::accept(fd_, nullptr, nullptr);
+            if (client < 0) {
+                return;
+            }
+            for (int round = 0; !stop_; ++round) {
+                const QByteArray bytes = talk_(round);
+                if (bytes.isEmpty() ||
+                    ::send(client, bytes.constData(), size_t(bytes.size()), MSG_NOSIGNAL) < 0) {
+                    break;
+                }
+            }
+            ::close(client);
+        }
+    }
+
+    std::function<QByteArray(int)> talk_;
+    int fd_ = -1;
+    quint16 port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+} // namespace
+
+// tms370 through a real terminal server: ser2net's raw and RFC 2217 accepters, each on a
+// pseudo-terminal where the adapter tool answers; and through servers that misbehave.
+class NetworkTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    AdapterTool rawAdapter, rfcAdapter;
+    QProcess ser2net;
+    quint16 rawPort = 0, rfcPort = 0;
+    QString raw, rfc; // the port names
+
+    QString Path(const QString& name) const { return dir.filePath(name); }
+
+    int Run(const QStringList& arguments, QByteArray* err = nullptr,
+            const std::function<void(QProcess&)>& meanwhile = {}) {
+        QProcess tool;
+        tool.start(QStringLiteral(TMS370_TOOL), arguments);
+        if (!tool.waitForStarted(5000)) {
+            return -1;
+        }
+        if (meanwhile) {
+            meanwhile(tool);
+        }
+        if (!tool.waitForFinished(60000)) {
+            tool.kill();
+            tool.waitForFinished();
+            return -2;
+        }
+        const QByteArray e = tool.readAllStandardError();
+        if (err) {
+            *err = e;
+        }
+        qInfo().noquote() << arguments.join(' ') << "->" << tool.exitCode() << e.trimmed();
+        return tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -3;
+    }
+
+    bool StartSer2net() {
+        ser2net.start(QStringLiteral("ser2net"),
+                      {"-n", "-d", "-u", "-c", Path("ser2net.yaml"), "-P", Path("ser2net.pid")});
+        if (!ser2net.waitForStarted(5000)) {
+            return false;
+        }
+        const QDeadlineTimer deadline(5000);
+        while (!(Accepts(rawPort) && Accepts(rfcPort))) {
+            if (deadline.hasExpired()) {
+                return false;
+            }
+            QTest::qWait(50);
+        }
+        QTest::qWait(200); // the probes' sessions let go of the ports
+        return true;
+    }
+
+private slots:
+    void initTestCase() {
+        if (QStandardPaths::findExecutable(QStringLiteral("ser2net")).isEmpty()) {
+            QSKIP("ser2net is not installed (scripts/setup installs it)");
+        }
+        WriteFile(Path("eeprom.bin"), Pattern(256, 1) + Pattern(256, 2));
+        // Replies 10 ms apart: a READ is still under way when its server is stopped.
+        const QString rawTty = rawAdapter.Start(QStringLiteral(ADAPTER_SIM_TOOL),
+                                                {"--eeprom", Path("eeprom.bin"), "--slow", "10"});
+        const QString rfcTty = rfcAdapter.Start(QStringLiteral(ADAPTER_SIM_TOOL), {});
+        QVERIFY(rawTty.startsWith('/') && rfcTty.startsWith('/'));
+        rawPort = FreePort();
+        rfcPort = FreePort();
+        QFile config(Path("ser2net.yaml"));
+        QVERIFY(config.open(QIODevice::WriteOnly));
+        config.write(QStringLiteral("connection: &raw\n"
+                                    "  accepter: tcp,127.0.0.1,%1\n"
+                                    "  connector: serialdev,%2,9600n81,local\n"
+                                    "connection: &rfc\n"
+                                    "  accepter: telnet(rfc2217),tcp,127.0.0.1,%3\n"
+                                    "  connector: serialdev,%4,9600n81,local\n")
+                         .arg(rawPort)
+                         .arg(rawTty)
+                         .arg(rfcPort)
+                         .arg(rfcTty)
+                         .toUtf8());
+        config.close();
+        QVERIFY(StartSer2net());
+        raw = QStringLiteral("net:127.0.0.1:%1").arg(rawPort);
+        rfc = QStringLiteral("rfc2217://127.0.0.1:%1?dsr=ignore").arg(rfcPort);
+    }
+
+    void cleanupTestCase() {
+        ser2net.terminate();
+        ser2net.waitForFinished(3000);
+    }
+
+    // Byte-exact both ways, FFh included, at both paces.
+    void operationsThroughATerminalServer() {
+        QCOMPARE(Run({"read", "-p", raw, "-d", "x", "--fast", "-q", "-o", Path("raw.bin")}), 0);
+        QCOMPARE(ReadFile(Path("raw.bin")), Pattern(256, 1) + Pattern(256, 2));
+
+        // An erased chip is all FFh, each doubled on the way; then a block full of FFh.
+        QCOMPARE(Run({"erase", "-p", rfc, "-d", "y", "-q"}), 0);
+        QCOMPARE(Run({"read", "-p", rfc, "-d", "y", "--fast", "-q", "-o", Path("erased.bin")}), 0);
+        QCOMPARE(ReadFile(Path("erased.bin")), QByteArray(256, char(0xFF)));
+        QByteArray block = Pattern(256, 5);
+        for (int i = 0; i < block.size(); i += 3) {
+            block[i] = char(0xFF);
+        }
+        WriteFile(Path("ff.bin"), block);
+        QCOMPARE(Run({"program", "-p", rfc, "-d", "y", "--fast", "-q", "-i", Path("ff.bin")}), 0);
+        // The adapter's own compare, one answer per 75 ms.
+        QCOMPARE(Run({"verify", "-p", rfc, "-d", "y", "-q"}), 0);
+    }
+
+    void portTestsAndRefusals_data() {
+        QTest::addColumn<QString>("port"); // %R raw, %F the RFC 2217 accepter, %C a closed port
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QByteArray>("words");
+        QTest::newRow("RFC 2217 reports DSR low (a pseudo-terminal)")
+            << "rfc2217://127.0.0.1:%F" << 3 << CheckPort;
+        QTest::newRow("refused") << "net:127.0.0.1:%C" << 3
+                                 << QByteArray("the connection was refused");
+        QTest::newRow("no such host")
+            << "net:no-such-host.invalid:23" << 3 << QByteArray("cannot connect");
+        QTest::newRow("malformed")
+            << "rfc2217://127.0.0.1" << 3 << QByteArray("is not a network port");
+        QTest::newRow("raw port spoken to as RFC 2217")
+            << "rfc2217://127.0.0.1:%R" << 3 << QByteArray("does not speak RFC 2217");
+    }
+    void portTestsAndRefusals() {
+        QFETCH(QString, port);
+        QFETCH(int, code);
+        QFETCH(QByteArray, words);
+        port.replace("%R", QString::number(rawPort))
+            .replace("%F", QString::number(rfcPort))
+            .replace("%C", QString::number(FreePort()));
+        QByteArray err;
+        QElapsedTimer took;
+        took.start();
+        QCOMPARE(Run({"erase", "-p", port, "-d", "y"}, &err), code);
+        QVERIFY2(err.contains(words), err.constData());
+        QVERIFY(took.elapsed() < 10000); // never a hang
+    }
+
+    // Servers that misbehave give port errors, never a hang or a crash.
+    void misbehavingServers_data() {
+        QTest::addColumn<QString>("scheme");
+        QTest::addColumn<int>("talk"); // 0 silent, 1 endless subnegotiation, 2 random bytes
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QByteArray>("words");
+        QTest::newRow("raw, silent") << "net" << 0 << 2 << QByteArray("no answer");
+        QTest::newRow("RFC 2217, silent")
+            << "rfc2217" << 0 << 3 << QByteArray("does not speak RFC 2217");
+        QTest::newRow("RFC 2217, endless subnegotiation")
+            << "rfc2217" << 1 << 3 << QByteArray("subnegotiation of more than");
+        // Noise is data to a raw port: any ending will do but a crash or a hang.
+        QTest::newRow("raw, random bytes") << "net" << 2 << -1 << QByteArray("READ");
+    }
+    void misbehavingServers() {
+        QFETCH(QString, scheme);
+        QFETCH(int, talk);
+        QFETCH(int, code);
+        QFETCH(QByteArray, words);
+        // Silent: the system accepts on the listener's behalf, and nothing is ever said.
+        QTcpServer silent;
+        silent.listen(QHostAddress::LocalHost, 0);
+        HostileServer server([talk](int round) -> QByteArray {
+            if (talk == 1) {
+                return round == 0 ? QByteArray("\xff\xfd\x2c\xff\xfa\x2c", 6)
+                                  : QByteArray(4096, 'x');
+            }
+            QByteArray noise(4096, 0);
+            for (int i = 0; i < noise.size(); ++i) {
+                noise[i] = char((i * 131 + round * 17) & 0xFF);
+            }
+            return round < 64 ? noise : QByteArray();
+        });
+        const quint16 at = talk == 0 ? silent.serverPort() : server.Port();
+        const QString port = scheme == "net"
+                                 ? QStringLiteral("net:127.0.0.1:%1").arg(at)
+                                 : QStringLiteral("rfc2217://127.0.0.1:%1?dsr=ignore").arg(at);
+        QByteArray err;
+        QElapsedTimer took;
+        took.start();
+        const int ended =
+            Run({"read", "-p", port, "-d", "y", "--fast", "-o", Path("hostile.bin")}, &err);
+        QVERIFY(ended >= 0);
+        if (code >= 0) {
+            QCOMPARE(ended, code);
+        }
+        QVERIFY2(err.contains(words), err.constData());
+        QVERIFY(took.elapsed() < 10000);
+    }
+
+    // The terminal server goes away in the middle of a READ: a port error, the old file kept.
+    void serverStoppedMidRead() {
+        WriteFile(Path("old.bin"), "old");
+        QByteArray err;
+        const int code = Run({"read", "-p", raw, "-d", "y", "-o", Path("old.bin")}, &err,
+                             [this](QProcess& tool) {
+                                 tool.setReadChannel(QProcess::StandardError);
+                                 tool.waitForReadyRead(5000);
+                                 QTest::qWait(1500);
+                                 ser2net.kill();
+                                 ser2net.waitForFinished(3000);
+                             });
+        QCOMPARE(code, 3);
+        QVERIFY2(err.contains("closed the connection"), err.constData());
+        QCOMPARE(ReadFile(Path("old.bin")), QByteArray("old"));
+    }
+};
+
+QTEST_GUILESS_MAIN(NetworkTest)
+#include "tst_network.moc"

@@ -1,0 +1,100 @@
+#include "platform/TelnetCodec.h"
+
+#include <QtTest>
+
+using platform::TelnetCodec;
+
+namespace {
+
+QByteArray Bytes(std::initializer_list<int> values) {
+    QByteArray bytes;
+    for (int v : values) {
+        bytes.append(char(v));
+    }
+    return bytes;
+}
+
+constexpr int IAC = 255, SB = 250, SE = 240, WILL = 251, DO = 253, DONT = 254, WONT = 252;
+
+} // namespace
+
+// What a terminal server sends is split into the adapter's data and Telnet's own talk.
+class TelnetTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void serverBytesBecomeData_data() {
+        QTest::addColumn<QByteArray>("fed");
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<QByteArray>("replies");
+        QTest::newRow("plain") << QByteArray("ab") << QByteArray("ab") << QByteArray();
+        QTest::newRow("FFh doubled")
+            << Bytes({0x41, IAC, IAC, IAC, IAC}) << Bytes({0x41, 255, 255}) << QByteArray();
+        QTest::newRow("options among data")
+            << Bytes({1, IAC, WILL, 1, 2, IAC, DO, 24, 3}) << Bytes({1, 2, 3})
+            << Bytes({IAC, DONT, 1, IAC, WONT, 24});
+        QTest::newRow("wanted options are not answered again")
+            << Bytes({IAC, DO, 44, IAC, WILL, 0, IAC, DO, 3}) << QByteArray() << QByteArray();
+        QTest::newRow("subnegotiation with FFh inside")
+            << Bytes({7, IAC, SB, 44, 107, IAC, IAC, IAC, SE, 8}) << Bytes({7, 8}) << QByteArray();
+        QTest::newRow("other commands")
+            << Bytes({IAC, 241, 9, IAC, 249}) << Bytes({9}) << QByteArray();
+    }
+    void serverBytesBecomeData() {
+        QFETCH(QByteArray, fed);
+        QFETCH(QByteArray, data);
+        QFETCH(QByteArray, replies);
+        // Whole and a byte at a time: a command may be split anywhere by TCP.
+        TelnetCodec whole;
+        QCOMPARE(whole.Feed(fed), data);
+        QCOMPARE(whole.TakeReplies(), replies);
+        TelnetCodec bytewise;
+        QByteArray got;
+        for (char c : fed) {
+            got += bytewise.Feed(QByteArray(1, c));
+        }
+        QCOMPARE(got, data);
+        QCOMPARE(bytewise.TakeReplies(), replies);
+    }
+
+    void comPortNegotiationAndModemState() {
+        TelnetCodec codec;
+        QVERIFY(!codec.ComPortAccepted() && !codec.ModemState());
+        codec.Feed(Bytes({IAC, DO, 44, IAC, SB, 44, 107, 0x30, IAC, SE}));
+        QVERIFY(codec.ComPortAccepted());
+        QCOMPARE(int(*codec.ModemState()), 0x30); // DSR (20h) among the lines
+        TelnetCodec refused;
+        refused.Feed(Bytes({IAC, DONT, 44}));
+        QVERIFY(refused.ComPortRefused() && !refused.ComPortAccepted());
+    }
+
+    void whatTheClientSends() {
+        QCOMPARE(TelnetCodec::Escape(Bytes({1, 255, 2})), Bytes({1, 255, 255, 2}));
+        // 9600 baud: SET-BAUDRATE with four bytes, most significant first.
+        QCOMPARE(TelnetCodec::ComPortCommand(1, Bytes({0, 0, 0x25, 0x80})),
+                 Bytes({IAC, SB, 44, 1, 0, 0, 0x25, 0x80, IAC, SE}));
+        QCOMPARE(TelnetCodec::ComPortCommand(11, Bytes({255})),
+                 Bytes({IAC, SB, 44, 11, 255, 255, IAC, SE}));
+    }
+
+    // A hostile server: endless subnegotiation, option floods. Memory stays bounded and the
+    // fault is named.
+    void hostileServersAreBounded() {
+        TelnetCodec endless;
+        endless.Feed(Bytes({IAC, SB, 44}));
+        for (int i = 0; i < 10000; ++i) {
+            endless.Feed(QByteArray(1000, 'x'));
+        }
+        QVERIFY(endless.Fault().contains("subnegotiation"));
+        TelnetCodec flood;
+        QByteArray requests;
+        for (int i = 0; i < 100000; ++i) {
+            requests += Bytes({IAC, DO, 99});
+        }
+        QVERIFY(flood.Feed(requests).isEmpty());
+        QVERIFY(flood.TakeReplies().size() <= 3 * 256 + 3);
+    }
+};
+
+QTEST_GUILESS_MAIN(TelnetTest)
+#include "tst_telnet.moc"
