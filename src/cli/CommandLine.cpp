@@ -19,9 +19,10 @@ constexpr CommandInfo Commands[] = {
     {"devices", Command::Devices, "devices",
      "Lists the chips served: menu name, chip, family letter, EEPROM range, block size, "
      "adapter board and the commands the chip refuses."},
-    {"ports", Command::Ports, "ports",
+    {"ports", Command::Ports, "ports [--format table|json]",
      "Lists Comm1..Comm8 with the device each opens (from VIDAVEV_COMMn, the settings or the "
-     "default) and the serial ports this system has."},
+     "default) and whether it is there now, then the serial ports this system has: path, "
+     "stable path, USB VID:PID, serial number, manufacturer and description."},
     {"read", Command::Read, "read -p PORT -d DEVICE -o FILE [-f raw|ihex|srec]",
      "Reads the chip's data EEPROM into FILE. FILE is replaced only once the whole block has "
      "arrived; a failed or interrupted read leaves it as it was."},
@@ -61,6 +62,10 @@ const QCommandLineOption TraceOption("trace",
                                      "FILE");
 const QCommandLineOption OutputOption({"o", "output"}, "The image file to write.", "FILE");
 const QCommandLineOption InputOption({"i", "input"}, "The image file.", "FILE");
+const QCommandLineOption ListFormatOption(QStringList{QStringLiteral("format")},
+                                          QStringLiteral("How to list: table (the default) or "
+                                                         "json, for scripts."),
+                                          QStringLiteral("FORMAT"));
 const QCommandLineOption FormatOption({"f", "format"},
                                       "raw, ihex (Intel HEX) or srec (S-record). Default: by "
                                       "the file's extension (.ihx .ihex; .srec .s19 .s28 .s37 "
@@ -111,6 +116,9 @@ QString Wrapped(const QString& text, int width) {
 
 void AddOptions(QCommandLineParser& parser, Command command) {
     parser.addOption(HelpOption);
+    if (command == Command::Ports) {
+        parser.addOption(ListFormatOption);
+    }
     if (command == Command::Devices || command == Command::Ports) {
         return;
     }
@@ -239,6 +247,15 @@ ParsedLine ParseCommandLine(const QStringList& arguments) {
     }
     Request request;
     request.command = info->command;
+    if (info->command == Command::Ports && Given(parser, ListFormatOption)) {
+        const QString format = ValueOf(parser, ListFormatOption).trimmed().toLower();
+        if (format != QLatin1String("table") && format != QLatin1String("json")) {
+            return Usage(QStringLiteral("unknown format '%1'; give table or json")
+                             .arg(ValueOf(parser, ListFormatOption)),
+                         hint);
+        }
+        request.json = format == QLatin1String("json");
+    }
     if (info->command == Command::Devices || info->command == Command::Ports) {
         return {request, QString(), Success};
     }

@@ -27,6 +27,7 @@ struct Request {
     bool fast = false;
     bool quiet = false;
     QString trace;
+    bool json = false; // ports: --format json
 };
 
 // A command line read: the job, or a text to print (help and version on stdout, a usage

@@ -7,8 +7,9 @@ namespace cli {
 
 // `tms370 devices`: the catalogue as a table on stdout.
 int ListDevices(ToolServices& services);
-// `tms370 ports`: the port items with their devices, and the system's serial ports.
-int ListPorts(ToolServices& services);
+// `tms370 ports`: the port items with their devices and whether each is there, and the
+// system's serial ports; a table, or JSON for scripts.
+int ListPorts(const Request& request, ToolServices& services);
 // read, program, verify, erase and clear-wpo.
 int RunDeviceCommand(const Request& request, ToolServices& services);
 

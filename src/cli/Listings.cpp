@@ -5,7 +5,9 @@
 #include "core/PortDevices.h"
 #include "platform/SettingsStore.h"
 
-#include <QSerialPortInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTextStream>
 
 namespace cli {
@@ -68,36 +70,88 @@ int ListDevices(ToolServices& services) {
     return Success;
 }
 
-int ListPorts(ToolServices& services) {
+int ListPorts(const Request& request, ToolServices& services) {
+    const platform::QtPortEnumeration system;
+    const QList<platform::SystemPort> present =
+        (services.ports ? services.ports : &system)->Ports();
     QTextStream& out = services.out;
-    out << QStringLiteral("%1 %2 %3\n")
+    const auto dash = [](const QString& text) {
+        return text.isEmpty() ? QStringLiteral("-") : text;
+    };
+
+    if (request.json) {
+        QJsonArray items;
+        for (int n = 1; n <= 8; ++n) {
+            const QString device = core::PortDeviceName(services.settings, n);
+            const core::PortStatus status = core::StatusOfPort(device, present);
+            QJsonObject item{{"port", QStringLiteral("Comm%1").arg(n)},
+                             {"device", device},
+                             {"from", Source(services.settings, n)},
+                             {"what", status.what}};
+            item.insert("present", status.kind == core::PortStatus::Network
+                                       ? QJsonValue(QJsonValue::Null)
+                                       : QJsonValue(status.present));
+            if (!status.path.isEmpty() && status.path != device) {
+                item.insert("path", status.path);
+            }
+            items.append(item);
+        }
+        QJsonArray system;
+        for (const platform::SystemPort& port : present) {
+            system.append(QJsonObject{{"path", port.path},
+                                      {"stablePath", port.stablePath},
+                                      {"usb", port.UsbIds()},
+                                      {"serialNumber", port.serialNumber},
+                                      {"manufacturer", port.manufacturer},
+                                      {"description", port.description}});
+        }
+        out << QJsonDocument(QJsonObject{{"items", items}, {"system", system}})
+                   .toJson(QJsonDocument::Indented);
+        out.flush();
+        return Success;
+    }
+
+    out << QStringLiteral("%1 %2 %3 %4\n")
                .arg(QStringLiteral("Port"), -6)
                .arg(QStringLiteral("Device"), -24)
-               .arg(QStringLiteral("From"));
+               .arg(QStringLiteral("From"), -14)
+               .arg(QStringLiteral("Now"));
     for (int n = 1; n <= 8; ++n) {
-        out << QStringLiteral("%1 %2 %3\n")
+        const QString device = core::PortDeviceName(services.settings, n);
+        const core::PortStatus status = core::StatusOfPort(device, present);
+        QString now = status.kind == core::PortStatus::Network ? QStringLiteral("network")
+                      : status.present                         ? QStringLiteral("present")
+                                                               : QStringLiteral("not present");
+        if (!status.what.isEmpty()) {
+            now += QStringLiteral(" (%1)").arg(status.what);
+        }
+        out << QStringLiteral("%1 %2 %3 %4\n")
                    .arg(QStringLiteral("Comm%1").arg(n), -6)
-                   .arg(core::PortDeviceName(services.settings, n), -24)
-                   .arg(Source(services.settings, n));
+                   .arg(device, -24)
+                   .arg(Source(services.settings, n), -14)
+                   .arg(now);
     }
     out << "\nSerial ports of this system:\n";
-    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
-    if (ports.isEmpty()) {
+    if (present.isEmpty()) {
         out << "  none found\n";
+        out.flush();
+        return Success;
     }
-    for (const QSerialPortInfo& info : ports) {
-        QString ids = QStringLiteral("-");
-        if (info.hasVendorIdentifier() && info.hasProductIdentifier()) {
-            ids = QStringLiteral("%1:%2")
-                      .arg(info.vendorIdentifier(), 4, 16, QLatin1Char('0'))
-                      .arg(info.productIdentifier(), 4, 16, QLatin1Char('0'));
-        }
-        const QString description =
-            info.description().isEmpty() ? QStringLiteral("-") : info.description();
-        out << QStringLiteral("  %1 %2 %3\n")
-                   .arg(info.systemLocation(), -22)
-                   .arg(ids, -9)
-                   .arg(description);
+    out << QStringLiteral("  %1 %2 %3 %4 %5 %6\n")
+               .arg(QStringLiteral("Path"), -16)
+               .arg(QStringLiteral("Stable path"), -44)
+               .arg(QStringLiteral("VID:PID"), -9)
+               .arg(QStringLiteral("Serial"), -12)
+               .arg(QStringLiteral("Manufacturer"), -14)
+               .arg(QStringLiteral("Description"));
+    for (const platform::SystemPort& port : present) {
+        out << QStringLiteral("  %1 %2 %3 %4 %5 %6\n")
+                   .arg(port.path, -16)
+                   .arg(dash(port.stablePath), -44)
+                   .arg(dash(port.UsbIds()), -9)
+                   .arg(dash(port.serialNumber), -12)
+                   .arg(dash(port.manufacturer), -14)
+                   .arg(dash(port.description));
     }
     out.flush();
     return Success;

@@ -18,7 +18,7 @@ int RunTool(const QStringList& arguments, ToolServices& services) {
     case Command::Devices:
         return ListDevices(services);
     case Command::Ports:
-        return ListPorts(services);
+        return ListPorts(*line.request, services);
     default:
         return RunDeviceCommand(*line.request, services);
     }

@@ -26,6 +26,8 @@ struct ToolServices {
     // Ctrl+C and termination; nullptr leaves the signals as they are.
     Interrupts* interrupts = nullptr;
     bool errIsTerminal = false; // progress as a bar rather than a line per phase
+    // The serial ports present; nullptr for the system's own.
+    const platform::PortEnumeration* ports = nullptr;
 };
 
 // Runs one command line (without the program's name) and returns the exit code.

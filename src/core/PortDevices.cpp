@@ -3,6 +3,7 @@
 #include "platform/SerialPort.h"
 #include "platform/SettingsStore.h"
 
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QtGlobal>
 
@@ -58,6 +59,73 @@ std::optional<PortChoice> ParsePortChoice(const QString& text,
         return PortItem(settings, n);
     }
     return PortChoice{0, name};
+}
+
+PortStatus StatusOfPort(const QString& device, const QList<platform::SystemPort>& ports) {
+    PortStatus status;
+    if (device.compare(QLatin1String("sim"), Qt::CaseInsensitive) == 0) {
+        status.kind = PortStatus::Simulated;
+        status.present = true;
+        status.what = QStringLiteral("the built-in simulated adapter");
+        return status;
+    }
+    if (device.startsWith(QLatin1String("net:"), Qt::CaseInsensitive) ||
+        device.startsWith(QLatin1String("rfc2217://"), Qt::CaseInsensitive)) {
+        status.kind = PortStatus::Network;
+        status.what = QStringLiteral("a terminal server over the network");
+        return status;
+    }
+    QString path = device;
+    if (device.startsWith(QLatin1String("usb:"), Qt::CaseInsensitive)) {
+        status.kind = PortStatus::Usb;
+        QString why;
+        path = platform::FindUsbAdapter(ports, device.mid(4).trimmed(), &why);
+        if (path.isEmpty()) {
+            status.what = why;
+            return status;
+        }
+    } else if (!path.contains(QLatin1Char('/')) && !path.contains(QLatin1Char('\\'))) {
+#ifndef Q_OS_WIN
+        path = QFileInfo::exists(path) ? QFileInfo(path).absoluteFilePath()
+                                       : QStringLiteral("/dev/") + path;
+#endif
+    }
+    status.path = path;
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    status.present = QFileInfo::exists(path);
+    for (const platform::SystemPort& port : ports) {
+        if (port.path == path || (!canonical.isEmpty() && port.path == canonical) ||
+            port.stablePath == path) {
+            status.present = true;
+            QStringList words;
+            if (!port.description.isEmpty()) {
+                words << port.description;
+            }
+            if (!port.serialNumber.isEmpty()) {
+                words << QStringLiteral("serial %1").arg(port.serialNumber);
+            }
+            status.what = words.join(QStringLiteral(", "));
+            break;
+        }
+    }
+    return status;
+}
+
+QString DescribePort(const QString& device, const QList<platform::SystemPort>& ports) {
+    const PortStatus status = StatusOfPort(device, ports);
+    QString text = device;
+    if (status.kind == PortStatus::Usb && !status.path.isEmpty()) {
+        text += QStringLiteral(" (%1)").arg(status.path);
+    }
+    QStringList notes;
+    if (!status.what.isEmpty()) {
+        notes << status.what;
+    }
+    if (!status.present && status.kind != PortStatus::Network) {
+        notes << QStringLiteral("not present");
+    }
+    return notes.isEmpty() ? text
+                           : text + QStringLiteral(" \u2014 ") + notes.join(QStringLiteral("; "));
 }
 
 void SetUpPort(platform::SerialPort& port, const PortChoice& choice) {

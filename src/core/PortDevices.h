@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/PortEnumeration.h"
+
 #include <QString>
 #include <optional>
 
@@ -39,5 +41,18 @@ std::optional<PortChoice> ParsePortChoice(const QString& text,
 // Prepares port for the adapter's line: the port and its device, "9600,N,8,1", one byte per
 // read, 512-byte queues, receive notification off. A port left open is closed first.
 void SetUpPort(platform::SerialPort& port, const PortChoice& choice);
+
+// Whether a port name's device is there now, and what it is.
+struct PortStatus {
+    enum Kind { Device, Usb, Network, Simulated } kind = Device;
+    bool present = false; // Network: not asked (only a connection tells)
+    QString path;         // the system device it comes to, where known
+    QString what;         // description and serial of the adapter, where known
+};
+PortStatus StatusOfPort(const QString& device, const QList<platform::SystemPort>& ports);
+
+// "/dev/ttyUSB0 \u2014 FT232R USB UART, serial A50285BI", "/dev/ttyS4 \u2014 not present": the
+// device and what the system knows of it, for a tool tip or a listing.
+QString DescribePort(const QString& device, const QList<platform::SystemPort>& ports);
 
 } // namespace core

@@ -176,6 +176,16 @@ void QtSerialPort::SetPortOpen(bool open) {
         OpenSimulated();
     } else if (NetworkTransport::IsNetworkName(device_)) {
         OpenNetwork();
+    } else if (device_.startsWith(QLatin1String("usb:"), Qt::CaseInsensitive)) {
+        // The adapter with that serial number, wherever it is plugged in now.
+        const QtPortEnumeration system;
+        QString why;
+        const QString path = FindUsbAdapter((enumeration_ ? enumeration_ : &system)->Ports(),
+                                            device_.mid(4).trimmed(), &why);
+        if (path.isEmpty()) {
+            throw RuntimeError(CommError::PortInvalid, QStringLiteral("%1: %2").arg(device_, why));
+        }
+        OpenDevice(path);
     } else {
         OpenDevice(device_);
     }

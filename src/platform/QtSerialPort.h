@@ -1,6 +1,7 @@
 #pragma once
 
 #include "LineSettings.h"
+#include "PortEnumeration.h"
 #include "SerialControl.h"
 #include "SerialPort.h"
 
@@ -24,6 +25,9 @@ public:
     using SimulatedPortFactory = std::function<std::unique_ptr<SerialPort>()>;
 
     explicit QtSerialPort(SimulatedPortFactory simulated = {});
+
+    // Where usb:SERIAL names are looked up; the system's ports unless set (a test's list).
+    void SetPortEnumeration(const PortEnumeration* enumeration) { enumeration_ = enumeration; }
     ~QtSerialPort() override;
 
     void SetCommPort(int port) override { commPort_ = port; }
@@ -62,6 +66,7 @@ private:
     void Pull() const;
 
     SimulatedPortFactory simulatedFactory_;
+    const PortEnumeration* enumeration_ = nullptr;
     std::unique_ptr<SerialPort> simulated_;
     std::unique_ptr<SerialPort> network_; // net: and rfc2217:// ports
     // The port that carries a session not held on a local device (simulated or network).

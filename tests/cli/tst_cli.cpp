@@ -9,6 +9,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QtTest>
@@ -259,12 +262,41 @@ private slots:
     }
 
     void listingsAndTheTerminalBar() {
+        // Adapters as the system lists them: one by serial number, one twice over.
+        struct Present : platform::PortEnumeration {
+            QList<platform::SystemPort> Ports() const override {
+                return {{"/dev/ttyUSB0", "/dev/serial/by-id/usb-FTDI_FT232R_A50285BI-if00-port0",
+                         "FT232R USB UART", "FTDI", "A50285BI", 0x0403, 0x6001},
+                        {"/dev/ttyACM0", "", "CDC", "", "TWIN", 0x2341, 0x0043},
+                        {"/dev/ttyACM1", "", "CDC", "", "TWIN", 0x2341, 0x0043}};
+            }
+        } present;
+        services->ports = &present;
         settings->SaveSetting("Ports", "Comm3", "sim");
+        settings->SaveSetting("Ports", "Comm4", "usb:A50285BI");
+        settings->SaveSetting("Ports", "Comm5", "usb:TWIN");
+        settings->SaveSetting("Ports", "Comm6", "/dev/ttyUSB0");
         qputenv("VIDAVEV_COMM2", "/dev/ttyUSB7");
         QCOMPARE(Run("ports"), 0);
+        QVERIFY(out.contains("Comm2  /dev/ttyUSB7             VIDAVEV_COMM2  not present\n"));
+        QVERIFY(out.contains("Comm3  sim                      settings       present"));
+        QVERIFY(out.contains("Comm4  usb:A50285BI             settings       present (FT232R USB "
+                             "UART, serial A50285BI)\n"));
+        QVERIFY(out.contains("Comm5  usb:TWIN                 settings       not present (2 USB "
+                             "serial adapters have the serial number TWIN"));
+        QVERIFY(out.contains("Comm6  /dev/ttyUSB0             settings       present (FT232R"));
+        QVERIFY(out.contains("  /dev/ttyUSB0     /dev/serial/by-id/usb-FTDI_FT232R_A50285BI-if00-"
+                             "port0 0403:6001 A50285BI     FTDI           FT232R USB UART\n"));
+        QCOMPARE(Run("ports --format json"), 0);
+        const QJsonObject listing = QJsonDocument::fromJson(out.toUtf8()).object();
+        const QJsonArray items = listing["items"].toArray();
+        QCOMPARE(items.size(), 8);
+        QCOMPARE(items[1].toObject()["present"], QJsonValue(false));
+        QCOMPARE(items[3].toObject()["path"], QJsonValue("/dev/ttyUSB0"));
+        QCOMPARE(listing["system"].toArray()[0].toObject()["serialNumber"], QJsonValue("A50285BI"));
+        QCOMPARE(Run("ports --format yaml"), 64);
         qunsetenv("VIDAVEV_COMM2");
-        QVERIFY(out.contains("Comm2  /dev/ttyUSB7             VIDAVEV_COMM2\n"));
-        QVERIFY(out.contains("Comm3  sim                      settings\n"));
+        services->ports = nullptr;
         QCOMPARE(Run("devices"), 0);
         QVERIFY(out.contains("TMS374C013   TMS374C013A  t      1F00h-1FFFh  256   KV-6    verify "
                              "erase clear-wpo\n"));

@@ -277,6 +277,39 @@ private slots:
         QVERIFY(!port.PortOpen());
     }
 
+    // usb:SERIAL opens the adapter with that serial number wherever it is plugged in; none or
+    // two is a port error that names the serial and the adapters present.
+    void usbAdaptersByTheirSerialNumber() {
+        PseudoTerminal terminal;
+        struct Present : platform::PortEnumeration {
+            QList<platform::SystemPort> ports;
+            QList<platform::SystemPort> Ports() const override { return ports; }
+        } present;
+        present.ports = {
+            {terminal.SlavePath(), "", "FT232R USB UART", "FTDI", "A502", 0x0403, 0x6001}};
+        QtSerialPort port;
+        port.SetPortEnumeration(&present);
+        port.SetDevice(QStringLiteral("usb:A502"));
+        port.SetPortOpen(true);
+        QVERIFY(port.PortOpen());
+        port.SetPortOpen(false);
+        for (const QString& serial : {QStringLiteral("B7"), QStringLiteral("A502")}) {
+            if (serial == QLatin1String("A502")) {
+                present.ports.append(present.ports.first()); // the same serial twice
+            }
+            port.SetDevice(QStringLiteral("usb:") + serial);
+            try {
+                port.SetPortOpen(true);
+                QFAIL("opened");
+            } catch (const platform::RuntimeError& error) {
+                QCOMPARE(error.Number(), 8002);
+                QVERIFY2(error.Description().contains(serial) &&
+                             error.Description().contains(terminal.SlavePath()),
+                         qPrintable(error.Description()));
+            }
+        }
+    }
+
     void aTerminalWhoseOtherEndClosedIsGone() {
         auto terminal = std::make_unique<PseudoTerminal>();
         QtSerialPort port;
