@@ -241,8 +241,20 @@ void QtSerialPort::OpenDevice(const QString& named) {
     // The system's own reasons are clearer than QSerialPort's for these two.
     const QByteArray path = QFile::encodeName(device);
     if (!QFileInfo::exists(device)) {
+        // Say what is there instead: the adapter may have come back under another name.
+        const QtPortEnumeration system;
+        QStringList present;
+        for (const SystemPort& port : (enumeration_ ? enumeration_ : &system)->Ports()) {
+            present << (port.description.isEmpty() ? port.PreferredName()
+                                                   : QStringLiteral("%1 (%2)").arg(
+                                                         port.PreferredName(), port.description));
+        }
         throw RuntimeError(CommError::PortInvalid,
-                           QStringLiteral("No such device: %1").arg(device));
+                           QStringLiteral("No such device: %1. %2")
+                               .arg(device, present.isEmpty()
+                                                ? QStringLiteral("No serial port is present.")
+                                                : QStringLiteral("Ports present: %1.")
+                                                      .arg(present.join(QStringLiteral(", ")))));
     }
     if (::access(path.constData(), R_OK | W_OK) != 0 && (errno == EACCES || errno == EPERM)) {
         NoAccess(device, QString::fromLocal8Bit(std::strerror(errno)));

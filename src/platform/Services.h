@@ -7,6 +7,7 @@ class MessageBoxes;
 class FileDialogs;
 class SettingsStore;
 class SerialPort;
+class PortEnumeration;
 
 // The platform services a window receives at construction. The program builds the Qt set,
 // the tests a set of doubles.
@@ -16,6 +17,8 @@ struct Services {
     FileDialogs& dialogs;
     SettingsStore& settings;
     SerialPort* port = nullptr; // the main window's serial port control
+    // The serial ports present; nullptr for the system's own.
+    const PortEnumeration* ports = nullptr;
 };
 
 } // namespace platform

@@ -1,5 +1,6 @@
 #include "frmMain.h"
 
+#include "AssignPortsDialog.h"
 #include "DeviceOperations.h"
 #include "Form3.h"
 #include "OperationMessages.h"
@@ -10,6 +11,7 @@
 #include "core/SerialMessages.h"
 #include "platform/CommandButton.h"
 #include "platform/MessageBoxes.h"
+#include "platform/PortEnumeration.h"
 #include "platform/RuntimeError.h"
 #include "platform/SerialPort.h"
 #include "platform/Services.h"
@@ -156,10 +158,19 @@ void frmMain::BuildMenus() {
         QAction* item = mnuPort_Number->addAction(QStringLiteral("&Comm%1").arg(n));
         item->setObjectName(QStringLiteral("mnuComm%1").arg(n));
         item->setCheckable(true);
-        item->setToolTip(core::PortDeviceName(services_.settings, n));
+
         connect(item, &QAction::triggered, this, [this, n] { SelectPort(n); });
         mnuComm[i] = item;
     }
+    mnuPort_Number->addSeparator();
+    mnuAssignPorts = mnuPort_Number->addAction(QStringLiteral("&Assign Ports..."));
+    mnuAssignPorts->setObjectName(QStringLiteral("mnuAssignPorts"));
+    mnuAssignPorts->setToolTip(QStringLiteral(
+        "Choose the device each Comm item opens: a port of this computer, a USB adapter by its "
+        "serial number, or a terminal server"));
+    connect(mnuAssignPorts, &QAction::triggered, this, &frmMain::mnuAssignPorts_Click);
+    // What each item opens, looked at anew whenever the menu opens: adapters come and go.
+    connect(mnuPort_Number, &QMenu::aboutToShow, this, &frmMain::RefreshPortToolTips);
     // Options of the link, never locked with the port items.
     mnuPort_Number->addSeparator();
     mnuFastReceive = mnuPort_Number->addAction(QStringLiteral("Fast &Receive"));
@@ -180,6 +191,7 @@ void frmMain::BuildMenus() {
         services_.settings, core::ProgramSettings::VerifyAfterProgram));
     connect(mnuVerifyAfterProgram, &QAction::triggered, this,
             &frmMain::mnuVerifyAfterProgram_Click);
+    RefreshPortToolTips();
     operations_->fastReceive = mnuFastReceive->isChecked();
     operations_->verifyAfterProgram = mnuVerifyAfterProgram->isChecked();
 
@@ -396,6 +408,31 @@ void frmMain::mnuVerifyAfterProgram_Click(bool checked) {
     operations_->verifyAfterProgram = checked;
     core::ProgramSettings::SaveOption(services_.settings, core::ProgramSettings::VerifyAfterProgram,
                                       checked);
+}
+
+// ---- Port assignment ----
+
+const platform::PortEnumeration& frmMain::Ports() const {
+    static const platform::QtPortEnumeration system;
+    return services_.ports ? *services_.ports : system;
+}
+
+void frmMain::RefreshPortToolTips() {
+    const QList<platform::SystemPort> present = Ports().Ports();
+    for (int i = 0; i < 8; ++i) {
+        mnuComm[i]->setToolTip(
+            core::DescribePort(core::PortDeviceName(services_.settings, i + 1), present));
+    }
+}
+
+void frmMain::mnuAssignPorts_Click() {
+    if (OperationRunning()) {
+        return;
+    }
+    AssignPortsDialog dialog(services_.settings, Ports(), this);
+    if (dialog.exec() == QDialog::Accepted) {
+        RefreshPortToolTips();
+    }
 }
 
 // ---- Results ----

@@ -18,6 +18,7 @@ class DeviceOperations;
 class Form3;
 
 namespace platform {
+class PortEnumeration;
 struct Services;
 class RuntimeError;
 } // namespace platform
@@ -80,6 +81,7 @@ public:
     QLabel* lblResult = nullptr; // the status bar's last result
     QMenu* mnuPort_Number = nullptr;
     std::array<QAction*, 8> mnuComm{}; // mnuComm1 .. mnuComm8
+    QAction* mnuAssignPorts = nullptr;
     QAction* mnuFastReceive = nullptr;
     QAction* mnuVerifyAfterProgram = nullptr;
     QMenu* mnuDevice = nullptr;
@@ -105,6 +107,9 @@ private:
     void Command5_Click();
     void mnuMemory_Click();
     void mnuAbout_Click();
+    void mnuAssignPorts_Click();
+    void RefreshPortToolTips();
+    const platform::PortEnumeration& Ports() const;
     void mnuFastReceive_Click(bool checked);
     void mnuVerifyAfterProgram_Click(bool checked);
 

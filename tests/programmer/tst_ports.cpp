@@ -2,7 +2,10 @@
 #include "core/PortDevices.h"
 #include "platform/MessageBoxes.h"
 #include "platform/RuntimeError.h"
+#include "programmer/AssignPortsDialog.h"
 
+#include <QComboBox>
+#include <QLabel>
 #include <QMenu>
 #include <QtTest>
 
@@ -30,7 +33,8 @@ private slots:
         for (int i = 0; i < 8; ++i) {
             QVERIFY(!b.w->mnuComm[i]->isEnabled());
             QCOMPARE(b.w->mnuComm[i]->isChecked(), i == 1);
-            QCOMPARE(b.w->mnuComm[i]->toolTip(), core::PortDeviceName(b.t.settings, i + 1));
+            QVERIFY(
+                b.w->mnuComm[i]->toolTip().startsWith(core::PortDeviceName(b.t.settings, i + 1)));
         }
         QVERIFY(b.w->mnuDevice->menuAction()->isEnabled());
         QCOMPARE(b.w->PortNumber(), 2);
@@ -106,6 +110,40 @@ private slots:
             QCOMPARE(b.t.messages.shown[0].style, style);
         }
         QVERIFY(AllPortItems(*b.w, true, false));
+    }
+
+    // The ports as they come and go; what each item opens is chosen among them or typed.
+    void assignPorts() {
+        struct Present : platform::PortEnumeration {
+            QList<platform::SystemPort> ports{{"/dev/ttyUSB0", "/dev/serial/by-id/usb-FTDI-if00",
+                                               "FT232R USB UART", "FTDI", "A502", 0x0403, 0x6001}};
+            QList<platform::SystemPort> Ports() const override { return ports; }
+        } present;
+        OperationBench b;
+        b.t.services.ports = &present;
+        qputenv("VIDAVEV_COMM8", "sim");
+        AssignPortsDialog dialog(b.t.settings, present);
+        QComboBox* comm4 = dialog.cboComm[3];
+        QStringList offered;
+        for (int i = 0; i < comm4->count(); ++i) {
+            offered << comm4->itemText(i);
+        }
+        QCOMPARE(offered, (QStringList{"/dev/serial/by-id/usb-FTDI-if00", "usb:A502", "sim"}));
+        QVERIFY(!dialog.cboComm[7]->isEnabled()); // set for this run by the environment
+        comm4->setEditText("usb:A502");
+        auto* now = dialog.findChild<QLabel*>("lblNow4");
+        QVERIFY2(now->text().contains("serial A502"), qPrintable(now->text()));
+        present.ports.clear(); // unplugged while the dialog is open
+        dialog.RefreshPorts();
+        QCOMPARE(comm4->currentText(), QStringLiteral("usb:A502")); // what was typed stays
+        QVERIFY2(now->text().contains("not present"), qPrintable(now->text()));
+        dialog.accept();
+        qunsetenv("VIDAVEV_COMM8");
+        QCOMPARE(b.t.settings.GetSetting("Ports", "Comm4"), QStringLiteral("usb:A502"));
+        QVERIFY(b.t.settings.GetSetting("Ports", "Comm8").isEmpty());
+        emit b.w->mnuPort_Number->aboutToShow();
+        QVERIFY2(b.w->mnuComm[3]->toolTip().startsWith("usb:A502 \u2014 no USB serial adapter"),
+                 qPrintable(b.w->mnuComm[3]->toolTip()));
     }
 };
 
