@@ -9,6 +9,16 @@
 #include "programmer/frmMain.h"
 
 #include <QCoreApplication>
+#include <QTextStream>
+
+namespace {
+
+// A line for the terminal the program was started from.
+void Say(const QString& line) {
+    QTextStream(stderr) << "tms370prog: " << line << '\n';
+}
+
+} // namespace
 
 Program::Program()
     : messages_(Module1::ProgramTitle),
@@ -24,9 +34,10 @@ Program::Program()
         }
     };
     links.unloadOthers = [this] { UnloadOthers(); };
-    links.endProgram = [] { QCoreApplication::quit(); };
+    links.reportEnd = Say;
+    links.endProgram = [this] { EndProgram(); };
     main_ = std::make_unique<frmMain>(services_, std::move(links));
-    signals_ = std::make_unique<SignalGuard>([this] { main_->Unload(); });
+    signals_ = std::make_unique<SignalGuard>([this](int signal) { EndOnSignal(signal); });
 }
 
 Program::~Program() {
@@ -71,6 +82,20 @@ void Program::UnloadOthers() {
             delete editor_.data();
         }
     }
+}
+
+void Program::EndOnSignal(int signal) {
+    exitStatus_ = 128 + signal;
+    Say(SignalGuard::Name(signal) + QStringLiteral(" received: ending."));
+    main_->Unload();
+}
+
+void Program::EndProgram() {
+    // Not quit(): that first asks every window to close and gives up when one refuses, as
+    // the Working window does while the adapter works, and nobody asks again. exit() ends
+    // the event loop once the operation under way has returned to it.
+    QCoreApplication::exit(exitStatus_);
+    SignalGuard::EndWithin(EndWithinMs, exitStatus_);
 }
 
 namespace Module1 {

@@ -34,6 +34,8 @@ public:
         std::function<void()> closeAllFiles; // close every file other windows hold open
         std::function<void()> unloadOthers;  // unload every other window
         std::function<void()> endProgram;    // leave the event loop
+        // Tells the terminal the program was started from what its end interrupted.
+        std::function<void(const QString& line)> reportEnd;
     };
 
     frmMain(platform::Services& services, Links links);
@@ -91,6 +93,8 @@ private:
     void Form_Load();
     void Form_Unload();
     void ShutDown();
+    // What ending now does to the operation under way, in words; empty when none runs.
+    QString InterruptedOperation() const;
 
     void Command1_Click();
     void Command2_Click();

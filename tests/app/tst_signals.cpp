@@ -24,7 +24,7 @@ private slots:
         WriteFile(Module1::WorkImagePath(), "an edit in progress");
 
         OperationBench b;
-        SignalGuard guard([&] { b.w->Unload(); });
+        SignalGuard guard([&](int) { b.w->Unload(); });
         b.Choose("mnuTMS370CX56A");
         const QString path = b.Path("chip.bin");
         WriteFile(path, "old image");
