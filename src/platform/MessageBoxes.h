@@ -8,6 +8,7 @@ namespace platform {
 // add up to the style (36 = question + Yes/No).
 namespace MsgStyle {
 constexpr int OKOnly = 0;
+constexpr int YesNoCancel = 3;
 constexpr int YesNo = 4;
 constexpr int Critical = 16;
 constexpr int Question = 32;
@@ -18,6 +19,7 @@ constexpr int DefaultButton2 = 256; // the second button (No) is the default
 
 namespace MsgAnswer {
 constexpr int OK = 1;
+constexpr int Cancel = 2;
 constexpr int Yes = 6;
 constexpr int No = 7;
 } // namespace MsgAnswer

@@ -23,8 +23,14 @@ public:
         if (!answers.isEmpty()) {
             return answers.takeFirst();
         }
-        return (style & 0x0F) == platform::MsgStyle::YesNo ? platform::MsgAnswer::No
-                                                           : platform::MsgAnswer::OK;
+        switch (style & 0x0F) {
+        case platform::MsgStyle::YesNo:
+            return platform::MsgAnswer::No;
+        case platform::MsgStyle::YesNoCancel:
+            return platform::MsgAnswer::Cancel;
+        default:
+            return platform::MsgAnswer::OK;
+        }
     }
 
     QList<Box> shown;
