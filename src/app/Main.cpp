@@ -34,6 +34,7 @@ Program::Program()
         }
     };
     links.unloadOthers = [this] { UnloadOthers(); };
+    links.mayClose = [this] { return MayClose(); };
     links.reportEnd = Say;
     links.endProgram = [this] { EndProgram(); };
     main_ = std::make_unique<frmMain>(services_, std::move(links));
@@ -67,6 +68,7 @@ void Program::ShowMemory() {
         main_->activateWindow();
     });
     editor_->show();
+    editor_->OfferKeptChanges();
 }
 
 void Program::UnloadOthers() {
@@ -84,9 +86,22 @@ void Program::UnloadOthers() {
     }
 }
 
+bool Program::MayClose() {
+    // The editor's unsaved edits are settled as Done settles them; Cancel keeps all open.
+    return !editor_ || editor_->SettleBeforeEnd();
+}
+
 void Program::EndOnSignal(int signal) {
     exitStatus_ = 128 + signal;
     Say(SignalGuard::Name(signal) + QStringLiteral(" received: ending."));
+    // Nobody is asked: edits not yet written back are kept beside the working image.
+    if (editor_) {
+        if (const std::optional<QString> kept = editor_->KeepUnsavedChanges()) {
+            Say(QStringLiteral("the unsaved changes of %1 are kept in %2; the editor offers "
+                               "them at its next start.")
+                    .arg(editor_->SourceFileName, *kept));
+        }
+    }
     main_->Unload();
 }
 

@@ -31,6 +31,7 @@ private:
     void ShowAbout();
     void ShowMemory();
     void UnloadOthers();
+    bool MayClose();
     void EndOnSignal(int signal);
     void EndProgram();
 

@@ -357,6 +357,10 @@ void frmMain::mnuVerifyAfterProgram_Click(bool checked) {
 // ---- Closing ----
 
 void frmMain::closeEvent(QCloseEvent* event) {
+    if (!unloaded_ && links_.mayClose && !links_.mayClose()) {
+        event->ignore();
+        return;
+    }
     if (!unloaded_ && operations_->WritingChip() &&
         services_.messages.MsgBox(OperationMessages::CloseWhileProgramming,
                                   platform::MsgStyle::Exclamation | platform::MsgStyle::YesNo |

@@ -34,6 +34,9 @@ public:
         std::function<void()> closeAllFiles; // close every file other windows hold open
         std::function<void()> unloadOthers;  // unload every other window
         std::function<void()> endProgram;    // leave the event loop
+        // Other windows settle their unsaved work before the window closes; false keeps the
+        // program open (the user chose Cancel, or the work could not be saved).
+        std::function<bool()> mayClose;
         // Tells the terminal the program was started from what its end interrupted.
         std::function<void(const QString& line)> reportEnd;
     };

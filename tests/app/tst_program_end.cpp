@@ -73,6 +73,25 @@ private slots:
         QTest::newRow("BULK ERASE, SIGTERM") << "erase"
                                              << "signal"
                                              << "none" << SIGTERM << 143 << chip << "old" << false;
+        QTest::newRow("editor, SIGHUP") << "editor"
+                                        << "signal"
+                                        << "none" << SIGHUP << 129 << kept << "old" << true;
+        QTest::newRow("editor saving, SIGTERM")
+            << "save"
+            << "signal"
+            << "none" << SIGTERM << 143 << kept << "old" << true;
+        QTest::newRow("editor, closed, Yes")
+            << "editor"
+            << "close"
+            << "yes" << 0 << 0 << QStringList{} << "edited" << false;
+        QTest::newRow("editor, closed, No") << "editor"
+                                            << "close"
+                                            << "no" << 0 << 0 << QStringList{} << "old" << false;
+        // Cancel keeps everything open; a SIGINT then ends it, keeping the edits.
+        QTest::newRow("editor, closed, Cancel, SIGINT")
+            << "editor"
+            << "close"
+            << "cancel" << SIGINT << 130 << kept << "old" << true;
     }
 
     void endsWithinTwoSeconds() {
