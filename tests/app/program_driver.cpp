@@ -3,7 +3,8 @@
 // signal, or ends it itself by closing the main window as the window manager does.
 //
 //   program_driver SCENE ENDING ANSWER FILE
-//     SCENE   idle | read | program | settle | erase | editor | save
+//     SCENE   idle | dialog (READ's file dialog) | read | program | settle | erase | editor |
+//             save
 //     ENDING  signal (the test sends it) | close (the main window is closed at the moment)
 //     ANSWER  yes | no | cancel | none: the button for the question the close brings
 //     FILE    the image the operation or the editor uses
@@ -81,6 +82,14 @@ private:
             return;
         }
         if (auto* dialog = TopLevel<QFileDialog>()) {
+            if (scene_ == QLatin1String("dialog")) {
+                // The moment is the READ's file dialog itself.
+                if (!ready_) {
+                    ready_ = true;
+                    Say("ready");
+                }
+                return;
+            }
             QTimer::singleShot(0, dialog, [this, dialog] {
                 // As the user does: the folder, then the name typed into the name field.
                 dialog->setDirectory(QFileInfo(file_).absolutePath());
@@ -142,9 +151,12 @@ private:
         trigger("mnuComm1");
         // 512 bytes where the data phase should be long, 256 where the settle wait comes soon.
         trigger(scene_ == QLatin1String("settle") ? "mnuTMS370CX58A" : "mnuTMS370CX56A");
-        QPushButton* button = scene_ == QLatin1String("read")    ? Main().Command1
-                              : scene_ == QLatin1String("erase") ? Main().Command5
-                                                                 : Main().Command2;
+        QPushButton* button = Main().Command2;
+        if (scene_ == QLatin1String("read") || scene_ == QLatin1String("dialog")) {
+            button = Main().Command1;
+        } else if (scene_ == QLatin1String("erase")) {
+            button = Main().Command5;
+        }
         QTimer::singleShot(0, button, &QPushButton::click);
     }
 

@@ -48,6 +48,10 @@ private slots:
             << "idle"
             << "signal"
             << "none" << SIGTERM << 143 << QStringList{"SIGTERM"} << "old" << false;
+        QTest::newRow("READ's file dialog, SIGTERM")
+            << "dialog"
+            << "signal"
+            << "none" << SIGTERM << 143 << QStringList{"READ", "unchanged"} << "old" << false;
         QTest::newRow("READ, SIGTERM")
             << "read"
             << "signal"
@@ -121,7 +125,8 @@ private slots:
         // The image: one block for the operations; for a save, big enough (and without
         // holes, which the system copies in no time) that the copy is still under way when
         // the signal comes.
-        const QString image = root.filePath(scene == "read" ? "files/chip.bin" : "files/fw.bin");
+        const bool read = scene == "read" || scene == "dialog";
+        const QString image = root.filePath(read ? "files/chip.bin" : "files/fw.bin");
         const QByteArray head = Pattern(512, 5);
         const int pieces = scene == "save" ? 128 : 1;
         const QByteArray piece = pieces == 1 ? head : head + Pattern((1 << 20) - 512, 7);
