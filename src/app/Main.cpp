@@ -43,6 +43,8 @@ Program::Program()
 
 Program::~Program() {
     UnloadOthers();
+    // What follows (the library's own clean-up, a sanitizer's leak check) may take its time.
+    SignalGuard::CancelBackstop();
 }
 
 void Program::ShowAbout() {

@@ -127,3 +127,10 @@ void SignalGuard::EndWithin(int ms, int status) {
     Q_UNUSED(status);
 #endif
 }
+
+void SignalGuard::CancelBackstop() {
+#ifdef Q_OS_UNIX
+    const itimerval off{};
+    ::setitimer(ITIMER_REAL, &off, nullptr);
+#endif
+}

@@ -22,6 +22,8 @@ public:
     // The process ends with status within ms milliseconds, whatever happens meanwhile: the
     // backstop of an end that something holds up. Only the first call counts.
     static void EndWithin(int ms, int status);
+    // The end has come: the backstop is not needed any more.
+    static void CancelBackstop();
 
 private:
     void Deliver();
