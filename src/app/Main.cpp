@@ -6,6 +6,7 @@
 #include "common/Module1.h"
 #include "core/DeviceCatalogue.h"
 #include "editor/frmEditor.h"
+#include "platform/RuntimeError.h"
 #include "programmer/frmMain.h"
 
 #include <QCoreApplication>
@@ -98,10 +99,14 @@ void Program::EndOnSignal(int signal) {
     Say(SignalGuard::Name(signal) + QStringLiteral(" received: ending."));
     // Nobody is asked: edits not yet written back are kept beside the working image.
     if (editor_) {
-        if (const std::optional<QString> kept = editor_->KeepUnsavedChanges()) {
-            Say(QStringLiteral("the unsaved changes of %1 are kept in %2; the editor offers "
-                               "them at its next start.")
-                    .arg(editor_->SourceFileName, *kept));
+        try {
+            if (const std::optional<QString> kept = editor_->KeepUnsavedChanges()) {
+                Say(QStringLiteral("the unsaved changes of %1 are kept in %2; the editor offers "
+                                   "them at its next start.")
+                        .arg(editor_->SourceFileName, *kept));
+            }
+        } catch (const platform::RuntimeError& error) {
+            Say(QStringLiteral("error %1: %2").arg(error.Number()).arg(error.Description()));
         }
     }
     main_->Unload();

@@ -59,7 +59,8 @@ public:
     void CloseAllFiles();
     // The program ends without asking (a signal): unsaved edits, a half-typed byte
     // included, are moved out of the working image to Module1::KeptChangesPath, and the
-    // settings remember whose they are. The kept file's path, or nothing when there were none.
+    // settings remember whose they are. The kept file's path, or nothing when there were none;
+    // a RuntimeError (75) when they could not be moved.
     std::optional<QString> KeepUnsavedChanges();
     // The program is asked to end: unsaved edits are settled as Done settles them, but with
     // Cancel too. False keeps the program open (Cancel, or the edits could not be written).

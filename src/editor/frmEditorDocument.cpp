@@ -358,8 +358,11 @@ std::optional<QString> frmEditor::KeepUnsavedChanges() {
     const QString kept = Module1::KeptChangesPath(SourceFileName);
     QFile::remove(kept);
     // A rename within the folder: the copy under way, if any, reads on through its handle.
-    if (!QFile::rename(image_.Path(), kept)) {
-        return std::nullopt;
+    QFile image(image_.Path());
+    if (!image.rename(kept)) {
+        throw platform::RuntimeError(platform::ErrorNumber::PathFileAccess,
+                                     tr("The unsaved changes of %1 could not be kept in %2: %3")
+                                         .arg(SourceFileName, kept, image.errorString()));
     }
     services_.settings.SaveSetting(UnsavedSection, QFileInfo(kept).fileName(), SourceFileName);
     return kept;

@@ -3,6 +3,7 @@
 #include "common/LangFile.h"
 #include "editor/ClickLabel.h"
 #include "platform/MessageBoxes.h"
+#include "platform/RuntimeError.h"
 
 #include <QAction>
 #include <QEventLoop>
@@ -317,6 +318,23 @@ private slots:
         f.editor = new frmEditor(f.ts.services, [] {});
         f.editor->OfferKeptChanges();
         QCOMPARE(f.ts.messages.shown.size(), answer == MsgAnswer::Yes ? 2 : 1);
+    }
+
+    void editsThatCannotBeKeptAreReported() {
+        EditorFixture f;
+        QVERIFY(f.OpenAndShow(Counting(40)));
+        Press("4");
+        const QString kept = Module1::KeptChangesPath(f.path);
+        QVERIFY(QDir().mkpath(kept + "/inside")); // a folder holds the name
+        try {
+            f.editor->KeepUnsavedChanges();
+            QFAIL("kept in a folder's place");
+        } catch (const platform::RuntimeError& error) {
+            QCOMPARE(error.Number(), platform::ErrorNumber::PathFileAccess);
+            QVERIFY(error.Description().contains(kept));
+        }
+        QVERIFY(QFile::exists(Module1::WorkImagePath()));
+        QDir(kept).removeRecursively();
     }
 
     void nothingToKeepWithoutEdits() {
