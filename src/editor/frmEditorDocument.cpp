@@ -402,21 +402,21 @@ void frmEditor::OfferKeptChanges() {
         const bool open = MsgBox(tr("Unsaved changes of %1 from %2 were kept. Open them?")
                                      .arg(QFileInfo(source).fileName(), time),
                                  MsgStyle::YesNo | MsgStyle::Question) == MsgAnswer::Yes;
-        services_.settings.SaveSetting(UnsavedSection, copy.fileName(), QString());
         if (ending_ || finished_) {
+            return; // the program ended under the question: offered again next time
+        }
+        if (open && !OpenFile(source, copy.filePath())) {
+            ShowNoFile(); // the kept file stays, offered again at the next start
             return;
         }
-        if (open && OpenFile(source, copy.filePath())) {
+        // The bytes are in the working image now, or not wanted.
+        QFile::remove(copy.filePath());
+        services_.settings.SaveSetting(UnsavedSection, copy.fileName(), QString());
+        if (open) {
             SourceFileName = source;
             edits_.MarkUnsaved();
-            QFile::remove(copy.filePath());
             ShowOpened();
             return;
-        }
-        if (!open) {
-            QFile::remove(copy.filePath());
-        } else {
-            ShowNoFile(); // the kept file stays for another try
         }
     }
 }

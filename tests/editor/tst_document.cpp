@@ -320,6 +320,23 @@ private slots:
         QCOMPARE(f.ts.messages.shown.size(), answer == MsgAnswer::Yes ? 2 : 1);
     }
 
+    void keptChangesThatCannotBeOpenedStay() {
+        EditorFixture f;
+        const QString user = f.WriteFile("user.bin", Counting(40));
+        const QString kept = WriteFile(Module1::KeptChangesPath(user), QByteArray());
+        f.ts.settings.SaveSetting("Unsaved", "user.bin.tms370-unsaved", user);
+        f.ts.messages.answers << MsgAnswer::Yes;
+        f.editor->OfferKeptChanges();
+        QCOMPARE(f.ts.messages.shown.size(), 2); // the offer, then why it cannot be opened
+        QVERIFY(f.ts.messages.shown[1].prompt.contains("empty"));
+        QVERIFY(!f.editor->FileLoaded && QFile::exists(kept));
+        delete f.editor.data();
+        f.editor = new frmEditor(f.ts.services, [] {});
+        f.editor->OfferKeptChanges(); // asked again, No this time
+        QCOMPARE(f.ts.messages.shown.size(), 3);
+        QVERIFY(!QFile::exists(kept));
+    }
+
     void editsThatCannotBeKeptAreReported() {
         EditorFixture f;
         QVERIFY(f.OpenAndShow(Counting(40)));
