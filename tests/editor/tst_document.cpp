@@ -342,6 +342,7 @@ private slots:
         QVERIFY(f.OpenAndShow(Counting(40)));
         Press("4");
         const QString kept = Module1::KeptChangesPath(f.path);
+        QFile::remove(kept);
         QVERIFY(QDir().mkpath(kept + "/inside")); // a folder holds the name
         try {
             f.editor->KeepUnsavedChanges();
