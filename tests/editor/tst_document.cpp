@@ -315,6 +315,9 @@ private slots:
             QCOMPARE(ReadFile(f.path), edited);
         }
         // Offered once only.
+        if (!f.Deleted()) {
+            delete f.editor.data();
+        }
         f.editor = new frmEditor(f.ts.services, [] {});
         f.editor->OfferKeptChanges();
         QCOMPARE(f.ts.messages.shown.size(), answer == MsgAnswer::Yes ? 2 : 1);
