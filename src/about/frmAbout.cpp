@@ -1,6 +1,7 @@
 #include "frmAbout.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPainter>
@@ -56,7 +57,7 @@ frmAbout::frmAbout(QString title, QString featuresText, std::function<void()> on
     lstMain->setResizeMode(QListView::Adjust);
     lstMain->setIconSize(QSize(32, 32));
     lstMain->setGridSize(QSize(94, 64));
-    lstMain->setWrapping(false);  // the four items stand in one row
+    lstMain->setWrapping(false); // the four items stand in one row
     lstMain->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     lstMain->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     lstMain->setGeometry(12, 12, 396, 80);
@@ -121,6 +122,19 @@ void frmAbout::lstMain_ItemClick(int index) {
 
 void frmAbout::cmdOK_Click() {
     close();
+}
+
+// Esc and Enter act as OK, wherever the focus is in the window.
+void frmAbout::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Escape:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        cmdOK_Click();
+        return;
+    default:
+        QWidget::keyPressEvent(event);
+    }
 }
 
 // OK and the title bar's close box both end here: the window goes, the main window returns.

@@ -6,9 +6,20 @@
 #include "common/Module1.h"
 #include "core/DeviceCatalogue.h"
 #include "editor/frmEditor.h"
+#include "platform/RuntimeError.h"
 #include "programmer/frmMain.h"
 
 #include <QCoreApplication>
+#include <QTextStream>
+
+namespace {
+
+// A line for the terminal the program was started from.
+void Say(const QString& line) {
+    QTextStream(stderr) << "tms370prog: " << line << '\n';
+}
+
+} // namespace
 
 Program::Program()
     : messages_(Module1::ProgramTitle),
@@ -24,13 +35,17 @@ Program::Program()
         }
     };
     links.unloadOthers = [this] { UnloadOthers(); };
-    links.endProgram = [] { QCoreApplication::quit(); };
+    links.mayClose = [this] { return MayClose(); };
+    links.reportEnd = Say;
+    links.endProgram = [this] { EndProgram(); };
     main_ = std::make_unique<frmMain>(services_, std::move(links));
-    signals_ = std::make_unique<SignalGuard>([this] { main_->Unload(); });
+    signals_ = std::make_unique<SignalGuard>([this](int signal) { EndOnSignal(signal); });
 }
 
 Program::~Program() {
     UnloadOthers();
+    // What follows (the library's own clean-up, a sanitizer's leak check) may take its time.
+    SignalGuard::CancelBackstop();
 }
 
 void Program::ShowAbout() {
@@ -56,6 +71,7 @@ void Program::ShowMemory() {
         main_->activateWindow();
     });
     editor_->show();
+    editor_->OfferKeptChanges();
 }
 
 void Program::UnloadOthers() {
@@ -71,6 +87,37 @@ void Program::UnloadOthers() {
             delete editor_.data();
         }
     }
+}
+
+bool Program::MayClose() {
+    // The editor's unsaved edits are settled as Done settles them; Cancel keeps all open.
+    return !editor_ || editor_->SettleBeforeEnd();
+}
+
+void Program::EndOnSignal(int signal) {
+    exitStatus_ = 128 + signal;
+    Say(SignalGuard::Name(signal) + QStringLiteral(" received: ending."));
+    // Nobody is asked: edits not yet written back are kept beside the working image.
+    if (editor_) {
+        try {
+            if (const std::optional<QString> kept = editor_->KeepUnsavedChanges()) {
+                Say(QStringLiteral("the unsaved changes of %1 are kept in %2; the editor offers "
+                                   "them at its next start.")
+                        .arg(editor_->SourceFileName, *kept));
+            }
+        } catch (const platform::RuntimeError& error) {
+            Say(QStringLiteral("error %1: %2").arg(error.Number()).arg(error.Description()));
+        }
+    }
+    main_->Unload();
+}
+
+void Program::EndProgram() {
+    // Not quit(): that first asks every window to close and gives up when one refuses, as
+    // the Working window does while the adapter works, and nobody asks again. exit() ends
+    // the event loop once the operation under way has returned to it.
+    QCoreApplication::exit(exitStatus_);
+    SignalGuard::EndWithin(EndWithinMs, exitStatus_);
 }
 
 namespace Module1 {

@@ -24,10 +24,16 @@ public:
 
     frmMain& MainWindow() { return *main_; }
 
+    // How long the end may take before the backstop ends the process.
+    static constexpr int EndWithinMs = 1500;
+
 private:
     void ShowAbout();
     void ShowMemory();
     void UnloadOthers();
+    bool MayClose();
+    void EndOnSignal(int signal);
+    void EndProgram();
 
     platform::QtClock clock_;
     platform::QtMessageBoxes messages_;
@@ -39,6 +45,7 @@ private:
     std::unique_ptr<SignalGuard> signals_;
     QPointer<frmAbout> about_;
     QPointer<frmEditor> editor_;
+    int exitStatus_ = 0; // 128 + the signal's number when a signal ends the program
 };
 
 namespace Module1 {

@@ -12,12 +12,22 @@ class QSocketNotifier;
 // under way ends the program at once.
 class SignalGuard : public QObject {
 public:
-    explicit SignalGuard(std::function<void()> onSignal);
+    // onSignal gets the signal's number.
+    explicit SignalGuard(std::function<void(int)> onSignal);
     ~SignalGuard() override;
+
+    // The signal's name as the shell gives it ("SIGTERM").
+    static QString Name(int signal);
+
+    // The process ends with status within ms milliseconds, whatever happens meanwhile: the
+    // backstop of an end that something holds up. Only the first call counts.
+    static void EndWithin(int ms, int status);
+    // The end has come: the backstop is not needed any more.
+    static void CancelBackstop();
 
 private:
     void Deliver();
 
-    std::function<void()> onSignal_;
+    std::function<void(int)> onSignal_;
     std::unique_ptr<QSocketNotifier> notifier_;
 };

@@ -112,6 +112,11 @@ QString WorkImagePath() {
     return WorkImagePath(temp);
 }
 
+QString KeptChangesPath(const QString& sourceFile) {
+    return WithTrailingSeparator(QFileInfo(WorkImagePath()).path()) +
+           QFileInfo(sourceFile).fileName() + KeptChangesSuffix;
+}
+
 void CenterForm(QWidget* window) {
     QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
     if (!screen) {

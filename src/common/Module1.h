@@ -46,6 +46,15 @@ QString GetTempFolder();
 QString WorkImagePath();
 QString WorkImagePath(const QString& tempFolder);
 
+// Edits the editor could not write back before the program ended are kept beside the
+// working image, in a file named after the user's file with this ending
+// ("fw.bin.tms370-unsaved").
+inline const QString KeptChangesSuffix = QStringLiteral(".tms370-unsaved");
+
+// Where the edits of sourceFile are kept: the working image's folder, the file's name and
+// KeptChangesSuffix.
+QString KeptChangesPath(const QString& sourceFile);
+
 // Puts window in the middle of its screen.
 void CenterForm(QWidget* window);
 

@@ -33,6 +33,9 @@ public:
     bool Modified() const { return current_ != saved_; }
     // The image as it stands is in the user's file now.
     void MarkSaved() { saved_ = current_; }
+    // The image holds changes the user's file lacks, which no step takes back (changes
+    // kept from an earlier run).
+    void MarkUnsaved() { saved_ = -1; }
     // Another file: nothing to take back, nothing modified.
     void Clear();
 

@@ -57,6 +57,18 @@ public:
     // The program is ending (or Done is over): closes the working image, stops a copy or a
     // search under way and lets nothing new start.
     void CloseAllFiles();
+    // The program ends without asking (a signal): unsaved edits, a half-typed byte
+    // included, are moved out of the working image to Module1::KeptChangesPath, and the
+    // settings remember whose they are. The kept file's path, or nothing when there were none;
+    // a RuntimeError (75) when they could not be moved.
+    std::optional<QString> KeepUnsavedChanges();
+    // The program is asked to end: unsaved edits are settled as Done settles them, but with
+    // Cancel too. False keeps the program open (Cancel, or the edits could not be written).
+    bool SettleBeforeEnd();
+    // At the editor's start: offers the edits an earlier run kept ("Unsaved changes of fw.bin
+    // from 10:42 were kept. Open them?"). Yes opens them as the document of their file, with
+    // changes to save; either answer removes the kept file.
+    void OfferKeptChanges();
     // A copy into or out of the working image or a search is under way, or the window is
     // handling events inside one of its own routines: it may not be deleted now, only let
     // go with deleteLater (it goes once its routine is over).
@@ -163,6 +175,10 @@ private:
     bool CanOpen(const QString& path);
     bool SaveOrDiscardChanges();
     bool AskToSave(); // Done's question: true for Yes
+    QString DoneQuestion() const;
+    // Loads the bytes of bytesFrom as the document FileName (OpenFile when they are one).
+    bool OpenFile(const QString& FileName, const QString& bytesFrom);
+    void ShowOpened();
     void ShowError(const platform::RuntimeError& error);
     // Everything that hands control to the event loop from inside a routine of the window
     // (a yield, a message box, a file dialog) does it inside a Nested: the window cannot be

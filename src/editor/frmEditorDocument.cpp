@@ -18,6 +18,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMenu>
@@ -30,6 +31,8 @@ namespace {
 
 const QString General = QStringLiteral("General");
 const QString LastDirKey = QStringLiteral("LastDir");
+// Section of the kept edits: the kept file's name, the user's file it belongs to.
+const QString UnsavedSection = QStringLiteral("Unsaved");
 
 } // namespace
 
@@ -141,6 +144,10 @@ void frmEditor::OpenWithDialog() {
         ShowNoFile();
         return;
     }
+    ShowOpened();
+}
+
+void frmEditor::ShowOpened() {
     FillGrid();
     EnableEditor();
     grid1->Reset();
@@ -189,29 +196,36 @@ bool frmEditor::SaveOrDiscardChanges() {
     return !AskToSave() || WriteTo(SourceFileName);
 }
 
+QString frmEditor::DoneQuestion() const {
+    return QLatin1Char('"') + SourceFileName + QStringLiteral("\" ") + LangText[3];
+}
+
 bool frmEditor::AskToSave() {
-    const QString prompt = QLatin1Char('"') + SourceFileName + QStringLiteral("\" ") + LangText[3];
-    return MsgBox(prompt, MsgStyle::YesNo | MsgStyle::Question) == MsgAnswer::Yes;
+    return MsgBox(DoneQuestion(), MsgStyle::YesNo | MsgStyle::Question) == MsgAnswer::Yes;
 }
 
 bool frmEditor::OpenFile(const QString& FileName) {
+    return OpenFile(FileName, FileName);
+}
+
+bool frmEditor::OpenFile(const QString& FileName, const QString& bytesFrom) {
     Label7->setText(FileName);
     Label7->setToolTip(FileName);
     FileLoaded = false;
     QFile source;
-    const QString why = core::OpenRegularFile(source, FileName);
+    const QString why = core::OpenRegularFile(source, bytesFrom);
     if (!why.isEmpty()) {
-        MsgBox(tr("Cannot open \"%1\": %2.").arg(FileName, why), MsgStyle::Exclamation);
+        MsgBox(tr("Cannot open \"%1\": %2.").arg(bytesFrom, why), MsgStyle::Exclamation);
         return false;
     }
     if (source.size() == 0) {
-        MsgBox(tr("\"%1\" is empty: there is nothing to edit.").arg(FileName),
+        MsgBox(tr("\"%1\" is empty: there is nothing to edit.").arg(bytesFrom),
                MsgStyle::Exclamation);
         return false;
     }
     sourceStamp_ = StampOf(FileName);
     FileLoaded = true;
-    const bool loaded = LoadWorkImage(source, FileName);
+    const bool loaded = LoadWorkImage(source, bytesFrom);
     source.close();
     Picture1->hide();
     if (!loaded) {
@@ -325,6 +339,86 @@ void frmEditor::CloseAllFiles() {
     FileLoaded = false;
     stopSearch_ = true;
     image_.Close();
+}
+
+// ---- The program's end ----
+
+std::optional<QString> frmEditor::KeepUnsavedChanges() {
+    if (!FileLoaded || finished_ || image_.Path().isEmpty()) {
+        return std::nullopt;
+    }
+    try {
+        CompletePending();
+    } catch (const platform::RuntimeError&) {
+        // The half-typed byte could not be written; the other edits are still worth keeping.
+    }
+    if (!Modified()) {
+        return std::nullopt;
+    }
+    const QString kept = Module1::KeptChangesPath(SourceFileName);
+    QFile::remove(kept);
+    // A rename within the folder: the copy under way, if any, reads on through its handle.
+    QFile image(image_.Path());
+    if (!image.rename(kept)) {
+        throw platform::RuntimeError(platform::ErrorNumber::PathFileAccess,
+                                     tr("The unsaved changes of %1 could not be kept in %2: %3")
+                                         .arg(SourceFileName, kept, image.errorString()));
+    }
+    services_.settings.SaveSetting(UnsavedSection, QFileInfo(kept).fileName(), SourceFileName);
+    return kept;
+}
+
+bool frmEditor::SettleBeforeEnd() {
+    if (finished_ || !FileLoaded || busy_) {
+        return true; // a copy under way blocks the close itself
+    }
+    CompletePending();
+    if (!Modified()) {
+        return true;
+    }
+    switch (MsgBox(DoneQuestion(), MsgStyle::YesNoCancel | MsgStyle::Question)) {
+    case MsgAnswer::Yes:
+        return WriteTo(SourceFileName);
+    case MsgAnswer::No:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void frmEditor::OfferKeptChanges() {
+    const QDir folder(QFileInfo(Module1::WorkImagePath()).path());
+    const QFileInfoList kept = folder.entryInfoList({QLatin1Char('*') + Module1::KeptChangesSuffix},
+                                                    QDir::Files | QDir::Hidden, QDir::Time);
+    for (const QFileInfo& copy : kept) {
+        const QString source = services_.settings.GetSetting(UnsavedSection, copy.fileName());
+        if (source.isEmpty() || !copy.isReadable()) {
+            continue; // not this user's, or its file is not known: left alone
+        }
+        const QDateTime when = copy.lastModified();
+        const QString time = when.date() == QDate::currentDate()
+                                 ? when.toString(QStringLiteral("HH:mm"))
+                                 : when.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+        const bool open = MsgBox(tr("Unsaved changes of %1 from %2 were kept. Open them?")
+                                     .arg(QFileInfo(source).fileName(), time),
+                                 MsgStyle::YesNo | MsgStyle::Question) == MsgAnswer::Yes;
+        if (ending_ || finished_) {
+            return; // the program ended under the question: offered again next time
+        }
+        if (open && !OpenFile(source, copy.filePath())) {
+            ShowNoFile(); // the kept file stays, offered again at the next start
+            return;
+        }
+        // The bytes are in the working image now, or not wanted.
+        QFile::remove(copy.filePath());
+        services_.settings.SaveSetting(UnsavedSection, copy.fileName(), QString());
+        if (open) {
+            SourceFileName = source;
+            edits_.MarkUnsaved();
+            ShowOpened();
+            return;
+        }
+    }
 }
 
 // ---- Done ----

@@ -33,21 +33,22 @@ int QtMessageBoxes::MsgBox(const QString& prompt, int style, const QString& titl
         box.setEscapeButton(QMessageBox::Cancel);
         return box.exec() == QMessageBox::Ok ? MsgAnswer::OK : MsgAnswer::Cancel;
     }
-    if ((style & 0x0F) == MsgStyle::YesNoCancel) {
-        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-        box.setDefaultButton(QMessageBox::Yes);
-        box.setEscapeButton(QMessageBox::Cancel);
-        const int answer = box.exec();
-        return answer == QMessageBox::Yes  ? MsgAnswer::Yes
-               : answer == QMessageBox::No ? MsgAnswer::No
-                                           : MsgAnswer::Cancel;
-    }
     if ((style & 0x0F) == MsgStyle::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton((style & MsgStyle::DefaultButton2) ? QMessageBox::No
                                                                 : QMessageBox::Yes);
         box.setEscapeButton(QMessageBox::No);
         return box.exec() == QMessageBox::Yes ? MsgAnswer::Yes : MsgAnswer::No;
+    }
+    if ((style & 0x0F) == MsgStyle::YesNoCancel) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        box.setDefaultButton((style & MsgStyle::DefaultButton2) ? QMessageBox::No
+                                                                : QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::Cancel);
+        const int answer = box.exec();
+        return answer == QMessageBox::Yes  ? MsgAnswer::Yes
+               : answer == QMessageBox::No ? MsgAnswer::No
+                                           : MsgAnswer::Cancel;
     }
     box.setStandardButtons(QMessageBox::Ok);
     box.exec();

@@ -40,6 +40,8 @@ public:
 
     // True from the first step of an operation to its last.
     bool Running() const { return running_; }
+    // The operation running, or the last one run (a read-back after PROGRAM is a READ).
+    core::Operation RunningOperation() const { return operation_; }
     // The chip is being written: stopping now leaves it partly written.
     bool WritingChip() const;
     // Ends a running operation at its next wait: file and port closed, no window shown.

@@ -10,6 +10,11 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+const QString Form3::Caution = QStringLiteral("Do not disconnect the adapter or its power supply.");
+const QString Form3::CannotStop =
+    QStringLiteral("The chip is being written: this cannot be stopped. Do not disconnect the "
+                   "adapter or its power supply.");
+
 Form3::Form3(QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(Module1::ProgramTitle);
@@ -25,18 +30,17 @@ Form3::Form3(QWidget* parent) : QWidget(parent, Qt::Window) {
 
     progressBar = new QProgressBar(this);
     progressBar->setObjectName(QStringLiteral("progressBar"));
-    progressBar->setAccessibleName(QStringLiteral("Progress"));
+    // Read with its value; the line below it is its description and is read by its text.
+    progressBar->setAccessibleName(QStringLiteral("Operation progress"));
     progressBar->setRange(0, 1);
     progressBar->setValue(0);
 
     lblProgress = new QLabel(this);
     lblProgress->setObjectName(QStringLiteral("lblProgress"));
-    lblProgress->setAccessibleName(QStringLiteral("Progress"));
     lblProgress->setAlignment(Qt::AlignCenter);
     lblProgress->setWordWrap(true);
 
-    lblCaution =
-        new QLabel(QStringLiteral("Do not disconnect the adapter or its power supply."), this);
+    lblCaution = new QLabel(Caution, this);
     lblCaution->setObjectName(QStringLiteral("lblCaution"));
     lblCaution->setAlignment(Qt::AlignCenter);
     lblCaution->setWordWrap(true);
@@ -66,6 +70,7 @@ void Form3::Reset() {
     progressBar->setRange(0, 1);
     progressBar->setValue(0);
     lblProgress->clear();
+    lblCaution->setText(Caution);
     lblCaution->hide();
     cmdCancel->hide();
     cmdCancel->setEnabled(true);
@@ -93,14 +98,29 @@ void Form3::ShowProgress(const core::Progress& progress) {
 }
 
 void Form3::closeEvent(QCloseEvent* event) {
-    // Closing it would leave the adapter half-way; the operation ends it.
+    // The window goes when the operation ends; closing it asks for what Cancel does.
     event->ignore();
+    AskToStop();
 }
 
 void Form3::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Escape && cmdCancel->isVisible() && cmdCancel->isEnabled()) {
-        cmdCancel->click();
+    if (event->key() == Qt::Key_Escape) {
+        AskToStop();
         return;
     }
     QWidget::keyPressEvent(event);
+}
+
+void Form3::AskToStop() {
+    if (cmdCancel->isVisible()) {
+        if (cmdCancel->isEnabled()) {
+            cmdCancel->click();
+        }
+        return;
+    }
+    if (lblCaution->isVisible()) {
+        // Stopping now would leave the chip partly written: the user is told why nothing
+        // happens.
+        lblCaution->setText(CannotStop);
+    }
 }

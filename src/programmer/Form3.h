@@ -12,8 +12,9 @@ struct Progress;
 }
 
 // The Working window: stands in for the hidden main window while the adapter works and
-// shows how far the operation is. The user cannot close it; the operation removes it when
-// it ends. READ and VERIFY can be cancelled from it (Cancel or Esc).
+// shows how far the operation is. The operation removes it when it ends. READ and VERIFY
+// can be cancelled from it (Cancel, Esc or its close box); while the chip is being written
+// Esc and the close box only say that this cannot be stopped.
 class Form3 : public QWidget {
     Q_OBJECT
 
@@ -22,6 +23,11 @@ public:
 
     // Back to the state of a new operation.
     void Reset();
+
+    // The caution line while the chip is written, and what it says when asked to stop then.
+    static const QString Caution;
+    static const QString CannotStop;
+
     void ShowProgress(const core::Progress& progress);
     // Called when the user asks to cancel.
     std::function<void()> onCancel;
@@ -33,6 +39,8 @@ public:
     QPushButton* cmdCancel = nullptr;
 
 private:
+    void AskToStop();
+
     int shownPhase_ = -1;
     double shownAtMs_ = 0;
 

@@ -456,6 +456,10 @@ void frmMain::FreePortMenu() {
 // ---- Closing ----
 
 void frmMain::closeEvent(QCloseEvent* event) {
+    if (!unloaded_ && links_.mayClose && !links_.mayClose()) {
+        event->ignore();
+        return;
+    }
     if (!unloaded_ && operations_->WritingChip() &&
         services_.messages.MsgBox(OperationMessages::CloseWhileProgramming,
                                   platform::MsgStyle::Exclamation | platform::MsgStyle::YesNo |
@@ -473,6 +477,10 @@ void frmMain::Form_Unload() {
         return;
     }
     unloaded_ = true;
+    const QString interrupted = InterruptedOperation();
+    if (!interrupted.isEmpty() && links_.reportEnd) {
+        links_.reportEnd(interrupted);
+    }
     // An operation still running ends at its next wait, closing its file and the port.
     operations_->Abort();
     if (links_.closeAllFiles) {
@@ -490,6 +498,30 @@ void frmMain::Form_Unload() {
         QFile::remove(workImage);
     }
     ShutDown();
+}
+
+QString frmMain::InterruptedOperation() const {
+    if (!operations_->Running()) {
+        return QString();
+    }
+    // Told whenever a changing command runs: it may be on its way to the chip even before
+    // the Working window says so.
+    const QString unknown = QStringLiteral(" stopped while the chip may be being written: the "
+                                           "chip's contents are unknown; erase it and program it "
+                                           "again.");
+    switch (operations_->RunningOperation()) {
+    case core::Operation::Read:
+        return QStringLiteral("READ cancelled: the image file is unchanged.");
+    case core::Operation::Verify:
+        return QStringLiteral("VERIFY cancelled.");
+    case core::Operation::Program:
+        return QStringLiteral("PROGRAM") + unknown;
+    case core::Operation::ClearWpo:
+        return QStringLiteral("CLEAR WPO") + unknown;
+    case core::Operation::BulkErase:
+        return QStringLiteral("BULK ERASE") + unknown;
+    }
+    return QString();
 }
 
 void frmMain::ShutDown() {

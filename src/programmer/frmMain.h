@@ -36,6 +36,11 @@ public:
         std::function<void()> closeAllFiles; // close every file other windows hold open
         std::function<void()> unloadOthers;  // unload every other window
         std::function<void()> endProgram;    // leave the event loop
+        // Other windows settle their unsaved work before the window closes; false keeps the
+        // program open (the user chose Cancel, or the work could not be saved).
+        std::function<bool()> mayClose;
+        // Tells the terminal the program was started from what its end interrupted.
+        std::function<void(const QString& line)> reportEnd;
     };
 
     frmMain(platform::Services& services, Links links);
@@ -99,6 +104,8 @@ private:
     void Form_Load();
     void Form_Unload();
     void ShutDown();
+    // What ending now does to the operation under way, in words; empty when none runs.
+    QString InterruptedOperation() const;
 
     void Command1_Click();
     void Command2_Click();

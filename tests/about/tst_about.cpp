@@ -50,6 +50,33 @@ private slots:
         about.lstMain_ItemClick(7); // no such item: the text stays
         QVERIFY(about.lblInfo->text().contains(QStringLiteral("2026")));
     }
+
+    void escAndEnterActAsOK_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("onList"); // the focus on the list, else on OK
+        for (const auto& [name, key] :
+             {std::pair{"Esc", Qt::Key_Escape}, std::pair{"Enter", Qt::Key_Enter},
+              std::pair{"Return", Qt::Key_Return}}) {
+            QTest::addRow("%s on the list", name) << int(key) << true;
+            QTest::addRow("%s on OK", name) << int(key) << false;
+        }
+    }
+    void escAndEnterActAsOK() {
+        QFETCH(int, key);
+        QFETCH(bool, onList);
+        int closed = 0;
+        auto* about = new frmAbout(Title, QStringLiteral("features"), [&] { ++closed; });
+        QPointer<frmAbout> window(about);
+        about->show();
+        about->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(about));
+        QWidget* focus = onList ? static_cast<QWidget*>(about->lstMain) : about->cmdOK;
+        focus->setFocus();
+        QTest::keyClick(focus, Qt::Key(key));
+        QCOMPARE(closed, 1);
+        QVERIFY(!about->isVisible());
+        QTRY_VERIFY(window.isNull()); // it deletes itself on close
+    }
 };
 
 QTEST_MAIN(AboutTest)

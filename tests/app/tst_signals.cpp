@@ -24,7 +24,11 @@ private slots:
         WriteFile(Module1::WorkImagePath(), "an edit in progress");
 
         OperationBench b;
-        SignalGuard guard([&] { b.w->Unload(); });
+        int delivered = 0;
+        SignalGuard guard([&](int number) {
+            delivered = number;
+            b.w->Unload();
+        });
         b.Choose("mnuTMS370CX56A");
         const QString path = b.Path("chip.bin");
         WriteFile(path, "old image");
@@ -33,6 +37,7 @@ private slots:
         b.w->Command1->click();
 
         QCOMPARE(b.calls, QStringList{"endProgram"});
+        QCOMPARE(delivered, signal); // the exit status tells which it was
         QVERIFY(b.t.clock.NowMs() < 5200);
         QVERIFY(!b.port.PortOpen() && !b.w->WorkingWindow());
         QCOMPARE(ReadFile(path), QByteArray("old image"));

@@ -3,6 +3,7 @@
 #include "common/LangFile.h"
 #include "editor/ClickLabel.h"
 #include "platform/MessageBoxes.h"
+#include "platform/RuntimeError.h"
 
 #include <QAction>
 #include <QEventLoop>
@@ -270,6 +271,123 @@ private slots:
         QVERIFY(f.ts.messages.shown.at(0).prompt.contains(Module1::WorkImagePath()));
         QVERIFY(!f.editor->FileLoaded && !f.editor->PicHex->isEnabled());
         QVERIFY(QDir(Module1::WorkImagePath()).removeRecursively());
+    }
+
+    // A signal ends the program without asking: the edits, a half-typed byte too, are kept
+    // beside the working image, and the next editor offers them.
+    void keptChangesComeBackAtTheNextStart_data() {
+        QTest::addColumn<int>("answer");
+        QTest::newRow("Yes: the edits are the document again") << MsgAnswer::Yes;
+        QTest::newRow("No: they are gone") << MsgAnswer::No;
+    }
+    void keptChangesComeBackAtTheNextStart() {
+        QFETCH(int, answer);
+        EditorFixture f;
+        QVERIFY(f.OpenAndShow(Counting(40)));
+        Press("41<Right>7");
+        const std::optional<QString> kept = f.editor->KeepUnsavedChanges();
+        QCOMPARE(kept, std::optional<QString>(Module1::KeptChangesPath(f.path)));
+        QVERIFY(kept->endsWith(QStringLiteral("/user.bin.tms370-unsaved")));
+        QVERIFY(!QFile::exists(Module1::WorkImagePath()));
+        QByteArray edited = Counting(40);
+        edited[0] = 0x41;
+        edited[1] = 0x07;
+        QCOMPARE(ReadFile(*kept), edited);
+        const QString time = QFileInfo(*kept).lastModified().toString("HH:mm");
+        delete f.editor.data();
+        QCOMPARE(ReadFile(f.path), Counting(40));
+
+        f.editor = new frmEditor(f.ts.services, [] {});
+        f.ts.messages.answers << answer;
+        f.editor->OfferKeptChanges();
+        QCOMPARE(f.ts.messages.shown.size(), 1);
+        QCOMPARE(
+            f.ts.messages.shown[0].prompt,
+            QStringLiteral("Unsaved changes of user.bin from %1 were kept. Open them?").arg(time));
+        QVERIFY(!QFile::exists(*kept));
+        QCOMPARE(f.editor->FileLoaded, answer == MsgAnswer::Yes);
+        if (answer == MsgAnswer::Yes) {
+            QCOMPARE(f.editor->SourceFileName, f.path);
+            QVERIFY(f.editor->Modified());
+            QCOMPARE(f.Image(1, 40), edited);
+            f.ts.messages.answers << MsgAnswer::Yes; // Done: write the changes back
+            f.editor->mnuDone_Click();
+            QCOMPARE(ReadFile(f.path), edited);
+        }
+        // Offered once only.
+        if (!f.Deleted()) {
+            delete f.editor.data();
+        }
+        f.editor = new frmEditor(f.ts.services, [] {});
+        f.editor->OfferKeptChanges();
+        QCOMPARE(f.ts.messages.shown.size(), answer == MsgAnswer::Yes ? 2 : 1);
+    }
+
+    void keptChangesThatCannotBeOpenedStay() {
+        EditorFixture f;
+        const QString user = f.WriteFile("user.bin", Counting(40));
+        const QString kept = WriteFile(Module1::KeptChangesPath(user), QByteArray());
+        f.ts.settings.SaveSetting("Unsaved", "user.bin.tms370-unsaved", user);
+        f.ts.messages.answers << MsgAnswer::Yes;
+        f.editor->OfferKeptChanges();
+        QCOMPARE(f.ts.messages.shown.size(), 2); // the offer, then why it cannot be opened
+        QVERIFY(f.ts.messages.shown[1].prompt.contains("empty"));
+        QVERIFY(!f.editor->FileLoaded && QFile::exists(kept));
+        delete f.editor.data();
+        f.editor = new frmEditor(f.ts.services, [] {});
+        f.editor->OfferKeptChanges(); // asked again, No this time
+        QCOMPARE(f.ts.messages.shown.size(), 3);
+        QVERIFY(!QFile::exists(kept));
+    }
+
+    void editsThatCannotBeKeptAreReported() {
+        EditorFixture f;
+        QVERIFY(f.OpenAndShow(Counting(40)));
+        Press("4");
+        const QString kept = Module1::KeptChangesPath(f.path);
+        QFile::remove(kept);
+        QVERIFY(QDir().mkpath(kept + "/inside")); // a folder holds the name
+        try {
+            f.editor->KeepUnsavedChanges();
+            QFAIL("kept in a folder's place");
+        } catch (const platform::RuntimeError& error) {
+            QCOMPARE(error.Number(), platform::ErrorNumber::PathFileAccess);
+            QVERIFY(error.Description().contains(kept));
+        }
+        QVERIFY(QFile::exists(Module1::WorkImagePath()));
+        QDir(kept).removeRecursively();
+    }
+
+    void nothingToKeepWithoutEdits() {
+        EditorFixture f;
+        QVERIFY(f.OpenAndShow(Counting(40)));
+        QCOMPARE(f.editor->KeepUnsavedChanges(), std::nullopt);
+        QVERIFY(QFile::exists(Module1::WorkImagePath()));
+    }
+
+    // Closing the program asks as Done does, with Cancel to stay.
+    void closingAsksAsDone_data() {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("mayClose");
+        QTest::addColumn<bool>("written");
+        QTest::newRow("Yes") << MsgAnswer::Yes << true << true;
+        QTest::newRow("No") << MsgAnswer::No << true << false;
+        QTest::newRow("Cancel") << MsgAnswer::Cancel << false << false;
+    }
+    void closingAsksAsDone() {
+        QFETCH(int, answer);
+        QFETCH(bool, mayClose);
+        QFETCH(bool, written);
+        EditorFixture f;
+        QVERIFY(f.OpenAndShow(Counting(40)));
+        Press("4");
+        f.ts.messages.answers << answer;
+        QCOMPARE(f.editor->SettleBeforeEnd(), mayClose);
+        QCOMPARE(f.ts.messages.shown.size(), 1);
+        QCOMPARE(f.ts.messages.shown[0].style, MsgStyle::YesNoCancel | MsgStyle::Question);
+        QVERIFY(f.ts.messages.shown[0].prompt.startsWith('"' + f.path + "\" "));
+        QCOMPARE(ReadFile(f.path).at(0), written ? '\x04' : '\x00');
+        QCOMPARE(f.editor->Modified(), !written);
     }
 };
 

@@ -1,8 +1,11 @@
 #include "TestServices.h"
 #include "common/Module1.h"
 #include "core/DeviceCatalogue.h"
+#include "core/Progress.h"
+#include "programmer/Form3.h"
 #include "programmer/frmMain.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QGroupBox>
 #include <QLabel>
@@ -95,6 +98,28 @@ private slots:
             QVERIFY(w.isHidden());
         }
         QCOMPARE(shown, (QStringList{"memory", "about"}));
+    }
+
+    // A screen reader reads the progress line itself, and the bar's value.
+    void workingWindowIsReadAloud() {
+        Form3 f;
+        f.show();
+        core::Progress progress;
+        progress.phase = core::Phase::Receiving;
+        progress.done = 137;
+        progress.total = 256;
+        progress.leftMs = 9000;
+        progress.cancellable = true;
+        f.ShowProgress(progress);
+        const QString line = QStringLiteral("Reading 137 of 256 bytes \u2014 9 s left");
+        QAccessibleInterface* label = QAccessible::queryAccessibleInterface(f.lblProgress);
+        QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(f.progressBar);
+        QVERIFY(label && bar && bar->valueInterface());
+        QCOMPARE(label->text(QAccessible::Name), line);
+        QCOMPARE(bar->text(QAccessible::Name), QStringLiteral("Operation progress"));
+        QCOMPARE(bar->text(QAccessible::Description), line);
+        QCOMPARE(bar->valueInterface()->currentValue().toInt(), 137);
+        QCOMPARE(bar->valueInterface()->maximumValue().toInt(), 256);
     }
 };
 

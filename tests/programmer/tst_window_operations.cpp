@@ -181,7 +181,6 @@ private slots:
         const auto look = [&] {
             seen = b.w->WorkingWindow();
             QVERIFY(seen && seen->isVisible() && !b.w->isVisible());
-            QVERIFY(!seen->close()); // the user cannot close it
             line = seen->lblProgress->text();
             value = seen->progressBar->value();
             maximum = seen->progressBar->maximum();
@@ -208,8 +207,15 @@ private slots:
         QVERIFY(b.Settled());
     }
 
+    void cancelFromTheWorkingWindow_data() {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("Cancel") << "Cancel";
+        QTest::newRow("Esc") << "Esc";
+        QTest::newRow("close box") << "close";
+    }
     void cancelFromTheWorkingWindow() {
-        for (bool escape : {false, true}) {
+        QFETCH(QString, how);
+        {
             OperationBench b;
             b.Choose("mnuTMS370CX58A");
             const QString path = b.Path("keep.bin");
@@ -218,8 +224,10 @@ private slots:
             b.t.clock.Schedule(5000, [&] {
                 Form3* working = b.w->WorkingWindow();
                 QVERIFY(working);
-                if (escape) {
+                if (how == "Esc") {
                     QTest::keyClick(working, Qt::Key_Escape);
+                } else if (how == "close") {
+                    QVERIFY(!working->close()); // the operation removes it
                 } else {
                     working->cmdCancel->click();
                     QVERIFY(!working->cmdCancel->isEnabled()); // one press is enough
@@ -233,6 +241,40 @@ private slots:
             b.w->Command1->click(); // the next READ works
             QCOMPARE(ReadFile(path), b.model.Block('y'));
         }
+    }
+
+    // While the chip is written, Esc and the close box stop nothing and say why.
+    void workingWindowCannotStopAProgramming_data() {
+        QTest::addColumn<bool>("escape");
+        QTest::newRow("Esc") << true;
+        QTest::newRow("close box") << false;
+    }
+    void workingWindowCannotStopAProgramming() {
+        QFETCH(bool, escape);
+        OperationBench b;
+        b.Choose("mnuTMS370CX58A");
+        WriteFile(b.Path("p.bin"), Pattern(256, 2));
+        b.t.dialogs.answers << b.Path("p.bin");
+        QStringList caution; // before and after each try
+        const auto tryToStop = [&] {
+            Form3* working = b.w->WorkingWindow();
+            QVERIFY(working);
+            caution << working->lblCaution->text();
+            if (escape) {
+                QTest::keyClick(working, Qt::Key_Escape);
+            } else {
+                QVERIFY(!working->close());
+            }
+            caution << working->lblCaution->text();
+        };
+        b.t.clock.Schedule(b.t.clock.NowMs() + 60 + 200, tryToStop);        // data phase
+        b.t.clock.Schedule(b.t.clock.NowMs() + 60 + 512 + 3000, tryToStop); // settle wait
+        b.w->Command2->click();
+        QCOMPARE(caution, QStringList({Form3::Caution, Form3::CannotStop, Form3::CannotStop,
+                                       Form3::CannotStop}));
+        QCOMPARE(b.model.Block('y'), Pattern(256, 2)); // the whole block was programmed
+        QVERIFY(b.t.messages.shown.isEmpty());
+        QVERIFY(b.Settled());
     }
 
     void closingDuringProgramAsksFirst() {

@@ -1,0 +1,244 @@
+// The real program, built as main.cpp builds it, with a hand on its windows: it drives them
+// to one chosen moment and prints "ready" there, so the test can end it from outside with a
+// signal, or ends it itself by closing the main window as the window manager does.
+//
+//   program_driver SCENE ENDING ANSWER FILE
+//     SCENE   idle | dialog (READ's file dialog) | read | program | settle | erase | editor |
+//             save
+//     ENDING  signal (the test sends it) | close (the main window is closed at the moment)
+//     ANSWER  yes | no | cancel | none: the button for the question the close brings
+//     FILE    the image the operation or the editor uses
+//
+// After the event loop has ended it says on stderr whether the serial port is still open.
+#include "app/Main.h"
+#include "editor/frmEditor.h"
+#include "grid/Grid.h"
+#include "platform/PictureBox.h"
+#include "programmer/Form3.h"
+#include "programmer/frmMain.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <cstdio>
+
+namespace {
+
+template <typename T> T* TopLevel() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* found = qobject_cast<T*>(widget); found && found->isVisible()) {
+            return found;
+        }
+    }
+    return nullptr;
+}
+
+void Say(const char* line) {
+    std::printf("%s\n", line);
+    std::fflush(stdout);
+}
+
+// Whether a descriptor of this process still refers to path.
+bool HoldsOpen(const QString& path) {
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    const QDir fds(QStringLiteral("/proc/self/fd"));
+    for (const QFileInfo& fd :
+         fds.entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot)) {
+        if (!canonical.isEmpty() && fd.symLinkTarget() == canonical) {
+            return true;
+        }
+    }
+    return false;
+}
+
+class Driver : public QObject {
+public:
+    Driver(Program& program, QStringList args)
+        : program_(program), scene_(args.value(0)), ending_(args.value(1)), answer_(args.value(2)),
+          file_(args.value(3)) {
+        connect(&tick_, &QTimer::timeout, this, &Driver::Step);
+        tick_.start(20);
+    }
+
+private:
+    frmMain& Main() { return program_.MainWindow(); }
+
+    // One look at the windows: a dialog to answer, or the next move of the scene.
+    void Step() {
+        // Answered from the event loop, not from here: a box the answer brings runs its own
+        // loop, and this timer does not fire again until its handler has returned.
+        if (auto* box = TopLevel<QMessageBox>()) {
+            QTimer::singleShot(0, box, [this, box] { AnswerBox(box); });
+            return;
+        }
+        if (auto* dialog = TopLevel<QFileDialog>()) {
+            if (scene_ == QLatin1String("dialog")) {
+                // The moment is the READ's file dialog itself.
+                if (!ready_) {
+                    ready_ = true;
+                    Say("ready");
+                }
+                return;
+            }
+            QTimer::singleShot(0, dialog, [this, dialog] {
+                // As the user does: the folder, then the name typed into the name field.
+                dialog->setDirectory(QFileInfo(file_).absolutePath());
+                if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+                    name->setText(QFileInfo(file_).fileName());
+                } else {
+                    dialog->selectFile(file_);
+                }
+                static_cast<QDialog*>(dialog)->accept(); // QFileDialog::accept, as its OK does
+            });
+            return;
+        }
+        if (!started_) {
+            started_ = true;
+            Start();
+            return;
+        }
+        if (!ready_ && AtMoment()) {
+            ready_ = true;
+            Say("ready");
+            if (ending_ == QLatin1String("close")) {
+                QTimer::singleShot(0, this, [this] { Main().close(); });
+            }
+        }
+    }
+
+    void AnswerBox(QMessageBox* box) {
+        if (qobject_cast<QFileDialog*>(box->parentWidget())) {
+            box->button(QMessageBox::Yes)->click(); // the file dialog's "replace it?"
+            return;
+        }
+        if (QAbstractButton* ok = box->button(QMessageBox::Ok)) {
+            ok->click(); // a warning (the image's size): go on
+            return;
+        }
+        const QMessageBox::StandardButton button =
+            answer_ == QLatin1String("yes")      ? QMessageBox::Yes
+            : answer_ == QLatin1String("cancel") ? QMessageBox::Cancel
+                                                 : QMessageBox::No;
+        if (QAbstractButton* b = box->button(button)) {
+            if (button == QMessageBox::Cancel) {
+                // Everything stays open: said once the box is gone.
+                QTimer::singleShot(200, [] { Say("still open"); });
+            }
+            b->click();
+        } else {
+            box->reject();
+        }
+    }
+
+    void Start() {
+        const auto trigger = [this](const char* name) {
+            Main().findChild<QAction*>(QLatin1String(name))->trigger();
+        };
+        if (scene_ == QLatin1String("idle")) {
+            return;
+        }
+        if (scene_ == QLatin1String("editor") || scene_ == QLatin1String("save")) {
+            Main().mnuMemory->trigger();
+            QTimer::singleShot(0, this, [this] { Editor()->sm1_0->trigger(); });
+            return;
+        }
+        trigger("mnuComm1");
+        // 512 bytes where the data phase should be long, 256 where the settle wait comes soon.
+        trigger(scene_ == QLatin1String("settle") ? "mnuTMS370CX58A" : "mnuTMS370CX56A");
+        QPushButton* button = Main().Command2;
+        if (scene_ == QLatin1String("read") || scene_ == QLatin1String("dialog")) {
+            button = Main().Command1;
+        } else if (scene_ == QLatin1String("erase")) {
+            button = Main().Command5;
+        }
+        QTimer::singleShot(0, button, &QPushButton::click);
+    }
+
+    frmEditor* Editor() { return TopLevel<frmEditor>(); }
+
+    bool AtMoment() {
+        if (scene_ == QLatin1String("idle")) {
+            return Main().isVisible();
+        }
+        if (scene_ == QLatin1String("editor") || scene_ == QLatin1String("save")) {
+            return EditorAtMoment();
+        }
+        const Form3* working = Main().WorkingWindow();
+        if (!working) {
+            return false;
+        }
+        const QString line = working->lblProgress->text();
+        const int done = working->progressBar->value();
+        if (scene_ == QLatin1String("read")) {
+            return line.startsWith(QLatin1String("Reading")) && done >= 3;
+        }
+        if (scene_ == QLatin1String("program")) {
+            return line.startsWith(QLatin1String("Programming ")) && done >= 40;
+        }
+        if (scene_ == QLatin1String("settle")) {
+            return line.startsWith(QLatin1String("Programming: waiting")) && done >= 500;
+        }
+        return line.startsWith(QLatin1String("Erasing"));
+    }
+
+    bool EditorAtMoment() {
+        frmEditor* editor = Editor();
+        if (!editor || !editor->FileLoaded || editor->Busy()) {
+            return scene_ == QLatin1String("save") && saving_ && editor && editor->Busy();
+        }
+        if (!editor->Modified()) {
+            // A byte typed in the hex pane: 41h at the first byte.
+            editor->PicHex->setFocus();
+            QTest::keyClick(editor->PicHex, Qt::Key_4);
+            QTest::keyClick(editor->PicHex, Qt::Key_1);
+            return false;
+        }
+        if (scene_ == QLatin1String("save")) {
+            if (!saving_) {
+                saving_ = true;
+                QTimer::singleShot(0, editor->mnuSave, &QAction::trigger);
+            }
+            return false;
+        }
+        return true;
+    }
+
+    Program& program_;
+    QString scene_;
+    QString ending_;
+    QString answer_;
+    QString file_;
+    QTimer tick_;
+    bool started_ = false;
+    bool ready_ = false;
+    bool saving_ = false;
+};
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("VidAvev"));
+    QApplication::setApplicationVersion(QStringLiteral(TMS370_VERSION));
+    QApplication::setQuitOnLastWindowClosed(false);
+    const QStringList args = QCoreApplication::arguments().mid(1);
+
+    Program program;
+    Module1::Main(program);
+    Driver driver(program, args);
+    const int status = app.exec();
+    if (HoldsOpen(QString::fromLocal8Bit(qgetenv("VIDAVEV_COMM1")))) {
+        std::fputs("driver: the serial port is still open\n", stderr);
+    }
+    return status;
+}
