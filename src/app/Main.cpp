@@ -106,7 +106,11 @@ void Program::EndOnSignal(int signal) {
                         .arg(editor_->SourceFileName, *kept));
             }
         } catch (const platform::RuntimeError& error) {
-            Say(QStringLiteral("error %1: %2").arg(error.Number()).arg(error.Description()));
+            // Nothing is lost for it: the working image stays where it is.
+            main_->KeepWorkImage();
+            Say(QStringLiteral("error %1: %2; they stay in %3.")
+                    .arg(error.Number())
+                    .arg(error.Description(), Module1::WorkImagePath()));
         }
     }
     main_->Unload();

@@ -73,7 +73,7 @@ void DeviceOperations::BulkErase(const QString& deviceCode) {
 }
 
 bool DeviceOperations::WritingChip() const {
-    return running_ && core::ChangesChip(operation_) &&
+    return running_ && core::ChangesChip(operation_) && !readingBack_ &&
            (phase_ == Phase::Sending || phase_ == Phase::Settling);
 }
 
@@ -125,6 +125,7 @@ const core::Family* DeviceOperations::Admit(Operation operation, const QString& 
 void DeviceOperations::Begin(Operation operation, const core::Family& family) {
     running_ = true;
     working_ = false;
+    readingBack_ = false;
     operation_ = operation;
     phase_ = Phase::Opening;
     context_ = core::OutcomeContext();
@@ -203,7 +204,7 @@ void DeviceOperations::VerifyAgainstFile(const QString& deviceCode) {
 void DeviceOperations::VerifyAfterProgram(const core::Family& family,
                                           const core::Outcome& programmed) {
     // The Working window stays up from the programming into the read-back.
-    operation_ = Operation::Read;
+    readingBack_ = true;
     context_.afterProgram = true;
     core::OperationOptions options;
     options.fastReceive = fastReceive;

@@ -40,8 +40,10 @@ public:
 
     // True from the first step of an operation to its last.
     bool Running() const { return running_; }
-    // The operation running, or the last one run (a read-back after PROGRAM is a READ).
+    // The operation running, or the last one run.
     core::Operation RunningOperation() const { return operation_; }
+    // A PROGRAM is reading the chip back: the chip is written, the compare not yet made.
+    bool ReadingBack() const { return running_ && readingBack_; }
     // The chip is being written: stopping now leaves it partly written.
     bool WritingChip() const;
     // Ends a running operation at its next wait: file and port closed, no window shown.
@@ -77,6 +79,7 @@ private:
     bool running_ = false;
     bool working_ = false; // the Working window is up
     core::Operation operation_ = core::Operation::Read;
+    bool readingBack_ = false;
     core::Phase phase_ = core::Phase::Opening;
     core::OutcomeContext context_;
 };

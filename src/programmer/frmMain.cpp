@@ -494,7 +494,7 @@ void frmMain::Form_Unload() {
         }
     }
     const QString workImage = Module1::WorkImagePath();
-    if (QFile::exists(workImage)) {
+    if (QFile::exists(workImage) && !keepWorkImage_) {
         QFile::remove(workImage);
     }
     ShutDown();
@@ -509,6 +509,10 @@ QString frmMain::InterruptedOperation() const {
     const QString unknown = QStringLiteral(" stopped while the chip may be being written: the "
                                            "chip's contents are unknown; erase it and program it "
                                            "again.");
+    if (operations_->ReadingBack()) {
+        return QStringLiteral("PROGRAM stopped during its read-back: the chip was programmed but "
+                              "is not verified.");
+    }
     switch (operations_->RunningOperation()) {
     case core::Operation::Read:
         return QStringLiteral("READ cancelled: the image file is unchanged.");

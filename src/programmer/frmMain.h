@@ -73,6 +73,8 @@ public:
 
     // Ends the program as closing the window does, without asking first (a signal asked).
     void Unload() { Form_Unload(); }
+    // The working image holds edits that could not be kept elsewhere: the end leaves it.
+    void KeepWorkImage() { keepWorkImage_ = true; }
 
     // Controls, named as the window's design names them.
     QGroupBox* Frame1 = nullptr;
@@ -129,6 +131,7 @@ private:
     QString deviceCode_;
     int portNumber_ = 0;
     bool unloaded_ = false;
+    bool keepWorkImage_ = false;
     std::unique_ptr<DeviceOperations> operations_;
     Form3* form3_ = nullptr;
     bool workingShown_ = false;

@@ -25,12 +25,14 @@ struct OperationBench {
     QTemporaryDir files;
     FailingPort failing{port}; // passes everything on until told to fail
     QStringList calls;
+    QStringList ends; // what the program says on stderr as it ends
     std::unique_ptr<frmMain> w;
 
     OperationBench() {
         t.services.port = &failing;
         frmMain::Links links;
         links.endProgram = [this] { calls << "endProgram"; };
+        links.reportEnd = [this](const QString& line) { ends << line; };
         w = std::make_unique<frmMain>(t.services, links);
         w->show();
         w->mnuComm[1]->trigger(); // Comm2, tested for DSR

@@ -201,6 +201,23 @@ private slots:
         QVERIFY(history[0].startsWith("READ cancelled") && history[4].startsWith("READ: 256"));
     }
 
+    // Closed while PROGRAM reads the chip back: no question (nothing is being written), and
+    // the end says what state the chip is in.
+    void closedDuringTheReadBack() {
+        OperationBench b;
+        b.Choose("mnuTMS370CX58A");
+        b.w->mnuVerifyAfterProgram->trigger();
+        WriteFile(b.Path("p.bin"), Pattern(256));
+        b.t.dialogs.answers << b.Path("p.bin");
+        // 11.7 s of settling after 0.6 s of data, then the read-back.
+        b.t.clock.Schedule(b.t.clock.NowMs() + 14000, [&] { b.w->close(); });
+        b.w->Command2->click();
+        QVERIFY(b.t.messages.shown.isEmpty());
+        QCOMPARE(b.calls, QStringList{"endProgram"});
+        QCOMPARE(b.ends, QStringList{"PROGRAM stopped during its read-back: the chip was "
+                                     "programmed but is not verified."});
+    }
+
     void verifyAgainstAFile_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QByteArray>("content");
