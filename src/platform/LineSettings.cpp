@@ -55,4 +55,15 @@ LineSettings ParseLineSettings(const QString& text) {
     return line;
 }
 
+QString LineSettingsText(const LineSettings& line) {
+    const QString stop = line.stopBitsTimesTwo == 3   ? QStringLiteral("1.5")
+                         : line.stopBitsTimesTwo == 4 ? QStringLiteral("2")
+                                                      : QStringLiteral("1");
+    return QStringLiteral("%1,%2,%3,%4")
+        .arg(line.baud)
+        .arg(QLatin1Char(line.parity))
+        .arg(line.dataBits)
+        .arg(stop);
+}
+
 } // namespace platform

@@ -18,5 +18,7 @@ struct LineSettings {
 // Parses a settings text; a malformed one raises RuntimeError 8009 (8007 for the baud
 // rate, 8008 for the data bits).
 LineSettings ParseLineSettings(const QString& text);
+// The settings text of line: "9600,N,8,1".
+QString LineSettingsText(const LineSettings& line);
 
 } // namespace platform

@@ -150,6 +150,7 @@ void NetworkTransport::Open() {
             SendRaw(TelnetCodec::ComPortCommand(TelnetCodec::PurgeData, QByteArray(1, char(3))));
             SendRaw(TelnetCodec::ComPortCommand(TelnetCodec::SetModemStateMask,
                                                 QByteArray(1, char(0xFF))));
+            SetLine(line_);
             return;
         } catch (const RuntimeError&) {
             Close();
@@ -213,8 +214,9 @@ void NetworkTransport::Close() {
 }
 
 void NetworkTransport::SetLine(const LineSettings& line) {
+    line_ = line;
     if (address_.kind == Kind::Raw || !socket_) {
-        return; // the terminal server's own settings hold
+        return; // a raw port keeps the terminal server's own settings; RFC 2217 sets it at open
     }
     SendRaw(TelnetCodec::ComPortCommand(TelnetCodec::SetBaudRate, BigEndian(quint32(line.baud))));
     SendRaw(

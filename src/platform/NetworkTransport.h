@@ -61,6 +61,7 @@ private:
     QString name_;
     std::unique_ptr<QTcpSocket> socket_;
     TelnetCodec telnet_;
+    LineSettings line_;
     mutable QByteArray pending_; // data taken while waiting for the server, not yet read
 };
 

@@ -27,13 +27,9 @@ void TransportPort::SetPortOpen(bool open) {
     if (control_.Open()) {
         throw RuntimeError(CommError::PortAlreadyOpen, QStringLiteral("Port Already Open"));
     }
+    // The line is given first, so a device opens with it at once.
+    transport_->SetLine(line_);
     transport_->Open();
-    try {
-        transport_->SetLine(line_);
-    } catch (const RuntimeError&) {
-        transport_->Close();
-        throw;
-    }
     failure_.clear();
     failureNumber_ = 0;
     control_.StartSession();

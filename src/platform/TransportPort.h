@@ -41,7 +41,7 @@ private:
     void Pull() const;
 
     std::unique_ptr<ByteTransport> transport_;
-    int commPort_ = 0;
+    int commPort_ = 1;
     QString device_;
     QString settingsText_ = QStringLiteral("9600,N,8,1");
     LineSettings line_;
