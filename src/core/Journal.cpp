@@ -232,6 +232,16 @@ bool Journal::Exec(QSqlQuery& query, QString* why) {
     return false;
 }
 
+// A statement that takes no values (PostgreSQL prepares no CREATE).
+bool Journal::Exec(const QString& statement, QString* why) {
+    QSqlQuery query = d->Query();
+    if (query.exec(statement)) {
+        return true;
+    }
+    *why = query.lastError().text().trimmed();
+    return false;
+}
+
 bool Journal::Begin(QString* why) {
     QSqlQuery query = d->Query();
     // SQLite: take the write lock now, waiting for another bench's change, rather than
@@ -275,20 +285,15 @@ bool Journal::Upgrade(QString* why) {
     }
     int version = 0;
     if (d->Db().tables().contains(QStringLiteral("schema_version"))) {
-        query.prepare(QStringLiteral("SELECT version FROM schema_version"));
-        if (!Exec(query, why)) {
+        if (!query.exec(QStringLiteral("SELECT version FROM schema_version"))) {
+            *why = query.lastError().text().trimmed();
             Rollback();
             return false;
         }
         version = query.next() ? query.value(0).toInt() : 0;
     } else {
-        query.prepare(QStringLiteral("CREATE TABLE schema_version (version INTEGER NOT NULL)"));
-        if (!Exec(query, why)) {
-            Rollback();
-            return false;
-        }
-        query.prepare(QStringLiteral("INSERT INTO schema_version (version) VALUES (0)"));
-        if (!Exec(query, why)) {
+        if (!Exec(QStringLiteral("CREATE TABLE schema_version (version INTEGER NOT NULL)"), why) ||
+            !Exec(QStringLiteral("INSERT INTO schema_version (version) VALUES (0)"), why)) {
             Rollback();
             return false;
         }
@@ -308,8 +313,7 @@ bool Journal::Upgrade(QString* why) {
             continue;
         }
         for (const char* statement : step.statements) {
-            query.prepare(QString::fromLatin1(statement).replace(QLatin1String("%ID%"), id));
-            if (!Exec(query, why)) {
+            if (!Exec(QString::fromLatin1(statement).replace(QLatin1String("%ID%"), id), why)) {
                 Rollback();
                 return false;
             }

@@ -125,6 +125,7 @@ private:
     bool Commit(QString* why);
     void Rollback();
     bool Exec(QSqlQuery& query, QString* why);
+    bool Exec(const QString& statement, QString* why);
     bool InsertRow(const JournalRow& row, QString* why);
     bool Upgrade(QString* why);
     void KeepPending(const QJsonObject& entry);
