@@ -210,8 +210,13 @@ std::unique_ptr<Journal> Journal::Open(const QString& store, QString* why, bool*
             // Benches of one host share the file; readers never wait for a writer. Every commit
             // reaches the disk before the chip is reported: a number used in a chip must not
             // come back after a power cut.
+            // The journal mode stays with the file: it is set once, by the run that makes it.
             QSqlQuery pragma(db);
-            if (!pragma.exec(QStringLiteral("PRAGMA journal_mode=WAL")) ||
+            const bool wal =
+                pragma.exec(QStringLiteral("PRAGMA journal_mode")) && pragma.next() &&
+                pragma.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0;
+            pragma.finish();
+            if ((!wal && !pragma.exec(QStringLiteral("PRAGMA journal_mode=WAL"))) ||
                 !pragma.exec(QStringLiteral("PRAGMA synchronous=FULL"))) {
                 *why = pragma.lastError().text().trimmed();
                 return nullptr;
@@ -269,6 +274,14 @@ void Journal::Rollback() {
 }
 
 bool Journal::Upgrade(QString* why) {
+    {
+        // Most opens find the schema as this build makes it: one read, no lock.
+        QSqlQuery current = d->Query();
+        if (current.exec(QStringLiteral("SELECT version FROM schema_version")) && current.next() &&
+            current.value(0).toInt() == SchemaVersion) {
+            return true;
+        }
+    }
     if (!Begin(why)) {
         return false;
     }
