@@ -14,11 +14,7 @@
 #include "core/ProgramSettings.h"
 #include "platform/Clock.h"
 
-#include <QCryptographicHash>
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QStandardPaths>
 #include <QSysInfo>
 #include <QTextStream>
 
@@ -207,15 +203,7 @@ int Job::OpenJournal() {
         return Fail(QStringLiteral("journal: %1").arg(why), usage ? UsageError : StoreFailed);
     }
     // What an earlier run on this port could not hand to the store goes first.
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
-    QDir().mkpath(folder);
-    const QByteArray key =
-        QCryptographicHash::hash((store_ + QLatin1Char('\n') + choice_->device).toUtf8(),
-                                 QCryptographicHash::Sha1)
-            .toHex()
-            .left(16);
-    journal_->SetPendingFile(
-        QDir(folder).filePath(QStringLiteral("journal-pending-%1.jsonl").arg(QLatin1String(key))));
+    journal_->SetPendingFile(core::PendingFileFor(store_, choice_->device));
     if (!journal_->ApplyPending(&why)) {
         return Fail(QStringLiteral("journal: what the last run kept for it could not be "
                                    "written: %1")
@@ -251,39 +239,6 @@ int Job::TakeSerial() {
     return Success;
 }
 
-// A result as the journal words it.
-QString ResultWord(core::Status status) {
-    switch (status) {
-    case Status::Done:
-        return QStringLiteral("ok");
-    case Status::Mismatch:
-        return QStringLiteral("mismatch");
-    case Status::NoAnswer:
-        return QStringLiteral("no answer");
-    case Status::ShortAnswer:
-        return QStringLiteral("short");
-    case Status::Cancelled:
-    case Status::Aborted:
-        return QStringLiteral("cancelled");
-    case Status::FileError:
-        return QStringLiteral("file error");
-    case Status::Refused:
-        return QStringLiteral("refused");
-    default:
-        return QStringLiteral("port error");
-    }
-}
-
-QString FileSha256(const QString& path) {
-    QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
-        return QString();
-    }
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    hash.addData(&file);
-    return QString::fromLatin1(hash.result().toHex());
-}
-
 core::JournalRow Job::Row() const {
     core::JournalRow row;
     row.time = startedAt_;
@@ -293,20 +248,19 @@ core::JournalRow Job::Row() const {
     row.chip = r_.deviceName;
     row.operation = core::OperationName(OperationOf(r_.command));
     row.image = r_.file.isEmpty() ? QString() : QFileInfo(r_.file).absoluteFilePath();
-    row.imageSha256 = FileSha256(r_.file);
+    row.imageSha256 = core::FileSha256(r_.file);
     if (held_) {
         row.series = held_->series;
         row.serial = held_->number;
     }
-    row.result = last_ ? ResultWord(last_->status) : QStringLiteral("port error");
+    row.result = last_ ? core::JournalResult(last_->status) : QStringLiteral("port error");
     if (verified_) {
         row.crc32 =
             QStringLiteral("%1").arg(core::Crc32(image_), 8, 16, QLatin1Char('0')).toUpper();
     } else if (last_ && (last_->status == Status::Done || last_->status == Status::Mismatch) &&
                last_->data.size() == r_.family->blockSize &&
                (last_->operation == Operation::Read || last_->operation == Operation::Verify)) {
-        row.crc32 =
-            QStringLiteral("%1").arg(core::Crc32(last_->data), 8, 16, QLatin1Char('0')).toUpper();
+        row.crc32 = core::Crc32Text(last_->data);
     }
     row.durationMs = qint64(s_.clock.NowMs() - startedMs_);
     row.version = QLatin1String(ToolVersion);

@@ -13,19 +13,6 @@ namespace cli {
 
 namespace {
 
-const QStringList Columns = {"time",      "bench", "port",         "device", "chip",
-                             "operation", "image", "image_sha256", "series", "serial",
-                             "result",    "crc32", "duration_ms",  "version"};
-
-QString CsvField(const QString& text) {
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
-        !text.contains(QLatin1Char('\n'))) {
-        return text;
-    }
-    return QLatin1Char('"') + QString(text).replace(QLatin1String("\""), QLatin1String("\"\"")) +
-           QLatin1Char('"');
-}
-
 QString FieldText(const QJsonValue& value) {
     if (value.isNull()) {
         return QString();
@@ -129,15 +116,7 @@ int ListJournal(const Request& request, ToolServices& services) {
         }
         out << QJsonDocument(array).toJson(QJsonDocument::Indented);
     } else if (request.listFormat == QLatin1String("csv")) {
-        out << Columns.join(QLatin1Char(',')) << '\n';
-        for (const core::JournalRow& row : *rows) {
-            const QJsonObject o = core::JournalRowJson(row);
-            QStringList fields;
-            for (const QString& column : Columns) {
-                fields << CsvField(FieldText(o[column]));
-            }
-            out << fields.join(QLatin1Char(',')) << '\n';
-        }
+        out << core::JournalCsv(*rows);
     } else {
         const QStringList shown = {"time",   "bench",  "port",   "chip",  "operation",
                                    "series", "serial", "result", "crc32", "duration_ms"};

@@ -1,5 +1,9 @@
 #include "Journal.h"
 
+#include "Checksums.h"
+
+#include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -7,6 +11,7 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QStandardPaths>
 #include <QUrl>
 #include <QUuid>
 #include <QVariant>
@@ -117,6 +122,81 @@ JournalRow RowFromJson(const QJsonObject& o) {
 }
 
 } // namespace
+
+QString JournalResult(Status status) {
+    switch (status) {
+    case Status::Done:
+        return QStringLiteral("ok");
+    case Status::Mismatch:
+        return QStringLiteral("mismatch");
+    case Status::NoAnswer:
+        return QStringLiteral("no answer");
+    case Status::ShortAnswer:
+        return QStringLiteral("short");
+    case Status::Cancelled:
+    case Status::Aborted:
+        return QStringLiteral("cancelled");
+    case Status::FileError:
+        return QStringLiteral("file error");
+    case Status::Refused:
+        return QStringLiteral("refused");
+    default:
+        return QStringLiteral("port error");
+    }
+}
+
+QString FileSha256(const QString& path) {
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
+        return QString();
+    }
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    hash.addData(&file);
+    return QString::fromLatin1(hash.result().toHex());
+}
+
+QString Crc32Text(const QByteArray& block) {
+    return QStringLiteral("%1").arg(Crc32(block), 8, 16, QLatin1Char('0')).toUpper();
+}
+
+QString PendingFileFor(const QString& store, const QString& device) {
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+    QDir().mkpath(folder);
+    const QByteArray key = QCryptographicHash::hash((store + QLatin1Char('\n') + device).toUtf8(),
+                                                    QCryptographicHash::Sha1)
+                               .toHex()
+                               .left(16);
+    return QDir(folder).filePath(
+        QStringLiteral("journal-pending-%1.jsonl").arg(QLatin1String(key)));
+}
+
+const QStringList JournalColumns = {"time",      "bench", "port",         "device", "chip",
+                                    "operation", "image", "image_sha256", "series", "serial",
+                                    "result",    "crc32", "duration_ms",  "version"};
+
+QString JournalCsv(const QList<JournalRow>& rows) {
+    auto field = [](const QJsonValue& value) {
+        QString text = value.isNull()     ? QString()
+                       : value.isDouble() ? QString::number(qint64(value.toDouble()))
+                                          : value.toString();
+        if (text.contains(QLatin1Char(',')) || text.contains(QLatin1Char('"')) ||
+            text.contains(QLatin1Char('\n'))) {
+            text = QLatin1Char('"') + text.replace(QLatin1String("\""), QLatin1String("\"\"")) +
+                   QLatin1Char('"');
+        }
+        return text;
+    };
+    QString csv = JournalColumns.join(QLatin1Char(',')) + QLatin1Char('\n');
+    for (const JournalRow& row : rows) {
+        const QJsonObject o = JournalRowJson(row);
+        QStringList fields;
+        for (const QString& column : JournalColumns) {
+            fields << field(o[column]);
+        }
+        csv += fields.join(QLatin1Char(',')) + QLatin1Char('\n');
+    }
+    return csv;
+}
 
 QString JournalTime(const QDateTime& time) {
     return time.toUTC().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzzZ"));

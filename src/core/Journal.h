@@ -1,8 +1,11 @@
 #pragma once
 
+#include "Outcome.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <optional>
 
@@ -135,6 +138,21 @@ private:
 
 // The text a row's time is kept and compared in: "2026-12-07T09:30:00.123Z".
 QString JournalTime(const QDateTime& time);
+
+// The words the journal keeps: a result (ok, mismatch, no answer, short, port error,
+// cancelled; file error and refused for what never reached the chip), a file's SHA-256 in hex
+// ("" when it cannot be read), a CRC-32 as "1A2B3C4D".
+QString JournalResult(Status status);
+QString FileSha256(const QString& path);
+QString Crc32Text(const QByteArray& block);
+
+// The file in the user's data folder where a bench keeps what the store could not take, one
+// for each store and port device.
+QString PendingFileFor(const QString& store, const QString& device);
+
+// The column names of a row, in order, and the rows as CSV under a header row naming them.
+extern const QStringList JournalColumns;
+QString JournalCsv(const QList<JournalRow>& rows);
 
 // A row with the columns' names as keys: time, bench, port, device, chip, operation, image,
 // image_sha256, series, serial, result, crc32, duration_ms, version.
