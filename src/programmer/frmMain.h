@@ -87,6 +87,9 @@ public:
     QAction* mnuVerifyAgainstFile = nullptr;
     QAction* mnuMemory = nullptr;
     QAction* mnuAbout = nullptr;
+    QMenu* mnuProduction = nullptr;
+    QAction* mnuSerialNumbers = nullptr;
+    QAction* mnuJournal = nullptr;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -105,6 +108,8 @@ private:
     void Command5_Click();
     void mnuMemory_Click();
     void mnuAbout_Click();
+    void mnuSerialNumbers_Click();
+    void mnuJournal_Click();
     void mnuFastReceive_Click(bool checked);
     void mnuVerifyAfterProgram_Click(bool checked);
 
