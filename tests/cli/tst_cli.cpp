@@ -309,6 +309,11 @@ private slots:
             << "program -p sim -d y -i %D/image.bin" << QList<double>{5000, 6000} << 130
             << "PROGRAM stopped; the chip's contents are now unknown: erase it and program it "
                "again.";
+        QTest::newRow("PROGRAM with a serial number, two presses")
+            << "program -p sim -d y -i %D/image.bin --serial 1FFCh:2 --journal %D/c.db "
+               "--serial-start 7"
+            << QList<double>{5000, 6000} << 130
+            << "tms370: serial 7 given back to series 'default'";
         QTest::newRow("PROGRAM before c")
             << "program -p sim -d y -i %D/image.bin" << QList<double>{5} << 130
             << "PROGRAM cancelled; the chip was not changed.";
