@@ -135,6 +135,7 @@ void DeviceOperations::Begin(Operation operation, const core::Family& family) {
     context_.family = &family;
     context_.device = deviceName.isEmpty() ? QStringLiteral("the chip") : deviceName;
     context_.notReadBack = QStringLiteral("Verify After Program is off");
+    imagePath_.clear();
 }
 
 void DeviceOperations::Run(Operation operation, const QString& deviceCode) {
@@ -257,9 +258,6 @@ bool DeviceOperations::StartJournal(Operation operation) {
     serialField_.reset();
     verified_ = false;
     programmed_.clear();
-    if (operation != Operation::Verify) {
-        imagePath_.clear();
-    }
     const core::ProductionSettings::Values production =
         core::ProductionSettings::Load(services_.settings);
     const bool numbered = operation == Operation::Program && production.serial;
@@ -496,6 +494,7 @@ void DeviceOperations::OnProgress(const core::Progress& progress) {
 std::optional<QString> DeviceOperations::ChooseReadTarget() {
     std::optional<QString> path = services_.dialogs.ShowSave(ImageDialog(true));
     if (path) {
+        imagePath_ = *path;
         context_.file = QFileInfo(*path).fileName();
         context_.format = core::ImageFormatOfPath(*path);
     }

@@ -44,11 +44,18 @@ private slots:
         QTest::addColumn<QString>("start");
         QTest::addColumn<QString>("journal");
         QTest::addColumn<QString>("why");
-        QTest::newRow("no address") << "1FFC" << 4 << "" << "j.db" << "'1FFC' is no address";
-        QTest::newRow("start does not fit") << "1FFFh" << 1 << "256" << "j.db"
+        QTest::newRow("no address") << "1FFC" << 4 << ""
+                                    << "j.db"
+                                    << "'1FFC' is no address";
+        QTest::newRow("start does not fit") << "1FFFh" << 1 << "256"
+                                            << "j.db"
                                             << "256 does not fit 1 bytes as be (at most 255)";
-        QTest::newRow("start not a number") << "1FFCh" << 4 << "12a" << "j.db" << "not '12a'";
-        QTest::newRow("no journal") << "1FFCh" << 4 << "1" << "" << "need a journal";
+        QTest::newRow("start not a number") << "1FFCh" << 4 << "12a"
+                                            << "j.db"
+                                            << "not '12a'";
+        QTest::newRow("no journal") << "1FFCh" << 4 << "1"
+                                    << ""
+                                    << "need a journal";
     }
     void dialogRefusesWhatCannotBeWritten() {
         QFETCH(QString, address);
@@ -95,21 +102,31 @@ private slots:
         QVERIFY2(line.contains("; serial 1041 given back"), qPrintable(line));
         line = Program(b, b.Path("p.bin"));
         QVERIFY2(line.startsWith("PROGRAM: serial 1041 verified"), qPrintable(line));
+        b.t.dialogs.answers << b.Path("r.bin");
+        b.w->Command1->click(); // READ
         b.w->Command1->click(); // READ, cancelled at its file dialog: a row all the same
         QVERIFY(b.Settled());
 
         JournalView view(b.t.settings, b.t.dialogs);
-        QCOMPARE(view.tblJournal->rowCount(), 4);
-        QCOMPARE(view.tblJournal->item(0, 4)->text(), "READ"); // newest first
-        QCOMPARE(view.tblJournal->item(0, 8)->text(), "cancelled");
-        QCOMPARE(view.tblJournal->item(1, 7)->text(), "1041");
-        QCOMPARE(view.tblJournal->item(1, 2)->text(), "Comm2");
+        QCOMPARE(view.tblJournal->rowCount(), 5);
+        const auto cell = [&](int row, int column) {
+            return view.tblJournal->item(row, column)->text();
+        };
+        // Newest first: operation, image, result, CRC-32.
+        QCOMPARE(QStringList({cell(0, 4), cell(0, 5), cell(0, 8), cell(0, 9)}),
+                 QStringList({"READ", "", "cancelled", ""}));
+        QCOMPARE(QStringList({cell(1, 4), cell(1, 5), cell(1, 8)}),
+                 QStringList({"READ", b.Path("r.bin"), "ok"}));
+        QCOMPARE(cell(1, 9), cell(2, 9)); // the chip holds what was programmed
+        QCOMPARE(QStringList({cell(2, 2), cell(2, 4), cell(2, 7)}),
+                 QStringList({"Comm2", "PROGRAM", "1041"}));
         view.cboResult->setCurrentText("mismatch");
         QCOMPARE(view.tblJournal->rowCount(), 1);
         QCOMPARE(view.tblJournal->item(0, 7)->text(), "1041");
         view.cboResult->setCurrentIndex(0);
         view.cboSeries->setCurrentText("default");
         QCOMPARE(view.tblJournal->rowCount(), 3);
+        QCOMPARE(view.lblStatus->text(), "3 of 5 rows");
 
         b.t.dialogs.answers << b.Path("journal.csv");
         view.Export();
