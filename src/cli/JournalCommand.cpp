@@ -68,7 +68,7 @@ int ListJournal(const Request& request, ToolServices& services) {
     }
     QString why;
     bool usage = false;
-    const std::unique_ptr<core::Journal> journal = core::Journal::Open(store, &why, &usage);
+    const std::unique_ptr<core::Journal> journal = core::Journal::Open(store, &why, &usage, true);
     if (!journal) {
         return fail(why, usage ? UsageError : StoreFailed);
     }

@@ -5,6 +5,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSqlDatabase>
@@ -226,7 +227,8 @@ bool Journal::IsServerAddress(const QString& store) {
            store.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive);
 }
 
-std::unique_ptr<Journal> Journal::Open(const QString& store, QString* why, bool* usage) {
+std::unique_ptr<Journal> Journal::Open(const QString& store, QString* why, bool* usage,
+                                       bool toRead) {
     bool usageFault = false;
     if (!usage) {
         usage = &usageFault;
@@ -246,6 +248,10 @@ std::unique_ptr<Journal> Journal::Open(const QString& store, QString* why, bool*
     if (store.isEmpty()) {
         *why = QStringLiteral("no journal named");
         *usage = true;
+        return nullptr;
+    }
+    if (!p->server && toRead && !QFileInfo(store).isFile()) {
+        *why = QStringLiteral("there is no journal at %1").arg(store);
         return nullptr;
     }
     QUrl url;

@@ -84,7 +84,9 @@ public:
     // an SQLite file, made on first use. The password comes from PGPASSWORD or ~/.pgpass; a
     // store that names one is refused. Makes or upgrades the schema in place. Nothing, with
     // why, when the store cannot be used; usage tells whether the fault is in the text given.
-    static std::unique_ptr<Journal> Open(const QString& store, QString* why, bool* usage = nullptr);
+    // To read, an SQLite file must exist already (it is not made empty).
+    static std::unique_ptr<Journal> Open(const QString& store, QString* why, bool* usage = nullptr,
+                                         bool toRead = false);
     // A store text that names a PostgreSQL server.
     static bool IsServerAddress(const QString& store);
 

@@ -255,7 +255,7 @@ bool JournalView::Reload() {
     if (store.isEmpty()) {
         why = QStringLiteral("no journal is set: name one in Production ▸ Serial Numbers");
     } else {
-        journal = core::Journal::Open(store, &why);
+        journal = core::Journal::Open(store, &why, nullptr, true);
     }
     std::optional<QList<core::JournalRow>> rows;
     if (journal) {

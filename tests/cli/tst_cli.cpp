@@ -255,6 +255,9 @@ private slots:
                       "default  1040   1     -     1042  2     0           0\n");
         QCOMPARE(Run("journal --journal %D/j.db --since 2999-01-01 --format json"), 0);
         QCOMPARE(out.simplified(), "[ ]");
+        QCOMPARE(Run("journal --journal %D/none.db"), 6); // a listing makes no journal
+        QVERIFY(err.contains("there is no journal at " + Path("none.db")));
+        QVERIFY(!QFile::exists(Path("none.db")));
     }
 
     // Refused before anything is sent: usage errors 64, a journal out of reach or a series
