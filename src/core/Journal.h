@@ -126,7 +126,7 @@ public:
 private:
     struct Private;
     explicit Journal(std::unique_ptr<Private> d);
-    bool Begin(QString* why);
+    bool Begin(QString* why, bool durable = true);
     bool Commit(QString* why);
     void Rollback();
     bool Exec(QSqlQuery& query, QString* why);
