@@ -30,6 +30,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # dpkg-shlibdeps finds the Qt libraries, but the window program also needs Qt's platform
 # plugins, which libqt6gui6 only recommends.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6sql6-sqlite")
+# The journal's drivers are plugins dpkg-shlibdeps cannot see: SQLite for one bench, always;
+# PostgreSQL for a line of benches sharing a server.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "libqt6sql6-psql")
 
 include(CPack)

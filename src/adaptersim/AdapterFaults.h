@@ -1,5 +1,7 @@
 #pragma once
 
+#include <vector>
+
 namespace adaptersim {
 
 // The ways the simulated adapter can misbehave. The defaults make a healthy adapter.
@@ -12,6 +14,9 @@ struct AdapterFaults {
     bool dsrLow = false;      // does not hold DSR (unpowered, cable off)
     bool portMissing = false; // the port does not exist: opening raises 8002
     bool portBusy = false;    // another process holds the port: opening raises 8005
+    // The PROGRAMs (counted from 1) that store the block's first byte inverted, so that
+    // their read-back fails.
+    std::vector<int> spoiledPrograms;
 };
 
 } // namespace adaptersim

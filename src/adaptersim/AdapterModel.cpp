@@ -90,7 +90,9 @@ void AdapterModel::Receive(std::uint8_t byte, double timeMs) {
         if (programmed_ < DataLimit(size)) {
             const int address = BlockBase() + programmed_;
             // A worn cell keeps 00h whatever it is given; VERIFY then marks it.
-            eeprom_[address] = programmed_ == faults_.wornAt ? char(0) : char(byte);
+            eeprom_[address] = programmed_ == faults_.wornAt   ? char(0)
+                               : spoiling_ && programmed_ == 0 ? char(~byte)
+                                                               : char(byte);
             reference_[address] = char(byte);
             lastProgrammed_.append(char(byte));
         }
@@ -121,6 +123,9 @@ void AdapterModel::StartDataPhase(double timeMs) {
         break;
     }
     case 'p':
+        ++programs_;
+        spoiling_ = std::find(faults_.spoiledPrograms.begin(), faults_.spoiledPrograms.end(),
+                              programs_) != faults_.spoiledPrograms.end();
         lastProgrammed_.clear();
         programmed_ = 0;
         state_ = State::Programming;

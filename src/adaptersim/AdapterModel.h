@@ -99,6 +99,8 @@ private:
     char family_ = 'x';
     char command_ = 0;
     int programmed_ = 0; // bytes of the PROGRAM block received so far
+    int programs_ = 0;   // PROGRAM data phases begun
+    bool spoiling_ = false;
     double lastReceiveMs_ = 0;
 
     std::deque<WireByte> pending_;

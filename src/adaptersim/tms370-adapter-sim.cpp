@@ -56,6 +56,10 @@ int main(int argc, char* argv[]) {
          QStringLiteral("VERIFY reports a mismatch at byte <k> (from 0)."), QStringLiteral("k")},
         {QStringLiteral("worn-at"),
          QStringLiteral("PROGRAM leaves byte <k> (from 0) of the block 00h."), QStringLiteral("k")},
+        {QStringLiteral("spoil"),
+         QStringLiteral("The PROGRAMs numbered in <list> (from 1, as 2,5) store the block's "
+                        "first byte inverted, so their read-back fails."),
+         QStringLiteral("list")},
     });
     parser.process(app);
 
@@ -74,6 +78,17 @@ int main(int argc, char* argv[]) {
     faults.stopAfter = int(stopAfter);
     faults.mismatchAt = int(mismatchAt);
     faults.wornAt = int(wornAt);
+    if (parser.isSet(QStringLiteral("spoil"))) {
+        for (const QString& item :
+             parser.value(QStringLiteral("spoil")).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+            bool ok = false;
+            const int n = item.toInt(&ok);
+            if (!ok || n < 1) {
+                return Fail(QStringLiteral("--spoil takes PROGRAM numbers from 1, as 2,5"));
+            }
+            faults.spoiledPrograms.push_back(n);
+        }
+    }
 
     if (parser.isSet(QStringLiteral("eeprom"))) {
         QFile image(parser.value(QStringLiteral("eeprom")));

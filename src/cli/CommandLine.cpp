@@ -27,9 +27,14 @@ constexpr CommandInfo Commands[] = {
      "Reads the chip's data EEPROM into FILE. FILE is replaced only once the whole block has "
      "arrived; a failed or interrupted read leaves it as it was."},
     {"program", Command::Program,
-     "program -p PORT -d DEVICE -i FILE [-f raw|ihex|srec] [--pad] [--no-verify]",
+     "program -p PORT -d DEVICE -i FILE [-f raw|ihex|srec] [--pad] [--no-verify] "
+     "[--serial ADDR:BYTES[:FORMAT] --journal STORE [--serial-start N] [--serial-step K] "
+     "[--serial-last M] [--series NAME] [--lease SECONDS]]",
      "Programs FILE into the chip's data EEPROM, then reads the chip back and compares it "
-     "with FILE (a mismatch is exit 1). A raw FILE must be one block long."},
+     "with FILE (a mismatch is exit 1). A raw FILE must be one block long. With --serial the "
+     "series' next number is patched into the image first; only a chip that verifies uses it "
+     "up, a failed one gives it back for the next chip (the journal's series unreachable or "
+     "used up is exit 6)."},
     {"verify", Command::Verify, "verify -p PORT -d DEVICE [-i FILE [-f raw|ihex|srec]]",
      "Without -i the adapter compares the chip, as the window's VERIFY does. With -i the chip "
      "is read back and compared with FILE here, listing the bytes that differ."},
@@ -37,6 +42,12 @@ constexpr CommandInfo Commands[] = {
      "Erases the whole data EEPROM to FFh (BULK ERASE)."},
     {"clear-wpo", Command::ClearWpo, "clear-wpo -p PORT -d DEVICE",
      "Clears the chip's write-protect override register to 00h (CLEAR WPO)."},
+    {"journal", Command::Journal,
+     "journal --journal STORE [--series NAME] [--since TIME] [--format table|csv|json] "
+     "[--summary]",
+     "Lists the journal's rows, oldest first: time (UTC), bench, port, device, chip, "
+     "operation, image and its SHA-256, series, serial, result, CRC-32, duration, version. "
+     "--summary gives per series the next number and the numbers used, given back and held."},
 };
 
 const QString Try = QStringLiteral("Try 'tms370 --help'.");
@@ -62,10 +73,6 @@ const QCommandLineOption TraceOption("trace",
                                      "FILE");
 const QCommandLineOption OutputOption({"o", "output"}, "The image file to write.", "FILE");
 const QCommandLineOption InputOption({"i", "input"}, "The image file.", "FILE");
-const QCommandLineOption ListFormatOption(QStringList{QStringLiteral("format")},
-                                          QStringLiteral("How to list: table (the default) or "
-                                                         "json, for scripts."),
-                                          QStringLiteral("FORMAT"));
 const QCommandLineOption FormatOption({"f", "format"},
                                       "raw, ihex (Intel HEX) or srec (S-record). Default: by "
                                       "the file's extension (.ihx .ihex; .srec .s19 .s28 .s37 "
@@ -79,6 +86,36 @@ const QCommandLineOption PadOption("pad", "Fill a raw image shorter than the blo
                                           "FFh (a longer one is always refused).");
 const QCommandLineOption NoVerifyOption("no-verify", "Do not read the chip back afterwards.");
 const QCommandLineOption HelpOption({"h", "help"}, "Show this help.");
+const QCommandLineOption JournalOption("journal",
+                                       "Add a row for the run to STORE: an SQLite file (made "
+                                       "on first use) or postgresql://USER@HOST[:PORT]/DB "
+                                       "(password from PGPASSWORD or ~/.pgpass). Default: "
+                                       "the setting Production/Journal.",
+                                       "STORE");
+const QCommandLineOption SerialOption("serial",
+                                      "Patch the series' next number into the image: its "
+                                      "first byte's EEPROM address (1FFCh or 0x1FFC), 1 to 8 "
+                                      "bytes, be (default), le, bcd or ascii.",
+                                      "ADDR:BYTES[:FORMAT]");
+const QCommandLineOption SerialStartOption("serial-start",
+                                           "The first number of a new series (decimal or 0x "
+                                           "hex); a series that exists continues.",
+                                           "N");
+const QCommandLineOption SerialStepOption("serial-step", "A new series' step (default 1).", "K");
+const QCommandLineOption SerialLastOption("serial-last", "A new series' last number.", "M");
+const QCommandLineOption SeriesOption("series", "The series (default: default).", "NAME");
+const QCommandLineOption LeaseOption("lease",
+                                     "How long a number stays with a bench that stopped "
+                                     "answering mid-chip (default 120).",
+                                     "SECONDS");
+const QCommandLineOption SinceOption("since",
+                                     "Rows from TIME on (UTC, as 2026-12-07 or "
+                                     "2026-12-07T09:30).",
+                                     "TIME");
+// How `ports` (table or json) and `journal` (also csv) write what they list.
+const QCommandLineOption ListFormatOption("format", "table (default), csv or json.", "FORMAT");
+const QCommandLineOption SummaryOption("summary", "Per series: the next number, and the "
+                                                  "numbers used, given back and held.");
 
 // Whether the line gives option; asking QCommandLineParser about an option the command does
 // not have only earns a warning.
@@ -122,6 +159,14 @@ void AddOptions(QCommandLineParser& parser, Command command) {
     if (command == Command::Devices || command == Command::Ports) {
         return;
     }
+    parser.addOption(JournalOption);
+    if (command == Command::Journal) {
+        parser.addOption(SeriesOption);
+        parser.addOption(SinceOption);
+        parser.addOption(ListFormatOption);
+        parser.addOption(SummaryOption);
+        return;
+    }
     parser.addOption(PortOption);
     parser.addOption(DeviceOption);
     switch (command) {
@@ -135,6 +180,10 @@ void AddOptions(QCommandLineParser& parser, Command command) {
         parser.addOption(FormatOption);
         parser.addOption(PadOption);
         parser.addOption(NoVerifyOption);
+        for (const QCommandLineOption& option : {SerialOption, SerialStartOption, SerialStepOption,
+                                                 SerialLastOption, SeriesOption, LeaseOption}) {
+            parser.addOption(option);
+        }
         break;
     case Command::Verify:
         parser.addOption(InputOption);
@@ -172,6 +221,117 @@ bool ReadDevice(const QString& text, Request& request) {
     return false;
 }
 
+ParsedLine ReadListing(const QCommandLineParser& parser, Request& request, const QString& hint) {
+    request.seriesFilter = ValueOf(parser, SeriesOption);
+    if (Given(parser, SinceOption)) {
+        request.since = QDateTime::fromString(ValueOf(parser, SinceOption), Qt::ISODateWithMs);
+        if (!request.since.isValid()) {
+            request.since =
+                QDateTime(QDate::fromString(ValueOf(parser, SinceOption), Qt::ISODate), QTime());
+        }
+        if (!request.since.isValid()) {
+            return Usage(QStringLiteral("--since takes a time as 2026-12-07 or 2026-12-07T09:30, "
+                                        "not '%1'")
+                             .arg(ValueOf(parser, SinceOption)),
+                         hint);
+        }
+        if (request.since.timeSpec() == Qt::LocalTime) {
+            request.since.setTimeSpec(Qt::UTC); // the journal's times are UTC
+        }
+    }
+    if (Given(parser, ListFormatOption)) {
+        request.listFormat = ValueOf(parser, ListFormatOption).toLower();
+        if (!QStringList{"table", "csv", "json"}.contains(request.listFormat)) {
+            return Usage(QStringLiteral("unknown format '%1'; give table, csv or json")
+                             .arg(ValueOf(parser, ListFormatOption)),
+                         hint);
+        }
+    }
+    request.summary = Given(parser, SummaryOption);
+    return {request, QString(), Success};
+}
+
+// --serial and the options of its series, all checked against the device before anything is
+// sent.
+ParsedLine ReadSerial(const QCommandLineParser& parser, Request& request, const QString& hint) {
+    const bool serialGiven = Given(parser, SerialOption);
+    for (const QCommandLineOption& option :
+         {SerialStartOption, SerialStepOption, SerialLastOption, SeriesOption, LeaseOption}) {
+        if (!serialGiven && Given(parser, option)) {
+            return Usage(QStringLiteral("--%1 goes with --serial").arg(option.names().first()),
+                         hint);
+        }
+    }
+    if (!serialGiven) {
+        return {request, QString(), Success};
+    }
+    QString why;
+    request.serial = core::ParseSerialField(ValueOf(parser, SerialOption), &why);
+    if (!request.serial) {
+        return Usage(why, hint);
+    }
+    const core::SerialField& field = *request.serial;
+    why = core::FieldOutsideEeprom(field, *request.family);
+    if (!why.isEmpty()) {
+        return Usage(QStringLiteral("%1 of %2").arg(why, request.deviceName), hint);
+    }
+    if (request.noVerify) {
+        return Usage(QStringLiteral("--serial needs the read-back: a number is used up only by "
+                                    "a chip that verified, so --no-verify cannot go with it"),
+                     hint);
+    }
+    const quint64 largest = core::LargestSerial(field.bytes, field.format);
+    struct Number {
+        const QCommandLineOption& option;
+        std::optional<qint64>& value;
+        qint64 least;
+    };
+    for (const Number& number : {Number{SerialStartOption, request.series.start, 0},
+                                 Number{SerialStepOption, request.series.step, 1},
+                                 Number{SerialLastOption, request.series.last, 0}}) {
+        if (!Given(parser, number.option)) {
+            continue;
+        }
+        const QString text = ValueOf(parser, number.option);
+        number.value = core::ParseSerialNumber(text);
+        if (!number.value || *number.value < number.least) {
+            return Usage(QStringLiteral("--%1 takes a whole number of at least %2 (decimal or "
+                                        "0x hex), not '%3'")
+                             .arg(number.option.names().first())
+                             .arg(number.least)
+                             .arg(text),
+                         hint);
+        }
+        if (&number.option != &SerialStepOption && quint64(*number.value) > largest) {
+            return Usage(QStringLiteral("--%1 %2 does not fit %3 bytes as %4 (at most %5)")
+                             .arg(number.option.names().first())
+                             .arg(*number.value)
+                             .arg(field.bytes)
+                             .arg(core::SerialFormatName(field.format))
+                             .arg(largest),
+                         hint);
+        }
+    }
+    if (request.series.start && request.series.last &&
+        *request.series.last < *request.series.start) {
+        return Usage(QStringLiteral("--serial-last comes before --serial-start"), hint);
+    }
+    if (Given(parser, SeriesOption)) {
+        request.series.name = ValueOf(parser, SeriesOption);
+        if (request.series.name.trimmed().isEmpty()) {
+            return Usage(QStringLiteral("--series needs a name"), hint);
+        }
+    }
+    if (Given(parser, LeaseOption)) {
+        bool ok = false;
+        request.leaseSeconds = ValueOf(parser, LeaseOption).toInt(&ok);
+        if (!ok || request.leaseSeconds < 1) {
+            return Usage(QStringLiteral("--lease takes whole seconds, at least 1"), hint);
+        }
+    }
+    return {request, QString(), Success};
+}
+
 } // namespace
 
 QString MainHelp() {
@@ -189,13 +349,17 @@ QString MainHelp() {
         "  verify      verify -p PORT -d DEVICE [-i FILE]  (-i: compare on this computer)\n"
         "  erase       erase -p PORT -d DEVICE  (BULK ERASE to FFh)\n"
         "  clear-wpo   clear-wpo -p PORT -d DEVICE  (WPO register to 00h)\n"
+        "  journal     journal --journal STORE [--series NAME] [--since TIME] [--summary]\n"
         "\n"
         "PORT: Comm1..Comm8 (VIDAVEV_COMMn or the settings map them), a device path, or\n"
         "sim, the built-in simulated adapter. DEVICE: a chip as the Device menu names it,\n"
         "or a family letter x, y or t. FILE: raw bytes, Intel HEX or S-records, by -f or\n"
         "by extension (.ihx .ihex; .srec .s19 .s28 .s37 .mot; anything else is raw).\n"
         "\n"
-        "Every device command also takes --fast, -q (no progress) and --trace FILE.\n"
+        "Every device command also takes --fast, -q (no progress), --trace FILE and\n"
+        "--journal STORE (a row for the run; STORE: an SQLite file or\n"
+        "postgresql://USER@HOST[:PORT]/DB). program --serial ADDR:BYTES[:FORMAT] patches\n"
+        "each chip with the next number of a series the journal keeps.\n"
         "'tms370 COMMAND --help' describes a command.\n"
         "\n"
         "Exit codes:\n"
@@ -204,6 +368,7 @@ QString MainHelp() {
         "  2    the adapter gave no answer or a short one\n"
         "  3    port missing, busy or failed\n"
         "  4    file missing, unreadable, unwritable or malformed\n"
+        "  6    journal unreachable, or the serial number series used up\n"
         "  64   usage error\n"
         "  130  interrupted (Ctrl+C)\n");
 }
@@ -254,10 +419,14 @@ ParsedLine ParseCommandLine(const QStringList& arguments) {
                              .arg(ValueOf(parser, ListFormatOption)),
                          hint);
         }
-        request.json = format == QLatin1String("json");
+        request.listFormat = format;
     }
     if (info->command == Command::Devices || info->command == Command::Ports) {
         return {request, QString(), Success};
+    }
+    request.journal = ValueOf(parser, JournalOption);
+    if (info->command == Command::Journal) {
+        return ReadListing(parser, request, hint);
     }
 
     QStringList missing;
@@ -313,6 +482,9 @@ ParsedLine ParseCommandLine(const QStringList& arguments) {
     request.fast = Given(parser, FastOption);
     request.quiet = Given(parser, QuietOption);
     request.trace = ValueOf(parser, TraceOption);
+    if (info->command == Command::Program) {
+        return ReadSerial(parser, request, hint);
+    }
     return {request, QString(), Success};
 }
 

@@ -2,7 +2,10 @@
 
 #include "core/DeviceCatalogue.h"
 #include "core/ImageFormats.h"
+#include "core/Journal.h"
+#include "core/SerialNumbers.h"
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -11,7 +14,7 @@ namespace cli {
 
 inline constexpr char ToolVersion[] = TMS370_VERSION;
 
-enum class Command { Devices, Ports, Read, Program, Verify, Erase, ClearWpo };
+enum class Command { Devices, Ports, Read, Program, Verify, Erase, ClearWpo, Journal };
 
 // One job, as the command line gives it.
 struct Request {
@@ -27,7 +30,19 @@ struct Request {
     bool fast = false;
     bool quiet = false;
     QString trace;
-    bool json = false; // ports: --format json
+
+    // A production run: the journal (else the setting Production/Journal), and for PROGRAM the
+    // serial number patched into each chip.
+    QString journal;
+    std::optional<core::SerialField> serial;
+    core::SeriesRequest series;
+    int leaseSeconds = 120;
+
+    // `tms370 journal`: which rows; how `ports` and `journal` write what they list.
+    QString seriesFilter; // "" for every series
+    QDateTime since;      // invalid for all time
+    QString listFormat = QStringLiteral("table");
+    bool summary = false;
 };
 
 // A command line read: the job, or a text to print (help and version on stdout, a usage

@@ -12,5 +12,7 @@ int ListDevices(ToolServices& services);
 int ListPorts(const Request& request, ToolServices& services);
 // read, program, verify, erase and clear-wpo.
 int RunDeviceCommand(const Request& request, ToolServices& services);
+// `tms370 journal`: the journal's rows, or per series its numbers.
+int ListJournal(const Request& request, ToolServices& services);
 
 } // namespace cli

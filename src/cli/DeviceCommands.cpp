@@ -4,15 +4,18 @@
 #include "Interrupts.h"
 #include "PortSession.h"
 #include "ProgressReport.h"
+#include "core/Checksums.h"
 #include "core/ImageFormats.h"
 #include "core/ImageRecords.h"
+#include "core/Journal.h"
 #include "core/OperationWords.h"
 #include "core/Operations.h"
 #include "core/OutcomeWords.h"
 #include "core/ProgramSettings.h"
+#include "platform/Clock.h"
 
 #include <QFileInfo>
-
+#include <QSysInfo>
 #include <QTextStream>
 
 namespace cli {
@@ -69,6 +72,15 @@ private:
     int OneCommand(Operation operation);
     int Ended(const core::Outcome& outcome, const QString& note);
     int ImageFailure(const core::LoadedImage& image);
+    int OpenJournal();
+    int TakeSerial();
+    int Record(int code);
+    core::JournalRow Row() const;
+    // The operation's outcome, kept for the journal.
+    core::Outcome Keep(const core::Outcome& outcome) {
+        last_ = outcome;
+        return outcome;
+    }
 
     bool StopAsked() const { return s_.interrupts && s_.interrupts->StopAsked(); }
     QString Address(int offset) const {
@@ -99,6 +111,15 @@ private:
     core::ImageTarget target_;
     QByteArray image_;
     core::OutcomeContext context_;
+
+    QString store_; // the journal, "" for none
+    std::unique_ptr<core::Journal> journal_;
+    std::optional<core::HeldNumber> held_;
+    std::optional<core::PortChoice> choice_;
+    std::optional<core::Outcome> last_;
+    bool verified_ = false; // the chip was programmed and read back equal
+    QDateTime startedAt_;
+    double startedMs_ = 0;
 };
 
 int Job::Run() {
@@ -120,13 +141,22 @@ int Job::Run() {
         }
         image_ = image.block;
     }
-    const std::optional<core::PortChoice> choice = core::ParsePortChoice(r_.port, s_.settings);
-    if (!choice) {
+    choice_ = core::ParsePortChoice(r_.port, s_.settings);
+    if (!choice_) {
         return Fail(QStringLiteral("unknown port '%1'; give Comm1..Comm8, a device path or sim")
                         .arg(r_.port),
                     UsageError);
     }
-    if (const int code = session_.Open(*choice, r_.trace)) {
+    if (const int code = OpenJournal()) {
+        return code;
+    }
+    startedAt_ = QDateTime::currentDateTimeUtc();
+    startedMs_ = s_.clock.NowMs();
+    if (const int code = session_.Open(*choice_, r_.trace)) {
+        return Record(code);
+    }
+    // Once the port is this run's, what it held from a run that died can go back.
+    if (const int code = TakeSerial()) {
         return code;
     }
     operations_ = std::make_unique<core::Operations>(session_.Port(), s_.clock);
@@ -150,6 +180,117 @@ int Job::Run() {
     }
     if (!session_.TraceComplete() && code == Success) {
         code = FileFailed;
+    }
+    return Record(code);
+}
+
+int Job::OpenJournal() {
+    store_ = r_.journal.isEmpty()
+                 ? s_.settings.GetSetting(QStringLiteral("Production"), QStringLiteral("Journal"))
+                 : r_.journal;
+    if (store_.isEmpty()) {
+        if (r_.serial) {
+            return Fail(QStringLiteral("--serial needs a journal to keep its series: give "
+                                       "--journal STORE"),
+                        UsageError);
+        }
+        return Success;
+    }
+    QString why;
+    bool usage = false;
+    journal_ = core::Journal::Open(store_, &why, &usage);
+    if (!journal_) {
+        return Fail(QStringLiteral("journal: %1").arg(why), usage ? UsageError : StoreFailed);
+    }
+    // What an earlier run on this port could not hand to the store goes first.
+    journal_->SetPendingFile(core::PendingFileFor(store_, choice_->device));
+    if (!journal_->ApplyPending(&why)) {
+        return Fail(QStringLiteral("journal: what the last run kept for it could not be "
+                                   "written: %1")
+                        .arg(why),
+                    StoreFailed);
+    }
+    return Success;
+}
+
+int Job::TakeSerial() {
+    if (!r_.serial) {
+        return Success;
+    }
+    const core::Journal::Taken taken =
+        journal_->Take(r_.series, QSysInfo::machineHostName(), choice_->device, r_.leaseSeconds);
+    if (!taken.number) {
+        const int code = taken.failure == core::Journal::Failure::Usage ? UsageError : StoreFailed;
+        return Fail(QStringLiteral("journal: %1").arg(taken.why), code);
+    }
+    held_ = taken.number;
+    const quint64 number = quint64(held_->number);
+    if (number > core::LargestSerial(r_.serial->bytes, r_.serial->format)) {
+        QString why;
+        journal_->Settle(*held_, false, Row(), &why);
+        return Fail(QStringLiteral("serial %1 of series '%2' does not fit %3 bytes as %4")
+                        .arg(number)
+                        .arg(held_->series)
+                        .arg(r_.serial->bytes)
+                        .arg(core::SerialFormatName(r_.serial->format)),
+                    UsageError);
+    }
+    image_ = core::PatchSerial(image_, *r_.serial, *r_.family, number);
+    return Success;
+}
+
+core::JournalRow Job::Row() const {
+    core::JournalRow row;
+    row.time = startedAt_;
+    row.bench = QSysInfo::machineHostName();
+    row.port = r_.port;
+    row.device = choice_ ? choice_->device : QString();
+    row.chip = r_.deviceName;
+    row.operation = core::OperationName(OperationOf(r_.command));
+    row.image = r_.file.isEmpty() ? QString() : QFileInfo(r_.file).absoluteFilePath();
+    row.imageSha256 = core::FileSha256(r_.file);
+    if (held_) {
+        row.series = held_->series;
+        row.serial = held_->number;
+    }
+    row.result = last_ ? core::JournalResult(last_->status) : QStringLiteral("port error");
+    if (verified_) {
+        row.crc32 =
+            QStringLiteral("%1").arg(core::Crc32(image_), 8, 16, QLatin1Char('0')).toUpper();
+    } else if (last_ && (last_->status == Status::Done || last_->status == Status::Mismatch) &&
+               last_->data.size() == r_.family->blockSize &&
+               (last_->operation == Operation::Read || last_->operation == Operation::Verify)) {
+        row.crc32 = core::Crc32Text(last_->data);
+    }
+    row.durationMs = qint64(s_.clock.NowMs() - startedMs_);
+    row.version = QLatin1String(ToolVersion);
+    return row;
+}
+
+// The run's row, and the fate of its number: used up by a chip that verified, given back by any
+// other. A store that fails here leaves the chip's result as it was told and makes the run exit 6
+// when the chip itself succeeded.
+int Job::Record(int code) {
+    if (!journal_) {
+        return code;
+    }
+    const core::JournalRow row = Row();
+    QString why;
+    const bool written =
+        held_ ? journal_->Settle(*held_, verified_, row, &why) : journal_->Add(row, &why);
+    if (held_ && !verified_ && written) {
+        s_.err << "tms370: serial " << held_->number << " given back to series '" << held_->series
+               << "'\n";
+        s_.err.flush();
+    }
+    if (!written) {
+        s_.err << "tms370: journal: " << why << '\n';
+        if (held_ && !why.contains(QLatin1String("lease"))) {
+            s_.err << "tms370: journal: serial " << held_->number << " stays held for this "
+                   << "bench and port; the next run here settles it\n";
+        }
+        s_.err.flush();
+        return code == Success ? StoreFailed : code;
     }
     return code;
 }
@@ -177,7 +318,8 @@ int Job::ImageFailure(const core::LoadedImage& image) {
 }
 
 int Job::Read() {
-    const core::Outcome outcome = operations_->Run(Operation::Read, *r_.family, report_, options_);
+    const core::Outcome outcome =
+        Keep(operations_->Run(Operation::Read, *r_.family, report_, options_));
     const core::OutcomeWording words = core::Describe(outcome, context_);
     switch (outcome.status) {
     case Status::Done: {
@@ -204,7 +346,7 @@ int Job::Read() {
 int Job::Program() {
     report_.SetSource(core::ImageSource{r_.file, image_});
     const core::Outcome outcome =
-        operations_->Run(Operation::Program, *r_.family, report_, options_);
+        Keep(operations_->Run(Operation::Program, *r_.family, report_, options_));
     if (outcome.status != Status::Done) {
         return Ended(outcome, QString());
     }
@@ -220,13 +362,22 @@ int Job::Program() {
 }
 
 int Job::ReadBack(bool afterProgram) {
-    const core::Outcome outcome = operations_->VerifyAgainst(*r_.family, image_, report_, options_);
+    const core::Outcome outcome =
+        Keep(operations_->VerifyAgainst(*r_.family, image_, report_, options_));
     context_.afterProgram = afterProgram;
     const core::OutcomeWording words = core::Describe(outcome, context_);
     const QString unverified =
         afterProgram ? QStringLiteral(" The chip was programmed but is not verified.") : QString();
     switch (outcome.status) {
     case Status::Done:
+        verified_ = afterProgram;
+        if (afterProgram && held_) {
+            return Say(QStringLiteral("Programmed and verified %1, serial %2 (%3), %4")
+                           .arg(r_.deviceName)
+                           .arg(held_->number)
+                           .arg(core::WrittenSerial(*r_.serial, quint64(held_->number)),
+                                core::ChecksumText(image_)));
+        }
         return Say(words.summary);
     case Status::Mismatch:
         report_.Finish();
@@ -260,7 +411,7 @@ int Job::ReadBack(bool afterProgram) {
 
 int Job::VerifyOnAdapter() {
     const core::Outcome outcome =
-        operations_->Run(Operation::Verify, *r_.family, report_, options_);
+        Keep(operations_->Run(Operation::Verify, *r_.family, report_, options_));
     switch (outcome.status) {
     case Status::Done:
         return Say(Words::VerifyOK);
@@ -280,7 +431,7 @@ int Job::VerifyOnAdapter() {
 }
 
 int Job::OneCommand(Operation operation) {
-    const core::Outcome outcome = operations_->Run(operation, *r_.family, report_, options_);
+    const core::Outcome outcome = Keep(operations_->Run(operation, *r_.family, report_, options_));
     if (outcome.status == Status::Done) {
         // The adapter answers neither command: all that is known is that it was told.
         return Say(core::Describe(outcome, context_).summary);

@@ -79,7 +79,7 @@ int ListPorts(const Request& request, ToolServices& services) {
         return text.isEmpty() ? QStringLiteral("-") : text;
     };
 
-    if (request.json) {
+    if (request.listFormat == QLatin1String("json")) {
         QJsonArray items;
         for (int n = 1; n <= 8; ++n) {
             const QString device = core::PortDeviceName(services.settings, n);

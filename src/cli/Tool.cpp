@@ -19,6 +19,8 @@ int RunTool(const QStringList& arguments, ToolServices& services) {
         return ListDevices(services);
     case Command::Ports:
         return ListPorts(*line.request, services);
+    case Command::Journal:
+        return ListJournal(*line.request, services);
     default:
         return RunDeviceCommand(*line.request, services);
     }

@@ -2,13 +2,17 @@
 
 #include "OperationHost.h"
 #include "OperationMessages.h"
+#include "core/Checksums.h"
 #include "core/ImageFile.h"
+#include "core/ProductionSettings.h"
+#include "platform/Clock.h"
 #include "platform/FileDialogs.h"
 #include "platform/MessageBoxes.h"
 #include "platform/RuntimeError.h"
 #include "platform/Services.h"
 
 #include <QFileInfo>
+#include <QSysInfo>
 
 using namespace OperationMessages;
 using core::Operation;
@@ -132,6 +136,7 @@ void DeviceOperations::Begin(Operation operation, const core::Family& family) {
     context_.family = &family;
     context_.device = deviceName.isEmpty() ? QStringLiteral("the chip") : deviceName;
     context_.notReadBack = QStringLiteral("Verify After Program is off");
+    imagePath_.clear();
 }
 
 void DeviceOperations::Run(Operation operation, const QString& deviceCode) {
@@ -140,14 +145,21 @@ void DeviceOperations::Run(Operation operation, const QString& deviceCode) {
         return;
     }
     Begin(operation, *family);
+    if (!StartJournal(operation)) {
+        running_ = false;
+        return;
+    }
     core::OperationOptions options;
     options.fastReceive = fastReceive;
     options.deviceName = deviceName;
     const core::Outcome outcome = engine_->Run(operation, *family, *this, options);
-    if (outcome.status == Status::Done && operation == Operation::Program && verifyAfterProgram) {
+    // A numbered chip is always read back: only one that verified uses its number up.
+    if (outcome.status == Status::Done && operation == Operation::Program &&
+        (verifyAfterProgram || held_)) {
         VerifyAfterProgram(*family, outcome);
     } else {
         Report(outcome);
+        FinishJournal(outcome);
     }
     running_ = false;
 }
@@ -190,6 +202,11 @@ void DeviceOperations::VerifyAgainstFile(const QString& deviceCode) {
 
     Begin(Operation::Verify, *family);
     context_.file = QFileInfo(*path).fileName();
+    imagePath_ = *path;
+    if (!StartJournal(Operation::Verify)) {
+        running_ = false;
+        return;
+    }
     core::OperationOptions options;
     options.fastReceive = fastReceive;
     const core::Outcome outcome = engine_->VerifyAgainst(*family, expected, *this, options);
@@ -198,6 +215,7 @@ void DeviceOperations::VerifyAgainstFile(const QString& deviceCode) {
     } else {
         ReportVerify(outcome);
     }
+    FinishJournal(outcome);
     running_ = false;
 }
 
@@ -206,18 +224,151 @@ void DeviceOperations::VerifyAfterProgram(const core::Family& family,
     // The Working window stays up from the programming into the read-back.
     readingBack_ = true;
     context_.afterProgram = true;
+    programmed_ = programmed.data;
     core::OperationOptions options;
     options.fastReceive = fastReceive;
     const core::Outcome readBack = engine_->VerifyAgainst(family, programmed.data, *this, options);
+    verified_ = readBack.status == Status::Done;
     if (readBack.status == Status::Aborted) {
         Report(readBack);
     } else {
         ReportVerify(readBack);
     }
+    FinishJournal(readBack);
 }
 
 void DeviceOperations::ShowResult(const core::OutcomeWording& words) {
-    host_.ShowResult(words.summary);
+    if (!held_) {
+        host_.ShowResult(words.summary);
+    } else if (verified_) {
+        host_.ShowResult(QStringLiteral("PROGRAM: serial %1 verified (%2), %3 into %4, %5")
+                             .arg(held_->number)
+                             .arg(core::WrittenSerial(*serialField_, quint64(held_->number)),
+                                  context_.file, context_.device, core::ChecksumText(programmed_)));
+    } else {
+        host_.ShowResult(
+            QStringLiteral("%1; serial %2 given back").arg(words.summary).arg(held_->number));
+    }
+}
+
+// ---- The journal ----
+
+bool DeviceOperations::StartJournal(Operation operation) {
+    journal_.reset();
+    held_.reset();
+    serialField_.reset();
+    verified_ = false;
+    programmed_.clear();
+    const core::ProductionSettings::Values production =
+        core::ProductionSettings::Load(services_.settings);
+    const bool numbered = operation == Operation::Program && production.serial;
+    if (production.journal.isEmpty()) {
+        if (numbered) {
+            services_.messages.MsgBox(QStringLiteral("Serial numbers need a journal to keep "
+                                                     "their series: name one in Production "
+                                                     "▸ Serial Numbers."),
+                                      Exclamation);
+            return false;
+        }
+        return true;
+    }
+    QString why;
+    journal_ = core::Journal::Open(production.journal, &why);
+    if (journal_) {
+        journal_->SetPendingFile(core::PendingFileFor(production.journal, portDevice));
+        if (!journal_->ApplyPending(&why)) {
+            journal_.reset();
+        }
+    }
+    if (!journal_) {
+        services_.messages.MsgBox(
+            QStringLiteral("The journal cannot be reached, so nothing was sent to the "
+                           "adapter:\n%1")
+                .arg(why),
+            Exclamation);
+        return false;
+    }
+    if (numbered) {
+        if (const QString outside = core::FieldOutsideEeprom(*production.serial, *context_.family);
+            !outside.isEmpty()) {
+            services_.messages.MsgBox(
+                outside.mid(outside.indexOf(QLatin1Char(' ')) + 1) + QLatin1Char('.'), Exclamation);
+            journal_.reset();
+            return false;
+        }
+        const core::Journal::Taken taken = journal_->Take(
+            production.series, QSysInfo::machineHostName(), portDevice, production.leaseSeconds);
+        if (!taken.number) {
+            services_.messages.MsgBox(
+                QStringLiteral("No serial number, so nothing was sent to the adapter:\n%1")
+                    .arg(taken.why),
+                Exclamation);
+            journal_.reset();
+            return false;
+        }
+        held_ = taken.number;
+        serialField_ = production.serial;
+        if (quint64(held_->number) >
+            core::LargestSerial(serialField_->bytes, serialField_->format)) {
+            journal_->Settle(*held_, false, core::JournalRow(), &why);
+            services_.messages.MsgBox(QStringLiteral("Serial %1 does not fit %2 bytes as %3.")
+                                          .arg(held_->number)
+                                          .arg(serialField_->bytes)
+                                          .arg(core::SerialFormatName(serialField_->format)),
+                                      Exclamation);
+            held_.reset();
+            journal_.reset();
+            return false;
+        }
+    }
+    startedAt_ = QDateTime::currentDateTimeUtc();
+    startedMs_ = services_.clock.NowMs();
+    return true;
+}
+
+void DeviceOperations::FinishJournal(const core::Outcome& last) {
+    if (!journal_) {
+        return;
+    }
+    core::JournalRow row;
+    row.time = startedAt_;
+    row.bench = QSysInfo::machineHostName();
+    row.port = portName;
+    row.device = portDevice;
+    row.chip = context_.device;
+    // A read-back belongs to the PROGRAM it checks.
+    row.operation = core::OperationName(readingBack_ ? Operation::Program : last.operation);
+    row.image = imagePath_.isEmpty() ? QString() : QFileInfo(imagePath_).absoluteFilePath();
+    row.imageSha256 = core::FileSha256(imagePath_);
+    if (held_) {
+        row.series = held_->series;
+        row.serial = held_->number;
+    }
+    row.result = core::JournalResult(last.status);
+    if (verified_) {
+        row.crc32 = core::Crc32Text(programmed_);
+    } else if ((last.status == Status::Done || last.status == Status::Mismatch) &&
+               last.data.size() == last.blockSize &&
+               (last.operation == Operation::Read ||
+                (last.operation == Operation::Verify && !last.data.isEmpty()))) {
+        row.crc32 = core::Crc32Text(last.data);
+    }
+    row.durationMs = qint64(services_.clock.NowMs() - startedMs_);
+    row.version = QStringLiteral(TMS370_VERSION);
+    QString why;
+    const bool written =
+        held_ ? journal_->Settle(*held_, verified_, row, &why) : journal_->Add(row, &why);
+    if (!written) {
+        host_.ShowResult(QStringLiteral("The journal could not be written: %1").arg(why));
+        services_.messages.MsgBox(
+            QStringLiteral("The journal could not be written: %1%2")
+                .arg(why, held_ ? QStringLiteral("\nSerial %1 stays held for this port; the "
+                                                 "next operation here settles it.")
+                                      .arg(held_->number)
+                                : QString()),
+            Exclamation);
+    }
+    journal_.reset();
 }
 
 void DeviceOperations::Report(const core::Outcome& outcome) {
@@ -343,6 +494,7 @@ void DeviceOperations::OnProgress(const core::Progress& progress) {
 std::optional<QString> DeviceOperations::ChooseReadTarget() {
     std::optional<QString> path = services_.dialogs.ShowSave(ImageDialog(true));
     if (path) {
+        imagePath_ = *path;
         context_.file = QFileInfo(*path).fileName();
         context_.format = core::ImageFormatOfPath(*path);
     }
@@ -355,7 +507,18 @@ std::optional<core::ImageSource> DeviceOperations::ChooseProgramSource() {
         return std::nullopt;
     }
     context_.file = QFileInfo(*path).fileName();
-    return LoadImage(*path, *context_.family);
+    imagePath_ = *path;
+    std::optional<core::ImageSource> source = LoadImage(*path, *context_.family);
+    if (source && source->block && held_) {
+        // The number goes into a whole block: a short image is filled up with FFh first.
+        QByteArray& block = *source->block;
+        if (block.size() < context_.family->blockSize) {
+            block.append(context_.family->blockSize - block.size(), char(0xFF));
+        }
+        block = core::PatchSerial(block, *serialField_, *context_.family, quint64(held_->number));
+        programmed_ = block.left(context_.family->blockSize);
+    }
+    return source;
 }
 
 std::optional<core::ImageSource>

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "core/Journal.h"
 #include "core/Operations.h"
 #include "core/OutcomeWords.h"
+#include "core/SerialNumbers.h"
 
+#include <QDateTime>
 #include <QString>
 #include <memory>
 
@@ -37,6 +40,9 @@ public:
     bool verifyAfterProgram = false;
     // The chosen chip, as messages and S-record headers name it ("TMS370C756A").
     QString deviceName;
+    // The chosen port as the journal names it: "Comm2", and the device it opens.
+    QString portName;
+    QString portDevice;
 
     // True from the first step of an operation to its last.
     bool Running() const { return running_; }
@@ -57,6 +63,12 @@ private:
     void Begin(core::Operation operation, const core::Family& family);
     void Run(core::Operation operation, const QString& deviceCode);
     void VerifyAfterProgram(const core::Family& family, const core::Outcome& programmed);
+    // A production run (settings section Production): the journal opened and, for PROGRAM
+    // with serial numbers on, the next number taken, before anything is sent. False, after
+    // telling the user why, when the operation must not run.
+    bool StartJournal(core::Operation operation);
+    // The operation's row, and its number used up or given back.
+    void FinishJournal(const core::Outcome& last);
     void Report(const core::Outcome& outcome);
     void ReportVerify(const core::Outcome& outcome);
     void ReportFailure(const core::Outcome& outcome, const core::OutcomeWording& words);
@@ -82,4 +94,13 @@ private:
     bool readingBack_ = false;
     core::Phase phase_ = core::Phase::Opening;
     core::OutcomeContext context_;
+
+    std::unique_ptr<core::Journal> journal_;
+    std::optional<core::SerialField> serialField_;
+    std::optional<core::HeldNumber> held_;
+    QString imagePath_;
+    QByteArray programmed_; // the block sent, number and all
+    bool verified_ = false; // programmed and read back equal
+    QDateTime startedAt_;
+    double startedMs_ = 0;
 };

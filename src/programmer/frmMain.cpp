@@ -4,6 +4,7 @@
 #include "DeviceOperations.h"
 #include "Form3.h"
 #include "OperationMessages.h"
+#include "ProductionDialogs.h"
 #include "common/Module1.h"
 #include "core/Pause.h"
 #include "core/PortDevices.h"
@@ -214,6 +215,16 @@ void frmMain::BuildMenus() {
     connect(mnuVerifyAgainstFile, &QAction::triggered, this,
             [this] { operations_->VerifyAgainstFile(deviceCode_); });
 
+    // A production run: each chip numbered from a series, every operation in a journal.
+    mnuProduction = bar->addMenu(QStringLiteral("P&roduction"));
+    mnuProduction->setObjectName(QStringLiteral("mnuProduction"));
+    mnuSerialNumbers = mnuProduction->addAction(QStringLiteral("&Serial Numbers..."));
+    mnuSerialNumbers->setObjectName(QStringLiteral("mnuSerialNumbers"));
+    connect(mnuSerialNumbers, &QAction::triggered, this, &frmMain::mnuSerialNumbers_Click);
+    mnuJournal = mnuProduction->addAction(QStringLiteral("&Journal..."));
+    mnuJournal->setObjectName(QStringLiteral("mnuJournal"));
+    connect(mnuJournal, &QAction::triggered, this, &frmMain::mnuJournal_Click);
+
     mnuMemory = bar->addAction(QStringLiteral("&Memory"));
     mnuMemory->setObjectName(QStringLiteral("mnuMemory"));
     connect(mnuMemory, &QAction::triggered, this, &frmMain::mnuMemory_Click);
@@ -251,6 +262,8 @@ void frmMain::SelectPort(int n) {
         mnuComm[i]->setChecked(i + 1 == n);
     }
     portNumber_ = n;
+    operations_->portName = QStringLiteral("Comm%1").arg(n);
+    operations_->portDevice = core::PortItem(services_.settings, n).device;
     LockPortMenu();
     InitSerialPorts();
 }
@@ -396,6 +409,22 @@ void frmMain::mnuAbout_Click() {
     }
     hide();
     links_.showAbout();
+}
+
+void frmMain::mnuSerialNumbers_Click() {
+    if (OperationRunning()) {
+        return;
+    }
+    SerialNumbersDialog dialog(services_.settings, this);
+    dialog.exec();
+}
+
+void frmMain::mnuJournal_Click() {
+    if (OperationRunning()) {
+        return;
+    }
+    JournalView view(services_.settings, services_.dialogs, this);
+    view.exec();
 }
 
 void frmMain::mnuFastReceive_Click(bool checked) {

@@ -96,6 +96,9 @@ public:
     QAction* mnuVerifyAgainstFile = nullptr;
     QAction* mnuMemory = nullptr;
     QAction* mnuAbout = nullptr;
+    QMenu* mnuProduction = nullptr;
+    QAction* mnuSerialNumbers = nullptr;
+    QAction* mnuJournal = nullptr;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -119,6 +122,8 @@ private:
     void mnuAssignPorts_Click();
     void RefreshPortToolTips();
     const platform::PortEnumeration& Ports() const;
+    void mnuSerialNumbers_Click();
+    void mnuJournal_Click();
     void mnuFastReceive_Click(bool checked);
     void mnuVerifyAfterProgram_Click(bool checked);
 

@@ -4,7 +4,9 @@
 #include "adaptersim/SimSerialPort.h"
 #include "cli/Interrupts.h"
 #include "cli/Tool.h"
+#include "core/Checksums.h"
 #include "core/ImageFormats.h"
+#include "core/Journal.h"
 #include "platform/QtSettingsStore.h"
 
 #include <QDir>
@@ -54,6 +56,8 @@ class CliTest : public QObject {
     }
 
 private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
     void init() {
         model = AdapterModel();
         settings = std::make_unique<platform::QtSettingsStore>(Path("settings.ini"));
@@ -208,6 +212,93 @@ private slots:
         QVERIFY(out.contains("  1F26h  expected 0Ah  found 00h\n"));
     }
 
+    // Three chips in a row, the second failing its read-back: its number goes to the third.
+    void serialNumbersAndTheJournal() {
+        const QString serial = "program -p sim -d TMS370CX58A -q --fast -i %D/image.bin "
+                               "--journal %D/j.db --serial 1FFCh:4 ";
+        QCOMPARE(Run(serial + "--serial-start 1040"), 0);
+        QCOMPARE(out, "Programmed and verified TMS370C758A, serial 1040 (00000410h at 1FFCh), " +
+                          core::ChecksumText(Pattern(252) + QByteArray::fromHex("00000410")) +
+                          "\n");
+        QCOMPARE(model.Block('y'), Pattern(252) + QByteArray::fromHex("00000410"));
+
+        model.Faults().spoiledPrograms = {2};
+        QCOMPARE(Run(serial), 1);
+        QVERIFY2(err.contains("tms370: serial 1041 given back to series 'default'"),
+                 qPrintable(err));
+        QCOMPARE(Run(serial + "--serial-start 1040 --serial-step 1"), 0);
+        QVERIFY(out.startsWith("Programmed and verified TMS370C758A, serial 1041 "));
+        QCOMPARE(model.Block('y').right(4), QByteArray::fromHex("00000411"));
+        QCOMPARE(Run("read -p sim -d y -q -o %D/read.bin --journal %D/j.db"), 0);
+
+        QCOMPARE(Run("journal --journal %D/j.db --format csv"), 0);
+        const QStringList lines = out.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 5);
+        QCOMPARE(lines[0], "time,bench,port,device,chip,operation,image,image_sha256,series,"
+                           "serial,result,crc32,duration_ms,version");
+        auto field = [&lines](int row, int column) { return lines[row].split(',')[column]; };
+        for (int row = 1; row <= 4; ++row) {
+            QVERIFY(QDateTime::fromString(field(row, 0), Qt::ISODateWithMs).isValid());
+            QCOMPARE(field(row, 1), QSysInfo::machineHostName());
+            QCOMPARE(field(row, 2), "sim");
+            QCOMPARE(field(row, 13), TMS370_VERSION);
+        }
+        const QByteArray sha = QCryptographicHash::hash(Pattern(256), QCryptographicHash::Sha256);
+        QCOMPARE(field(1, 6), Path("image.bin"));
+        QCOMPARE(field(1, 7), sha.toHex());
+        QCOMPARE(QStringList({field(1, 9), field(2, 9), field(3, 9), field(4, 9)}),
+                 QStringList({"1040", "1041", "1041", ""}));
+        QCOMPARE(QStringList({field(1, 10), field(2, 10), field(3, 10), field(4, 10)}),
+                 QStringList({"ok", "mismatch", "ok", "ok"}));
+        QCOMPARE(field(3, 11), field(4, 11)); // the chip holds what was programmed
+        QCOMPARE(field(4, 5), "READ");
+
+        QCOMPARE(Run("journal --journal %D/j.db --summary"), 0);
+        QCOMPARE(out, "series   start  step  last  next  used  given back  held\n"
+                      "default  1040   1     -     1042  2     0           0\n");
+        QCOMPARE(Run("journal --journal %D/j.db --since 2999-01-01 --format json"), 0);
+        QCOMPARE(out.simplified(), "[ ]");
+        QCOMPARE(Run("journal --journal %D/none.db"), 6); // a listing makes no journal
+        QVERIFY(err.contains("there is no journal at " + Path("none.db")));
+        QVERIFY(!QFile::exists(Path("none.db")));
+    }
+
+    // Refused before anything is sent: usage errors 64, a journal out of reach or a series
+    // used up 6.
+    void serialRefusals_data() {
+        QTest::addColumn<QString>("options");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("words");
+        const QString j = "--journal %D/r.db --serial 1FFCh:2 ";
+        // clang-format off
+        QTest::newRow("another start") << j + "--serial-start 7" << 64 << "series 'default' began at 1, not 7";
+        QTest::newRow("new series, no start") << j + "--series new" << 64 << "series 'new' does not exist yet";
+        QTest::newRow("used up") << j + "--series done" << 6 << "series 'done' is used up";
+        QTest::newRow("start does not fit") << j + "--series big --serial-start 65536" << 64 << "--serial-start 65536 does not fit 2 bytes as be (at most 65535)";
+        QTest::newRow("last does not fit") << "--journal %D/r.db --serial 1FFCh:2:bcd --series big --serial-start 1 --serial-last 10000" << 64 << "does not fit 2 bytes as bcd (at most 9999)";
+        QTest::newRow("outside the EEPROM") << "--journal %D/r.db --serial 1EFEh:2" << 64 << "1EFEh to 1EFFh lies outside the EEPROM (1F00h to 1FFFh) of family y";
+        QTest::newRow("no read-back") << j + "--no-verify" << 64 << "--no-verify cannot go with it";
+        QTest::newRow("no journal") << "--serial 1FFCh:2" << 64 << "--serial needs a journal";
+        QTest::newRow("series option alone") << "--series x" << 64 << "--series goes with --serial";
+        QTest::newRow("journal out of reach") << "--journal %D/no/r.db --serial 1FFCh:2" << 6 << "tms370: journal: ";
+        QTest::newRow("password given") << "--journal postgresql://u:pw@localhost/j --serial 1FFCh:2" << 64 << "never given on the command line";
+        // clang-format on
+    }
+    void serialRefusals() {
+        QFETCH(QString, options);
+        QFETCH(int, code);
+        QFETCH(QString, words);
+        QString why;
+        auto journal = core::Journal::Open(Path("r.db"), &why);
+        journal->Take({"default", 1, 1, std::nullopt}, "bench", "port", 120);
+        journal->Take({"done", 1, 1, 1}, "bench", "port", 120);
+        journal.reset();
+        QCOMPARE(Run("program -p sim -d y -i %D/image.bin " + options), code);
+        words.replace(QLatin1String("%D"), dir.path());
+        QVERIFY2(err.contains(words), qPrintable(err));
+        QVERIFY(model.WireLog().empty());
+    }
+
     void ctrlC_data() {
         QTest::addColumn<QString>("line");
         QTest::addColumn<QList<double>>("pressesAtMs");
@@ -224,6 +315,11 @@ private slots:
             << "program -p sim -d y -i %D/image.bin" << QList<double>{5000, 6000} << 130
             << "PROGRAM stopped; the chip's contents are now unknown: erase it and program it "
                "again.";
+        QTest::newRow("PROGRAM with a serial number, two presses")
+            << "program -p sim -d y -i %D/image.bin --serial 1FFCh:2 --journal %D/c.db "
+               "--serial-start 7"
+            << QList<double>{5000, 6000} << 130
+            << "tms370: serial 7 given back to series 'default'";
         QTest::newRow("PROGRAM before c")
             << "program -p sim -d y -i %D/image.bin" << QList<double>{5} << 130
             << "PROGRAM cancelled; the chip was not changed.";

@@ -35,9 +35,10 @@ deb)
     [ -n "$(field Maintainer)" ] || fail "no Maintainer"
     [ -n "$(field Description)" ] || fail "no Description"
     # From dpkg-shlibdeps, and the platform plugins the window needs.
-    for dep in libqt6widgets6 libqt6serialport6 libc6 qt6-qpa-plugins; do
+    for dep in libqt6widgets6 libqt6serialport6 libc6 qt6-qpa-plugins libqt6sql6-sqlite; do
         [[ $(field Depends) == *"$dep"* ]] || fail "Depends lacks $dep: $(field Depends)"
     done
+    [[ $(field Suggests) == *libqt6sql6-psql* ]] || fail "Suggests lacks libqt6sql6-psql"
     dpkg -x "$deb" "$scratch/root"
     prefix=$scratch/root/usr
     ;;

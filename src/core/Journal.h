@@ -1,0 +1,163 @@
+#pragma once
+
+#include "Outcome.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <optional>
+
+class QSqlDatabase;
+class QSqlQuery;
+class QJsonObject;
+
+// The production journal: a row for every operation run on a bench, and the series of serial
+// numbers those benches share. The store is an SQLite file for one bench, or a PostgreSQL
+// database for a line of them; every change of the numbers is one transaction, so however many
+// processes share a store, no number is ever handed to two chips at once.
+namespace core {
+
+// One operation as the journal keeps it.
+struct JournalRow {
+    QDateTime time; // UTC, when it started
+    QString bench;  // host name
+    QString port;   // as given ("Comm3", "/dev/ttyUSB0")
+    QString device; // the system device the port resolved to
+    QString chip;
+    QString operation; // "PROGRAM", "READ", ...
+    QString image;     // the image file, "" for none
+    QString imageSha256;
+    QString series;               // "" without a serial number
+    std::optional<qint64> serial; // the number written, if any
+    QString result;               // ok, mismatch, no answer, short, port error, cancelled
+    QString crc32;                // of what the chip holds, when known: "1A2B3C4D"
+    qint64 durationMs = 0;
+    QString version; // the tool's
+};
+
+// What a run asks of a series: its name, and how to begin it when it is new. A series that
+// exists keeps its own start, step and last number; giving others is refused.
+struct SeriesRequest {
+    QString name = QStringLiteral("default");
+    std::optional<qint64> start;
+    std::optional<qint64> step;
+    std::optional<qint64> last;
+};
+
+// A number handed to one bench for one chip, until it is used up or given back.
+struct HeldNumber {
+    QString series;
+    qint64 number = 0;
+    QString token; // this hand-out's own, so a late answer cannot settle another bench's
+};
+
+struct SeriesSummary {
+    QString name;
+    qint64 start = 0;
+    qint64 step = 1;
+    std::optional<qint64> last;
+    std::optional<qint64> next; // nothing when the series is used up
+    qint64 used = 0;
+    qint64 givenBack = 0; // waiting to be handed out again
+    qint64 held = 0;      // on a bench now (or on one that died, until its lease runs out)
+};
+
+class Journal {
+public:
+    // Why a call failed.
+    enum class Failure {
+        None,
+        Usage,  // the request contradicts the store (another start, an unknown series)
+        UsedUp, // the series has no number left
+        Store,  // the store cannot be reached or refused the change
+    };
+
+    struct Taken {
+        std::optional<HeldNumber> number;
+        Failure failure = Failure::None;
+        QString why;
+    };
+
+    // "postgresql://USER@HOST[:PORT]/DB" (or postgres://) is a PostgreSQL server; anything else
+    // an SQLite file, made on first use. The password comes from PGPASSWORD or ~/.pgpass; a
+    // store that names one is refused. Makes or upgrades the schema in place. Nothing, with
+    // why, when the store cannot be used; usage tells whether the fault is in the text given.
+    // To read, an SQLite file must exist already (it is not made empty).
+    static std::unique_ptr<Journal> Open(const QString& store, QString* why, bool* usage = nullptr,
+                                         bool toRead = false);
+    // A store text that names a PostgreSQL server.
+    static bool IsServerAddress(const QString& store);
+
+    ~Journal();
+    Journal(const Journal&) = delete;
+    Journal& operator=(const Journal&) = delete;
+
+    // The schema version this build makes and reads.
+    static constexpr int SchemaVersion = 1;
+
+    // Hands the series' next number to (bench, port) for leaseSeconds: a number given back
+    // first (the lowest), else the next of the series. What the same bench and port still held
+    // from a run that died goes back first, as do numbers whose lease has run out.
+    Taken Take(const SeriesRequest& series, const QString& bench, const QString& port,
+               int leaseSeconds);
+
+    // Ends a hand-out, in one transaction with the operation's row: used up when the chip
+    // verified, given back otherwise. False, with why, when the store failed or the lease had
+    // been taken over.
+    bool Settle(const HeldNumber& held, bool used, const JournalRow& row, QString* why);
+    // Adds a row for an operation without a number.
+    bool Add(const JournalRow& row, QString* why);
+
+    // The rows, oldest first; series "" for all, since invalid for all time.
+    std::optional<QList<JournalRow>> Rows(const QString& series, const QDateTime& since,
+                                          QString* why);
+    std::optional<QList<SeriesSummary>> Summary(QString* why);
+
+    // What reaches the store later: a settlement or row that the store refused for want of a
+    // connection is written to this file, and the next Open with the same file applies it
+    // before anything else is done. "" keeps nothing.
+    void SetPendingFile(const QString& path);
+    // Applies what the pending file holds; false, with why, when the store is still out of
+    // reach (the file is kept).
+    bool ApplyPending(QString* why);
+
+private:
+    struct Private;
+    explicit Journal(std::unique_ptr<Private> d);
+    bool Begin(QString* why, bool durable = true);
+    bool Commit(QString* why);
+    void Rollback();
+    bool Exec(QSqlQuery& query, QString* why);
+    bool Exec(const QString& statement, QString* why);
+    bool InsertRow(const JournalRow& row, QString* why);
+    bool Upgrade(QString* why);
+    void KeepPending(const QJsonObject& entry);
+
+    std::unique_ptr<Private> d;
+};
+
+// The text a row's time is kept and compared in: "2026-12-07T09:30:00.123Z".
+QString JournalTime(const QDateTime& time);
+
+// The words the journal keeps: a result (ok, mismatch, no answer, short, port error,
+// cancelled; file error and refused for what never reached the chip), a file's SHA-256 in hex
+// ("" when it cannot be read), a CRC-32 as "1A2B3C4D".
+QString JournalResult(Status status);
+QString FileSha256(const QString& path);
+QString Crc32Text(const QByteArray& block);
+
+// The file in the user's data folder where a bench keeps what the store could not take, one
+// for each store and port device.
+QString PendingFileFor(const QString& store, const QString& device);
+
+// The column names of a row, in order, and the rows as CSV under a header row naming them.
+extern const QStringList JournalColumns;
+QString JournalCsv(const QList<JournalRow>& rows);
+
+// A row with the columns' names as keys: time, bench, port, device, chip, operation, image,
+// image_sha256, series, serial, result, crc32, duration_ms, version.
+QJsonObject JournalRowJson(const JournalRow& row);
+
+} // namespace core
