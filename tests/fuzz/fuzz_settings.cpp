@@ -5,6 +5,7 @@
 #include "core/PortDevices.h"
 #include "platform/QtSettingsStore.h"
 
+#include <QDateTime>
 #include <QFile>
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -16,11 +17,18 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    // A new name each time: QSettings keeps what it read of a file and would not see a
-    // rewrite within the same second of the same size.
-    static int run = 0;
-    const QString path = fuzz::ScratchPath(QStringLiteral("VidAvev-%1.ini").arg(++run));
+    // QSettings keeps what it read of a file until the file's size or time changes: each
+    // input gets a time of its own, so the same name (and one cache entry) serves them all.
+    static qint64 run = 0;
+    const QString path = fuzz::ScratchPath(QStringLiteral("VidAvev.ini"));
     fuzz::WriteFile(path, QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)));
+    {
+        QFile file(path);
+        fuzz::Check(file.open(QIODevice::ReadWrite) &&
+                        file.setFileTime(QDateTime::fromSecsSinceEpoch(++run),
+                                         QFileDevice::FileModificationTime),
+                    "the scratch settings file takes a time");
+    }
     {
         const platform::QtSettingsStore settings(path);
         const QString folder = fuzz::ScratchPath(QStringLiteral("bin/"));
@@ -40,6 +48,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                         "a port item's name reads back");
         }
     }
-    QFile::remove(path);
     return 0;
 }
