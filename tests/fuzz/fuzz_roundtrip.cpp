@@ -1,6 +1,7 @@
 // A block written by our Intel HEX and S-record writers and read back by our readers must
 // come back whole, at its address. Now and then (one input in 256, chosen by its bytes, so a
-// finding replays) srec_cat, where it is installed, reads the same text and must agree.
+// finding replays; every input when TMS370_FUZZ_SREC_CAT=all) srec_cat, where it is
+// installed, reads the same text and must agree.
 #include "FuzzSupport.h"
 #include "core/ImageRecords.h"
 #include "core/IntelHex.h"
@@ -10,6 +11,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
+#include <cstdio>
 
 namespace {
 
@@ -29,21 +31,23 @@ std::optional<QByteArray> Assemble(const QList<core::DataRecord>& records, quint
     return next == size ? std::optional<QByteArray>(block) : std::nullopt;
 }
 
-// What srec_cat makes of text (Intel HEX or S-records) as the bytes from address on.
-QByteArray SrecCat(const QString& program, const QByteArray& text, bool intel, quint32 address,
-                   qsizetype size) {
+// What srec_cat makes of text (Intel HEX or S-records) as the bytes from address on. (Its
+// -crop cannot name the end of a block that ends at 4 GiB; the text holds only the block.)
+QByteArray SrecCat(const QString& program, const QByteArray& text, bool intel, quint32 address) {
     const QString in = fuzz::ScratchPath(QStringLiteral("roundtrip.txt"));
     const QString out = fuzz::ScratchPath(QStringLiteral("roundtrip.bin"));
     fuzz::WriteFile(in, text);
     QFile::remove(out);
     QProcess process;
     process.start(program, {in, intel ? QStringLiteral("-intel") : QStringLiteral("-motorola"),
-                            QStringLiteral("-crop"), QString::number(address),
-                            QString::number(quint64(address) + quint64(size)),
                             QStringLiteral("-offset"), QStringLiteral("-%1").arg(address),
                             QStringLiteral("-o"), out, QStringLiteral("-binary")});
-    fuzz::Check(process.waitForFinished(10000) && process.exitCode() == 0,
-                "srec_cat reads what our writer wrote");
+    const bool finished = process.waitForFinished(10000);
+    if (!finished || process.exitCode() != 0) {
+        std::fprintf(stderr, "%s\n%s\n", text.constData(),
+                     process.readAllStandardError().constData());
+        fuzz::Check(false, "srec_cat reads what our writer wrote");
+    }
     QFile file(out);
     fuzz::Check(file.open(QIODevice::ReadOnly), "srec_cat wrote its output");
     return file.readAll();
@@ -86,10 +90,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const QString srecCat = QStandardPaths::findExecutable(QStringLiteral("srec_cat"));
     const QByteArray digest = QCryptographicHash::hash(
         QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)), QCryptographicHash::Sha1);
-    if (!srecCat.isEmpty() && static_cast<unsigned char>(digest[0]) == 0) {
-        fuzz::Check(SrecCat(srecCat, hex, true, address, block.size()) == block,
+    static const bool always = qgetenv("TMS370_FUZZ_SREC_CAT") == "all";
+    if (!srecCat.isEmpty() && (always || static_cast<unsigned char>(digest[0]) == 0)) {
+        fuzz::Check(SrecCat(srecCat, hex, true, address) == block,
                     "srec_cat reads our Intel HEX as the block");
-        fuzz::Check(SrecCat(srecCat, srec, false, address, block.size()) == block,
+        fuzz::Check(SrecCat(srecCat, srec, false, address) == block,
                     "srec_cat reads our S-records as the block");
     }
     return 0;
