@@ -7,26 +7,48 @@
 #include "FuzzSupport.h"
 #include "core/Operations.h"
 
+#include <QFile>
+
 namespace {
+
+// Where READ puts the block: nowhere (cancelled), in memory, a new file, or over a file.
+enum class Target { None, Memory, NewFile, OldFile };
 
 // PROGRAM's image and the answers to the questions an operation asks.
 class Observer : public core::OperationObserver {
 public:
-    Observer(QByteArray image, bool acceptSize) : image_(std::move(image)), accept_(acceptSize) {}
+    Observer(QByteArray image, bool acceptSize, Target target, bool replaceShort)
+        : image_(std::move(image)), accept_(acceptSize), target_(target),
+          replaceShort_(replaceShort) {}
 
     void OnProgress(const core::Progress& progress) override {
         fuzz::Check(progress.done >= 0 && progress.done <= progress.total,
                     "progress stays within its total");
         fuzz::Check(progress.leftMs >= 0, "time left is never negative");
     }
+    std::optional<QString> ChooseReadTarget() override {
+        switch (target_) {
+        case Target::None:
+            return std::nullopt;
+        case Target::Memory:
+            return QString();
+        default:
+            return ReadPath();
+        }
+    }
     std::optional<core::ImageSource> ChooseProgramSource() override {
         return core::ImageSource{QStringLiteral("image.bin"), image_};
     }
     bool AcceptImageSize(const QString&, qint64, int) override { return accept_; }
+    bool ReplaceWithShortRead(const QString&, int, int) override { return replaceShort_; }
+
+    static QString ReadPath() { return fuzz::ScratchPath(QStringLiteral("read.bin")); }
 
 private:
     QByteArray image_;
     bool accept_;
+    Target target_;
+    bool replaceShort_;
 };
 
 // A gap before the next byte: mostly a few milliseconds, now and then seconds.
@@ -57,6 +79,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool abort = (faultBits & 0xC0) == 0xC0;
     const QByteArray image(input.Below(family.blockSize + 2), char(input.Byte()));
     const bool acceptSize = input.Flag();
+    const auto target = static_cast<Target>(input.Below(4));
+    const bool replaceShort = input.Flag();
+    const QByteArray old("an image file from before");
+    QFile::remove(Observer::ReadPath());
+    if (target == Target::OldFile) {
+        fuzz::WriteFile(Observer::ReadPath(), old);
+    }
 
     std::vector<fuzz::FuzzPort::Arrival> arrivals;
     double at = 0;
@@ -73,7 +102,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             abort ? operations.Stop().RequestAbort() : operations.Stop().RequestCancel();
         });
     }
-    Observer observer(image, acceptSize);
+    Observer observer(image, acceptSize, target, replaceShort);
     static constexpr core::Operation ops[] = {core::Operation::Read, core::Operation::Program,
                                               core::Operation::Verify, core::Operation::ClearWpo,
                                               core::Operation::BulkErase};
@@ -94,6 +123,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (which == 0 && outcome.status == core::Status::Done) {
         fuzz::Check(outcome.data.size() == family.blockSize, "a finished READ keeps the block");
+    }
+    // A READ into a file leaves it whole: what came, when it was written, else as it was.
+    if (which == 0 && (target == Target::NewFile || target == Target::OldFile)) {
+        QFile file(Observer::ReadPath());
+        const bool exists = file.open(QIODevice::ReadOnly);
+        if (outcome.fileWritten) {
+            fuzz::Check(exists && file.readAll() == outcome.data, "the file holds what came");
+        } else if (target == Target::OldFile) {
+            fuzz::Check(exists && file.readAll() == old, "an old file stays as it was");
+        } else {
+            fuzz::Check(!exists, "no file is left behind");
+        }
     }
     return 0;
 }
