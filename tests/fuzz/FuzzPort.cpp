@@ -48,7 +48,9 @@ QByteArray FuzzPort::Input() {
         throw RuntimeError(CommError::ReadFailed, QStringLiteral("the adapter went away"));
     }
     Pull();
-    return control_.Take();
+    const QByteArray bytes = control_.Take();
+    taken_ += bytes;
+    return bytes;
 }
 
 int FuzzPort::InBufferCount() const {

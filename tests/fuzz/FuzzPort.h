@@ -32,6 +32,8 @@ public:
 
     // Bytes written while the port was open, in order.
     const QByteArray& Written() const { return written_; }
+    // Bytes the program took from the input queue, in order.
+    const QByteArray& Taken() const { return taken_; }
     int Opens() const { return opens_; }
 
     void SetCommPort(int port) override { commPort_ = port; }
@@ -69,6 +71,7 @@ private:
     QString device_;
     QString settings_;
     QByteArray written_;
+    QByteArray taken_;
     mutable platform::SerialControl control_;
 };
 

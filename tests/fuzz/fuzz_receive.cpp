@@ -124,6 +124,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (which == 0 && outcome.status == core::Status::Done) {
         fuzz::Check(outcome.data.size() == family.blockSize, "a finished READ keeps the block");
     }
+    // What READ keeps is what it took off the line, no byte invented, lost or reordered.
+    if (which == 0 &&
+        (outcome.status == core::Status::Done || outcome.status == core::Status::ShortAnswer)) {
+        fuzz::Check(outcome.data == port.Taken(), "READ keeps the bytes it took");
+    }
     // A READ into a file leaves it whole: what came, when it was written, else as it was.
     if (which == 0 && (target == Target::NewFile || target == Target::OldFile)) {
         QFile file(Observer::ReadPath());
