@@ -105,8 +105,10 @@ QByteArray HostileSettings(const QString& kind) {
         return "[General]\nLanguage=English.lpk\n[Ports]\nComm1=/dev/" + QByteArray(4995, 'u') +
                "\n";
     }
-    return QByteArray(
-        "[General]\nLanguage=\x01\x02\xff\xfe\x00x\n[Ports]\nComm1=\x1b[31m\xc3\x28\n", 58);
+    // Control codes, a zero byte, bytes that are no UTF-8, a terminal's colour sequence.
+    static const char binary[] =
+        "[General]\nLanguage=\x01\x02\xff\xfe\x00x\n[Ports]\nComm1=\x1b[31m\xc3\x28\n";
+    return QByteArray(binary, sizeof binary - 1);
 }
 
 void AddSettingsRows() {
