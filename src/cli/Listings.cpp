@@ -70,6 +70,20 @@ int ListDevices(ToolServices& services) {
     return Success;
 }
 
+// A name from the settings or the environment as a terminal may show it: control codes
+// (an escape sequence would recolour or move the terminal) as \xNN.
+QString Printable(const QString& text) {
+    QString out;
+    for (const QChar c : text) {
+        if (c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() < 0xA0)) {
+            out += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 int ListPorts(const Request& request, ToolServices& services) {
     const platform::QtPortEnumeration system;
     const QList<platform::SystemPort> present =
@@ -127,9 +141,9 @@ int ListPorts(const Request& request, ToolServices& services) {
         }
         out << QStringLiteral("%1 %2 %3 %4\n")
                    .arg(QStringLiteral("Comm%1").arg(n), -6)
-                   .arg(device, -24)
+                   .arg(Printable(device), -24)
                    .arg(Source(services.settings, n), -14)
-                   .arg(now);
+                   .arg(Printable(now));
     }
     out << "\nSerial ports of this system:\n";
     if (present.isEmpty()) {
@@ -146,12 +160,12 @@ int ListPorts(const Request& request, ToolServices& services) {
                .arg(QStringLiteral("Description"));
     for (const platform::SystemPort& port : present) {
         out << QStringLiteral("  %1 %2 %3 %4 %5 %6\n")
-                   .arg(port.path, -16)
-                   .arg(dash(port.stablePath), -44)
+                   .arg(Printable(port.path), -16)
+                   .arg(Printable(dash(port.stablePath)), -44)
                    .arg(dash(port.UsbIds()), -9)
-                   .arg(dash(port.serialNumber), -12)
-                   .arg(dash(port.manufacturer), -14)
-                   .arg(dash(port.description));
+                   .arg(Printable(dash(port.serialNumber)), -12)
+                   .arg(Printable(dash(port.manufacturer)), -14)
+                   .arg(Printable(dash(port.description)));
     }
     out.flush();
     return Success;

@@ -372,6 +372,7 @@ private slots:
         settings->SaveSetting("Ports", "Comm4", "usb:A50285BI");
         settings->SaveSetting("Ports", "Comm5", "usb:TWIN");
         settings->SaveSetting("Ports", "Comm6", "/dev/ttyUSB0");
+        settings->SaveSetting("Ports", "Comm7", "/dev/tty\x1b[31mS9"); // no colour for the terminal
         qputenv("VIDAVEV_COMM2", "/dev/ttyUSB7");
         QCOMPARE(Run("ports"), 0);
         QVERIFY(out.contains("Comm2  /dev/ttyUSB7             VIDAVEV_COMM2  not present\n"));
@@ -381,6 +382,7 @@ private slots:
         QVERIFY(out.contains("Comm5  usb:TWIN                 settings       not present (2 USB "
                              "serial adapters have the serial number TWIN"));
         QVERIFY(out.contains("Comm6  /dev/ttyUSB0             settings       present (FT232R"));
+        QVERIFY(out.contains("Comm7  /dev/tty\\x1b[31mS9") && !out.contains('\x1b'));
         QVERIFY(out.contains("  /dev/ttyUSB0     /dev/serial/by-id/usb-FTDI_FT232R_A50285BI-if00-"
                              "port0 0403:6001 A50285BI     FTDI           FT232R USB UART\n"));
         QCOMPARE(Run("ports --format json"), 0);

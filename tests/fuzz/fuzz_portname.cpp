@@ -48,8 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The USB adapters present, and what each port item is now.
     QList<platform::SystemPort> present;
     for (int i = 9; i < lines.size() && i < 13; ++i) {
-        present.append({QStringLiteral("/dev/ttyUSB%1").arg(i - 9), QString(), QString(),
-                        QString(), lines[i], 0x0403, 0x6001});
+        present.append({QStringLiteral("/dev/ttyUSB%1").arg(i - 9), QString(), QString(), QString(),
+                        lines[i], 0x0403, 0x6001});
     }
     for (int n = 1; n <= 8; ++n) {
         const QString device = core::PortItem(settings, n).device;
