@@ -67,6 +67,7 @@ Form3::Form3(QWidget* parent) : QWidget(parent, Qt::Window) {
 void Form3::Reset() {
     shownPhase_ = -1;
     shownAtMs_ = 0;
+    reportedAtMs_ = -1000;
     progressBar->setRange(0, 1);
     progressBar->setValue(0);
     lblProgress->clear();
@@ -79,7 +80,11 @@ void Form3::Reset() {
 void Form3::ShowProgress(const core::Progress& progress) {
     // Bytes taken at line speed come a millisecond apart; the eye needs a fraction of that.
     const bool news = int(progress.phase) != shownPhase_ || progress.done >= progress.total;
-    if (!news && progress.elapsedMs - shownAtMs_ < 100) {
+    // Bytes at the adapter's pace (75 ms apart) are shown ten times a second; bytes at line
+    // speed four times: each showing costs more than a second of the receive loop itself.
+    const bool streaming = progress.elapsedMs - reportedAtMs_ < 20;
+    reportedAtMs_ = progress.elapsedMs;
+    if (!news && progress.elapsedMs - shownAtMs_ < (streaming ? 250 : 100)) {
         return;
     }
     shownPhase_ = int(progress.phase);

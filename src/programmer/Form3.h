@@ -43,6 +43,7 @@ private:
 
     int shownPhase_ = -1;
     double shownAtMs_ = 0;
+    double reportedAtMs_ = -1000; // when the last report came, shown or not
 
 protected:
     void closeEvent(QCloseEvent* event) override;
