@@ -228,6 +228,24 @@ bool Journal::IsServerAddress(const QString& store) {
            store.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive);
 }
 
+bool Journal::ParseServerAddress(const QString& store, QUrl* url, QString* why) {
+    *url = QUrl(store, QUrl::StrictMode);
+    const QString database = url->path().mid(1);
+    if (!url->isValid() || database.isEmpty() || database.contains(QLatin1Char('/')) ||
+        url->hasQuery() || url->hasFragment()) {
+        *why = QStringLiteral("'%1' is no PostgreSQL address; give "
+                              "postgresql://USER@HOST[:PORT]/DB")
+                   .arg(url->toDisplayString(QUrl::RemovePassword));
+        return false;
+    }
+    if (!url->password().isEmpty()) {
+        *why = QStringLiteral("a password is never given on the command line: put it in "
+                              "PGPASSWORD or ~/.pgpass");
+        return false;
+    }
+    return true;
+}
+
 std::unique_ptr<Journal> Journal::Open(const QString& store, QString* why, bool* usage,
                                        bool toRead) {
     bool usageFault = false;
@@ -256,23 +274,9 @@ std::unique_ptr<Journal> Journal::Open(const QString& store, QString* why, bool*
         return nullptr;
     }
     QUrl url;
-    if (p->server) {
-        url = QUrl(store, QUrl::StrictMode);
-        const QString database = url.path().mid(1);
-        if (!url.isValid() || database.isEmpty() || database.contains(QLatin1Char('/')) ||
-            url.hasQuery() || url.hasFragment()) {
-            *why = QStringLiteral("'%1' is no PostgreSQL address; give "
-                                  "postgresql://USER@HOST[:PORT]/DB")
-                       .arg(url.toDisplayString(QUrl::RemovePassword));
-            *usage = true;
-            return nullptr;
-        }
-        if (!url.password().isEmpty()) {
-            *why = QStringLiteral("a password is never given on the command line: put it in "
-                                  "PGPASSWORD or ~/.pgpass");
-            *usage = true;
-            return nullptr;
-        }
+    if (p->server && !ParseServerAddress(store, &url, why)) {
+        *usage = true;
+        return nullptr;
     }
     std::unique_ptr<Journal> journal(new Journal(std::move(p)));
     {

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 #include <memory>
 #include <optional>
 
@@ -89,6 +90,9 @@ public:
                                          bool toRead = false);
     // A store text that names a PostgreSQL server.
     static bool IsServerAddress(const QString& store);
+    // A server's address taken apart: host, port, user and database, or why not (a password
+    // in it is refused, and never repeated in why).
+    static bool ParseServerAddress(const QString& store, QUrl* url, QString* why);
 
     ~Journal();
     Journal(const Journal&) = delete;

@@ -1,0 +1,27 @@
+// Where a production journal is kept, as typed after --journal or in the Production dialog:
+// a PostgreSQL server's address is taken apart or refused with why, and a password in it is
+// refused without ever being repeated.
+#include "FuzzSupport.h"
+#include "core/Journal.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    fuzz::Input input(data, size);
+    const bool utf16 = input.Flag();
+    const QString store = fuzz::TextOf(input.Rest(), utf16);
+    if (!core::Journal::IsServerAddress(store)) {
+        return 0; // a file path: the system judges it when it is opened
+    }
+    QUrl url;
+    QString why;
+    if (core::Journal::ParseServerAddress(store, &url, &why)) {
+        fuzz::Check(url.password().isEmpty(), "no password is taken from the address");
+        const QString database = url.path().mid(1);
+        fuzz::Check(!database.isEmpty() && !database.contains(u'/'), "one database is named");
+    } else {
+        fuzz::Check(!why.isEmpty(), "a refusal says why");
+        const QString password = QUrl(store, QUrl::StrictMode).password();
+        fuzz::Check(password.size() < 4 || !why.contains(password),
+                    "a refusal never repeats the password");
+    }
+    return 0;
+}
