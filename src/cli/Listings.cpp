@@ -99,7 +99,7 @@ int ListPorts(const Request& request, ToolServices& services) {
             const QString device = core::PortDeviceName(services.settings, n);
             const core::PortStatus status = core::StatusOfPort(device, present);
             QJsonObject item{{"port", QStringLiteral("Comm%1").arg(n)},
-                             {"device", device},
+                             {"device", core::ShortPortName(device)},
                              {"from", Source(services.settings, n)},
                              {"what", status.what}};
             item.insert("present", status.kind == core::PortStatus::Network
@@ -141,7 +141,7 @@ int ListPorts(const Request& request, ToolServices& services) {
         }
         out << QStringLiteral("%1 %2 %3 %4\n")
                    .arg(QStringLiteral("Comm%1").arg(n), -6)
-                   .arg(Printable(device), -24)
+                   .arg(Printable(core::ShortPortName(device)), -24)
                    .arg(Source(services.settings, n), -14)
                    .arg(Printable(now));
     }

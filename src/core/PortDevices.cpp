@@ -61,8 +61,28 @@ std::optional<PortChoice> ParsePortChoice(const QString& text,
     return PortChoice{0, name};
 }
 
+namespace {
+
+// No system names a device longer than a path may be; a longer name is not looked up.
+constexpr qsizetype LongestDeviceName = 4096;
+// How much of a name a listing or a tool tip shows.
+constexpr qsizetype ShownName = 200;
+
+} // namespace
+
+QString ShortPortName(const QString& device) {
+    if (device.size() <= ShownName) {
+        return device;
+    }
+    return device.left(ShownName) + QStringLiteral("\u2026 (%1 characters)").arg(device.size());
+}
+
 PortStatus StatusOfPort(const QString& device, const QList<platform::SystemPort>& ports) {
     PortStatus status;
+    if (device.size() > LongestDeviceName) {
+        status.what = QStringLiteral("no device has a name this long");
+        return status;
+    }
     if (device.compare(QLatin1String("sim"), Qt::CaseInsensitive) == 0) {
         status.kind = PortStatus::Simulated;
         status.present = true;
@@ -113,7 +133,7 @@ PortStatus StatusOfPort(const QString& device, const QList<platform::SystemPort>
 
 QString DescribePort(const QString& device, const QList<platform::SystemPort>& ports) {
     const PortStatus status = StatusOfPort(device, ports);
-    QString text = device;
+    QString text = ShortPortName(device);
     if (status.kind == PortStatus::Usb && !status.path.isEmpty()) {
         text += QStringLiteral(" (%1)").arg(status.path);
     }

@@ -51,6 +51,10 @@ struct PortStatus {
 };
 PortStatus StatusOfPort(const QString& device, const QList<platform::SystemPort>& ports);
 
+// The name as a listing shows it: a name of hundreds of characters is cut short, saying how
+// long it is.
+QString ShortPortName(const QString& device);
+
 // "/dev/ttyUSB0 \u2014 FT232R USB UART, serial A50285BI", "/dev/ttyS4 \u2014 not present": the
 // device and what the system knows of it, for a tool tip or a listing.
 QString DescribePort(const QString& device, const QList<platform::SystemPort>& ports);
