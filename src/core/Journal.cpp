@@ -233,9 +233,14 @@ bool Journal::ParseServerAddress(const QString& store, QUrl* url, QString* why) 
     const QString database = url->path().mid(1);
     if (!url->isValid() || database.isEmpty() || database.contains(QLatin1Char('/')) ||
         url->hasQuery() || url->hasFragment()) {
-        *why = QStringLiteral("'%1' is no PostgreSQL address; give "
+        // A text that does not parse may hold a password where the parser did not see one
+        // ("u:p#ss@host" is user u, password p, and the rest a fragment): it is not repeated.
+        const bool safe = !store.contains(QLatin1Char('@')) ||
+                          (url->isValid() && !url->hasFragment() && url->password().isEmpty());
+        *why = QStringLiteral("%1 is no PostgreSQL address; give "
                               "postgresql://USER@HOST[:PORT]/DB")
-                   .arg(url->toDisplayString(QUrl::RemovePassword));
+                   .arg(safe ? QStringLiteral("'%1'").arg(url->toDisplayString())
+                             : QStringLiteral("the address given"));
         return false;
     }
     if (!url->password().isEmpty()) {

@@ -19,8 +19,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         fuzz::Check(!database.isEmpty() && !database.contains(u'/'), "one database is named");
     } else {
         fuzz::Check(!why.isEmpty(), "a refusal says why");
+        // The refusals' own words, which a short password may happen to be part of.
+        static const QString fixedWords = QStringLiteral(
+            "the address given is no PostgreSQL address; give postgresql://USER@HOST[:PORT]/DB "
+            "a password is never given on the command line: put it in PGPASSWORD or ~/.pgpass");
         const QString password = QUrl(store, QUrl::StrictMode).password();
-        fuzz::Check(password.size() < 4 || !why.contains(password),
+        fuzz::Check(password.size() < 4 || fixedWords.contains(password) || !why.contains(password),
                     "a refusal never repeats the password");
     }
     return 0;
