@@ -61,6 +61,7 @@ frmMain::frmMain(platform::Services& services, Links links)
     setWindowTitle(Module1::ProgramTitle);
     BuildControls();
     BuildMenus();
+    FitMenus();
     // The window is as large as its fixed client, menu bar and status bar need, whatever the
     // fonts of the desktop.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
@@ -146,6 +147,23 @@ void frmMain::BuildControls() {
     connect(Command3, &QPushButton::clicked, this, &frmMain::Command3_Click);
     connect(Command4, &QPushButton::clicked, this, &frmMain::Command4_Click);
     connect(Command5, &QPushButton::clicked, this, &frmMain::Command5_Click);
+}
+
+void frmMain::FitMenus() {
+    // The client area keeps its designed size and place; the window widens where its menus
+    // need more room than the client's width, so none hides behind the menu bar's "more".
+    QWidget* client = centralWidget();
+    const int wide = menuBar()->sizeHint().width();
+    if (wide <= client->width()) {
+        return;
+    }
+    auto* frame = new QWidget(this);
+    frame->setObjectName(QStringLiteral("clientFrame"));
+    frame->setFixedSize(wide, client->height());
+    takeCentralWidget();
+    client->setParent(frame);
+    client->move(0, 0);
+    setCentralWidget(frame);
 }
 
 void frmMain::BuildMenus() {

@@ -106,6 +106,7 @@ protected:
 private:
     void BuildControls();
     void BuildMenus();
+    void FitMenus();
     void Form_Load();
     void Form_Unload();
     void ShutDown();

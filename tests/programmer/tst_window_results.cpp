@@ -4,6 +4,7 @@
 
 #include <QAccessible>
 #include <QLabel>
+#include <QMenuBar>
 #include <QtTest>
 
 using namespace platform::MsgStyle;
@@ -199,6 +200,17 @@ private slots:
         const QStringList history = b.w->lblResult->toolTip().split('\n');
         QCOMPARE(history.size(), 5);
         QVERIFY(history[0].startsWith("READ cancelled") && history[4].startsWith("READ: 256"));
+    }
+
+    // The window is as wide as its menus need: none hides behind the menu bar's "more".
+    void everyMenuIsInSight() {
+        OperationBench b;
+        QMenuBar* bar = b.w->menuBar();
+        QVERIFY(bar->actions().size() >= 5);
+        for (QAction* menu : bar->actions()) {
+            const QRect place = bar->actionGeometry(menu);
+            QVERIFY2(!place.isEmpty() && bar->rect().contains(place), qPrintable(menu->text()));
+        }
     }
 
     // Closed while PROGRAM reads the chip back: no question (nothing is being written), and
