@@ -2,6 +2,7 @@
 // `program` runs on four ports against one alone, and the median of repeated
 // `read --fast` runs of a 512-byte block against the line's limit.
 #include "AdapterTool.h"
+#include "ToolRuns.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -18,34 +19,12 @@ namespace {
 // 30 ms of command gaps and 512 bytes of 10 bits at 9600 baud.
 constexpr double LineLimitMs = 30 + 512 * 10 * 1000.0 / 9600;
 
-double ChildCpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_CHILDREN, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
 QStringList ProgramArguments(const QString& device, const QString& image) {
     return {"program", "-p", device, "-d", "TMS370CX56A", "-i", image, "--fast", "-q"};
 }
 
-// Runs the tool on each argument list at once; the wall time until the last has ended.
 double RunTogether(const std::vector<QStringList>& runs) {
-    std::vector<std::unique_ptr<QProcess>> processes;
-    QElapsedTimer wall;
-    wall.start();
-    for (const QStringList& arguments : runs) {
-        processes.push_back(std::make_unique<QProcess>());
-        processes.back()->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        processes.back()->start(QStringLiteral(TMS370_TOOL), arguments);
-    }
-    for (auto& process : processes) {
-        process->waitForFinished(120000);
-        if (process->exitStatus() != QProcess::NormalExit || process->exitCode() != 0) {
-            std::fprintf(stderr, "a run failed: exit %d\n", process->exitCode());
-        }
-    }
-    return wall.nsecsElapsed() / 1e6;
+    return bench::RunTogether(QStringLiteral(TMS370_TOOL), runs).ms;
 }
 
 double Median(std::vector<double> values) {
@@ -91,12 +70,12 @@ int main(int argc, char* argv[]) {
                 one, four, four / one);
 
     std::vector<double> starts, reads;
-    const double cpu0 = ChildCpuSeconds();
+    const double cpu0 = bench::ChildCpuSeconds();
     for (int i = 0; i < repeats; ++i) {
         reads.push_back(RunTogether({{"read", "-p", devices[1], "-d", "TMS370CX56A", "-o",
                                       dir.filePath("read.bin"), "--fast", "-q"}}));
     }
-    const double cpu = (ChildCpuSeconds() - cpu0) / repeats;
+    const double cpu = (bench::ChildCpuSeconds() - cpu0) / repeats;
     for (int i = 0; i < repeats; ++i) {
         starts.push_back(RunTogether({{"--version"}}));
     }

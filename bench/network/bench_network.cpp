@@ -3,6 +3,7 @@
 // the line's limit, a gang of four against one, and the processor time of each run.
 // Usage: bench_network [--fast-only]
 #include "AdapterTool.h"
+#include "ToolRuns.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -23,41 +24,16 @@ constexpr double LineLimitMs = 30 + 512 * 10 * 1000.0 / 9600;
 constexpr double ProgramFloorMs = 10 + 10 + 40 + 512 * 2 + 23400;
 constexpr double ReceiveFloorMs = 10 + 10 + 10 + 200 + 512 * 75;
 
-double ChildCpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_CHILDREN, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
 quint16 FreePort() {
     QTcpServer probe;
     probe.listen(QHostAddress::LocalHost, 0);
     return probe.serverPort();
 }
 
-struct Run {
-    double ms;
-    double cpu;
-};
+using Run = bench::ToolRun;
 
 Run Together(const std::vector<QStringList>& runs) {
-    std::vector<std::unique_ptr<QProcess>> processes;
-    const double cpu0 = ChildCpuSeconds();
-    QElapsedTimer wall;
-    wall.start();
-    for (const QStringList& arguments : runs) {
-        processes.push_back(std::make_unique<QProcess>());
-        processes.back()->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        processes.back()->start(QStringLiteral(TMS370_TOOL), arguments);
-    }
-    for (auto& process : processes) {
-        process->waitForFinished(300000);
-        if (process->exitStatus() != QProcess::NormalExit || process->exitCode() != 0) {
-            std::fprintf(stderr, "a run failed: exit %d\n", process->exitCode());
-        }
-    }
-    return {wall.nsecsElapsed() / 1e6, (ChildCpuSeconds() - cpu0) / double(runs.size())};
+    return bench::RunTogether(QStringLiteral(TMS370_TOOL), runs);
 }
 
 void Print(const char* what, const Run& run, double reference, const char* name) {
@@ -84,14 +60,15 @@ int main(int argc, char* argv[]) {
         raw[i] = FreePort();
         rfc[i] = FreePort();
         // One serial port, two accepters: only one session holds the port at a time.
-        config += QStringLiteral("connection: &raw%1\n  accepter: tcp,127.0.0.1,%2\n"
-                                 "  connector: serialdev,%3,9600n81,local\n"
-                                 "connection: &rfc%1\n  accepter: telnet(rfc2217),tcp,127.0.0.1,%4\n"
-                                 "  connector: serialdev,%3,9600n81,local\n")
-                      .arg(i)
-                      .arg(raw[i])
-                      .arg(tty)
-                      .arg(rfc[i]);
+        config +=
+            QStringLiteral("connection: &raw%1\n  accepter: tcp,127.0.0.1,%2\n"
+                           "  connector: serialdev,%3,9600n81,local\n"
+                           "connection: &rfc%1\n  accepter: telnet(rfc2217),tcp,127.0.0.1,%4\n"
+                           "  connector: serialdev,%3,9600n81,local\n")
+                .arg(i)
+                .arg(raw[i])
+                .arg(tty)
+                .arg(rfc[i]);
     }
     QFile file(dir.filePath("ser2net.yaml"));
     file.open(QIODevice::WriteOnly);
@@ -118,8 +95,7 @@ int main(int argc, char* argv[]) {
 
     std::printf("512-byte block (family x), tms370 through ser2net on loopback\n");
     Together({{"read", "-p", net(0), "-d", "x", "-o", dir.filePath("warm.bin"), "--fast", "-q"}});
-    for (const auto& [name, port] :
-         {std::pair{"raw", net(0)}, std::pair{"RFC 2217", telnet(0)}}) {
+    for (const auto& [name, port] : {std::pair{"raw", net(0)}, std::pair{"RFC 2217", telnet(0)}}) {
         if (!fastOnly) {
             Print(qPrintable(QStringLiteral("%1 PROGRAM").arg(name)),
                   Together({{"program", "-p", port, "-d", "x", "-i", image, "--no-verify", "-q"}}),
