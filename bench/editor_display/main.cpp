@@ -4,7 +4,7 @@
 #include "BenchServices.h"
 #include "common/Module1.h"
 #include "editor/frmEditor.h"
-#include "platform/PictureBox.h"
+#include "widgets/PictureBox.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "ByteEdits.h"
-#include "PageGeometry.h"
-#include "SearchPattern.h"
-#include "WorkImage.h"
+#include "model/ByteEdits.h"
+#include "model/PageGeometry.h"
+#include "model/SearchPattern.h"
+#include "model/WorkImage.h"
 
 #include <QDateTime>
 #include <QMainWindow>

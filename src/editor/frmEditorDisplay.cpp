@@ -1,12 +1,12 @@
 // The page display: offsets, hex and text of the 20 rows at PageStart.
 #include "frmEditor.h"
 
-#include "CellText.h"
 #include "ClickLabel.h"
-#include "Paging.h"
 #include "grid/Grid.h"
-#include "platform/PictureBox.h"
+#include "model/CellText.h"
+#include "model/Paging.h"
 #include "platform/RuntimeError.h"
+#include "widgets/PictureBox.h"
 
 using namespace CellText;
 

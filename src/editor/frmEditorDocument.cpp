@@ -11,10 +11,10 @@
 #include "grid/Grid.h"
 #include "platform/Clock.h"
 #include "platform/MessageBoxes.h"
-#include "platform/PictureBox.h"
 #include "platform/RuntimeError.h"
 #include "platform/Services.h"
 #include "platform/SettingsStore.h"
+#include "widgets/PictureBox.h"
 
 #include <QAction>
 #include <QCloseEvent>

@@ -3,11 +3,11 @@
 // back and Redo does again; and which pane is active.
 #include "frmEditor.h"
 
-#include "CellText.h"
 #include "ClickLabel.h"
 #include "grid/Grid.h"
-#include "platform/PictureBox.h"
+#include "model/CellText.h"
 #include "platform/RuntimeError.h"
+#include "widgets/PictureBox.h"
 
 #include <QAction>
 #include <QKeyEvent>

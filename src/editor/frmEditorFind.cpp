@@ -3,15 +3,15 @@
 #include "frmEditor.h"
 
 #include "BusyScope.h"
-#include "CellText.h"
 #include "FindDialog.h"
 #include "GoToDialog.h"
-#include "ImageSearch.h"
 #include "grid/Grid.h"
+#include "model/CellText.h"
+#include "model/ImageSearch.h"
 #include "platform/MessageBoxes.h"
-#include "platform/PictureBox.h"
 #include "platform/RuntimeError.h"
 #include "platform/Services.h"
+#include "widgets/PictureBox.h"
 
 #include <QCheckBox>
 #include <QLabel>

@@ -4,8 +4,8 @@
 #include "ClickLabel.h"
 #include "common/Module1.h"
 #include "grid/Grid.h"
-#include "platform/PictureBox.h"
-#include "platform/Twips.h"
+#include "widgets/PictureBox.h"
+#include "widgets/Twips.h"
 
 #include <QAction>
 #include <QMenu>
@@ -13,7 +13,10 @@
 #include <QPainter>
 #include <QPushButton>
 
-using platform::TwipsRect;
+using widgets::TwipsRect;
+
+static_assert(PageGeometry::BytesPerRow == Grid::Columns, "a row is one row of the grid");
+static_assert(PageGeometry::RowsPerPage == Grid::GeometryRows, "a page fills the grid's rows");
 
 namespace {
 

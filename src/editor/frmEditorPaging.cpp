@@ -1,8 +1,8 @@
 // Moving the page through the working image: by row, by page, and to either end.
 #include "frmEditor.h"
 
-#include "Paging.h"
 #include "grid/Grid.h"
+#include "model/Paging.h"
 
 void frmEditor::MovePage(qint64 newStart) {
     PageStart = newStart;

@@ -2,10 +2,10 @@
 // the grids' scroll requests and the offset radix.
 #include "frmEditor.h"
 
-#include "CellText.h"
 #include "ClickLabel.h"
 #include "grid/Grid.h"
-#include "platform/PictureBox.h"
+#include "model/CellText.h"
+#include "widgets/PictureBox.h"
 
 using namespace CellText;
 

@@ -8,9 +8,9 @@
 #include "common/OpenDialog.h"
 #include "platform/FileDialogs.h"
 #include "platform/MessageBoxes.h"
-#include "platform/PictureBox.h"
 #include "platform/RuntimeError.h"
 #include "platform/Services.h"
+#include "widgets/PictureBox.h"
 
 #include <QFileInfo>
 #include <QLabel>

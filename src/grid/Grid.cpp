@@ -1,6 +1,6 @@
 #include "Grid.h"
 
-#include "platform/PictureBox.h"
+#include "widgets/PictureBox.h"
 #include "platform/RuntimeError.h"
 
 #include <algorithm>

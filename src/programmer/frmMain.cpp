@@ -10,14 +10,14 @@
 #include "core/PortDevices.h"
 #include "core/ProgramSettings.h"
 #include "core/SerialMessages.h"
-#include "platform/CommandButton.h"
+#include "widgets/CommandButton.h"
 #include "platform/MessageBoxes.h"
 #include "platform/PortEnumeration.h"
 #include "platform/RuntimeError.h"
 #include "platform/SerialPort.h"
 #include "platform/Services.h"
 #include "platform/SettingsStore.h"
-#include "platform/Twips.h"
+#include "widgets/Twips.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -30,7 +30,7 @@
 #include <QStatusBar>
 #include <QTime>
 
-using platform::TwipsRect;
+using widgets::TwipsRect;
 using platform::MsgStyle::Critical;
 
 namespace {

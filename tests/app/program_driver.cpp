@@ -13,7 +13,7 @@
 #include "app/Main.h"
 #include "editor/frmEditor.h"
 #include "grid/Grid.h"
-#include "platform/PictureBox.h"
+#include "widgets/PictureBox.h"
 #include "programmer/Form3.h"
 #include "programmer/frmMain.h"
 

@@ -4,7 +4,7 @@
 #include "common/Module1.h"
 #include "editor/frmEditor.h"
 #include "grid/Grid.h"
-#include "platform/PictureBox.h"
+#include "widgets/PictureBox.h"
 
 #include <QApplication>
 #include <QDir>

@@ -3,7 +3,7 @@
 #include "editor/ClickLabel.h"
 #include "editor/FindDialog.h"
 #include "editor/GoToDialog.h"
-#include "editor/ImageSearch.h"
+#include "editor/model/ImageSearch.h"
 #include "platform/MessageBoxes.h"
 
 #include <QCheckBox>

@@ -1,7 +1,7 @@
 // The working image without a window: copies, failed write-backs, creation, the history.
 #include "EditorFixture.h"
 #include "ErrorNumberOf.h"
-#include "editor/ByteEdits.h"
+#include "editor/model/ByteEdits.h"
 #include "platform/RuntimeError.h"
 
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 // Find's patterns as the user types them: hex bytes ("DE AD BE EF") and text in the text
 // pane's code page, with and without regard to case.
 #include "FuzzSupport.h"
-#include "editor/SearchPattern.h"
+#include "editor/model/SearchPattern.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     fuzz::InitQt();

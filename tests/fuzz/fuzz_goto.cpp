@@ -1,6 +1,6 @@
 // Go To's offset text: decimal or hex (1F40h, 0x1F40, $1F40), as the user types it.
 #include "FuzzSupport.h"
-#include "editor/CellText.h"
+#include "editor/model/CellText.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::Input input(data, size);

@@ -1,7 +1,7 @@
 // The grid over a picture box, and the box itself: keys at the page's edges, events, clicks.
 #include "ErrorNumberOf.h"
 #include "grid/Grid.h"
-#include "platform/PictureBox.h"
+#include "widgets/PictureBox.h"
 
 #include <QLineEdit>
 #include <QSignalSpy>

@@ -10,13 +10,15 @@ declare -A may=(
     [platform]="platform"
     [core]="platform core"
     [adaptersim]="platform core adaptersim"
+    [widgets]="platform widgets"
     [common]="platform core common"
-    [grid]="platform core adaptersim common grid"
-    [editor]="platform core adaptersim common grid editor"
-    [programmer]="platform core adaptersim common grid programmer"
-    [about]="platform core adaptersim common grid about"
+    [editor/model]="platform core editor/model"
+    [grid]="platform core adaptersim widgets common grid"
+    [editor]="platform core adaptersim widgets common grid editor/model editor"
+    [programmer]="platform core adaptersim widgets common grid programmer"
+    [about]="platform core adaptersim widgets common grid about"
     [cli]="platform core adaptersim common grid cli"
-    [app]="platform core adaptersim common grid editor programmer about cli app"
+    [app]="platform core adaptersim widgets common grid editor/model editor programmer about cli app"
 )
 
 include_line='^[[:space:]]*#[[:space:]]*include[[:space:]]*(["<])([^">]+)[">]'
@@ -27,12 +29,14 @@ fail() {
     failures=$((failures + 1))
 }
 
-# The folder directly under src/ that holds a path; empty when it lies outside src/.
+# The folder directly under src/ that holds a path (editor/model, the editor's document
+# without its window, is a layer of its own); empty when it lies outside src/.
 folder_of() {
     local rel
     rel=$(realpath -m --relative-to="$src" "$1")
     case "$rel" in
     .. | ../*) echo "" ;;
+    editor/model/*) echo "editor/model" ;;
     */*) echo "${rel%%/*}" ;;
     *) echo "." ;;
     esac

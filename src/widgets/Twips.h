@@ -3,7 +3,7 @@
 #include <QRect>
 #include <cmath>
 
-namespace platform {
+namespace widgets {
 
 // Window layouts are given in twips; the screen has 15 twips to a pixel.
 constexpr int TwipsPerPixel = 15;
@@ -17,4 +17,4 @@ inline QRect TwipsRect(int left, int top, int width, int height) {
                  TwipsToPixels(height));
 }
 
-} // namespace platform
+} // namespace widgets

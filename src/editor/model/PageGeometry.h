@@ -1,7 +1,5 @@
 #pragma once
 
-#include "grid/Grid.h"
-
 #include <QtGlobal>
 
 // The page the Memory window shows: 20 rows of 16 bytes.
@@ -10,8 +8,5 @@ namespace PageGeometry {
 constexpr int BytesPerRow = 16;
 constexpr int RowsPerPage = 20;
 constexpr int BytesPerPage = BytesPerRow * RowsPerPage;
-
-static_assert(BytesPerRow == Grid::Columns, "a row is one row of the grid");
-static_assert(RowsPerPage == Grid::GeometryRows, "a page fills the grid's rows");
 
 } // namespace PageGeometry

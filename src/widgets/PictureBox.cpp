@@ -1,6 +1,6 @@
 #include "PictureBox.h"
 
-#include "Windows1252.h"
+#include "platform/Windows1252.h"
 
 #include <QApplication>
 #include <QFocusEvent>
