@@ -23,6 +23,7 @@ void Say(const QString& line) {
 
 Program::Program()
     : messages_(Module1::ProgramTitle),
+      places_(Module1::ProgramPlacesOf(QCoreApplication::applicationDirPath(), settings_)),
       // A port item set to "sim" talks to the built-in simulated adapter.
       port_([this] { return std::make_unique<adaptersim::SimSerialPort>(clock_); }),
       services_{clock_, messages_, dialogs_, settings_, &port_} {
@@ -66,7 +67,7 @@ void Program::ShowMemory() {
             delete editor_.data();
         }
     }
-    editor_ = new frmEditor(services_, [this] {
+    editor_ = new frmEditor(services_, places_, [this] {
         main_->show();
         main_->activateWindow();
     });
@@ -103,7 +104,7 @@ void Program::EndOnSignal(int signal) {
             if (const std::optional<QString> kept = editor_->KeepUnsavedChanges()) {
                 Say(QStringLiteral("the unsaved changes of %1 are kept in %2; the editor offers "
                                    "them at its next start.")
-                        .arg(editor_->SourceFileName, *kept));
+                        .arg(editor_->SourceFileName(), *kept));
             }
         } catch (const platform::RuntimeError& error) {
             // Nothing is lost for it: the working image stays where it is.
@@ -127,7 +128,6 @@ void Program::EndProgram() {
 namespace Module1 {
 
 void Main(Program& program) {
-    InitProgramValues(QCoreApplication::applicationDirPath(), platform::QtSettingsStore());
     CenterForm(&program.MainWindow());
     program.MainWindow().show();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/Module1.h"
+
 #include "platform/QtClock.h"
 #include "platform/QtFileDialogs.h"
 #include "platform/QtMessageBoxes.h"
@@ -39,6 +41,7 @@ private:
     platform::QtMessageBoxes messages_;
     platform::QtFileDialogs dialogs_;
     platform::QtSettingsStore settings_;
+    Module1::ProgramPlaces places_;
     platform::QtSerialPort port_;
     platform::Services services_;
     std::unique_ptr<frmMain> main_;

@@ -60,9 +60,6 @@ QString MakePrivateFolder(const QString& temp) {
 
 } // namespace
 
-QString AppFolder;
-QString LanguageFile = DefaultLanguageFile;
-
 QChar PathSeparator() {
     return QDir::separator();
 }
@@ -74,18 +71,20 @@ QString WithTrailingSeparator(const QString& folder) {
     return folder + PathSeparator();
 }
 
-void InitProgramValues(const QString& executableFolder, const platform::SettingsStore& settings) {
-    AppFolder = QDir::toNativeSeparators(executableFolder);
+ProgramPlaces ProgramPlacesOf(const QString& executableFolder,
+                              const platform::SettingsStore& settings) {
+    ProgramPlaces places;
+    places.appFolder = WithTrailingSeparator(QDir::toNativeSeparators(executableFolder));
     const QString name = settings.GetSetting(QStringLiteral("General"), QStringLiteral("Language"),
                                              DefaultLanguageFile);
-    LanguageFile = IsPlainFileName(name) ? name : DefaultLanguageFile;
-    AppFolder = WithTrailingSeparator(AppFolder);
+    places.languageFile = IsPlainFileName(name) ? name : DefaultLanguageFile;
+    return places;
 }
 
-QString LanguageFilePath() {
-    const QString beside = AppFolder + LanguageFile;
+QString ProgramPlaces::LanguageFilePath() const {
+    const QString beside = appFolder + languageFile;
     const QString shared = QDir::toNativeSeparators(
-        QDir::cleanPath(AppFolder + QStringLiteral("../share/tms370prog/") + LanguageFile));
+        QDir::cleanPath(appFolder + QStringLiteral("../share/tms370prog/") + languageFile));
     return !QFileInfo::exists(beside) && QFileInfo::exists(shared) ? shared : beside;
 }
 

@@ -16,11 +16,19 @@ inline const QString ProgramTitle = QStringLiteral("TMS370 EEPROM Programmer");
 // The working image of the memory editor, in the temporary folder.
 inline const QString WorkImageName = QStringLiteral("hexfiletemp.tmp");
 
-// The folder of the program's executable, ending in exactly one path separator.
-extern QString AppFolder;
-// The language file name from the settings (General/Language, default "English.lpk"): a
-// file name only, in the program's folder.
-extern QString LanguageFile;
+// Where the program's files are, settled once at start and handed to the windows that need
+// them.
+struct ProgramPlaces {
+    // The folder of the program's executable, ending in exactly one path separator.
+    QString appFolder;
+    // The language file name from the settings (General/Language, default "English.lpk"): a
+    // file name only, in the program's folder.
+    QString languageFile = QStringLiteral("English.lpk");
+
+    // The language file: beside the program, else in ../share/tms370prog/ from there (an
+    // installed tree); the first when neither exists.
+    QString LanguageFilePath() const;
+};
 
 // The platform's path separator: "\" on Windows, "/" elsewhere.
 QChar PathSeparator();
@@ -28,13 +36,10 @@ QChar PathSeparator();
 // folder with exactly one separator added when it has none at its end.
 QString WithTrailingSeparator(const QString& folder);
 
-// Sets AppFolder and LanguageFile as the program does at start (Main's first steps). A
-// Language setting that names a path (a separator or "..") is ignored: the default is used.
-void InitProgramValues(const QString& executableFolder, const platform::SettingsStore& settings);
-
-// The language file: beside the program, else in ../share/tms370prog/ from there (an
-// installed tree); the first when neither exists.
-QString LanguageFilePath();
+// The places as the program settles them at start. A Language setting that names a path (a
+// separator or "..") is ignored: the default is used.
+ProgramPlaces ProgramPlacesOf(const QString& executableFolder,
+                              const platform::SettingsStore& settings);
 
 // The system temporary folder, ending in a separator.
 QString GetTempFolder();

@@ -5,17 +5,21 @@
 namespace core {
 
 quint32 Crc32(const QByteArray& block) {
-    uLong crc = crc32(0L, Z_NULL, 0);
-    const auto* bytes = reinterpret_cast<const Bytef*>(block.constData());
-    qsizetype left = block.size();
+    return Crc32Update(0, block.constData(), block.size());
+}
+
+quint32 Crc32Update(quint32 crc, const char* data, qsizetype size) {
+    uLong value = crc;
+    const auto* bytes = reinterpret_cast<const Bytef*>(data);
+    qsizetype left = size;
     // zlib takes a length of 32 bits at a time.
     while (left > 0) {
         const uInt piece = uInt(std::min<qsizetype>(left, 1 << 30));
-        crc = crc32(crc, bytes, piece);
+        value = crc32(value, bytes, piece);
         bytes += piece;
         left -= piece;
     }
-    return quint32(crc);
+    return quint32(value);
 }
 
 quint16 ByteSum(const QByteArray& block) {

@@ -1,32 +1,63 @@
-// The page display: offsets, hex and text of the 20 rows at PageStart.
+// The display: the page of the document in the offset, hex and text panes, the cursors and
+// markers, the selection, the information panel and the menus' state.
 #include "frmEditor.h"
 
 #include "ClickLabel.h"
 #include "grid/Grid.h"
 #include "model/CellText.h"
-#include "model/Paging.h"
-#include "platform/RuntimeError.h"
 #include "widgets/PictureBox.h"
+
+#include <QAction>
+#include <QLabel>
 
 using namespace CellText;
 
-void frmEditor::FillGrid() {
-    Yield();
-    if (ending_ || !image_.IsOpen()) {
+namespace {
+
+bool SameSpan(const std::optional<EditorDocument::Span>& a,
+              const std::optional<EditorDocument::Span>& b) {
+    return a.has_value() == b.has_value() &&
+           (!a || (a->position == b->position && a->length == b->length));
+}
+
+} // namespace
+
+void frmEditor::DrawCell(int row, int col, int value, bool selected) {
+    // A cell is drawn without its background: its box is filled first so no old digit shows,
+    // in the selection's colour inside the selection.
+    const QColor highlight = palette().color(QPalette::Highlight).lighter(160);
+    for (PictureBox* pane : {PicHex, PicText}) {
+        Grid* grid = pane == PicHex ? grid1 : grid2;
+        pane->FillBox(QRect(col * grid->CellWidth(), row * grid->CellHeight(), grid->CellWidth(),
+                            grid->CellHeight()),
+                      selected ? highlight : pane->BackColor());
+    }
+    const std::optional<EditorDocument::Pending> pending = document_.PendingDigit();
+    const qint64 position = drawnPage_ + qint64(BytesPerRow) * row + col;
+    if (pending && pending->position == position) {
+        // The first digit typed shows alone until the second completes the byte.
+        grid1->SetValue(row, col, QString(pending->digit));
+        grid2->SetValue(row, col, ByteToText(HexToByte(QString(pending->digit))));
         return;
     }
-    CompletePending();
-    const qint64 length = image_.Length();
-    grid1->SetPointer(PageStart);
-    grid2->SetPointer(PageStart);
-    qint64 n = (length - PageStart) / BytesPerRow;
-    int rows = RowsPerPage;
-    if (n < RowsPerPage) {
-        if (n < 1) {
-            n = 1;
-        }
-        rows = static_cast<int>(n) + 1;
+    grid1->SetValue(row, col, ByteToHex(value));
+    grid2->SetValue(row, col, ByteToText(value));
+}
+
+void frmEditor::FillGrid() {
+    if (ending_ || !document_.Image().IsOpen()) {
+        return;
     }
+    const qint64 length = document_.Length();
+    drawnPage_ = document_.View().pageStart;
+    drawnLength_ = length;
+    drawnSelection_ = document_.Selection();
+    changed_ = false;
+    const int rows = Navigation::Rows(drawnPage_, length);
+    grid1->SetPointer(drawnPage_);
+    grid2->SetPointer(drawnPage_);
+    grid1->SetMax(length);
+    grid2->SetMax(length);
     // Every redraw starts from clean panes, so nothing of the last page shows through.
     PicHex->Cls();
     PicOffSet->Cls();
@@ -36,105 +67,166 @@ void frmEditor::FillGrid() {
 
     // The rows on screen in one positioned read.
     char page[BytesPerPage];
-    qint64 got = 0;
-    try {
-        got = image_.ReadAt(PageStart, page, qint64(rows) * BytesPerRow);
-    } catch (const platform::RuntimeError& error) {
-        ShowError(error);
-    }
-    endOfFile_ = got < qint64(rows) * BytesPerRow;
+    const qint64 got = document_.Read(drawnPage_, page, qint64(rows) * BytesPerRow);
     for (int r = 0; r < rows; ++r) {
         for (int c = 0; c < BytesPerRow; ++c) {
             const int i = r * BytesPerRow + c;
-            const int value = i < got ? static_cast<unsigned char>(page[i]) : -1;
-            grid1->SetValue(r, c, ByteToHex(value));
-            grid2->SetValue(r, c, ByteToText(value));
+            const qint64 position = drawnPage_ + i;
+            const bool selected = drawnSelection_ && position >= drawnSelection_->position &&
+                                  position < drawnSelection_->position + drawnSelection_->length;
+            DrawCell(r, c, i < got ? static_cast<unsigned char>(page[i]) : -1, selected && i < got);
         }
     }
     PicHex->Refresh();
     PicText->Refresh();
     DrawOffsets();
-    lblInfo[4]->setText(PageLabel(length, PageStart, LangText[0]));
+    lblInfo[4]->setText(PageLabel(length, drawnPage_, LangText[0]));
     grid1->Refresh();
 }
 
 void frmEditor::DrawOffsets() {
     for (int r = 0; r < grid1->Rows(); ++r) {
-        if (IsPastEnd(r, 0)) {
+        if (drawnPage_ + qint64(BytesPerRow) * r > drawnLength_) {
             break;
         }
-        PicOffSet->TextOut(3, 3 + r * RowHeight,
-                           FormatOffset(grid1->Pointer() - 1 + qint64(BytesPerRow) * r, OffsetHex));
+        PicOffSet->TextOut(
+            3, 3 + r * RowHeight,
+            FormatOffset(document_.OffsetOf(drawnPage_ + qint64(BytesPerRow) * r), OffsetHex));
     }
     PicOffSet->Refresh();
 }
 
-bool frmEditor::IsPastEnd(int row, int col) const {
-    return PageStart + qint64(BytesPerRow) * row + col > image_.Length();
-}
-
-void frmEditor::SetHexCell(int R, int C, const QString& text) {
-    // A cell is drawn without its background: clear it first so no old digit shows.
-    PicHex->FillBox(QRect(C * grid1->CellWidth(), R * grid1->CellHeight(), grid1->CellWidth(),
-                          grid1->CellHeight()),
-                    PicHex->BackColor());
-    grid1->SetValue(R, C, text);
-    PicHex->Refresh();
-}
-
-void frmEditor::SetTextCell(int R, int C, const QString& text) {
-    PicText->FillBox(QRect(C * grid2->CellWidth(), R * grid2->CellHeight(), grid2->CellWidth(),
-                           grid2->CellHeight()),
-                     PicText->BackColor());
-    grid2->SetValue(R, C, text);
-    PicText->Refresh();
-}
-
-void frmEditor::ShowByte(qint64 position) {
-    const qint64 offset = position - PageStart;
-    const int R = static_cast<int>(offset / BytesPerRow);
-    const int C = static_cast<int>(offset % BytesPerRow);
-    if (offset < 0 || R >= grid1->Rows() || !image_.IsOpen()) {
+void frmEditor::ShowDocument() {
+    if (ending_ || !document_.Loaded()) {
         return;
     }
-    char byte = 0;
-    int value = -1;
-    try {
-        if (image_.ReadAt(position, &byte, 1) == 1) {
-            value = static_cast<unsigned char>(byte);
-        }
-    } catch (const platform::RuntimeError& error) {
-        ShowError(error);
+    // The page is drawn again only when what it shows changed: another page, an edit, an
+    // undo, a selection that grew or shrank.
+    if (changed_ || document_.View().pageStart != drawnPage_ ||
+        document_.Length() != drawnLength_ || !SameSpan(document_.Selection(), drawnSelection_)) {
+        FillGrid();
     }
-    SetHexCell(R, C, ByteToHex(value));
-    SetTextCell(R, C, ByteToText(value));
-    if (R == grid1->Row() && C == grid1->Col()) {
-        lblInfo[0]->setText(grid1->Value(R, C));
-        lblInfo[1]->setText(QString::number(HexToByte(grid1->Value(R, C))));
-    }
+    ShowCursor();
+    UpdateActions();
 }
 
-void frmEditor::ShowPosition(qint64 position) {
-    const qint64 offset = position - PageStart;
-    if (offset < 0 || offset >= qint64(grid1->Rows()) * BytesPerRow) {
-        MovePage(Paging::PageFor(position, image_.Length()));
-    } else {
-        ShowByte(position);
-    }
-    const int R = static_cast<int>((position - PageStart) / BytesPerRow);
-    const int C = static_cast<int>((position - PageStart) % BytesPerRow);
-    // The active pane's cursor moves, and the other follows it.
-    if (ActivePane == 2) {
-        grid2->SelectCell(R, C);
-    } else {
-        grid1->SelectCell(R, C);
-        if (ActivePane == 0) {
-            grid2->SelectCell(R, C);
-            ShowCell(R, C, PicOffSet->y());
-        }
-    }
+void frmEditor::ShowCursor() {
+    const Navigation::View& view = document_.View();
+    const int row = Navigation::RowOf(view);
+    const int col = Navigation::ColumnOf(view);
+    syncing_ = true;
+    grid1->SelectCell(row, col);
+    grid2->SelectCell(row, col);
+    syncing_ = false;
+    ShowPanel();
 }
 
-qint64 frmEditor::CursorPosition() const {
-    return grid1->Pointer() + qint64(BytesPerRow) * grid1->Row() + grid1->Col();
+void frmEditor::ShowPanel() {
+    const Navigation::View& view = document_.View();
+    const int row = Navigation::RowOf(view);
+    const int col = Navigation::ColumnOf(view);
+    const int paneTop =
+        document_.ActivePane() == EditorDocument::Pane::Text ? PicText->y() : PicOffSet->y();
+    const int left = Label2[col]->x() + 6;
+    if (Sign[0]->x() != left) {
+        Sign[0]->move(left, Sign[0]->y());
+    }
+    const int top = paneTop + 2 + RowHeight * row;
+    if (Sign[1]->y() != top) {
+        Sign[1]->move(Sign[1]->x(), top);
+    }
+    const QString hex = grid1->Value(row, col);
+    lblInfo[0]->setText(hex);
+    lblInfo[1]->setText(QString::number(HexToByte(hex)));
+    const qint64 offset = document_.OffsetOf(view.position);
+    lblInfo[2]->setText(QString::number(offset, 16).toUpper());
+    lblInfo[3]->setText(QString::number(offset));
+    ShowSelection();
+}
+
+void frmEditor::ShowSelection() {
+    const std::optional<EditorDocument::Span> span = document_.Selection();
+    if (!span) {
+        lblSelection_->clear();
+        return;
+    }
+    const qint64 start = document_.OffsetOf(span->position);
+    QString text =
+        tr("Start %1h\nLength %2").arg(QString::number(start, 16).toUpper()).arg(span->length);
+    // Figured again only when the selection or the bytes changed (a large one takes time).
+    if (!sums_ || !SameSpan(span, sumsSpan_) || sumsVersion_ != version_) {
+        sums_ = document_.SelectionSums();
+        sumsSpan_ = span;
+        sumsVersion_ = version_;
+    }
+    if (const std::optional<EditorDocument::Sums>& sums = sums_) {
+        text += tr("\nCRC-32 %1\nSum %2h")
+                    .arg(sums->crc, 8, 16, QLatin1Char('0'))
+                    .arg(sums->sum, 4, 16, QLatin1Char('0'))
+                    .toUpper();
+    }
+    lblSelection_->setText(text);
+}
+
+void frmEditor::UpdateActions() {
+    const bool loaded = document_.Loaded();
+    for (QAction* action : {mnuSave_, mnuSaveAs_, mnuCompare_, mnuCopy_, mnuPaste_, mnuSelectAll_,
+                            mnuFind_, mnuFindNext_, mnuFindPrevious_, mnuGoTo_}) {
+        action->setEnabled(loaded);
+    }
+    mnuUndo_->setEnabled(document_.CanUndo());
+    mnuRedo_->setEnabled(document_.CanRedo());
+    mnuFill_->setEnabled(loaded && document_.Selection().has_value());
+    mnuNextDifference_->setEnabled(loaded && document_.Comparing());
+    mnuPreviousDifference_->setEnabled(loaded && document_.Comparing());
+}
+
+void frmEditor::ShowOpened() {
+    PicHex->setEnabled(true);
+    PicText->setEnabled(true);
+    Shape1->SetVisible(true);
+    Shape2->SetVisible(true);
+    Sign[0]->show();
+    Sign[1]->show();
+    lblSelect->setEnabled(true);
+    Label7->setText(document_.SourceName());
+    Label7->setToolTip(document_.SourceName());
+    lblInfo[5]->setText(QString::number(document_.Length()));
+    lblInfo[8]->setText(QString::number(BytesPerPage));
+    ShowDocument();
+    PicHex->setFocus();
+}
+
+void frmEditor::ShowNoFile() {
+    // The working image is gone: back to the state before any open.
+    UpdateActions();
+    PicHex->setEnabled(false);
+    PicText->setEnabled(false);
+    Shape1->SetVisible(false);
+    Shape2->SetVisible(false);
+    Sign[0]->hide();
+    Sign[1]->hide();
+    for (PictureBox* box : {PicOffSet, PicHex, PicText}) {
+        box->Cls();
+        box->Refresh();
+    }
+    Label7->clear();
+    Label7->setToolTip(QString());
+    lblInfo[4]->setText(QStringLiteral("0 ") + LangText[0] + QStringLiteral(" 0"));
+    lblInfo[5]->setText(QStringLiteral("0 Bytes"));
+    lblSelection_->clear();
+}
+
+void frmEditor::SetModeColours(int pane) {
+    // The label of the pane that is not active shows its name; the active one stays blank.
+    const QColor background = palette().color(QPalette::Base);
+    const QColor text = palette().color(QPalette::Text);
+    const auto colour = [&](ClickLabel* label, const QColor& fore) {
+        QPalette p = label->palette();
+        p.setColor(QPalette::WindowText, fore);
+        p.setColor(QPalette::Window, background);
+        label->setPalette(p);
+    };
+    colour(lblInfo[6], pane == 2 ? text : background);
+    colour(lblInfo[7], pane == 1 ? text : background);
 }

@@ -1,9 +1,15 @@
 // The Memory window's controls at their design places, its menus, and its set-up on load.
 #include "frmEditor.h"
 
+#include "BusyScope.h"
 #include "ClickLabel.h"
+#include "FindDialog.h"
+#include "GoToDialog.h"
+#include "common/LangFile.h"
 #include "common/Module1.h"
 #include "grid/Grid.h"
+#include "platform/Services.h"
+#include "platform/SettingsStore.h"
 #include "widgets/PictureBox.h"
 #include "widgets/Twips.h"
 
@@ -12,6 +18,9 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QWindow>
 
 using widgets::TwipsRect;
 
@@ -44,8 +53,10 @@ QPixmap Dot() {
 
 } // namespace
 
-frmEditor::frmEditor(platform::Services& services, std::function<void()> showMain, QWidget* parent)
-    : QMainWindow(parent), services_(services), showMain_(std::move(showMain)) {
+frmEditor::frmEditor(platform::Services& services, const Module1::ProgramPlaces& places,
+                     std::function<void()> showMain, QWidget* parent)
+    : QMainWindow(parent), services_(services), places_(places), showMain_(std::move(showMain)),
+      document_(*this, Module1::WorkImagePath()) {
     setObjectName(QStringLiteral("frmEditor"));
     setWindowTitle(Module1::ProgramTitle);
     LangText[0] = QStringLiteral("of");
@@ -54,8 +65,21 @@ frmEditor::frmEditor(platform::Services& services, std::function<void()> showMai
     LangText[5] = QStringLiteral("Openning");
     BuildMenus();
     BuildControls();
-    Form_Load();
+    LoadLanguage();
+    document_.SetDoneQuestion(LangText[3]);
+    document_.SetCaptions(LangText[5], LangText[4]);
+    grid1 = new Grid(this);
+    grid1->InitializeGrid(PicHex, Shape1);
+    grid1->SetRows(RowsPerPage);
+    grid2 = new Grid(this);
+    grid2->InitializeGrid(PicText, Shape2);
+    grid2->SetRows(RowsPerPage);
+    for (Grid* grid : {grid1, grid2}) {
+        grid->SetHostMovesCursor(true);
+    }
+    RowHeight = PicOffSet->height() / RowsPerPage;
     ConnectEvents();
+    FitScreen();
 }
 
 frmEditor::~frmEditor() = default;
@@ -72,50 +96,75 @@ void frmEditor::BuildMenus() {
         connect(action, &QAction::triggered, this, slot);
         return action;
     };
-    menuBar = new QMenuBar(this);
-    menuBar->setObjectName(QStringLiteral("menuBar"));
-    setMenuBar(menuBar);
-    mn_0 = menuBar->addMenu(QStringLiteral("&File"));
-    mn_0->setObjectName(QStringLiteral("mn_0"));
-    sm1_0 = item(mn_0, "sm1_0", QStringLiteral("Open"), {QKeySequence(Qt::CTRL | Qt::Key_O)},
-                 &frmEditor::OpenWithDialog);
-    mnuSave = item(mn_0, "mnuSave", tr("&Save"), {QKeySequence(Qt::CTRL | Qt::Key_S)},
-                   &frmEditor::mnuSave_Click);
-    mnuSaveAs = item(mn_0, "mnuSaveAs", tr("Save &As..."),
-                     {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)}, &frmEditor::mnuSaveAs_Click);
+    menuBar_ = new QMenuBar(this);
+    menuBar_->setObjectName(QStringLiteral("menuBar"));
+    setMenuBar(menuBar_);
+    mnuFile_ = menuBar_->addMenu(QStringLiteral("&File"));
+    mnuFile_->setObjectName(QStringLiteral("mn_0"));
+    mnuOpen_ = item(mnuFile_, "sm1_0", QStringLiteral("Open"), {QKeySequence(Qt::CTRL | Qt::Key_O)},
+                    &frmEditor::OpenWithDialog);
+    mnuSave_ = item(mnuFile_, "mnuSave", tr("&Save"), {QKeySequence(Qt::CTRL | Qt::Key_S)},
+                    &frmEditor::mnuSave_Click);
+    mnuSaveAs_ =
+        item(mnuFile_, "mnuSaveAs", tr("Save &As..."),
+             {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)}, &frmEditor::mnuSaveAs_Click);
+    mnuFile_->addSeparator();
+    mnuCompare_ = item(mnuFile_, "mnuCompare", tr("&Compare With..."), {},
+                       &frmEditor::mnuCompare_Click);
 
-    mnuEdit = menuBar->addMenu(tr("&Edit"));
-    mnuEdit->setObjectName(QStringLiteral("mnuEdit"));
-    mnuUndo = item(mnuEdit, "mnuUndo", tr("&Undo"), {QKeySequence(Qt::CTRL | Qt::Key_Z)},
-                   &frmEditor::mnuUndo_Click);
-    mnuRedo =
-        item(mnuEdit, "mnuRedo", tr("&Redo"),
+    mnuEdit_ = menuBar_->addMenu(tr("&Edit"));
+    mnuEdit_->setObjectName(QStringLiteral("mnuEdit"));
+    mnuUndo_ = item(mnuEdit_, "mnuUndo", tr("&Undo"), {QKeySequence(Qt::CTRL | Qt::Key_Z)},
+                    &frmEditor::mnuUndo_Click);
+    mnuRedo_ =
+        item(mnuEdit_, "mnuRedo", tr("&Redo"),
              {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)},
              &frmEditor::mnuRedo_Click);
-    mnuEdit->addSeparator();
-    mnuFind = item(mnuEdit, "mnuFind", tr("&Find..."), {QKeySequence(Qt::CTRL | Qt::Key_F)},
-                   &frmEditor::mnuFind_Click);
-    mnuFindNext = item(mnuEdit, "mnuFindNext", tr("Find &Next"), {QKeySequence(Qt::Key_F3)},
-                       [this] { FindNext(true); });
-    mnuFindPrevious = item(mnuEdit, "mnuFindPrevious", tr("Find &Previous"),
-                           {QKeySequence(Qt::SHIFT | Qt::Key_F3)}, [this] { FindNext(false); });
-    mnuGoTo = item(mnuEdit, "mnuGoTo", tr("&Go To..."), {QKeySequence(Qt::CTRL | Qt::Key_G)},
-                   &frmEditor::mnuGoTo_Click);
-    for (QAction* action :
-         {mnuSave, mnuSaveAs, mnuUndo, mnuRedo, mnuFind, mnuFindNext, mnuFindPrevious, mnuGoTo}) {
-        action->setEnabled(false);
-    }
+    mnuEdit_->addSeparator();
+    mnuCopy_ = item(mnuEdit_, "mnuCopy", tr("&Copy"), {QKeySequence(Qt::CTRL | Qt::Key_C)},
+                    &frmEditor::mnuCopy_Click);
+    mnuPaste_ = item(mnuEdit_, "mnuPaste", tr("&Paste"), {QKeySequence(Qt::CTRL | Qt::Key_V)},
+                     &frmEditor::mnuPaste_Click);
+    mnuFill_ = item(mnuEdit_, "mnuFill", tr("F&ill Selection..."), {}, &frmEditor::mnuFill_Click);
+    mnuSelectAll_ = item(mnuEdit_, "mnuSelectAll", tr("Select &All"),
+                         {QKeySequence(Qt::CTRL | Qt::Key_A)}, &frmEditor::mnuSelectAll_Click);
+    mnuEdit_->addSeparator();
+    mnuAdvance_ = mnuEdit_->addAction(tr("Advance After Each &Byte"));
+    mnuAdvance_->setObjectName(QStringLiteral("mnuAdvance"));
+    mnuAdvance_->setCheckable(true);
+    connect(mnuAdvance_, &QAction::toggled, this, &frmEditor::mnuAdvance_Toggled);
+    mnuEdit_->addSeparator();
+    mnuFind_ = item(mnuEdit_, "mnuFind", tr("&Find..."), {QKeySequence(Qt::CTRL | Qt::Key_F)},
+                    &frmEditor::mnuFind_Click);
+    mnuFindNext_ = item(mnuEdit_, "mnuFindNext", tr("Find &Next"), {QKeySequence(Qt::Key_F3)},
+                        [this] { FindNext(true); });
+    mnuFindPrevious_ = item(mnuEdit_, "mnuFindPrevious", tr("Find Pre&vious"),
+                            {QKeySequence(Qt::SHIFT | Qt::Key_F3)}, [this] { FindNext(false); });
+    mnuGoTo_ = item(mnuEdit_, "mnuGoTo", tr("&Go To..."), {QKeySequence(Qt::CTRL | Qt::Key_G)},
+                    &frmEditor::mnuGoTo_Click);
+    mnuNextDifference_ = item(mnuEdit_, "mnuNextDifference", tr("Next &Difference"),
+                              {QKeySequence(Qt::Key_F6)}, [this] { NextDifference(true); });
+    mnuPreviousDifference_ =
+        item(mnuEdit_, "mnuPreviousDifference", tr("Previous Di&fference"),
+             {QKeySequence(Qt::SHIFT | Qt::Key_F6)}, [this] { NextDifference(false); });
+    UpdateActions();
 
-    mnuDone = menuBar->addAction(QStringLiteral("&Done"));
-    mnuDone->setObjectName(QStringLiteral("mnuDone"));
-    connect(mnuDone, &QAction::triggered, this, &frmEditor::mnuDone_Click);
+    mnuDone_ = menuBar_->addAction(QStringLiteral("&Done"));
+    mnuDone_->setObjectName(QStringLiteral("mnuDone"));
+    connect(mnuDone_, &QAction::triggered, this, &frmEditor::mnuDone_Click);
 }
 
 void frmEditor::BuildControls() {
-    auto* client = new QWidget(this);
+    // The page keeps its designed size; where the screen is smaller (a high display scale)
+    // it scrolls, and the menus stay in reach above it.
+    scroll_ = new QScrollArea(this);
+    scroll_->setObjectName(QStringLiteral("scroll"));
+    scroll_->setFrameShape(QFrame::NoFrame);
+    auto* client = new QWidget(scroll_);
     client->setObjectName(QStringLiteral("client"));
     client->setFixedSize(TwipsRect(0, 0, ClientWidth, ClientHeight).size());
-    setCentralWidget(client);
+    scroll_->setWidget(client);
+    setCentralWidget(scroll_);
 
     const auto label = [client](const QString& name, const QString& caption) {
         auto* l = new QLabel(caption, client);
@@ -200,7 +249,13 @@ void frmEditor::BuildControls() {
                       panelLeft, 4275, 1650, 240);
     Label1[3] = Place(label(QStringLiteral("Label1_3"), QStringLiteral("File Size")), panelLeft,
                       5040, 1650, 240);
-    for (int i : {0, 1, 2, 3, 8, 9}) {
+    Label1[10] = Place(label(QStringLiteral("Label1_10"), tr("Selection")), panelLeft, 5565, 1650,
+                       240);
+    lblSelection_ = Place(label(QStringLiteral("lblSelection"), QString()), panelLeft, 5805, 1740,
+                          1100);
+    lblSelection_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lblSelection_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    for (int i : {0, 1, 2, 3, 8, 9, 10}) {
         QFont bold = Label1[i]->font();
         bold.setBold(true);
         Label1[i]->setFont(bold);
@@ -243,53 +298,85 @@ void frmEditor::BuildControls() {
     cmdStop->hide();
 }
 
-void frmEditor::Form_Load() {
-    LoadLanguage();
-    adjustSize();
-    Module1::CenterForm(this);
-    grid1 = new Grid(this);
-    grid1->InitializeGrid(PicHex, Shape1);
-    grid1->SetRows(RowsPerPage);
-    grid2 = new Grid(this);
-    grid2->InitializeGrid(PicText, Shape2);
-    grid2->SetRows(RowsPerPage);
-    RowHeight = PicOffSet->height() / RowsPerPage;
+void frmEditor::LoadLanguage() {
+    // A missing file, or a record it lacks, leaves blank or fills with anything but text,
+    // keeps the built-in caption.
+    QFile file3(places_.LanguageFilePath());
+    if (!file3.open(QIODevice::ReadOnly)) {
+        return;
+    }
+    const auto apply = [&file3](int n, const std::function<void(const QString&)>& set) {
+        const std::optional<QString> text = Module1::ReadLangRecord(file3, n);
+        if (text && !text->isEmpty()) {
+            set(*text);
+        }
+    };
+    apply(1, [this](const QString& t) { setWindowTitle(t); });
+    apply(22, [this](const QString& t) { Label1[0]->setText(t); });
+    apply(23, [this](const QString& t) { Label1[2]->setText(t); });
+    apply(25, [this](const QString& t) { Label1[3]->setText(t); });
+    apply(21, [this](const QString& t) { Label1[8]->setText(t); });
+    apply(24, [this](const QString& t) { Label1[9]->setText(t); });
+    apply(33, [this](const QString& t) {
+        lblInfo[4]->setText(QStringLiteral("0 ") + t + QStringLiteral(" 0"));
+        LangText[0] = t;
+    });
+    apply(32, [this](const QString& t) { lblInfo[7]->setText(t); });
+    apply(20, [this](const QString& t) { Label2[16]->setText(t); });
+    apply(34, [this](const QString& t) { mnuFile_->setTitle(t); });
+    apply(35, [this](const QString& t) { mnuOpen_->setText(t); });
+    apply(127, [this](const QString& t) { LangText[3] = t; });
+    apply(128, [this](const QString& t) { LangText[4] = t; });
+    apply(129, [this](const QString& t) { LangText[5] = t; });
+}
+
+void frmEditor::FitScreen() {
+    // As large as the page wants, never larger than the screen's free area, and on it.
+    QScreen* screen = this->screen();
+    const QRect free = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+    const QSize page = scroll_->widget()->size();
+    const QSize frame = frameGeometry().size() - geometry().size();
+    QSize want(page.width() + 2, page.height() + menuBar_->sizeHint().height() + 2);
+    want = want.boundedTo(free.size() - frame);
+    resize(want);
+    const QSize outer = want + frame;
+    move(free.x() + std::max(0, (free.width() - outer.width()) / 2),
+         free.y() + std::max(0, (free.height() - outer.height()) / 2));
 }
 
 void frmEditor::ConnectEvents() {
-    connect(grid1, &Grid::EnterCell, this, &frmEditor::grid1_EnterCell);
-    connect(grid1, &Grid::LeaveCell, this, &frmEditor::grid1_LeaveCell);
-    connect(grid1, &Grid::RequestNextRow, this, &frmEditor::grid1_RequestNextRow);
-    connect(grid1, &Grid::RequestPreviousRow, this, &frmEditor::grid1_RequestPreviousRow);
-    connect(grid1, &Grid::RequestNextPage, this, &frmEditor::grid1_RequestNextPage);
-    connect(grid1, &Grid::RequestPreviousPage, this, &frmEditor::grid1_RequestPreviousPage);
-    connect(grid1, &Grid::RequestBOF, this, &frmEditor::grid1_RequestBOF);
-    connect(grid1, &Grid::RequestEOF, this, &frmEditor::grid1_RequestEOF);
-    connect(grid2, &Grid::EnterCell, this, &frmEditor::grid2_EnterCell);
-    connect(grid2, &Grid::RequestNextRow, this, &frmEditor::grid2_RequestNextRow);
-    connect(grid2, &Grid::RequestPreviousRow, this, &frmEditor::grid2_RequestPreviousRow);
-    connect(grid2, &Grid::RequestNextPage, this, &frmEditor::grid2_RequestNextPage);
-    connect(grid2, &Grid::RequestPreviousPage, this, &frmEditor::grid2_RequestPreviousPage);
-    connect(grid2, &Grid::RequestBOF, this, &frmEditor::grid2_RequestBOF);
-    connect(grid2, &Grid::RequestEOF, this, &frmEditor::grid2_RequestEOF);
-
-    connect(PicHex, &PictureBox::KeyDown, this, &frmEditor::PicHex_KeyDown);
+    for (Grid* grid : {grid1, grid2}) {
+        connect(grid, &Grid::EnterCell, this, &frmEditor::grid_EnterCell);
+    }
+    for (PictureBox* pane : {PicHex, PicText}) {
+        connect(pane, &PictureBox::KeyDown, this, &frmEditor::Pane_KeyDown);
+        // The window sees key releases ahead of its controls.
+        connect(pane, &PictureBox::KeyUp, this, &frmEditor::Form_KeyUp);
+        connect(pane, &PictureBox::MouseDown, this,
+                [this, pane](int, int shift, int x, int y) { Pane_Mouse(pane, shift, x, y, false); });
+        connect(pane, &PictureBox::MouseMove, this,
+                [this, pane](int, int shift, int x, int y) { Pane_Mouse(pane, shift, x, y, true); });
+        // Every key pressed in a pane sets CtrlDown, also one that brings no key-down of its own.
+        pane->installEventFilter(this);
+    }
     connect(PicHex, &PictureBox::KeyPress, this, &frmEditor::PicHex_KeyPress);
-    connect(PicHex, &PictureBox::GotFocus, this, &frmEditor::PicHex_GotFocus);
-    connect(PicHex, &PictureBox::LostFocus, this, &frmEditor::PicHex_LostFocus);
-    connect(PicText, &PictureBox::KeyDown, this, &frmEditor::PicText_KeyDown);
     connect(PicText, &PictureBox::KeyPress, this, &frmEditor::PicText_KeyPress);
-    connect(PicText, &PictureBox::GotFocus, this, &frmEditor::PicText_GotFocus);
-    // The window sees key releases ahead of its controls.
-    connect(PicHex, &PictureBox::KeyUp, this, &frmEditor::Form_KeyUp);
-    connect(PicText, &PictureBox::KeyUp, this, &frmEditor::Form_KeyUp);
-    // Every key pressed in a pane sets CtrlDown, also one that brings no key-down of its own.
-    PicHex->installEventFilter(this);
-    PicText->installEventFilter(this);
+    connect(PicHex, &PictureBox::GotFocus, this, [this] { Pane_GotFocus(EditorDocument::Pane::Hex); });
+    connect(PicText, &PictureBox::GotFocus, this,
+            [this] { Pane_GotFocus(EditorDocument::Pane::Text); });
+    connect(PicHex, &PictureBox::LostFocus, this, [this] {
+        document_.CompletePending();
+        ShowDocument();
+    });
 
-    connect(cmdStop, &QPushButton::clicked, this, [this] { stopSearch_ = true; });
+    connect(cmdStop, &QPushButton::clicked, this, [this] { stop_ = true; });
     connect(lblSelect, &ClickLabel::Click, this, &frmEditor::lblSelect_Click);
     for (int i = 0; i < static_cast<int>(lblInfo.size()); ++i) {
         connect(lblInfo[i], &ClickLabel::Click, this, [this, i] { lblInfo_Click(i); });
     }
+    const bool advance = services_.settings.GetSetting(QStringLiteral("Editor"),
+                                                       QStringLiteral("AdvanceAfterByte"),
+                                                       QStringLiteral("0")) == QLatin1String("1");
+    mnuAdvance_->setChecked(advance);
+    document_.SetAdvance(advance);
 }

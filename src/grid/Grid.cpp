@@ -187,7 +187,7 @@ void Grid::Settle() {
 }
 
 void Grid::Pic_KeyDown(int keyCode, int shift) {
-    if (Marker == nullptr || rows_ < 1) {
+    if (Marker == nullptr || rows_ < 1 || hostMovesCursor_) {
         return;
     }
     const bool ctrl = shift == ShiftState::Ctrl;

@@ -41,6 +41,9 @@ public:
     qint64 Max() const { return max_; }
     void SetMax(qint64 newData) { max_ = newData; }
     bool HasFocus() const { return hasFocus_; }
+    // The host moves the cursor for the movement keys itself (and sets it with SelectCell);
+    // the grid then leaves the keys alone.
+    void SetHostMovesCursor(bool on) { hostMovesCursor_ = on; }
 
     int CellWidth() const { return cellWidth_; }
     int CellHeight() const { return cellHeight_; }
@@ -91,4 +94,5 @@ private:
     qint64 pointer_ = 0;
     qint64 max_ = 0;
     bool hasFocus_ = false;
+    bool hostMovesCursor_ = false;
 };

@@ -426,6 +426,14 @@ void PictureBox::mousePressEvent(QMouseEvent* event) {
     event->accept();
 }
 
+void PictureBox::mouseMoveEvent(QMouseEvent* event) {
+    if (pressed_) {
+        const QPoint at = event->position().toPoint();
+        emit MouseMove(ButtonOf(Qt::LeftButton), ShiftOf(event->modifiers()), at.x(), at.y());
+    }
+    event->accept();
+}
+
 void PictureBox::mouseReleaseEvent(QMouseEvent* event) {
     const bool click = pressed_ && rect().contains(event->position().toPoint()) &&
                        (event->button() == Qt::LeftButton || event->button() == Qt::RightButton);

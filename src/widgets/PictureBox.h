@@ -80,6 +80,8 @@ signals:
     void KeyPress(int& keyAscii);
     void KeyUp(int keyCode, int shift);
     void MouseDown(int button, int shift, int x, int y);
+    // The pointer moved with a button held down since a press in the box (a drag).
+    void MouseMove(int button, int shift, int x, int y);
     void Click();
     void GotFocus();
     void LostFocus();
@@ -90,6 +92,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;

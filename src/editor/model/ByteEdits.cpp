@@ -4,21 +4,49 @@
 #include "platform/RuntimeError.h"
 
 #include <QCoreApplication>
+#include <algorithm>
 
-void ByteEdits::Write(qint64 position, unsigned char value) {
-    char before = 0;
-    if (image_.ReadAt(position, &before, 1) != 1) {
-        throw platform::RuntimeError(
-            platform::ErrorNumber::IllegalCall,
-            QCoreApplication::translate("ByteEdits", "Position %1 lies outside the working copy.")
-                .arg(position));
-    }
-    image_.WriteAt(position, value);
+using platform::RuntimeError;
+namespace ErrorNumber = platform::ErrorNumber;
+
+namespace {
+
+QString Tr(const char* text) {
+    return QCoreApplication::translate("ByteEdits", text);
+}
+
+int Share(qint64 done, qint64 total, int from, int to) {
+    return total > 0 ? from + static_cast<int>((to - from) * done / total) : to;
+}
+
+} // namespace
+
+ByteEdits::~ByteEdits() {
+    Clear();
+}
+
+void ByteEdits::Keep(Step step) {
     steps_.resize(static_cast<std::size_t>(current_ - first_));
     if (saved_ > current_) {
         saved_ = -1; // the saved state was among the steps just dropped
     }
-    steps_.push_back({position, static_cast<unsigned char>(before), value});
+    // The bytes of the steps just dropped are no longer needed: the store ends where the
+    // last step kept ends (a range's bytes always go to its end).
+    if (store_.isOpen()) {
+        qint64 end = 0;
+        for (const Step& s : steps_) {
+            if (s.beforeAt >= 0) {
+                end = std::max(end, s.beforeAt + s.length);
+            }
+            if (s.afterAt >= 0) {
+                end = std::max(end, s.afterAt + s.length);
+            }
+        }
+        if (end < store_.size()) {
+            store_.resize(end);
+        }
+    }
+    steps_.push_back(std::move(step));
     ++current_;
     if (steps_.size() > Limit) {
         steps_.pop_front();
@@ -26,27 +54,189 @@ void ByteEdits::Write(qint64 position, unsigned char value) {
     }
 }
 
-std::optional<qint64> ByteEdits::Undo() {
+void ByteEdits::Write(qint64 position, unsigned char value) {
+    char before = 0;
+    if (image_.ReadAt(position, &before, 1) != 1) {
+        throw RuntimeError(ErrorNumber::IllegalCall,
+                           Tr("Position %1 lies outside the working copy.").arg(position));
+    }
+    image_.WriteAt(position, value);
+    Keep({position, 1, static_cast<unsigned char>(before), value, -1, -1, {}});
+}
+
+void ByteEdits::OpenStore() {
+    if (store_.isOpen()) {
+        return;
+    }
+    // Made afresh, exclusively, beside the working image: never through a link planted there.
+    const QString path = image_.Path() + QStringLiteral(".undo");
+    QFile::remove(path);
+    store_.setFileName(path);
+    if (!store_.open(QIODevice::ReadWrite | QIODevice::NewOnly | QIODevice::Unbuffered,
+                     QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+        throw RuntimeError(ErrorNumber::PathFileAccess,
+                           Tr("Cannot create \"%1\" for the edit history: %2")
+                               .arg(path, store_.errorString()));
+    }
+}
+
+qint64 ByteEdits::Stash(qint64 position, qint64 length, const Progress& progress, int from,
+                        int to) {
+    OpenStore();
+    const qint64 at = store_.size();
+    buffer_.resize(static_cast<qsizetype>(std::min(length, PieceSize)));
+    if (!store_.seek(at)) {
+        throw RuntimeError(ErrorNumber::PathFileAccess,
+                           Tr("Cannot write \"%1\": %2").arg(store_.fileName(), store_.errorString()));
+    }
+    for (qint64 done = 0; done < length;) {
+        const qint64 step = std::min(length - done, PieceSize);
+        if (image_.ReadAt(position + done, buffer_.data(), step) != step ||
+            store_.write(buffer_.constData(), step) != step) {
+            const QString why = store_.errorString();
+            store_.resize(at);
+            throw RuntimeError(ErrorNumber::PathFileAccess,
+                               Tr("Cannot keep the bytes to take back in \"%1\": %2")
+                                   .arg(store_.fileName(), why));
+        }
+        done += step;
+        if (progress && done < length && !progress(Share(done, length, from, to))) {
+            store_.resize(at);
+            throw RuntimeError(ErrorNumber::CancelError, Tr("The change was stopped."));
+        }
+    }
+    return at;
+}
+
+QByteArray ByteEdits::PatternPiece(const QByteArray& pattern, qint64 phase, qint64 size) {
+    QByteArray piece(static_cast<qsizetype>(size), Qt::Uninitialized);
+    const qint64 n = pattern.size();
+    if (n == 1) {
+        piece.fill(pattern.at(0));
+        return piece;
+    }
+    for (qint64 i = 0; i < size; ++i) {
+        piece[static_cast<qsizetype>(i)] = pattern.at(static_cast<qsizetype>((phase + i) % n));
+    }
+    return piece;
+}
+
+void ByteEdits::RestoreFromStore(qint64 position, qint64 length, qint64 at) {
+    buffer_.resize(static_cast<qsizetype>(std::min(length, PieceSize)));
+    for (qint64 done = 0; done < length;) {
+        const qint64 step = std::min(length - done, PieceSize);
+        if (!store_.seek(at + done) || store_.read(buffer_.data(), step) != step) {
+            throw RuntimeError(ErrorNumber::PathFileAccess,
+                               Tr("Cannot read \"%1\": %2").arg(store_.fileName(), store_.errorString()));
+        }
+        image_.WriteAt(position + done, buffer_.constData(), step);
+        done += step;
+    }
+}
+
+void ByteEdits::WriteRange(qint64 position, qint64 length, const QByteArray& data,
+                           const Progress& progress) {
+    if (length <= 0 || data.isEmpty()) {
+        return;
+    }
+    if (position < 1 || position + length - 1 > image_.Length()) {
+        throw RuntimeError(ErrorNumber::IllegalCall,
+                           Tr("Bytes %1 to %2 lie outside the working copy.")
+                               .arg(position)
+                               .arg(position + length - 1));
+    }
+    const bool fill = data.size() != length;
+    Step step{position, length, 0, 0, -1, -1, {}};
+    // The old bytes first (the first half of the work), then the new ones over them.
+    step.beforeAt = Stash(position, length, progress, 0, 50);
+    if (fill) {
+        step.pattern = data;
+    } else {
+        OpenStore();
+        step.afterAt = store_.size();
+        if (!store_.seek(step.afterAt) || store_.write(data) != data.size()) {
+            const QString why = store_.errorString();
+            store_.resize(step.beforeAt);
+            throw RuntimeError(ErrorNumber::PathFileAccess,
+                               Tr("Cannot keep the bytes to take back in \"%1\": %2")
+                                   .arg(store_.fileName(), why));
+        }
+    }
+    qint64 done = 0;
+    try {
+        const qint64 n = data.size();
+        // A fill writes one prepared piece over and over when the pattern fits it evenly.
+        const qint64 pieceSize = fill ? std::max<qint64>(n, PieceSize - PieceSize % n) : PieceSize;
+        QByteArray piece;
+        while (done < length) {
+            const qint64 size = std::min(length - done, pieceSize);
+            if (fill) {
+                if (piece.size() != size) {
+                    piece = PatternPiece(data, done % n, size);
+                }
+                image_.WriteAt(position + done, piece.constData(), size);
+            } else {
+                image_.WriteAt(position + done, data.constData() + done, size);
+            }
+            done += size;
+            if (progress && done < length && !progress(Share(done, length, 50, 100))) {
+                throw RuntimeError(ErrorNumber::CancelError, Tr("The change was stopped."));
+            }
+        }
+    } catch (...) {
+        // Back to the bytes as they were; the step is not kept.
+        RestoreFromStore(position, done, step.beforeAt);
+        store_.resize(step.beforeAt);
+        throw;
+    }
+    Keep(std::move(step));
+}
+
+void ByteEdits::Apply(const Step& step, bool after) {
+    if (step.beforeAt < 0) {
+        image_.WriteAt(step.position, after ? step.after : step.before);
+    } else if (!after) {
+        RestoreFromStore(step.position, step.length, step.beforeAt);
+    } else if (step.afterAt >= 0) {
+        RestoreFromStore(step.position, step.length, step.afterAt);
+    } else {
+        const qint64 n = step.pattern.size();
+        const qint64 pieceSize = std::max<qint64>(n, PieceSize - PieceSize % n);
+        const QByteArray piece = PatternPiece(step.pattern, 0, std::min(step.length, pieceSize));
+        for (qint64 done = 0; done < step.length;) {
+            const qint64 size = std::min(step.length - done, qint64(piece.size()));
+            image_.WriteAt(step.position + done, piece.constData(), size);
+            done += size;
+        }
+    }
+}
+
+std::optional<ByteEdits::Span> ByteEdits::Undo() {
     if (!CanUndo()) {
         return std::nullopt;
     }
     const Step& step = steps_[static_cast<std::size_t>(current_ - first_ - 1)];
-    image_.WriteAt(step.position, step.before);
+    Apply(step, false);
     --current_;
-    return step.position;
+    return Span{step.position, step.length};
 }
 
-std::optional<qint64> ByteEdits::Redo() {
+std::optional<ByteEdits::Span> ByteEdits::Redo() {
     if (!CanRedo()) {
         return std::nullopt;
     }
     const Step& step = steps_[static_cast<std::size_t>(current_ - first_)];
-    image_.WriteAt(step.position, step.after);
+    Apply(step, true);
     ++current_;
-    return step.position;
+    return Span{step.position, step.length};
 }
 
 void ByteEdits::Clear() {
     steps_.clear();
     first_ = current_ = saved_ = 0;
+    if (store_.isOpen()) {
+        store_.close();
+        QFile::remove(store_.fileName());
+    }
+    buffer_ = QByteArray();
 }

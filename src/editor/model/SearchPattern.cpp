@@ -38,9 +38,8 @@ std::optional<SearchPattern> Checked(SearchPattern pattern, QString* error) {
 
 } // namespace
 
-std::optional<SearchPattern> SearchPattern::FromHex(const QString& text, QString* error) {
-    SearchPattern pattern;
-    pattern.shown = text.simplified();
+std::optional<QByteArray> SearchPattern::HexBytes(const QString& text, QString* error) {
+    QByteArray bytes;
     int high = -1;
     for (const QChar c : text) {
         if (c.isSpace()) {
@@ -56,7 +55,7 @@ std::optional<SearchPattern> SearchPattern::FromHex(const QString& text, QString
         if (high < 0) {
             high = digit;
         } else {
-            pattern.bytes.append(static_cast<char>(high * 16 + digit));
+            bytes.append(static_cast<char>(high * 16 + digit));
             high = -1;
         }
     }
@@ -65,14 +64,11 @@ std::optional<SearchPattern> SearchPattern::FromHex(const QString& text, QString
                     "for example DE AD BE EF.");
         return std::nullopt;
     }
-    return Checked(pattern, error);
+    return bytes;
 }
 
-std::optional<SearchPattern> SearchPattern::FromText(const QString& text, bool matchCase,
-                                                     QString* error) {
-    SearchPattern pattern;
-    pattern.shown = text;
-    pattern.matchCase = matchCase;
+std::optional<QByteArray> SearchPattern::TextBytes(const QString& text, QString* error) {
+    QByteArray bytes;
     for (const QChar c : text) {
         const int code = platform::ToWindows1252(c);
         if (code == 0 && !c.isNull()) {
@@ -81,8 +77,32 @@ std::optional<SearchPattern> SearchPattern::FromText(const QString& text, bool m
                          .arg(c);
             return std::nullopt;
         }
-        pattern.bytes.append(static_cast<char>(code));
+        bytes.append(static_cast<char>(code));
     }
+    return bytes;
+}
+
+std::optional<SearchPattern> SearchPattern::FromHex(const QString& text, QString* error) {
+    std::optional<QByteArray> bytes = HexBytes(text, error);
+    if (!bytes) {
+        return std::nullopt;
+    }
+    SearchPattern pattern;
+    pattern.shown = text.simplified();
+    pattern.bytes = *bytes;
+    return Checked(pattern, error);
+}
+
+std::optional<SearchPattern> SearchPattern::FromText(const QString& text, bool matchCase,
+                                                     QString* error) {
+    std::optional<QByteArray> bytes = TextBytes(text, error);
+    if (!bytes) {
+        return std::nullopt;
+    }
+    SearchPattern pattern;
+    pattern.shown = text;
+    pattern.matchCase = matchCase;
+    pattern.bytes = *bytes;
     if (!matchCase) {
         const auto& fold = CaseFold();
         for (char& b : pattern.bytes) {

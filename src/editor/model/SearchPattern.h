@@ -19,6 +19,10 @@ struct SearchPattern {
     static std::optional<SearchPattern> FromHex(const QString& text, QString* error);
     static std::optional<SearchPattern> FromText(const QString& text, bool matchCase,
                                                  QString* error);
+    // The bytes of hex text or of code-page text, any number of them (for a paste or a fill);
+    // none with the reason in error.
+    static std::optional<QByteArray> HexBytes(const QString& text, QString* error);
+    static std::optional<QByteArray> TextBytes(const QString& text, QString* error);
 };
 
 // Each code of the code page to its lower-case letter's code (itself when it has none):

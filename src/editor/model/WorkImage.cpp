@@ -295,6 +295,25 @@ void WorkImage::WriteAt(qint64 position, unsigned char value) {
     }
 }
 
+void WorkImage::WriteAt(qint64 position, const char* data, qint64 size) {
+    if (!IsOpen() || position < 1 || size < 0 || position - 1 + size > length_) {
+        throw RuntimeError(ErrorNumber::IllegalCall,
+                           Tr("Bytes %1 to %2 lie outside the working copy.")
+                               .arg(position)
+                               .arg(position + size - 1));
+    }
+    if (!file_.seek(position - 1)) {
+        ThrowFileError(Tr("Cannot write the working copy \"%1\": %2"), file_);
+    }
+    for (qint64 done = 0; done < size;) {
+        const qint64 n = file_.write(data + done, size - done);
+        if (n <= 0) {
+            ThrowFileError(Tr("Cannot write the working copy \"%1\": %2"), file_);
+        }
+        done += n;
+    }
+}
+
 void WorkImage::Close() {
     if (copying_) {
         // The copy uses the file's handle directly: it is closed once the copy has stopped,

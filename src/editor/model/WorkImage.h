@@ -42,6 +42,8 @@ public:
     // Reads up to size bytes from position in one positioned read; returns how many it got.
     qint64 ReadAt(qint64 position, char* data, qint64 size);
     void WriteAt(qint64 position, unsigned char value);
+    // Writes size bytes from 1-based position; all of them lie inside the image.
+    void WriteAt(qint64 position, const char* data, qint64 size);
 
     // Closes the image. During a copy the file stays open until the copy has stopped, at the
     // end of the piece in hand.
