@@ -65,7 +65,13 @@ public:
     // deleteLater (it goes once its routine is over).
     bool Busy() const { return busy_ || yielding_ > 0; }
     QString SourceFileName() const { return document_.SourceName(); }
+    // The document the window shows; after changing it directly, Refresh shows the change.
     const EditorDocument& Document() const { return document_; }
+    EditorDocument& Document() { return document_; }
+    void Refresh() {
+        BytesChanged();
+        ShowDocument();
+    }
 
 protected:
     bool event(QEvent* event) override;
@@ -205,8 +211,8 @@ private:
     QLabel* lblSelection_ = nullptr; // the selection's start, length and checksums
     std::array<QLabel*, 2> Sign{};   // column and row markers
     ClickLabel* lblSelect = nullptr;
-    Grid* grid1 = nullptr; // hex pane
-    Grid* grid2 = nullptr; // text pane
+    Grid* grid1 = nullptr;             // hex pane
+    Grid* grid2 = nullptr;             // text pane
     FindDialog* findDialog_ = nullptr; // made on first use
     GoToDialog* goToDialog_ = nullptr;
 
@@ -219,8 +225,8 @@ private:
     qint64 drawnPage_ = 0;   // the page the panes show
     qint64 drawnLength_ = 0; // of the image they show it from
     std::optional<EditorDocument::Span> drawnSelection_;
-    bool changed_ = false; // the bytes changed: the page is drawn again
-    int version_ = 0;      // counts the changes of the bytes
+    bool changed_ = false;                     // the bytes changed: the page is drawn again
+    int version_ = 0;                          // counts the changes of the bytes
     std::optional<EditorDocument::Sums> sums_; // of the selection sumsSpan_ at version sumsVersion_
     std::optional<EditorDocument::Span> sumsSpan_;
     int sumsVersion_ = -1;

@@ -298,9 +298,8 @@ void frmEditor::mnuGoTo_Click() {
             }
         });
     }
-    goToDialog_->lblRange->setText(
-        tr("&Offset %1, in decimal or in hex as 1F40h, 0x1F40 or $1F40:")
-            .arg(document_.OffsetRange()));
+    goToDialog_->lblRange->setText(tr("&Offset %1, in decimal or in hex as 1F40h, 0x1F40 or $1F40:")
+                                       .arg(document_.OffsetRange()));
     goToDialog_->txtOffset->clear();
     goToDialog_->open();
 }

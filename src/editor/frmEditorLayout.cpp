@@ -69,9 +69,11 @@ frmEditor::frmEditor(platform::Services& services, const Module1::ProgramPlaces&
     document_.SetDoneQuestion(LangText[3]);
     document_.SetCaptions(LangText[5], LangText[4]);
     grid1 = new Grid(this);
+    grid1->setObjectName(QStringLiteral("grid1"));
     grid1->InitializeGrid(PicHex, Shape1);
     grid1->SetRows(RowsPerPage);
     grid2 = new Grid(this);
+    grid2->setObjectName(QStringLiteral("grid2"));
     grid2->InitializeGrid(PicText, Shape2);
     grid2->SetRows(RowsPerPage);
     for (Grid* grid : {grid1, grid2}) {
@@ -109,8 +111,8 @@ void frmEditor::BuildMenus() {
         item(mnuFile_, "mnuSaveAs", tr("Save &As..."),
              {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)}, &frmEditor::mnuSaveAs_Click);
     mnuFile_->addSeparator();
-    mnuCompare_ = item(mnuFile_, "mnuCompare", tr("&Compare With..."), {},
-                       &frmEditor::mnuCompare_Click);
+    mnuCompare_ =
+        item(mnuFile_, "mnuCompare", tr("&Compare With..."), {}, &frmEditor::mnuCompare_Click);
 
     mnuEdit_ = menuBar_->addMenu(tr("&Edit"));
     mnuEdit_->setObjectName(QStringLiteral("mnuEdit"));
@@ -249,10 +251,10 @@ void frmEditor::BuildControls() {
                       panelLeft, 4275, 1650, 240);
     Label1[3] = Place(label(QStringLiteral("Label1_3"), QStringLiteral("File Size")), panelLeft,
                       5040, 1650, 240);
-    Label1[10] = Place(label(QStringLiteral("Label1_10"), tr("Selection")), panelLeft, 5565, 1650,
-                       240);
-    lblSelection_ = Place(label(QStringLiteral("lblSelection"), QString()), panelLeft, 5805, 1740,
-                          1100);
+    Label1[10] =
+        Place(label(QStringLiteral("Label1_10"), tr("Selection")), panelLeft, 5565, 1650, 240);
+    lblSelection_ =
+        Place(label(QStringLiteral("lblSelection"), QString()), panelLeft, 5805, 1740, 1100);
     lblSelection_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     lblSelection_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     for (int i : {0, 1, 2, 3, 8, 9, 10}) {
@@ -352,21 +354,28 @@ void frmEditor::ConnectEvents() {
         connect(pane, &PictureBox::KeyDown, this, &frmEditor::Pane_KeyDown);
         // The window sees key releases ahead of its controls.
         connect(pane, &PictureBox::KeyUp, this, &frmEditor::Form_KeyUp);
-        connect(pane, &PictureBox::MouseDown, this,
-                [this, pane](int, int shift, int x, int y) { Pane_Mouse(pane, shift, x, y, false); });
-        connect(pane, &PictureBox::MouseMove, this,
-                [this, pane](int, int shift, int x, int y) { Pane_Mouse(pane, shift, x, y, true); });
+        connect(pane, &PictureBox::MouseDown, this, [this, pane](int, int shift, int x, int y) {
+            Pane_Mouse(pane, shift, x, y, false);
+        });
+        connect(pane, &PictureBox::MouseMove, this, [this, pane](int, int shift, int x, int y) {
+            Pane_Mouse(pane, shift, x, y, true);
+        });
         // Every key pressed in a pane sets CtrlDown, also one that brings no key-down of its own.
         pane->installEventFilter(this);
     }
     connect(PicHex, &PictureBox::KeyPress, this, &frmEditor::PicHex_KeyPress);
     connect(PicText, &PictureBox::KeyPress, this, &frmEditor::PicText_KeyPress);
-    connect(PicHex, &PictureBox::GotFocus, this, [this] { Pane_GotFocus(EditorDocument::Pane::Hex); });
+    connect(PicHex, &PictureBox::GotFocus, this,
+            [this] { Pane_GotFocus(EditorDocument::Pane::Hex); });
     connect(PicText, &PictureBox::GotFocus, this,
             [this] { Pane_GotFocus(EditorDocument::Pane::Text); });
     connect(PicHex, &PictureBox::LostFocus, this, [this] {
-        document_.CompletePending();
-        ShowDocument();
+        // Whatever takes the focus from a half-typed byte completes it.
+        if (document_.PendingDigit()) {
+            document_.CompletePending();
+            BytesChanged();
+            ShowDocument();
+        }
     });
 
     connect(cmdStop, &QPushButton::clicked, this, [this] { stop_ = true; });
@@ -374,9 +383,9 @@ void frmEditor::ConnectEvents() {
     for (int i = 0; i < static_cast<int>(lblInfo.size()); ++i) {
         connect(lblInfo[i], &ClickLabel::Click, this, [this, i] { lblInfo_Click(i); });
     }
-    const bool advance = services_.settings.GetSetting(QStringLiteral("Editor"),
-                                                       QStringLiteral("AdvanceAfterByte"),
-                                                       QStringLiteral("0")) == QLatin1String("1");
+    const bool advance =
+        services_.settings.GetSetting(QStringLiteral("Editor"), QStringLiteral("AdvanceAfterByte"),
+                                      QStringLiteral("0")) == QLatin1String("1");
     mnuAdvance_->setChecked(advance);
     document_.SetAdvance(advance);
 }

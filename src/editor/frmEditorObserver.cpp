@@ -63,11 +63,9 @@ void frmEditor::WorkStarts(const QString& caption, bool stoppable) {
     if (stoppable) {
         cmdStop->show();
     }
-    busyScope_ = std::make_unique<BusyScope>(busy_, stoppable ? cmdStop : nullptr,
-                                             stoppable ? std::function<void()>([this] {
-                                                 stop_ = true;
-                                             })
-                                                       : std::function<void()>());
+    busyScope_ = std::make_unique<BusyScope>(
+        busy_, stoppable ? cmdStop : nullptr,
+        stoppable ? std::function<void()>([this] { stop_ = true; }) : std::function<void()>());
     Yield();
 }
 

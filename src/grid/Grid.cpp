@@ -1,7 +1,7 @@
 #include "Grid.h"
 
-#include "widgets/PictureBox.h"
 #include "platform/RuntimeError.h"
+#include "widgets/PictureBox.h"
 
 #include <algorithm>
 #include <cmath>

@@ -90,7 +90,7 @@ private:
     int row_ = 0;
     int col_ = 0;
     int rows_ = 0;
-    QVector<QString> values_;  // (Rows + 1) x 16, row-major
+    QVector<QString> values_; // (Rows + 1) x 16, row-major
     qint64 pointer_ = 0;
     qint64 max_ = 0;
     bool hasFocus_ = false;

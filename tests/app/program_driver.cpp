@@ -193,20 +193,20 @@ private:
 
     bool EditorAtMoment() {
         frmEditor* editor = Editor();
-        if (!editor || !editor->FileLoaded || editor->Busy()) {
+        if (!editor || !editor->Document().Loaded() || editor->Busy()) {
             return scene_ == QLatin1String("save") && saving_ && editor && editor->Busy();
         }
-        if (!editor->Modified()) {
+        if (!editor->Document().Modified()) {
             // A byte typed in the hex pane: 41h at the first byte.
-            editor->PicHex->setFocus();
-            QTest::keyClick(editor->PicHex, Qt::Key_4);
-            QTest::keyClick(editor->PicHex, Qt::Key_1);
+            Part<PictureBox>(editor, "PicHex")->setFocus();
+            QTest::keyClick(Part<PictureBox>(editor, "PicHex"), Qt::Key_4);
+            QTest::keyClick(Part<PictureBox>(editor, "PicHex"), Qt::Key_1);
             return false;
         }
         if (scene_ == QLatin1String("save")) {
             if (!saving_) {
                 saving_ = true;
-                QTimer::singleShot(0, editor->mnuSave, &QAction::trigger);
+                QTimer::singleShot(0, Part<QAction>(editor, "mnuSave"), &QAction::trigger);
             }
             return false;
         }

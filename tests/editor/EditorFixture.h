@@ -6,6 +6,11 @@
 #include "grid/Grid.h"
 #include "widgets/PictureBox.h"
 
+#include <QAction>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -21,8 +26,23 @@ inline void TestTempFolder() {
     static QTemporaryDir folder;
     if (qgetenv("TMPDIR") != QFile::encodeName(folder.path())) {
         qputenv("TMPDIR", QFile::encodeName(folder.path()));
-        Module1::AppFolder = QCoreApplication::applicationDirPath() + QLatin1Char('/');
     }
+}
+
+// The program's places for a test: its own folder, the language file built beside it.
+inline Module1::ProgramPlaces TestPlaces() {
+    Module1::ProgramPlaces places;
+    places.appFolder = QCoreApplication::applicationDirPath() + QLatin1Char('/');
+    return places;
+}
+
+// A control of the window, found by its name as a user's tool (a screen reader) finds it.
+template <typename T> T* Part(const QObject* window, const QString& name) {
+    T* part = window->findChild<T*>(name);
+    if (part == nullptr) {
+        qFatal("no %s named %s", T::staticMetaObject.className(), qPrintable(name));
+    }
+    return part;
 }
 
 inline QString WriteFile(const QString& path, const QByteArray& data) {
@@ -76,7 +96,7 @@ inline void Press(const QString& keys) {
 struct EditorFixture {
     EditorFixture() {
         TestTempFolder();
-        editor = new frmEditor(ts.services, [this] { ++mainShown; });
+        editor = new frmEditor(ts.services, TestPlaces(), [this] { ++mainShown; });
     }
     ~EditorFixture() {
         delete editor.data();
@@ -88,13 +108,14 @@ struct EditorFixture {
     }
     void Open(const QString& path) {
         ts.dialogs.answers.append(path);
-        editor->OpenWithDialog();
+        Part<QAction>(editor, "sm1_0")->trigger();
     }
     // Shows the window active, the hex pane focused, so keys go where a user's would.
     bool Show() {
         editor->show();
         editor->activateWindow();
-        return QTest::qWaitForWindowActive(editor) && editor->PicHex->hasFocus();
+        return QTest::qWaitForWindowActive(editor) &&
+               Part<PictureBox>(editor, "PicHex")->hasFocus();
     }
     bool OpenAndShow(const QByteArray& data) {
         Open(path = WriteFile(QStringLiteral("user.bin"), data));
@@ -103,8 +124,14 @@ struct EditorFixture {
     // The bytes of the working image from 1-based position.
     QByteArray Image(qint64 position, qint64 size) {
         QByteArray bytes(size, '\0');
-        bytes.resize(editor->Image().ReadAt(position, bytes.data(), size));
+        bytes.resize(editor->Document().Image().ReadAt(position, bytes.data(), size));
         return bytes;
+    }
+    // Writes value at 1-based position as a byte typed into the text pane would be.
+    void Write(qint64 position, int value) {
+        editor->Document().MoveTo(position, false);
+        editor->Document().TypeByte(static_cast<unsigned char>(value));
+        editor->Refresh();
     }
     bool Deleted() {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

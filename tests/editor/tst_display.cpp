@@ -33,17 +33,19 @@ private slots:
         EditorFixture f;
         f.Open(f.WriteFile(QStringLiteral("p.bin"), Counting(size)));
         frmEditor& e = *f.editor;
-        e.PageStart = start;
-        e.FillGrid(); // over the first page: nothing of it may show through
-        QTEST(e.grid1->Rows(), "rows");
-        QTEST(e.lblInfo[4]->text(), "label");
-        QTEST(e.EndOfFile(), "endOfFile");
+        e.Document().ShowPage(start);
+        e.Refresh(); // over the first page: nothing of it may show through
+        QTEST(Part<Grid>(&e, "grid1")->Rows(), "rows");
+        QTEST(Part<QLabel>(&e, "lblInfo_4")->text(), "label");
+        QTEST(Navigation::EndOfFile(start, size), "endOfFile");
         const int lastByte = int(start - 1 + 16 * last.x() + last.y());
-        QCOMPARE(e.grid1->Value(last.x(), last.y()),
+        QCOMPARE(Part<Grid>(&e, "grid1")->Value(last.x(), last.y()),
                  QByteArray(1, char(lastByte)).toHex().toUpper());
-        const int h = e.grid1->CellHeight();
-        QVERIFY(!Inked(e.PicHex, QRect(0, (last.x() + 1) * h, 999, 20 * h)));
-        QVERIFY(!Inked(e.PicOffSet, QRect(0, (last.x() + 1) * e.RowHeight, 999, 20 * h)));
+        const int h = Part<Grid>(&e, "grid1")->CellHeight();
+        QVERIFY(!Inked(Part<PictureBox>(&e, "PicHex"), QRect(0, (last.x() + 1) * h, 999, 20 * h)));
+        QVERIFY(!Inked(Part<PictureBox>(&e, "PicOffSet"),
+                       QRect(0, (last.x() + 1) * (Part<PictureBox>(&e, "PicOffSet")->height() / 20),
+                             999, 20 * h)));
     }
 
     void cellTexts() {
@@ -53,60 +55,11 @@ private slots:
             QByteArray("\x00\x1f\x20\x21\x7f\x80\x81\x8d\x8f\x90\x9d\x9f\xa0\xe9\xff", 15)));
         QStringList cells;
         for (int c = 0; c < 15; ++c) {
-            cells << f.editor->grid2->Value(0, c);
+            cells << Part<Grid>(f.editor, "grid2")->Value(0, c);
         }
         QCOMPARE(cells.join(QString()), QStringLiteral("...!.\u20ac.....\u0178\u00a0\u00e9\u00ff"));
-        QTest::mouseClick(f.editor->lblSelect, Qt::LeftButton);
-        QCOMPARE(f.editor->Label2[15]->text(), "0F");
-    }
-
-    void moves_data() {
-        QTest::addColumn<qint64>("length");
-        QTest::addColumn<qint64>("start");
-        QTest::addColumn<QString>("move");
-        QTest::addColumn<qint64>("expected");
-        QTest::addColumn<int>("rows");
-        QTest::addColumn<int>("redraws");
-        // clang-format off
-        QTest::newRow("320: last") << 320LL << 1LL << "last" << 17LL << 19 << 1;
-        QTest::newRow("1000 at 961: next page") << 1000LL << 961LL << "nextPage" << 961LL << 3 << 0;
-        QTest::newRow("1000 at 641: next page") << 1000LL << 641LL << "nextPage" << 961LL << 3 << 1;
-        QTest::newRow("321: next page, one byte past") << 321LL << 1LL << "nextPage" << 1LL << 20 << 1;
-        QTest::newRow("960 at 641: next page") << 960LL << 641LL << "nextPage" << 641LL << 20 << 1;
-        QTest::newRow("100: last") << 100LL << 1LL << "last" << 1LL << 7 << 1;
-        QTest::newRow("previous page from 17") << 1000LL << 17LL << "previousPage" << 1LL << 20 << 1;
-        QTest::newRow("previous page at the top") << 1000LL << 1LL << "previousPage" << 1LL << 20 << 0;
-        QTest::newRow("previous line from 33") << 1000LL << 33LL << "previousLine" << 17LL << 20 << 1;
-        QTest::newRow("previous line at the top redraws") << 1000LL << 1LL << "previousLine" << 1LL << 20 << 1;
-        QTest::newRow("next line, short page") << 1000LL << 961LL << "nextLine" << 961LL << 3 << 0;
-        QTest::newRow("next line, last row short") << 330LL << 17LL << "nextLine" << 17LL << 20 << 0;
-        QTest::newRow("4801: last") << 4801LL << 1LL << "last" << 4497LL << 20 << 1;
-        // clang-format on
-    }
-
-    void moves() {
-        QFETCH(qint64, start);
-        QFETCH(qint64, expected);
-        QFETCH(qint64, length);
-        QFETCH(QString, move);
-        static const QHash<QString, void (frmEditor::*)()> moves = {
-            {"last", &frmEditor::MoveLast},
-            {"nextPage", &frmEditor::MoveNextPage},
-            {"previousPage", &frmEditor::MovePreviousPage},
-            {"nextLine", &frmEditor::MoveNextLine},
-            {"previousLine", &frmEditor::MovePreviousLine}};
-        EditorFixture f;
-        f.Open(f.WriteFile(QStringLiteral("m.bin"), Counting(length)));
-        frmEditor& e = *f.editor;
-        e.PageStart = start;
-        e.FillGrid();
-        const int before = f.ts.clock.ProcessCount(); // a redraw yields to the events once
-        (e.*moves.value(move))();
-        QTEST(f.ts.clock.ProcessCount() - before, "redraws");
-        QTEST(e.grid1->Rows(), "rows");
-        QCOMPARE(QList<qint64>({e.PageStart, e.grid1->Pointer(), e.grid2->Pointer()}),
-                 QList<qint64>(3, expected));
-        QCOMPARE(e.grid1->Value(0, 0), QByteArray(1, char(expected - 1)).toHex().toUpper());
+        QTest::mouseClick(Part<ClickLabel>(f.editor, "lblSelect"), Qt::LeftButton);
+        QCOMPARE(Part<QLabel>(f.editor, "Label2_15")->text(), "0F");
     }
 
     void keys_data() {
@@ -128,8 +81,8 @@ private slots:
         QVERIFY(f.OpenAndShow(Counting(1000)));
         QFETCH(QString, keys);
         Press(keys);
-        QTEST(f.editor->PageStart, "page");
-        QTEST(f.editor->lblInfo[3]->text(), "offset");
+        QTEST(f.editor->Document().View().pageStart, "page");
+        QTEST(Part<QLabel>(f.editor, "lblInfo_3")->text(), "offset");
     }
 
     void beyondFourGiB() {
@@ -145,22 +98,25 @@ private slots:
         }
         f.Open(path);
         frmEditor& e = *f.editor;
-        QCOMPARE(e.lblInfo[5]->text(), QString::number(length));
+        QCOMPARE(Part<QLabel>(&e, "lblInfo_5")->text(), QString::number(length));
         QVERIFY(f.Show());
-        QTest::keyClick(e.PicHex, Qt::Key_End, Qt::ControlModifier);
+        QTest::keyClick(Part<PictureBox>(&e, "PicHex"), Qt::Key_End, Qt::ControlModifier);
         const qint64 lastRow = 16 * (length / 16) + 1;
-        QCOMPARE(e.PageStart, lastRow - 304);
-        QCOMPARE(e.grid1->Value(19, 7) + e.grid1->Value(19, 8), QStringLiteral("03-1"));
-        QCOMPARE(e.lblInfo[4]->text() + ' ' + e.lblInfo[3]->text(),
+        QCOMPARE(e.Document().View().pageStart, lastRow - 304);
+        QCOMPARE(Part<Grid>(&e, "grid1")->Value(19, 7) + Part<Grid>(&e, "grid1")->Value(19, 8),
+                 QStringLiteral("03-1"));
+        QCOMPARE(Part<QLabel>(&e, "lblInfo_4")->text() + ' ' +
+                     Part<QLabel>(&e, "lblInfo_3")->text(),
                  QStringLiteral("%1 of %1 %2").arg((length - 1) / 320 + 1).arg(length - 1));
-        e.MovePreviousPage();
-        QCOMPARE(e.PageStart, lastRow - 624);
+        QTest::keyClick(Part<PictureBox>(&e, "PicHex"), Qt::Key_PageUp);
+        QCOMPARE(e.Document().View().pageStart, lastRow - 624);
 
         // The byte before the boundary, edited and saved: every byte lands where it was.
-        QVERIFY(e.GoToOffset(QStringLiteral("0xFFFFFFFF")));
-        QCOMPARE(e.lblInfo[0]->text(), QStringLiteral("11"));
+        QVERIFY(e.Document().GoTo(QStringLiteral("0xFFFFFFFF")));
+        e.Refresh();
+        QCOMPARE(Part<QLabel>(&e, "lblInfo_0")->text(), QStringLiteral("11"));
         Press(QStringLiteral("44"));
-        e.mnuSave_Click();
+        Part<QAction>(&e, "mnuSave")->trigger();
         QFile out(path);
         QVERIFY(out.open(QIODevice::ReadOnly));
         QCOMPARE(out.size(), length);

@@ -30,30 +30,34 @@ private slots:
         file.replace(21 * 104 + 7, 10, QByteArray(10, '\0'));
         QTemporaryDir folder;
         WriteFile(folder.filePath(QStringLiteral("English.lpk")), file);
-        const QString saved = std::exchange(Module1::AppFolder, folder.path() + '/');
         EditorFixture f;
-        Module1::AppFolder = saved;
+        delete f.editor.data();
+        Module1::ProgramPlaces places;
+        places.appFolder = folder.path() + '/';
+        f.editor = new frmEditor(f.ts.services, places, [] {});
         frmEditor& e = *f.editor;
-        QCOMPARE(QStringList({e.windowTitle(), e.Label1[0]->text(), e.Label1[2]->text(),
-                              e.Label1[3]->text(), e.Label1[8]->text(), e.Label1[9]->text(),
-                              e.lblInfo[4]->text(), e.LangText[0], e.lblInfo[7]->text(),
-                              e.Label2[16]->text(), e.mn_0->title(), e.sm1_0->text(), e.LangText[3],
-                              e.LangText[4], e.LangText[5]})
+        QCOMPARE(QStringList(
+                     {e.windowTitle(), Part<QLabel>(&e, "Label1_0")->text(),
+                      Part<QLabel>(&e, "Label1_2")->text(), Part<QLabel>(&e, "Label1_3")->text(),
+                      Part<QLabel>(&e, "Label1_8")->text(), Part<QLabel>(&e, "Label1_9")->text(),
+                      Part<QLabel>(&e, "lblInfo_4")->text(), Part<QLabel>(&e, "lblInfo_7")->text(),
+                      Part<QLabel>(&e, "Label2_16")->text(), Part<QMenu>(&e, "mn_0")->title(),
+                      Part<QAction>(&e, "sm1_0")->text(), e.Document().DoneQuestion()})
                      .join('|'),
-                 Module1::ProgramTitle +
-                     "|R22|R23|R25|R21|R24|0 R33 0|R33|R32|R20|R34|R35|R127|R128|R129");
+                 Module1::ProgramTitle + "|R22|R23|R25|R21|R24|0 R33 0|R32|R20|R34|R35|\"\" R127");
     }
 
     void openCopiesAndRemembersFolder() {
         EditorFixture f;
         QVERIFY(f.OpenAndShow(Counting(1000)));
         frmEditor& e = *f.editor;
-        QVERIFY(e.FileLoaded && !e.Modified() && !e.mnuUndo->isEnabled());
-        QCOMPARE(f.ts.dialogs.opens.at(0).initialDir, Module1::AppFolder);
+        QVERIFY(e.Document().Loaded() && !e.Document().Modified() &&
+                !Part<QAction>(&e, "mnuUndo")->isEnabled());
+        QCOMPARE(f.ts.dialogs.opens.at(0).initialDir, TestPlaces().appFolder);
         // Cancel changes nothing, and the dialog starts in the last folder; Ctrl+O opens it too.
         Press(QStringLiteral("<Tab>^o"));
         QCOMPARE(f.ts.dialogs.opens.at(1).initialDir, f.ts.dir.path() + QLatin1Char('/'));
-        QCOMPARE(e.SourceFileName, f.path);
+        QCOMPARE(e.SourceFileName(), f.path);
         QVERIFY(f.ts.messages.shown.isEmpty());
     }
 
@@ -85,7 +89,7 @@ private slots:
         QCOMPARE(f.ts.messages.shown.size(), 1);
         const QString& prompt = f.ts.messages.shown[0].prompt;
         QVERIFY2(prompt.contains(path) && prompt.contains(words), qPrintable(prompt));
-        QVERIFY(f.editor->FileLoaded && f.editor->SourceFileName == good);
+        QVERIFY(f.editor->Document().Loaded() && f.editor->SourceFileName() == good);
         QCOMPARE(ReadFile(Module1::WorkImagePath()), Counting(100));
     }
 
@@ -94,14 +98,15 @@ private slots:
         const QString first = f.WriteFile(QStringLiteral("first.bin"), Counting(64));
         const QString second = f.WriteFile(QStringLiteral("second.bin"), Counting(32));
         f.Open(first);
-        f.editor->SaveData(0, 0, 0xAA);
+        f.Write(1, 0xAA);
         f.ts.messages.answers = {MsgAnswer::No};
         f.Open(second);
         QVERIFY(f.ts.messages.shown.at(0).prompt.contains(first));
         QCOMPARE(ReadFile(first), Counting(64)); // No: discarded, the history with it
-        QVERIFY(f.editor->SourceFileName == second && !f.editor->mnuUndo->isEnabled());
+        QVERIFY(f.editor->SourceFileName() == second &&
+                !Part<QAction>(f.editor, "mnuUndo")->isEnabled());
 
-        f.editor->SaveData(0, 1, 0xBB);
+        f.Write(2, 0xBB);
         f.ts.messages.answers = {MsgAnswer::Yes};
         f.Open(first);
         QCOMPARE(ReadFile(second).left(3), QByteArray("\0\xBB\x02", 3)); // Yes: written back first
@@ -109,12 +114,12 @@ private slots:
         QCOMPARE(f.ts.messages.shown.size(), 2);
 
         // The next file goes while the question is up: the open says so, and nothing shows.
-        f.editor->SaveData(0, 2, 0xCC);
+        f.Write(3, 0xCC);
         f.ts.messages.onShow = [&](const FakeMessageBoxes::Box&) { QFile::remove(first); };
         f.Open(first);
         QCOMPARE(f.ts.messages.shown.size(), 4);
         QVERIFY(f.ts.messages.shown[3].prompt.contains("No such"));
-        QVERIFY(!f.editor->FileLoaded && !f.editor->mnuSave->isEnabled());
+        QVERIFY(!f.editor->Document().Loaded() && !Part<QAction>(f.editor, "mnuSave")->isEnabled());
     }
 
     void done_data() {
@@ -140,7 +145,7 @@ private slots:
         EditorFixture f;
         QVERIFY(f.OpenAndShow(Counting(600000)));
         if (!answers.isEmpty()) {
-            f.editor->SaveData(1, 2, 0x5A);
+            f.Write(19, 0x5A);
         }
         QByteArray expected = theirs ? QByteArray("theirs") : Counting(600000);
         if (theirs) {
@@ -152,7 +157,9 @@ private slots:
             upWhenAsked &= f.editor->isVisible() && f.mainShown == 0 && box.prompt.contains(f.path);
         };
         how == "close" ? (void)f.editor->close()
-                       : (how == "Save" ? f.editor->mnuSave : f.editor->mnuDone)->trigger();
+                       : (how == "Save" ? Part<QAction>(f.editor, "mnuSave")
+                                        : Part<QAction>(f.editor, "mnuDone"))
+                             ->trigger();
         QCOMPARE(f.ts.messages.shown.size(), answers.size());
         QVERIFY(upWhenAsked);
         if (theirs) {
@@ -168,7 +175,7 @@ private slots:
         const bool closed = how != "Save" && (!theirs || answers.last() == MsgAnswer::Yes);
         QCOMPARE(f.mainShown, closed ? 1 : 0);
         QVERIFY(closed ? !QFile::exists(Module1::WorkImagePath()) && f.Deleted()
-                       : f.editor->isVisible() && f.editor->Modified());
+                       : f.editor->isVisible() && f.editor->Document().Modified());
     }
 
     void failedWriteBackOffersSaveAs() {
@@ -177,19 +184,19 @@ private slots:
         const QString path = WriteFile(own.filePath(QStringLiteral("user.bin")), Counting(600000));
         f.Open(path);
         QVERIFY(f.Show());
-        f.editor->SaveData(0, 3, 0x77);
+        f.Write(4, 0x77);
         FakeMessageBoxes& boxes = f.ts.messages;
 
         // Save onto a full disk: the box says why and offers Save As; No keeps the edits.
         {
             FileSizeLimit full(100000);
             boxes.answers = {MsgAnswer::No};
-            f.editor->mnuSave->trigger();
+            Part<QAction>(f.editor, "mnuSave")->trigger();
         }
         QCOMPARE(boxes.shown.size(), 1);
         const QString& prompt = boxes.shown[0].prompt;
         QVERIFY(prompt.startsWith("75\n") && prompt.contains(path) && prompt.contains("Save As"));
-        QVERIFY(f.editor->Modified() && ReadFile(path) == Counting(600000));
+        QVERIFY(f.editor->Document().Modified() && ReadFile(path) == Counting(600000));
         QCOMPARE(QDir(own.path()).entryList(QDir::Files), QStringList{QStringLiteral("user.bin")});
 
         // Done, Yes, onto a folder that is gone: Save As into another file, and Done goes on.
@@ -198,7 +205,7 @@ private slots:
         const QString other = f.ts.dir.filePath(QStringLiteral("other.bin"));
         boxes.answers = {MsgAnswer::Yes, MsgAnswer::Yes};
         f.ts.dialogs.answers = {other};
-        f.editor->mnuDone->trigger();
+        Part<QAction>(f.editor, "mnuDone")->trigger();
         QVERIFY(QDir().rename(moved, own.path()));
         QCOMPARE(boxes.shown.size(), 3);
         QVERIFY(f.ts.dialogs.saves.at(0).confirmOverwrite);
@@ -211,7 +218,6 @@ private slots:
         QTest::addColumn<QString>("when");
         QTest::newRow("copying in") << "open";
         QTest::newRow("copying in, let go only") << "open, let go";
-        QTest::newRow("paging") << "page";
         QTest::newRow("asking Done's question") << "done";
     }
 
@@ -222,7 +228,7 @@ private slots:
         const QString small = f.WriteFile(QStringLiteral("small.bin"), Counting(1000));
         if (!when.startsWith(QLatin1String("open"))) {
             f.Open(small);
-            f.editor->SaveData(0, 0, 0x99);
+            f.Write(1, 0x99);
         }
         bool inside = false, deletedInside = false;
         connect(f.editor, &QObject::destroyed, this, [&] { deletedInside = inside; });
@@ -235,7 +241,7 @@ private slots:
         };
         QTimer soon; // at the first event the routine lets through; "let go" waits for the copy
         connect(&soon, &QTimer::timeout, this, [&] {
-            if (!letGo || f.editor->Image().Copying()) {
+            if (!letGo || f.editor->Document().Image().Copying()) {
                 soon.stop();
                 unload();
             }
@@ -246,10 +252,8 @@ private slots:
         QTimer::singleShot(0, this, [&] {
             inside = true;
             soon.start(0);
-            if (when == QLatin1String("page")) {
-                f.editor->MoveNextPage();
-            } else if (when == QLatin1String("done")) {
-                f.editor->mnuDone_Click();
+            if (when == QLatin1String("done")) {
+                Part<QAction>(f.editor, "mnuDone")->trigger();
             } else {
                 f.Open(f.WriteFile(QStringLiteral("big.bin"), Counting(6 * 512000)));
             }
@@ -269,7 +273,8 @@ private slots:
         QVERIFY(QDir().mkpath(Module1::WorkImagePath() + QStringLiteral("/inner")));
         f.Open(f.WriteFile(QStringLiteral("n.bin"), Counting(40)));
         QVERIFY(f.ts.messages.shown.at(0).prompt.contains(Module1::WorkImagePath()));
-        QVERIFY(!f.editor->FileLoaded && !f.editor->PicHex->isEnabled());
+        QVERIFY(!f.editor->Document().Loaded() &&
+                !Part<PictureBox>(f.editor, "PicHex")->isEnabled());
         QVERIFY(QDir(Module1::WorkImagePath()).removeRecursively());
     }
 
@@ -297,7 +302,7 @@ private slots:
         delete f.editor.data();
         QCOMPARE(ReadFile(f.path), Counting(40));
 
-        f.editor = new frmEditor(f.ts.services, [] {});
+        f.editor = new frmEditor(f.ts.services, TestPlaces(), [] {});
         f.ts.messages.answers << answer;
         f.editor->OfferKeptChanges();
         QCOMPARE(f.ts.messages.shown.size(), 1);
@@ -305,20 +310,20 @@ private slots:
             f.ts.messages.shown[0].prompt,
             QStringLiteral("Unsaved changes of user.bin from %1 were kept. Open them?").arg(time));
         QVERIFY(!QFile::exists(*kept));
-        QCOMPARE(f.editor->FileLoaded, answer == MsgAnswer::Yes);
+        QCOMPARE(f.editor->Document().Loaded(), answer == MsgAnswer::Yes);
         if (answer == MsgAnswer::Yes) {
-            QCOMPARE(f.editor->SourceFileName, f.path);
-            QVERIFY(f.editor->Modified());
+            QCOMPARE(f.editor->SourceFileName(), f.path);
+            QVERIFY(f.editor->Document().Modified());
             QCOMPARE(f.Image(1, 40), edited);
             f.ts.messages.answers << MsgAnswer::Yes; // Done: write the changes back
-            f.editor->mnuDone_Click();
+            Part<QAction>(f.editor, "mnuDone")->trigger();
             QCOMPARE(ReadFile(f.path), edited);
         }
         // Offered once only.
         if (!f.Deleted()) {
             delete f.editor.data();
         }
-        f.editor = new frmEditor(f.ts.services, [] {});
+        f.editor = new frmEditor(f.ts.services, TestPlaces(), [] {});
         f.editor->OfferKeptChanges();
         QCOMPARE(f.ts.messages.shown.size(), answer == MsgAnswer::Yes ? 2 : 1);
     }
@@ -332,9 +337,9 @@ private slots:
         f.editor->OfferKeptChanges();
         QCOMPARE(f.ts.messages.shown.size(), 2); // the offer, then why it cannot be opened
         QVERIFY(f.ts.messages.shown[1].prompt.contains("empty"));
-        QVERIFY(!f.editor->FileLoaded && QFile::exists(kept));
+        QVERIFY(!f.editor->Document().Loaded() && QFile::exists(kept));
         delete f.editor.data();
-        f.editor = new frmEditor(f.ts.services, [] {});
+        f.editor = new frmEditor(f.ts.services, TestPlaces(), [] {});
         f.editor->OfferKeptChanges(); // asked again, No this time
         QCOMPARE(f.ts.messages.shown.size(), 3);
         QVERIFY(!QFile::exists(kept));
@@ -387,7 +392,7 @@ private slots:
         QCOMPARE(f.ts.messages.shown[0].style, MsgStyle::YesNoCancel | MsgStyle::Question);
         QVERIFY(f.ts.messages.shown[0].prompt.startsWith('"' + f.path + "\" "));
         QCOMPARE(ReadFile(f.path).at(0), written ? '\x04' : '\x00');
-        QCOMPARE(f.editor->Modified(), !written);
+        QCOMPARE(f.editor->Document().Modified(), !written);
     }
 };
 

@@ -12,7 +12,8 @@ class EditingTest : public QObject {
     frmEditor* e_ = nullptr;
 
     void Click(PictureBox* pane, int row, int col) {
-        const Grid* grid = pane == e_->PicHex ? e_->grid1 : e_->grid2;
+        const Grid* grid = pane == Part<PictureBox>(e_, "PicHex") ? Part<Grid>(e_, "grid1")
+                                                                  : Part<Grid>(e_, "grid2");
         QTest::mouseClick(pane, Qt::LeftButton, {},
                           QPoint(col * grid->CellWidth() + 3, row * grid->CellHeight() + 3));
     }
@@ -39,7 +40,7 @@ private slots:
         QTest::newRow("a page move completes where typed") << "d<PgDown>" << "0D 01" << "";
         QTest::newRow("the other pane completes") << "e<Tab>" << "0E 01" << "0E .";
         QTest::newRow("not hex") << "G-z <Backspace><Return>" << "3C 01" << "3C <";
-        QTest::newRow("Ctrl") << "^a" << "3C 01" << "3C <";
+        QTest::newRow("Ctrl") << "^b" << "3C 01" << "3C <";
         QTest::newRow("Ctrl+Shift") << "^+a<Return>" << "0A 01" << "0A .";
         QTest::newRow("a character without key code after Ctrl+key") << "<Tab>^<End>^<Home>!" << "21 01" << "21 !";
         QTest::newRow("text: Enter") << "<Tab><Return>" << "0D 01" << "0D .";
@@ -57,10 +58,14 @@ private slots:
         QFETCH(QString, cells);
         Press(keys);
         QCOMPARE(f_->Image(1, 2).toHex(' ').toUpper(), bytes.toLatin1());
-        QCOMPARE(e_->Modified(), bytes != QLatin1String("3C 01"));
-        QVERIFY(cells.isEmpty() || e_->grid1->Value(0, 0) + ' ' + e_->grid2->Value(0, 0) == cells);
+        QCOMPARE(e_->Document().Modified(), bytes != QLatin1String("3C 01"));
+        QVERIFY(cells.isEmpty() ||
+                Part<Grid>(e_, "grid1")->Value(0, 0) + ' ' + Part<Grid>(e_, "grid2")->Value(0, 0) ==
+                    cells);
         // The cursor never moves by itself.
-        QCOMPARE(QApplication::focusWidget() == e_->PicText ? e_->grid2->Col() : e_->grid1->Col(),
+        QCOMPARE(QApplication::focusWidget() == Part<PictureBox>(e_, "PicText")
+                     ? Part<Grid>(e_, "grid2")->Col()
+                     : Part<Grid>(e_, "grid1")->Col(),
                  keys.contains(QLatin1String("<Right>")) ? 1 : 0);
     }
 
@@ -68,18 +73,24 @@ private slots:
         // The other cursor follows, by keys and clicks, in either pane.
         const auto cell = [](const Grid* grid) { return QPoint(grid->Row(), grid->Col()); };
         Press(QStringLiteral("<Down><Down><Right>"));
-        QCOMPARE(cell(e_->grid2), QPoint(2, 1));
+        QCOMPARE(cell(Part<Grid>(e_, "grid2")), QPoint(2, 1));
         Press(QStringLiteral("<Tab><Down><Left><Left>"));
-        QCOMPARE(cell(e_->grid1), QPoint(2, 15));
-        Click(e_->PicText, 3, 5);
-        QCOMPARE(e_->lblInfo[0]->text() + ' ' + e_->lblInfo[3]->text(), QStringLiteral("35 53"));
-        QCOMPARE(cell(e_->grid1), QPoint(3, 5));
-        e_->MoveNextPage(); // the page at 321
-        Click(e_->PicHex, 0, 0);
-        QCOMPARE(e_->lblInfo[2]->text() + ' ' + e_->lblInfo[3]->text(), QStringLiteral("140 320"));
-        QTest::mouseClick(e_->lblInfo[4], Qt::LeftButton); // any label of the panel switches
-        QTRY_VERIFY(e_->PicText->hasFocus());
-        QVERIFY(!e_->Modified());
+        QCOMPARE(cell(Part<Grid>(e_, "grid1")), QPoint(2, 15));
+        Click(Part<PictureBox>(e_, "PicText"), 3, 5);
+        QCOMPARE(Part<QLabel>(e_, "lblInfo_0")->text() + ' ' +
+                     Part<QLabel>(e_, "lblInfo_3")->text(),
+                 QStringLiteral("35 53"));
+        QCOMPARE(cell(Part<Grid>(e_, "grid1")), QPoint(3, 5));
+        e_->Document().ShowPage(321);
+        e_->Refresh();
+        Click(Part<PictureBox>(e_, "PicHex"), 0, 0);
+        QCOMPARE(Part<QLabel>(e_, "lblInfo_2")->text() + ' ' +
+                     Part<QLabel>(e_, "lblInfo_3")->text(),
+                 QStringLiteral("140 320"));
+        QTest::mouseClick(Part<QLabel>(e_, "lblInfo_4"),
+                          Qt::LeftButton); // any label of the panel switches
+        QTRY_VERIFY(Part<PictureBox>(e_, "PicText")->hasFocus());
+        QVERIFY(!e_->Document().Modified());
     }
 
     void undoAndRedo() {
@@ -88,18 +99,19 @@ private slots:
             Press(QString::fromLatin1(keys));
             const QByteArray bytes = (f_->Image(1, 1) + f_->Image(322, 1)).toHex().toUpper();
             return QStringLiteral("%1 %2%3")
-                .arg(e_->PageStart)
+                .arg(e_->Document().View().pageStart)
                 .arg(bytes)
-                .arg(e_->Modified() ? "*" : "");
+                .arg(e_->Document().Modified() ? "*" : "");
         };
         QCOMPARE(key("AB<PgDown><Right><Tab>Z"), "321 AB5A*"); // two steps
         QCOMPARE(key("^z"), "321 AB41*");
         QCOMPARE(key("^z"), "1 3C41"); // the file as opened; the cursor on the byte taken back
-        QCOMPARE(e_->lblInfo[3]->text() + e_->grid2->Value(0, 0), QStringLiteral("0<"));
+        QCOMPARE(Part<QLabel>(e_, "lblInfo_3")->text() + Part<Grid>(e_, "grid2")->Value(0, 0),
+                 QStringLiteral("0<"));
         QCOMPARE(key("^z"), "1 3C41");
         QCOMPARE(key("^y"), "1 AB41*");
         QCOMPARE(key("^+z"), "321 AB5A*");
-        QCOMPARE(e_->lblInfo[3]->text(), QStringLiteral("321"));
+        QCOMPARE(Part<QLabel>(e_, "lblInfo_3")->text(), QStringLiteral("321"));
         // Modified only away from the saved step; a new edit after Undo drops the redo steps.
         QCOMPARE(key("^s"), "321 AB5A");
         QCOMPARE(ReadFile(f_->path).mid(320, 2), QByteArray("\x40\x5A"));
@@ -110,7 +122,7 @@ private slots:
         QCOMPARE(key("^z"), "321 AB41*"); // "Z" was saved, the image holds 41h
         // A half-typed digit was never written: Undo just shows the byte again.
         QCOMPARE(key("<Tab>4^z"), "321 AB41*");
-        QCOMPARE(e_->grid1->Value(0, 1), QStringLiteral("41"));
+        QCOMPARE(Part<Grid>(e_, "grid1")->Value(0, 1), QStringLiteral("41"));
     }
 
     void failedEditShowsTheImage() {
@@ -120,15 +132,16 @@ private slots:
             Press(QStringLiteral("99<Right>7<Return>"));
             QCOMPARE(f_->ts.messages.shown.size(), 2);
             QVERIFY(f_->ts.messages.shown[0].prompt.startsWith(QStringLiteral("75\n")));
-            QCOMPARE(e_->grid1->Value(0, 0) + e_->grid2->Value(0, 1) + e_->lblInfo[0]->text(),
+            QCOMPARE(Part<Grid>(e_, "grid1")->Value(0, 0) + Part<Grid>(e_, "grid2")->Value(0, 1) +
+                         Part<QLabel>(e_, "lblInfo_0")->text(),
                      "40A41"); // what the image holds
-            QVERIFY(!e_->Modified() && !e_->mnuUndo->isEnabled());
+            QVERIFY(!e_->Document().Modified() && !Part<QAction>(e_, "mnuUndo")->isEnabled());
             Press(QStringLiteral("<PgUp>55"));
-            QVERIFY(e_->Modified());
+            QVERIFY(e_->Document().Modified());
         }
         QByteArray expected = ReadFile(f_->path);
         f_->ts.messages.answers = {platform::MsgAnswer::Yes};
-        e_->mnuDone->trigger();
+        Part<QAction>(e_, "mnuDone")->trigger();
         expected[1] = '\x55';
         QCOMPARE(ReadFile(f_->path), expected);
     }

@@ -39,7 +39,7 @@ class FindTest : public QObject {
 
     void Find(const QString& text, bool hex, bool matchCase, bool forward) {
         QTest::keyClick(e_, Qt::Key_F, Qt::ControlModifier);
-        FindDialog* dialog = e_->findDialog;
+        FindDialog* dialog = e_->findChild<FindDialog*>();
         QVERIFY(dialog && dialog->isVisible());
         dialog->txtFind->setText(text);
         (hex ? dialog->optHex : dialog->optText)->setChecked(true);
@@ -86,36 +86,39 @@ private slots:
         QFETCH(QList<qint64>, offsets);
         QFETCH(QString, box);
         const bool forward = from >= 0;
-        QVERIFY(e_->GoToOffset(QString::number(qAbs(from))));
+        QVERIFY(e_->Document().GoTo(QString::number(qAbs(from))));
+        e_->Refresh();
         Find(text, hex, matchCase, forward);
         for (const qint64 offset : offsets) {
             if (offset < 0) {
                 QCOMPARE(f_->ts.messages.shown.size(), 1);
                 QVERIFY(f_->ts.messages.shown[0].prompt.contains(box));
-                QCOMPARE(e_->lblInfo[3]->text().toLongLong(),
+                QCOMPARE(Part<QLabel>(e_, "lblInfo_3")->text().toLongLong(),
                          offsets.size() > 1 ? offsets[offsets.size() - 2] : qAbs(from));
                 break;
             }
             QVERIFY(f_->ts.messages.shown.isEmpty());
-            QCOMPARE(e_->lblInfo[3]->text(), QString::number(offset));
-            QVERIFY(!hex || e_->lblInfo[0]->text() == QLatin1String("DE"));
-            QVERIFY(offset + 1 >= e_->PageStart && offset + 1 < e_->PageStart + 320);
-            QTest::keyClick(e_->findDialog, Qt::Key_F3,
+            QCOMPARE(Part<QLabel>(e_, "lblInfo_3")->text(), QString::number(offset));
+            QVERIFY(!hex || Part<QLabel>(e_, "lblInfo_0")->text() == QLatin1String("DE"));
+            QVERIFY(offset + 1 >= e_->Document().View().pageStart &&
+                    offset + 1 < e_->Document().View().pageStart + 320);
+            QTest::keyClick(e_->findChild<FindDialog*>(), Qt::Key_F3,
                             forward ? Qt::NoModifier : Qt::ShiftModifier);
         }
     }
 
     void stopped() {
         // The Stop button and Escape each end a search that outlasts its first chunk.
-        f_->ts.clock.Schedule(0, [&] { QTest::mouseClick(e_->cmdStop, Qt::LeftButton); });
+        f_->ts.clock.Schedule(
+            0, [&] { QTest::mouseClick(Part<QPushButton>(e_, "cmdStop"), Qt::LeftButton); });
         Find(QStringLiteral("nowhere"), false, true, true);
         bool escapedWhileBusy = false;
         f_->ts.clock.Schedule(0, [&] {
             escapedWhileBusy = e_->Busy();
-            QTest::keyClick(e_->findDialog, Qt::Key_Escape);
+            QTest::keyClick(e_->findChild<FindDialog*>(), Qt::Key_Escape);
         });
-        QTest::keyClick(e_->findDialog, Qt::Key_F3);
-        QVERIFY(escapedWhileBusy && !e_->Busy() && !e_->cmdStop->isVisible());
+        QTest::keyClick(e_->findChild<FindDialog*>(), Qt::Key_F3);
+        QVERIFY(escapedWhileBusy && !e_->Busy() && !Part<QPushButton>(e_, "cmdStop")->isVisible());
         QVERIFY(f_->ts.messages.shown.isEmpty()); // no "not found": the search never ended
     }
 
@@ -141,19 +144,19 @@ private slots:
         QFETCH(QString, text);
         QFETCH(qint64, offset);
         QTest::keyClick(e_, Qt::Key_G, Qt::ControlModifier);
-        GoToDialog* dialog = e_->goToDialog;
+        GoToDialog* dialog = e_->findChild<GoToDialog*>();
         QVERIFY(dialog && dialog->isVisible());
         QVERIFY(dialog->lblRange->text().contains(QStringLiteral("0 to %1").arg(Size - 1)));
         dialog->txtOffset->setText(text);
         QTest::mouseClick(dialog->cmdOK, Qt::LeftButton);
-        QTEST(e_->PageStart, "page");
+        QTEST(e_->Document().View().pageStart, "page");
         QCOMPARE(f_->ts.messages.shown.size(), offset < 0 ? 1 : 0);
         QCOMPARE(dialog->isVisible(), offset < 0); // a refused offset is to be put right
         if (offset < 0) {
             const QString& prompt = f_->ts.messages.shown[0].prompt;
             QVERIFY(prompt.contains(text.trimmed()) && prompt.contains(QString::number(Size - 1)));
         } else {
-            QCOMPARE(e_->lblInfo[3]->text(), QString::number(offset));
+            QCOMPARE(Part<QLabel>(e_, "lblInfo_3")->text(), QString::number(offset));
         }
     }
 };

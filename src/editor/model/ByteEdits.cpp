@@ -25,13 +25,13 @@ ByteEdits::~ByteEdits() {
     Clear();
 }
 
-void ByteEdits::Keep(Step step) {
+void ByteEdits::DropRedo() {
     steps_.resize(static_cast<std::size_t>(current_ - first_));
     if (saved_ > current_) {
         saved_ = -1; // the saved state was among the steps just dropped
     }
-    // The bytes of the steps just dropped are no longer needed: the store ends where the
-    // last step kept ends (a range's bytes always go to its end).
+    // The bytes of the steps dropped are no longer needed: the store ends where the last
+    // step kept ends (a range's bytes always go to its end).
     if (store_.isOpen()) {
         qint64 end = 0;
         for (const Step& s : steps_) {
@@ -46,6 +46,9 @@ void ByteEdits::Keep(Step step) {
             store_.resize(end);
         }
     }
+}
+
+void ByteEdits::Keep(Step step) {
     steps_.push_back(std::move(step));
     ++current_;
     if (steps_.size() > Limit) {
@@ -61,6 +64,7 @@ void ByteEdits::Write(qint64 position, unsigned char value) {
                            Tr("Position %1 lies outside the working copy.").arg(position));
     }
     image_.WriteAt(position, value);
+    DropRedo();
     Keep({position, 1, static_cast<unsigned char>(before), value, -1, -1, {}});
 }
 
@@ -74,9 +78,9 @@ void ByteEdits::OpenStore() {
     store_.setFileName(path);
     if (!store_.open(QIODevice::ReadWrite | QIODevice::NewOnly | QIODevice::Unbuffered,
                      QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
-        throw RuntimeError(ErrorNumber::PathFileAccess,
-                           Tr("Cannot create \"%1\" for the edit history: %2")
-                               .arg(path, store_.errorString()));
+        throw RuntimeError(
+            ErrorNumber::PathFileAccess,
+            Tr("Cannot create \"%1\" for the edit history: %2").arg(path, store_.errorString()));
     }
 }
 
@@ -86,8 +90,9 @@ qint64 ByteEdits::Stash(qint64 position, qint64 length, const Progress& progress
     const qint64 at = store_.size();
     buffer_.resize(static_cast<qsizetype>(std::min(length, PieceSize)));
     if (!store_.seek(at)) {
-        throw RuntimeError(ErrorNumber::PathFileAccess,
-                           Tr("Cannot write \"%1\": %2").arg(store_.fileName(), store_.errorString()));
+        throw RuntimeError(
+            ErrorNumber::PathFileAccess,
+            Tr("Cannot write \"%1\": %2").arg(store_.fileName(), store_.errorString()));
     }
     for (qint64 done = 0; done < length;) {
         const qint64 step = std::min(length - done, PieceSize);
@@ -95,9 +100,9 @@ qint64 ByteEdits::Stash(qint64 position, qint64 length, const Progress& progress
             store_.write(buffer_.constData(), step) != step) {
             const QString why = store_.errorString();
             store_.resize(at);
-            throw RuntimeError(ErrorNumber::PathFileAccess,
-                               Tr("Cannot keep the bytes to take back in \"%1\": %2")
-                                   .arg(store_.fileName(), why));
+            throw RuntimeError(
+                ErrorNumber::PathFileAccess,
+                Tr("Cannot keep the bytes to take back in \"%1\": %2").arg(store_.fileName(), why));
         }
         done += step;
         if (progress && done < length && !progress(Share(done, length, from, to))) {
@@ -126,8 +131,9 @@ void ByteEdits::RestoreFromStore(qint64 position, qint64 length, qint64 at) {
     for (qint64 done = 0; done < length;) {
         const qint64 step = std::min(length - done, PieceSize);
         if (!store_.seek(at + done) || store_.read(buffer_.data(), step) != step) {
-            throw RuntimeError(ErrorNumber::PathFileAccess,
-                               Tr("Cannot read \"%1\": %2").arg(store_.fileName(), store_.errorString()));
+            throw RuntimeError(
+                ErrorNumber::PathFileAccess,
+                Tr("Cannot read \"%1\": %2").arg(store_.fileName(), store_.errorString()));
         }
         image_.WriteAt(position + done, buffer_.constData(), step);
         done += step;
@@ -146,6 +152,7 @@ void ByteEdits::WriteRange(qint64 position, qint64 length, const QByteArray& dat
                                .arg(position + length - 1));
     }
     const bool fill = data.size() != length;
+    DropRedo();
     Step step{position, length, 0, 0, -1, -1, {}};
     // The old bytes first (the first half of the work), then the new ones over them.
     step.beforeAt = Stash(position, length, progress, 0, 50);
@@ -157,9 +164,9 @@ void ByteEdits::WriteRange(qint64 position, qint64 length, const QByteArray& dat
         if (!store_.seek(step.afterAt) || store_.write(data) != data.size()) {
             const QString why = store_.errorString();
             store_.resize(step.beforeAt);
-            throw RuntimeError(ErrorNumber::PathFileAccess,
-                               Tr("Cannot keep the bytes to take back in \"%1\": %2")
-                                   .arg(store_.fileName(), why));
+            throw RuntimeError(
+                ErrorNumber::PathFileAccess,
+                Tr("Cannot keep the bytes to take back in \"%1\": %2").arg(store_.fileName(), why));
         }
     }
     qint64 done = 0;

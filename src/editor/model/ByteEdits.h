@@ -74,6 +74,8 @@ private:
         QByteArray pattern;   // a fill: what it repeats
     };
 
+    // The steps that could be done again are gone once a new one is made.
+    void DropRedo();
     void Keep(Step step);
     void OpenStore();
     // Copies length bytes from the image at position to the store's end; their place there.

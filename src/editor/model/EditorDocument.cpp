@@ -46,11 +46,13 @@ void EditorDocument::Fail(const RuntimeError& error) {
     }
 }
 
-template <typename Work> bool EditorDocument::Run(const QString& caption, bool stoppable, Work work) {
+template <typename Work>
+bool EditorDocument::Run(const QString& caption, bool stoppable, Work work) {
     observer_.WorkStarts(caption, stoppable);
     bool done = true;
     try {
-        work([this](int percent) { return observer_.WorkProgress(percent) && !observer_.Ending(); });
+        work(
+            [this](int percent) { return observer_.WorkProgress(percent) && !observer_.Ending(); });
     } catch (const RuntimeError& error) {
         done = false;
         Fail(error);
@@ -216,7 +218,8 @@ bool EditorDocument::WriteTo(QString target) {
         const QFileInfo info(target);
         QString refusal;
         if (IsWorkImage(target)) {
-            refusal = Tr("\"%1\" is the editor's own working copy. Choose another file.").arg(target);
+            refusal =
+                Tr("\"%1\" is the editor's own working copy. Choose another file.").arg(target);
         } else if (info.exists() && !info.isFile()) {
             refusal = Tr("\"%1\" is not a file (a folder, a pipe or a device). Choose a file.")
                           .arg(target);
@@ -333,7 +336,8 @@ bool EditorDocument::TypeHexDigit(QChar typed) {
         // The second digit completes the byte: one step of the history.
         const QChar first = pending_->digit;
         pending_.reset();
-        WriteByte(position, static_cast<unsigned char>(CellText::HexToByte(QString(first) + digit)));
+        WriteByte(position,
+                  static_cast<unsigned char>(CellText::HexToByte(QString(first) + digit)));
     } else {
         CompletePending();
         // The first digit replaces the whole cell and shows alone; nothing is written yet.
@@ -693,8 +697,8 @@ bool EditorDocument::GoTo(const QString& text) {
                      "0x1F40 or $1F40.")
                       .arg(text.trimmed(), OffsetRange());
     } else if (*offset < base_ || *offset - base_ >= image_.Length()) {
-        refusal = Tr("Offset %1 lies outside the file. Enter one %2.")
-                      .arg(text.trimmed(), OffsetRange());
+        refusal =
+            Tr("Offset %1 lies outside the file. Enter one %2.").arg(text.trimmed(), OffsetRange());
     }
     if (!refusal.isEmpty()) {
         observer_.Tell(refusal, Tone::Warning);

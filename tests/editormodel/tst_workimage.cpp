@@ -1,9 +1,9 @@
 // The working image without a window: copies, failed write-backs, creation, the history.
-#include "EditorFixture.h"
-#include "ErrorNumberOf.h"
+#include "ModelFixture.h"
 #include "editor/model/ByteEdits.h"
-#include "platform/RuntimeError.h"
+#include "editor/model/WorkImage.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QStorageInfo>
 
@@ -133,7 +133,7 @@ private slots:
             edits.Write(1 + i % 16, static_cast<unsigned char>(i));
         }
         const qint64 last = 1 + ByteEdits::Limit % 16;
-        QCOMPARE(edits.Undo(), std::optional<qint64>(last));
+        QCOMPARE(edits.Undo().value_or(ByteEdits::Span{}).position, last);
         QCOMPARE(ReadFile(image.Path()).at(last - 1), char((ByteEdits::Limit - 16) & 0xFF));
         for (std::size_t undone = 1; undone < ByteEdits::Limit; ++undone) {
             QVERIFY(edits.Undo());

@@ -1,0 +1,119 @@
+#pragma once
+
+#include "editor/model/EditorDocument.h"
+#include "editor/model/EditorObserver.h"
+#include "platform/RuntimeError.h"
+
+#include <QFile>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+#include <functional>
+#include <sys/resource.h>
+
+inline QString WriteFile(const QString& path, const QByteArray& data) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(data) != data.size()) {
+        qFatal("cannot write %s", qPrintable(path));
+    }
+    return path;
+}
+
+inline QByteArray ReadFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+// A file of size bytes whose byte at offset i is i mod period.
+inline QByteArray Counting(qint64 size, int period = 256) {
+    QByteArray data(size, Qt::Uninitialized);
+    for (qint64 i = 0; i < size; ++i) {
+        data[i] = static_cast<char>(i % period);
+    }
+    return data;
+}
+
+// The number of the run-time error action raises; 0 when it raises none.
+inline int ErrorNumberOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const platform::RuntimeError& error) {
+        return error.Number();
+    }
+    return 0;
+}
+
+// While it lives, files cannot grow to limit bytes: writes fail as on a full disk (EFBIG).
+struct FileSizeLimit {
+    explicit FileSizeLimit(rlim_t limit) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &saved);
+        const rlimit lowered{limit, saved.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &lowered);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved); }
+    rlimit saved{};
+};
+
+// Answers the document's questions from a script and keeps what it was told, in order:
+// "ask: …", "tell: …", "fail 75: …", "work: caption".
+class ScriptedObserver : public EditorObserver {
+public:
+    QList<Answer> answers;     // taken in order; No when none is left
+    QStringList saveAsTargets; // likewise; none when empty
+    int stopAfterReports = -1; // WorkProgress answers false from this report on
+    QStringList said;
+    QList<int> percents;
+
+    void WorkStarts(const QString& caption, bool) override { said << "work: " + caption; }
+    bool WorkProgress(int percent) override {
+        percents << percent;
+        return stopAfterReports < 0 || percents.size() < stopAfterReports;
+    }
+    void WorkOver() override {}
+    Answer Ask(const QString& question, bool, Tone, bool) override {
+        said << "ask: " + question;
+        return answers.isEmpty() ? Answer::No : answers.takeFirst();
+    }
+    void Tell(const QString& message, Tone) override { said << "tell: " + message; }
+    void Fail(const platform::RuntimeError& error) override {
+        said << QStringLiteral("fail %1: %2").arg(error.Number()).arg(error.Description());
+    }
+    std::optional<QString> SaveAsTarget() override {
+        if (saveAsTargets.isEmpty()) {
+            return std::nullopt;
+        }
+        return saveAsTargets.takeFirst();
+    }
+    bool Ending() const override { return false; }
+    // What was said that is not progress.
+    QStringList Spoken() const {
+        QStringList out;
+        for (const QString& s : said) {
+            if (!s.startsWith(QLatin1String("work: "))) {
+                out << s;
+            }
+        }
+        return out;
+    }
+};
+
+// A document over a file of the test's own folder.
+struct ModelFixture {
+    QTemporaryDir dir;
+    ScriptedObserver observer;
+    EditorDocument document{observer, dir.filePath(QStringLiteral("work.tmp"))};
+    QString path;
+
+    bool Open(const QByteArray& data, const QString& name = QStringLiteral("user.bin")) {
+        path = WriteFile(dir.filePath(name), data);
+        return document.Open(path);
+    }
+    QByteArray Image(qint64 position, qint64 size) {
+        QByteArray bytes(size, '\0');
+        bytes.resize(document.Image().ReadAt(position, bytes.data(), size));
+        return bytes;
+    }
+    QByteArray Whole() { return Image(1, document.Length()); }
+};

@@ -1,0 +1,357 @@
+// The editor's document without a window: typing, the history of ranges, copy, paste, fill,
+// the selection's sums, find with its wrap question, go to, and the write back's questions.
+#include "ModelFixture.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+using Answer = EditorObserver::Answer;
+Q_DECLARE_METATYPE(EditorObserver::Answer)
+using Key = Navigation::Key;
+
+class DocumentModelTest : public QObject {
+    Q_OBJECT
+
+    // Runs a little script on the document: "AB" hex digits, 't:xy' text, ">" Right, "<" Left,
+    // "!" complete, "@n" the cursor to offset n, "[n" the selection from offset n to the cursor.
+    static void Script(EditorDocument& d, const QString& script) {
+        for (int i = 0; i < script.size(); ++i) {
+            const QChar c = script[i];
+            if (c == '>' || c == '<') {
+                d.Move(c == '>' ? Key::Right : Key::Left, false, false);
+            } else if (c == '!') {
+                d.CompletePending();
+            } else if (c == 't' && script.mid(i, 2) == "t:") {
+                for (i += 2; i < script.size() && script[i] != ' '; ++i) {
+                    d.TypeByte(static_cast<unsigned char>(script[i].toLatin1()));
+                }
+            } else if (c == '@' || c == '[') {
+                int j = i + 1;
+                while (j < script.size() && script[j].isDigit()) {
+                    ++j;
+                }
+                const qint64 n = script.mid(i + 1, j - i - 1).toLongLong();
+                if (c == '@') {
+                    d.MoveTo(n + 1, false);
+                } else {
+                    const qint64 cursor = d.View().position;
+                    d.MoveTo(n + 1, false);
+                    d.MoveTo(cursor, true);
+                }
+                i = j - 1;
+            } else if (c != ' ') {
+                d.TypeHexDigit(c);
+            }
+        }
+    }
+
+private slots:
+    void typing_data() {
+        QTest::addColumn<bool>("advance");
+        QTest::addColumn<qint64>("length");
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("bytes"); // at offsets 0..2 of the cursor's start
+        QTest::addColumn<qint64>("cursor"); // offset afterwards
+        QTest::addColumn<qint64>("page");   // page start afterwards
+        // clang-format off
+        QTest::newRow("off: the cursor stays") << false << 1000LL << "AB" << "AB 01 02" << 0LL << 1LL;
+        QTest::newRow("off: the next digit starts again") << false << 1000LL << "AB4" << "AB 01 02" << 0LL << 1LL;
+        QTest::newRow("on: one byte") << true << 1000LL << "AB" << "AB 01 02" << 1LL << 1LL;
+        QTest::newRow("on: a run") << true << 1000LL << "ABCDEF" << "AB CD EF" << 3LL << 1LL;
+        QTest::newRow("on: a half byte completed by a move") << true << 1000LL << "7>" << "07 01 02" << 1LL << 1LL;
+        QTest::newRow("on: a half byte completed") << true << 1000LL << "7!" << "07 01 02" << 0LL << 1LL;
+        QTest::newRow("on: text") << true << 1000LL << "t:xy" << "78 79 02" << 2LL << 1LL;
+        QTest::newRow("on: across rows and pages") << true << 1000LL << "@319 AB" << "AB 40 41" << 320LL << 17LL;
+        QTest::newRow("on: the last byte stays") << true << 3LL << "@2 ABCD" << "CD" << 2LL << 1LL;
+        // clang-format on
+    }
+    void typing() {
+        QFETCH(bool, advance);
+        QFETCH(qint64, length);
+        QFETCH(QString, script);
+        ModelFixture f;
+        QVERIFY(f.Open(Counting(length)));
+        f.document.SetAdvance(advance);
+        Script(f.document, script);
+        const qint64 start =
+            script.startsWith('@') ? script.mid(1).section(' ', 0, 0).toLongLong() : 0;
+        QTEST(QString::fromLatin1(f.Image(start + 1, 3).toHex(' ').toUpper()), "bytes");
+        QTEST(f.document.View().position - 1, "cursor");
+        QTEST(f.document.View().pageStart, "page");
+        QVERIFY(f.document.Modified());
+        QVERIFY(f.observer.Spoken().isEmpty());
+    }
+
+    void rangesAreOneStepEach() {
+        ModelFixture f;
+        const QByteArray original = Counting(100);
+        QVERIFY(f.Open(original));
+        Script(f.document, "@10 [19");
+        QVERIFY(f.document.Fill(QByteArray("\xAB\xCD\xEF", 3)));
+        QByteArray filled = original;
+        filled.replace(10, 10, QByteArray("\xAB\xCD\xEF\xAB\xCD\xEF\xAB\xCD\xEF\xAB", 10));
+        QCOMPARE(f.Whole(), filled);
+        Script(f.document, "@98");
+        QVERIFY(f.document.Paste(QStringLiteral("01 02"), true));
+        QByteArray pasted = filled;
+        pasted.replace(98, 2, "\x01\x02");
+        QCOMPARE(f.Whole(), pasted);
+        QCOMPARE(f.document.Length(), 100);
+
+        QCOMPARE(f.document.Undo()->length, 2);
+        QCOMPARE(f.Whole(), filled);
+        QCOMPARE(f.document.Undo()->length, 10);
+        QCOMPARE(f.Whole(), original);
+        QVERIFY(!f.document.Modified() && !f.document.CanUndo());
+        QVERIFY(f.document.Redo() && f.document.Redo());
+        QCOMPARE(f.Whole(), pasted);
+        // A new step after an undo drops the steps that could be done again.
+        QVERIFY(f.document.Undo());
+        Script(f.document, "@0 t:Z");
+        QVERIFY(!f.document.CanRedo());
+        QVERIFY(f.document.Undo() && f.document.Undo());
+        QCOMPARE(f.Whole(), original);
+    }
+
+    void pasteNeverChangesTheLength_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("hex");
+        QTest::addColumn<QString>("told"); // empty: pasted
+        QTest::addColumn<QString>("bytes");
+        // clang-format off
+        QTest::newRow("hex") << "DE AD be ef" << true << "" << "DE AD BE EF 00";
+        QTest::newRow("hex without spaces") << "DEADBEEF" << true << "" << "DE AD BE EF 00";
+        QTest::newRow("text in the code page") << QString("\u20acA") << false << "" << "80 41 02 03 00";
+        QTest::newRow("past the end") << "01 02 03 04 05 06" << true << "1 bytes do not fit: the paste holds 6 bytes, and 5 are left from offset 0h" << "00 01 02 03 00";
+        QTest::newRow("not hex") << "DE AG" << true << "\"G\" is not a hex digit" << "00 01 02 03 00";
+        QTest::newRow("half a byte") << "DE A" << true << "one hex digit only" << "00 01 02 03 00";
+        QTest::newRow("outside the code page") << QString("\u0416") << false << "Windows-1252" << "00 01 02 03 00";
+        QTest::newRow("empty") << "" << true << "empty" << "00 01 02 03 00";
+        // clang-format on
+    }
+    void pasteNeverChangesTheLength() {
+        QFETCH(QString, text);
+        QFETCH(bool, hex);
+        QFETCH(QString, told);
+        ModelFixture f;
+        QByteArray data = Counting(4);
+        data += '\0';
+        QVERIFY(f.Open(data));
+        QCOMPARE(f.document.Paste(text, hex), told.isEmpty());
+        QTEST(QString::fromLatin1(f.Whole().toHex(' ').toUpper()), "bytes");
+        QCOMPARE(f.document.Modified(), told.isEmpty());
+        const QStringList spoken = f.observer.Spoken();
+        QVERIFY2(told.isEmpty() ? spoken.isEmpty() : spoken.size() == 1 && spoken[0].contains(told),
+                 qPrintable(spoken.join('|')));
+    }
+
+    void copyAsEachPaneShowsIt() {
+        ModelFixture f;
+        QVERIFY(f.Open(QByteArray("\xDE\xAD\xBE\xEF\x80 x", 7)));
+        QCOMPARE(f.document.Copy(true), QStringLiteral("DE")); // the cursor's byte alone
+        Script(f.document, "@0 [3");
+        QCOMPARE(f.document.Copy(true), QStringLiteral("DE AD BE EF"));
+        Script(f.document, "@4 [6");
+        QCOMPARE(f.document.Copy(false), QStringLiteral("\u20ac x"));
+    }
+
+    void copyOfTooMuchIsRefused() {
+        ModelFixture f;
+        const QString path = f.dir.filePath(QStringLiteral("big.bin"));
+        {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(EditorDocument::MaxCopy + 1));
+        }
+        QVERIFY(f.document.Open(path));
+        f.document.SelectAll();
+        QCOMPARE(f.document.Copy(true), std::nullopt);
+        QVERIFY(f.observer.Spoken().value(0).contains("Copy takes up to"));
+    }
+
+    void fillStoppedPutsEverythingBack() {
+        // Several pieces long: stopped after the first pieces of the new bytes, the old ones
+        // come back and no step is kept; the history file holds nothing more.
+        ModelFixture f;
+        const qint64 size = 5 * ByteEdits::PieceSize + 3;
+        QVERIFY(f.Open(Counting(size, 251)));
+        f.document.SelectAll();
+        f.observer.stopAfterReports = 7; // the old bytes' five reports, then two of the new
+        QVERIFY(!f.document.Fill(QByteArray(1, '\x5A')));
+        QCOMPARE(f.Whole(), Counting(size, 251));
+        QVERIFY(!f.document.CanUndo() && !f.document.Modified());
+        QCOMPARE(QFileInfo(f.dir.filePath("work.tmp.undo")).size(), 0);
+
+        f.observer.stopAfterReports = -1;
+        QVERIFY(f.document.Fill(QByteArray(1, '\x5A')));
+        QCOMPARE(f.Whole(), QByteArray(size, '\x5A'));
+        QVERIFY(f.document.Undo());
+        QCOMPARE(f.Whole(), Counting(size, 251));
+    }
+
+    void selectionSums() {
+        ModelFixture f;
+        QVERIFY(f.Open(QByteArray("xx123456789yy")));
+        QCOMPARE(f.document.SelectionSums().has_value(), false); // nothing selected
+        Script(f.document, "@2 [10");
+        const std::optional<EditorDocument::Sums> sums = f.document.SelectionSums();
+        QVERIFY(sums);
+        QCOMPARE(sums->crc, 0xCBF43926u); // the check value of CRC-32
+        QCOMPARE(sums->sum, quint16(0x1DD));
+        QCOMPARE(f.document.Selection()->length, 9);
+    }
+
+    void findAsksToGoOnFromTheOtherEnd_data() {
+        QTest::addColumn<qint64>("cursor");
+        QTest::addColumn<bool>("forward");
+        QTest::addColumn<QList<Answer>>("answers");
+        QTest::addColumn<qint64>("landed"); // offset, or -1: stayed
+        QTest::addColumn<int>("said");
+        // clang-format off
+        QTest::newRow("forward, found ahead") << 0LL << true << QList<Answer>{} << 10LL << 0;
+        QTest::newRow("forward, past the last: Yes") << 50LL << true << QList<Answer>{Answer::Yes} << 10LL << 1;
+        QTest::newRow("forward, past the last: No") << 50LL << true << QList<Answer>{Answer::No} << -1LL << 1;
+        QTest::newRow("backward, before the first: Yes") << 5LL << false << QList<Answer>{Answer::Yes} << 40LL << 1;
+        // clang-format on
+    }
+    void findAsksToGoOnFromTheOtherEnd() {
+        QFETCH(qint64, cursor);
+        QFETCH(bool, forward);
+        QFETCH(QList<Answer>, answers);
+        ModelFixture f;
+        QByteArray data(64, '\0');
+        data.replace(10, 4, "\xDE\xAD\xBE\xEF");
+        data.replace(40, 4, "\xDE\xAD\xBE\xEF");
+        QVERIFY(f.Open(data));
+        f.document.MoveTo(cursor + 1, false);
+        f.observer.answers = answers;
+        QString why;
+        const bool found = f.document.Find(*SearchPattern::FromHex("DE AD BE EF", &why), forward);
+        QFETCH(qint64, landed);
+        QCOMPARE(found, landed >= 0);
+        QCOMPARE(f.document.View().position - 1, landed >= 0 ? landed : cursor);
+        QTEST(int(f.observer.Spoken().size()), "said");
+        if (!answers.isEmpty()) {
+            QVERIFY(f.observer.Spoken()[0].contains(forward ? "Go on from the start?"
+                                                            : "Go on from the end?"));
+        }
+    }
+
+    void findNowhereSaysSo() {
+        ModelFixture f;
+        QVERIFY(f.Open(Counting(100)));
+        f.observer.answers = {Answer::Yes};
+        QString why;
+        QVERIFY(!f.document.Find(*SearchPattern::FromText("nothing", true, &why), true));
+        QCOMPARE(f.observer.Spoken().value(1), "tell: \"nothing\" was not found in the file.");
+    }
+
+    void goToRefusesWhatIsNotInTheFile_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<qint64>("cursor"); // -1: refused
+        QTest::newRow("decimal") << "999" << 999LL;
+        QTest::newRow("hex") << "3E7h" << 999LL;
+        QTest::newRow("past the end") << "1000" << -1LL;
+        QTest::newRow("not an offset") << "abc" << -1LL;
+    }
+    void goToRefusesWhatIsNotInTheFile() {
+        QFETCH(QString, text);
+        QFETCH(qint64, cursor);
+        ModelFixture f;
+        QVERIFY(f.Open(Counting(1000)));
+        QCOMPARE(f.document.GoTo(text), cursor >= 0);
+        QCOMPARE(f.document.View().position - 1, cursor >= 0 ? cursor : 0);
+        QVERIFY(cursor >= 0 || f.observer.Spoken().value(0).contains("from 0 to 999 (0h to 3E7h)"));
+    }
+
+    void writeBackAsksBeforeReplacingWhatIsNotOurs_data() {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QList<Answer>>("answers");
+        QTest::addColumn<bool>("written");
+        QTest::addColumn<QString>("asked");
+        // clang-format off
+        QTest::newRow("read-only: No") << "readonly" << QList<Answer>{Answer::No} << false << "user.bin is read-only. Replace it anyway?";
+        QTest::newRow("read-only: Yes") << "readonly" << QList<Answer>{Answer::Yes} << true << "user.bin is read-only. Replace it anyway?";
+        QTest::newRow("changed: No") << "changed" << QList<Answer>{Answer::No} << false << "was changed by another program";
+        QTest::newRow("ours") << "plain" << QList<Answer>{} << true << "";
+        // clang-format on
+    }
+    void writeBackAsksBeforeReplacingWhatIsNotOurs() {
+        QFETCH(QString, how);
+        QFETCH(QList<Answer>, answers);
+        QFETCH(bool, written);
+        QFETCH(QString, asked);
+        ModelFixture f;
+        QVERIFY(f.Open(Counting(10)));
+        Script(f.document, "t:Q");
+        QByteArray theirs = Counting(10);
+        if (how == "changed") {
+            theirs = "theirs";
+            QTest::qWait(10); // another modification time
+            WriteFile(f.path, theirs);
+        } else if (how == "readonly") {
+            QFile::setPermissions(f.path, QFileDevice::ReadOwner | QFileDevice::ReadGroup);
+        }
+        f.observer.answers = answers;
+        QCOMPARE(f.document.Save(), written);
+        QByteArray edited = Counting(10);
+        edited[0] = 'Q';
+        QCOMPARE(ReadFile(f.path), written ? edited : theirs);
+        QCOMPARE(f.document.Modified(), !written);
+        const QStringList spoken = f.observer.Spoken();
+        QVERIFY2(asked.isEmpty() ? spoken.isEmpty() : spoken.value(0).contains(asked),
+                 qPrintable(spoken.join('|')));
+        if (how == "readonly") {
+            // As it was, replaced or not (the user's own bits left aside: root may write all).
+            QCOMPARE(int(QFile::permissions(f.path) & 0x7077), 0x4040);
+        }
+    }
+
+    void failedWriteBackOffersAnotherFile() {
+        ModelFixture f;
+        QVERIFY(f.Open(Counting(600000)));
+        Script(f.document, "t:Q");
+        const QString other = f.dir.filePath(QStringLiteral("other.bin"));
+        f.observer.answers = {Answer::Yes};
+        f.observer.saveAsTargets = {other};
+        {
+            FileSizeLimit full(100000);
+            QVERIFY(!f.document.Save()); // the other file cannot take it either
+        }
+        QCOMPARE(ReadFile(f.path), Counting(600000));
+        const QStringList spoken = f.observer.Spoken();
+        QVERIFY2(spoken.value(0).startsWith("ask: 75\n") && spoken.value(0).contains(f.path) &&
+                     spoken.value(0).contains("Save As"),
+                 qPrintable(spoken.join('|')));
+        QVERIFY(f.document.Modified());
+        f.observer.answers = {};
+        QVERIFY(f.document.WriteTo(other));
+        QCOMPARE(ReadFile(other).left(2), QByteArray("Q\x01"));
+        QCOMPARE(f.document.SourceName(), other);
+        QVERIFY(!f.document.Modified());
+    }
+
+    void doneAsksWithCancel_data() {
+        QTest::addColumn<Answer>("answer");
+        QTest::addColumn<bool>("settled");
+        QTest::addColumn<bool>("written");
+        QTest::newRow("Yes") << Answer::Yes << true << true;
+        QTest::newRow("No") << Answer::No << true << false;
+        QTest::newRow("Cancel") << Answer::Cancel << false << false;
+    }
+    void doneAsksWithCancel() {
+        QFETCH(Answer, answer);
+        ModelFixture f;
+        QVERIFY(f.Open(Counting(10)));
+        Script(f.document, "4"); // half a byte is an edit too
+        f.observer.answers = {answer};
+        QTEST(f.document.SettleChanges(true), "settled");
+        QFETCH(bool, written);
+        QCOMPARE(ReadFile(f.path).at(0), written ? '\x04' : '\x00');
+        QCOMPARE(f.document.Modified(), !written); // Cancel and No keep the edits in hand
+        QCOMPARE(f.observer.Spoken().value(0),
+                 "ask: \"" + f.path + "\" has been changed. Do you want to save the changes?");
+    }
+};
+
+QTEST_GUILESS_MAIN(DocumentModelTest)
+#include "tst_document.moc"
