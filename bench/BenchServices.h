@@ -31,10 +31,17 @@ struct BenchServices {
     };
     struct Messages : platform::MessageBoxes {
         int shown = 0;
+        QList<int> answers; // taken in order; then Yes to a question, OK to the rest
         int MsgBox(const QString&, int style, const QString&) override {
             ++shown;
-            return (style & 0x0F) == platform::MsgStyle::YesNo ? platform::MsgAnswer::Yes
-                                                               : platform::MsgAnswer::OK;
+            if (!answers.isEmpty()) {
+                return answers.takeFirst();
+            }
+            const int buttons = style & 0x0F;
+            return buttons == platform::MsgStyle::YesNo ||
+                           buttons == platform::MsgStyle::YesNoCancel
+                       ? platform::MsgAnswer::Yes
+                       : platform::MsgAnswer::OK;
         }
     };
 

@@ -1,24 +1,22 @@
-// Speed and memory of the editor's copies and of Find, through the Memory window, on a
-// 1 GiB file: open (copy into the working image) and Save (atomic replace of the user's file)
-// against `cp --reflink=never` of the same file on the same disk in the same run (target:
-// each at least 0.95 of cp's throughput; Save is durable, so it is also set against a
-// durable replace by the tools, cp + sync + mv); Find over the cached image (target:
-// 1 GB/s); and
-// the peak resident memory (target: at most 64 MiB, whatever the file size).
+// Speed and memory of the editor's copies, Find, Fill, Copy and Paste, through the Memory
+// window, on a 1 GiB file: open (copy into the working image) and Save (atomic replace of the
+// user's file) against `cp --reflink=never` of the same file on the same disk in the same run
+// (target: each at least 0.95 of cp's throughput; Save is durable, so it is also set against
+// a durable replace by the tools, cp + sync + mv); Find over the cached image (target:
+// 1 GB/s); Fill of the whole file against `dd if=/dev/zero conv=notrunc,fsync bs=1M` over
+// it (target: at least 0.8 of dd's throughput); Copy and Paste of a 1 MiB selection (target:
+// under 50 ms each); and the peak resident memory (target: at most 64 MiB, whatever the size).
 // Usage: bench_editor_copy <folder for the test files>   (run with QT_QPA_PLATFORM=offscreen)
 #include "BenchServices.h"
 #include "common/Module1.h"
-#include "editor/FindDialog.h"
 #include "editor/frmEditor.h"
 
+#include <QAction>
 #include <QApplication>
-#include <QCheckBox>
+#include <QClipboard>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QLineEdit>
 #include <QProcess>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QRandomGenerator>
 #include <algorithm>
 #include <cstdio>
@@ -47,19 +45,21 @@ void Sync() {
     Run(QStringLiteral("sync"), {});
 }
 
-// Seconds of one Find Next over the whole image (the pattern is nowhere).
+// Seconds of one Find over the whole image (the pattern is nowhere; the question whether to
+// go on from the other end is answered No).
 double TimeFind(frmEditor& editor, bool hex, bool matchCase, bool forward) {
-    editor.mnuFind_Click();
-    FindDialog& dialog = *editor.findDialog;
-    (hex ? dialog.optHex : dialog.optText)->setChecked(true);
-    dialog.txtFind->setText(hex ? QStringLiteral("DE AD BE EF 01 23 45 67")
-                                : QStringLiteral("no such words"));
-    dialog.chkMatchCase->setChecked(matchCase);
-    (forward ? dialog.optForward : dialog.optBackward)->setChecked(true);
+    QString why;
+    const SearchPattern pattern =
+        hex ? *SearchPattern::FromHex(QStringLiteral("DE AD BE EF 01 23 45 67"), &why)
+            : *SearchPattern::FromText(QStringLiteral("no such words"), matchCase, &why);
     QElapsedTimer timer;
     timer.start();
-    dialog.cmdFindNext->click();
+    editor.Document().Find(pattern, forward);
     return Seconds(timer);
+}
+
+void Trigger(frmEditor& editor, const char* action) {
+    editor.findChild<QAction*>(QLatin1String(action))->trigger();
 }
 
 } // namespace
@@ -71,7 +71,8 @@ int main(int argc, char* argv[]) {
         return 2;
     }
     const QString folder = *folderArgument;
-    Module1::AppFolder = QCoreApplication::applicationDirPath() + QLatin1Char('/');
+    Module1::ProgramPlaces places;
+    places.appFolder = QCoreApplication::applicationDirPath() + QLatin1Char('/');
 
     // 1 GiB of data that no piece of is zeros, so every byte is really copied.
     const QString source = folder + QStringLiteral("/data1g.bin");
@@ -94,7 +95,8 @@ int main(int argc, char* argv[]) {
     const QString copy = folder + QStringLiteral("/cp-copy.bin");
     const QString fresh = folder + QStringLiteral("/cp-fresh.bin");
     const QStringList cp = {QStringLiteral("--reflink=never"), source, copy};
-    std::vector<double> openRatios, saveRatios, replaceRatios, findRates;
+    std::vector<double> openRatios, saveRatios, replaceRatios, findRates, fillRatios, copyMs,
+        pasteMs;
     for (int round = 1; round <= 5; ++round) {
         QElapsedTimer timer;
         // cp into a new file, as the open copies into a new working image.
@@ -119,46 +121,90 @@ int main(int argc, char* argv[]) {
         QFile::remove(copy);
         Sync();
 
-        auto* editor = new frmEditor(bench.services, [] {});
+        auto* editor = new frmEditor(bench.services, places, [] {});
         editor->show();
         bench.dialogs.answers = {source};
         timer.start();
-        editor->OpenWithDialog();
+        Trigger(*editor, "sm1_0");
         const double open = Seconds(timer);
-        if (!editor->FileLoaded) {
+        EditorDocument& document = editor->Document();
+        if (!document.Loaded()) {
             std::fprintf(stderr, "the open failed\n");
             return 1;
         }
-        editor->SaveData(0, 0, round); // one edit, so Save has something to write
+        document.TypeByte(static_cast<unsigned char>(round)); // so Save has something to write
         Sync();
         timer.start();
-        editor->mnuSave_Click();
+        Trigger(*editor, "mnuSave");
         const double save = Seconds(timer);
-        if (editor->Modified()) {
+        if (document.Modified()) {
             std::fprintf(stderr, "the save failed\n");
             return 1;
         }
         const double findHex = TimeFind(*editor, true, true, true);
         const double findText = TimeFind(*editor, false, false, true);
-        editor->MoveLast();
+        document.Move(Navigation::Key::End, true, false);
         const double findBack = TimeFind(*editor, true, true, false);
-        editor->mnuDone_Click();
+
+        // Copy and Paste of 1 MiB from the middle, through the clipboard.
+        document.MoveTo(Size / 2, false);
+        document.MoveTo(Size / 2 + MiB - 1, true);
+        timer.start();
+        Trigger(*editor, "mnuCopy");
+        const double copied = Seconds(timer);
+        document.MoveTo(Size / 4, false);
+        timer.start();
+        Trigger(*editor, "mnuPaste");
+        const double pasted = Seconds(timer);
+        if (QApplication::clipboard()->text().size() != 3 * MiB - 1 || !document.Modified()) {
+            std::fprintf(stderr, "copy and paste failed\n");
+            return 1;
+        }
+
+        // dd writes zeros over the whole file and waits for the disk; Fill writes over the
+        // working image (and keeps the old bytes for Undo), as fast as the cache takes them.
+        Sync();
+        timer.start();
+        Run(QStringLiteral("dd"),
+            {QStringLiteral("if=/dev/zero"), QStringLiteral("of=") + copy, QStringLiteral("bs=1M"),
+             QStringLiteral("count=1024"), QStringLiteral("conv=notrunc,fsync"),
+             QStringLiteral("status=none")});
+        const double dd = Seconds(timer);
+        QFile::remove(copy);
+        Sync();
+        document.SelectAll();
+        timer.start();
+        if (!document.Fill(QByteArray(1, '\x5A'))) {
+            std::fprintf(stderr, "the fill failed\n");
+            return 1;
+        }
+        const double fill = Seconds(timer);
+        Trigger(*editor, "mnuUndo");
+        bench.messages.answers = {platform::MsgAnswer::No}; // Done: the edits are not wanted
+        Trigger(*editor, "mnuDone");
         delete editor;
 
         const double gb = Size / 1e9;
         std::printf("round %d: open %.2f s vs cp %.2f s: %.2f; Save %.2f s vs cp %.2f s: %.2f, "
                     "vs cp+sync+mv %.2f s: %.2f; Find hex %.2f GB/s, text any case %.2f GB/s, "
-                    "backward %.2f GB/s\n",
+                    "backward %.2f GB/s; Fill %.2f s vs dd %.2f s: %.2f; Copy 1 MiB %.1f ms, "
+                    "Paste %.1f ms\n",
                     round, open, cpNew, cpNew / open, save, cpOver, cpOver / save, replace,
-                    replace / save, gb / findHex, gb / findText, gb / findBack);
+                    replace / save, gb / findHex, gb / findText, gb / findBack, fill, dd, dd / fill,
+                    copied * 1e3, pasted * 1e3);
+        fillRatios.push_back(dd / fill);
+        copyMs.push_back(copied * 1e3);
+        pasteMs.push_back(pasted * 1e3);
         openRatios.push_back(cpNew / open);
         saveRatios.push_back(cpOver / save);
         replaceRatios.push_back(replace / save);
         findRates.push_back(gb / std::max({findHex, findText, findBack}));
     }
     std::printf("median: open %.2f of cp's throughput; Save %.2f of cp's, %.2f of "
-                "cp+sync+mv's; Find (slowest kind) %.2f GB/s\n",
-                Median(openRatios), Median(saveRatios), Median(replaceRatios), Median(findRates));
+                "cp+sync+mv's; Find (slowest kind) %.2f GB/s; Fill %.2f of dd's; Copy %.1f ms, "
+                "Paste %.1f ms\n",
+                Median(openRatios), Median(saveRatios), Median(replaceRatios), Median(findRates),
+                Median(fillRatios), Median(copyMs), Median(pasteMs));
     QFile::remove(source);
     std::printf("peak resident memory: %.1f MiB\n", PeakRssMiB());
     return 0;

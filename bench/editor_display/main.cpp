@@ -6,6 +6,7 @@
 #include "editor/frmEditor.h"
 #include "widgets/PictureBox.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -48,7 +49,11 @@ int main(int argc, char* argv[]) {
         return 2;
     }
     const QString folder = *folderArgument;
-    Module1::AppFolder = QCoreApplication::applicationDirPath() + QLatin1Char('/');
+    Module1::ProgramPlaces places;
+    places.appFolder = QCoreApplication::applicationDirPath() + QLatin1Char('/');
+    const auto trigger = [](frmEditor& editor, const char* action) {
+        editor.findChild<QAction*>(QLatin1String(action))->trigger();
+    };
 
     // A sparse 8 GiB file with a little data scattered through it.
     const QString sparse = folder + QStringLiteral("/sparse8g.bin");
@@ -67,32 +72,30 @@ int main(int argc, char* argv[]) {
     }
     BenchServices bench;
     {
-        frmEditor editor(bench.services, [] {});
+        frmEditor editor(bench.services, places, [] {});
         editor.show();
         QElapsedTimer open;
         open.start();
         bench.dialogs.answers = {sparse};
-        editor.OpenWithDialog();
+        trigger(editor, "sm1_0");
         std::printf("open sparse 8 GiB: %.0f ms\n", open.nsecsElapsed() / 1e6);
 
         QRandomGenerator random(2);
         const Stats fill = Summarise(Time(2000, [&](int) {
-            editor.PageStart = 1 + 16 * random.bounded((eight - 320) / 16);
-            editor.FillGrid();
+            editor.Document().ShowPage(1 + 16 * random.bounded((eight - 320) / 16));
+            editor.Refresh();
         }));
-        std::printf("FillGrid, random pages of 8 GiB: median %.3f ms, worst %.3f ms\n", fill.median,
-                    fill.worst);
+        std::printf("page drawn, random pages of 8 GiB: median %.3f ms, worst %.3f ms\n",
+                    fill.median, fill.worst);
         const Stats last = Summarise(Time(1000, [&](int i) {
-            if (i % 2 == 0) {
-                editor.MoveLast();
-            } else {
-                editor.MoveFirst();
-            }
+            editor.Document().Move(i % 2 == 0 ? Navigation::Key::End : Navigation::Key::Home, true,
+                                   false);
+            editor.Refresh();
         }));
-        std::printf("MoveLast / MoveFirst on 8 GiB: median %.3f ms, worst %.3f ms\n", last.median,
+        std::printf("Ctrl+End / Ctrl+Home on 8 GiB: median %.3f ms, worst %.3f ms\n", last.median,
                     last.worst);
         bench.messages.shown = 0;
-        editor.mnuDone_Click();
+        trigger(editor, "mnuDone");
     }
     QFile::remove(sparse);
 
@@ -109,31 +112,32 @@ int main(int argc, char* argv[]) {
         }
     }
     {
-        frmEditor editor(bench.services, [] {});
+        frmEditor editor(bench.services, places, [] {});
         editor.show();
         editor.activateWindow();
         bench.dialogs.answers = {hundred};
-        editor.OpenWithDialog();
+        trigger(editor, "sm1_0");
         QApplication::processEvents();
-        editor.PicHex->setFocus();
+        PictureBox* hex = editor.findChild<PictureBox*>(QStringLiteral("PicHex"));
+        hex->setFocus();
         QApplication::processEvents();
         QElapsedTimer timer;
         timer.start();
         qint64 pages = 0;
         qint64 before = 0;
-        while (editor.PageStart != before) {
-            before = editor.PageStart;
+        while (editor.Document().View().pageStart != before) {
+            before = editor.Document().View().pageStart;
             QKeyEvent down(QEvent::KeyPress, Qt::Key_PageDown, Qt::NoModifier);
             QKeyEvent up(QEvent::KeyRelease, Qt::Key_PageDown, Qt::NoModifier);
-            QApplication::sendEvent(editor.PicHex, &down);
-            QApplication::sendEvent(editor.PicHex, &up);
+            QApplication::sendEvent(hex, &down);
+            QApplication::sendEvent(hex, &up);
             ++pages;
         }
         const double seconds = timer.nsecsElapsed() / 1e9;
         std::printf("Page Down through 100 MiB: %lld key presses, %.2f s (%.3f ms a page), "
                     "last page at %lld\n",
-                    pages, seconds, seconds * 1000 / pages, editor.PageStart);
-        editor.mnuDone_Click();
+                    pages, seconds, seconds * 1000 / pages, editor.Document().View().pageStart);
+        trigger(editor, "mnuDone");
     }
     QFile::remove(hundred);
     std::printf("peak resident memory: %.1f MiB\n", PeakRssMiB());

@@ -1,11 +1,12 @@
-// Draws the Memory window with a file loaded, a cell selected and a byte edited, and saves
-// it as a PNG, to look at the layout. Usage: editor_screenshot <file> <out.png>
+// Draws the Memory window with a file loaded, a byte edited and a few bytes selected, and
+// saves it as a PNG, to look at the layout. Usage: editor_screenshot <file> <out.png>
 // (under a display, e.g. xvfb-run -a -s "-screen 0 1280x1024x24").
 #include "BenchServices.h"
 #include "common/Module1.h"
 #include "editor/frmEditor.h"
 #include "widgets/PictureBox.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QFile>
 #include <QKeyEvent>
@@ -14,9 +15,10 @@
 
 namespace {
 
-void Key(QWidget* to, Qt::Key key, const QString& text = QString()) {
-    QKeyEvent down(QEvent::KeyPress, key, Qt::NoModifier, text);
-    QKeyEvent up(QEvent::KeyRelease, key, Qt::NoModifier, text);
+void Key(QWidget* to, Qt::Key key, const QString& text = QString(),
+         Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QKeyEvent down(QEvent::KeyPress, key, modifiers, text);
+    QKeyEvent up(QEvent::KeyRelease, key, modifiers, text);
     QApplication::sendEvent(to, &down);
     QApplication::sendEvent(to, &up);
     QApplication::processEvents();
@@ -32,26 +34,34 @@ int main(int argc, char* argv[]) {
     }
     QTemporaryDir temp;
     qputenv("TMPDIR", QFile::encodeName(temp.path()));
-    Module1::AppFolder = QCoreApplication::applicationDirPath() + QLatin1Char('/');
+    Module1::ProgramPlaces places;
+    places.appFolder = QCoreApplication::applicationDirPath() + QLatin1Char('/');
 
     BenchServices bench;
-    frmEditor editor(bench.services, [] {});
+    frmEditor editor(bench.services, places, [] {});
     editor.show();
     editor.activateWindow();
     bench.dialogs.answers = {QString::fromLocal8Bit(argv[1])};
-    editor.OpenWithDialog();
+    editor.findChild<QAction*>(QStringLiteral("sm1_0"))->trigger();
     for (int i = 0; i < 50; ++i) {
         QApplication::processEvents();
     }
-    editor.PicHex->setFocus();
+    PictureBox* hex = editor.findChild<PictureBox*>(QStringLiteral("PicHex"));
+    hex->setFocus();
     QApplication::processEvents();
-    Key(editor.PicHex, Qt::Key_Down);
-    Key(editor.PicHex, Qt::Key_Down);
-    Key(editor.PicHex, Qt::Key_Down);
+    Key(hex, Qt::Key_Down);
+    Key(hex, Qt::Key_Down);
+    Key(hex, Qt::Key_Down);
     for (int i = 0; i < 5; ++i) {
-        Key(editor.PicHex, Qt::Key_Right);
+        Key(hex, Qt::Key_Right);
     }
-    Key(editor.PicHex, Qt::Key_A, QStringLiteral("a")); // half-entered: "A" alone
+    Key(hex, Qt::Key_A, QStringLiteral("a"));
+    Key(hex, Qt::Key_B, QStringLiteral("b")); // an edited byte
+    Key(hex, Qt::Key_Down);
+    Key(hex, Qt::Key_Down);
+    for (int i = 0; i < 6; ++i) {
+        Key(hex, Qt::Key_Right, QString(), Qt::ShiftModifier); // a selection
+    }
     for (int i = 0; i < 50; ++i) {
         QApplication::processEvents();
     }

@@ -13,9 +13,9 @@
 #include "app/Main.h"
 #include "editor/frmEditor.h"
 #include "grid/Grid.h"
-#include "widgets/PictureBox.h"
 #include "programmer/Form3.h"
 #include "programmer/frmMain.h"
+#include "widgets/PictureBox.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -149,7 +149,9 @@ private:
         }
         if (scene_ == QLatin1String("editor") || scene_ == QLatin1String("save")) {
             Main().mnuMemory->trigger();
-            QTimer::singleShot(0, this, [this] { Editor()->sm1_0->trigger(); });
+            QTimer::singleShot(0, this, [this] {
+                Editor()->findChild<QAction*>(QStringLiteral("sm1_0"))->trigger();
+            });
             return;
         }
         trigger("mnuComm1");
@@ -198,15 +200,17 @@ private:
         }
         if (!editor->Document().Modified()) {
             // A byte typed in the hex pane: 41h at the first byte.
-            Part<PictureBox>(editor, "PicHex")->setFocus();
-            QTest::keyClick(Part<PictureBox>(editor, "PicHex"), Qt::Key_4);
-            QTest::keyClick(Part<PictureBox>(editor, "PicHex"), Qt::Key_1);
+            auto* hex = editor->findChild<PictureBox*>(QStringLiteral("PicHex"));
+            hex->setFocus();
+            QTest::keyClick(hex, Qt::Key_4);
+            QTest::keyClick(hex, Qt::Key_1);
             return false;
         }
         if (scene_ == QLatin1String("save")) {
             if (!saving_) {
                 saving_ = true;
-                QTimer::singleShot(0, Part<QAction>(editor, "mnuSave"), &QAction::trigger);
+                QTimer::singleShot(0, editor->findChild<QAction*>(QStringLiteral("mnuSave")),
+                                   &QAction::trigger);
             }
             return false;
         }

@@ -39,23 +39,23 @@ private slots:
         if (setting != QLatin1String("-")) {
             settings.SaveSetting(QStringLiteral("General"), QStringLiteral("Language"), setting);
         }
-        Module1::InitProgramValues(folder, settings);
-        QTEST(Module1::AppFolder, "appFolder");
-        QTEST(Module1::LanguageFile, "file");
+        const Module1::ProgramPlaces places = Module1::ProgramPlacesOf(folder, settings);
+        QTEST(places.appFolder, "appFolder");
+        QTEST(places.languageFile, "file");
     }
 
     void languageFileBesideOrShared() {
         QTemporaryDir root;
         QVERIFY(QDir(root.path()).mkpath("share/tms370prog") && QDir(root.path()).mkpath("bin"));
-        Module1::AppFolder = root.filePath(QStringLiteral("bin/"));
-        Module1::LanguageFile = QStringLiteral("English.lpk");
+        Module1::ProgramPlaces places;
+        places.appFolder = root.filePath(QStringLiteral("bin/"));
         const QString beside = root.filePath(QStringLiteral("bin/English.lpk"));
         const QString shared = root.filePath(QStringLiteral("share/tms370prog/English.lpk"));
-        QCOMPARE(Module1::LanguageFilePath(), beside); // neither
+        QCOMPARE(places.LanguageFilePath(), beside); // neither
         QVERIFY(QFile(shared).open(QIODevice::WriteOnly));
-        QCOMPARE(Module1::LanguageFilePath(), shared); // an installed tree
+        QCOMPARE(places.LanguageFilePath(), shared); // an installed tree
         QVERIFY(QFile(beside).open(QIODevice::WriteOnly));
-        QCOMPARE(Module1::LanguageFilePath(), beside); // the build tree
+        QCOMPARE(places.LanguageFilePath(), beside); // the build tree
     }
 
     void languageRecords_data() {

@@ -32,14 +32,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     {
         const platform::QtSettingsStore settings(path);
         const QString folder = fuzz::ScratchPath(QStringLiteral("bin/"));
-        Module1::InitProgramValues(folder, settings);
-        fuzz::Check(!Module1::LanguageFile.isEmpty() && !Module1::LanguageFile.contains(u'/') &&
-                        !Module1::LanguageFile.contains(QLatin1String("..")),
+        const Module1::ProgramPlaces places = Module1::ProgramPlacesOf(folder, settings);
+        fuzz::Check(!places.languageFile.isEmpty() && !places.languageFile.contains(u'/') &&
+                        !places.languageFile.contains(QLatin1String("..")),
                     "the language file is a file name in the program's folder");
-        const QString language = Module1::LanguageFilePath();
-        fuzz::Check(language.endsWith(u'/' + Module1::LanguageFile), "the language file's path");
+        const QString language = places.LanguageFilePath();
+        fuzz::Check(language.endsWith(u'/' + places.languageFile), "the language file's path");
         (void)settings.GetSetting(QStringLiteral("General"), QStringLiteral("LastDir"),
-                                  Module1::AppFolder);
+                                  places.appFolder);
         (void)settings.GetSetting(QStringLiteral("General"), QStringLiteral("FastReceive"));
         for (int n = 1; n <= 8; ++n) {
             const core::PortChoice item = core::PortItem(settings, n);

@@ -142,9 +142,9 @@ private slots:
         const PeakWatch watch;
         {
             const platform::QtSettingsStore settings(path);
-            Module1::InitProgramValues(dir.path(), settings);
-            QVERIFY(!Module1::LanguageFile.contains(u'/'));
-            QVERIFY(Module1::LanguageFilePath().startsWith(Module1::AppFolder));
+            const Module1::ProgramPlaces places = Module1::ProgramPlacesOf(dir.path(), settings);
+            QVERIFY(!places.languageFile.contains(u'/'));
+            QVERIFY(places.LanguageFilePath().startsWith(places.appFolder));
             (void)settings.GetSetting(QStringLiteral("General"), QStringLiteral("LastDir"));
             (void)settings.GetSetting(QStringLiteral("General"), QStringLiteral("FastReceive"));
             for (int n = 1; n <= 8; ++n) {
