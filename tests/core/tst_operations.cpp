@@ -184,7 +184,11 @@ private slots:
         QFETCH(double, msAfterC);
         CoreBench b;
         b.model.SetEeprom(Pattern(512, 1));
-        b.model.Faults() = {silent, msPerByte, stopAfter, mismatchAt};
+        adaptersim::AdapterFaults& faults = b.model.Faults();
+        faults.silent = silent;
+        faults.msPerByte = msPerByte;
+        faults.stopAfter = stopAfter;
+        faults.mismatchAt = mismatchAt;
         const core::Outcome outcome = b.Run(operation, 'y', fast);
         QCOMPARE(outcome.status, status);
         if (received >= 0) {
