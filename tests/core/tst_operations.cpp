@@ -1,4 +1,6 @@
 #include "CoreBench.h"
+#include "FileSystemLimits.h"
+#include "core/OutcomeWords.h"
 #include "core/Pause.h"
 
 #include <QtTest>
@@ -253,6 +255,28 @@ private slots:
         QCOMPARE(outcome.fileWritten, fileSize >= 0 && fileSize != 1000);
         // Nothing of the new image is left beside the target.
         QCOMPARE(QDir(b.files.path()).entryList(QDir::Files).size(), fileSize >= 0 ? 1 : 0);
+    }
+
+    void fullDiskNamesTheSystemsReason_data() {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("raw, byte by byte") << "fw.bin";
+        QTest::newRow("Intel HEX, at the end") << "fw.ihx";
+    }
+    void fullDiskNamesTheSystemsReason() {
+        QFETCH(QString, name);
+        CoreBench b;
+        const QString path = b.Path(name);
+        WriteFile(path, "old");
+        b.observer.readTarget = path;
+        core::Outcome outcome;
+        {
+            const FileSizeLimit full{100};
+            outcome = b.Run(Operation::Read, 'y');
+        }
+        QCOMPARE(outcome.status, Status::FileError);
+        QCOMPARE(outcome.message, QStringLiteral("File too large"));
+        QVERIFY(core::Describe(outcome, {}).headline.contains(path + "\": File too large"));
+        QCOMPARE(ReadFile(path), QByteArray("old"));
     }
 
     void unusableFilesAreRefusedBeforeC_data() {
