@@ -1,6 +1,7 @@
 #include "ImageFormats.h"
 
 #include "FileErrors.h"
+#include "FileReplace.h"
 #include "ImageFile.h"
 #include "IntelHex.h"
 #include "SRecord.h"
@@ -163,16 +164,15 @@ ImageTarget::~ImageTarget() {
     Discard();
 }
 
-bool ImageTarget::Open(const QString& path, QString* error) {
+bool ImageTarget::Open(const QString& path, QString* error, bool replaceReadOnly) {
     Discard();
     if (!IsReplaceableFile(path, error)) {
         return false;
     }
-    file_ = std::make_unique<QSaveFile>(path);
+    file_ = std::make_unique<QSaveFile>();
     // Unbuffered: a buffered write that fails only at commit (a full disk) is not reported by
     // commit, which then puts an empty file in place of the old one.
-    const auto open = [&] { return file_->open(QIODevice::WriteOnly | QIODevice::Unbuffered); };
-    if (!FileCall(*file_, open, error)) {
+    if (!OpenReplacement(*file_, InspectTarget(path), replaceReadOnly, error)) {
         file_.reset();
         return false;
     }

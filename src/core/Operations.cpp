@@ -1,12 +1,12 @@
 #include "Operations.h"
 
 #include "FileErrors.h"
+#include "FileReplace.h"
 #include "ImageFile.h"
 #include "platform/Clock.h"
 #include "platform/RuntimeError.h"
 #include "platform/SerialPort.h"
 
-#include <QFileInfo>
 #include <QSaveFile>
 #include <algorithm>
 #include <memory>
@@ -279,17 +279,20 @@ void Operations::Read(Run_& run) {
         if (!IsReplaceableFile(*target, &why)) {
             run.FailFile(*target, why, true);
         }
-        outcome.targetExisted = QFileInfo::exists(*target);
+        const ReplaceCheck check = InspectTarget(*target);
+        outcome.targetExisted = check.exists;
+        if (check.readOnly && !run.observer.ReplaceReadOnly(*target)) {
+            run.Abandon();
+            outcome.status = Status::Cancelled;
+            return;
+        }
         run.targetFormat = run.options.targetFormat.value_or(ImageFormatOfPath(*target));
         // Raw bytes go to the file as they come; a text image is written once they are all in.
         run.textTarget = run.targetFormat != ImageFormat::Raw;
-        run.target = std::make_unique<QSaveFile>(*target);
+        run.target = std::make_unique<QSaveFile>();
         // Unbuffered, so a full disk fails the write that meets it: a buffered write that
         // fails only at commit is not reported, and commit puts an empty file in place.
-        const auto open = [&] {
-            return run.target->open(QIODevice::WriteOnly | QIODevice::Unbuffered);
-        };
-        if (!FileCall(*run.target, open, &why)) {
+        if (!OpenReplacement(*run.target, check, true, &why)) {
             run.FailFile(*target, why, true);
         }
     }
