@@ -23,9 +23,11 @@ constexpr CommandInfo Commands[] = {
      "Lists Comm1..Comm8 with the device each opens (from VIDAVEV_COMMn, the settings or the "
      "default) and whether it is there now, then the serial ports this system has: path, "
      "stable path, USB VID:PID, serial number, manufacturer and description."},
-    {"read", Command::Read, "read -p PORT -d DEVICE -o FILE [-f raw|ihex|srec]",
+    {"read", Command::Read, "read -p PORT -d DEVICE -o FILE [-f raw|ihex|srec] [--force]",
      "Reads the chip's data EEPROM into FILE. FILE is replaced only once the whole block has "
-     "arrived; a failed or interrupted read leaves it as it was."},
+     "arrived; a failed or interrupted read leaves it as it was. A FILE that is there keeps "
+     "its mode, and its owner where the system allows; a read-only one is replaced only with "
+     "--force."},
     {"program", Command::Program,
      "program -p PORT -d DEVICE -i FILE [-f raw|ihex|srec] [--pad] [--no-verify] "
      "[--serial ADDR:BYTES[:FORMAT] --journal STORE [--serial-start N] [--serial-step K] "
@@ -84,6 +86,8 @@ const QCommandLineOption RecordOption("record-size",
                                       "N");
 const QCommandLineOption PadOption("pad", "Fill a raw image shorter than the block up with "
                                           "FFh (a longer one is always refused).");
+const QCommandLineOption ForceOption("force", "Replace FILE even when it is read-only (it "
+                                              "stays read-only).");
 const QCommandLineOption NoVerifyOption("no-verify", "Do not read the chip back afterwards.");
 const QCommandLineOption HelpOption({"h", "help"}, "Show this help.");
 const QCommandLineOption JournalOption("journal",
@@ -174,6 +178,7 @@ void AddOptions(QCommandLineParser& parser, Command command) {
         parser.addOption(OutputOption);
         parser.addOption(FormatOption);
         parser.addOption(RecordOption);
+        parser.addOption(ForceOption);
         break;
     case Command::Program:
         parser.addOption(InputOption);
@@ -344,7 +349,7 @@ QString MainHelp() {
         "Commands:\n"
         "  devices     list the chips served: family letter, EEPROM range, block size\n"
         "  ports       list Comm1..Comm8 and the serial ports of this system\n"
-        "  read        read -p PORT -d DEVICE -o FILE [-f raw|ihex|srec]\n"
+        "  read        read -p PORT -d DEVICE -o FILE [-f raw|ihex|srec] [--force]\n"
         "  program     program -p PORT -d DEVICE -i FILE [-f FORMAT] [--pad] [--no-verify]\n"
         "  verify      verify -p PORT -d DEVICE [-i FILE]  (-i: compare on this computer)\n"
         "  erase       erase -p PORT -d DEVICE  (BULK ERASE to FFh)\n"
@@ -359,7 +364,8 @@ QString MainHelp() {
         "Every device command also takes --fast, -q (no progress), --trace FILE and\n"
         "--journal STORE (a row for the run; STORE: an SQLite file or\n"
         "postgresql://USER@HOST[:PORT]/DB). program --serial ADDR:BYTES[:FORMAT] patches\n"
-        "each chip with the next number of a series the journal keeps.\n"
+        "each chip with the next number of a series the journal keeps. read --force\n"
+        "replaces a read-only FILE; a FILE replaced keeps its mode.\n"
         "'tms370 COMMAND --help' describes a command.\n"
         "\n"
         "Exit codes:\n"
@@ -478,6 +484,7 @@ ParsedLine ParseCommandLine(const QStringList& arguments) {
         }
     }
     request.pad = Given(parser, PadOption);
+    request.force = Given(parser, ForceOption);
     request.noVerify = Given(parser, NoVerifyOption);
     request.fast = Given(parser, FastOption);
     request.quiet = Given(parser, QuietOption);

@@ -26,6 +26,7 @@ struct Request {
     std::optional<core::ImageFormat> format;
     int recordBytes = 16;
     bool pad = false;
+    bool force = false; // read: replace a read-only -o FILE
     bool noVerify = false;
     bool fast = false;
     bool quiet = false;

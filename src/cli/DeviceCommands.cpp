@@ -5,6 +5,7 @@
 #include "PortSession.h"
 #include "ProgressReport.h"
 #include "core/Checksums.h"
+#include "core/FileReplace.h"
 #include "core/ImageFormats.h"
 #include "core/ImageRecords.h"
 #include "core/Journal.h"
@@ -129,9 +130,16 @@ int Job::Run() {
     }
     // The files first: nothing goes to the adapter for a job whose file cannot be used.
     if (r_.command == Command::Read) {
-        context_.fileExisted = QFileInfo::exists(r_.file);
+        const core::ReplaceCheck existing = core::InspectTarget(r_.file);
+        context_.fileExisted = existing.exists;
+        if (existing.readOnly && !r_.force) {
+            return Fail(QStringLiteral("%1 is read-only and was kept as it was; give --force to "
+                                       "replace it (it stays read-only)")
+                            .arg(r_.file),
+                        FileFailed);
+        }
         QString why;
-        if (!target_.Open(r_.file, &why)) {
+        if (!target_.Open(r_.file, &why, r_.force)) {
             return Fail(QStringLiteral("cannot write %1: %2").arg(r_.file, why), FileFailed);
         }
     } else if (!r_.file.isEmpty()) {

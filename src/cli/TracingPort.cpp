@@ -1,10 +1,10 @@
 #include "TracingPort.h"
 
 #include "adaptersim/WireByte.h"
+#include "core/FileErrors.h"
 #include "platform/Clock.h"
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -19,13 +19,16 @@ bool TracingPort::Open(const QString& path, QString* error) {
                           O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC, 0666);
     if (fd < 0) {
         *error = errno == ENXIO ? QStringLiteral("it is a FIFO that nothing reads")
-                                : QString::fromLocal8Bit(std::strerror(errno));
+                                : core::SystemReason(errno);
         return false;
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    if (!trace_.open(fd, QIODevice::WriteOnly | QIODevice::Text, QFileDevice::AutoCloseHandle)) {
+    const auto open = [&] {
+        return trace_.open(fd, QIODevice::WriteOnly | QIODevice::Text,
+                           QFileDevice::AutoCloseHandle);
+    };
+    if (!core::FileCall(trace_, open, error)) {
         ::close(fd);
-        *error = trace_.errorString();
         return false;
     }
     return true;
@@ -52,8 +55,12 @@ void TracingPort::Log(const QByteArray& bytes, bool sent) {
             now, sent ? adaptersim::Direction::ToAdapter : adaptersim::Direction::FromAdapter,
             static_cast<std::uint8_t>(byte)};
         // Line by line, so a run that is killed leaves its trace up to that moment.
-        if (trace_.write(adaptersim::FormatWireByte(wire).toUtf8() + '\n') < 0 || !trace_.flush()) {
+        const QByteArray line = adaptersim::FormatWireByte(wire).toUtf8() + '\n';
+        QString why;
+        const auto write = [&] { return trace_.write(line) == line.size() && trace_.flush(); };
+        if (!core::FileCall(trace_, write, &why) && !failed_) {
             failed_ = true;
+            why_ = why; // the first failure's reason: later ones may have lost it
         }
     }
 }

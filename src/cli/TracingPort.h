@@ -20,7 +20,8 @@ public:
     bool Open(const QString& path, QString* error);
     // Whether every line reached the file.
     bool Failed() const { return failed_; }
-    QString ErrorString() const { return trace_.errorString(); }
+    // Why the first line that failed did not reach the file.
+    QString ErrorString() const { return why_; }
 
     void SetCommPort(int port) override { port_.SetCommPort(port); }
     int CommPort() const override { return port_.CommPort(); }
@@ -49,6 +50,7 @@ private:
     double startMs_;
     QFile trace_;
     bool failed_ = false;
+    QString why_;
 };
 
 } // namespace cli

@@ -1,5 +1,6 @@
 #include "ImageFile.h"
 
+#include "FileErrors.h"
 #include "RegularFile.h"
 
 #include <QFile>
@@ -33,9 +34,12 @@ std::optional<QByteArray> ReadImageFile(const QString& path, qint64 maxSize, QSt
         return std::nullopt;
     }
     // One more byte than allowed tells a file that grew since it was looked at.
-    QByteArray bytes = file.read(maxSize + 1);
-    if (file.error() != QFileDevice::NoError) {
-        *error = file.errorString();
+    QByteArray bytes;
+    const auto read = [&] {
+        bytes = file.read(maxSize + 1);
+        return file.error() == QFileDevice::NoError;
+    };
+    if (!FileCall(file, read, error)) {
         return std::nullopt;
     }
     if (bytes.size() > maxSize) {

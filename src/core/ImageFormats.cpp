@@ -1,5 +1,7 @@
 #include "ImageFormats.h"
 
+#include "FileErrors.h"
+#include "FileReplace.h"
 #include "ImageFile.h"
 #include "IntelHex.h"
 #include "SRecord.h"
@@ -162,16 +164,15 @@ ImageTarget::~ImageTarget() {
     Discard();
 }
 
-bool ImageTarget::Open(const QString& path, QString* error) {
+bool ImageTarget::Open(const QString& path, QString* error, bool replaceReadOnly) {
     Discard();
     if (!IsReplaceableFile(path, error)) {
         return false;
     }
-    file_ = std::make_unique<QSaveFile>(path);
+    file_ = std::make_unique<QSaveFile>();
     // Unbuffered: a buffered write that fails only at commit (a full disk) is not reported by
     // commit, which then puts an empty file in place of the old one.
-    if (!file_->open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        *error = file_->errorString();
+    if (!OpenReplacement(*file_, InspectTarget(path), replaceReadOnly, error)) {
         file_.reset();
         return false;
     }
@@ -183,13 +184,9 @@ bool ImageTarget::Commit(const QByteArray& content, QString* error) {
         *error = QStringLiteral("it was not opened for writing");
         return false;
     }
-    if (file_->write(content) != content.size() || !file_->flush()) {
-        *error = file_->errorString();
-        Discard();
-        return false;
-    }
-    if (!file_->commit()) {
-        *error = file_->errorString();
+    const auto write = [&] { return file_->write(content) == content.size() && file_->flush(); };
+    const auto commit = [&] { return file_->commit(); };
+    if (!FileCall(*file_, write, error) || !FileCall(*file_, commit, error)) {
         Discard();
         return false;
     }

@@ -72,13 +72,15 @@ QByteArray EncodeImage(const QByteArray& block, ImageFormat format, const Family
                        const QString& header, int recordBytes = 16);
 
 // A file replaced as a whole: opened before the work that fills it, so a file that cannot be
-// written is known first; the old file (if any) stays as it was until Commit succeeds.
+// written is known first; the old file (if any) stays as it was until Commit succeeds, and
+// what replaces it keeps its mode (and owner where allowed). A read-only file is refused
+// ("it is read-only") unless replaceReadOnly.
 class ImageTarget {
 public:
     ImageTarget();
     ~ImageTarget(); // discards what was not committed
 
-    bool Open(const QString& path, QString* error);
+    bool Open(const QString& path, QString* error, bool replaceReadOnly = false);
     bool Commit(const QByteArray& content, QString* error);
     void Discard();
 

@@ -1,6 +1,7 @@
 #include "Journal.h"
 
 #include "Checksums.h"
+#include "FileErrors.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -679,8 +680,8 @@ bool Journal::ApplyPending(QString* why) {
         return true;
     }
     QFile file(d->pendingFile);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *why = file.errorString();
+    const auto open = [&] { return file.open(QIODevice::ReadOnly); };
+    if (!FileCall(file, open, why)) {
         return false;
     }
     const QList<QByteArray> lines = file.readAll().split('\n');

@@ -1,11 +1,12 @@
 #include "Operations.h"
 
+#include "FileErrors.h"
+#include "FileReplace.h"
 #include "ImageFile.h"
 #include "platform/Clock.h"
 #include "platform/RuntimeError.h"
 #include "platform/SerialPort.h"
 
-#include <QFileInfo>
 #include <QSaveFile>
 #include <algorithm>
 #include <memory>
@@ -278,15 +279,21 @@ void Operations::Read(Run_& run) {
         if (!IsReplaceableFile(*target, &why)) {
             run.FailFile(*target, why, true);
         }
-        outcome.targetExisted = QFileInfo::exists(*target);
+        const ReplaceCheck check = InspectTarget(*target);
+        outcome.targetExisted = check.exists;
+        if (check.readOnly && !run.observer.ReplaceReadOnly(*target)) {
+            run.Abandon();
+            outcome.status = Status::Cancelled;
+            return;
+        }
         run.targetFormat = run.options.targetFormat.value_or(ImageFormatOfPath(*target));
         // Raw bytes go to the file as they come; a text image is written once they are all in.
         run.textTarget = run.targetFormat != ImageFormat::Raw;
-        run.target = std::make_unique<QSaveFile>(*target);
+        run.target = std::make_unique<QSaveFile>();
         // Unbuffered, so a full disk fails the write that meets it: a buffered write that
         // fails only at commit is not reported, and commit puts an empty file in place.
-        if (!run.target->open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-            run.FailFile(*target, run.target->errorString(), true);
+        if (!OpenReplacement(*run.target, check, true, &why)) {
+            run.FailFile(*target, why, true);
         }
     }
     const double cSent = run.link.StartDataPhase(ReadSettleMs);
@@ -300,8 +307,12 @@ void Operations::Read(Run_& run) {
         }
         const char c = static_cast<char>(byte);
         outcome.data.append(c);
-        if (run.target && !run.textTarget && run.target->write(&c, 1) != 1) {
-            run.FailFile(outcome.path, run.target->errorString(), true);
+        if (run.target && !run.textTarget) {
+            QString why;
+            const auto write = [&] { return run.target->write(&c, 1) == 1; };
+            if (!FileCall(*run.target, write, &why)) {
+                run.FailFile(outcome.path, why, true);
+            }
         }
         run.Report(Phase::Receiving, count);
         return true;
@@ -317,19 +328,21 @@ void Operations::Read(Run_& run) {
     if (k > 0 && k < n && outcome.targetExisted) {
         keep = !run.observer.ReplaceWithShortRead(outcome.path, k, n);
     }
+    QString why;
     if (!keep && run.textTarget) {
         const QByteArray text =
             EncodeImage(outcome.data, run.targetFormat, run.family, run.options.deviceName);
-        if (run.target->write(text) != text.size()) {
-            run.FailFile(outcome.path, run.target->errorString(), true);
+        const auto write = [&] { return run.target->write(text) == text.size(); };
+        if (!FileCall(*run.target, write, &why)) {
+            run.FailFile(outcome.path, why, true);
         }
     }
+    const auto commit = [&] { return run.target->commit(); };
     if (keep) {
         run.target->cancelWriting();
-    } else if (!run.target->commit()) {
-        const QString reason = run.target->errorString();
+    } else if (!FileCall(*run.target, commit, &why)) {
         run.target.reset();
-        run.FailFile(outcome.path, reason, true);
+        run.FailFile(outcome.path, why, true);
     } else {
         outcome.fileWritten = true;
     }

@@ -59,6 +59,10 @@ public:
     virtual bool AcceptImageSize(const QString& /*path*/, qint64 /*size*/, int /*blockSize*/) {
         return true;
     }
+    // READ, once the file is chosen: it is read-only (its owner's write bit is clear). True
+    // replaces it, keeping its mode; false keeps it as it was and cancels ("e"), as does a
+    // front end that does not answer.
+    virtual bool ReplaceReadOnly(const QString& /*path*/) { return false; }
     // READ, when fewer bytes than a block arrived into a file that existed: true replaces it
     // with the bytes received, false keeps it as it was.
     virtual bool ReplaceWithShortRead(const QString& /*path*/, int /*received*/,

@@ -1,12 +1,13 @@
 #include "RegularFile.h"
 
+#include "FileErrors.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 
 #if defined(Q_OS_UNIX)
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -30,12 +31,12 @@ QString OpenRegularFile(QFile& file, const QString& path, bool* special) {
     // Opened without waiting (a pipe would block until a writer came), then looked at.
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        return QString::fromLocal8Bit(std::strerror(errno));
+        return SystemReason(errno);
     }
     struct stat st {};
     QString why;
     if (::fstat(fd, &st) != 0) {
-        why = QString::fromLocal8Bit(std::strerror(errno));
+        why = SystemReason(errno);
     } else if (!S_ISREG(st.st_mode)) {
         why = S_ISDIR(st.st_mode)    ? Tr("it is a folder, not a file")
               : S_ISFIFO(st.st_mode) ? Tr("it is a pipe (FIFO), not a file")
@@ -45,15 +46,19 @@ QString OpenRegularFile(QFile& file, const QString& path, bool* special) {
             *special = true;
         }
     } else if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
-        why = QString::fromLocal8Bit(std::strerror(errno));
+        why = SystemReason(errno);
     }
     if (!why.isEmpty()) {
         ::close(fd);
         return why;
     }
-    if (!file.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+    const auto open = [&] {
+        return file.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered,
+                         QFileDevice::AutoCloseHandle);
+    };
+    if (!FileCall(file, open, &why)) {
         ::close(fd);
-        return file.errorString();
+        return why;
     }
     return QString();
 #else
@@ -64,10 +69,10 @@ QString OpenRegularFile(QFile& file, const QString& path, bool* special) {
         }
         return Tr("it is not a file");
     }
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        return file.errorString();
-    }
-    return QString();
+    QString why;
+    const auto open = [&] { return file.open(QIODevice::ReadOnly | QIODevice::Unbuffered); };
+    FileCall(file, open, &why);
+    return why;
 #endif
 }
 

@@ -3,6 +3,7 @@
 #include "OperationHost.h"
 #include "OperationMessages.h"
 #include "core/Checksums.h"
+#include "core/FileReplace.h"
 #include "core/ImageFile.h"
 #include "core/ProductionSettings.h"
 #include "platform/Clock.h"
@@ -576,6 +577,13 @@ bool DeviceOperations::AcceptImageSize(const QString& path, qint64 size, int blo
     return services_.messages.MsgBox(legacy + QLatin1Char('\n') + details,
                                      Exclamation | platform::MsgStyle::OKCancel) ==
            platform::MsgAnswer::OK;
+}
+
+bool DeviceOperations::ReplaceReadOnly(const QString& path) {
+    return services_.messages.MsgBox(core::ReplaceReadOnlyQuestion(path),
+                                     platform::MsgStyle::Question | platform::MsgStyle::YesNo |
+                                         platform::MsgStyle::DefaultButton2) ==
+           platform::MsgAnswer::Yes;
 }
 
 bool DeviceOperations::ReplaceWithShortRead(const QString& path, int received, int blockSize) {

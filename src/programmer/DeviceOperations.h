@@ -83,6 +83,7 @@ private:
     std::optional<QString> ChooseReadTarget() override;
     std::optional<core::ImageSource> ChooseProgramSource() override;
     bool AcceptImageSize(const QString& path, qint64 size, int blockSize) override;
+    bool ReplaceReadOnly(const QString& path) override;
     bool ReplaceWithShortRead(const QString& path, int received, int blockSize) override;
 
     platform::Services& services_;

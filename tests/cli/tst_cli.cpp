@@ -1,4 +1,5 @@
 #include "FakeClock.h"
+#include "FileSystemLimits.h"
 #include "ImageFiles.h"
 #include "adaptersim/AdapterModel.h"
 #include "adaptersim/SimSerialPort.h"
@@ -148,6 +149,18 @@ private slots:
             QVERIFY(model.WireLog().empty()); // refused before anything was sent
         }
         QCOMPARE(QDir(dir.path()).entryList({"*.bin.*", "*.ihx.*"}, QDir::Files), {});
+    }
+
+    void fullDiskNamesTheTracesReason() {
+        int code = 0;
+        {
+            const FileSizeLimit full{20};
+            code = Run("erase -p sim -d y -q --trace %D/trace.txt");
+        }
+        QCOMPARE(code, 4);
+        QCOMPARE(err, QStringLiteral("tms370: the trace file %1/trace.txt is incomplete: File too "
+                                     "large\n")
+                          .arg(dir.path()));
     }
 
     void readWritesTheFormats_data() {

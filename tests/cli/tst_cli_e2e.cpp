@@ -9,6 +9,7 @@
 #include <QtTest>
 #include <csignal>
 #include <grp.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -91,6 +92,52 @@ private slots:
             RunTool({"verify", "-p", device, "-d", "y", "--fast", "-i", Path("other.bin")}, &out),
             1);
         QVERIFY2(out.contains("  1F25h  expected A5h  found"), out.constData());
+    }
+
+    // The output file as the tool's own process meets it: read-only, or on a full disk.
+    void outputFiles_data() {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<bool>("force");
+        QTest::addColumn<int>("sizeLimit"); // 0 none
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("words");
+        QTest::newRow("read-only") << 0444 << false << 0 << 4
+                                   << "out.bin is read-only and was kept as it was; give --force";
+        QTest::newRow("read-only, --force") << 0444 << true << 0 << 0 << "";
+        QTest::newRow("full disk") << 0640 << false << 100 << 4 << "out.bin: File too large";
+    }
+    void outputFiles() {
+        QFETCH(int, mode);
+        QFETCH(bool, force);
+        QFETCH(int, sizeLimit);
+        QFETCH(int, code);
+        QFETCH(QString, words);
+        const QString path = Path("out.bin");
+        QFile::setPermissions(path, QFile::WriteOwner | QFile::ReadOwner);
+        Write("out.bin", "old");
+        QVERIFY(::chmod(QFile::encodeName(path).constData(), mode_t(mode)) == 0);
+        QProcess process;
+        process.setChildProcessModifier([sizeLimit] {
+            if (sizeLimit > 0) {
+                std::signal(SIGXFSZ, SIG_IGN);
+                const rlimit limit{rlim_t(sizeLimit), RLIM_INFINITY};
+                ::setrlimit(RLIMIT_FSIZE, &limit);
+            }
+        });
+        QStringList arguments{"read", "-p", device, "-d", "y", "-q", "--fast", "-o", path};
+        if (force) {
+            arguments << "--force";
+        }
+        Start(process, arguments);
+        QByteArray out, err;
+        QCOMPARE(Finish(process, out, err), code);
+        QVERIFY2(err.contains(words.toLocal8Bit()) && !err.contains("Unknown error"),
+                 err.constData());
+        struct stat st {};
+        QVERIFY(::stat(QFile::encodeName(path).constData(), &st) == 0);
+        QCOMPARE(int(st.st_mode & 07777), mode);
+        const QByteArray content = ReadFile(path);
+        QVERIFY(code == 0 ? content.size() == 256 : content == "old");
     }
 
     void secondProcessAndCtrlCInProgram() {

@@ -21,8 +21,9 @@ struct ScriptedObserver : core::OperationObserver {
     std::optional<core::ImageSource> programSource;
     bool acceptSize = true;
     bool replaceShort = false;
+    bool replaceReadOnly = false;
     QList<core::Progress> progress;
-    QStringList asked; // "size", "short" in the order asked
+    QStringList asked; // "size", "short", "read-only" in the order asked
     std::function<void(const core::Progress&)> onProgress;
     std::function<void()> whileAsked; // runs inside every question, as a box left open would
 
@@ -37,6 +38,10 @@ struct ScriptedObserver : core::OperationObserver {
     bool AcceptImageSize(const QString&, qint64, int) override {
         Ask("size");
         return acceptSize;
+    }
+    bool ReplaceReadOnly(const QString&) override {
+        Ask("read-only");
+        return replaceReadOnly;
     }
     bool ReplaceWithShortRead(const QString&, int, int) override {
         Ask("short");

@@ -1,4 +1,6 @@
 #include "CoreBench.h"
+#include "FileSystemLimits.h"
+#include "core/OutcomeWords.h"
 #include "core/Pause.h"
 
 #include <QtTest>
@@ -184,7 +186,11 @@ private slots:
         QFETCH(double, msAfterC);
         CoreBench b;
         b.model.SetEeprom(Pattern(512, 1));
-        b.model.Faults() = {silent, msPerByte, stopAfter, mismatchAt};
+        adaptersim::AdapterFaults& faults = b.model.Faults();
+        faults.silent = silent;
+        faults.msPerByte = msPerByte;
+        faults.stopAfter = stopAfter;
+        faults.mismatchAt = mismatchAt;
         const core::Outcome outcome = b.Run(operation, 'y', fast);
         QCOMPARE(outcome.status, status);
         if (received >= 0) {
@@ -249,6 +255,65 @@ private slots:
         QCOMPARE(outcome.fileWritten, fileSize >= 0 && fileSize != 1000);
         // Nothing of the new image is left beside the target.
         QCOMPARE(QDir(b.files.path()).entryList(QDir::Files).size(), fileSize >= 0 ? 1 : 0);
+    }
+
+    void readOnlyTargetsAreReplacedOnlyWhenAllowed_data() {
+        QTest::addColumn<QString>("answer"); // "" for a front end that does not answer
+        QTest::newRow("not answered") << "";
+        QTest::newRow("no") << "no";
+        QTest::newRow("yes") << "yes";
+    }
+    void readOnlyTargetsAreReplacedOnlyWhenAllowed() {
+        QFETCH(QString, answer);
+        CoreBench b;
+        b.model.SetEeprom(Pattern(512, 2));
+        const QString path = b.Path("fw.bin");
+        WriteFile(path, "old");
+        QVERIFY(::chmod(QFile::encodeName(path).constData(), 0444) == 0);
+        struct Silent : core::OperationObserver {
+            QString path;
+            std::optional<QString> ChooseReadTarget() override { return path; }
+        } silent;
+        silent.path = path;
+        b.observer.readTarget = path;
+        b.observer.replaceReadOnly = answer == "yes";
+        const core::Outcome outcome =
+            answer.isEmpty() ? b.operations.Run(Operation::Read, CoreBench::Family('y'), silent)
+                             : b.Run(Operation::Read, 'y');
+        struct stat st {};
+        QCOMPARE(::stat(QFile::encodeName(path).constData(), &st), 0);
+        QCOMPARE(st.st_mode & 07777, mode_t(0444));
+        if (answer == "yes") {
+            QCOMPARE(outcome.status, Status::Done);
+            QCOMPARE(ReadFile(path), b.model.Block('y'));
+            return;
+        }
+        QCOMPARE(outcome.status, Status::Cancelled);
+        QCOMPARE(ReadFile(path), QByteArray("old"));
+        QCOMPARE(b.Sent(), QByteArray("yre"));
+        QVERIFY(core::Describe(outcome, {}).summary.endsWith("fw.bin was kept as it was"));
+    }
+
+    void fullDiskNamesTheSystemsReason_data() {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("raw, byte by byte") << "fw.bin";
+        QTest::newRow("Intel HEX, at the end") << "fw.ihx";
+    }
+    void fullDiskNamesTheSystemsReason() {
+        QFETCH(QString, name);
+        CoreBench b;
+        const QString path = b.Path(name);
+        WriteFile(path, "old");
+        b.observer.readTarget = path;
+        core::Outcome outcome;
+        {
+            const FileSizeLimit full{100};
+            outcome = b.Run(Operation::Read, 'y');
+        }
+        QCOMPARE(outcome.status, Status::FileError);
+        QCOMPARE(outcome.message, QStringLiteral("File too large"));
+        QVERIFY(core::Describe(outcome, {}).headline.contains(path + "\": File too large"));
+        QCOMPARE(ReadFile(path), QByteArray("old"));
     }
 
     void unusableFilesAreRefusedBeforeC_data() {

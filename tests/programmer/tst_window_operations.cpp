@@ -20,7 +20,9 @@ struct Case {
     const char* name;
     const char* item; // the device chosen
     char button;      // 1 READ .. 5 BULK ERASE
-    const char* file; // "" none; "new", "old" (1000 bytes there), "image" (256 bytes), "fifo"
+    // "" none; "new", "old" (1000 bytes there), "fw.bin" (the same, read-only), "image"
+    // (256 bytes), "fifo"
+    const char* file;
     void (*setUp)(OperationBench&);
     QString prompt; // the message, or its start when it ends in "…"
     int style;
@@ -45,6 +47,8 @@ const Case Cases[] = {
          b.failing.errorNumber = 8020;
      },
      "Error reading comm port\nread failed\nold was kept as it was.", Exclamation},
+    {"read, read-only file", "mnuTMS370CX58A", 1, "fw.bin", Healthy,
+     "fw.bin is read-only. Replace it anyway?", Question | YesNo | DefaultButton2},
     {"read, folder missing", "mnuTMS370CX58A", 1, "no/such/folder.bin", Healthy,
      "Could not write the image file …", Exclamation},
     {"program, FIFO chosen", "mnuTMS370CX58A", 2, "fifo", Healthy,
@@ -107,8 +111,11 @@ private slots:
         b.Choose(c.item);
         const QString file = QLatin1String(c.file);
         const QString path = b.Path(file == "fifo" || file == "image" ? "f.bin" : file);
-        if (file == "old") {
+        if (file == "old" || file == "fw.bin") {
             WriteFile(path, QByteArray(1000, 'z'));
+            QFile::setPermissions(path, file == "old" ? QFile::ReadOwner | QFile::WriteOwner
+                                                      : QFile::ReadOwner | QFile::ReadGroup |
+                                                            QFile::ReadOther);
         } else if (file == "image") {
             WriteFile(path, Pattern(256, 3));
         } else if (file == "fifo") {
@@ -131,7 +138,7 @@ private slots:
         }
         QCOMPARE(box.style, c.style);
         QVERIFY(b.Settled());
-        if (file == "old") {
+        if (file == "old" || file == "fw.bin") {
             QCOMPARE(ReadFile(path), QByteArray(1000, 'z')); // No is the default answer
         }
     }
