@@ -336,6 +336,9 @@ private slots:
         QTest::newRow("ihex segment, CS:IP start, CRLF")
             << Ihex(2, 0, "1000", "\r\n") + Ihex(0, 0x0020, d16, "\r\n") + Ihex(0, 0x0030, "01", "\r\n") +
                Ihex(3, 0, "10000020", "\r\n") + ":00000001FF\r\n" << hex << QByteArray();
+        QTest::newRow("ihex segment across 64 KiB")
+            << Ihex(2, 0, "1000") + Ihex(0, 0xFFF8, "0001020304050607") + Ihex(2, 0, "2000") +
+               Ihex(0, 0, "0809") + IhexEnd << hex << QByteArray();
         QTest::newRow("ihex segment above 1 MiB")
             << Ihex(2, 0, "FFFF") + Ihex(0, 0xFFF0, "0102") + IhexEnd << hex << QByteArray();
         QTest::newRow("ihex gaps written as FFh")
@@ -436,8 +439,8 @@ private slots:
         // clang-format off
         QTest::newRow("intel, linear, gaps") << gaps + QStringList{"-o", "a", "-intel"} << "-intel" << hex;
         QTest::newRow("intel, segment, across 64 KiB")
-            << QStringList{"-generate", "0x1FFF0", "0x20123", "-repeat-string", "xyz",
-                           "-execution-start-address", "0x1FFF0", "-o", "a", "-intel", "-address-length=3"}
+            << QStringList{"-generate", "0x1FFF8", "0x20123", "-repeat-string", "xyz",
+                           "-execution-start-address", "0x1FFF8", "-o", "a", "-intel", "-address-length=3"}
             << "-intel" << hex;
         QTest::newRow("intel, 16-bit, 32 bytes a record")
             << gaps + QStringList{"-o", "a", "-intel", "-address-length=2", "-obs=32"} << "-intel" << hex;
