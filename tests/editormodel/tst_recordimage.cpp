@@ -320,6 +320,35 @@ private slots:
         QCOMPARE(QFileInfo(Path("image.bin")).size(), 0); // nothing half built stays
     }
 
+    void refusesAFileChangedBetweenReadings_data() {
+        QTest::addColumn<QByteArray>("then");
+        QTest::newRow("data beyond the span")
+            << Ihex(0, 0x1E00, "01") + Ihex(0, 0x1E40, "02") + IhexEnd;
+        QTest::newRow("data out of order")
+            << Ihex(0, 0x1E10, "01") + Ihex(0, 0x1E00, "02") + IhexEnd;
+    }
+
+    void refusesAFileChangedBetweenReadings() {
+        QFETCH(QByteArray, then);
+        const QString source =
+            Write("in.hex", Ihex(0, 0x1E00, "0102") + Ihex(0, 0x1E10, "03") + IhexEnd);
+        bool changed = false;
+        const auto change = [&](int) {
+            if (!changed) { // after the first reading
+                changed = true;
+                Write("in.hex", then);
+            }
+            return true;
+        };
+        try {
+            Load(source, ImageFormat::IntelHex, RecordImage::WindowSize, change);
+            QFAIL("taken");
+        } catch (const platform::RuntimeError& error) {
+            QCOMPARE(error.Description(),
+                     QStringLiteral("\"%1\" changed while it was being read.").arg(source));
+        }
+    }
+
     void writesBackAsTheFileWas_data() {
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<ImageFormat>("format");

@@ -488,8 +488,17 @@ Layout LoadInto(QFileDevice& source, ImageFormat format, QFileDevice& target,
     }
     Placer placer(target, layout.length, windowSize, !rising, work);
     std::optional<Clash> clash;
+    qint64 placedEnd = -1;
     qint64 clashLine = 0;
     const auto place = [&](quint32 address, const QByteArray& data, qint64 line) {
+        // The second reading must find what the first did; data outside the span, or given
+        // out of order where the first saw none, mean the file changed in between.
+        if (address < lowest || address + data.size() - 1 > highest ||
+            (rising && address <= placedEnd)) {
+            throw RuntimeError(ErrorNumber::PathFileAccess,
+                               Tr("\"%1\" changed while it was being read.").arg(name));
+        }
+        placedEnd = address + data.size() - 1;
         clash = placer.Place(qint64(address) - lowest, data);
         clashLine = line;
         return !clash;
