@@ -461,8 +461,6 @@ Layout LoadInto(QFileDevice& source, ImageFormat format, QFileDevice& target,
         throw RuntimeError(ErrorNumber::IllegalCall,
                            Tr("\"%1\" is not read as records.").arg(name));
     }
-    // The window holds whole bytes of the bitmap.
-    windowSize = std::max<qint64>(8, (windowSize + 7) / 8 * 8);
     // First the span, then the image: the file is read twice.
     qint64 lowest = LastAddress + 1;
     qint64 highest = -1;
@@ -486,6 +484,8 @@ Layout LoadInto(QFileDevice& source, ImageFormat format, QFileDevice& target,
     if (!target.resize(0)) {
         FileError(Tr("Cannot write \"%1\": %2"), target);
     }
+    // The window holds whole bytes of the bitmap, and no more than the image.
+    windowSize = (std::max<qint64>(1, std::min(windowSize, layout.length)) + 7) / 8 * 8;
     Placer placer(target, layout.length, windowSize, !rising, work);
     std::optional<Clash> clash;
     qint64 placedEnd = -1;
