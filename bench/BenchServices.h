@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BenchFolder.h"
 #include "platform/FileDialogs.h"
 #include "platform/MessageBoxes.h"
 #include "platform/QtClock.h"
@@ -10,9 +11,7 @@
 #include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <cstdio>
 #include <optional>
-#include <sys/resource.h>
 
 // The real clock with scripted dialogs and boxes, so a benchmark drives the Memory window
 // as a user would without anyone at the keyboard.
@@ -52,23 +51,3 @@ struct BenchServices {
     platform::QtSettingsStore settings{dir.filePath(QStringLiteral("settings.ini"))};
     platform::Services services{clock, messages, dialogs, settings, nullptr};
 };
-
-// Peak resident memory of this process so far, in MiB.
-inline double PeakRssMiB() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss / 1024.0;
-}
-
-// The folder for a benchmark's big files, from its first argument; the working image goes
-// there too. Prints the usage and gives nothing when the argument is missing.
-inline std::optional<QString> BenchFolder(int argc, char* argv[]) {
-    std::setvbuf(stdout, nullptr, _IONBF, 0);
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s <folder>\n", argv[0]);
-        return std::nullopt;
-    }
-    const QString folder = QString::fromLocal8Bit(argv[1]);
-    qputenv("TMPDIR", QFile::encodeName(folder));
-    return folder;
-}

@@ -58,6 +58,18 @@ std::optional<QByteArray> HexBytes(const QByteArray& line, int skip) {
     return bytes;
 }
 
+void AppendHexDigits(QByteArray& text, const char* bytes, qsizetype size) {
+    static constexpr char Digits[] = "0123456789ABCDEF";
+    const qsizetype at = text.size();
+    text.resize(at + 2 * size);
+    char* out = text.data() + at;
+    for (qsizetype i = 0; i < size; ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        *out++ = Digits[b >> 4];
+        *out++ = Digits[b & 0x0F];
+    }
+}
+
 std::optional<QByteArray> PlaceRecords(const QList<DataRecord>& records, const Family& family,
                                        QString* error) {
     const int n = family.blockSize;

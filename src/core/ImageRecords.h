@@ -33,4 +33,7 @@ QList<QByteArray> TextLines(const QByteArray& text);
 // when a character is not a hex digit or one is missing.
 std::optional<QByteArray> HexBytes(const QByteArray& line, int skip);
 
+// Appends size bytes to text as hex digits, two a byte, upper case.
+void AppendHexDigits(QByteArray& text, const char* bytes, qsizetype size);
+
 } // namespace core

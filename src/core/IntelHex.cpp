@@ -4,25 +4,9 @@
 
 namespace core {
 
-namespace {
+using namespace IntelHexType;
 
-enum RecordType {
-    Data = 0,
-    EndOfFile = 1,
-    ExtSegment = 2,
-    StartSegment = 3,
-    ExtLinear = 4,
-    StartLinear = 5
-};
-
-struct HexRecord {
-    int type;
-    quint16 offset;
-    QByteArray data;
-};
-
-// One line as a record; on a fault, why (without the line number).
-std::optional<HexRecord> ParseLine(const QByteArray& line, QString* why) {
+std::optional<IntelHexRecord> ParseIntelHexRecord(const QByteArray& line, QString* why) {
     if (!line.startsWith(':')) {
         *why = QStringLiteral("not an Intel HEX record (it does not start with ':')");
         return std::nullopt;
@@ -57,7 +41,7 @@ std::optional<HexRecord> ParseLine(const QByteArray& line, QString* why) {
                    .arg(HexByte(given), HexByte(wanted));
         return std::nullopt;
     }
-    HexRecord record{byte(3), quint16(byte(1) << 8 | byte(2)), bytes->mid(4, count)};
+    IntelHexRecord record{byte(3), quint16(byte(1) << 8 | byte(2)), bytes->mid(4, count)};
     int length = -1; // what the type requires; -1 for any
     switch (record.type) {
     case Data:
@@ -87,19 +71,31 @@ std::optional<HexRecord> ParseLine(const QByteArray& line, QString* why) {
     return record;
 }
 
-QByteArray Record(int type, quint16 offset, const QByteArray& data) {
-    QByteArray bytes;
-    bytes.append(static_cast<char>(data.size()));
-    bytes.append(static_cast<char>(offset >> 8));
-    bytes.append(static_cast<char>(offset & 0xFF));
-    bytes.append(static_cast<char>(type));
-    bytes.append(data);
+void AppendIntelHexRecord(QByteArray& text, int type, quint16 offset, const char* data, int size,
+                          const char* lineEnd) {
+    const char head[4] = {static_cast<char>(size), static_cast<char>(offset >> 8),
+                          static_cast<char>(offset & 0xFF), static_cast<char>(type)};
     int sum = 0;
-    for (char c : bytes) {
+    for (const char c : head) {
         sum += static_cast<unsigned char>(c);
     }
-    bytes.append(static_cast<char>((0x100 - (sum & 0xFF)) & 0xFF));
-    return ':' + bytes.toHex().toUpper() + '\n';
+    for (int i = 0; i < size; ++i) {
+        sum += static_cast<unsigned char>(data[i]);
+    }
+    const char checksum = static_cast<char>((0x100 - (sum & 0xFF)) & 0xFF);
+    text.append(':');
+    AppendHexDigits(text, head, 4);
+    AppendHexDigits(text, data, size);
+    AppendHexDigits(text, &checksum, 1);
+    text.append(lineEnd);
+}
+
+namespace {
+
+QByteArray Record(int type, quint16 offset, const QByteArray& data) {
+    QByteArray text;
+    AppendIntelHexRecord(text, type, offset, data.constData(), int(data.size()));
+    return text;
 }
 
 } // namespace
@@ -121,7 +117,7 @@ std::optional<QList<DataRecord>> ParseIntelHex(const QByteArray& text, QString* 
             return std::nullopt;
         }
         QString why;
-        const std::optional<HexRecord> record = ParseLine(lines[i], &why);
+        const std::optional<IntelHexRecord> record = ParseIntelHexRecord(lines[i], &why);
         if (!record) {
             *error = QStringLiteral("line %1: %2").arg(number).arg(why);
             return std::nullopt;
@@ -167,7 +163,7 @@ bool IsIntelHexText(const QByteArray& text) {
             continue;
         }
         QString why;
-        if (!ParseLine(line, &why)) {
+        if (!ParseIntelHexRecord(line, &why)) {
             return false;
         }
         any = true;

@@ -4,6 +4,34 @@
 
 namespace core {
 
+// The record types of Intel HEX.
+namespace IntelHexType {
+enum : int {
+    Data = 0,
+    EndOfFile = 1,
+    ExtSegment = 2,   // the next data lie in the 16-byte paragraph given, 20-bit addresses
+    StartSegment = 3, // CS:IP
+    ExtLinear = 4,    // the upper 16 bits of the next data's 32-bit addresses
+    StartLinear = 5   // EIP
+};
+} // namespace IntelHexType
+
+// One Intel HEX record's fields.
+struct IntelHexRecord {
+    int type;
+    quint16 offset;
+    QByteArray data;
+};
+
+// One line, its end and surrounding blanks taken off, as a record checked on its own: the
+// count, the checksum, a known type and the length that type requires. Nothing, with why
+// (in words without the line number), when it is malformed.
+std::optional<IntelHexRecord> ParseIntelHexRecord(const QByteArray& line, QString* why);
+
+// Appends one record of size data bytes (at most 255) to text, ended by lineEnd.
+void AppendIntelHexRecord(QByteArray& text, int type, quint16 offset, const char* data, int size,
+                          const char* lineEnd = "\n");
+
 // The data records of an Intel HEX text in file order, with extended segment and linear
 // addresses applied. Refuses, naming the line, a malformed record, a checksum error, an
 // unknown record type, anything after the end-of-file record and a text without one.

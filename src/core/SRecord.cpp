@@ -9,30 +9,36 @@ namespace {
 // Address bytes of each record type S0..S9; 0 for the reserved S4.
 constexpr int AddressBytes[10] = {2, 2, 3, 4, 0, 2, 3, 4, 3, 2};
 
-QByteArray Record(int type, quint32 address, const QByteArray& data) {
-    const int addressBytes = AddressBytes[type];
-    QByteArray bytes;
-    bytes.append(static_cast<char>(addressBytes + data.size() + 1));
-    for (int shift = 8 * (addressBytes - 1); shift >= 0; shift -= 8) {
-        bytes.append(static_cast<char>((address >> shift) & 0xFF));
-    }
-    bytes.append(data);
-    int sum = 0;
-    for (char c : bytes) {
-        sum += static_cast<unsigned char>(c);
-    }
-    bytes.append(static_cast<char>(0xFF - (sum & 0xFF)));
-    return 'S' + QByteArray::number(type) + bytes.toHex().toUpper() + '\n';
+} // namespace
+
+int SRecordAddressBytes(int type) {
+    return type >= 0 && type <= 9 ? AddressBytes[type] : 0;
 }
 
-// One record's type and bytes (count, address, data, checksum), checked on their own; nothing
-// when the line is not a well-formed S-record, with why.
-struct RecordLine {
-    int type;
-    QByteArray bytes;
-};
+void AppendSRecord(QByteArray& text, int type, quint32 address, const char* data, int size,
+                   const char* lineEnd) {
+    const int addressBytes = AddressBytes[type];
+    char head[5] = {static_cast<char>(addressBytes + size + 1)};
+    for (int k = 0; k < addressBytes; ++k) {
+        head[1 + k] = static_cast<char>((address >> (8 * (addressBytes - 1 - k))) & 0xFF);
+    }
+    int sum = 0;
+    for (int k = 0; k <= addressBytes; ++k) {
+        sum += static_cast<unsigned char>(head[k]);
+    }
+    for (int i = 0; i < size; ++i) {
+        sum += static_cast<unsigned char>(data[i]);
+    }
+    const char checksum = static_cast<char>(0xFF - (sum & 0xFF));
+    text.append('S');
+    text.append(static_cast<char>('0' + type));
+    AppendHexDigits(text, head, 1 + addressBytes);
+    AppendHexDigits(text, data, size);
+    AppendHexDigits(text, &checksum, 1);
+    text.append(lineEnd);
+}
 
-std::optional<RecordLine> ParseRecordLine(const QByteArray& line, QString* why) {
+std::optional<SRecordFields> ParseSRecordLine(const QByteArray& line, QString* why) {
     if (line.size() < 2 || line[0] != 'S' || line[1] < '0' || line[1] > '9') {
         *why = QStringLiteral("not an S-record (it does not start with S0 to S9)");
         return std::nullopt;
@@ -48,7 +54,8 @@ std::optional<RecordLine> ParseRecordLine(const QByteArray& line, QString* why) 
         return std::nullopt;
     }
     const auto byte = [&](int k) { return static_cast<unsigned char>(bytes->at(k)); };
-    if (bytes->size() < AddressBytes[type] + 2) {
+    const int addressBytes = AddressBytes[type];
+    if (bytes->size() < addressBytes + 2) {
         *why = QStringLiteral("too short for an S%1 record").arg(type);
         return std::nullopt;
     }
@@ -70,7 +77,19 @@ std::optional<RecordLine> ParseRecordLine(const QByteArray& line, QString* why) 
                    .arg(HexByte(given), HexByte(wanted));
         return std::nullopt;
     }
-    return RecordLine{type, *bytes};
+    quint32 address = 0;
+    for (int k = 1; k <= addressBytes; ++k) {
+        address = address << 8 | byte(k);
+    }
+    return SRecordFields{type, address, bytes->mid(1 + addressBytes, count - addressBytes - 1)};
+}
+
+namespace {
+
+QByteArray Record(int type, quint32 address, const QByteArray& data) {
+    QByteArray text;
+    AppendSRecord(text, type, address, data.constData(), int(data.size()));
+    return text;
 }
 
 } // namespace
@@ -98,20 +117,13 @@ std::optional<QList<DataRecord>> ParseSRecord(const QByteArray& text, QString* e
                 QStringLiteral("more follows the termination record of line %1").arg(endLine));
         }
         QString why;
-        const std::optional<RecordLine> record = ParseRecordLine(line, &why);
+        const std::optional<SRecordFields> record = ParseSRecordLine(line, &why);
         if (!record) {
             return fail(number, why);
         }
         const int type = record->type;
-        const QByteArray* bytes = &record->bytes;
-        const auto byte = [&](int k) { return static_cast<unsigned char>(bytes->at(k)); };
-        const int addressBytes = AddressBytes[type];
-        const int count = byte(0);
-        quint32 address = 0;
-        for (int k = 1; k <= addressBytes; ++k) {
-            address = address << 8 | byte(k);
-        }
-        const QByteArray data = bytes->mid(1 + addressBytes, count - addressBytes - 1);
+        const quint32 address = record->address;
+        const QByteArray& data = record->data;
         closed = type >= 5;
         switch (type) {
         case 1:
@@ -162,7 +174,7 @@ bool IsSRecordText(const QByteArray& text) {
             continue;
         }
         QString why;
-        if (!ParseRecordLine(line, &why)) {
+        if (!ParseSRecordLine(line, &why)) {
             return false;
         }
         any = true;

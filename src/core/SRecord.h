@@ -4,6 +4,26 @@
 
 namespace core {
 
+// One S-record's fields.
+struct SRecordFields {
+    int type; // 0 to 9, never the reserved 4
+    quint32 address;
+    QByteArray data;
+};
+
+// The address bytes of records of type (0 to 9): 2, 3 or 4; 0 for the reserved S4.
+int SRecordAddressBytes(int type);
+
+// One line, its end and surrounding blanks taken off, as a record checked on its own: the
+// type, the count and the checksum. Nothing, with why (in words without the line number),
+// when it is malformed.
+std::optional<SRecordFields> ParseSRecordLine(const QByteArray& line, QString* why);
+
+// Appends one record of type with size data bytes to text, ended by lineEnd. size is at most
+// 254 less the address bytes, so the count fits its byte.
+void AppendSRecord(QByteArray& text, int type, quint32 address, const char* data, int size,
+                   const char* lineEnd = "\n");
+
 // The data records (S1, S2, S3) of a Motorola S-record text in file order. Refuses, naming
 // the line, a malformed record, a checksum error, a reserved type (S4), a count record (S5,
 // S6) that disagrees with the data records before it, anything after the termination record

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FileSystemLimits.h"
 #include "TestServices.h"
 #include "common/Module1.h"
 #include "editor/frmEditor.h"
@@ -144,12 +145,6 @@ struct EditorFixture {
     int mainShown = 0;
 };
 
-// While it lives, files cannot grow to limit bytes: writes fail as on a full disk (EFBIG).
-struct FileSizeLimit {
-    explicit FileSizeLimit(rlim_t limit) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &saved);
-        const rlimit lowered{limit, saved.rlim_max};
         setrlimit(RLIMIT_FSIZE, &lowered);
     }
     ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved); }

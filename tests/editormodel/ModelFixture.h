@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ErrorNumberOf.h"
+#include "FileSystemLimits.h"
 #include "editor/model/EditorDocument.h"
 #include "editor/model/EditorObserver.h"
 #include "platform/RuntimeError.h"
@@ -8,9 +10,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
-#include <csignal>
 #include <functional>
-#include <sys/resource.h>
 
 inline QString WriteFile(const QString& path, const QByteArray& data) {
     QFile file(path);
@@ -33,28 +33,6 @@ inline QByteArray Counting(qint64 size, int period = 256) {
     }
     return data;
 }
-
-// The number of the run-time error action raises; 0 when it raises none.
-inline int ErrorNumberOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const platform::RuntimeError& error) {
-        return error.Number();
-    }
-    return 0;
-}
-
-// While it lives, files cannot grow to limit bytes: writes fail as on a full disk (EFBIG).
-struct FileSizeLimit {
-    explicit FileSizeLimit(rlim_t limit) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &saved);
-        const rlimit lowered{limit, saved.rlim_max};
-        setrlimit(RLIMIT_FSIZE, &lowered);
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved); }
-    rlimit saved{};
-};
 
 // Answers the document's questions from a script and keeps what it was told, in order:
 // "ask: …", "tell: …", "fail 75: …", "work: caption".
