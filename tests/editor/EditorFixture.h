@@ -144,9 +144,3 @@ struct EditorFixture {
     QString path; // the user's file of OpenAndShow
     int mainShown = 0;
 };
-
-        setrlimit(RLIMIT_FSIZE, &lowered);
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved); }
-    rlimit saved{};
-};

@@ -1,6 +1,7 @@
 // The editor's document without a window: typing, the history of ranges, copy, paste, fill,
 // the selection's sums, find with its wrap question, go to, and the write back's questions.
 #include "ModelFixture.h"
+#include "core/IntelHex.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -11,6 +12,18 @@ using Key = Navigation::Key;
 
 class DocumentModelTest : public QObject {
     Q_OBJECT
+
+    // Intel HEX of data at address, 16 bytes a record, with its end record.
+    static QByteArray IntelHex(quint16 address, const QByteArray& data) {
+        QByteArray text;
+        for (int i = 0; i < data.size(); i += 16) {
+            const int n = std::min<int>(16, data.size() - i);
+            core::AppendIntelHexRecord(text, 0, quint16(address + i), data.constData() + i, n,
+                                       "\n");
+        }
+        core::AppendIntelHexRecord(text, 1, 0, nullptr, 0, "\n");
+        return text;
+    }
 
     // Runs a little script on the document: "AB" hex digits, 't:xy' text, ">" Right, "<" Left,
     // "!" complete, "@n" the cursor to offset n, "[n" the selection from offset n to the cursor.
@@ -328,6 +341,85 @@ private slots:
         QCOMPARE(ReadFile(other).left(2), QByteArray("Q\x01"));
         QCOMPARE(f.document.SourceName(), other);
         QVERIFY(!f.document.Modified());
+    }
+
+    void recordsOpenAtTheirAddresses() {
+        // Offsets are the records' addresses; Save writes records back at the same ones.
+        ModelFixture f;
+        QVERIFY(f.Open(IntelHex(0x1E00, Counting(40)), QStringLiteral("fw.ihx")));
+        QCOMPARE(f.document.Length(), 40);
+        QCOMPARE(f.document.OffsetOf(1), 0x1E00);
+        QVERIFY(f.document.GoTo(QStringLiteral("1E05h")));
+        QCOMPARE(f.document.View().position, 6);
+        QVERIFY(!f.document.GoTo(QStringLiteral("5")));
+        QVERIFY(f.observer.Spoken().value(0).contains("from 7680 to 7719 (1E00h to 1E27h)"));
+        Script(f.document, "t:Q");
+        QVERIFY(f.document.Save());
+        QByteArray edited = Counting(40);
+        edited[5] = 'Q';
+        QCOMPARE(ReadFile(f.path), IntelHex(0x1E00, edited));
+        // Save As a .bin writes the bytes themselves.
+        const QString bin = f.dir.filePath(QStringLiteral("fw.bin"));
+        QVERIFY(f.document.WriteTo(bin));
+        QCOMPARE(ReadFile(bin), edited);
+        QVERIFY(!f.document.Records());
+    }
+
+    void hexFileWithRecordsIsAsked_data() {
+        QTest::addColumn<Answer>("answer");
+        QTest::addColumn<qint64>("length");
+        QTest::newRow("Yes: the image") << Answer::Yes << 20LL;
+        QTest::newRow("No: the text") << Answer::No << qint64(IntelHex(0x100, Counting(20)).size());
+    }
+    void hexFileWithRecordsIsAsked() {
+        QFETCH(Answer, answer);
+        ModelFixture f;
+        f.observer.answers = {answer};
+        QVERIFY(f.Open(IntelHex(0x100, Counting(20)), QStringLiteral("fw.hex")));
+        QTEST(f.document.Length(), "length");
+        QCOMPARE(f.observer.Spoken().value(0),
+                 "ask: fw.hex holds Intel HEX records. Open the image they describe (No opens the "
+                 "file's text as bytes)?");
+        QCOMPARE(f.document.Base(), answer == Answer::Yes ? 0x100 : 0);
+    }
+
+    void compareWithAnotherFile() {
+        ModelFixture f;
+        QByteArray theirs = Counting(5000);
+        theirs[100] = 'X';
+        theirs[4000] = 'Y';
+        theirs.chop(1);
+        const QString other = WriteFile(f.dir.filePath(QStringLiteral("chip.bin")), theirs);
+        QVERIFY(f.Open(Counting(5000)));
+        QVERIFY(f.document.CompareWith(other));
+        const QString told = f.observer.Spoken().value(0);
+        QVERIFY2(told.contains("2 bytes differ between user.bin and chip.bin in the 4999 bytes "
+                               "both have. user.bin is 5000 bytes, chip.bin is 4999 bytes.") &&
+                     told.contains("64h: 64h here, 58h in chip.bin") &&
+                     told.contains("FA0h: A0h here, 59h in chip.bin"),
+                 qPrintable(told));
+        QCOMPARE(f.document.View().position - 1, 100);
+        QVERIFY(f.document.NextDifference(true));
+        QCOMPARE(f.document.View().position - 1, 4000);
+        QVERIFY(!f.document.NextDifference(true)); // none after: said so, the cursor stays
+        QCOMPARE(f.document.View().position - 1, 4000);
+        QVERIFY(f.document.NextDifference(false));
+        QCOMPARE(f.document.View().position - 1, 100);
+    }
+
+    void compareWithRecordsComparesTheirImage() {
+        ModelFixture f;
+        QByteArray data = Counting(64);
+        const QString other =
+            WriteFile(f.dir.filePath(QStringLiteral("build.ihx")), IntelHex(0x1E00, data));
+        data[10] = 0;
+        QVERIFY(f.Open(data, QStringLiteral("chip.bin")));
+        QVERIFY2(f.document.CompareWith(other), qPrintable(f.observer.said.join('|')));
+        const QString told = f.observer.Spoken().value(0);
+        QVERIFY2(told.contains("1 bytes differ") &&
+                     told.contains("starts at 0h, build.ihx at 1E00h"),
+                 qPrintable(told));
+        QCOMPARE(f.document.View().position - 1, 10);
     }
 
     void doneAsksWithCancel_data() {

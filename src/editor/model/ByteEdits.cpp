@@ -1,6 +1,7 @@
 #include "ByteEdits.h"
 
 #include "WorkImage.h"
+#include "core/FileErrors.h"
 #include "platform/RuntimeError.h"
 
 #include <QCoreApplication>
@@ -78,9 +79,9 @@ void ByteEdits::OpenStore() {
     store_.setFileName(path);
     if (!store_.open(QIODevice::ReadWrite | QIODevice::NewOnly | QIODevice::Unbuffered,
                      QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
-        throw RuntimeError(
-            ErrorNumber::PathFileAccess,
-            Tr("Cannot create \"%1\" for the edit history: %2").arg(path, store_.errorString()));
+        throw RuntimeError(ErrorNumber::PathFileAccess,
+                           Tr("Cannot create \"%1\" for the edit history: %2")
+                               .arg(path, core::FileErrorReason(store_)));
     }
 }
 
@@ -92,13 +93,13 @@ qint64 ByteEdits::Stash(qint64 position, qint64 length, const Progress& progress
     if (!store_.seek(at)) {
         throw RuntimeError(
             ErrorNumber::PathFileAccess,
-            Tr("Cannot write \"%1\": %2").arg(store_.fileName(), store_.errorString()));
+            Tr("Cannot write \"%1\": %2").arg(store_.fileName(), core::FileErrorReason(store_)));
     }
     for (qint64 done = 0; done < length;) {
         const qint64 step = std::min(length - done, PieceSize);
         if (image_.ReadAt(position + done, buffer_.data(), step) != step ||
             store_.write(buffer_.constData(), step) != step) {
-            const QString why = store_.errorString();
+            const QString why = core::FileErrorReason(store_);
             store_.resize(at);
             throw RuntimeError(
                 ErrorNumber::PathFileAccess,
@@ -133,7 +134,7 @@ void ByteEdits::RestoreFromStore(qint64 position, qint64 length, qint64 at) {
         if (!store_.seek(at + done) || store_.read(buffer_.data(), step) != step) {
             throw RuntimeError(
                 ErrorNumber::PathFileAccess,
-                Tr("Cannot read \"%1\": %2").arg(store_.fileName(), store_.errorString()));
+                Tr("Cannot read \"%1\": %2").arg(store_.fileName(), core::FileErrorReason(store_)));
         }
         image_.WriteAt(position + done, buffer_.constData(), step);
         done += step;
@@ -162,7 +163,7 @@ void ByteEdits::WriteRange(qint64 position, qint64 length, const QByteArray& dat
         OpenStore();
         step.afterAt = store_.size();
         if (!store_.seek(step.afterAt) || store_.write(data) != data.size()) {
-            const QString why = store_.errorString();
+            const QString why = core::FileErrorReason(store_);
             store_.resize(step.beforeAt);
             throw RuntimeError(
                 ErrorNumber::PathFileAccess,

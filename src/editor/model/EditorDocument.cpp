@@ -2,8 +2,11 @@
 
 #include "CellText.h"
 #include "EditorObserver.h"
+#include "ImageCompare.h"
 #include "ImageSearch.h"
 #include "core/Checksums.h"
+#include "core/FileErrors.h"
+#include "core/FileReplace.h"
 #include "core/RegularFile.h"
 #include "platform/RuntimeError.h"
 #include "platform/Windows1252.h"
@@ -26,6 +29,10 @@ QString HexOffset(qint64 offset) {
     return QString::number(offset, 16).toUpper() + QLatin1Char('h');
 }
 
+QString HexByte(unsigned char value) {
+    return QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper();
+}
+
 bool IsHexDigit(QChar c) {
     return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) ||
            (c >= QLatin1Char('A') && c <= QLatin1Char('F'));
@@ -38,6 +45,7 @@ EditorDocument::EditorDocument(EditorObserver& observer, QString workImagePath)
 
 EditorDocument::~EditorDocument() {
     edits_.Clear();
+    DropCompare();
 }
 
 void EditorDocument::Fail(const RuntimeError& error) {
@@ -118,19 +126,108 @@ bool EditorDocument::Open(const QString& path, const QString& bytesFrom) {
         return false;
     }
     stamp_ = StampOf(path);
-    if (!Load(source, from)) {
-        return false;
+    DropCompare();
+    layout_.reset();
+    if (from == path) {
+        const core::ImageFormat format = FormatToRead(path, source);
+        if (format != core::ImageFormat::Raw ? !LoadRecords(path, format) : !Load(source, from)) {
+            return false;
+        }
+    } else {
+        // Kept edits are raw bytes; a records file's layout comes from the file itself.
+        QFile original;
+        const core::ImageFormat format = core::ImageFormatOfPath(path);
+        if (format != core::ImageFormat::Raw && core::OpenRegularFile(original, path).isEmpty()) {
+            LoadRecords(path, format);
+        }
+        if (!Load(source, from)) {
+            return false;
+        }
+        if (layout_) {
+            layout_->length = image_.Length();
+        }
     }
     source_ = path;
     loaded_ = true;
-    base_ = 0;
+    base_ = layout_ ? layout_->base : 0;
     edits_.Clear();
     pending_.reset();
     anchor_.reset();
     lastMatch_ = 0;
-    comparePath_.clear();
     view_ = {};
     return true;
+}
+
+core::ImageFormat EditorDocument::FormatToRead(const QString& path, QFile& source) {
+    const core::ImageFormat byName = core::ImageFormatOfPath(path);
+    if (byName != core::ImageFormat::Raw ||
+        !path.endsWith(QLatin1String(".hex"), Qt::CaseInsensitive)) {
+        return byName;
+    }
+    // A .hex is raw bytes to the programmer's window, but toolchains write Intel HEX under
+    // that name: whole lines of records at its start are taken as a sign, and the user asked.
+    QByteArray head(64 * 1024, Qt::Uninitialized);
+    const qint64 got = source.read(head.data(), head.size());
+    source.seek(0);
+    if (got <= 0) {
+        return byName;
+    }
+    head.resize(got);
+    if (got == 64 * 1024 && head.lastIndexOf('\n') > 0) {
+        head.truncate(head.lastIndexOf('\n') + 1);
+    }
+    const std::optional<core::ImageFormat> records = core::RecordsFormatOf(head);
+    if (!records) {
+        return byName;
+    }
+    const QString question =
+        Tr("%1 holds %2. Open the image they describe (No opens the file's text as bytes)?")
+            .arg(QFileInfo(path).fileName(), core::RecordsWords(*records));
+    return observer_.Ask(question, false, Tone::Information, false) == Answer::Yes ? *records
+                                                                                   : byName;
+}
+
+bool EditorDocument::LoadRecords(QFileDevice& source, core::ImageFormat format) {
+    return Run(openingCaption_, false, [&](const ByteEdits::Progress& progress) {
+        layout_ = image_.LoadRecords(source, format, progress);
+    });
+}
+
+bool EditorDocument::LoadRecords(const QString& path, core::ImageFormat format) {
+    // Opened by its name (the regular-file check is done), which the records' messages give.
+    QFile named(path);
+    if (!named.open(QIODevice::ReadOnly)) {
+        observer_.Tell(Tr("Cannot open \"%1\": %2.").arg(path, core::FileErrorReason(named)),
+                       Tone::Warning);
+        return false;
+    }
+    return LoadRecords(named, format);
+}
+
+std::optional<RecordImage::Layout> EditorDocument::LayoutFor(const QString& target) const {
+    const core::ImageFormat byName = core::ImageFormatOfPath(target);
+    if (byName == core::ImageFormat::Raw) {
+        // A .bin takes the bytes; any other name keeps the document's own format.
+        if (target.endsWith(QLatin1String(".bin"), Qt::CaseInsensitive) || !layout_) {
+            return std::nullopt;
+        }
+        return layout_;
+    }
+    RecordImage::Layout layout;
+    if (layout_ && layout_->format == byName) {
+        layout = *layout_;
+    } else {
+        layout.format = byName;
+        layout.base = static_cast<quint32>(base_);
+        layout.dataType = base_ + image_.Length() - 1 > 0xFFFFFF ? 3
+                          : base_ + image_.Length() - 1 > 0xFFFF ? 2
+                                                                 : 1;
+        layout.addressing = base_ + image_.Length() - 1 > 0xFFFF
+                                ? RecordImage::HexAddressing::Linear
+                                : RecordImage::HexAddressing::None;
+    }
+    layout.length = image_.Length();
+    return layout;
 }
 
 bool EditorDocument::Load(QFileDevice& source, const QString& name) {
@@ -200,13 +297,9 @@ bool EditorDocument::ConfirmReplace(const QString& target, bool own) {
     }
     // A read-only file was made so on purpose: replaced only when the user says so (the
     // owner's write bit decides, as the user sees it, also for the superuser).
-    const QFileInfo info(target);
-    if (info.exists() && !(info.permissions() & QFileDevice::WriteOwner) &&
-        observer_.Ask(Tr("%1 is read-only. Replace it anyway?").arg(info.fileName()), false,
-                      Tone::Warning, true) != Answer::Yes) {
-        return false;
-    }
-    return true;
+    return !core::InspectTarget(target).readOnly ||
+           observer_.Ask(core::ReplaceReadOnlyQuestion(target), false, Tone::Warning, true) ==
+               Answer::Yes;
 }
 
 bool EditorDocument::WriteTo(QString target) {
@@ -238,7 +331,12 @@ bool EditorDocument::WriteTo(QString target) {
             if (observer_.Ending()) {
                 throw RuntimeError(ErrorNumber::CancelError, Tr("The program is ending."));
             }
-            image_.SaveTo(target, [this](int percent) { observer_.WorkProgress(percent); });
+            if (const std::optional<RecordImage::Layout> layout = LayoutFor(target)) {
+                RecordImage::Save(image_, *layout, target,
+                                  [this](int percent) { return observer_.WorkProgress(percent); });
+            } else {
+                image_.SaveTo(target, [this](int percent) { observer_.WorkProgress(percent); });
+            }
         } catch (const RuntimeError& error) {
             failure = error;
         }
@@ -246,6 +344,7 @@ bool EditorDocument::WriteTo(QString target) {
         if (!failure) {
             // The file now holds the image as it stands; it is the document from here on.
             edits_.MarkSaved();
+            layout_ = LayoutFor(target);
             source_ = target;
             stamp_ = StampOf(source_);
             return true;
@@ -271,6 +370,7 @@ bool EditorDocument::WriteTo(QString target) {
 void EditorDocument::Close() {
     loaded_ = false;
     image_.Close();
+    DropCompare();
 }
 
 void EditorDocument::Remove() {
@@ -284,7 +384,7 @@ bool EditorDocument::KeepImageAt(const QString& path, QString* why) {
     // A rename within the folder: a copy under way reads on through its handle.
     QFile file(image_.Path());
     if (!file.rename(path)) {
-        *why = file.errorString();
+        *why = core::FileErrorReason(file);
         return false;
     }
     return true;
@@ -709,10 +809,157 @@ bool EditorDocument::GoTo(const QString& text) {
     return true;
 }
 
-bool EditorDocument::CompareWith(const QString&) {
-    return false;
+// ---- Compare ----
+
+void EditorDocument::DropCompare() {
+    if (!compareImage_.isEmpty()) {
+        QFile::remove(compareImage_);
+        compareImage_.clear();
+    }
+    comparePath_.clear();
 }
 
-bool EditorDocument::NextDifference(bool) {
-    return false;
+bool EditorDocument::CompareWith(const QString& path) {
+    if (!loaded_) {
+        return false;
+    }
+    CompletePending();
+    DropCompare();
+    QFile theirs;
+    const QString why = core::OpenRegularFile(theirs, path);
+    if (!why.isEmpty()) {
+        observer_.Tell(Tr("Cannot open \"%1\": %2.").arg(path, why), Tone::Warning);
+        return false;
+    }
+    // A records file is compared by the image its records describe, from its first address.
+    QString theirName = QFileInfo(path).fileName();
+    qint64 theirBase = 0;
+    const core::ImageFormat format = core::ImageFormatOfPath(path);
+    if (format != core::ImageFormat::Raw) {
+        WorkImage decoded(image_.Path() + QStringLiteral(".compare"));
+        // Opened again by its name, which the records' messages give.
+        QFile named(path);
+        if (!named.open(QIODevice::ReadOnly) ||
+            !Run(openingCaption_, true, [&](const ByteEdits::Progress& progress) {
+                theirBase = decoded.LoadRecords(named, format, progress).base;
+            })) {
+            return false;
+        }
+        decoded.Close();
+        compareImage_ = decoded.Path();
+        theirs.close();
+        theirs.setFileName(compareImage_);
+        if (!theirs.open(QIODevice::ReadOnly)) {
+            observer_.Tell(Tr("Cannot read \"%1\": %2").arg(compareImage_, theirs.errorString()),
+                           Tone::Warning);
+            DropCompare();
+            return false;
+        }
+    }
+    QFile ours(image_.Path());
+    if (!ours.open(QIODevice::ReadOnly)) {
+        observer_.Tell(Tr("Cannot read the working copy \"%1\": %2")
+                           .arg(image_.Path(), core::FileErrorReason(ours)),
+                       Tone::Warning);
+        DropCompare();
+        return false;
+    }
+    constexpr int Shown = 5;
+    ImageCompare::Result result;
+    if (!Run(Tr("Comparing... (Esc or Stop ends the comparison)"), true,
+             [&](const ByteEdits::Progress& progress) {
+                 result = ImageCompare::Compare(ours, theirs, Shown, progress);
+             })) {
+        DropCompare();
+        return false;
+    }
+    comparePath_ = path;
+    const QString ourName = QFileInfo(source_).fileName();
+    QString message;
+    if (result.differing == 0 && result.ourLength == result.theirLength) {
+        message =
+            Tr("%1 and %2 hold the same %3 bytes.").arg(ourName, theirName).arg(result.ourLength);
+    } else {
+        const qint64 common = std::min(result.ourLength, result.theirLength);
+        message = Tr("%1 bytes differ between %2 and %3 in the %4 bytes both have.")
+                      .arg(result.differing)
+                      .arg(ourName, theirName)
+                      .arg(common);
+        if (result.ourLength != result.theirLength) {
+            message += QLatin1Char(' ') + Tr("%1 is %2 bytes, %3 is %4 bytes.")
+                                              .arg(ourName)
+                                              .arg(result.ourLength)
+                                              .arg(theirName)
+                                              .arg(result.theirLength);
+        }
+        if (theirBase != base_) {
+            message += QLatin1Char(' ') +
+                       Tr("%1 starts at %2, %3 at %4: each was compared from "
+                          "its first byte.")
+                           .arg(ourName, HexOffset(base_), theirName, HexOffset(theirBase));
+        }
+        if (!result.first.isEmpty()) {
+            message += QLatin1Char('\n') + (result.differing > result.first.size()
+                                                ? Tr("The first differences:")
+                                                : Tr("The differences:"));
+            for (const ImageCompare::Difference& d : result.first) {
+                message +=
+                    QLatin1Char('\n') + Tr("%1: %2h here, %3h in %4")
+                                            .arg(HexOffset(OffsetOf(d.offset + 1)), HexByte(d.ours),
+                                                 HexByte(d.theirs), theirName);
+            }
+        }
+        if (result.differing > 0) {
+            message += QLatin1Char('\n') + Tr("F6 and Shift+F6 go to the next and the previous.");
+        }
+    }
+    observer_.Tell(message, Tone::Information);
+    if (!result.first.isEmpty()) {
+        anchor_.reset();
+        view_ = Navigation::Show(view_, result.first.front().offset + 1, image_.Length());
+    }
+    return true;
+}
+
+bool EditorDocument::NextDifference(bool forward) {
+    if (!loaded_ || comparePath_.isEmpty()) {
+        return false;
+    }
+    CompletePending();
+    QFile ours(image_.Path());
+    QFile theirs(compareImage_.isEmpty() ? comparePath_ : compareImage_);
+    if (!ours.open(QIODevice::ReadOnly) || !theirs.open(QIODevice::ReadOnly)) {
+        observer_.Tell(Tr("Cannot read \"%1\" to compare: %2")
+                           .arg(theirs.fileName(), core::FileErrorReason(theirs)),
+                       Tone::Warning);
+        return false;
+    }
+    std::optional<qint64> found;
+    const qint64 from = view_.position - 1;
+    bool shown = false;
+    try {
+        found = ImageCompare::NextDifference(ours, theirs, from, forward, [&](int percent) {
+            if (!shown) {
+                observer_.WorkStarts(Tr("Comparing... (Esc or Stop ends the comparison)"), true);
+                shown = true;
+            }
+            return observer_.WorkProgress(percent) && !observer_.Ending();
+        });
+    } catch (const RuntimeError& error) {
+        Fail(error);
+    }
+    if (shown) {
+        observer_.WorkOver();
+    }
+    if (!found) {
+        observer_.Tell(
+            (forward ? Tr("No byte differs from %1 after offset %2.")
+                     : Tr("No byte differs from %1 before offset %2."))
+                .arg(QFileInfo(comparePath_).fileName(), HexOffset(OffsetOf(view_.position))),
+            Tone::Information);
+        return false;
+    }
+    anchor_.reset();
+    view_ = Navigation::Show(view_, *found + 1, image_.Length());
+    return true;
 }

@@ -2,6 +2,7 @@
 
 #include "ByteEdits.h"
 #include "Navigation.h"
+#include "RecordImage.h"
 #include "SearchPattern.h"
 #include "WorkImage.h"
 
@@ -63,6 +64,9 @@ public:
     WorkImage& Image() { return image_; }
     // The address of the first byte (records images start where their records do).
     qint64 Base() const { return base_; }
+    // The records an Intel HEX or S-record document was read from and is written back as;
+    // none for a file of raw bytes.
+    const std::optional<RecordImage::Layout>& Records() const { return layout_; }
     qint64 OffsetOf(qint64 position) const { return base_ + position - 1; }
     // Reads up to size bytes from position; what it got (a failure is told, and gets 0).
     qint64 Read(qint64 position, char* data, qint64 size);
@@ -147,6 +151,15 @@ private:
     };
     static FileStamp StampOf(const QString& path);
     bool Load(QFileDevice& source, const QString& name);
+    bool LoadRecords(QFileDevice& source, core::ImageFormat format);
+    bool LoadRecords(const QString& path, core::ImageFormat format);
+    // The format the file at path is read in: by its name, and for a .hex (asked first) by
+    // what it holds.
+    core::ImageFormat FormatToRead(const QString& path, QFile& source);
+    // The records layout target is written with: the document's, one at address 0 for a raw
+    // document written to a records name, none for raw bytes (a .bin).
+    std::optional<RecordImage::Layout> LayoutFor(const QString& target) const;
+    void DropCompare();
     bool ConfirmReplace(const QString& target, bool own);
     bool WriteBack(const QString& target);
     bool IsWorkImage(const QString& path) const;
@@ -174,5 +187,7 @@ private:
     bool advance_ = false;
     std::optional<SearchPattern> lastPattern_;
     qint64 lastMatch_ = 0;
-    QString comparePath_;
+    std::optional<RecordImage::Layout> layout_;
+    QString comparePath_;  // the file last compared with
+    QString compareImage_; // its bytes, when they had to be decoded from records first
 };

@@ -1,5 +1,7 @@
 #include "ImageCompare.h"
 
+#include "core/FileErrors.h"
+
 #include "platform/RuntimeError.h"
 
 #include <QCoreApplication>
@@ -55,12 +57,12 @@ void ReadPiece(QFileDevice& file, qint64 offset, char* data, qint64 size) {
 #endif
     {
         if (!file.seek(offset)) {
-            ReadError(file, file.errorString());
+            ReadError(file, core::FileErrorReason(file));
         }
         while (got < size) {
             const qint64 n = file.read(data + got, size - got);
             if (n < 0) {
-                ReadError(file, file.errorString());
+                ReadError(file, core::FileErrorReason(file));
             }
             if (n == 0) {
                 break;

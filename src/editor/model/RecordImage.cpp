@@ -9,6 +9,9 @@
 #include <QCoreApplication>
 #include <QFileDevice>
 #include <QSaveFile>
+
+#include "core/FileErrors.h"
+#include "core/FileReplace.h"
 #include <QTemporaryFile>
 #include <algorithm>
 #include <cstring>
@@ -41,7 +44,8 @@ QString Tr(const char* text) {
 }
 
 [[noreturn]] void FileError(const QString& what, const QFileDevice& file) {
-    throw RuntimeError(ErrorNumber::PathFileAccess, what.arg(file.fileName(), file.errorString()));
+    const QString why = core::FileErrorReason(file); // errno as the failed call left it
+    throw RuntimeError(ErrorNumber::PathFileAccess, what.arg(file.fileName(), why));
 }
 
 bool IsBlank(char c) {
@@ -699,9 +703,12 @@ void Save(WorkImage& image, const Layout& layout, const QString& target, const P
         throw RuntimeError(ErrorNumber::IllegalCall,
                            Tr("\"%1\" cannot be written as records.").arg(target));
     }
-    QSaveFile out(target);
-    if (!out.open(QIODevice::WriteOnly)) {
-        FileError(Tr("Cannot write \"%1\": %2"), out);
+    // The file keeps its mode and owner; a read-only one was asked about before.
+    QSaveFile out;
+    QString why;
+    if (!core::OpenReplacement(out, core::InspectTarget(target), true, &why)) {
+        throw RuntimeError(ErrorNumber::PathFileAccess,
+                           Tr("Cannot write \"%1\": %2").arg(target, why));
     }
     // Every byte is written, the FFh that filled gaps too: the bytes read back as they are
     // shown, whatever was edited into a gap.

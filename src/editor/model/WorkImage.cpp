@@ -1,5 +1,8 @@
 #include "WorkImage.h"
 
+#include "RecordImage.h"
+#include "core/FileErrors.h"
+#include "core/FileReplace.h"
 #include "platform/RuntimeError.h"
 
 #include <QCoreApplication>
@@ -56,7 +59,8 @@ QString WorkImage::NameOf(const QFileDevice& file) const {
 }
 
 void WorkImage::ThrowFileError(const QString& what, const QFileDevice& file) const {
-    throw RuntimeError(ErrorNumber::PathFileAccess, what.arg(NameOf(file), file.errorString()));
+    const QString why = core::FileErrorReason(file); // errno as the failed call left it
+    throw RuntimeError(ErrorNumber::PathFileAccess, what.arg(NameOf(file), why));
 }
 
 void WorkImage::ThrowShorter(const QFileDevice& file) const {
@@ -213,7 +217,7 @@ void WorkImage::EndCopy() {
     }
 }
 
-void WorkImage::Load(QFileDevice& source, const Progress& progress, const QString& name) {
+void WorkImage::Create(const QString& name) {
     Close();
     sourceName_ = name;
     // Whatever stands at the image's name goes first: a stale image, or a link planted there
@@ -225,6 +229,30 @@ void WorkImage::Load(QFileDevice& source, const Progress& progress, const QStrin
                     QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
         ThrowFileError(Tr("Cannot create the working copy \"%1\": %2"), file_);
     }
+}
+
+RecordImage::Layout WorkImage::LoadRecords(QFileDevice& source, core::ImageFormat format,
+                                           const RecordImage::Progress& progress) {
+    Create(source.fileName());
+    aborted_ = false;
+    copying_ = true;
+    RecordImage::Layout layout;
+    try {
+        layout = RecordImage::Load(source, format, file_,
+                                   [&](int percent) { return progress(percent) && !aborted_; });
+    } catch (...) {
+        closePending_ = true;
+        EndCopy();
+        QFile::remove(path_);
+        throw;
+    }
+    length_ = layout.length;
+    EndCopy();
+    return layout;
+}
+
+void WorkImage::Load(QFileDevice& source, const Progress& progress, const QString& name) {
+    Create(name);
     const qint64 length = source.size();
     aborted_ = false;
     copying_ = true;
@@ -244,9 +272,12 @@ void WorkImage::SaveTo(const QString& target, const Progress& progress) {
     if (!IsOpen()) {
         throw RuntimeError(ErrorNumber::PathFileAccess, Tr("No file is open in the editor."));
     }
-    QSaveFile out(target);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        ThrowFileError(Tr("Cannot write \"%1\": %2"), out);
+    // The file keeps its mode and owner; a read-only one was asked about before.
+    QSaveFile out;
+    QString why;
+    if (!core::OpenReplacement(out, core::InspectTarget(target), true, &why)) {
+        throw RuntimeError(ErrorNumber::PathFileAccess,
+                           Tr("Cannot write \"%1\": %2").arg(target, why));
     }
     aborted_ = false;
     copying_ = true;

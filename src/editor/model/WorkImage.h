@@ -1,5 +1,7 @@
 #pragma once
 
+#include "RecordImage.h"
+
 #include <QFile>
 #include <QString>
 #include <functional>
@@ -35,6 +37,11 @@ public:
     // when it has one.
     void Load(QFileDevice& source, const Progress& progress, const QString& name = QString());
 
+    // Creates the image afresh, as Load does, from the records of source (Intel HEX or
+    // S-records): the span they describe; what they held besides the data, to write them back.
+    RecordImage::Layout LoadRecords(QFileDevice& source, core::ImageFormat format,
+                                    const RecordImage::Progress& progress);
+
     // Writes the whole image to target. The target is replaced only once every byte has been
     // written, so a failure leaves it as it was.
     void SaveTo(const QString& target, const Progress& progress);
@@ -64,6 +71,7 @@ public:
     static int ChunkPercent(qint64 i, qint64 n);
 
 private:
+    void Create(const QString& name);
     void Copy(QFileDevice& from, QFileDevice& to, qint64 length, bool flushTarget,
               const Progress& progress);
     void CopyPiece(QFileDevice& from, QFileDevice& to, qint64 offset, qint64 size);
