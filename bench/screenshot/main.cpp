@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QKeyEvent>
 #include <QTemporaryDir>
@@ -64,6 +65,12 @@ int main(int argc, char* argv[]) {
     }
     for (int i = 0; i < 50; ++i) {
         QApplication::processEvents();
+    }
+    // With TMS370_SHOT_HOLD=ms the window stays up that long, to capture the whole screen.
+    const int hold = qEnvironmentVariableIntValue("TMS370_SHOT_HOLD");
+    for (QElapsedTimer held;
+         hold > 0 && (held.isValid() || (held.start(), true)) && held.elapsed() < hold;) {
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
     }
     const QPixmap shot = editor.grab();
     if (!shot.save(QString::fromLocal8Bit(argv[2]))) {

@@ -75,6 +75,7 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     bool focusNextPrevChild(bool next) override;
@@ -230,6 +231,7 @@ private:
     std::optional<EditorDocument::Sums> sums_; // of the selection sumsSpan_ at version sumsVersion_
     std::optional<EditorDocument::Span> sumsSpan_;
     int sumsVersion_ = -1;
+    bool fitted_ = false;  // sized to the screen at its first showing
     bool syncing_ = false; // the window moves the grids' cursors to the document's
     bool findHex_ = true;  // the kind Find used last in this session
     bool findChosen_ = false;

@@ -161,9 +161,8 @@ void frmEditor::ShowSelection() {
     }
     if (const std::optional<EditorDocument::Sums>& sums = sums_) {
         text += tr("\nCRC-32 %1\nSum %2h")
-                    .arg(sums->crc, 8, 16, QLatin1Char('0'))
-                    .arg(sums->sum, 4, 16, QLatin1Char('0'))
-                    .toUpper();
+                    .arg(QStringLiteral("%1").arg(sums->crc, 8, 16, QLatin1Char('0')).toUpper(),
+                         QStringLiteral("%1").arg(sums->sum, 4, 16, QLatin1Char('0')).toUpper());
     }
     lblSelection_->setText(text);
 }

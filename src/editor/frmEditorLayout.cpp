@@ -84,6 +84,14 @@ frmEditor::frmEditor(platform::Services& services, const Module1::ProgramPlaces&
     FitScreen();
 }
 
+void frmEditor::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!fitted_) {
+        fitted_ = true; // now with its frame known; afterwards the user's size stays
+        FitScreen();
+    }
+}
+
 frmEditor::~frmEditor() = default;
 
 void frmEditor::BuildMenus() {
@@ -252,9 +260,9 @@ void frmEditor::BuildControls() {
     Label1[3] = Place(label(QStringLiteral("Label1_3"), QStringLiteral("File Size")), panelLeft,
                       5040, 1650, 240);
     Label1[10] =
-        Place(label(QStringLiteral("Label1_10"), tr("Selection")), panelLeft, 5565, 1650, 240);
+        Place(label(QStringLiteral("Label1_10"), tr("Selection")), panelLeft, 5790, 1650, 240);
     lblSelection_ =
-        Place(label(QStringLiteral("lblSelection"), QString()), panelLeft, 5805, 1740, 1100);
+        Place(label(QStringLiteral("lblSelection"), QString()), panelLeft, 6030, 1740, 1100);
     lblSelection_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     lblSelection_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     for (int i : {0, 1, 2, 3, 8, 9, 10}) {
@@ -337,9 +345,13 @@ void frmEditor::FitScreen() {
     QScreen* screen = this->screen();
     const QRect free = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
     const QSize page = scroll_->widget()->size();
-    const QSize frame = frameGeometry().size() - geometry().size();
-    QSize want(page.width() + 2, page.height() + menuBar_->sizeHint().height() + 2);
-    want = want.boundedTo(free.size() - frame);
+    // The frame the window manager adds, once the window has one.
+    const QMargins margins = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    const QSize frame(margins.left() + margins.right(), margins.top() + margins.bottom());
+    // What the window holds besides the page (the menu bar, any margin), as laid out now.
+    layout()->activate();
+    const QSize around = size() - scroll_->viewport()->size();
+    QSize want = (page + around).boundedTo(free.size() - frame);
     resize(want);
     const QSize outer = want + frame;
     move(free.x() + std::max(0, (free.width() - outer.width()) / 2),
