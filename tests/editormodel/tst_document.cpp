@@ -333,6 +333,7 @@ private slots:
         QCOMPARE(ReadFile(f.path), Counting(600000));
         const QStringList spoken = f.observer.Spoken();
         QVERIFY2(spoken.value(0).startsWith("ask: 75\n") && spoken.value(0).contains(f.path) &&
+                     spoken.value(0).contains("File too large") &&
                      spoken.value(0).contains("Save As"),
                  qPrintable(spoken.join('|')));
         QVERIFY(f.document.Modified());
@@ -420,6 +421,20 @@ private slots:
                      told.contains("starts at 0h, build.ihx at 1E00h"),
                  qPrintable(told));
         QCOMPARE(f.document.View().position - 1, 10);
+    }
+
+    void openOntoAFullDiskSaysWhy() {
+        ModelFixture f;
+        f.path = WriteFile(f.dir.filePath(QStringLiteral("user.bin")), Counting(600000));
+        {
+            FileSizeLimit full(100000); // the temporary folder is full
+            QVERIFY(!f.document.Open(f.path));
+        }
+        const QString told = f.observer.Spoken().value(0);
+        QVERIFY2(told.startsWith("fail 75: ") && told.contains("work.tmp") &&
+                     told.contains("File too large") && !told.contains("Unknown error"),
+                 qPrintable(told));
+        QVERIFY(!f.document.Loaded() && !QFile::exists(f.dir.filePath("work.tmp")));
     }
 
     void doneAsksWithCancel_data() {
