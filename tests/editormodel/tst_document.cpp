@@ -181,24 +181,58 @@ private slots:
         QVERIFY(f.observer.Spoken().value(0).contains("Copy takes up to"));
     }
 
+    void fillStoppedPutsEverythingBack_data() {
+        QTest::addColumn<qint64>("from"); // 0-based offset of the selection's start
+        QTest::addColumn<int>("reports"); // the report that stops it
+        // Most of the file is made anew beside it; a smaller part keeps its old bytes aside.
+        QTest::newRow("the whole file") << 0LL << 3;
+        QTest::newRow("the last third") << 2 * (5 * ByteEdits::PieceSize + 3) / 3 << 3;
+    }
     void fillStoppedPutsEverythingBack() {
-        // Several pieces long: stopped after the first pieces of the new bytes, the old ones
-        // come back and no step is kept; the history file holds nothing more.
+        // Several pieces long: stopped part-way, the old bytes are all there and no step is
+        // kept; nothing is left beside the working image.
+        QFETCH(qint64, from);
+        QFETCH(int, reports);
         ModelFixture f;
         const qint64 size = 5 * ByteEdits::PieceSize + 3;
-        QVERIFY(f.Open(Counting(size, 251)));
-        f.document.SelectAll();
-        f.observer.stopAfterReports = 7; // the old bytes' five reports, then two of the new
+        const QByteArray original = Counting(size, 251);
+        QVERIFY(f.Open(original));
+        f.document.MoveTo(from + 1, false);
+        f.document.Move(Key::End, true, true);
+        f.observer.stopAfterReports = reports;
         QVERIFY(!f.document.Fill(QByteArray(1, '\x5A')));
-        QCOMPARE(f.Whole(), Counting(size, 251));
+        QCOMPARE(f.Whole(), original);
         QVERIFY(!f.document.CanUndo() && !f.document.Modified());
-        QCOMPARE(QFileInfo(f.dir.filePath("work.tmp.undo")).size(), 0);
+        const auto beside = [&] {
+            QStringList files = QDir(f.dir.path()).entryList({"work.tmp*"}, QDir::Files);
+            files.removeAll("work.tmp");
+            for (const QString& name : files) {
+                if (QFileInfo(f.dir.filePath(name)).size() == 0) {
+                    files.removeAll(name); // an empty history file may stay
+                }
+            }
+            return files;
+        };
+        QCOMPARE(beside(), QStringList());
 
+        // Done, then an edit on top: each taken back and done again in turn.
         f.observer.stopAfterReports = -1;
         QVERIFY(f.document.Fill(QByteArray(1, '\x5A')));
-        QCOMPARE(f.Whole(), QByteArray(size, '\x5A'));
-        QVERIFY(f.document.Undo());
-        QCOMPARE(f.Whole(), Counting(size, 251));
+        QByteArray filled = original;
+        std::fill(filled.begin() + from, filled.end(), '\x5A');
+        QCOMPARE(f.Whole(), filled);
+        Script(f.document, "@0 t:Q");
+        QByteArray typed = filled;
+        typed[0] = 'Q';
+        QVERIFY(f.document.Undo() && f.document.Undo());
+        QCOMPARE(f.Whole(), original);
+        QVERIFY(f.document.Redo());
+        QCOMPARE(f.Whole(), filled);
+        QVERIFY(f.document.Redo());
+        QCOMPARE(f.Whole(), typed);
+        QCOMPARE(f.document.Length(), size);
+        f.document.Remove();
+        QCOMPARE(beside(), QStringList());
     }
 
     void selectionSums() {

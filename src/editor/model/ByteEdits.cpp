@@ -26,7 +26,16 @@ ByteEdits::~ByteEdits() {
     Clear();
 }
 
+void ByteEdits::Forget(const Step& step) {
+    if (!step.swapPath.isEmpty()) {
+        QFile::remove(step.swapPath);
+    }
+}
+
 void ByteEdits::DropRedo() {
+    for (std::size_t i = static_cast<std::size_t>(current_ - first_); i < steps_.size(); ++i) {
+        Forget(steps_[i]);
+    }
     steps_.resize(static_cast<std::size_t>(current_ - first_));
     if (saved_ > current_) {
         saved_ = -1; // the saved state was among the steps just dropped
@@ -53,6 +62,7 @@ void ByteEdits::Keep(Step step) {
     steps_.push_back(std::move(step));
     ++current_;
     if (steps_.size() > Limit) {
+        Forget(steps_.front());
         steps_.pop_front();
         ++first_;
     }
@@ -66,7 +76,7 @@ void ByteEdits::Write(qint64 position, unsigned char value) {
     }
     image_.WriteAt(position, value);
     DropRedo();
-    Keep({position, 1, static_cast<unsigned char>(before), value, -1, -1, {}});
+    Keep({position, 1, static_cast<unsigned char>(before), value, -1, -1, {}, {}});
 }
 
 void ByteEdits::OpenStore() {
@@ -154,7 +164,13 @@ void ByteEdits::WriteRange(qint64 position, qint64 length, const QByteArray& dat
     }
     const bool fill = data.size() != length;
     DropRedo();
-    Step step{position, length, 0, 0, -1, -1, {}};
+    Step step{position, length, 0, 0, -1, -1, {}, {}};
+    if (fill && 2 * length > image_.Length()) {
+        // Most of the image: writing a new one costs less than keeping the old bytes aside.
+        FillBySwap(step, data, progress);
+        Keep(std::move(step));
+        return;
+    }
     // The old bytes first (the first half of the work), then the new ones over them.
     step.beforeAt = Stash(position, length, progress, 0, 50);
     if (fill) {
@@ -200,8 +216,56 @@ void ByteEdits::WriteRange(qint64 position, qint64 length, const QByteArray& dat
     Keep(std::move(step));
 }
 
+void ByteEdits::FillBySwap(Step& step, const QByteArray& data, const Progress& progress) {
+    step.swapPath = image_.Path() + QStringLiteral(".step%1").arg(++swaps_);
+    QFile::remove(step.swapPath);
+    QFile next(step.swapPath);
+    if (!next.open(QIODevice::ReadWrite | QIODevice::NewOnly | QIODevice::Unbuffered,
+                   QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+        throw RuntimeError(ErrorNumber::PathFileAccess,
+                           Tr("Cannot create \"%1\" for the edit history: %2")
+                               .arg(step.swapPath, core::FileErrorReason(next)));
+    }
+    try {
+        const qint64 total = image_.Length();
+        const qint64 start = step.position - 1;
+        const qint64 end = start + step.length;
+        image_.CopyRangeTo(next, 0, start);
+        const qint64 n = data.size();
+        const qint64 pieceSize = std::max<qint64>(n, PieceSize - PieceSize % n);
+        const QByteArray piece = PatternPiece(data, 0, std::min(step.length, pieceSize));
+        if (!next.seek(start)) {
+            throw RuntimeError(ErrorNumber::PathFileAccess,
+                               Tr("Cannot write \"%1\": %2")
+                                   .arg(step.swapPath, core::FileErrorReason(next)));
+        }
+        for (qint64 done = 0; done < step.length;) {
+            const qint64 size = std::min(step.length - done, qint64(piece.size()));
+            if (next.write(piece.constData(), size) != size) {
+                throw RuntimeError(ErrorNumber::PathFileAccess,
+                                   Tr("Cannot write \"%1\": %2")
+                                       .arg(step.swapPath, core::FileErrorReason(next)));
+            }
+            done += size;
+            if (progress && done < step.length && !progress(Share(start + done, total, 0, 100))) {
+                throw RuntimeError(ErrorNumber::CancelError, Tr("The change was stopped."));
+            }
+        }
+        image_.CopyRangeTo(next, end, total - end);
+        next.close();
+        image_.Exchange(step.swapPath);
+    } catch (...) {
+        // The image was not touched: the new one goes.
+        next.close();
+        QFile::remove(step.swapPath);
+        throw;
+    }
+}
+
 void ByteEdits::Apply(const Step& step, bool after) {
-    if (step.beforeAt < 0) {
+    if (!step.swapPath.isEmpty()) {
+        image_.Exchange(step.swapPath); // either way: the two states trade places
+    } else if (step.beforeAt < 0) {
         image_.WriteAt(step.position, after ? step.after : step.before);
     } else if (!after) {
         RestoreFromStore(step.position, step.length, step.beforeAt);
@@ -240,6 +304,9 @@ std::optional<ByteEdits::Span> ByteEdits::Redo() {
 }
 
 void ByteEdits::Clear() {
+    for (const Step& step : steps_) {
+        Forget(step);
+    }
     steps_.clear();
     first_ = current_ = saved_ = 0;
     if (store_.isOpen()) {

@@ -72,6 +72,10 @@ private:
         qint64 beforeAt = -1; // a range: where its old bytes are in the store
         qint64 afterAt = -1;  // a paste: where its new bytes are in the store
         QByteArray pattern;   // a fill: what it repeats
+        // A fill of most of the image is made as a new image beside the old, then the two
+        // trade names: this file holds the image as it is not now, and every undo or redo
+        // trades again, in no time, whatever the size.
+        QString swapPath;
     };
 
     // The steps that could be done again are gone once a new one is made.
@@ -83,6 +87,10 @@ private:
     // Writes the step's old (before) or new bytes over its span of the image.
     void Apply(const Step& step, bool after);
     void RestoreFromStore(qint64 position, qint64 length, qint64 at);
+    // A fill made as a new image (see Step::swapPath); the new image's bytes in pieces of
+    // pieceSize, the pattern's piece prepared once.
+    void FillBySwap(Step& step, const QByteArray& data, const Progress& progress);
+    static void Forget(const Step& step);
     static QByteArray PatternPiece(const QByteArray& pattern, qint64 phase, qint64 size);
 
     WorkImage& image_;
@@ -94,5 +102,6 @@ private:
     qint64 current_ = 0;
     qint64 saved_ = 0;
     QFile store_; // the ranges' bytes, beside the working image, the owner's only
+    int swaps_ = 0; // the last number given to a swap step's file
     QByteArray buffer_;
 };

@@ -11,6 +11,7 @@
 
 #if defined(Q_OS_UNIX)
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
@@ -342,6 +343,45 @@ void WorkImage::WriteAt(qint64 position, const char* data, qint64 size) {
             ThrowFileError(Tr("Cannot write the working copy \"%1\": %2"), file_);
         }
         done += n;
+    }
+}
+
+void WorkImage::CopyRangeTo(QFileDevice& to, qint64 offset, qint64 size) {
+    if (size > 0) {
+        kernelCopyWorks_ = true;
+        CopyPiece(file_, to, offset, size);
+    }
+}
+
+void WorkImage::Exchange(const QString& other) {
+    if (!IsOpen()) {
+        throw RuntimeError(ErrorNumber::PathFileAccess, Tr("No file is open in the editor."));
+    }
+    file_.close();
+    const QByteArray ours = QFile::encodeName(path_);
+    const QByteArray theirs = QFile::encodeName(other);
+    bool exchanged = false;
+#if defined(Q_OS_LINUX) && defined(RENAME_EXCHANGE)
+    exchanged = ::renameat2(AT_FDCWD, ours.constData(), AT_FDCWD, theirs.constData(),
+                            RENAME_EXCHANGE) == 0;
+#endif
+    if (!exchanged) {
+        // Three renames: a moment without the image's name, never without its bytes.
+        const QByteArray between = ours + ".exchange";
+        exchanged = ::rename(ours.constData(), between.constData()) == 0 &&
+                    ::rename(theirs.constData(), ours.constData()) == 0 &&
+                    ::rename(between.constData(), theirs.constData()) == 0;
+    }
+    const int error = errno;
+    file_.setFileName(path_);
+    if (!file_.open(QIODevice::ReadWrite | QIODevice::Unbuffered)) {
+        ThrowFileError(Tr("Cannot open the working copy \"%1\" again: %2"), file_);
+    }
+    length_ = file_.size();
+    if (!exchanged) {
+        throw RuntimeError(ErrorNumber::PathFileAccess,
+                           Tr("Cannot exchange the working copy \"%1\" with \"%2\": %3")
+                               .arg(path_, other, core::SystemReason(error)));
     }
 }
 

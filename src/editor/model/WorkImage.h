@@ -52,6 +52,13 @@ public:
     // Writes size bytes from 1-based position; all of them lie inside the image.
     void WriteAt(qint64 position, const char* data, qint64 size);
 
+    // Copies size bytes at 0-based offset of the image to the same offset of to (in the
+    // system where it can).
+    void CopyRangeTo(QFileDevice& to, qint64 offset, qint64 size);
+    // The image and the file at other trade names (at once, where the system can): the image
+    // is what other held, other keeps what the image held.
+    void Exchange(const QString& other);
+
     // Closes the image. During a copy the file stays open until the copy has stopped, at the
     // end of the piece in hand.
     void Close();
