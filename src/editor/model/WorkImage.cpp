@@ -362,8 +362,8 @@ void WorkImage::Exchange(const QString& other) {
     const QByteArray theirs = QFile::encodeName(other);
     bool exchanged = false;
 #if defined(Q_OS_LINUX) && defined(RENAME_EXCHANGE)
-    exchanged = ::renameat2(AT_FDCWD, ours.constData(), AT_FDCWD, theirs.constData(),
-                            RENAME_EXCHANGE) == 0;
+    exchanged =
+        ::renameat2(AT_FDCWD, ours.constData(), AT_FDCWD, theirs.constData(), RENAME_EXCHANGE) == 0;
 #endif
     if (!exchanged) {
         // Three renames: a moment without the image's name, never without its bytes.
