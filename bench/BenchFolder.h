@@ -1,11 +1,23 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QString>
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 #include <sys/resource.h>
+#include <vector>
+
+inline double Seconds(const QElapsedTimer& timer) {
+    return timer.nsecsElapsed() / 1e9;
+}
+
+inline double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
 
 // Peak resident memory of this process so far, in MiB.
 inline double PeakRssMiB() {

@@ -20,15 +20,6 @@ namespace {
 constexpr qint64 MiB = 1 << 20;
 constexpr qint64 Size = 1024 * MiB;
 
-double Seconds(const QElapsedTimer& timer) {
-    return timer.nsecsElapsed() / 1e9;
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 // 1 GiB of random bytes; the second file's last byte differs.
 bool Make(const QString& path, bool changeLast) {
     QFile file(path);

@@ -27,15 +27,6 @@ namespace {
 constexpr qint64 MiB = 1 << 20;
 constexpr qint64 Size = 1024 * MiB;
 
-double Seconds(const QElapsedTimer& timer) {
-    return timer.nsecsElapsed() / 1e9;
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 void Run(const QString& program, const QStringList& arguments) {
     QProcess::execute(program, arguments);
 }

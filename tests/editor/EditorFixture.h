@@ -1,5 +1,6 @@
 #pragma once
 
+#include "EditorFiles.h"
 #include "FileSystemLimits.h"
 #include "TestServices.h"
 #include "common/Module1.h"
@@ -44,28 +45,6 @@ template <typename T> T* Part(const QObject* window, const QString& name) {
         qFatal("no %s named %s", T::staticMetaObject.className(), qPrintable(name));
     }
     return part;
-}
-
-inline QString WriteFile(const QString& path, const QByteArray& data) {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(data) != data.size()) {
-        qFatal("cannot write %s", qPrintable(path));
-    }
-    return path;
-}
-
-inline QByteArray ReadFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-// A file of size bytes whose byte at offset i is i mod period.
-inline QByteArray Counting(qint64 size, int period = 256) {
-    QByteArray data(size, Qt::Uninitialized);
-    for (qint64 i = 0; i < size; ++i) {
-        data[i] = static_cast<char>(i % period);
-    }
-    return data;
 }
 
 inline bool Inked(PictureBox* box, const QRect& area) {

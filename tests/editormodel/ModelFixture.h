@@ -1,5 +1,6 @@
 #pragma once
 
+#include "EditorFiles.h"
 #include "ErrorNumberOf.h"
 #include "FileSystemLimits.h"
 #include "editor/model/EditorDocument.h"
@@ -11,28 +12,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <functional>
-
-inline QString WriteFile(const QString& path, const QByteArray& data) {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(data) != data.size()) {
-        qFatal("cannot write %s", qPrintable(path));
-    }
-    return path;
-}
-
-inline QByteArray ReadFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-// A file of size bytes whose byte at offset i is i mod period.
-inline QByteArray Counting(qint64 size, int period = 256) {
-    QByteArray data(size, Qt::Uninitialized);
-    for (qint64 i = 0; i < size; ++i) {
-        data[i] = static_cast<char>(i % period);
-    }
-    return data;
-}
 
 // Answers the document's questions from a script and keeps what it was told, in order:
 // "ask: …", "tell: …", "fail 75: …", "work: caption".

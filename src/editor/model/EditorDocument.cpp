@@ -476,16 +476,7 @@ std::optional<EditorDocument::Span> EditorDocument::Undo() {
         pending_.reset();
         return Span{position, 1};
     }
-    try {
-        const std::optional<Span> span = edits_.Undo();
-        if (span) {
-            view_ = Navigation::Show(view_, span->position, image_.Length());
-        }
-        return span;
-    } catch (const RuntimeError& error) {
-        Fail(error);
-        return std::nullopt;
-    }
+    return Step(false);
 }
 
 std::optional<EditorDocument::Span> EditorDocument::Redo() {
@@ -493,10 +484,14 @@ std::optional<EditorDocument::Span> EditorDocument::Redo() {
         return std::nullopt;
     }
     CompletePending();
+    return Step(true);
+}
+
+std::optional<EditorDocument::Span> EditorDocument::Step(bool redo) {
     try {
-        const std::optional<Span> span = edits_.Redo();
+        const std::optional<Span> span = redo ? edits_.Redo() : edits_.Undo();
         if (span) {
-            view_ = Navigation::Show(view_, span->position, image_.Length());
+            view_ = Navigation::Show(view_, span->position, image_.Length()); // the cursor to it
         }
         return span;
     } catch (const RuntimeError& error) {

@@ -167,6 +167,8 @@ private:
     // Runs work with the progress shown; false when it failed (told) or was stopped.
     template <typename Work> bool Run(const QString& caption, bool stoppable, Work work);
     void WriteByte(qint64 position, unsigned char value);
+    // Takes the last step back or does the next again.
+    std::optional<Span> Step(bool redo);
     void Advanced(qint64 position);
     std::optional<qint64> SearchFrom(qint64 from, bool forward);
 
