@@ -23,6 +23,7 @@ class QMenu;
 class QMenuBar;
 class QPushButton;
 class QScrollArea;
+class QTimer;
 
 namespace platform {
 struct Services;
@@ -230,6 +231,9 @@ private:
     int version_ = 0;                          // counts the changes of the bytes
     std::optional<EditorDocument::Sums> sums_; // of the selection sumsSpan_ at version sumsVersion_
     std::optional<EditorDocument::Span> sumsSpan_;
+    // Selections up to this size get their sums at once; larger ones after a pause.
+    static constexpr qint64 QuickSumsBytes = qint64(16) << 20;
+    QTimer* sumsTimer_ = nullptr;
     int sumsVersion_ = -1;
     bool fitted_ = false;  // sized to the screen at its first showing
     bool syncing_ = false; // the window moves the grids' cursors to the document's

@@ -153,11 +153,18 @@ void frmEditor::ShowSelection() {
     const qint64 start = document_.OffsetOf(span->position);
     QString text =
         tr("Start %1h\nLength %2").arg(QString::number(start, 16).toUpper()).arg(span->length);
-    // Figured again only when the selection or the bytes changed (a large one takes time).
-    if (!sums_ || !SameSpan(span, sumsSpan_) || sumsVersion_ != version_) {
+    // Figured again only when the selection or the bytes changed; a large selection once it
+    // has stayed as it is a moment (a key held down does not figure every step of it).
+    // (A stopped figuring counts too: it is not started again until the selection changes.)
+    const bool current = SameSpan(span, sumsSpan_) && sumsVersion_ == version_;
+    if (!current && span->length <= QuickSumsBytes) {
         sums_ = document_.SelectionSums();
         sumsSpan_ = span;
         sumsVersion_ = version_;
+    } else if (!current) {
+        sums_.reset();
+        sumsSpan_.reset();
+        sumsTimer_->start();
     }
     if (const std::optional<EditorDocument::Sums>& sums = sums_) {
         text += tr("\nCRC-32 %1\nSum %2h")

@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QTimer>
 #include <QWindow>
 
 using widgets::TwipsRect;
@@ -391,6 +392,18 @@ void frmEditor::ConnectEvents() {
     });
 
     connect(cmdStop, &QPushButton::clicked, this, [this] { stop_ = true; });
+    sumsTimer_ = new QTimer(this);
+    sumsTimer_->setSingleShot(true);
+    sumsTimer_->setInterval(300);
+    connect(sumsTimer_, &QTimer::timeout, this, [this] {
+        const std::optional<EditorDocument::Span> span = document_.Selection();
+        if (span && Ready()) {
+            sums_ = document_.SelectionSums();
+            sumsSpan_ = span;
+            sumsVersion_ = version_;
+            ShowSelection();
+        }
+    });
     connect(lblSelect, &ClickLabel::Click, this, &frmEditor::lblSelect_Click);
     for (int i = 0; i < static_cast<int>(lblInfo.size()); ++i) {
         connect(lblInfo[i], &ClickLabel::Click, this, [this, i] { lblInfo_Click(i); });
