@@ -178,42 +178,6 @@ private slots:
                        : f.editor->isVisible() && f.editor->Document().Modified());
     }
 
-    void failedWriteBackOffersSaveAs() {
-        EditorFixture f;
-        QTemporaryDir own;
-        const QString path = WriteFile(own.filePath(QStringLiteral("user.bin")), Counting(600000));
-        f.Open(path);
-        QVERIFY(f.Show());
-        f.Write(4, 0x77);
-        FakeMessageBoxes& boxes = f.ts.messages;
-
-        // Save onto a full disk: the box says why and offers Save As; No keeps the edits.
-        {
-            FileSizeLimit full(100000);
-            boxes.answers = {MsgAnswer::No};
-            Part<QAction>(f.editor, "mnuSave")->trigger();
-        }
-        QCOMPARE(boxes.shown.size(), 1);
-        const QString& prompt = boxes.shown[0].prompt;
-        QVERIFY(prompt.startsWith("75\n") && prompt.contains(path) && prompt.contains("Save As"));
-        QVERIFY(f.editor->Document().Modified() && ReadFile(path) == Counting(600000));
-        QCOMPARE(QDir(own.path()).entryList(QDir::Files), QStringList{QStringLiteral("user.bin")});
-
-        // Done, Yes, onto a folder that is gone: Save As into another file, and Done goes on.
-        const QString moved = own.path() + QStringLiteral("-moved");
-        QVERIFY(QDir().rename(own.path(), moved));
-        const QString other = f.ts.dir.filePath(QStringLiteral("other.bin"));
-        boxes.answers = {MsgAnswer::Yes, MsgAnswer::Yes};
-        f.ts.dialogs.answers = {other};
-        Part<QAction>(f.editor, "mnuDone")->trigger();
-        QVERIFY(QDir().rename(moved, own.path()));
-        QCOMPARE(boxes.shown.size(), 3);
-        QVERIFY(f.ts.dialogs.saves.at(0).confirmOverwrite);
-        QCOMPARE(ReadFile(other).left(5), QByteArray("\0\x01\x02\x77\x04", 5));
-        QCOMPARE(ReadFile(path), Counting(600000));
-        QCOMPARE(f.mainShown, 1);
-    }
-
     void programEndsInsideTheEditor_data() {
         QTest::addColumn<QString>("when");
         QTest::newRow("copying in") << "open";
