@@ -235,6 +235,28 @@ private slots:
         QCOMPARE(beside(), QStringList());
     }
 
+    void fillOntoAFullDiskLeavesTheBytes_data() {
+        QTest::addColumn<qint64>("from");
+        QTest::newRow("made anew") << 0LL;
+        QTest::newRow("old bytes kept aside") << 3000000LL;
+    }
+    void fillOntoAFullDiskLeavesTheBytes() {
+        QFETCH(qint64, from);
+        ModelFixture f;
+        const QByteArray original = Counting(4000000, 253);
+        QVERIFY(f.Open(original));
+        f.document.MoveTo(from + 1, false);
+        f.document.Move(Key::End, true, true);
+        {
+            FileSizeLimit full(500000);
+            QVERIFY(!f.document.Fill(QByteArray(1, '\x11')));
+        }
+        QCOMPARE(f.Whole(), original);
+        QVERIFY(!f.document.CanUndo());
+        const QString told = f.observer.Spoken().value(0);
+        QVERIFY2(told.startsWith("fail 75: ") && told.contains("File too large"), qPrintable(told));
+    }
+
     void selectionSums() {
         ModelFixture f;
         QVERIFY(f.Open(QByteArray("xx123456789yy")));

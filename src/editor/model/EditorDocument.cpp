@@ -188,7 +188,8 @@ core::ImageFormat EditorDocument::FormatToRead(const QString& path, QFile& sourc
 }
 
 bool EditorDocument::LoadRecords(QFileDevice& source, core::ImageFormat format) {
-    return Run(openingCaption_, false, [&](const ByteEdits::Progress& progress) {
+    // Records far apart make a long span to fill: that may be stopped.
+    return Run(openingCaption_, true, [&](const ByteEdits::Progress& progress) {
         layout_ = image_.LoadRecords(source, format, progress);
     });
 }
