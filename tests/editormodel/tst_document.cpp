@@ -95,6 +95,21 @@ private slots:
         QVERIFY(f.observer.Spoken().isEmpty());
     }
 
+    void typingEndsTheSelection_data() {
+        QTest::addColumn<QString>("script");
+        QTest::newRow("a hex digit") << "@2 [6 A";
+        QTest::newRow("a character") << "@2 [6 t:x";
+    }
+    void typingEndsTheSelection() {
+        QFETCH(QString, script);
+        ModelFixture f;
+        QVERIFY(f.Open(Counting(40)));
+        Script(f.document, script.section(' ', 0, 1));
+        QCOMPARE(f.document.Selection()->length, 5);
+        Script(f.document, script.section(' ', 2));
+        QVERIFY(!f.document.Selection()); // the byte typed is the cursor's, not the range's
+    }
+
     void rangesAreOneStepEach() {
         ModelFixture f;
         const QByteArray original = Counting(100);
