@@ -463,6 +463,8 @@ private slots:
         theirs.chop(1);
         const QString other = WriteFile(f.dir.filePath(QStringLiteral("chip.bin")), theirs);
         QVERIFY(f.Open(Counting(5000)));
+        QVERIFY(!f.document.NextDifference(true)); // nothing compared yet: nothing to say
+        QVERIFY(f.observer.Spoken().isEmpty());
         QVERIFY(f.document.CompareWith(other));
         const QString told = f.observer.Spoken().value(0);
         QVERIFY2(told.contains("2 bytes differ between user.bin and chip.bin in the 4999 bytes "
