@@ -23,14 +23,16 @@ bool SameSpan(const std::optional<EditorDocument::Span>& a,
 } // namespace
 
 void frmEditor::DrawCell(int row, int col, int value, bool selected) {
-    // A cell is drawn without its background: its box is filled first so no old digit shows,
-    // in the selection's colour inside the selection.
-    const QColor highlight = palette().color(QPalette::Highlight).lighter(160);
-    for (PictureBox* pane : {PicHex, PicText}) {
-        Grid* grid = pane == PicHex ? grid1 : grid2;
-        pane->FillBox(QRect(col * grid->CellWidth(), row * grid->CellHeight(), grid->CellWidth(),
-                            grid->CellHeight()),
-                      selected ? highlight : pane->BackColor());
+    // A cell is drawn on the pane's background, which the page's drawing cleared; inside
+    // the selection its box is filled with the selection's colour first.
+    if (selected) {
+        const QColor highlight = palette().color(QPalette::Highlight).lighter(160);
+        for (PictureBox* pane : {PicHex, PicText}) {
+            Grid* grid = pane == PicHex ? grid1 : grid2;
+            pane->FillBox(QRect(col * grid->CellWidth(), row * grid->CellHeight(),
+                                grid->CellWidth(), grid->CellHeight()),
+                          highlight);
+        }
     }
     const std::optional<EditorDocument::Pending> pending = document_.PendingDigit();
     const qint64 position = drawnPage_ + qint64(BytesPerRow) * row + col;
