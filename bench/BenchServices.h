@@ -42,6 +42,10 @@ struct BenchServices {
                        ? platform::MsgAnswer::Yes
                        : platform::MsgAnswer::OK;
         }
+        std::optional<QString> InputBox(const QString&, const QString&,
+                                        const QString& value) override {
+            return value;
+        }
     };
 
     QTemporaryDir dir;

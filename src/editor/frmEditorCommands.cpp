@@ -20,9 +20,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
-#include <QInputDialog>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -194,21 +192,19 @@ void frmEditor::mnuFill_Click() {
     if (!Ready() || !document_.Selection()) {
         return;
     }
-    bool ok = false;
-    QString text;
+    std::optional<QString> text;
     {
         const Nested nested(*this);
-        text = QInputDialog::getText(
-            this, tr("Fill Selection"),
+        text = services_.messages.InputBox(
             tr("Fill the %1 selected bytes with a byte or a pattern, in hex (FF, or DE AD BE EF):")
                 .arg(document_.Selection()->length),
-            QLineEdit::Normal, QStringLiteral("FF"), &ok);
+            tr("Fill Selection"), QStringLiteral("FF"));
     }
-    if (!ok || ending_) {
+    if (!text || ending_) {
         return;
     }
     QString why;
-    const std::optional<QByteArray> pattern = SearchPattern::HexBytes(text, &why);
+    const std::optional<QByteArray> pattern = SearchPattern::HexBytes(*text, &why);
     if (!pattern || pattern->isEmpty()) {
         Tell(pattern ? tr("Enter a byte or a pattern to fill with, in hex.") : why, Tone::Warning);
         return;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 
 namespace platform {
 
@@ -25,7 +26,7 @@ constexpr int Yes = 6;
 constexpr int No = 7;
 } // namespace MsgAnswer
 
-// Modal message boxes.
+// Modal message boxes, and the box that asks for a line of text.
 class MessageBoxes {
 public:
     virtual ~MessageBoxes() = default;
@@ -34,6 +35,10 @@ public:
     // standard title. Returns the answer (MsgAnswer).
     virtual int MsgBox(const QString& prompt, int style = MsgStyle::OKOnly,
                        const QString& title = QString()) = 0;
+
+    // Asks for a line of text with prompt, starting from value; none when the user cancels.
+    virtual std::optional<QString> InputBox(const QString& prompt, const QString& title,
+                                            const QString& value) = 0;
 };
 
 } // namespace platform

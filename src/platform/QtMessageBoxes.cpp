@@ -1,6 +1,8 @@
 #include "QtMessageBoxes.h"
 
 #include <QApplication>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 
 namespace platform {
@@ -53,6 +55,18 @@ int QtMessageBoxes::MsgBox(const QString& prompt, int style, const QString& titl
     box.setStandardButtons(QMessageBox::Ok);
     box.exec();
     return MsgAnswer::OK;
+}
+
+std::optional<QString> QtMessageBoxes::InputBox(const QString& prompt, const QString& title,
+                                                const QString& value) {
+    bool ok = false;
+    const QString text = QInputDialog::getText(QApplication::activeWindow(),
+                                               title.isEmpty() ? standardTitle_ : title, prompt,
+                                               QLineEdit::Normal, value, &ok);
+    if (!ok) {
+        return std::nullopt;
+    }
+    return text;
 }
 
 } // namespace platform

@@ -7,12 +7,10 @@
 #include "platform/MessageBoxes.h"
 
 #include <QClipboard>
-#include <QInputDialog>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QScreen>
 #include <QScrollArea>
-#include <QTimer>
 
 namespace MsgAnswer = platform::MsgAnswer;
 namespace MsgStyle = platform::MsgStyle;
@@ -180,13 +178,9 @@ private slots:
         QVERIFY(f.OpenAndShow(Counting(40)));
         auto* hex = Part<PictureBox>(f.editor, "PicHex");
         QTest::keyClick(hex, Qt::Key_End, Qt::ShiftModifier);
-        QTimer::singleShot(0, this, [] {
-            auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
-            QVERIFY(dialog);
-            dialog->setTextValue("DE AD");
-            dialog->accept();
-        });
+        f.ts.messages.inputs = {"DE AD"};
         Part<QAction>(f.editor, "mnuFill")->trigger();
+        QVERIFY(f.ts.messages.shown.at(0).prompt.startsWith("Fill the 16 selected bytes"));
         QCOMPARE(f.Image(1, 17).toHex(' '),
                  QByteArray("de ad de ad de ad de ad de ad de ad de ad de ad 10"));
         Part<QAction>(f.editor, "mnuUndo")->trigger();

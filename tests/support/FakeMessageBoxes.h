@@ -4,7 +4,9 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <functional>
+#include <optional>
 
 // Records every box shown and answers from a script (OK, or the next queued answer).
 class FakeMessageBoxes : public platform::MessageBoxes {
@@ -35,7 +37,22 @@ public:
         }
     }
 
+    // Records the prompt among the boxes shown (style -1) and answers with the next input
+    // queued; none (Cancel) when there is none.
+    std::optional<QString> InputBox(const QString& prompt, const QString& title,
+                                    const QString&) override {
+        shown.append({prompt, -1, title});
+        if (onShow) {
+            onShow(shown.last());
+        }
+        if (inputs.isEmpty()) {
+            return std::nullopt;
+        }
+        return inputs.takeFirst();
+    }
+
     QList<Box> shown;
+    QStringList inputs;
     QList<int> answers;
     std::function<void(const Box&)> onShow; // runs while the box is "up"
 };
