@@ -13,6 +13,7 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <functional>
 
 using platform::RuntimeError;
 namespace ErrorNumber = platform::ErrorNumber;
@@ -37,6 +38,35 @@ bool IsHexDigit(QChar c) {
     return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) ||
            (c >= QLatin1Char('A') && c <= QLatin1Char('F'));
 }
+
+// Stoppable work that shows its progress only once it outlasts its first piece: a search or a
+// compare that ends at once does not flash the progress bar.
+class LateProgress {
+public:
+    LateProgress(EditorObserver& observer, QString caption)
+        : observer_(observer), caption_(std::move(caption)) {}
+    ~LateProgress() {
+        if (shown_) {
+            observer_.WorkOver();
+        }
+    }
+    LateProgress(const LateProgress&) = delete;
+    LateProgress& operator=(const LateProgress&) = delete;
+
+    // The share done; false when the user stopped the work or the program is ending.
+    bool operator()(int percent) {
+        if (!shown_) {
+            observer_.WorkStarts(caption_, true);
+            shown_ = true;
+        }
+        return observer_.WorkProgress(percent) && !observer_.Ending();
+    }
+
+private:
+    EditorObserver& observer_;
+    QString caption_;
+    bool shown_ = false;
+};
 
 } // namespace
 
@@ -400,11 +430,6 @@ qint64 EditorDocument::Read(qint64 position, char* data, qint64 size) {
     }
 }
 
-int EditorDocument::ByteAt(qint64 position) {
-    char byte = 0;
-    return Read(position, &byte, 1) == 1 ? static_cast<unsigned char>(byte) : -1;
-}
-
 // ---- Typing ----
 
 std::optional<EditorDocument::Pending> EditorDocument::PendingDigit() const {
@@ -659,7 +684,7 @@ std::optional<EditorDocument::Sums> EditorDocument::SelectionSums() {
     quint32 crc = 0;
     quint32 sum = 0;
     QByteArray buffer(static_cast<qsizetype>(std::min(span->length, Piece)), Qt::Uninitialized);
-    bool shown = false;
+    LateProgress progress(observer_, Tr("Checksums... (Esc or Stop ends them)"));
     bool stopped = false;
     for (qint64 done = 0; done < span->length && !stopped;) {
         const qint64 size = std::min(span->length - done, Piece);
@@ -668,22 +693,12 @@ std::optional<EditorDocument::Sums> EditorDocument::SelectionSums() {
             break;
         }
         crc = core::Crc32Update(crc, buffer.constData(), size);
-        for (qint64 i = 0; i < size; ++i) {
-            sum += static_cast<unsigned char>(buffer.at(static_cast<qsizetype>(i)));
-        }
+        sum += core::ByteSum(QByteArray::fromRawData(buffer.constData(), size));
         done += size;
         // Only a selection of many pieces shows its progress and may be stopped.
         if (done < span->length && done >= 4 * Piece) {
-            if (!shown) {
-                observer_.WorkStarts(Tr("Checksums... (Esc or Stop ends them)"), true);
-                shown = true;
-            }
-            stopped = !observer_.WorkProgress(static_cast<int>(100 * done / span->length)) ||
-                      observer_.Ending();
+            stopped = !progress(static_cast<int>(100 * done / span->length));
         }
-    }
-    if (shown) {
-        observer_.WorkOver();
     }
     if (stopped) {
         return std::nullopt;
@@ -696,23 +711,13 @@ std::optional<EditorDocument::Sums> EditorDocument::SelectionSums() {
 // ---- Find and go to ----
 
 std::optional<qint64> EditorDocument::SearchFrom(qint64 from, bool forward) {
-    bool shown = false;
     ImageSearch::Result result;
     try {
-        result = ImageSearch::Find(image_, *lastPattern_, from, forward, [&](int percent) {
-            // Only a search that outlasts its first chunk shows its progress.
-            if (!shown) {
-                observer_.WorkStarts(Tr("Searching... (Esc or Stop ends the search)"), true);
-                shown = true;
-            }
-            return observer_.WorkProgress(percent) && !observer_.Ending();
-        });
+        LateProgress progress(observer_, Tr("Searching... (Esc or Stop ends the search)"));
+        result = ImageSearch::Find(image_, *lastPattern_, from, forward, std::ref(progress));
     } catch (const RuntimeError& error) {
         Fail(error);
         result.outcome = ImageSearch::Outcome::Stopped;
-    }
-    if (shown) {
-        observer_.WorkOver();
     }
     if (result.outcome == ImageSearch::Outcome::Found) {
         return result.position;
@@ -932,20 +937,11 @@ bool EditorDocument::NextDifference(bool forward) {
     }
     std::optional<qint64> found;
     const qint64 from = view_.position - 1;
-    bool shown = false;
     try {
-        found = ImageCompare::NextDifference(ours, theirs, from, forward, [&](int percent) {
-            if (!shown) {
-                observer_.WorkStarts(Tr("Comparing... (Esc or Stop ends the comparison)"), true);
-                shown = true;
-            }
-            return observer_.WorkProgress(percent) && !observer_.Ending();
-        });
+        LateProgress progress(observer_, Tr("Comparing... (Esc or Stop ends the comparison)"));
+        found = ImageCompare::NextDifference(ours, theirs, from, forward, std::ref(progress));
     } catch (const RuntimeError& error) {
         Fail(error);
-    }
-    if (shown) {
-        observer_.WorkOver();
     }
     if (!found) {
         observer_.Tell(

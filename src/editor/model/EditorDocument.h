@@ -70,8 +70,6 @@ public:
     qint64 OffsetOf(qint64 position) const { return base_ + position - 1; }
     // Reads up to size bytes from position; what it got (a failure is told, and gets 0).
     qint64 Read(qint64 position, char* data, qint64 size);
-    // The byte at position, or -1.
-    int ByteAt(qint64 position);
 
     // ---- Typing ----
     // A hex digit typed in the hex pane: the first of a byte shows alone and is kept; the
