@@ -88,8 +88,6 @@ void frmEditor::mnuSave_Click() {
 void frmEditor::mnuSaveAs_Click() {
     if (Ready()) {
         document_.SaveAs();
-        Label7->setText(document_.SourceName());
-        Label7->setToolTip(document_.SourceName());
         ShowDocument();
     }
 }

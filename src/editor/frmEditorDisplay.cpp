@@ -110,6 +110,11 @@ void frmEditor::ShowDocument() {
     }
     ShowCursor();
     UpdateActions();
+    // The file the document is now (a Save As, also one offered after a failed save, moves it).
+    if (Label7->text() != document_.SourceName()) {
+        Label7->setText(document_.SourceName());
+        Label7->setToolTip(document_.SourceName());
+    }
 }
 
 void frmEditor::ShowCursor() {
@@ -197,8 +202,6 @@ void frmEditor::ShowOpened() {
     Sign[0]->show();
     Sign[1]->show();
     lblSelect->setEnabled(true);
-    Label7->setText(document_.SourceName());
-    Label7->setToolTip(document_.SourceName());
     lblInfo[5]->setText(QString::number(document_.Length()));
     lblInfo[8]->setText(QString::number(BytesPerPage));
     ShowDocument();

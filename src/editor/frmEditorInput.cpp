@@ -115,8 +115,7 @@ void frmEditor::Pane_Mouse(PictureBox* pane, int shift, int x, int y, bool drag)
     qint64 position = document_.View().pageStart + qint64(BytesPerRow) * r + c;
     position = std::clamp<qint64>(position, 1, document_.Length());
     const bool extend = drag || (shift & ShiftState::Shift) != 0;
-    if (!drag && !extend && position == document_.View().position &&
-        !document_.Selection()) {
+    if (!drag && !extend && position == document_.View().position && !document_.Selection()) {
         return;
     }
     const bool hadPending = document_.PendingDigit().has_value();

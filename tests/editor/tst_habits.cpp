@@ -187,6 +187,24 @@ private slots:
         QCOMPARE(f.Image(1, 17), Counting(17));
     }
 
+    void aSaveAsOfferedAfterAFailureShowsTheNewName() {
+        EditorFixture f;
+        QTemporaryDir own;
+        f.Open(WriteFile(own.filePath("user.bin"), Counting(40)));
+        QVERIFY(f.Show());
+        Press("41");
+        const QString gone = own.path() + "-gone"; // the file's folder goes: Save fails
+        QVERIFY(QDir().rename(own.path(), gone));
+        const QString other = f.ts.dir.filePath("other.bin");
+        f.ts.messages.answers = {MsgAnswer::Yes}; // Save them in another file?
+        f.ts.dialogs.answers = {other};
+        Part<QAction>(f.editor, "mnuSave")->trigger();
+        QVERIFY(QDir().rename(gone, own.path()));
+        QCOMPARE(Part<QLabel>(f.editor, "Label7")->text(), other);
+        QCOMPARE(ReadFile(other).left(2), QByteArray("\x41\x01"));
+        QVERIFY(!f.editor->Document().Modified());
+    }
+
     void openOffersEveryImageFormat() {
         EditorFixture f;
         QVERIFY(f.OpenAndShow(Counting(40)));
