@@ -69,6 +69,8 @@ void frmEditor::OpenWithDialog() {
 
 bool frmEditor::OpenFile(const QString& path) {
     Label7->setText(path);
+    // The image's place is settled at each open: another user may have taken its name.
+    document_.SetWorkImagePath(Module1::WorkImagePath());
     if (!document_.Open(path)) {
         ShowNoFile();
         return false;
@@ -352,6 +354,9 @@ void frmEditor::OfferKeptChanges() {
                                  MsgStyle::YesNo | MsgStyle::Question) == MsgAnswer::Yes;
         if (ending_ || finished_) {
             return; // the program ended under the question: offered again next time
+        }
+        if (open) {
+            document_.SetWorkImagePath(Module1::WorkImagePath());
         }
         if (open && !document_.Open(source, copy.filePath())) {
             ShowNoFile(); // the kept file stays, offered again at the next start

@@ -404,6 +404,15 @@ void EditorDocument::Close() {
     DropCompare();
 }
 
+void EditorDocument::SetWorkImagePath(const QString& path) {
+    if (image_.Path() != path) {
+        edits_.Clear();
+        image_.Remove();
+        image_.SetPath(path);
+        loaded_ = false;
+    }
+}
+
 void EditorDocument::Remove() {
     Close();
     edits_.Clear();

@@ -46,6 +46,8 @@ public:
     // Writes the document to target, asking first when target is the user's file and another
     // program changed it or made it read-only, and offering Save As when the write fails.
     bool WriteTo(QString target);
+    // Where the next Open makes the working image (a previous one elsewhere is deleted).
+    void SetWorkImagePath(const QString& path);
     // Closes the working image; Remove deletes it too.
     void Close();
     void Remove();
