@@ -13,7 +13,7 @@ SimTransport::SimTransport(platform::Clock& clock, AdapterModel* model)
     : clock_(clock), own_(model ? nullptr : std::make_unique<AdapterModel>()),
       model_(model ? *model : *own_) {}
 
-void SimTransport::Open() {
+int SimTransport::Open() {
     if (model_.Faults().portMissing) {
         throw RuntimeError(CommError::PortInvalid,
                            QStringLiteral("The simulated port does not exist"));
@@ -24,6 +24,7 @@ void SimTransport::Open() {
     }
     model_.Open(clock_.NowMs());
     open_ = true;
+    return 0;
 }
 
 void SimTransport::Close() {

@@ -22,7 +22,7 @@ public:
 
     AdapterModel& Model() { return model_; }
 
-    void Open() override;
+    int Open() override;
     void Close() override;
     bool IsOpen() const override { return open_; }
     void SetLine(const platform::LineSettings&) override {}

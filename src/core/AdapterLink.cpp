@@ -27,6 +27,11 @@ void AdapterLink::Wait(float ms) {
 
 void AdapterLink::OpenLink(char family, char command, const std::function<void()>& beforeLetter) {
     port_.SetPortOpen(true);
+    // A terminal server that holds bytes until its serial port is open would hand the family
+    // letter on together with the command letter: the first gap would be lost.
+    if (const double opens = port_.LineOpensInMs(); opens > 0) {
+        Wait(float(opens));
+    }
     port_.Output(QByteArray(1, family));
     Wait(CommandGapMs);
     if (beforeLetter) {
@@ -37,6 +42,11 @@ void AdapterLink::OpenLink(char family, char command, const std::function<void()
 }
 
 double AdapterLink::StartDataPhase(float settleMs) {
+    // The adapter speaks only once asked for data: what came before is not the block's.
+    if (port_.InBufferCount() > 0) {
+        port_.SetInputLen(0);
+        port_.Input();
+    }
     port_.SetInputLen(1);
     port_.SetRThreshold(1);
     port_.Output(QByteArrayLiteral("c"));

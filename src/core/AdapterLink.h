@@ -45,10 +45,12 @@ public:
     void SetCancellable(bool cancellable) { cancellable_ = cancellable; }
     bool Cancellable() const { return cancellable_; }
 
-    // Port open, family letter, 10 ms, command letter, 10 ms. beforeLetter runs just before
+    // Port open (and the wait until the far end's line is open), family letter, 10 ms,
+    // command letter, 10 ms. beforeLetter runs just before
     // the command letter goes out (from then on the adapter may act on it).
     void OpenLink(char family, char command, const std::function<void()>& beforeLetter = {});
-    // Receive notification on, "c" sent, then the settle delay. Returns when "c" went out.
+    // What arrived unasked dropped, receive notification on, "c" sent, the settle delay. Returns
+    // when "c" went out.
     double StartDataPhase(float settleMs);
     // One byte on the wire, then 2 ms.
     void SendDataByte(unsigned char byte);

@@ -16,7 +16,9 @@ class ByteTransport {
 public:
     virtual ~ByteTransport() = default;
 
-    virtual void Open() = 0;
+    // Returns how long the far end still needs before a byte written reaches the adapter's
+    // line (a terminal server opening its port for the new session), in ms; 0 when at once.
+    virtual int Open() = 0;
     // Hands on what is still queued, then closes; never throws.
     virtual void Close() = 0;
     virtual bool IsOpen() const = 0;

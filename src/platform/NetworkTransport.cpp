@@ -65,22 +65,31 @@ std::optional<NetworkTransport::Address> NetworkTransport::Parse(const QString& 
     } else if (name.startsWith(QLatin1String(Rfc2217Prefix), Qt::CaseInsensitive)) {
         address.kind = Kind::Rfc2217;
         rest = name.mid(int(sizeof Rfc2217Prefix) - 1);
-        const int query = int(rest.indexOf(QLatin1Char('?')));
-        if (query >= 0) {
-            const QString option = rest.mid(query + 1);
-            rest = rest.left(query);
-            if (option.compare(QLatin1String("dsr=ignore"), Qt::CaseInsensitive) != 0) {
-                *why = QStringLiteral("%1: unknown option \"%2\" (only dsr=ignore is known)")
-                           .arg(name, option);
-                return std::nullopt;
-            }
-            address.ignoreDsr = true;
-        }
-        if (rest.endsWith(QLatin1Char('/'))) {
-            rest.chop(1);
-        }
     } else {
         return std::nullopt;
+    }
+    const int query = int(rest.indexOf(QLatin1Char('?')));
+    if (query >= 0) {
+        static const QRegularExpression wait(QStringLiteral("^open-wait=(\\d{1,5})$"),
+                                             QRegularExpression::CaseInsensitiveOption);
+        for (const QString& option : rest.mid(query + 1).split(QLatin1Char('&'))) {
+            const QRegularExpressionMatch ms = wait.match(option);
+            if (option.compare(QLatin1String("dsr=ignore"), Qt::CaseInsensitive) == 0) {
+                address.ignoreDsr = true;
+            } else if (ms.hasMatch() && ms.captured(1).toInt() <= MaxOpenWaitMs) {
+                address.openWaitMs = ms.captured(1).toInt();
+            } else {
+                *why = QStringLiteral("%1: unknown option \"%2\" (known are dsr=ignore and "
+                                      "open-wait=MS, from 0 to %3 ms)")
+                           .arg(name, option)
+                           .arg(MaxOpenWaitMs);
+                return std::nullopt;
+            }
+        }
+        rest = rest.left(query);
+    }
+    if (address.kind == Kind::Rfc2217 && rest.endsWith(QLatin1Char('/'))) {
+        rest.chop(1);
     }
     // HOST:PORT, the host in brackets when it is an IPv6 address.
     static const QRegularExpression form(
@@ -113,7 +122,7 @@ bool NetworkTransport::IsOpen() const {
     return socket_ != nullptr;
 }
 
-void NetworkTransport::Open() {
+int NetworkTransport::Open() {
     if (socket_) {
         Fail(CommError::PortAlreadyOpen, QStringLiteral("already open"));
     }
@@ -123,7 +132,7 @@ void NetworkTransport::Open() {
     for (;;) {
         Connect(deadline);
         if (address_.kind == Kind::Raw) {
-            return;
+            return address_.openWaitMs;
         }
         try {
             SendRaw(TelnetCodec::Greeting());
@@ -151,7 +160,8 @@ void NetworkTransport::Open() {
             SendRaw(TelnetCodec::ComPortCommand(TelnetCodec::SetModemStateMask,
                                                 QByteArray(1, char(0xFF))));
             SetLine(line_);
-            return;
+            // The negotiation took part of the time the server needs to open its port.
+            return int(std::max<qint64>(address_.openWaitMs - connected_.elapsed(), 0));
         } catch (const RuntimeError&) {
             Close();
             throw;
@@ -164,6 +174,8 @@ void NetworkTransport::Connect(const QDeadlineTimer& deadline) {
     socket_->setReadBufferSize(ReadBufferBytes);
     telnet_ = TelnetCodec();
     pending_.clear();
+    spoken_ = false;
+    heard_.clear();
     QObject::connect(socket_.get(), &QTcpSocket::readyRead, socket_.get(), [this] {
         if (onArrival) {
             onArrival();
@@ -188,6 +200,7 @@ void NetworkTransport::Connect(const QDeadlineTimer& deadline) {
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     }
     socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    connected_.start();
 }
 
 void NetworkTransport::Close() {
@@ -258,13 +271,20 @@ void NetworkTransport::SendRaw(const QByteArray& bytes) {
 }
 
 void NetworkTransport::Write(const QByteArray& bytes) {
+    if (!spoken_ && address_.kind == Kind::Raw && socket_) {
+        // The last look at what the server said unasked: a Telnet server is refused before
+        // the adapter hears anything.
+        socket_->waitForReadyRead(0);
+        Take();
+        spoken_ = true;
+    }
     SendRaw(address_.kind == Kind::Rfc2217 ? TelnetCodec::Escape(bytes) : bytes);
 }
 
 QByteArray NetworkTransport::Take() {
     const QByteArray raw = socket_->readAll();
     if (address_.kind == Kind::Raw) {
-        return raw;
+        return spoken_ ? raw : Unasked(raw);
     }
     const QByteArray data = telnet_.Feed(raw);
     const QByteArray replies = telnet_.TakeReplies();
@@ -277,6 +297,28 @@ QByteArray NetworkTransport::Take() {
         Fail(ErrorNumber::SerialSystemError, telnet_.Fault());
     }
     return data;
+}
+
+QByteArray NetworkTransport::Unasked(const QByteArray& raw) {
+    if (heard_.size() < 2) {
+        heard_ += raw.left(2 - heard_.size());
+    }
+    // IAC followed by WILL, WONT, DO, DONT or SB: the server negotiates Telnet options.
+    const bool telnet = heard_.size() == 2 &&
+                        static_cast<unsigned char>(heard_[0]) == TelnetCodec::IAC &&
+                        (static_cast<unsigned char>(heard_[1]) == TelnetCodec::SB ||
+                         (static_cast<unsigned char>(heard_[1]) >= TelnetCodec::WILL &&
+                          static_cast<unsigned char>(heard_[1]) <= TelnetCodec::DONT));
+    if (telnet) {
+        const QString host = address_.host.contains(QLatin1Char(':'))
+                                 ? QStringLiteral("[%1]").arg(address_.host)
+                                 : address_.host;
+        Fail(CommError::SetCommState,
+             QStringLiteral("this port speaks RFC 2217: use rfc2217://%1:%2")
+                 .arg(host)
+                 .arg(address_.port));
+    }
+    return QByteArray();
 }
 
 bool NetworkTransport::AwaitServer(const std::function<bool()>& ready, int ms) {

@@ -3,6 +3,7 @@
 #include "ByteTransport.h"
 #include "TelnetCodec.h"
 
+#include <QElapsedTimer>
 #include <memory>
 #include <optional>
 
@@ -16,6 +17,10 @@ namespace platform {
 // with the COM-PORT-OPTION, setting the remote line and reporting its modem lines; with
 // "?dsr=ignore" the DSR the server reports is not asked for. Connects within 3 s, without
 // Nagle's delay, and every byte written has left for the server before Write returns.
+// A server opens its serial port only once it has taken the connection and holds what came
+// before, so Open tells how long the first byte must wait ("?open-wait=MS" for a slow one).
+// Whatever a raw port's server says before the first byte is written is not the adapter's
+// (it speaks only when asked): it is dropped, and a Telnet negotiation refuses the port.
 class NetworkTransport : public ByteTransport {
 public:
     enum class Kind { Raw, Rfc2217 };
@@ -25,6 +30,7 @@ public:
         QString host;
         quint16 port = 0;
         bool ignoreDsr = false;
+        int openWaitMs = DefaultOpenWaitMs;
     };
     // The address a port name gives, or nothing when the name is no network port. why says
     // what is wrong with a name that starts like one but is malformed.
@@ -34,7 +40,7 @@ public:
     NetworkTransport(const Address& address, QString name);
     ~NetworkTransport() override;
 
-    void Open() override;
+    int Open() override;
     void Close() override;
     bool IsOpen() const override;
     void SetLine(const LineSettings& line) override;
@@ -43,6 +49,11 @@ public:
     bool Dsr() const override;
     bool StillThere(QString* why) const override;
 
+    // How long a server may take to open its serial port after it took the connection:
+    // ser2net 4 on loopback needs about 5 ms, and 20 ms when the last session has just ended
+    // (it lets go of the port about 15 ms after the connection closed).
+    static constexpr int DefaultOpenWaitMs = 50;
+    static constexpr int MaxOpenWaitMs = 10000;
     // How long connecting, the server's agreement and a write may take.
     static constexpr int TimeoutMs = 3000;
     // How long closing waits for the server to let go of the session.
@@ -54,6 +65,8 @@ private:
     void SendRaw(const QByteArray& bytes);
     // Takes what the socket holds through the Telnet layer; raises what broke it.
     QByteArray Take();
+    // A raw port before its first byte is written: what the server said is not data.
+    QByteArray Unasked(const QByteArray& raw);
     // Reads until ready() holds or the time runs out.
     bool AwaitServer(const std::function<bool()>& ready, int ms);
 
@@ -63,6 +76,9 @@ private:
     TelnetCodec telnet_;
     LineSettings line_;
     mutable QByteArray pending_; // data taken while waiting for the server, not yet read
+    bool spoken_ = false;        // a byte was written in this session
+    QByteArray heard_;           // the first bytes a raw port's server said unasked
+    QElapsedTimer connected_;
 };
 
 } // namespace platform

@@ -46,6 +46,7 @@ public:
     int CommEvent() const override;
     bool DSRHolding() const override;
     bool StillThere(QString* why) const override;
+    double LineOpensInMs() const override { return open_ ? current_->LineOpensInMs() : 0; }
 
 private:
     // The port of this session's kind, made anew for each session but the simulated one

@@ -150,7 +150,7 @@ bool SerialDeviceTransport::IsOpen() const {
     return serial_->isOpen();
 }
 
-void SerialDeviceTransport::Open() {
+int SerialDeviceTransport::Open() {
     const QString& device = device_;
     const QString key = DeviceKey(device);
     if (DevicesOpenHere().contains(key)) {
@@ -243,6 +243,7 @@ void SerialDeviceTransport::Open() {
     serial_->setDataTerminalReady(true);
     serial_->setRequestToSend(true);
     serial_->clearError();
+    return 0;
 }
 
 void SerialDeviceTransport::Close() {

@@ -21,7 +21,7 @@ public:
     SerialDeviceTransport(QString device, const PortEnumeration* ports = nullptr);
     ~SerialDeviceTransport() override;
 
-    void Open() override;
+    int Open() override;
     // Hands on what is still queued first; raises 8019 (after closing) when it could not.
     void Close() override;
     bool IsOpen() const override;

@@ -44,6 +44,10 @@ public:
     // Whether the open port can still carry the adapter's bytes: no failure seen since it
     // opened and the device still there. An empty answer is no sign of a good chip: an
     // adapter pulled while the chip settles sends nothing either way. Why not, when not.
+    // How long from now until a byte written reaches the adapter's line on its own, not
+    // together with the next: a terminal server opens its port only once it has taken the
+    // connection and holds what comes before. 0 for a line that is there when open.
+    virtual double LineOpensInMs() const { return 0; }
     virtual bool StillThere(QString* why) const {
         (void)why;
         return PortOpen();

@@ -29,7 +29,7 @@ void TransportPort::SetPortOpen(bool open) {
     }
     // The line is given first, so a device opens with it at once.
     transport_->SetLine(line_);
-    transport_->Open();
+    lineOpens_ = QDeadlineTimer(transport_->Open(), Qt::PreciseTimer);
     failure_.clear();
     failureNumber_ = 0;
     control_.StartSession();
@@ -80,6 +80,10 @@ int TransportPort::CommEvent() const {
 bool TransportPort::DSRHolding() const {
     control_.RequireOpen();
     return transport_->Dsr();
+}
+
+double TransportPort::LineOpensInMs() const {
+    return control_.Open() ? double(lineOpens_.remainingTimeNSecs()) / 1e6 : 0;
 }
 
 bool TransportPort::StillThere(QString* why) const {

@@ -5,6 +5,7 @@
 #include "SerialControl.h"
 #include "SerialPort.h"
 
+#include <QDeadlineTimer>
 #include <memory>
 
 namespace platform {
@@ -35,6 +36,7 @@ public:
     int CommEvent() const override;
     bool DSRHolding() const override;
     bool StillThere(QString* why) const override;
+    double LineOpensInMs() const override;
 
 private:
     // Moves what has arrived into the queue; a failure waits until the queue is read empty.
@@ -49,6 +51,7 @@ private:
     mutable bool pulling_ = false;
     mutable int failureNumber_ = 0;
     mutable QString failure_;
+    QDeadlineTimer lineOpens_; // when the far end's line is open for this session
 };
 
 } // namespace platform
