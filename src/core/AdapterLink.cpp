@@ -87,35 +87,24 @@ int AdapterLink::ReceiveArriving(int n, double cSentMs, const ByteHandler& onByt
     int taken = 0;
     double deadline = cSentMs + FastFirstByteMs;
     const auto stopped = [this] { return StopHonoured(); };
+    // The one-byte reads are the legacy pace's rule: here each look takes all that is queued.
+    port_.SetInputLen(0);
     while (taken < n) {
-        while (taken < n && port_.InBufferCount() > 0) {
-            const QByteArray input = port_.Input();
-            if (input.isEmpty()) {
-                break;
-            }
+        // One read a look; an empty queue raises a failure the port has noticed (an adapter
+        // unplugged mid-read is a port error, not merely a short answer).
+        const QByteArray input = port_.Input();
+        for (qsizetype i = 0; i < input.size() && taken < n; ++i) {
             ++taken;
-            if (!onByte(taken, static_cast<unsigned char>(input.at(0)))) {
+            if (!onByte(taken, static_cast<unsigned char>(input.at(i)))) {
                 return taken;
             }
-            deadline = clock_.NowMs() + FastNextByteMs;
         }
         const double now = clock_.NowMs();
-        if (taken >= n) {
-            break;
+        if (!input.isEmpty()) {
+            deadline = now + FastNextByteMs;
         }
-        if (now >= deadline) {
-            // One last look, which also raises a read failure the port has noticed (an
-            // adapter unplugged mid-read is a port error, not merely a short answer).
-            const QByteArray last = port_.Input();
-            if (last.isEmpty()) {
-                break;
-            }
-            ++taken;
-            if (!onByte(taken, static_cast<unsigned char>(last.at(0)))) {
-                return taken;
-            }
-            deadline = clock_.NowMs() + FastNextByteMs;
-            continue;
+        if (taken >= n || now >= deadline) {
+            break;
         }
         Pause(clock_, float(std::min(deadline - now, FastPollMs)), stopped, true);
         if (StopHonoured()) {

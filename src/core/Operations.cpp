@@ -68,7 +68,6 @@ struct Operations::Run_ {
     bool announced = false; // the command letter of READ, PROGRAM or VERIFY is out, "c" not yet
     std::unique_ptr<QSaveFile> target;
     ImageFormat targetFormat = ImageFormat::Raw;
-    bool textTarget = false;
 
     int N() const { return family.blockSize; }
 
@@ -287,8 +286,8 @@ void Operations::Read(Run_& run) {
             return;
         }
         run.targetFormat = run.options.targetFormat.value_or(ImageFormatOfPath(*target));
-        // Raw bytes go to the file as they come; a text image is written once they are all in.
-        run.textTarget = run.targetFormat != ImageFormat::Raw;
+        // The image is written in one piece once the bytes are in: a write a byte would cost
+        // more than taking the byte from the line.
         run.target = std::make_unique<QSaveFile>();
         // Unbuffered, so a full disk fails the write that meets it: a buffered write that
         // fails only at commit is not reported, and commit puts an empty file in place.
@@ -305,15 +304,7 @@ void Operations::Read(Run_& run) {
         if (count == 1) {
             run.firstByteMs = run.clock.NowMs();
         }
-        const char c = static_cast<char>(byte);
-        outcome.data.append(c);
-        if (run.target && !run.textTarget) {
-            QString why;
-            const auto write = [&] { return run.target->write(&c, 1) == 1; };
-            if (!FileCall(*run.target, write, &why)) {
-                run.FailFile(outcome.path, why, true);
-            }
-        }
+        outcome.data.append(static_cast<char>(byte));
         run.Report(Phase::Receiving, count);
         return true;
     };
@@ -329,10 +320,10 @@ void Operations::Read(Run_& run) {
         keep = !run.observer.ReplaceWithShortRead(outcome.path, k, n);
     }
     QString why;
-    if (!keep && run.textTarget) {
-        const QByteArray text =
+    if (!keep) {
+        const QByteArray image =
             EncodeImage(outcome.data, run.targetFormat, run.family, run.options.deviceName);
-        const auto write = [&] { return run.target->write(text) == text.size(); };
+        const auto write = [&] { return run.target->write(image) == image.size(); };
         if (!FileCall(*run.target, write, &why)) {
             run.FailFile(outcome.path, why, true);
         }

@@ -296,7 +296,7 @@ private slots:
 
     void fullDiskNamesTheSystemsReason_data() {
         QTest::addColumn<QString>("name");
-        QTest::newRow("raw, byte by byte") << "fw.bin";
+        QTest::newRow("raw") << "fw.bin";
         QTest::newRow("Intel HEX, at the end") << "fw.ihx";
     }
     void fullDiskNamesTheSystemsReason() {
