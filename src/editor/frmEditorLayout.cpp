@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QStatusBar>
 #include <QTimer>
 #include <QWindow>
 
@@ -59,7 +60,8 @@ frmEditor::frmEditor(platform::Services& services, const Module1::ProgramPlaces&
     : QMainWindow(parent), services_(services), places_(places), showMain_(std::move(showMain)),
       document_(*this, Module1::WorkImagePath()) {
     setObjectName(QStringLiteral("frmEditor"));
-    setWindowTitle(Module1::ProgramTitle);
+    caption_ = Module1::ProgramTitle;
+    setWindowTitle(caption_);
     LangText[0] = QStringLiteral("of");
     LangText[3] = QStringLiteral("has been changed. Do you want to save the changes?");
     LangText[4] = QStringLiteral("Saving");
@@ -176,6 +178,8 @@ void frmEditor::BuildControls() {
     client->setFixedSize(TwipsRect(0, 0, ClientWidth, ClientHeight).size());
     scroll_->setWidget(client);
     setCentralWidget(scroll_);
+    // What Save wrote, and where.
+    statusBar()->setObjectName(QStringLiteral("statusBar"));
 
     const auto label = [client](const QString& name, const QString& caption) {
         auto* l = new QLabel(caption, client);
@@ -322,7 +326,10 @@ void frmEditor::LoadLanguage() {
             set(*text);
         }
     };
-    apply(1, [this](const QString& t) { setWindowTitle(t); });
+    apply(1, [this](const QString& t) {
+        caption_ = t;
+        setWindowTitle(t);
+    });
     apply(22, [this](const QString& t) { Label1[0]->setText(t); });
     apply(23, [this](const QString& t) { Label1[2]->setText(t); });
     apply(25, [this](const QString& t) { Label1[3]->setText(t); });

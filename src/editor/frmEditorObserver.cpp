@@ -19,11 +19,18 @@
 namespace MsgAnswer = platform::MsgAnswer;
 namespace MsgStyle = platform::MsgStyle;
 
-frmEditor::Nested::Nested(frmEditor& editor) : editor_(editor) {
+frmEditor::Nested::Nested(frmEditor& editor, bool answered) : editor_(editor) {
     ++editor_.yielding_;
+    if (answered && editor_.busyScope_) {
+        lifted_ = editor_.busyScope_.get();
+        lifted_->Lift();
+    }
 }
 
 frmEditor::Nested::~Nested() {
+    if (lifted_ && lifted_ == editor_.busyScope_.get()) {
+        lifted_->Restore();
+    }
     if (--editor_.yielding_ == 0 && editor_.deleteRequested_) {
         editor_.deleteRequested_ = false;
         editor_.deleteLater(); // handled once the routine that yielded has returned
@@ -36,8 +43,8 @@ void frmEditor::Yield() {
 }
 
 int frmEditor::MsgBox(const QString& prompt, int style) {
-    const Nested nested(*this);
-    return services_.messages.MsgBox(prompt, style, windowTitle());
+    const Nested nested(*this, true);
+    return services_.messages.MsgBox(prompt, style, caption_);
 }
 
 bool frmEditor::event(QEvent* event) {
@@ -140,7 +147,7 @@ std::optional<QString> frmEditor::SaveAsTarget() {
     options.confirmOverwrite = true;
     std::optional<QString> target;
     {
-        const Nested nested(*this);
+        const Nested nested(*this, true);
         target = services_.dialogs.ShowSave(options);
     }
     if (ending_ || !target || target->isEmpty()) {
