@@ -96,6 +96,9 @@ private:
     void ConnectEvents();
     void LoadLanguage();
     void FitScreen();
+    // The panel below the page, the page's margins gone: for a screen too narrow for both side
+    // by side.
+    void Compact();
 
     // The document's observer (frmEditorObserver.cpp): progress, questions, Save As.
     void WorkStarts(const QString& caption, bool stoppable) override;
@@ -209,6 +212,7 @@ private:
     QAction* mnuPreviousDifference_ = nullptr;
     QAction* mnuDone_ = nullptr;
     QScrollArea* scroll_ = nullptr;
+    QWidget* panel_ = nullptr; // the information panel when it is below the page
     PictureBox* PicOffSet = nullptr;
     PictureBox* PicHex = nullptr;
     PictureBox* PicText = nullptr;
@@ -248,6 +252,7 @@ private:
     QTimer* sumsTimer_ = nullptr;
     int sumsVersion_ = -1;
     bool fitted_ = false;  // sized to the screen at its first showing
+    bool framed_ = false;  // and again once the window manager's frame was known
     bool syncing_ = false; // the window moves the grids' cursors to the document's
     bool findHex_ = true;  // the kind Find used last in this session
     bool findChosen_ = false;

@@ -15,6 +15,8 @@
 #include <QEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
+#include <QWindow>
 
 namespace MsgAnswer = platform::MsgAnswer;
 namespace MsgStyle = platform::MsgStyle;
@@ -56,6 +58,12 @@ bool frmEditor::event(QEvent* event) {
         stop_ = true;
         document_.Image().Abort();
         return true;
+    }
+    // The window manager frames the window only after its first showing: once the frame is
+    // known, the window is fitted again with it (else the title bar pushes it off the screen).
+    if (fitted_ && !framed_ && windowHandle() && !windowHandle()->frameMargins().isNull()) {
+        framed_ = true;
+        QTimer::singleShot(0, this, &frmEditor::FitScreen);
     }
     return QMainWindow::event(event);
 }
