@@ -22,6 +22,17 @@ public:
     BusyScope(const BusyScope&) = delete;
     BusyScope& operator=(const BusyScope&) = delete;
 
+    // While a box or a dialog is up inside the work: the user's input reaches it (else it
+    // could never be answered) and the pointer is the usual one.
+    void Lift() {
+        blocker_.Lift();
+        QApplication::restoreOverrideCursor();
+    }
+    void Restore() {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        blocker_.Restore();
+    }
+
 private:
     bool& busy_;
     InputBlocker blocker_;

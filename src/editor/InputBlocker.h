@@ -12,7 +12,8 @@
 // can be closed. A copy that yields to the event loop after each piece keeps its windows
 // painted this way, and nothing the user does can pull the files from under it. A work
 // that may be stopped names its Stop button, which still takes clicks, and what Escape
-// does.
+// does. A box shown meanwhile must take the user's answer: the blocker is lifted while it is
+// up.
 class InputBlocker : public QObject {
 public:
     explicit InputBlocker(QWidget* stopButton = nullptr, std::function<void()> onEscape = {})
@@ -20,6 +21,18 @@ public:
         QCoreApplication::instance()->installEventFilter(this);
     }
     ~InputBlocker() override { QCoreApplication::instance()->removeEventFilter(this); }
+
+    // The user's input goes through until Restore (calls may nest).
+    void Lift() {
+        if (lifted_++ == 0) {
+            QCoreApplication::instance()->removeEventFilter(this);
+        }
+    }
+    void Restore() {
+        if (--lifted_ == 0) {
+            QCoreApplication::instance()->installEventFilter(this);
+        }
+    }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
@@ -49,4 +62,5 @@ protected:
 private:
     QPointer<QWidget> stopButton_;
     std::function<void()> onEscape_;
+    int lifted_ = 0;
 };

@@ -4,6 +4,7 @@
 #include "model/EditorDocument.h"
 #include "model/EditorObserver.h"
 
+#include <QColor>
 #include <QMainWindow>
 #include <array>
 #include <functional>
@@ -95,6 +96,9 @@ private:
     void ConnectEvents();
     void LoadLanguage();
     void FitScreen();
+    // The panel below the page, the page's margins gone: for a screen too narrow for both side
+    // by side.
+    void Compact();
 
     // The document's observer (frmEditorObserver.cpp): progress, questions, Save As.
     void WorkStarts(const QString& caption, bool stoppable) override;
@@ -107,13 +111,15 @@ private:
     bool Ending() const override { return ending_; }
     // Everything that hands control to the event loop from inside a routine of the window
     // (a yield, a message box, a file dialog) does it inside a Nested: the window cannot be
-    // deleted meanwhile, only let go.
+    // deleted meanwhile, only let go. A box or a dialog (answered) lifts the input blocker of
+    // a work under way while it is up, so that the user can answer it.
     struct Nested {
-        explicit Nested(frmEditor& editor);
+        explicit Nested(frmEditor& editor, bool answered = false);
         ~Nested();
         Nested(const Nested&) = delete;
         Nested& operator=(const Nested&) = delete;
         frmEditor& editor_;
+        BusyScope* lifted_ = nullptr;
     };
     void Yield();
     int MsgBox(const QString& prompt, int style);
@@ -122,7 +128,9 @@ private:
     // Display (frmEditorDisplay.cpp): the page, the cursors, the panel.
     void FillGrid();
     void DrawOffsets();
-    void DrawCell(int row, int col, int value, bool selected);
+    void DrawCell(int row, int col, int value, bool selected, bool differs);
+    static inline const QColor DifferenceBack{0xFF, 0xD0, 0xD0};
+    static inline const QColor DifferenceLine{0xD0, 0x00, 0x00};
     // Brings the panes to the document after any change: the page when it moved, the
     // cells, the cursors, the panel and the menus.
     void ShowDocument();
@@ -138,6 +146,12 @@ private:
     void ShowNoFile();
     void ShowOpened();
     void SetModeColours(int pane);
+    // "fw.bin - caption", with "*" before it while there are changes to save.
+    void ShowTitle();
+    // The offset column, the column headers and the radix toggle in hex (or decimal).
+    void SetRadix(bool hex);
+    // The file written, in the status line.
+    void ShowWritten();
 
     // Input (frmEditorInput.cpp): keys, clicks and drags in the panes.
     void Pane_KeyDown(int keyCode, int shift);
@@ -198,6 +212,7 @@ private:
     QAction* mnuPreviousDifference_ = nullptr;
     QAction* mnuDone_ = nullptr;
     QScrollArea* scroll_ = nullptr;
+    QWidget* panel_ = nullptr; // the information panel when it is below the page
     PictureBox* PicOffSet = nullptr;
     PictureBox* PicHex = nullptr;
     PictureBox* PicText = nullptr;
@@ -224,6 +239,7 @@ private:
     bool CtrlDown = false;
     // 0: the page word; 3: Done's question; 4, 5: progress captions of writing and opening.
     std::array<QString, 6> LangText;
+    QString caption_;        // the window's caption from the language file, the boxes' title
     qint64 drawnPage_ = 0;   // the page the panes show
     qint64 drawnLength_ = 0; // of the image they show it from
     std::optional<EditorDocument::Span> drawnSelection_;
@@ -236,6 +252,7 @@ private:
     QTimer* sumsTimer_ = nullptr;
     int sumsVersion_ = -1;
     bool fitted_ = false;  // sized to the screen at its first showing
+    bool framed_ = false;  // and again once the window manager's frame was known
     bool syncing_ = false; // the window moves the grids' cursors to the document's
     bool findHex_ = true;  // the kind Find used last in this session
     bool findChosen_ = false;

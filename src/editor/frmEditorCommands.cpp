@@ -7,6 +7,7 @@
 #include "GoToDialog.h"
 #include "common/Module1.h"
 #include "common/OpenDialog.h"
+#include "platform/FileDialogs.h"
 #include "platform/MessageBoxes.h"
 #include "platform/RuntimeError.h"
 #include "platform/Services.h"
@@ -23,6 +24,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStatusBar>
+#include <QTime>
 
 namespace MsgAnswer = platform::MsgAnswer;
 namespace MsgStyle = platform::MsgStyle;
@@ -48,12 +51,17 @@ void frmEditor::OpenWithDialog() {
         return;
     }
     document_.CompletePending();
+    // The folder a dialog of this run last chose from (the programmer's READ, say), else the
+    // one the editor's Open last chose from.
     const QString initialDir =
-        services_.settings.GetSetting(General, LastDirKey, places_.appFolder);
+        services_.dialogs.LastFolder().isEmpty()
+            ? services_.settings.GetSetting(General, LastDirKey, places_.appFolder)
+            : Module1::WithTrailingSeparator(
+                  QDir::toNativeSeparators(services_.dialogs.LastFolder()));
     QString path;
     {
-        const Nested nested(*this);
-        path = Module1::ShowOpenDialog(services_.dialogs, OpenFilter, windowTitle(), initialDir);
+        const Nested nested(*this, true);
+        path = Module1::ShowOpenDialog(services_.dialogs, OpenFilter, caption_, initialDir);
     }
     if (path.isEmpty() || ending_) {
         return;
@@ -81,17 +89,31 @@ bool frmEditor::OpenFile(const QString& path) {
 }
 
 void frmEditor::mnuSave_Click() {
-    if (Ready()) {
-        document_.Save();
-        ShowDocument();
+    if (!Ready()) {
+        return;
     }
+    document_.CompletePending();
+    BytesChanged(); // a half-typed byte is whole now
+    if (!document_.Modified()) {
+        statusBar()->showMessage(tr("Nothing to save: %1 holds every edit.")
+                                     .arg(QFileInfo(document_.SourceName()).fileName()));
+    } else if (document_.Save()) {
+        ShowWritten();
+    }
+    ShowDocument();
 }
 
 void frmEditor::mnuSaveAs_Click() {
-    if (Ready()) {
-        document_.SaveAs();
-        ShowDocument();
+    if (Ready() && document_.SaveAs()) {
+        ShowWritten();
     }
+    ShowDocument();
+}
+
+void frmEditor::ShowWritten() {
+    statusBar()->showMessage(
+        tr("Saved: %1, %2")
+            .arg(document_.LastWritten(), QTime::currentTime().toString(QStringLiteral("HH:mm"))));
 }
 
 void frmEditor::mnuDone_Click() {
@@ -134,7 +156,7 @@ void frmEditor::mnuCompare_Click() {
     }
     QString path;
     {
-        const Nested nested(*this);
+        const Nested nested(*this, true);
         path = Module1::ShowOpenDialog(services_.dialogs, OpenFilter, tr("Compare With"),
                                        Module1::FolderOf(document_.SourceName()));
     }
@@ -142,6 +164,7 @@ void frmEditor::mnuCompare_Click() {
         return;
     }
     document_.CompareWith(path);
+    changed_ = true; // the page is drawn again with the differences marked
     ShowDocument();
 }
 
@@ -194,7 +217,7 @@ void frmEditor::mnuFill_Click() {
     }
     std::optional<QString> text;
     {
-        const Nested nested(*this);
+        const Nested nested(*this, true);
         text = services_.messages.InputBox(
             tr("Fill the %1 selected bytes with a byte or a pattern, in hex (FF, or DE AD BE EF):")
                 .arg(document_.Selection()->length),

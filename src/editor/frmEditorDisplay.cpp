@@ -8,6 +8,7 @@
 #include "widgets/PictureBox.h"
 
 #include <QAction>
+#include <QFileInfo>
 #include <QLabel>
 
 using namespace CellText;
@@ -22,16 +23,20 @@ bool SameSpan(const std::optional<EditorDocument::Span>& a,
 
 } // namespace
 
-void frmEditor::DrawCell(int row, int col, int value, bool selected) {
+void frmEditor::DrawCell(int row, int col, int value, bool selected, bool differs) {
     // A cell is drawn on the pane's background, which the page's drawing cleared; inside
-    // the selection its box is filled with the selection's colour first.
-    if (selected) {
+    // the selection its box is filled with the selection's colour first, and a byte that
+    // differs from the file compared with is underlined in red (on a red box outside it).
+    if (selected || differs) {
         const QColor highlight = palette().color(QPalette::Highlight).lighter(160);
         for (PictureBox* pane : {PicHex, PicText}) {
             Grid* grid = pane == PicHex ? grid1 : grid2;
-            pane->FillBox(QRect(col * grid->CellWidth(), row * grid->CellHeight(),
-                                grid->CellWidth(), grid->CellHeight()),
-                          highlight);
+            const QRect box(col * grid->CellWidth(), row * grid->CellHeight(), grid->CellWidth(),
+                            grid->CellHeight());
+            pane->FillBox(box, selected ? highlight : DifferenceBack);
+            if (differs) {
+                pane->FillBox(QRect(box.left(), box.bottom() - 1, box.width(), 2), DifferenceLine);
+            }
         }
     }
     const std::optional<EditorDocument::Pending> pending = document_.PendingDigit();
@@ -67,16 +72,19 @@ void frmEditor::FillGrid() {
     grid1->SetRows(rows);
     grid2->SetRows(rows);
 
-    // The rows on screen in one positioned read.
+    // The rows on screen in one positioned read, and as many of the file compared with.
     char page[BytesPerPage];
+    char theirs[BytesPerPage];
     const qint64 got = document_.Read(drawnPage_, page, qint64(rows) * BytesPerRow);
+    const qint64 compared = std::min(got, document_.ReadCompared(drawnPage_, theirs, got));
     for (int r = 0; r < rows; ++r) {
         for (int c = 0; c < BytesPerRow; ++c) {
             const int i = r * BytesPerRow + c;
             const qint64 position = drawnPage_ + i;
             const bool selected = drawnSelection_ && position >= drawnSelection_->position &&
                                   position < drawnSelection_->position + drawnSelection_->length;
-            DrawCell(r, c, i < got ? static_cast<unsigned char>(page[i]) : -1, selected && i < got);
+            DrawCell(r, c, i < got ? static_cast<unsigned char>(page[i]) : -1, selected && i < got,
+                     i < compared && page[i] != theirs[i]);
         }
     }
     PicHex->Refresh();
@@ -110,6 +118,7 @@ void frmEditor::ShowDocument() {
     }
     ShowCursor();
     UpdateActions();
+    ShowTitle();
     // The file the document is now (a Save As, also one offered after a failed save, moves it).
     if (Label7->text() != document_.SourceName()) {
         Label7->setText(document_.SourceName());
@@ -157,9 +166,9 @@ void frmEditor::ShowSelection() {
         lblSelection_->clear();
         return;
     }
-    const qint64 start = document_.OffsetOf(span->position);
-    QString text =
-        tr("Start %1h\nLength %2").arg(QString::number(start, 16).toUpper()).arg(span->length);
+    QString text = tr("Start %1\nLength %2")
+                       .arg(document_.OffsetText(document_.OffsetOf(span->position)))
+                       .arg(span->length);
     // Figured again only when the selection or the bytes changed; a large selection once it
     // has stayed as it is a moment (a key held down does not figure every step of it).
     // (A stopped figuring counts too: it is not started again until the selection changes.)
@@ -204,6 +213,9 @@ void frmEditor::ShowOpened() {
     lblSelect->setEnabled(true);
     lblInfo[5]->setText(QString::number(document_.Length()));
     lblInfo[8]->setText(QString::number(BytesPerPage));
+    if (document_.OffsetHex() != OffsetHex) {
+        SetRadix(document_.OffsetHex()); // records at addresses above zero
+    }
     ShowDocument();
     PicHex->setFocus();
 }
@@ -226,6 +238,20 @@ void frmEditor::ShowNoFile() {
     lblInfo[4]->setText(QStringLiteral("0 ") + LangText[0] + QStringLiteral(" 0"));
     lblInfo[5]->setText(QStringLiteral("0 Bytes"));
     lblSelection_->clear();
+    ShowTitle();
+}
+
+void frmEditor::ShowTitle() {
+    QString title = caption_;
+    if (document_.Loaded()) {
+        title = QFileInfo(document_.SourceName()).fileName() + QStringLiteral(" - ") + caption_;
+        if (document_.Modified() || document_.PendingDigit()) {
+            title.prepend(QLatin1Char('*'));
+        }
+    }
+    if (windowTitle() != title) {
+        setWindowTitle(title);
+    }
 }
 
 void frmEditor::SetModeColours(int pane) {

@@ -173,13 +173,14 @@ void frmEditor::lblSelect_Click() {
     if (!document_.Loaded()) {
         return;
     }
-    if (lblSelect->text() == QLatin1String("OFFSET DEC")) {
-        lblSelect->setText(QStringLiteral("OFFSET HEX"));
-        OffsetHex = true;
-    } else {
-        lblSelect->setText(QStringLiteral("OFFSET DEC"));
-        OffsetHex = false;
-    }
+    SetRadix(lblSelect->text() == QLatin1String("OFFSET DEC"));
+    ShowSelection();
+}
+
+void frmEditor::SetRadix(bool hex) {
+    lblSelect->setText(hex ? QStringLiteral("OFFSET HEX") : QStringLiteral("OFFSET DEC"));
+    OffsetHex = hex;
+    document_.SetOffsetHex(hex); // its reports follow the column
     // The same rows as the page drawing: a row wholly past the end gets no offset.
     PicOffSet->Cls();
     DrawOffsets();

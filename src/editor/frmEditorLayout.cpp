@@ -20,7 +20,10 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QStatusBar>
+#include <QStyle>
 #include <QTimer>
+#include <QVBoxLayout>
 #include <QWindow>
 
 using widgets::TwipsRect;
@@ -59,7 +62,8 @@ frmEditor::frmEditor(platform::Services& services, const Module1::ProgramPlaces&
     : QMainWindow(parent), services_(services), places_(places), showMain_(std::move(showMain)),
       document_(*this, Module1::WorkImagePath()) {
     setObjectName(QStringLiteral("frmEditor"));
-    setWindowTitle(Module1::ProgramTitle);
+    caption_ = Module1::ProgramTitle;
+    setWindowTitle(caption_);
     LangText[0] = QStringLiteral("of");
     LangText[3] = QStringLiteral("has been changed. Do you want to save the changes?");
     LangText[4] = QStringLiteral("Saving");
@@ -168,14 +172,28 @@ void frmEditor::BuildMenus() {
 void frmEditor::BuildControls() {
     // The page keeps its designed size; where the screen is smaller (a high display scale)
     // it scrolls, and the menus stay in reach above it.
-    scroll_ = new QScrollArea(this);
+    // On a narrow screen the information panel goes below the page, out of the scrolled part
+    // (Compact).
+    auto* central = new QWidget(this);
+    central->setObjectName(QStringLiteral("central"));
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    scroll_ = new QScrollArea(central);
     scroll_->setObjectName(QStringLiteral("scroll"));
     scroll_->setFrameShape(QFrame::NoFrame);
     auto* client = new QWidget(scroll_);
     client->setObjectName(QStringLiteral("client"));
     client->setFixedSize(TwipsRect(0, 0, ClientWidth, ClientHeight).size());
     scroll_->setWidget(client);
-    setCentralWidget(scroll_);
+    panel_ = new QWidget(central);
+    panel_->setObjectName(QStringLiteral("panel"));
+    panel_->hide();
+    column->addWidget(scroll_);
+    column->addWidget(panel_);
+    setCentralWidget(central);
+    // What Save wrote, and where.
+    statusBar()->setObjectName(QStringLiteral("statusBar"));
 
     const auto label = [client](const QString& name, const QString& caption) {
         auto* l = new QLabel(caption, client);
@@ -322,7 +340,10 @@ void frmEditor::LoadLanguage() {
             set(*text);
         }
     };
-    apply(1, [this](const QString& t) { setWindowTitle(t); });
+    apply(1, [this](const QString& t) {
+        caption_ = t;
+        setWindowTitle(t);
+    });
     apply(22, [this](const QString& t) { Label1[0]->setText(t); });
     apply(23, [this](const QString& t) { Label1[2]->setText(t); });
     apply(25, [this](const QString& t) { Label1[3]->setText(t); });
@@ -341,18 +362,89 @@ void frmEditor::LoadLanguage() {
     apply(129, [this](const QString& t) { LangText[5] = t; });
 }
 
+void frmEditor::Compact() {
+    // The page without its margins: everything moves up and to the left.
+    const QPoint shift = TwipsRect(240, 780, 0, 0).topLeft();
+    QWidget* client = scroll_->widget();
+    Label7->resize(PicText->geometry().right() - Label7->x() + 1, Label7->height());
+    for (QWidget* control : std::initializer_list<QWidget*>{lblSelect, PicOffSet, PicHex, PicText,
+                                                            Sign[0], Sign[1], Label7}) {
+        control->move(control->pos() - shift);
+    }
+    for (QLabel* header : Label2) {
+        header->move(header->pos() - shift);
+    }
+    client->setFixedSize(Label7->geometry().right() + TwipsRect(0, 0, 60, 0).width(),
+                         Label7->geometry().bottom() + TwipsRect(0, 0, 0, 60).height());
+    // The panel in four lines of five columns below the page.
+    const auto line = [](int i) { return 45 + 240 * i; };
+    const auto put = [this](QWidget* control, int left, int top, int width, int height = 240) {
+        control->setParent(panel_);
+        Place(control, left, top, width, height);
+        control->show();
+    };
+    put(Label1[8], 60, line(0), 1440);
+    put(lblInfo[6], 60, line(1) - 8, 660, 255);
+    put(lblInfo[7], 810, line(1) - 8, 660, 255);
+    put(Label1[2], 60, line(2), 1440);
+    put(lblInfo[4], 60, line(3), 1440);
+    for (const auto& [heading, hex, dec, hexValue, decValue, left] :
+         {std::tuple{Label1[0], Label1[4], Label1[5], lblInfo[0], lblInfo[1], 1590},
+          std::tuple{Label1[1], Label1[6], Label1[7], lblInfo[2], lblInfo[3], 3150}}) {
+        put(heading, left, line(0), 1500);
+        put(hex, left, line(1), 540);
+        put(hexValue, left + 540, line(1), 960);
+        put(dec, left, line(2), 540);
+        put(decValue, left + 540, line(2), 960);
+    }
+    put(Label1[9], 4710, line(0), 1650);
+    put(lblInfo[8], 4710, line(1), 1650);
+    put(Label1[3], 4710, line(2), 1650);
+    put(lblInfo[5], 4710, line(3), 1650);
+    put(Label1[10], 6450, line(0), 1050);
+    put(lblSelection_, 7500, line(0), 1740, 4 * 240);
+    // A long work's progress and Stop cover the panel while it lasts.
+    put(Picture1, 60, 30, 7260, 330);
+    Picture1->hide();
+    Label8->setGeometry(6, 0, Picture1->width() - 12, Picture1->height());
+    put(cmdStop, 7500, 15, 1380, 360);
+    cmdStop->hide();
+    Picture1->raise();
+    cmdStop->raise();
+    panel_->setFixedHeight(TwipsRect(0, 0, 0, line(4) + 45).height());
+    panel_->show();
+}
+
 void frmEditor::FitScreen() {
     // As large as the page wants, never larger than the screen's free area, and on it.
     QScreen* screen = this->screen();
     const QRect free = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
-    const QSize page = scroll_->widget()->size();
     // The frame the window manager adds, once the window has one.
     const QMargins margins = windowHandle() ? windowHandle()->frameMargins() : QMargins();
     const QSize frame(margins.left() + margins.right(), margins.top() + margins.bottom());
-    // What the window holds besides the page (the menu bar, any margin), as laid out now.
-    layout()->activate();
-    const QSize around = size() - scroll_->viewport()->size();
-    QSize want = (page + around).boundedTo(free.size() - frame);
+    // What the window holds besides the page (the menu bar, the status line, the panel when
+    // it is below), and the room that leaves the page.
+    const auto chrome = [this] {
+        return QSize(0, menuBar_->sizeHint().height() + statusBar()->sizeHint().height() +
+                            (panel_->isHidden() ? 0 : panel_->height()));
+    };
+    const auto room = [&] { return free.size() - frame - chrome(); };
+    // Where the page with the panel beside it is wider than the screen (a high display scale),
+    // the panel goes below it, so that it stays in view.
+    if (panel_->isHidden() && scroll_->widget()->width() > room().width()) {
+        Compact();
+    }
+    const QSize space = room();
+    // A page that does not fit is scrolled: each bar takes its room.
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scroll_);
+    QSize view = scroll_->widget()->size();
+    if (view.height() > space.height()) {
+        view.rwidth() += bar;
+    }
+    if (view.width() > space.width()) {
+        view.rheight() += bar;
+    }
+    const QSize want = (view + chrome()).boundedTo(free.size() - frame);
     resize(want);
     const QSize outer = want + frame;
     move(free.x() + std::max(0, (free.width() - outer.width()) / 2),

@@ -15,15 +15,24 @@
 #include <QEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
+#include <QWindow>
 
 namespace MsgAnswer = platform::MsgAnswer;
 namespace MsgStyle = platform::MsgStyle;
 
-frmEditor::Nested::Nested(frmEditor& editor) : editor_(editor) {
+frmEditor::Nested::Nested(frmEditor& editor, bool answered) : editor_(editor) {
     ++editor_.yielding_;
+    if (answered && editor_.busyScope_) {
+        lifted_ = editor_.busyScope_.get();
+        lifted_->Lift();
+    }
 }
 
 frmEditor::Nested::~Nested() {
+    if (lifted_ && lifted_ == editor_.busyScope_.get()) {
+        lifted_->Restore();
+    }
     if (--editor_.yielding_ == 0 && editor_.deleteRequested_) {
         editor_.deleteRequested_ = false;
         editor_.deleteLater(); // handled once the routine that yielded has returned
@@ -36,8 +45,8 @@ void frmEditor::Yield() {
 }
 
 int frmEditor::MsgBox(const QString& prompt, int style) {
-    const Nested nested(*this);
-    return services_.messages.MsgBox(prompt, style, windowTitle());
+    const Nested nested(*this, true);
+    return services_.messages.MsgBox(prompt, style, caption_);
 }
 
 bool frmEditor::event(QEvent* event) {
@@ -49,6 +58,12 @@ bool frmEditor::event(QEvent* event) {
         stop_ = true;
         document_.Image().Abort();
         return true;
+    }
+    // The window manager frames the window only after its first showing: once the frame is
+    // known, the window is fitted again with it (else the title bar pushes it off the screen).
+    if (fitted_ && !framed_ && windowHandle() && !windowHandle()->frameMargins().isNull()) {
+        framed_ = true;
+        QTimer::singleShot(0, this, &frmEditor::FitScreen);
     }
     return QMainWindow::event(event);
 }
@@ -140,7 +155,7 @@ std::optional<QString> frmEditor::SaveAsTarget() {
     options.confirmOverwrite = true;
     std::optional<QString> target;
     {
-        const Nested nested(*this);
+        const Nested nested(*this, true);
         target = services_.dialogs.ShowSave(options);
     }
     if (ending_ || !target || target->isEmpty()) {

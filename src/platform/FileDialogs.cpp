@@ -1,8 +1,16 @@
 #include "FileDialogs.h"
 
+#include <QFileInfo>
 #include <QStringList>
 
 namespace platform {
+
+std::optional<QString> FileDialogs::Chosen(std::optional<QString> path) {
+    if (path && !path->isEmpty()) {
+        lastFolder_ = QFileInfo(*path).absolutePath();
+    }
+    return path;
+}
 
 QString ToQtFilter(const QString& filter) {
     const QStringList parts = filter.split(QLatin1Char('|'));

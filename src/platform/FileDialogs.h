@@ -22,6 +22,17 @@ public:
     virtual ~FileDialogs() = default;
     virtual std::optional<QString> ShowOpen(const FileDialogOptions& options) = 0;
     virtual std::optional<QString> ShowSave(const FileDialogOptions& options) = 0;
+
+    // The folder of the file last chosen in any of the program's dialogs (the programmer's
+    // and the editor's alike) during this run; empty before the first choice.
+    const QString& LastFolder() const { return lastFolder_; }
+
+protected:
+    // Each implementation tells what the user chose.
+    std::optional<QString> Chosen(std::optional<QString> path);
+
+private:
+    QString lastFolder_;
 };
 
 // "desc|pattern|desc|pattern" in the form Qt's dialogs take ("desc (pattern);;...").

@@ -29,11 +29,11 @@ std::optional<QString> Run(const FileDialogOptions& options, QFileDialog::Accept
 } // namespace
 
 std::optional<QString> QtFileDialogs::ShowOpen(const FileDialogOptions& options) {
-    return Run(options, QFileDialog::AcceptOpen);
+    return Chosen(Run(options, QFileDialog::AcceptOpen));
 }
 
 std::optional<QString> QtFileDialogs::ShowSave(const FileDialogOptions& options) {
-    return Run(options, QFileDialog::AcceptSave);
+    return Chosen(Run(options, QFileDialog::AcceptSave));
 }
 
 } // namespace platform

@@ -1,6 +1,7 @@
 // The Memory window's document: language texts, Open and its refusals, Save, Save As, Done.
 #include "EditorFixture.h"
 #include "common/LangFile.h"
+#include "core/IntelHex.h"
 #include "editor/ClickLabel.h"
 #include "platform/MessageBoxes.h"
 #include "platform/RuntimeError.h"
@@ -9,6 +10,7 @@
 #include <QEventLoop>
 #include <QLabel>
 #include <QMenu>
+#include <QStatusBar>
 #include <QTimer>
 #include <sys/stat.h>
 
@@ -49,16 +51,54 @@ private slots:
 
     void openCopiesAndRemembersFolder() {
         EditorFixture f;
+        // The programmer's READ saved into a folder: the first Open starts there.
+        f.ts.dialogs.answers = {f.ts.dir.filePath("read/chip.bin")};
+        f.ts.dialogs.ShowSave({});
         QVERIFY(f.OpenAndShow(Counting(1000)));
         frmEditor& e = *f.editor;
         QVERIFY(e.Document().Loaded() && !e.Document().Modified() &&
                 !Part<QAction>(&e, "mnuUndo")->isEnabled());
-        QCOMPARE(f.ts.dialogs.opens.at(0).initialDir, TestPlaces().appFolder);
+        QCOMPARE(f.ts.dialogs.opens.at(0).initialDir, f.ts.dir.filePath("read/"));
         // Cancel changes nothing, and the dialog starts in the last folder; Ctrl+O opens it too.
         Press(QStringLiteral("<Tab>^o"));
         QCOMPARE(f.ts.dialogs.opens.at(1).initialDir, f.ts.dir.path() + QLatin1Char('/'));
         QCOMPARE(e.SourceFileName(), f.path);
         QVERIFY(f.ts.messages.shown.isEmpty());
+    }
+
+    void recordsComparedAndSaved() {
+        // Records at 1E00h read in hex, the reports too; a compare marks the bytes that differ
+        // in both panes; the title shows changes to save, and Save says what it wrote.
+        EditorFixture f;
+        QByteArray records;
+        core::AppendIntelHexRecord(records, 0, 0x1E00, Counting(32).constData(), 32, "\n");
+        core::AppendIntelHexRecord(records, 1, 0, nullptr, 0, "\n");
+        f.Open(f.WriteFile(QStringLiteral("fw.ihx"), records));
+        QVERIFY(f.Show());
+        QCOMPARE(Part<ClickLabel>(f.editor, "lblSelect")->text(), "OFFSET HEX");
+        QByteArray chip = Counting(32);
+        chip[20] = 'X';
+        f.ts.dialogs.answers = {f.WriteFile(QStringLiteral("chip.bin"), chip)};
+        Part<QAction>(f.editor, "mnuCompare")->trigger();
+        QVERIFY(f.ts.messages.shown.last().prompt.contains("\n1E14h: 14h here, 58h in chip.bin"));
+        for (const char* name : {"grid1", "grid2"}) {
+            const Grid* grid = Part<Grid>(f.editor, name);
+            const QImage& drawn =
+                Part<PictureBox>(f.editor, name == QLatin1String("grid1") ? "PicHex" : "PicText")
+                    ->Image();
+            const auto low = [&](int col) {
+                return drawn.pixelColor(col * grid->CellWidth() + 2, 2 * grid->CellHeight() - 1);
+            };
+            QCOMPARE(low(4), QColor(0xD0, 0, 0)); // offset 1E14h, on row 1
+            QCOMPARE(low(5), QColor(Qt::white));
+        }
+        Press(QStringLiteral("41"));
+        QVERIFY(f.editor->windowTitle().startsWith("*fw.ihx - "));
+        Press(QStringLiteral("^s"));
+        QVERIFY(f.editor->windowTitle().startsWith("fw.ihx - "));
+        QVERIFY(Part<QStatusBar>(f.editor, "statusBar")
+                    ->currentMessage()
+                    .startsWith("Saved: 32 bytes to fw.ihx (Intel HEX), "));
     }
 
     void refusedFilesKeepTheEditor_data() {

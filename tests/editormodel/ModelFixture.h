@@ -17,15 +17,19 @@
 // "ask: …", "tell: …", "fail 75: …", "work: caption".
 class ScriptedObserver : public EditorObserver {
 public:
-    QList<Answer> answers;     // taken in order; No when none is left
-    QStringList saveAsTargets; // likewise; none when empty
-    int stopAfterReports = -1; // WorkProgress answers false from this report on
+    QList<Answer> answers;            // taken in order; No when none is left
+    QStringList saveAsTargets;        // likewise; none when empty
+    int stopAfterReports = -1;        // WorkProgress answers false from this report on
+    std::function<void()> onProgress; // runs at each report, as another program would
     QStringList said;
     QList<int> percents;
 
     void WorkStarts(const QString& caption, bool) override { said << "work: " + caption; }
     bool WorkProgress(int percent) override {
         percents << percent;
+        if (onProgress) {
+            onProgress();
+        }
         return stopAfterReports < 0 || percents.size() < stopAfterReports;
     }
     void WorkOver() override {}

@@ -150,7 +150,7 @@ private slots:
         QTest::newRow("hex") << "DE AD be ef" << true << "" << "DE AD BE EF 00";
         QTest::newRow("hex without spaces") << "DEADBEEF" << true << "" << "DE AD BE EF 00";
         QTest::newRow("text in the code page") << QString("\u20acA") << false << "" << "80 41 02 03 00";
-        QTest::newRow("past the end") << "01 02 03 04 05 06" << true << "1 bytes do not fit: the paste holds 6 bytes, and 5 are left from offset 0h" << "00 01 02 03 00";
+        QTest::newRow("past the end") << "01 02 03 04 05 06" << true << "1 bytes do not fit: the paste holds 6 bytes, and 5 are left from offset 0" << "00 01 02 03 00";
         QTest::newRow("not hex") << "DE AG" << true << "\"G\" is not a hex digit" << "00 01 02 03 00";
         QTest::newRow("half a byte") << "DE A" << true << "one hex digit only" << "00 01 02 03 00";
         QTest::newRow("outside the code page") << QString("\u0416") << false << "Windows-1252" << "00 01 02 03 00";
@@ -421,6 +421,7 @@ private slots:
         QVERIFY(f.Open(IntelHex(0x1E00, Counting(40)), QStringLiteral("fw.ihx")));
         QCOMPARE(f.document.Length(), 40);
         QCOMPARE(f.document.OffsetOf(1), 0x1E00);
+        QVERIFY(f.document.OffsetHex()); // as the records give the addresses
         QVERIFY(f.document.GoTo(QStringLiteral("1E05h")));
         QCOMPARE(f.document.View().position, 6);
         QVERIFY(!f.document.GoTo(QStringLiteral("5")));
@@ -469,8 +470,8 @@ private slots:
         const QString told = f.observer.Spoken().value(0);
         QVERIFY2(told.contains("2 bytes differ between user.bin and chip.bin in the 4999 bytes "
                                "both have. user.bin is 5000 bytes, chip.bin is 4999 bytes.") &&
-                     told.contains("64h: 64h here, 58h in chip.bin") &&
-                     told.contains("FA0h: A0h here, 59h in chip.bin"),
+                     told.contains("\n100: 64h here, 58h in chip.bin") &&
+                     told.contains("\n4000: A0h here, 59h in chip.bin"),
                  qPrintable(told));
         QCOMPARE(f.document.View().position - 1, 100);
         QVERIFY(f.document.NextDifference(true));
@@ -479,6 +480,16 @@ private slots:
         QCOMPARE(f.document.View().position - 1, 4000);
         QVERIFY(f.document.NextDifference(false));
         QCOMPARE(f.document.View().position - 1, 100);
+        // Another program appends to the file meanwhile: what was compared is no longer it.
+        f.observer.onProgress = [&] {
+            QFile grows(other);
+            QVERIFY(grows.open(QIODevice::Append) && grows.write("more") == 4);
+        };
+        QVERIFY(!f.document.CompareWith(other) && !f.document.Comparing());
+        QVERIFY2(f.observer.Spoken().last().contains("chip.bin\" changed while it was being "
+                                                     "compared: it held 4999 bytes at the start "
+                                                     "and holds 5003 now."),
+                 qPrintable(f.observer.Spoken().last()));
     }
 
     void compareWithRecordsComparesTheirImage() {
@@ -490,8 +501,7 @@ private slots:
         QVERIFY(f.Open(data, QStringLiteral("chip.bin")));
         QVERIFY2(f.document.CompareWith(other), qPrintable(f.observer.said.join('|')));
         const QString told = f.observer.Spoken().value(0);
-        QVERIFY2(told.contains("1 bytes differ") &&
-                     told.contains("starts at 0h, build.ihx at 1E00h"),
+        QVERIFY2(told.contains("1 bytes differ") && told.contains("starts at 0, build.ihx at 7680"),
                  qPrintable(told));
         QCOMPARE(f.document.View().position - 1, 10);
     }

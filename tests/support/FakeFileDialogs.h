@@ -20,5 +20,7 @@ public:
     QList<std::optional<QString>> answers;
     QList<platform::FileDialogOptions> opens;
     QList<platform::FileDialogOptions> saves;
-    std::optional<QString> Next() { return answers.isEmpty() ? std::nullopt : answers.takeFirst(); }
+    std::optional<QString> Next() {
+        return Chosen(answers.isEmpty() ? std::nullopt : answers.takeFirst());
+    }
 };

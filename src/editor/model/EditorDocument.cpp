@@ -87,16 +87,19 @@ void EditorDocument::Fail(const RuntimeError& error) {
 template <typename Work>
 bool EditorDocument::Run(const QString& caption, bool stoppable, Work work) {
     observer_.WorkStarts(caption, stoppable);
-    bool done = true;
+    std::optional<RuntimeError> failure;
     try {
         work(
             [this](int percent) { return observer_.WorkProgress(percent) && !observer_.Ending(); });
     } catch (const RuntimeError& error) {
-        done = false;
-        Fail(error);
+        failure = error;
     }
+    // The work is over before its failure is told.
     observer_.WorkOver();
-    return done;
+    if (failure) {
+        Fail(*failure);
+    }
+    return !failure;
 }
 
 // ---- The file ----
@@ -180,6 +183,8 @@ bool EditorDocument::Open(const QString& path, const QString& bytesFrom) {
     source_ = path;
     loaded_ = true;
     base_ = layout_ ? layout_->base : 0;
+    // Addresses above zero are read in hexadecimal, as the records give them.
+    offsetHex_ = offsetHex_ || base_ > 0;
     edits_.Clear();
     pending_.reset();
     anchor_.reset();
@@ -378,6 +383,11 @@ bool EditorDocument::WriteTo(QString target) {
             layout_ = LayoutFor(target);
             source_ = target;
             stamp_ = StampOf(source_);
+            lastWritten_ =
+                Tr("%1 bytes to %2 (%3)")
+                    .arg(image_.Length())
+                    .arg(QFileInfo(target).fileName(),
+                         core::FormatWords(layout_ ? layout_->format : core::ImageFormat::Raw));
             return true;
         }
         if (failure->Number() == ErrorNumber::CancelError) {
@@ -657,7 +667,7 @@ bool EditorDocument::Paste(const QString& text, bool hex) {
                            .arg(bytes.size() - room)
                            .arg(bytes.size())
                            .arg(room)
-                           .arg(HexOffset(OffsetOf(at))),
+                           .arg(OffsetText(OffsetOf(at))),
                        Tone::Warning);
         return false;
     }
@@ -763,7 +773,7 @@ bool EditorDocument::FindAgain(bool forward) {
                          "the start?")
                     : Tr("\"%1\" was not found from offset %2 back to the start of the file. Go "
                          "on from the end?");
-        if (observer_.Ask(question.arg(lastPattern_->shown, HexOffset(OffsetOf(cursor))), false,
+        if (observer_.Ask(question.arg(lastPattern_->shown, OffsetText(OffsetOf(cursor))), false,
                           Tone::Information, false) != Answer::Yes) {
             return false;
         }
@@ -784,6 +794,10 @@ bool EditorDocument::FindAgain(bool forward) {
     anchor_.reset();
     view_ = Navigation::Show(view_, *found, image_.Length());
     return true;
+}
+
+QString EditorDocument::OffsetText(qint64 offset) const {
+    return offsetHex_ ? HexOffset(offset) : QString::number(offset);
 }
 
 QString EditorDocument::OffsetRange() const {
@@ -822,6 +836,8 @@ bool EditorDocument::GoTo(const QString& text) {
 // ---- Compare ----
 
 void EditorDocument::DropCompare() {
+    compared_.close();
+    comparedLength_ = 0;
     if (!compareImage_.isEmpty()) {
         QFile::remove(compareImage_);
         compareImage_.clear();
@@ -835,6 +851,9 @@ bool EditorDocument::CompareWith(const QString& path) {
     }
     CompletePending();
     DropCompare();
+    // Another program may be writing the file meanwhile: what it held at the start is
+    // compared, and a change by the end makes the result void.
+    const FileStamp before = StampOf(path);
     QFile theirs;
     const QString why = core::OpenRegularFile(theirs, path);
     if (!why.isEmpty()) {
@@ -883,7 +902,27 @@ bool EditorDocument::CompareWith(const QString& path) {
         DropCompare();
         return false;
     }
+    if (const FileStamp after = StampOf(path); !(after == before)) {
+        DropCompare();
+        const QString changed =
+            after.size != before.size
+                ? Tr("\"%1\" changed while it was being compared: it held %2 bytes at the start "
+                     "and holds %3 now.")
+                      .arg(path)
+                      .arg(before.size)
+                      .arg(after.size)
+                : Tr("\"%1\" was written to while it was being compared.").arg(path);
+        observer_.Tell(changed + QLatin1Char(' ') +
+                           Tr("Another program is changing it: compare again once it has "
+                              "finished."),
+                       Tone::Warning);
+        return false;
+    }
     comparePath_ = path;
+    compared_.setFileName(compareImage_.isEmpty() ? path : compareImage_);
+    if (compared_.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        comparedLength_ = std::min(result.ourLength, result.theirLength);
+    }
     const QString ourName = QFileInfo(source_).fileName();
     QString message;
     if (result.differing == 0 && result.ourLength == result.theirLength) {
@@ -906,7 +945,7 @@ bool EditorDocument::CompareWith(const QString& path) {
             message += QLatin1Char(' ') +
                        Tr("%1 starts at %2, %3 at %4: each was compared from "
                           "its first byte.")
-                           .arg(ourName, HexOffset(base_), theirName, HexOffset(theirBase));
+                           .arg(ourName, OffsetText(base_), theirName, OffsetText(theirBase));
         }
         if (!result.first.isEmpty()) {
             message += QLatin1Char('\n') + (result.differing > result.first.size()
@@ -915,8 +954,8 @@ bool EditorDocument::CompareWith(const QString& path) {
             for (const ImageCompare::Difference& d : result.first) {
                 message +=
                     QLatin1Char('\n') + Tr("%1: %2h here, %3h in %4")
-                                            .arg(HexOffset(OffsetOf(d.offset + 1)), HexByte(d.ours),
-                                                 HexByte(d.theirs), theirName);
+                                            .arg(OffsetText(OffsetOf(d.offset + 1)),
+                                                 HexByte(d.ours), HexByte(d.theirs), theirName);
             }
         }
         if (result.differing > 0) {
@@ -929,6 +968,14 @@ bool EditorDocument::CompareWith(const QString& path) {
         view_ = Navigation::Show(view_, result.first.front().offset + 1, image_.Length());
     }
     return true;
+}
+
+qint64 EditorDocument::ReadCompared(qint64 position, char* data, qint64 size) {
+    const qint64 offset = position - 1;
+    if (!compared_.isOpen() || offset >= comparedLength_ || !compared_.seek(offset)) {
+        return 0;
+    }
+    return std::max<qint64>(0, compared_.read(data, std::min(size, comparedLength_ - offset)));
 }
 
 bool EditorDocument::NextDifference(bool forward) {
@@ -956,7 +1003,7 @@ bool EditorDocument::NextDifference(bool forward) {
         observer_.Tell(
             (forward ? Tr("No byte differs from %1 after offset %2.")
                      : Tr("No byte differs from %1 before offset %2."))
-                .arg(QFileInfo(comparePath_).fileName(), HexOffset(OffsetOf(view_.position))),
+                .arg(QFileInfo(comparePath_).fileName(), OffsetText(OffsetOf(view_.position))),
             Tone::Information);
         return false;
     }

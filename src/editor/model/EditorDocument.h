@@ -7,6 +7,7 @@
 #include "WorkImage.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QString>
 #include <optional>
 #include <vector>
@@ -70,6 +71,14 @@ public:
     // none for a file of raw bytes.
     const std::optional<RecordImage::Layout>& Records() const { return layout_; }
     qint64 OffsetOf(qint64 position) const { return base_ + position - 1; }
+    // The radix of the offset column, which the document's reports follow too. An image whose
+    // addresses start above zero opens in hexadecimal.
+    bool OffsetHex() const { return offsetHex_; }
+    void SetOffsetHex(bool hex) { offsetHex_ = hex; }
+    // offset as the reports give it: "8000" or "1F40h".
+    QString OffsetText(qint64 offset) const;
+    // What the last successful write put where: "40 bytes to fw.ihx (Intel HEX)".
+    const QString& LastWritten() const { return lastWritten_; }
     // Reads up to size bytes from position; what it got (a failure is told, and gets 0).
     qint64 Read(qint64 position, char* data, qint64 size);
 
@@ -141,6 +150,9 @@ public:
     // The next (or previous) byte that differs from the file last compared with.
     bool NextDifference(bool forward);
     bool Comparing() const { return !comparePath_.isEmpty(); }
+    // Reads up to size bytes of the file last compared with at the place of position, where
+    // both have bytes (a page marks the differences with them); what it got, 0 when none.
+    qint64 ReadCompared(qint64 position, char* data, qint64 size);
 
 private:
     struct FileStamp {
@@ -192,4 +204,8 @@ private:
     std::optional<RecordImage::Layout> layout_;
     QString comparePath_;  // the file last compared with
     QString compareImage_; // its bytes, when they had to be decoded from records first
+    QFile compared_;       // those bytes, open while the compare lasts
+    qint64 comparedLength_ = 0;
+    bool offsetHex_ = false;
+    QString lastWritten_;
 };
