@@ -59,8 +59,10 @@ ParsedLine Usage(const QString& message, const QString& hint = Try) {
 }
 
 const QCommandLineOption PortOption({"p", "port"},
-                                    "Comm1..Comm8, a device path, or sim (the built-in "
-                                    "simulated adapter).",
+                                    "Comm1..Comm8, a device path, usb:SERIAL (a USB adapter by "
+                                    "its serial number), net:HOST:PORT (a terminal server, raw "
+                                    "TCP), rfc2217://HOST:PORT[?dsr=ignore] (one that speaks "
+                                    "RFC 2217), or sim (the built-in simulated adapter).",
                                     "PORT");
 const QCommandLineOption DeviceOption({"d", "device"},
                                       "The chip as the Device menu names it (or its part "
@@ -90,6 +92,7 @@ const QCommandLineOption ForceOption("force", "Replace FILE even when it is read
                                               "stays read-only).");
 const QCommandLineOption NoVerifyOption("no-verify", "Do not read the chip back afterwards.");
 const QCommandLineOption HelpOption({"h", "help"}, "Show this help.");
+const QCommandLineOption VersionOption({"v", "version"}, "Show the version.");
 const QCommandLineOption JournalOption("journal",
                                        "Add a row for the run to STORE: an SQLite file (made "
                                        "on first use) or postgresql://USER@HOST[:PORT]/DB "
@@ -157,6 +160,7 @@ QString Wrapped(const QString& text, int width) {
 
 void AddOptions(QCommandLineParser& parser, Command command) {
     parser.addOption(HelpOption);
+    parser.addOption(VersionOption);
     if (command == Command::Ports) {
         parser.addOption(ListFormatOption);
     }
@@ -356,10 +360,12 @@ QString MainHelp() {
         "  clear-wpo   clear-wpo -p PORT -d DEVICE  (WPO register to 00h)\n"
         "  journal     journal --journal STORE [--series NAME] [--since TIME] [--summary]\n"
         "\n"
-        "PORT: Comm1..Comm8 (VIDAVEV_COMMn or the settings map them), a device path, or\n"
-        "sim, the built-in simulated adapter. DEVICE: a chip as the Device menu names it,\n"
-        "or a family letter x, y or t. FILE: raw bytes, Intel HEX or S-records, by -f or\n"
-        "by extension (.ihx .ihex; .srec .s19 .s28 .s37 .mot; anything else is raw).\n"
+        "PORT: Comm1..Comm8 (VIDAVEV_COMMn or the settings map them), a device path,\n"
+        "usb:SERIAL (a USB adapter by its serial number), net:HOST:PORT (a terminal\n"
+        "server, raw TCP), rfc2217://HOST:PORT[?dsr=ignore] (one that speaks RFC 2217),\n"
+        "or sim, the built-in simulated adapter. DEVICE: a chip as the Device menu names\n"
+        "it, or a family letter x, y or t. FILE: raw bytes, Intel HEX or S-records, by -f\n"
+        "or by extension (.ihx .ihex; .srec .s19 .s28 .s37 .mot; anything else is raw).\n"
         "\n"
         "Every device command also takes --fast, -q (no progress), --trace FILE and\n"
         "--journal STORE (a row for the run; STORE: an SQLite file or\n"
@@ -376,7 +382,9 @@ QString MainHelp() {
         "  4    file missing, unreadable, unwritable or malformed\n"
         "  6    journal unreachable, or the serial number series used up\n"
         "  64   usage error\n"
-        "  130  interrupted (Ctrl+C)\n");
+        "  129  ended by SIGHUP\n"
+        "  130  interrupted (Ctrl+C)\n"
+        "  143  ended by SIGTERM\n");
 }
 
 ParsedLine ParseCommandLine(const QStringList& arguments) {
@@ -388,9 +396,10 @@ ParsedLine ParseCommandLine(const QStringList& arguments) {
         first == QLatin1String("help")) {
         return {std::nullopt, MainHelp(), Success};
     }
+    const ParsedLine version{
+        std::nullopt, QStringLiteral("tms370 %1\n").arg(QLatin1String(ToolVersion)), Success};
     if (first == QLatin1String("--version") || first == QLatin1String("-v")) {
-        return {std::nullopt, QStringLiteral("tms370 %1\n").arg(QLatin1String(ToolVersion)),
-                Success};
+        return version;
     }
     const CommandInfo* info = nullptr;
     for (const CommandInfo& candidate : Commands) {
@@ -410,6 +419,9 @@ ParsedLine ParseCommandLine(const QStringList& arguments) {
     }
     if (Given(parser, HelpOption)) {
         return {std::nullopt, CommandHelp(*info, parser), Success};
+    }
+    if (Given(parser, VersionOption)) {
+        return version;
     }
     if (!parser.positionalArguments().isEmpty()) {
         return Usage(

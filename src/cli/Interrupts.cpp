@@ -21,6 +21,7 @@ std::atomic<bool> writing{false};
 std::atomic<bool> cancelAsked{false}; // a Ctrl+C asked to cancel; not yet seen refused
 std::atomic<int> writingPresses{0};
 std::atomic<bool> stopAsked{false};
+std::atomic<int> stoppedBy{SIGINT}; // the signal that asked
 int wakePipe[2] = {-1, -1};
 struct sigaction previous[3];
 
@@ -33,6 +34,7 @@ void OnSignal(int number) {
             stopAsked.store(true);
         }
     } else if (stop) {
+        stoppedBy.store(number);
         if (number == SIGINT) {
             stop->RequestCancel();
             cancelAsked.store(true);
@@ -60,6 +62,7 @@ Interrupts::Interrupts(QTextStream& err) : err_(err) {
     cancelAsked.store(false);
     writingPresses.store(0);
     stopAsked.store(false);
+    stoppedBy.store(SIGINT);
     if (::pipe2(wakePipe, O_CLOEXEC | O_NONBLOCK) != 0) {
         wakePipe[0] = wakePipe[1] = -1;
     } else {
@@ -113,6 +116,10 @@ void Interrupts::OnProgress(bool cancellable) {
 
 bool Interrupts::StopAsked() const {
     return stopAsked.load();
+}
+
+int Interrupts::ExitCode() const {
+    return 128 + stoppedBy.load();
 }
 
 void Interrupts::Woken() {

@@ -31,6 +31,9 @@ public:
     void OnProgress(bool cancellable);
     // A signal asked the tool to stop (a Ctrl+C that only warned does not count).
     bool StopAsked() const;
+    // How a run a signal stopped ends, as the signal would end it: 128 + its number (130
+    // for Ctrl+C, 143 for SIGTERM, 129 for SIGHUP).
+    int ExitCode() const;
 
 private:
     void Woken();

@@ -70,18 +70,9 @@ int ListDevices(ToolServices& services) {
     return Success;
 }
 
-// A name from the settings or the environment as a terminal may show it: control codes
-// (an escape sequence would recolour or move the terminal) as \xNN.
+// A name from the settings or the environment as a terminal may show it.
 QString Printable(const QString& text) {
-    QString out;
-    for (const QChar c : text) {
-        if (c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() < 0xA0)) {
-            out += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
-        } else {
-            out += c;
-        }
-    }
-    return out;
+    return core::ShownText(text).replace(QLatin1Char('\n'), QLatin1String("\\x0a"));
 }
 
 int ListPorts(const Request& request, ToolServices& services) {
@@ -141,7 +132,7 @@ int ListPorts(const Request& request, ToolServices& services) {
         }
         out << QStringLiteral("%1 %2 %3 %4\n")
                    .arg(QStringLiteral("Comm%1").arg(n), -6)
-                   .arg(Printable(core::ShortPortName(device)), -24)
+                   .arg(core::ShownPortName(device), -24)
                    .arg(Source(services.settings, n), -14)
                    .arg(Printable(now));
     }

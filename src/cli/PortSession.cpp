@@ -20,9 +20,11 @@ PortSession::~PortSession() = default;
 
 QString PortSession::Label() const {
     if (choice_.number > 0) {
-        return QStringLiteral("Comm%1 (%2)").arg(choice_.number).arg(choice_.device);
+        return QStringLiteral("Comm%1 (%2)")
+            .arg(choice_.number)
+            .arg(core::ShownPortName(choice_.device));
     }
-    return choice_.device;
+    return core::ShownPortName(choice_.device);
 }
 
 platform::SerialPort& PortSession::Port() {
@@ -88,6 +90,9 @@ int PortSession::Open(const core::PortChoice& choice, const QString& tracePath) 
             port.SetPortOpen(false);
             services_.err << "tms370: " << Label() << ": " << core::OperationWords::CheckPort
                           << '\n';
+            if (const QString advice = core::NoDsrAdvice(choice.device); !advice.isEmpty()) {
+                services_.err << "tms370: " << advice << '\n';
+            }
             services_.err.flush();
             return PortFailed;
         }
@@ -113,7 +118,7 @@ bool PortSession::TraceComplete() {
 
 QString PortFailureText(const QString& label, int number, const QString& fullDescription) {
     // A network port's words start with its name, which the label already gives.
-    QString description = fullDescription;
+    QString description = core::ShownText(fullDescription);
     if (description.startsWith(label + QStringLiteral(": "))) {
         description = description.mid(label.size() + 2);
     }

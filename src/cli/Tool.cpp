@@ -1,6 +1,8 @@
 #include "Tool.h"
 
 #include "Commands.h"
+#include "ExitCode.h"
+#include "Interrupts.h"
 
 #include <QTextStream>
 
@@ -21,8 +23,12 @@ int RunTool(const QStringList& arguments, ToolServices& services) {
         return ListPorts(*line.request, services);
     case Command::Journal:
         return ListJournal(*line.request, services);
-    default:
-        return RunDeviceCommand(*line.request, services);
+    default: {
+        const int code = RunDeviceCommand(*line.request, services);
+        return code == Interrupted && services.interrupts && services.interrupts->StopAsked()
+                   ? services.interrupts->ExitCode()
+                   : code;
+    }
     }
 }
 

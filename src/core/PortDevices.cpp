@@ -77,6 +77,46 @@ QString ShortPortName(const QString& device) {
     return device.left(ShownName) + QStringLiteral("\u2026 (%1 characters)").arg(device.size());
 }
 
+namespace {
+
+QString Printable(const QString& text) {
+    QString out;
+    for (const QChar c : text) {
+        if ((c.unicode() < 0x20 && c != QLatin1Char('\n')) ||
+            (c.unicode() >= 0x7F && c.unicode() < 0xA0)) {
+            out += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+QString ShownPortName(const QString& device) {
+    return Printable(ShortPortName(device)).replace(QLatin1Char('\n'), QLatin1String("\\x0a"));
+}
+
+QString ShownText(const QString& text) {
+    static const QRegularExpression longWord(QStringLiteral("\\S{%1,}").arg(ShownName + 1));
+    QString cut = text;
+    for (QRegularExpressionMatchIterator i = longWord.globalMatch(text); i.hasNext();) {
+        const QString word = i.next().captured();
+        cut.replace(word, ShortPortName(word));
+    }
+    return Printable(cut);
+}
+
+QString NoDsrAdvice(const QString& device) {
+    if (!device.startsWith(QLatin1String("rfc2217://"), Qt::CaseInsensitive)) {
+        return QString();
+    }
+    return QStringLiteral("A terminal server in front of a pseudo-terminal reports every line "
+                          "low: %1?dsr=ignore skips this test.")
+        .arg(ShownPortName(device.section(QLatin1Char('?'), 0, 0)));
+}
+
 PortStatus StatusOfPort(const QString& device, const QList<platform::SystemPort>& ports) {
     PortStatus status;
     if (device.size() > LongestDeviceName) {
@@ -133,7 +173,7 @@ PortStatus StatusOfPort(const QString& device, const QList<platform::SystemPort>
 
 QString DescribePort(const QString& device, const QList<platform::SystemPort>& ports) {
     const PortStatus status = StatusOfPort(device, ports);
-    QString text = ShortPortName(device);
+    QString text = ShownPortName(device);
     if (status.kind == PortStatus::Usb && !status.path.isEmpty()) {
         text += QStringLiteral(" (%1)").arg(status.path);
     }

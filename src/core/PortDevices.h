@@ -55,6 +55,20 @@ PortStatus StatusOfPort(const QString& device, const QList<platform::SystemPort>
 // long it is.
 QString ShortPortName(const QString& device);
 
+// A port's name as a window or a terminal shows it, whether from the settings or the
+// environment: cut short as ShortPortName does, control characters (an escape sequence
+// would recolour or move a terminal) as \xNN.
+QString ShownPortName(const QString& device);
+
+// Words that may hold a port's name (a system's message), shown as ShownPortName shows the
+// name: control characters other than line ends as \xNN, a word of hundreds of characters
+// cut short.
+QString ShownText(const QString& text);
+
+// Why a port that reports DSR low may hold an adapter all the same, and how to go on: for
+// an RFC 2217 port, the terminal server's words; empty for any other port.
+QString NoDsrAdvice(const QString& device);
+
 // "/dev/ttyUSB0 \u2014 FT232R USB UART, serial A50285BI", "/dev/ttyS4 \u2014 not present": the
 // device and what the system knows of it, for a tool tip or a listing.
 QString DescribePort(const QString& device, const QList<platform::SystemPort>& ports);

@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstring>
 #include <grp.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -34,24 +35,37 @@ QString DeviceKey(const QString& device) {
     return canonical.isEmpty() ? device : canonical;
 }
 
-// The group that may open device, read from the file itself ("dialout" on most systems).
-QString DeviceGroup(const QString& device) {
+// Who may open device, and how the user comes to: the group's command only when joining
+// the group would help (it may read and write the device, and it is not root's own).
+QString AccessHint(const QString& device) {
 #ifdef Q_OS_UNIX
     struct stat info {};
     if (::stat(QFile::encodeName(device).constData(), &info) == 0) {
-        if (const struct group* g = ::getgrgid(info.st_gid)) {
-            return QString::fromLocal8Bit(g->gr_name);
+        const struct group* g = ::getgrgid(info.st_gid);
+        const bool groupMay = (info.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP);
+        if (!g || info.st_gid == 0 || !groupMay) {
+            const struct passwd* owner = ::getpwuid(info.st_uid);
+            const QString who =
+                owner ? QString::fromLocal8Bit(owner->pw_name) : QString::number(info.st_uid);
+            return QStringLiteral("Only its owner %1%2 may open %3. Ask an administrator to "
+                                  "give it to a group of yours with read and write access (for "
+                                  "example a udev rule with GROUP=\"dialout\", MODE=\"0660\"). "
+                                  "Or choose another port.")
+                .arg(who,
+                     groupMay && g ? QStringLiteral(" and the group %1")
+                                         .arg(QString::fromLocal8Bit(g->gr_name))
+                                   : QString(),
+                     device);
         }
+        // The command on a line of its own: a window that wraps the text keeps it whole.
+        return QStringLiteral("%1 belongs to the group %2; add yourself with:\n    sudo usermod "
+                              "-aG %2 $USER\nthen log out and in again. Or choose another port.")
+            .arg(device, QString::fromLocal8Bit(g->gr_name));
     }
 #endif
-    return QStringLiteral("dialout");
-}
-
-QString AccessHint(const QString& device) {
-    const QString group = DeviceGroup(device);
-    return QStringLiteral("%1 belongs to the group %2; add yourself with: sudo usermod -aG %2 "
-                          "$USER \u2014 then log out and in again. Or choose another port.")
-        .arg(device, group);
+    return QStringLiteral("Ask an administrator for read and write access to %1, or choose "
+                          "another port.")
+        .arg(device);
 }
 
 // What a path is when it is not a character device: the words that say why it cannot be a

@@ -55,6 +55,7 @@ AssignPortsDialog::AssignPortsDialog(platform::SettingsStore& settings,
         label->setBuddy(combo);
         combo->setEditText(core::PortDeviceName(settings_, n));
         if (SetForThisRun(n)) {
+            combo->setEditText(core::ShownPortName(core::PortDeviceName(settings_, n)));
             combo->setEnabled(false);
             combo->setToolTip(
                 QStringLiteral("Set for this run by VIDAVEV_COMM%1 in the environment").arg(n));

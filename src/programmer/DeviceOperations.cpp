@@ -177,7 +177,7 @@ void DeviceOperations::VerifyAgainstFile(const QString& deviceCode) {
         return;
     }
     QString unreadable;
-    const std::optional<core::ImageSource> image = LoadImage(*path, *family, &unreadable);
+    const std::optional<core::ImageSource> image = LoadImage(*path, *family, true, &unreadable);
     if (!image) {
         return; // the user chose not to use it
     }
@@ -238,7 +238,16 @@ void DeviceOperations::VerifyAfterProgram(const core::Family& family,
     FinishJournal(readBack);
 }
 
-void DeviceOperations::ShowResult(const core::OutcomeWording& words) {
+void DeviceOperations::ShowResult(const core::OutcomeWording& words, Status status) {
+    // A numbered chip's result, large, for whoever stands at the bench.
+    if (!held_ || status == Status::Cancelled) {
+        host_.ShowChipResult(QString(), false);
+    } else if (verified_) {
+        host_.ShowChipResult(QStringLiteral("PASS serial %1").arg(held_->number), true);
+    } else {
+        host_.ShowChipResult(QStringLiteral("FAIL \u2014 serial %1 given back").arg(held_->number),
+                             false);
+    }
     if (!held_) {
         host_.ShowResult(words.summary);
     } else if (verified_) {
@@ -387,7 +396,7 @@ void DeviceOperations::Report(const core::Outcome& outcome) {
     }
     const core::OutcomeWording words = core::Describe(outcome, context_);
     SetWorking(false);
-    ShowResult(words);
+    ShowResult(words, outcome.status);
     switch (outcome.status) {
     case Status::Done:
     case Status::Cancelled:
@@ -412,12 +421,20 @@ void DeviceOperations::Report(const core::Outcome& outcome) {
 }
 
 void DeviceOperations::ReportVerify(const core::Outcome& outcome) {
-    // The result is shown while the Working window is still up.
+    // The adapter's own compare shows its result while the Working window is still up; a
+    // compare with a file or with what PROGRAM sent is a success without a box, and the
+    // Working window is gone before any box.
+    const bool adaptersCompare = !readingBack_ && imagePath_.isEmpty();
+    if (!adaptersCompare) {
+        SetWorking(false);
+    }
     const core::OutcomeWording words = core::Describe(outcome, context_);
-    ShowResult(words);
+    ShowResult(words, outcome.status);
     switch (outcome.status) {
     case Status::Done:
-        services_.messages.MsgBox(words.headline, Information);
+        if (adaptersCompare) {
+            services_.messages.MsgBox(words.headline, Information);
+        }
         break;
     case Status::Mismatch:
         services_.messages.MsgBox(words.headline, Exclamation);
@@ -509,21 +526,26 @@ std::optional<core::ImageSource> DeviceOperations::ChooseProgramSource() {
     }
     context_.file = QFileInfo(*path).fileName();
     imagePath_ = *path;
-    std::optional<core::ImageSource> source = LoadImage(*path, *context_.family);
+    std::optional<core::ImageSource> source = LoadImage(*path, *context_.family, false);
     if (source && source->block && held_) {
-        // The number goes into a whole block: a short image is filled up with FFh first.
+        // The number goes into a whole block: an image of another size is asked about first,
+        // as without a number, then cut or filled up with FFh.
         QByteArray& block = *source->block;
-        if (block.size() < context_.family->blockSize) {
-            block.append(context_.family->blockSize - block.size(), char(0xFF));
+        const int n = context_.family->blockSize;
+        if (block.size() != n && !AcceptImageSize(*path, block.size(), n)) {
+            return std::nullopt;
         }
+        block = block.left(n);
+        block.append(n - block.size(), char(0xFF));
         block = core::PatchSerial(block, *serialField_, *context_.family, quint64(held_->number));
-        programmed_ = block.left(context_.family->blockSize);
+        programmed_ = block;
     }
     return source;
 }
 
-std::optional<core::ImageSource>
-DeviceOperations::LoadImage(const QString& path, const core::Family& family, QString* unreadable) {
+std::optional<core::ImageSource> DeviceOperations::LoadImage(const QString& path,
+                                                             const core::Family& family,
+                                                             bool comparing, QString* unreadable) {
     core::ImageSource source(path);
     core::ImageFormat format = core::ImageFormatOfPath(path);
     QString why;
@@ -540,8 +562,9 @@ DeviceOperations::LoadImage(const QString& path, const core::Family& family, QSt
         // The text of records is never sent as if it were the chip's bytes.
         if (const std::optional<core::ImageFormat> records = core::RecordsFormatOf(*content)) {
             const QString question =
-                QStringLiteral("%1 holds %2, not raw bytes. Program the data they describe?")
-                    .arg(QFileInfo(path).fileName(), core::RecordsWords(*records));
+                QStringLiteral("%1 holds %2, not raw bytes. %3 the data they describe?")
+                    .arg(QFileInfo(path).fileName(), core::RecordsWords(*records),
+                         comparing ? QStringLiteral("Compare with") : QStringLiteral("Program"));
             if (services_.messages.MsgBox(question, platform::MsgStyle::Question |
                                                         platform::MsgStyle::YesNo) !=
                 platform::MsgAnswer::Yes) {

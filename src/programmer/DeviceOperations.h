@@ -72,12 +72,13 @@ private:
     void Report(const core::Outcome& outcome);
     void ReportVerify(const core::Outcome& outcome);
     void ReportFailure(const core::Outcome& outcome, const core::OutcomeWording& words);
-    void ShowResult(const core::OutcomeWording& words);
+    void ShowResult(const core::OutcomeWording& words, core::Status status);
     void SetWorking(bool up);
-    // The block an image file describes, asking first when a raw-named file holds records.
-    // Nothing when the user said No; a refusal or no block when it cannot be used.
+    // The block an image file describes, asking first when a raw-named file holds records
+    // whether to program (or to compare with) the data they describe. Nothing when the user
+    // said No; a refusal or no block when it cannot be used.
     std::optional<core::ImageSource> LoadImage(const QString& path, const core::Family& family,
-                                               QString* unreadable = nullptr);
+                                               bool comparing, QString* unreadable = nullptr);
 
     void OnProgress(const core::Progress& progress) override;
     std::optional<QString> ChooseReadTarget() override;

@@ -31,4 +31,7 @@ public:
     virtual void FreePortMenu() = 0;
     // Keeps the line that says how the last operation ended where the user can read it.
     virtual void ShowResult(const QString& line) = 0;
+    // Shows a numbered chip's result large and plain, green for a pass, red for a failure;
+    // an empty text takes it away.
+    virtual void ShowChipResult(const QString& text, bool pass) = 0;
 };

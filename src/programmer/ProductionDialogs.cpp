@@ -31,8 +31,9 @@ const QStringList Results = {"ok", "mismatch", "no answer", "short", "port error
 
 // ---- Serial Numbers ----
 
-SerialNumbersDialog::SerialNumbersDialog(platform::SettingsStore& settings, QWidget* parent)
-    : QDialog(parent), settings_(settings) {
+SerialNumbersDialog::SerialNumbersDialog(platform::SettingsStore& settings,
+                                         platform::FileDialogs& dialogs, QWidget* parent)
+    : QDialog(parent), settings_(settings), dialogs_(dialogs) {
     setObjectName(QStringLiteral("SerialNumbersDialog"));
     setWindowTitle(QStringLiteral("Serial Numbers"));
     auto named = [](QWidget* widget, const char* name) {
@@ -59,6 +60,12 @@ SerialNumbersDialog::SerialNumbersDialog(platform::SettingsStore& settings, QWid
     txtLast->setPlaceholderText(QStringLiteral("none"));
     txtJournal = static_cast<QLineEdit*>(named(new QLineEdit, "txtJournal"));
     txtJournal->setPlaceholderText(QStringLiteral("a file, or postgresql://USER@HOST[:PORT]/DB"));
+    // Wide enough for its own hint.
+    txtJournal->setMinimumWidth(
+        txtJournal->fontMetrics().horizontalAdvance(txtJournal->placeholderText()) +
+        txtJournal->fontMetrics().averageCharWidth() * 4);
+    cmdBrowse = static_cast<QPushButton*>(
+        named(new QPushButton(QStringLiteral("Br&owse\u2026")), "cmdBrowse"));
     auto* cmdTest =
         static_cast<QPushButton*>(named(new QPushButton(QStringLiteral("&Test")), "cmdTest"));
     lblStatus = static_cast<QLabel*>(named(new QLabel, "lblStatus"));
@@ -66,17 +73,20 @@ SerialNumbersDialog::SerialNumbersDialog(platform::SettingsStore& settings, QWid
 
     auto* journalRow = new QHBoxLayout;
     journalRow->addWidget(txtJournal, 1);
+    journalRow->addWidget(cmdBrowse);
     journalRow->addWidget(cmdTest);
+    auto* journalLabel = new QLabel(QStringLiteral("&Journal:"));
+    journalLabel->setBuddy(txtJournal);
     auto* form = new QFormLayout;
     form->addRow(chkSerial);
     form->addRow(QStringLiteral("&Address:"), txtAddress);
     form->addRow(QStringLiteral("&Bytes:"), spnBytes);
     form->addRow(QStringLiteral("&Format:"), cboFormat);
     form->addRow(QStringLiteral("&Series:"), txtSeries);
-    form->addRow(QStringLiteral("S&tart:"), txtStart);
+    form->addRow(QStringLiteral("Sta&rt:"), txtStart);
     form->addRow(QStringLiteral("St&ep:"), txtStep);
     form->addRow(QStringLiteral("&Last:"), txtLast);
-    form->addRow(QStringLiteral("&Journal:"), journalRow);
+    form->addRow(journalLabel, journalRow);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
@@ -85,6 +95,7 @@ SerialNumbersDialog::SerialNumbersDialog(platform::SettingsStore& settings, QWid
     connect(buttons, &QDialogButtonBox::accepted, this, &SerialNumbersDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &SerialNumbersDialog::reject);
     connect(cmdTest, &QPushButton::clicked, this, &SerialNumbersDialog::Test);
+    connect(cmdBrowse, &QPushButton::clicked, this, &SerialNumbersDialog::Browse);
 
     const core::ProductionSettings::Values values = core::ProductionSettings::Load(settings_);
     const core::SerialField field = values.serial.value_or(core::SerialField{0x1FFC, 4});
@@ -97,6 +108,22 @@ SerialNumbersDialog::SerialNumbersDialog(platform::SettingsStore& settings, QWid
     txtStep->setText(Number(values.series.step));
     txtLast->setText(Number(values.series.last));
     txtJournal->setText(values.journal);
+    // What the journal holds for the series, at once.
+    if (!values.journal.isEmpty()) {
+        Test();
+    }
+}
+
+void SerialNumbersDialog::Browse() {
+    platform::FileDialogOptions options;
+    options.title = QStringLiteral("Journal");
+    options.filter = QStringLiteral("Journals (*.db *.sqlite)|*.db;*.sqlite|All files (*)|*");
+    options.defaultExt = QStringLiteral("db");
+    // A journal kept so far, or a new one.
+    if (const std::optional<QString> path = dialogs_.ShowSave(options)) {
+        txtJournal->setText(*path);
+        Test();
+    }
 }
 
 bool SerialNumbersDialog::Save() {
@@ -180,6 +207,9 @@ void SerialNumbersDialog::Test() {
                                                                : txtSeries->text().trimmed();
     for (const core::SeriesSummary& s : *summary) {
         if (s.name == name) {
+            txtStart->setText(QString::number(s.start));
+            txtStep->setText(QString::number(s.step));
+            txtLast->setText(Number(s.last));
             lblStatus->setText(
                 QStringLiteral("Journal reached. Series '%1': next %2, %3 used, %4 given back, "
                                "%5 held.")

@@ -9,6 +9,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 class QSpinBox;
 class QTableWidget;
 
@@ -24,12 +25,16 @@ class SettingsStore;
 class SerialNumbersDialog : public QDialog {
     Q_OBJECT
 public:
-    SerialNumbersDialog(platform::SettingsStore& settings, QWidget* parent = nullptr);
+    SerialNumbersDialog(platform::SettingsStore& settings, platform::FileDialogs& dialogs,
+                        QWidget* parent = nullptr);
 
     // Checks the fields and saves them; false, with why under the fields, when one is wrong.
     bool Save();
-    // Opens the journal and says what it holds for the series.
+    // Opens the journal and says what it holds for the series; an existing series' start,
+    // step and last fill their fields.
     void Test();
+    // Asks for the journal's file.
+    void Browse();
 
     QCheckBox* chkSerial;
     QLineEdit* txtAddress;
@@ -40,12 +45,14 @@ public:
     QLineEdit* txtStep;
     QLineEdit* txtLast;
     QLineEdit* txtJournal;
+    QPushButton* cmdBrowse;
     QLabel* lblStatus; // the Test button's answer, or what is wrong
 
     void accept() override;
 
 private:
     platform::SettingsStore& settings_;
+    platform::FileDialogs& dialogs_;
 };
 
 // Production ▸ Journal...: the journal's rows, newest first, filtered by series and result,

@@ -10,13 +10,13 @@
 #include "core/PortDevices.h"
 #include "core/ProgramSettings.h"
 #include "core/SerialMessages.h"
-#include "widgets/CommandButton.h"
 #include "platform/MessageBoxes.h"
 #include "platform/PortEnumeration.h"
 #include "platform/RuntimeError.h"
 #include "platform/SerialPort.h"
 #include "platform/Services.h"
 #include "platform/SettingsStore.h"
+#include "widgets/CommandButton.h"
 #include "widgets/Twips.h"
 
 #include <QAction>
@@ -30,8 +30,8 @@
 #include <QStatusBar>
 #include <QTime>
 
-using widgets::TwipsRect;
 using platform::MsgStyle::Critical;
+using widgets::TwipsRect;
 
 namespace {
 
@@ -50,6 +50,22 @@ QFont StatusFont() {
     font.setPointSizeF(9.75);
     font.setBold(true);
     return font;
+}
+
+// name with an access key no other item of its menu has (taken holds theirs): the first
+// free character of the chip's own part ("CX56A" of "TMS370CX56A"), else of the whole name.
+QString WithAccessKey(const QString& name, QString& taken) {
+    const qsizetype own = name.startsWith(QLatin1String("TMS37")) ? 6 : 0;
+    for (const QString& part : {name.mid(own), name}) {
+        for (const QChar c : part) {
+            if (c.isLetterOrNumber() && !taken.contains(c.toUpper())) {
+                taken += c.toUpper();
+                const qsizetype at = name.indexOf(c, name.size() - part.size());
+                return name.left(at) + QLatin1Char('&') + name.mid(at);
+            }
+        }
+    }
+    return name;
 }
 
 } // namespace
@@ -120,6 +136,15 @@ void frmMain::BuildControls() {
     Label1->setWordWrap(true);
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
+    // A numbered chip's result, between the two frames, large enough to read from a step
+    // away; hidden while chips are not numbered.
+    lblChipResult = new QLabel(client);
+    lblChipResult->setObjectName(QStringLiteral("lblChipResult"));
+    lblChipResult->setGeometry(TwipsRect(315, 2175, 4290, 705));
+    lblChipResult->setAlignment(Qt::AlignCenter);
+    lblChipResult->setWordWrap(true);
+    lblChipResult->hide();
+
     // How the last operation ended, read by its text; the tool tip holds the run's history.
     lblResult = new QLabel(this);
     lblResult->setObjectName(QStringLiteral("lblResult"));
@@ -174,7 +199,7 @@ void frmMain::BuildMenus() {
     mnuPort_Number->setToolTipsVisible(true);
     for (int i = 0; i < 8; ++i) {
         const int n = i + 1;
-        QAction* item = mnuPort_Number->addAction(QStringLiteral("&Comm%1").arg(n));
+        QAction* item = mnuPort_Number->addAction(QStringLiteral("Comm&%1").arg(n));
         item->setObjectName(QStringLiteral("mnuComm%1").arg(n));
         item->setCheckable(true);
 
@@ -216,9 +241,10 @@ void frmMain::BuildMenus() {
 
     mnuDevice = bar->addMenu(QStringLiteral("&Device"));
     mnuDevice->setObjectName(QStringLiteral("mnuDevice"));
+    QString keys = QStringLiteral("F"); // Verify Against &File
     for (std::size_t i = 0; i < core::DeviceCatalogue.size(); ++i) {
         const core::DeviceRow& row = core::DeviceCatalogue[i];
-        QAction* item = mnuDevice->addAction(QLatin1String(row.caption));
+        QAction* item = mnuDevice->addAction(WithAccessKey(row.Name(), keys));
         item->setObjectName(QLatin1String(row.item));
         item->setCheckable(true);
         connect(item, &QAction::triggered, this, [this, &row] { SelectDevice(row); });
@@ -302,11 +328,16 @@ void frmMain::InitSerialPorts() {
             if (!port->DSRHolding()) {
                 core::Pause(services_.clock, 5);
             }
+            const QString device = core::PortDeviceName(services_.settings, portNumber_);
+            const QString advice = core::NoDsrAdvice(device);
             services_.messages.MsgBox(
                 OperationMessages::CheckPort +
-                    QStringLiteral("\nComm%1 is %2; no adapter holds its DSR line.")
+                    QStringLiteral("\nComm%1 is %2; %3")
                         .arg(portNumber_)
-                        .arg(core::PortDeviceName(services_.settings, portNumber_)),
+                        .arg(core::ShownPortName(device),
+                             advice.isEmpty()
+                                 ? QStringLiteral("no adapter holds its DSR line.")
+                                 : QStringLiteral("its line reports DSR low.\n") + advice),
                 Critical);
             UncheckPortMenu();
             EnablePortMenu();
@@ -321,8 +352,9 @@ void frmMain::SerialErrors(const platform::RuntimeError& error, const QString& e
     const auto show = [&](const QString& text, int style) {
         QString prompt = text;
         // The port's own words name the device and what the system said of it.
-        if (!error.Description().isEmpty() && error.Description() != text) {
-            prompt += QLatin1Char('\n') + error.Description();
+        const QString description = core::ShownText(error.Description());
+        if (!description.isEmpty() && description != text) {
+            prompt += QLatin1Char('\n') + description;
         }
         if (!extraLine.isEmpty()) {
             prompt += QLatin1Char('\n') + extraLine;
@@ -332,7 +364,7 @@ void frmMain::SerialErrors(const platform::RuntimeError& error, const QString& e
     if (const core::SerialMessage* message = core::FindSerialMessage(error.Number())) {
         show(QLatin1String(message->text), message->style);
     } else if (error.Number() == platform::ErrorNumber::SerialSystemError) {
-        show(error.Description(), platform::MsgStyle::Exclamation);
+        show(core::ShownText(error.Description()), platform::MsgStyle::Exclamation);
     } else if (!extraLine.isEmpty()) {
         services_.messages.MsgBox(extraLine, platform::MsgStyle::Exclamation);
     }
@@ -433,7 +465,7 @@ void frmMain::mnuSerialNumbers_Click() {
     if (OperationRunning()) {
         return;
     }
-    SerialNumbersDialog dialog(services_.settings, this);
+    SerialNumbersDialog dialog(services_.settings, services_.dialogs, this);
     dialog.exec();
 }
 
@@ -493,6 +525,29 @@ void frmMain::ShowResult(const QString& line) {
         results_.removeLast();
     }
     lblResult->setToolTip(results_.join(QLatin1Char('\n')));
+}
+
+void frmMain::ShowChipResult(const QString& text, bool pass) {
+    lblChipResult->setVisible(!text.isEmpty());
+    if (text.isEmpty()) {
+        return;
+    }
+    lblChipResult->setText(text);
+    lblChipResult->setStyleSheet(
+        QStringLiteral("QLabel { color: white; background: %1; }")
+            .arg(pass ? QStringLiteral("#1b7f2a") : QStringLiteral("#c0172b")));
+    // As large as the text fits, on one line or two.
+    QFont font = lblChipResult->font();
+    font.setBold(true);
+    const QRect room = lblChipResult->rect().adjusted(4, 2, -4, -2);
+    for (int size = room.height() * 2 / 3; size > 8; --size) {
+        font.setPixelSize(size);
+        const QRect needed = QFontMetrics(font).boundingRect(room, Qt::TextWordWrap, text);
+        if (needed.height() <= room.height() && needed.width() <= room.width()) {
+            break;
+        }
+    }
+    lblChipResult->setFont(font);
 }
 
 void frmMain::FreePortMenu() {

@@ -64,6 +64,7 @@ public:
     void CloseWorking() override;
     void FreePortMenu() override;
     void ShowResult(const QString& line) override;
+    void ShowChipResult(const QString& text, bool pass) override;
     // The Working window while it stands in for the main window, else nullptr.
     Form3* WorkingWindow() const { return workingShown_ ? form3_ : nullptr; }
     bool OperationRunning() const;
@@ -85,7 +86,8 @@ public:
     QPushButton* Command4 = nullptr;
     QPushButton* Command5 = nullptr;
     QLabel* Label1 = nullptr;
-    QLabel* lblResult = nullptr; // the status bar's last result
+    QLabel* lblResult = nullptr;     // the status bar's last result
+    QLabel* lblChipResult = nullptr; // a numbered chip's PASS or FAIL, large
     QMenu* mnuPort_Number = nullptr;
     std::array<QAction*, 8> mnuComm{}; // mnuComm1 .. mnuComm8
     QAction* mnuAssignPorts = nullptr;

@@ -336,6 +336,10 @@ private slots:
         QTest::newRow("PROGRAM before c")
             << "program -p sim -d y -i %D/image.bin" << QList<double>{5} << 130
             << "PROGRAM cancelled; the chip was not changed.";
+        QTest::newRow("READ, SIGTERM") << "read -p sim -d x -o %D/read.bin" << QList<double>{3000}
+                                       << 143 << "READ cancelled; %D/read.bin was kept as it was.";
+        QTest::newRow("VERIFY, SIGHUP")
+            << "verify -p sim -d y" << QList<double>{100} << 129 << "VERIFY cancelled.";
         QTest::newRow("erase, press as the letter goes")
             << "erase -p sim -d y" << QList<double>{15} << 0 << "Press Ctrl+C again";
     }
@@ -348,7 +352,11 @@ private slots:
         services->interrupts = &interrupts;
         Write("read.bin", "old");
         for (double at : pressesAtMs) {
-            clock.Schedule(clock.NowMs() + at, [] { std::raise(SIGINT); });
+            const QByteArray tag = QTest::currentDataTag();
+            const int signal = tag.endsWith("SIGTERM")  ? SIGTERM
+                               : tag.endsWith("SIGHUP") ? SIGHUP
+                                                        : SIGINT;
+            clock.Schedule(clock.NowMs() + at, [signal] { std::raise(signal); });
         }
         QCOMPARE(Run(line), code);
         services->interrupts = nullptr;
@@ -406,6 +414,12 @@ private slots:
         QCOMPARE(items[3].toObject()["path"], QJsonValue("/dev/ttyUSB0"));
         QCOMPARE(listing["system"].toArray()[0].toObject()["serialNumber"], QJsonValue("A50285BI"));
         QCOMPARE(Run("ports --format yaml"), 64);
+        // A name from the environment is shown as the settings' are: escaped, cut short.
+        qputenv("VIDAVEV_COMM2", "/dev/tty\x1b[31m" + QByteArray(300, 'U'));
+        QCOMPARE(Run("erase -p Comm2 -d y"), 3);
+        QVERIFY2(err.contains("Comm2 (/dev/tty\\x1b[31mUUU") && err.contains("(313 characters)") &&
+                     !err.contains('\x1b') && !err.contains(QString(250, 'U')),
+                 qPrintable(err));
         qunsetenv("VIDAVEV_COMM2");
         services->ports = nullptr;
         QCOMPARE(Run("devices"), 0);
@@ -432,8 +446,15 @@ private slots:
         QVERIFY(out.contains("--no-verify"));
         QVERIFY(
             out.contains("then reads the chip back and\ncompares it with FILE")); // filled lines
-        QCOMPARE(Run("--version"), 0);
-        QCOMPARE(out, QStringLiteral("tms370 " TMS370_VERSION "\n"));
+        for (const QString& command :
+             QStringList{"", "read ", "program ", "verify ", "erase ", "clear-wpo "}) {
+            QCOMPARE(Run(command + "--help"), 0); // every port form named
+            for (const char* form : {"usb:SERIAL", "net:HOST:PORT", "rfc2217://HOST:PORT", "sim"}) {
+                QVERIFY2(out.contains(form), qPrintable(command + form));
+            }
+            QCOMPARE(Run(command + "--version"), 0);
+            QCOMPARE(out, QStringLiteral("tms370 " TMS370_VERSION "\n"));
+        }
     }
 };
 

@@ -218,7 +218,9 @@ private slots:
         QTest::addColumn<int>("code");
         QTest::addColumn<QByteArray>("words");
         QTest::newRow("RFC 2217 reports DSR low (a pseudo-terminal)")
-            << "rfc2217://127.0.0.1:%F" << 3 << CheckPort;
+            << "rfc2217://127.0.0.1:%F" << 3
+            << CheckPort + "\ntms370: A terminal server in front of a pseudo-terminal reports "
+                           "every line low: rfc2217://127.0.0.1:";
         QTest::newRow("refused") << "net:127.0.0.1:%C" << 3
                                  << QByteArray("the connection was refused");
         QTest::newRow("no such host")

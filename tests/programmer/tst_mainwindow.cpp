@@ -31,6 +31,15 @@ private slots:
             QVERIFY(!w.deviceItems[i]->isChecked() && !w.mnuComm[i]->isChecked());
             QVERIFY(w.mnuComm[i]->isEnabled());
         }
+        for (QMenu* menu : {w.mnuPort_Number, w.mnuDevice}) { // an access key to each item
+            QList<QKeySequence> keys;
+            for (QAction* item : menu->actions()) {
+                const QKeySequence key = QKeySequence::mnemonic(item->text());
+                QVERIFY2(item->isSeparator() || (!key.isEmpty() && !keys.contains(key)),
+                         qPrintable(item->text()));
+                keys << key;
+            }
+        }
     }
 
     void choosingADeviceChecksOnlyItsItem_data() {

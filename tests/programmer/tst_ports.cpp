@@ -121,7 +121,10 @@ private slots:
         } present;
         OperationBench b;
         b.t.services.ports = &present;
-        qputenv("VIDAVEV_COMM8", "sim");
+        qputenv("VIDAVEV_COMM8", "sim\x1b[2J");
+        emit b.w->mnuPort_Number->aboutToShow(); // shown escaped, as the settings' are
+        QVERIFY2(b.w->mnuComm[7]->toolTip().startsWith("sim\\x1b[2J"),
+                 qPrintable(b.w->mnuComm[7]->toolTip()));
         AssignPortsDialog dialog(b.t.settings, present);
         QComboBox* comm4 = dialog.cboComm[3];
         QStringList offered;

@@ -18,7 +18,7 @@ class ProductionWindowTest : public QObject {
 
     // Serial numbers on, through the dialog, with the journal in the bench's folder.
     static void NumberChips(OperationBench& b, const QString& field = "1FFCh:4:be") {
-        SerialNumbersDialog dialog(b.t.settings);
+        SerialNumbersDialog dialog(b.t.settings, b.t.dialogs);
         const QStringList parts = field.split(':');
         dialog.chkSerial->setChecked(true);
         dialog.txtAddress->setText(parts[0]);
@@ -64,7 +64,7 @@ private slots:
         QFETCH(QString, journal);
         QFETCH(QString, why);
         OperationBench b;
-        SerialNumbersDialog dialog(b.t.settings);
+        SerialNumbersDialog dialog(b.t.settings, b.t.dialogs);
         dialog.chkSerial->setChecked(true);
         dialog.txtAddress->setText(address);
         dialog.spnBytes->setValue(bytes);
@@ -81,7 +81,7 @@ private slots:
         OperationBench b;
         b.Choose("mnuTMS370CX58A");
         NumberChips(b);
-        SerialNumbersDialog again(b.t.settings); // the fields come back as saved
+        SerialNumbersDialog again(b.t.settings, b.t.dialogs); // the fields come back as saved
         QCOMPARE(again.txtAddress->text(), "1FFCh");
         QCOMPARE(again.txtStart->text(), "1040");
         again.Test();
@@ -96,16 +96,41 @@ private slots:
                  qPrintable(line));
         QCOMPARE(b.model.Block('y'), Pattern(252) + QByteArray::fromHex("00000410"));
         QVERIFY(b.Sent().endsWith("yrc")); // read back
+        // Each chip's result large in the window, without a click.
+        QVERIFY(b.t.messages.shown.isEmpty() && b.w->lblChipResult->isVisible());
+        QCOMPARE(b.w->lblChipResult->text(), "PASS serial 1040");
 
         b.model.Faults().spoiledPrograms = {2};
+        bool overWorking = false;
+        b.t.messages.onShow = [&](const auto&) { overWorking |= b.w->WorkingWindow() != nullptr; };
         line = Program(b, b.Path("p.bin"));
         QVERIFY2(line.contains("; serial 1041 given back"), qPrintable(line));
+        QCOMPARE(b.w->lblChipResult->text(), "FAIL \u2014 serial 1041 given back");
+        QVERIFY(!overWorking && !b.t.messages.shown.isEmpty());
         line = Program(b, b.Path("p.bin"));
         QVERIFY2(line.startsWith("PROGRAM: serial 1041 verified"), qPrintable(line));
         b.t.dialogs.answers << b.Path("r.bin");
         b.w->Command1->click(); // READ
         b.w->Command1->click(); // READ, cancelled at its file dialog: a row all the same
         QVERIFY(b.Settled());
+
+        // An existing series' numbers come from the journal as the dialog opens.
+        b.t.settings.SaveSetting("Production", "SerialStart", "");
+        SerialNumbersDialog shown(b.t.settings, b.t.dialogs);
+        QCOMPARE(
+            QStringList({shown.txtStart->text(), shown.txtStep->text(), shown.txtLast->text()}),
+            QStringList({"1040", "1", ""}));
+        QVERIFY(shown.lblStatus->text().startsWith("Journal reached. Series 'default': next 1042"));
+        shown.show(); // the journal's field shows its hint whole, its label's key reaches it
+        QVERIFY(shown.txtJournal->width() > shown.txtJournal->fontMetrics().horizontalAdvance(
+                                                shown.txtJournal->placeholderText()));
+        const QList<QLabel*> labels = shown.findChildren<QLabel*>();
+        QVERIFY(std::any_of(labels.begin(), labels.end(), [&](const QLabel* label) {
+            return label->text() == "&Journal:" && label->buddy() == shown.txtJournal;
+        }));
+        b.t.dialogs.answers << b.Path("other.db");
+        shown.cmdBrowse->click();
+        QCOMPARE(shown.txtJournal->text(), b.Path("other.db"));
 
         JournalView view(b.t.settings, b.t.dialogs);
         QCOMPARE(view.tblJournal->rowCount(), 5);
@@ -148,6 +173,17 @@ private slots:
                  qPrintable(b.t.messages.shown.last().prompt));
         QVERIFY(b.Sent().isEmpty());
         QVERIFY(b.Settled());
+
+        // A short image is asked about before the number is patched into it.
+        NumberChips(b);
+        b.t.dialogs.answers.clear(); // the refused run never asked for its file
+        WriteFile(b.Path("short.bin"), Pattern(100));
+        Program(b, b.Path("short.bin"));
+        QVERIFY2(b.t.messages.shown.last().prompt.startsWith(
+                     "Warning: uploading buffer size <> 256 bytes!\nshort.bin is 100 bytes"),
+                 qPrintable(b.t.messages.shown.last().prompt));
+        QVERIFY(!b.Sent().contains('c') && b.Settled()); // Cancel, the safe answer
+        b.model.ClearWireLog();
 
         b.t.settings.SaveSetting("Production", "Journal", b.Path("no/such/folder/j.db"));
         b.t.messages.shown.clear();

@@ -74,9 +74,6 @@ const Case Cases[] = {
          b.failing.errorNumber = 5;
      },
      "ERROR. RESTART PROGRAM", Critical},
-    {"verify after program, match", "mnuTMS370CX58A", 2, "image",
-     [](OperationBench& b) { b.w->mnuVerifyAfterProgram->trigger(); }, "Programmed and verified.",
-     Information},
     {"verify after program, worn cell", "mnuTMS370CX58A", 2, "image",
      [](OperationBench& b) {
          b.w->mnuVerifyAfterProgram->trigger();
