@@ -172,10 +172,7 @@ int Job::Run() {
     if (s_.interrupts) {
         s_.interrupts->Watch(&operations_->Stop());
     }
-    if (journal_) {
-        // A signal also ends a wait for the journal's server once the chip is done.
-        journal_->WatchStop(&operations_->Stop());
-    }
+
     int code = Success;
     switch (r_.command) {
     case Command::Read:
@@ -280,6 +277,10 @@ int Job::Record(int code) {
         return code;
     }
     const core::JournalRow row = Row();
+    if (operations_) {
+        // A signal from now on also ends a wait for the journal's server.
+        journal_->WatchStop(&operations_->Stop());
+    }
     QString why;
     const bool written =
         held_ ? journal_->Settle(*held_, verified_, row, &why) : journal_->Add(row, &why);

@@ -72,7 +72,7 @@ public:
         }
     }
 
-    void Arm(int socket, int timeoutMs, const StopRequest* stop) {
+    void Arm(int socket, int timeoutMs, const StopRequest* stop, int stopLevel) {
         {
             std::lock_guard lock(mutex_);
             if (!thread_.joinable()) {
@@ -81,7 +81,7 @@ public:
             socket_ = socket;
             deadline_ = Clock::now() + std::chrono::milliseconds(timeoutMs);
             stop_ = stop;
-            stopLevel_ = stop ? stop->Requested() : 0;
+            stopLevel_ = stopLevel;
             ended_ = No;
             armed_ = true;
         }
@@ -305,6 +305,7 @@ struct Journal::Private {
     QString pendingFile;
     int timeoutSeconds = DefaultTimeout;
     const StopRequest* stop = nullptr;
+    int stopLevel = 0; // what stop held when it was named
     CallWatch watch;
 
     QSqlDatabase Db() const { return QSqlDatabase::database(connection, false); }
@@ -324,7 +325,7 @@ struct Journal::Private {
         if (socket < 0) {
             return call();
         }
-        watch.Arm(socket, timeoutSeconds * 1000, stop);
+        watch.Arm(socket, timeoutSeconds * 1000, stop, stopLevel);
         const bool done = call();
         const CallWatch::Ended ended = watch.Disarm();
         if (!done && ended != CallWatch::No && why) {
@@ -498,6 +499,7 @@ bool Journal::Exec(const QString& statement, QString* why) {
 
 void Journal::WatchStop(const StopRequest* stop) {
     d->stop = stop;
+    d->stopLevel = stop ? stop->Requested() : 0;
 }
 
 bool Journal::Begin(QString* why, bool durable) {
@@ -866,17 +868,18 @@ bool Journal::Settle(const HeldNumber& held, bool used, const JournalRow& row, Q
         entry[QStringLiteral("row")] = kept;
         QString lost;
         if (KeepPending(entry, &lost)) {
-            *why = QStringLiteral("%1. The result is kept in %2; the next run on this port writes "
-                                  "it to the journal, and serial %3 of series '%4' stays held "
-                                  "until then")
+            *why = QStringLiteral("the journal was not told this chip's result (%1). It is kept "
+                                  "in %2; the next run on this port writes it to the journal, "
+                                  "and serial %3 of series '%4' stays held until then")
                        .arg(*why, d->pendingFile)
                        .arg(held.number)
                        .arg(held.series);
         } else {
-            *why = QStringLiteral("%1. The result could not be kept either (%2): serial %3 of "
-                                  "series '%4' stays held in the journal, %5. Give it to no "
-                                  "other chip; once this chip is dealt with, settle it: tms370 "
-                                  "journal --series %4 --settle %3:%6")
+            *why = QStringLiteral("the journal was not told this chip's result (%1), and it could "
+                                  "not be kept either (%2): serial %3 of series '%4' stays held "
+                                  "in the journal, %5. Give it to no other chip; once this chip "
+                                  "is dealt with, settle it: tms370 journal --series %4 "
+                                  "--settle %3:%6")
                        .arg(*why, lost)
                        .arg(held.number)
                        .arg(held.series,

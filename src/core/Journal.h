@@ -124,8 +124,8 @@ public:
     // (2: a held number is never handed out again by the store itself; older tools did so.)
     static constexpr int SchemaVersion = 2;
 
-    // A store call waiting on the server ends at once when stop is raised above the level it
-    // had when the call began (a signal); nullptr for none.
+    // A store call waiting on the server ends at once when stop is raised (by a signal) above
+    // the level it has now; nullptr for none.
     void WatchStop(const StopRequest* stop);
 
     // Hands the series' next number that a field holding up to largest takes to (bench, port):
