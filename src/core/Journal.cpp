@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSaveFile>
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -1088,9 +1089,11 @@ bool Journal::ApplyPending(QString* why) {
     if (left.isEmpty()) {
         QFile::remove(d->pendingFile);
     } else {
-        QFile rest(d->pendingFile);
-        if (rest.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        // What is left replaces the file whole, or the file stays as it was.
+        QSaveFile rest(d->pendingFile);
+        if (rest.open(QIODevice::WriteOnly)) {
             rest.write(left.join('\n') + '\n');
+            rest.commit();
         }
         twice.prepend(QStringLiteral("what the last run on this port kept for the journal could "
                                      "not be written: %1")
