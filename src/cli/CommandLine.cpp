@@ -46,10 +46,16 @@ constexpr CommandInfo Commands[] = {
      "Clears the chip's write-protect override register to 00h (CLEAR WPO)."},
     {"journal", Command::Journal,
      "journal --journal STORE [--series NAME] [--since TIME] [--format table|csv|json] "
-     "[--summary]",
+     "[--summary | --held | --settle N:used|free]",
      "Lists the journal's rows, oldest first: time (UTC), bench, port, device, chip, "
      "operation, image and its SHA-256, series, serial, result, CRC-32, duration, version. "
-     "--summary gives per series the next number and the numbers used, given back and held."},
+     "--summary gives per series the next number and the numbers used, given back, held and "
+     "in two chips. A held number is never handed out again by itself, since a chip may hold "
+     "it: its bench settles it, or, when the bench stopped or could not tell the journal, a "
+     "person does. --held lists those numbers, and the numbers found in two chips; --settle "
+     "N:used says a chip keeps N (one in two chips: one of them was numbered again), "
+     "--settle N:free that none does, so it is handed out again. --settle takes a held number "
+     "only once its bench's lease has run out."},
 };
 
 const QString Try = QStringLiteral("Try 'tms370 --help'.");
@@ -112,8 +118,8 @@ const QCommandLineOption SerialStepOption("serial-step", "A new series' step (de
 const QCommandLineOption SerialLastOption("serial-last", "A new series' last number.", "M");
 const QCommandLineOption SeriesOption("series", "The series (default: default).", "NAME");
 const QCommandLineOption LeaseOption("lease",
-                                     "How long a number stays with a bench that stopped "
-                                     "answering mid-chip (default 120).",
+                                     "How long the bench works on its number: until then no "
+                                     "person can settle it (default 120).",
                                      "SECONDS");
 const QCommandLineOption SinceOption("since",
                                      "Rows from TIME on (UTC, as 2026-12-07 or "
@@ -122,7 +128,20 @@ const QCommandLineOption SinceOption("since",
 // How `ports` (table or json) and `journal` (also csv) write what they list.
 const QCommandLineOption ListFormatOption("format", "table (default), csv or json.", "FORMAT");
 const QCommandLineOption SummaryOption("summary", "Per series: the next number, and the "
-                                                  "numbers used, given back and held.");
+                                                  "numbers used, given back, held and in two "
+                                                  "chips.");
+const QCommandLineOption HeldOption("held", "The numbers held by a bench or found in two chips, "
+                                            "which a person may have to settle.");
+const QCommandLineOption SettleOption("settle",
+                                      "A person's word on a held number or one in two chips "
+                                      "of --series (default: default): N:used (a chip keeps "
+                                      "it) or N:free (no chip does).",
+                                      "N:used|free");
+const QCommandLineOption StoreTimeoutOption("store-timeout",
+                                            "How long a call to the journal's server may take, "
+                                            "in seconds (default: the setting "
+                                            "Production/StoreTimeout, else 5).",
+                                            "SECONDS");
 
 // Whether the line gives option; asking QCommandLineParser about an option the command does
 // not have only earns a warning.
@@ -168,11 +187,14 @@ void AddOptions(QCommandLineParser& parser, Command command) {
         return;
     }
     parser.addOption(JournalOption);
+    parser.addOption(StoreTimeoutOption);
     if (command == Command::Journal) {
         parser.addOption(SeriesOption);
         parser.addOption(SinceOption);
         parser.addOption(ListFormatOption);
         parser.addOption(SummaryOption);
+        parser.addOption(HeldOption);
+        parser.addOption(SettleOption);
         return;
     }
     parser.addOption(PortOption);
@@ -257,6 +279,22 @@ ParsedLine ReadListing(const QCommandLineParser& parser, Request& request, const
         }
     }
     request.summary = Given(parser, SummaryOption);
+    request.held = Given(parser, HeldOption);
+    if (Given(parser, SettleOption)) {
+        const QStringList parts = ValueOf(parser, SettleOption).split(QLatin1Char(':'));
+        request.settleNumber = core::ParseSerialNumber(parts.value(0));
+        request.settleUsed = parts.value(1) == QLatin1String("used");
+        if (parts.size() != 2 || !request.settleNumber ||
+            (!request.settleUsed && parts.value(1) != QLatin1String("free"))) {
+            return Usage(QStringLiteral("--settle takes N:used (a chip keeps N) or N:free (no "
+                                        "chip does), not '%1'")
+                             .arg(ValueOf(parser, SettleOption)),
+                         hint);
+        }
+    }
+    if (int(request.summary) + int(request.held) + int(bool(request.settleNumber)) > 1) {
+        return Usage(QStringLiteral("give one of --summary, --held and --settle"), hint);
+    }
     return {request, QString(), Success};
 }
 
@@ -358,7 +396,8 @@ QString MainHelp() {
         "  verify      verify -p PORT -d DEVICE [-i FILE]  (-i: compare on this computer)\n"
         "  erase       erase -p PORT -d DEVICE  (BULK ERASE to FFh)\n"
         "  clear-wpo   clear-wpo -p PORT -d DEVICE  (WPO register to 00h)\n"
-        "  journal     journal --journal STORE [--series NAME] [--since TIME] [--summary]\n"
+        "  journal     journal --journal STORE [--series NAME] [--since TIME]\n"
+        "              [--summary | --held | --settle N:used|free]\n"
         "\n"
         "PORT: Comm1..Comm8 (VIDAVEV_COMMn or the settings map them), a device path,\n"
         "usb:SERIAL (a USB adapter by its serial number), net:HOST:PORT (a terminal\n"
@@ -380,7 +419,8 @@ QString MainHelp() {
         "  2    the adapter gave no answer or a short one\n"
         "  3    port missing, busy or failed\n"
         "  4    file missing, unreadable, unwritable or malformed\n"
-        "  6    journal unreachable, or the serial number series used up\n"
+        "  6    journal unreachable, the serial number series used up, or a number\n"
+        "       found in two chips\n"
         "  64   usage error\n"
         "  129  ended by SIGHUP\n"
         "  130  interrupted (Ctrl+C)\n"
@@ -443,6 +483,13 @@ ParsedLine ParseCommandLine(const QStringList& arguments) {
         return {request, QString(), Success};
     }
     request.journal = ValueOf(parser, JournalOption);
+    if (Given(parser, StoreTimeoutOption)) {
+        bool ok = false;
+        request.storeTimeout = ValueOf(parser, StoreTimeoutOption).toInt(&ok);
+        if (!ok || request.storeTimeout < 1) {
+            return Usage(QStringLiteral("--store-timeout takes whole seconds, at least 1"), hint);
+        }
+    }
     if (info->command == Command::Journal) {
         return ReadListing(parser, request, hint);
     }

@@ -38,12 +38,16 @@ struct Request {
     std::optional<core::SerialField> serial;
     core::SeriesRequest series;
     int leaseSeconds = 120;
+    int storeTimeout = 0; // seconds; 0: the setting Production/StoreTimeout
 
     // `tms370 journal`: which rows; how `ports` and `journal` write what they list.
     QString seriesFilter; // "" for every series
     QDateTime since;      // invalid for all time
     QString listFormat = QStringLiteral("table");
     bool summary = false;
+    bool held = false;                  // the numbers that wait for a person
+    std::optional<qint64> settleNumber; // a person's word on one of them
+    bool settleUsed = false;
 };
 
 // A command line read: the job, or a text to print (help and version on stdout, a usage

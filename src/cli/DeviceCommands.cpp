@@ -12,6 +12,7 @@
 #include "core/OperationWords.h"
 #include "core/Operations.h"
 #include "core/OutcomeWords.h"
+#include "core/ProductionSettings.h"
 #include "core/ProgramSettings.h"
 #include "platform/Clock.h"
 
@@ -171,6 +172,7 @@ int Job::Run() {
     if (s_.interrupts) {
         s_.interrupts->Watch(&operations_->Stop());
     }
+
     int code = Success;
     switch (r_.command) {
     case Command::Read:
@@ -206,17 +208,17 @@ int Job::OpenJournal() {
     }
     QString why;
     bool usage = false;
-    journal_ = core::Journal::Open(store_, &why, &usage);
+    const int timeout = r_.storeTimeout > 0
+                            ? r_.storeTimeout
+                            : core::ProductionSettings::Load(s_.settings).storeTimeoutSeconds;
+    journal_ = core::Journal::Open(store_, &why, &usage, false, timeout);
     if (!journal_) {
         return Fail(QStringLiteral("journal: %1").arg(why), usage ? UsageError : StoreFailed);
     }
     // What an earlier run on this port could not hand to the store goes first.
     journal_->SetPendingFile(core::PendingFileFor(store_, choice_->device));
     if (!journal_->ApplyPending(&why)) {
-        return Fail(QStringLiteral("journal: what the last run kept for it could not be "
-                                   "written: %1")
-                        .arg(why),
-                    StoreFailed);
+        return Fail(QStringLiteral("journal: %1").arg(why), StoreFailed);
     }
     return Success;
 }
@@ -225,25 +227,16 @@ int Job::TakeSerial() {
     if (!r_.serial) {
         return Success;
     }
+    // A number the field cannot hold is never handed out: the field is used up.
     const core::Journal::Taken taken =
-        journal_->Take(r_.series, QSysInfo::machineHostName(), choice_->device, r_.leaseSeconds);
+        journal_->Take(r_.series, QSysInfo::machineHostName(), choice_->device, r_.leaseSeconds,
+                       core::LargestSerial(r_.serial->bytes, r_.serial->format));
     if (!taken.number) {
         const int code = taken.failure == core::Journal::Failure::Usage ? UsageError : StoreFailed;
         return Fail(QStringLiteral("journal: %1").arg(taken.why), code);
     }
     held_ = taken.number;
-    const quint64 number = quint64(held_->number);
-    if (number > core::LargestSerial(r_.serial->bytes, r_.serial->format)) {
-        QString why;
-        journal_->Settle(*held_, false, Row(), &why);
-        return Fail(QStringLiteral("serial %1 of series '%2' does not fit %3 bytes as %4")
-                        .arg(number)
-                        .arg(held_->series)
-                        .arg(r_.serial->bytes)
-                        .arg(core::SerialFormatName(r_.serial->format)),
-                    UsageError);
-    }
-    image_ = core::PatchSerial(image_, *r_.serial, *r_.family, number);
+    image_ = core::PatchSerial(image_, *r_.serial, *r_.family, quint64(held_->number));
     return Success;
 }
 
@@ -276,13 +269,18 @@ core::JournalRow Job::Row() const {
 }
 
 // The run's row, and the fate of its number: used up by a chip that verified, given back by any
-// other. A store that fails here leaves the chip's result as it was told and makes the run exit 6
-// when the chip itself succeeded.
+// other. A store that fails here (or a number found in two chips) leaves the chip's result as it
+// was told and makes the run exit 6 when the chip itself succeeded; the journal's words say
+// where the result was kept, or that a person must settle the number.
 int Job::Record(int code) {
     if (!journal_) {
         return code;
     }
     const core::JournalRow row = Row();
+    if (operations_) {
+        // A signal from now on also ends a wait for the journal's server.
+        journal_->WatchStop(&operations_->Stop());
+    }
     QString why;
     const bool written =
         held_ ? journal_->Settle(*held_, verified_, row, &why) : journal_->Add(row, &why);
@@ -293,10 +291,6 @@ int Job::Record(int code) {
     }
     if (!written) {
         s_.err << "tms370: journal: " << why << '\n';
-        if (held_ && !why.contains(QLatin1String("lease"))) {
-            s_.err << "tms370: journal: serial " << held_->number << " stays held for this "
-                   << "bench and port; the next run here settles it\n";
-        }
         s_.err.flush();
         return code == Success ? StoreFailed : code;
     }

@@ -2,11 +2,13 @@
 
 #include "ExitCode.h"
 #include "core/Journal.h"
+#include "core/ProductionSettings.h"
 #include "platform/SettingsStore.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSysInfo>
 #include <QTextStream>
 
 namespace cli {
@@ -51,6 +53,19 @@ QString Optional(const std::optional<qint64>& value) {
     return value ? QString::number(*value) : QStringLiteral("-");
 }
 
+void WriteLines(QTextStream& out, const QString& format, const QStringList& header,
+                const QList<QStringList>& lines) {
+    if (format == QLatin1String("csv")) {
+        out << header.join(QLatin1Char(',')) << '\n';
+        for (const QStringList& line : lines) {
+            out << line.join(QLatin1Char(',')) << '\n';
+        }
+    } else {
+        WriteTable(out, header, lines);
+    }
+    out.flush();
+}
+
 } // namespace
 
 int ListJournal(const Request& request, ToolServices& services) {
@@ -68,18 +83,55 @@ int ListJournal(const Request& request, ToolServices& services) {
     }
     QString why;
     bool usage = false;
-    const std::unique_ptr<core::Journal> journal = core::Journal::Open(store, &why, &usage, true);
+    const int timeout = request.storeTimeout > 0
+                            ? request.storeTimeout
+                            : core::ProductionSettings::Load(services.settings).storeTimeoutSeconds;
+    const std::unique_ptr<core::Journal> journal =
+        core::Journal::Open(store, &why, &usage, true, timeout);
     if (!journal) {
         return fail(why, usage ? UsageError : StoreFailed);
     }
     QTextStream& out = services.out;
+    if (request.settleNumber) {
+        const QString series =
+            request.seriesFilter.isEmpty() ? QStringLiteral("default") : request.seriesFilter;
+        if (!journal->SettleByHand(series, *request.settleNumber, request.settleUsed,
+                                   QSysInfo::machineHostName(), &why, &usage)) {
+            return fail(why, usage ? UsageError : StoreFailed);
+        }
+        out << "serial " << *request.settleNumber << " of series '" << series
+            << "' settled: " << (request.settleUsed ? "used" : "given back") << '\n';
+        out.flush();
+        return Success;
+    }
+    if (request.held) {
+        const auto waiting = journal->Waiting(&why);
+        if (!waiting) {
+            return fail(why, StoreFailed);
+        }
+        QList<QStringList> lines;
+        for (const core::WaitingNumber& n : *waiting) {
+            if (request.seriesFilter.isEmpty() || n.series == request.seriesFilter) {
+                lines << QStringList{n.series,
+                                     QString::number(n.number),
+                                     n.twice ? QStringLiteral("two chips") : QStringLiteral("held"),
+                                     n.bench.isEmpty() ? QStringLiteral("-") : n.bench,
+                                     n.port.isEmpty() ? QStringLiteral("-") : n.port,
+                                     n.leaseUntil ? core::JournalTime(*n.leaseUntil)
+                                                  : QStringLiteral("-")};
+            }
+        }
+        WriteLines(out, request.listFormat,
+                   {"series", "serial", "state", "bench", "port", "lease until"}, lines);
+        return Success;
+    }
     if (request.summary) {
         const auto summary = journal->Summary(&why);
         if (!summary) {
             return fail(why, StoreFailed);
         }
-        const QStringList header = {"series", "start", "step",       "last",
-                                    "next",   "used",  "given back", "held"};
+        const QStringList header = {"series", "start",      "step", "last",     "next",
+                                    "used",   "given back", "held", "two chips"};
         QList<QStringList> lines;
         for (const core::SeriesSummary& s : *summary) {
             if (!request.seriesFilter.isEmpty() && s.name != request.seriesFilter) {
@@ -92,17 +144,10 @@ int ListJournal(const Request& request, ToolServices& services) {
                                  s.next ? QString::number(*s.next) : QStringLiteral("used up"),
                                  QString::number(s.used),
                                  QString::number(s.givenBack),
-                                 QString::number(s.held)};
+                                 QString::number(s.held),
+                                 QString::number(s.twice)};
         }
-        if (request.listFormat == QLatin1String("csv")) {
-            out << header.join(QLatin1Char(',')) << '\n';
-            for (const QStringList& line : lines) {
-                out << line.join(QLatin1Char(',')) << '\n';
-            }
-        } else {
-            WriteTable(out, header, lines);
-        }
-        out.flush();
+        WriteLines(out, request.listFormat, header, lines);
         return Success;
     }
     const auto rows = journal->Rows(request.seriesFilter, request.since, &why);

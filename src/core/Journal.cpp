@@ -2,6 +2,7 @@
 
 #include "Checksums.h"
 #include "FileErrors.h"
+#include "StopRequest.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -9,6 +10,7 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSaveFile>
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -18,16 +20,19 @@
 #include <QUuid>
 #include <QVariant>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <libpq-fe.h>
+#include <mutex>
 #include <sqlite3.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
 
 namespace core {
 
 namespace {
 
-// How long a bench waits for another to finish its change of an SQLite store.
-constexpr int BusyTimeoutMs = 5000;
-// How long a bench waits for a PostgreSQL server to answer at all.
-constexpr int ConnectTimeoutS = 5;
 // Held by the one connection that makes or upgrades a PostgreSQL schema.
 constexpr qint64 SchemaLockKey = 370022;
 
@@ -48,6 +53,88 @@ std::optional<qint64> NumberOrNothing(const QVariant& value) {
 qint64 NowMs() {
     return QDateTime::currentMSecsSinceEpoch();
 }
+
+// Ends a call to the server that outlasts its deadline, or that a stop request interrupts, by
+// shutting the connection's socket: libpq's wait ends at once and the call fails as for a lost
+// server. A frozen server answers nothing while its system keeps the connection up, so neither
+// the server's own timeouts nor TCP's end that wait.
+class CallWatch {
+public:
+    enum Ended { No, Deadline, Stopped };
+
+    ~CallWatch() {
+        {
+            std::lock_guard lock(mutex_);
+            quit_ = true;
+        }
+        wake_.notify_all();
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+    }
+
+    void Arm(int socket, int timeoutMs, const StopRequest* stop, int stopLevel) {
+        {
+            std::lock_guard lock(mutex_);
+            if (!thread_.joinable()) {
+                thread_ = std::thread([this] { Loop(); });
+            }
+            socket_ = socket;
+            deadline_ = Clock::now() + std::chrono::milliseconds(timeoutMs);
+            stop_ = stop;
+            stopLevel_ = stopLevel;
+            ended_ = No;
+            armed_ = true;
+        }
+        wake_.notify_all();
+    }
+
+    Ended Disarm() {
+        std::lock_guard lock(mutex_);
+        armed_ = false;
+        return ended_;
+    }
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    void Loop() {
+        std::unique_lock lock(mutex_);
+        while (!quit_) {
+            if (!armed_ || ended_ != No) {
+                wake_.wait(lock);
+                continue;
+            }
+            // A stop request is a flag a signal handler raises: looked at every 20 ms.
+            const auto until =
+                stop_ ? std::min(deadline_, Clock::now() + std::chrono::milliseconds(20))
+                      : deadline_;
+            wake_.wait_until(lock, until);
+            if (!armed_ || ended_ != No) {
+                continue;
+            }
+            if (Clock::now() >= deadline_) {
+                ended_ = Deadline;
+            } else if (stop_ && stop_->Requested() > stopLevel_) {
+                ended_ = Stopped;
+            } else {
+                continue;
+            }
+            ::shutdown(socket_, SHUT_RDWR); // the socket lives: its call waits on it
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::thread thread_;
+    bool quit_ = false;
+    bool armed_ = false;
+    Ended ended_ = No;
+    int socket_ = -1;
+    Clock::time_point deadline_;
+    const StopRequest* stop_ = nullptr;
+    int stopLevel_ = 0;
+};
 
 // Text columns hold "" rather than NULL for what is not there.
 QVariant Text(const QString& text) {
@@ -78,6 +165,10 @@ const QList<SchemaStep> SchemaSteps = {
       "series TEXT NOT NULL, serial BIGINT, result TEXT NOT NULL, crc32 TEXT NOT NULL, "
       "duration_ms BIGINT NOT NULL, tool_version TEXT NOT NULL)",
       "CREATE INDEX journal_time ON journal (time)"}},
+    // A held number stays held until its bench or a person settles it, and a number found in
+    // two chips is marked 'twice': a tool that still hands out numbers whose lease ran out
+    // must not share the store.
+    {2, {}},
 };
 
 } // namespace
@@ -114,8 +205,12 @@ JournalRow RowFromJson(const QJsonObject& o) {
     row.image = o[QStringLiteral("image")].toString();
     row.imageSha256 = o[QStringLiteral("image_sha256")].toString();
     row.series = o[QStringLiteral("series")].toString();
-    if (!o[QStringLiteral("serial")].isNull()) {
-        row.serial = qint64(o[QStringLiteral("serial")].toDouble());
+    // A number past 2^53 is kept as text: a JSON number would round it.
+    const QJsonValue serial = o[QStringLiteral("serial")];
+    if (serial.isString()) {
+        row.serial = serial.toString().toLongLong();
+    } else if (!serial.isNull()) {
+        row.serial = qint64(serial.toDouble());
     }
     row.result = o[QStringLiteral("result")].toString();
     row.crc32 = o[QStringLiteral("crc32")].toString();
@@ -209,9 +304,49 @@ struct Journal::Private {
     QString connection;
     bool server = false; // PostgreSQL
     QString pendingFile;
+    int timeoutSeconds = DefaultTimeout;
+    const StopRequest* stop = nullptr;
+    int stopLevel = 0; // what stop held when it was named
+    CallWatch watch;
 
     QSqlDatabase Db() const { return QSqlDatabase::database(connection, false); }
     QSqlQuery Query() const { return QSqlQuery(Db()); }
+
+    // Runs call (one call to the server, true when it went well) within the deadline; the
+    // deadline or a stop that ends it gives why.
+    template <typename Call> bool Watched(Call call, QString* why) {
+        const QVariant handle = server ? Db().driver()->handle() : QVariant();
+        // Qt names the type by its struct ("pg_conn*") or by libpq's name for it.
+        const char* type = handle.typeName();
+        PGconn* connection =
+            handle.isValid() && (qstrcmp(type, "PGconn*") == 0 || qstrcmp(type, "pg_conn*") == 0)
+                ? *static_cast<PGconn* const*>(handle.data())
+                : nullptr;
+        const int socket = connection ? PQsocket(connection) : -1;
+        if (socket < 0) {
+            return call();
+        }
+        watch.Arm(socket, timeoutSeconds * 1000, stop, stopLevel);
+        const bool done = call();
+        const CallWatch::Ended ended = watch.Disarm();
+        if (!done && ended != CallWatch::No && why) {
+            *why = ended == CallWatch::Deadline
+                       ? QStringLiteral("the journal's server did not answer within %1 s")
+                             .arg(timeoutSeconds)
+                       : QStringLiteral("a signal ended the wait for the journal's server");
+        }
+        return done;
+    }
+    // A statement run within the deadline ("" runs the query as prepared).
+    bool Exec(QSqlQuery& query, const QString& statement, QString* why) {
+        QString ended;
+        const bool done = Watched(
+            [&] { return statement.isEmpty() ? query.exec() : query.exec(statement); }, &ended);
+        if (!done && why) {
+            *why = ended.isEmpty() ? query.lastError().text().trimmed() : ended;
+        }
+        return done;
+    }
 };
 
 Journal::Journal(std::unique_ptr<Private> p) : d(std::move(p)) {}
@@ -235,13 +370,24 @@ bool Journal::ParseServerAddress(const QString& store, QUrl* url, QString* why) 
     if (!url->isValid() || database.isEmpty() || database.contains(QLatin1Char('/')) ||
         url->hasQuery() || url->hasFragment()) {
         // A text that does not parse may hold a password where the parser did not see one
-        // ("u:p#ss@host" is user u, password p, and the rest a fragment): it is not repeated.
-        const bool safe = !store.contains(QLatin1Char('@')) ||
-                          (url->isValid() && !url->hasFragment() && url->password().isEmpty());
-        *why = QStringLiteral("%1 is no PostgreSQL address; give "
-                              "postgresql://USER@HOST[:PORT]/DB")
-                   .arg(safe ? QStringLiteral("'%1'").arg(url->toDisplayString())
-                             : QStringLiteral("the address given"));
+        // ("u:p#ss@host" is user u, password p, and the rest a fragment), as may its query
+        // ("?password=..."): neither is repeated.
+        const bool plain = !store.contains(QLatin1Char('@')) && !store.contains(QLatin1Char('?')) &&
+                           !store.contains(QLatin1Char('#'));
+        const bool safe =
+            plain || (url->isValid() && !url->hasFragment() && url->password().isEmpty());
+        const QString shown =
+            safe ? QStringLiteral("'%1'").arg(url->toDisplayString(
+                       QUrl::RemoveQuery | QUrl::RemoveFragment | QUrl::RemovePassword))
+                 : QStringLiteral("the address given");
+        *why = url->isValid() && url->hasQuery()
+                   ? QStringLiteral("%1 with options after '?' is no PostgreSQL address that "
+                                    "tms370 takes (a password goes in PGPASSWORD or "
+                                    "~/.pgpass); give postgresql://USER@HOST[:PORT]/DB")
+                         .arg(shown)
+                   : QStringLiteral("%1 is no PostgreSQL address; give "
+                                    "postgresql://USER@HOST[:PORT]/DB")
+                         .arg(shown);
         return false;
     }
     if (!url->password().isEmpty()) {
@@ -252,8 +398,8 @@ bool Journal::ParseServerAddress(const QString& store, QUrl* url, QString* why) 
     return true;
 }
 
-std::unique_ptr<Journal> Journal::Open(const QString& store, QString* why, bool* usage,
-                                       bool toRead) {
+std::unique_ptr<Journal> Journal::Open(const QString& store, QString* why, bool* usage, bool toRead,
+                                       int timeoutSeconds) {
     bool usageFault = false;
     if (!usage) {
         usage = &usageFault;
@@ -262,6 +408,7 @@ std::unique_ptr<Journal> Journal::Open(const QString& store, QString* why, bool*
     auto p = std::make_unique<Private>();
     p->connection = QStringLiteral("tms370-journal-%1").arg(connectionCount++);
     p->server = IsServerAddress(store);
+    p->timeoutSeconds = std::max(1, timeoutSeconds);
     const QString driver = p->server ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE");
     if (!QSqlDatabase::isDriverAvailable(driver)) {
         *why = p->server ? QStringLiteral("the PostgreSQL driver of Qt is not installed "
@@ -294,10 +441,18 @@ std::unique_ptr<Journal> Journal::Open(const QString& store, QString* why, bool*
             }
             db.setUserName(url.userName());
             db.setDatabaseName(url.path().mid(1));
-            db.setConnectOptions(QStringLiteral("connect_timeout=%1").arg(ConnectTimeoutS));
+            // The server ends a statement that waits too long (for another bench's lock), and
+            // a bench's transaction left open (the bench frozen) so the others go on.
+            const int ms = journal->d->timeoutSeconds * 1000;
+            db.setConnectOptions(QStringLiteral("connect_timeout=%1;options='-c statement_timeout="
+                                                "%2 -c idle_in_transaction_session_timeout=%2'")
+                                     .arg(journal->d->timeoutSeconds)
+                                     .arg(ms));
         } else {
             db.setDatabaseName(store);
-            db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(BusyTimeoutMs));
+            // The wait for another bench's change of the file.
+            db.setConnectOptions(
+                QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(journal->d->timeoutSeconds * 1000));
         }
         if (!db.open()) {
             *why = db.lastError().text().trimmed();
@@ -334,21 +489,18 @@ std::unique_ptr<Journal> Journal::Open(const QString& store, QString* why, bool*
 }
 
 bool Journal::Exec(QSqlQuery& query, QString* why) {
-    if (query.exec()) {
-        return true;
-    }
-    *why = query.lastError().text().trimmed();
-    return false;
+    return d->Exec(query, QString(), why);
 }
 
 // A statement that takes no values (PostgreSQL prepares no CREATE).
 bool Journal::Exec(const QString& statement, QString* why) {
     QSqlQuery query = d->Query();
-    if (query.exec(statement)) {
-        return true;
-    }
-    *why = query.lastError().text().trimmed();
-    return false;
+    return d->Exec(query, statement, why);
+}
+
+void Journal::WatchStop(const StopRequest* stop) {
+    d->stop = stop;
+    d->stopLevel = stop ? stop->Requested() : 0;
 }
 
 bool Journal::Begin(QString* why, bool durable) {
@@ -357,24 +509,21 @@ bool Journal::Begin(QString* why, bool durable) {
     // reported, and with it every change before it; a number is never used twice after a power
     // cut. A hand-out may be lost with the power: all benches of the file lose their chips
     // with it, and the number is simply free again. One flush a chip instead of two.
-    if (!d->server && !query.exec(durable ? QStringLiteral("PRAGMA synchronous=FULL")
-                                          : QStringLiteral("PRAGMA synchronous=NORMAL"))) {
-        *why = query.lastError().text().trimmed();
+    if (!d->server && !d->Exec(query,
+                               durable ? QStringLiteral("PRAGMA synchronous=FULL")
+                                       : QStringLiteral("PRAGMA synchronous=NORMAL"),
+                               why)) {
         return false;
     }
     // SQLite: take the write lock now, waiting for another bench's change, rather than
     // meeting a lock at the first write and failing.
-    if (!query.exec(d->server ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE"))) {
-        *why = query.lastError().text().trimmed();
-        return false;
-    }
-    return true;
+    return d->Exec(query, d->server ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE"),
+                   why);
 }
 
 bool Journal::Commit(QString* why) {
     QSqlQuery query = d->Query();
-    if (!query.exec(QStringLiteral("COMMIT"))) {
-        *why = query.lastError().text().trimmed();
+    if (!d->Exec(query, QStringLiteral("COMMIT"), why)) {
         Rollback();
         return false;
     }
@@ -383,15 +532,15 @@ bool Journal::Commit(QString* why) {
 
 void Journal::Rollback() {
     QSqlQuery query = d->Query();
-    query.exec(QStringLiteral("ROLLBACK"));
+    d->Exec(query, QStringLiteral("ROLLBACK"), nullptr);
 }
 
 bool Journal::Upgrade(QString* why) {
     {
         // Most opens find the schema as this build makes it: one read, no lock.
         QSqlQuery current = d->Query();
-        if (current.exec(QStringLiteral("SELECT version FROM schema_version")) && current.next() &&
-            current.value(0).toInt() == SchemaVersion) {
+        if (d->Exec(current, QStringLiteral("SELECT version FROM schema_version"), nullptr) &&
+            current.next() && current.value(0).toInt() == SchemaVersion) {
             return true;
         }
     }
@@ -410,9 +559,15 @@ bool Journal::Upgrade(QString* why) {
         }
     }
     int version = 0;
-    if (d->Db().tables().contains(QStringLiteral("schema_version"))) {
-        if (!query.exec(QStringLiteral("SELECT version FROM schema_version"))) {
-            *why = query.lastError().text().trimmed();
+    bool found = false;
+    d->Watched(
+        [&] {
+            found = d->Db().tables().contains(QStringLiteral("schema_version"));
+            return true;
+        },
+        nullptr);
+    if (found) {
+        if (!d->Exec(query, QStringLiteral("SELECT version FROM schema_version"), why)) {
             Rollback();
             return false;
         }
@@ -455,7 +610,7 @@ bool Journal::Upgrade(QString* why) {
 }
 
 Journal::Taken Journal::Take(const SeriesRequest& series, const QString& bench, const QString& port,
-                             int leaseSeconds) {
+                             int leaseSeconds, quint64 largest) {
     Taken taken;
     auto fail = [&](Failure failure, const QString& why) {
         Rollback();
@@ -522,24 +677,17 @@ Journal::Taken Journal::Take(const SeriesRequest& series, const QString& bench, 
                                         .arg(*series.last));
     }
     const qint64 now = NowMs();
-    // What this bench and port held from a run that died, and leases that ran out, go back.
-    query.prepare(QStringLiteral(
-        "UPDATE serials SET state = 'returned', bench = NULL, port = NULL, token = NULL, "
-        "lease_until = NULL WHERE series = ? AND state = 'held' AND ((bench = ? AND port = ?) "
-        "OR lease_until < ?)"));
-    query.addBindValue(series.name);
-    query.addBindValue(bench);
-    query.addBindValue(port);
-    query.addBindValue(now);
-    if (!Exec(query, &why)) {
-        return fail(Failure::Store, why);
-    }
+    // What a bench still holds, even one that died or lost the store, may be in a chip: it is
+    // not handed out again here.
     HeldNumber held;
     held.series = series.name;
     held.token = QUuid::createUuid().toString(QUuid::WithoutBraces);
-    query.prepare(
-        QStringLiteral("SELECT MIN(number) FROM serials WHERE series = ? AND state = 'returned'"));
+    const qint64 fits =
+        qint64(std::min<quint64>(largest, quint64(std::numeric_limits<qint64>::max())));
+    query.prepare(QStringLiteral("SELECT MIN(number) FROM serials WHERE series = ? AND "
+                                 "state = 'returned' AND number <= ?"));
     query.addBindValue(series.name);
+    query.addBindValue(fits);
     if (!Exec(query, &why)) {
         return fail(Failure::Store, why);
     }
@@ -550,16 +698,26 @@ Journal::Taken Journal::Take(const SeriesRequest& series, const QString& bench, 
         query.prepare(QStringLiteral("UPDATE serials SET state = 'held', bench = ?, port = ?, "
                                      "token = ?, lease_until = ? WHERE series = ? AND number = ?"));
     } else {
-        if (last && next > *last) {
-            return fail(Failure::UsedUp, QStringLiteral("series '%1' is used up: its last "
-                                                        "number, %2, is given out")
-                                             .arg(series.name)
-                                             .arg(*last));
+        // next is -1 once the series has run past the largest number a journal holds.
+        if (next < 0 || (last && next > *last)) {
+            return fail(Failure::UsedUp,
+                        QStringLiteral("series '%1' is used up: its last number, %2, is given out")
+                            .arg(series.name)
+                            .arg(last ? *last : std::numeric_limits<qint64>::max()));
+        }
+        if (next > fits) {
+            return fail(Failure::UsedUp,
+                        QStringLiteral("series '%1' is used up for this field: its next number, "
+                                       "%2, does not fit (the field holds up to %3)")
+                            .arg(series.name)
+                            .arg(next)
+                            .arg(largest));
         }
         held.number = next;
         QSqlQuery advance = d->Query();
         advance.prepare(QStringLiteral("UPDATE series SET next_number = ? WHERE name = ?"));
-        advance.addBindValue(next + step);
+        advance.addBindValue(next > std::numeric_limits<qint64>::max() - step ? qint64(-1)
+                                                                              : next + step);
         advance.addBindValue(series.name);
         if (!Exec(advance, &why)) {
             return fail(Failure::Store, why);
@@ -608,45 +766,230 @@ bool Journal::InsertRow(const JournalRow& row, QString* why) {
     return Exec(query, why);
 }
 
-bool Journal::Settle(const HeldNumber& held, bool used, const JournalRow& row, QString* why) {
-    bool reached = Begin(why);
-    bool kept = false;
-    if (reached) {
-        QSqlQuery query = d->Query();
-        query.prepare(QStringLiteral(
-            "UPDATE serials SET state = ?, lease_until = NULL, token = NULL, bench = ?, port = ? "
-            "WHERE series = ? AND number = ? AND token = ? AND state = 'held'"));
-        query.addBindValue(used ? QStringLiteral("used") : QStringLiteral("returned"));
-        query.addBindValue(used ? QVariant(row.bench) : QVariant(QMetaType::fromType<QString>()));
-        query.addBindValue(used ? QVariant(row.port) : QVariant(QMetaType::fromType<QString>()));
-        query.addBindValue(held.series);
-        query.addBindValue(held.number);
-        query.addBindValue(held.token);
-        reached = Exec(query, why);
-        kept = reached && query.numRowsAffected() == 1;
-        reached = reached && InsertRow(row, why) && Commit(why);
-        if (!reached) {
-            Rollback();
+// A hand-out a person settled keeps its token, marked, so that its bench's late result is
+// known as this hand-out's.
+static const QString HandMark = QStringLiteral("hand:");
+
+std::optional<Journal::Fate> Journal::SettleIn(const QString& series, qint64 number,
+                                               const QString& token, bool used,
+                                               const JournalRow& row, QString* why,
+                                               QString* twice) {
+    QSqlQuery query = d->Query();
+    query.prepare(QStringLiteral("SELECT state, token FROM serials WHERE series = ? AND "
+                                 "number = ?") +
+                  (d->server ? QStringLiteral(" FOR UPDATE") : QString()));
+    query.addBindValue(series);
+    query.addBindValue(number);
+    if (!Exec(query, why)) {
+        return std::nullopt;
+    }
+    const bool found = query.next();
+    const QString state = found ? query.value(0).toString() : QString();
+    const QString owner = found ? query.value(1).toString() : QString();
+    query.finish();
+    if (owner == token && state != QLatin1String("held")) {
+        return Fate::Repeated; // this result was written before
+    }
+    Fate fate = Fate::Settled;
+    QString next = used ? QStringLiteral("used") : QStringLiteral("returned");
+    if (owner == token || (used && state == QLatin1String("returned")) ||
+        (owner == HandMark + token && state == next)) {
+        // Still this bench's, or no other chip took it meanwhile.
+    } else if (!used || !found) {
+        fate = Fate::Stale; // this chip does not hold it: the row alone
+        next.clear();
+    } else {
+        fate = Fate::Twice; // settled by hand and taken again, or the tool of an older store
+        next = QStringLiteral("twice");
+    }
+    if (!next.isEmpty()) {
+        query.prepare(QStringLiteral("UPDATE serials SET state = ?, token = ?, lease_until = NULL, "
+                                     "bench = ?, port = ? WHERE series = ? AND number = ?"));
+        const QVariant none(QMetaType::fromType<QString>());
+        query.addBindValue(next);
+        query.addBindValue(token);
+        query.addBindValue(used ? QVariant(row.bench) : none);
+        query.addBindValue(used ? QVariant(row.port) : none);
+        query.addBindValue(series);
+        query.addBindValue(number);
+        if (!Exec(query, why)) {
+            return std::nullopt;
         }
     }
-    if (!reached) {
+    if (!InsertRow(row, why)) {
+        return std::nullopt;
+    }
+    if (fate == Fate::Twice) {
+        *twice = TwoChips(series, number);
+    }
+    return fate;
+}
+
+// The words for a number in two chips, naming the verified chips' rows.
+QString Journal::TwoChips(const QString& series, qint64 number) {
+    QSqlQuery query = d->Query();
+    query.prepare(QStringLiteral("SELECT time, bench, port FROM journal WHERE series = ? AND "
+                                 "serial = ? AND result = 'ok' ORDER BY id"));
+    query.addBindValue(series);
+    query.addBindValue(number);
+    QStringList rows;
+    if (Exec(query, nullptr)) {
+        while (query.next()) {
+            rows << QStringLiteral("%1 (%2, %3)")
+                        .arg(query.value(0).toString(), query.value(1).toString(),
+                             query.value(2).toString());
+        }
+    }
+    return QStringLiteral("serial %1 of series '%2' went to two chips: the journal's rows of %3. "
+                          "Number one of them again, then settle it: tms370 journal --series %2 "
+                          "--settle %1:used")
+        .arg(number)
+        .arg(series, rows.join(QStringLiteral(" and ")));
+}
+
+bool Journal::Settle(const HeldNumber& held, bool used, const JournalRow& row, QString* why) {
+    std::optional<Fate> fate;
+    QString twice;
+    if (Begin(why)) {
+        fate = SettleIn(held.series, held.number, held.token, used, row, why, &twice);
+        if (!fate) {
+            Rollback();
+        } else if (!Commit(why)) {
+            fate.reset();
+        }
+    }
+    if (!fate) {
         QJsonObject entry;
         entry[QStringLiteral("series")] = held.series;
-        entry[QStringLiteral("number")] = double(held.number);
+        entry[QStringLiteral("number")] = QString::number(held.number);
         entry[QStringLiteral("token")] = held.token;
         entry[QStringLiteral("used")] = used;
-        entry[QStringLiteral("row")] = JournalRowJson(row);
-        KeepPending(entry);
+        QJsonObject kept = JournalRowJson(row);
+        kept[QStringLiteral("serial")] = QString::number(held.number);
+        entry[QStringLiteral("row")] = kept;
+        QString lost;
+        if (KeepPending(entry, &lost)) {
+            *why = QStringLiteral("the journal was not told this chip's result (%1). It is kept "
+                                  "in %2; the next run on this port writes it to the journal, "
+                                  "and serial %3 of series '%4' stays held until then")
+                       .arg(*why, d->pendingFile)
+                       .arg(held.number)
+                       .arg(held.series);
+        } else {
+            *why = QStringLiteral("the journal was not told this chip's result (%1), and it could "
+                                  "not be kept either (%2): serial %3 of series '%4' stays held "
+                                  "in the journal, %5. Give it to no other chip; once this chip "
+                                  "is dealt with, settle it: tms370 journal --series %4 "
+                                  "--settle %3:%6")
+                       .arg(*why, lost)
+                       .arg(held.number)
+                       .arg(held.series,
+                            used ? QStringLiteral("and this chip, which verified, holds it")
+                                 : QStringLiteral("though this chip, which failed, does not "
+                                                  "use it"),
+                            used ? QStringLiteral("used") : QStringLiteral("free"));
+        }
         return false;
     }
-    if (!kept) {
-        *why = QStringLiteral("serial %1 of series '%2' was no longer held by this bench (its "
-                              "lease ran out); check the journal for another chip with it")
+    if (*fate == Fate::Twice) {
+        *why = twice;
+        return false;
+    }
+    if (*fate == Fate::Stale) {
+        *why = QStringLiteral("serial %1 of series '%2' was no longer held by this bench (it was "
+                              "settled by hand meanwhile); the row of this chip, which does not "
+                              "use it, is added")
                    .arg(held.number)
                    .arg(held.series);
         return false;
     }
     return true;
+}
+
+bool Journal::SettleByHand(const QString& series, qint64 number, bool used, const QString& bench,
+                           QString* why, bool* usage) {
+    *usage = false;
+    if (!Begin(why)) {
+        return false;
+    }
+    auto refuse = [&](const QString& text) {
+        Rollback();
+        *why = text;
+        *usage = true;
+        return false;
+    };
+    QSqlQuery query = d->Query();
+    query.prepare(QStringLiteral("SELECT state, token, bench, port, lease_until FROM serials "
+                                 "WHERE series = ? AND number = ?") +
+                  (d->server ? QStringLiteral(" FOR UPDATE") : QString()));
+    query.addBindValue(series);
+    query.addBindValue(number);
+    if (!Exec(query, why)) {
+        Rollback();
+        return false;
+    }
+    const QString name = QStringLiteral("serial %1 of series '%2'").arg(number).arg(series);
+    if (!query.next()) {
+        return refuse(QStringLiteral("%1 was never handed out").arg(name));
+    }
+    const QString state = query.value(0).toString();
+    const QString token = query.value(1).toString();
+    const std::optional<qint64> lease = NumberOrNothing(query.value(4));
+    if (state == QLatin1String("used") || state == QLatin1String("returned")) {
+        return refuse(QStringLiteral("%1 is %2 already: nothing to settle")
+                          .arg(name, state == QLatin1String("used")
+                                         ? QStringLiteral("used")
+                                         : QStringLiteral("given back")));
+    }
+    if (state == QLatin1String("held") && lease && *lease > NowMs()) {
+        const QString until = JournalTime(QDateTime::fromMSecsSinceEpoch(*lease, Qt::UTC));
+        return refuse(QStringLiteral("%1 is on bench %2, port %3, until %4: a chip may be on its "
+                                     "way. Settle it once that bench has stopped, after %4")
+                          .arg(name, query.value(2).toString(), query.value(3).toString(), until));
+    }
+    query.finish();
+    query.prepare(QStringLiteral("UPDATE serials SET state = ?, token = ?, lease_until = NULL "
+                                 "WHERE series = ? AND number = ?"));
+    query.addBindValue(used ? QStringLiteral("used") : QStringLiteral("returned"));
+    query.addBindValue(token.startsWith(HandMark) ? token : HandMark + token);
+    query.addBindValue(series);
+    query.addBindValue(number);
+    JournalRow row;
+    row.time = QDateTime::currentDateTimeUtc();
+    row.bench = bench;
+    row.operation = QStringLiteral("SETTLE");
+    row.series = series;
+    row.serial = number;
+    row.result = used ? QStringLiteral("used") : QStringLiteral("given back");
+    if (!Exec(query, why) || !InsertRow(row, why)) {
+        Rollback();
+        return false;
+    }
+    return Commit(why);
+}
+
+std::optional<QList<WaitingNumber>> Journal::Waiting(QString* why) {
+    QSqlQuery query = d->Query();
+    query.prepare(QStringLiteral("SELECT series, number, state, bench, port, lease_until FROM "
+                                 "serials WHERE state IN ('held', 'twice') ORDER BY series, "
+                                 "number"));
+    if (!Exec(query, why)) {
+        return std::nullopt;
+    }
+    QList<WaitingNumber> list;
+    while (query.next()) {
+        WaitingNumber n;
+        n.series = query.value(0).toString();
+        n.number = query.value(1).toLongLong();
+        n.twice = query.value(2).toString() == QLatin1String("twice");
+        n.bench = query.value(3).toString();
+        n.port = query.value(4).toString();
+        if (const std::optional<qint64> lease = NumberOrNothing(query.value(5))) {
+            n.leaseUntil = QDateTime::fromMSecsSinceEpoch(*lease, Qt::UTC);
+        }
+        list << n;
+    }
+    return list;
 }
 
 bool Journal::Add(const JournalRow& row, QString* why) {
@@ -656,7 +999,10 @@ bool Journal::Add(const JournalRow& row, QString* why) {
     Rollback();
     QJsonObject entry;
     entry[QStringLiteral("row")] = JournalRowJson(row);
-    KeepPending(entry);
+    QString lost;
+    if (!KeepPending(entry, &lost)) {
+        *why = QStringLiteral("%1; the row could not be kept either (%2)").arg(*why, lost);
+    }
     return false;
 }
 
@@ -664,15 +1010,30 @@ void Journal::SetPendingFile(const QString& path) {
     d->pendingFile = path;
 }
 
-void Journal::KeepPending(const QJsonObject& entry) {
+// Adds entry to the pending file, on the disk before this returns; false, with why, when it
+// cannot be kept there.
+bool Journal::KeepPending(const QJsonObject& entry, QString* why) {
     if (d->pendingFile.isEmpty()) {
-        return;
+        *why = QStringLiteral("no file was named to keep it in");
+        return false;
     }
+    QDir().mkpath(QFileInfo(d->pendingFile).absolutePath());
     QFile file(d->pendingFile);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Append)) {
-        file.write(QJsonDocument(entry).toJson(QJsonDocument::Compact) + '\n');
-        file.flush();
+    const QByteArray line = QJsonDocument(entry).toJson(QJsonDocument::Compact) + '\n';
+    const bool kept =
+        FileCall(
+            file, [&] { return file.open(QIODevice::WriteOnly | QIODevice::Append); }, why) &&
+        FileCall(
+            file,
+            [&] {
+                return file.write(line) == line.size() && file.flush() &&
+                       ::fsync(file.handle()) == 0;
+            },
+            why);
+    if (!kept) {
+        *why = QStringLiteral("%1: %2").arg(d->pendingFile, *why);
     }
+    return kept;
 }
 
 bool Journal::ApplyPending(QString* why) {
@@ -682,13 +1043,14 @@ bool Journal::ApplyPending(QString* why) {
     QFile file(d->pendingFile);
     const auto open = [&] { return file.open(QIODevice::ReadOnly); };
     if (!FileCall(file, open, why)) {
+        *why = QStringLiteral("cannot read %1: %2").arg(d->pendingFile, *why);
         return false;
     }
     const QList<QByteArray> lines = file.readAll().split('\n');
     file.close();
-    const QString pendingFile = d->pendingFile;
-    d->pendingFile.clear(); // what fails now is kept below, once
     QList<QByteArray> left;
+    QStringList twice;
+    QString unreached;
     for (const QByteArray& line : lines) {
         if (line.trimmed().isEmpty()) {
             continue;
@@ -699,40 +1061,46 @@ bool Journal::ApplyPending(QString* why) {
         }
         const QJsonObject entry = QJsonDocument::fromJson(line).object();
         const JournalRow row = RowFromJson(entry[QStringLiteral("row")].toObject());
-        if (!Begin(why)) {
+        if (!Begin(&unreached)) {
             left << line; // still out of reach: kept for the next run
             continue;
         }
         // Reached, the entry is applied or, when the store refuses it, dropped: an entry that
         // can never be written must not block every run after it.
-        bool reached = true;
+        std::optional<Fate> fate;
+        QString words;
+        QString refused;
         if (entry.contains(QStringLiteral("token"))) {
-            QSqlQuery query = d->Query();
-            query.prepare(QStringLiteral(
-                "UPDATE serials SET state = ?, lease_until = NULL, token = NULL WHERE "
-                "series = ? AND number = ? AND token = ? AND state = 'held'"));
-            query.addBindValue(entry[QStringLiteral("used")].toBool() ? QStringLiteral("used")
-                                                                      : QStringLiteral("returned"));
-            query.addBindValue(entry[QStringLiteral("series")].toString());
-            query.addBindValue(qint64(entry[QStringLiteral("number")].toDouble()));
-            query.addBindValue(entry[QStringLiteral("token")].toString());
-            reached = Exec(query, why);
+            const QJsonValue number = entry[QStringLiteral("number")];
+            fate = SettleIn(entry[QStringLiteral("series")].toString(),
+                            number.isString() ? number.toString().toLongLong()
+                                              : qint64(number.toDouble()),
+                            entry[QStringLiteral("token")].toString(),
+                            entry[QStringLiteral("used")].toBool(), row, &refused, &words);
+        } else if (InsertRow(row, &refused)) {
+            fate = Fate::Settled;
         }
-        reached = reached && InsertRow(row, why) && Commit(why);
-        if (!reached) {
+        if (!fate) {
             Rollback();
+        } else if (Commit(&refused) && *fate == Fate::Twice) {
+            twice << words;
         }
     }
-    d->pendingFile = pendingFile;
     if (left.isEmpty()) {
-        QFile::remove(pendingFile);
-        return true;
+        QFile::remove(d->pendingFile);
+    } else {
+        // What is left replaces the file whole, or the file stays as it was.
+        QSaveFile rest(d->pendingFile);
+        if (rest.open(QIODevice::WriteOnly)) {
+            rest.write(left.join('\n') + '\n');
+            rest.commit();
+        }
+        twice.prepend(QStringLiteral("what the last run on this port kept for the journal could "
+                                     "not be written: %1")
+                          .arg(unreached));
     }
-    QFile rest(pendingFile);
-    if (rest.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        rest.write(left.join('\n') + '\n');
-    }
-    return false;
+    *why = twice.join(QStringLiteral("\n"));
+    return twice.isEmpty();
 }
 
 std::optional<QList<JournalRow>> Journal::Rows(const QString& series, const QDateTime& since,
@@ -795,7 +1163,7 @@ std::optional<QList<SeriesSummary>> Journal::Summary(QString* why) {
         s.step = query.value(2).toLongLong();
         s.last = NumberOrNothing(query.value(3));
         const qint64 next = query.value(4).toLongLong();
-        if (!s.last || next <= *s.last) {
+        if (next >= 0 && (!s.last || next <= *s.last)) {
             s.next = next;
         }
         list << s;
@@ -814,6 +1182,8 @@ std::optional<QList<SeriesSummary>> Journal::Summary(QString* why) {
                 s.used = count;
             } else if (state == QLatin1String("held")) {
                 s.held = count;
+            } else if (state == QLatin1String("twice")) {
+                s.twice = count;
             } else {
                 s.givenBack = count;
                 s.next = query.value(2).toLongLong(); // given back numbers go first

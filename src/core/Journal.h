@@ -7,12 +7,17 @@
 #include <QString>
 #include <QStringList>
 #include <QUrl>
+#include <limits>
 #include <memory>
 #include <optional>
 
 class QSqlDatabase;
 class QSqlQuery;
 class QJsonObject;
+
+namespace core {
+class StopRequest;
+}
 
 // The production journal: a row for every operation run on a bench, and the series of serial
 // numbers those benches share. The store is an SQLite file for one bench, or a PostgreSQL
@@ -47,11 +52,24 @@ struct SeriesRequest {
     std::optional<qint64> last;
 };
 
-// A number handed to one bench for one chip, until it is used up or given back.
+// A number handed to one bench for one chip, until it is used up or given back. The chip may
+// hold it from the moment it is written, so the store never hands a held number out again by
+// itself: its bench settles it (at once, or with its next run from what it kept), or a person.
 struct HeldNumber {
     QString series;
     qint64 number = 0;
     QString token; // this hand-out's own, so a late answer cannot settle another bench's
+};
+
+// A number that waits for a person: held (by a bench now, or by one that stopped or could not
+// tell the store its result) or in two chips.
+struct WaitingNumber {
+    QString series;
+    qint64 number = 0;
+    bool twice = false;
+    QString bench;
+    QString port;
+    std::optional<QDateTime> leaseUntil; // a running bench's, until then its own
 };
 
 struct SeriesSummary {
@@ -62,7 +80,8 @@ struct SeriesSummary {
     std::optional<qint64> next; // nothing when the series is used up
     qint64 used = 0;
     qint64 givenBack = 0; // waiting to be handed out again
-    qint64 held = 0;      // on a bench now (or on one that died, until its lease runs out)
+    qint64 held = 0;      // on a bench now, or left for a person to settle
+    qint64 twice = 0;     // each in two chips, until a person settles it
 };
 
 class Journal {
@@ -86,8 +105,11 @@ public:
     // store that names one is refused. Makes or upgrades the schema in place. Nothing, with
     // why, when the store cannot be used; usage tells whether the fault is in the text given.
     // To read, an SQLite file must exist already (it is not made empty).
+    // Every call to a server ends within timeoutSeconds (connecting, each statement, the
+    // commit): one that does not fails as an unreachable server does.
     static std::unique_ptr<Journal> Open(const QString& store, QString* why, bool* usage = nullptr,
-                                         bool toRead = false);
+                                         bool toRead = false, int timeoutSeconds = DefaultTimeout);
+    static constexpr int DefaultTimeout = 5;
     // A store text that names a PostgreSQL server.
     static bool IsServerAddress(const QString& store);
     // A server's address taken apart: host, port, user and database, or why not (a password
@@ -99,18 +121,32 @@ public:
     Journal& operator=(const Journal&) = delete;
 
     // The schema version this build makes and reads.
-    static constexpr int SchemaVersion = 1;
+    // (2: a held number is never handed out again by the store itself; older tools did so.)
+    static constexpr int SchemaVersion = 2;
 
-    // Hands the series' next number to (bench, port) for leaseSeconds: a number given back
-    // first (the lowest), else the next of the series. What the same bench and port still held
-    // from a run that died goes back first, as do numbers whose lease has run out.
+    // A store call waiting on the server ends at once when stop is raised (by a signal) above
+    // the level it has now; nullptr for none.
+    void WatchStop(const StopRequest* stop);
+
+    // Hands the series' next number that a field holding up to largest takes to (bench, port):
+    // a number given back first (the lowest), else the next of the series. leaseSeconds is how
+    // long the bench works on it; until then no person can settle it.
     Taken Take(const SeriesRequest& series, const QString& bench, const QString& port,
-               int leaseSeconds);
+               int leaseSeconds, quint64 largest = std::numeric_limits<quint64>::max());
 
     // Ends a hand-out, in one transaction with the operation's row: used up when the chip
-    // verified, given back otherwise. False, with why, when the store failed or the lease had
-    // been taken over.
+    // verified, given back otherwise. False, with why (the whole story, with what to do), when
+    // the store could not be told (the result is kept in the pending file, or the number stays
+    // held for a person when even that fails), or when the number was no longer this bench's
+    // (settled by hand meanwhile; a verified chip with it then makes it a number in two chips).
     bool Settle(const HeldNumber& held, bool used, const JournalRow& row, QString* why);
+    // A person's word on a number left held or in two chips: used (a chip keeps it) or given
+    // back; a row says who settled it. Refused while the number's lease runs.
+    // usage: the store answered, and refused.
+    bool SettleByHand(const QString& series, qint64 number, bool used, const QString& bench,
+                      QString* why, bool* usage);
+    // The numbers that wait for a person, by series and number.
+    std::optional<QList<WaitingNumber>> Waiting(QString* why);
     // Adds a row for an operation without a number.
     bool Add(const JournalRow& row, QString* why);
 
@@ -124,7 +160,8 @@ public:
     // before anything else is done. "" keeps nothing.
     void SetPendingFile(const QString& path);
     // Applies what the pending file holds; false, with why, when the store is still out of
-    // reach (the file is kept).
+    // reach (the file is kept), or when a verified chip's number had gone to another chip
+    // meanwhile (the journal then says so).
     bool ApplyPending(QString* why);
 
 private:
@@ -137,7 +174,11 @@ private:
     bool Exec(const QString& statement, QString* why);
     bool InsertRow(const JournalRow& row, QString* why);
     bool Upgrade(QString* why);
-    void KeepPending(const QJsonObject& entry);
+    bool KeepPending(const QJsonObject& entry, QString* why);
+    enum class Fate { Settled, Repeated, Stale, Twice };
+    std::optional<Fate> SettleIn(const QString& series, qint64 number, const QString& token,
+                                 bool used, const JournalRow& row, QString* why, QString* twice);
+    QString TwoChips(const QString& series, qint64 number);
 
     std::unique_ptr<Private> d;
 };

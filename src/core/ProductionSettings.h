@@ -11,7 +11,8 @@
 // A production run's settings, section "Production", read the same way by both front ends:
 // the journal (Journal: a file or a PostgreSQL address) and, when the window numbers each
 // chip, where and from which series (Serial "1FFCh:4:be", empty when off; Series,
-// SerialStart, SerialStep, SerialLast, Lease).
+// SerialStart, SerialStep, SerialLast, Lease), and how long a call to the journal's server may
+// take (StoreTimeout, seconds).
 namespace core::ProductionSettings {
 
 inline const QString Section = QStringLiteral("Production");
@@ -21,6 +22,7 @@ struct Values {
     std::optional<SerialField> serial; // nothing: chips are not numbered
     SeriesRequest series;
     int leaseSeconds = 120;
+    int storeTimeoutSeconds = Journal::DefaultTimeout;
 };
 
 // "1FFCh:4:be".
@@ -50,6 +52,10 @@ inline Values Load(const platform::SettingsStore& settings) {
     if (ok && lease > 0) {
         values.leaseSeconds = lease;
     }
+    const int timeout = get("StoreTimeout").toInt(&ok);
+    if (ok && timeout > 0) {
+        values.storeTimeoutSeconds = timeout;
+    }
     return values;
 }
 
@@ -67,6 +73,7 @@ inline void Save(platform::SettingsStore& settings, const Values& values) {
     put("SerialStep", number(values.series.step));
     put("SerialLast", number(values.series.last));
     put("Lease", QString::number(values.leaseSeconds));
+    put("StoreTimeout", QString::number(values.storeTimeoutSeconds));
 }
 
 } // namespace core::ProductionSettings

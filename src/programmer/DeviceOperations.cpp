@@ -283,7 +283,8 @@ bool DeviceOperations::StartJournal(Operation operation) {
         return true;
     }
     QString why;
-    journal_ = core::Journal::Open(production.journal, &why);
+    journal_ = core::Journal::Open(production.journal, &why, nullptr, false,
+                                   production.storeTimeoutSeconds);
     if (journal_) {
         journal_->SetPendingFile(core::PendingFileFor(production.journal, portDevice));
         if (!journal_->ApplyPending(&why)) {
@@ -306,8 +307,10 @@ bool DeviceOperations::StartJournal(Operation operation) {
             journal_.reset();
             return false;
         }
+        // A number the field cannot hold is never handed out: the field is used up.
         const core::Journal::Taken taken = journal_->Take(
-            production.series, QSysInfo::machineHostName(), portDevice, production.leaseSeconds);
+            production.series, QSysInfo::machineHostName(), portDevice, production.leaseSeconds,
+            core::LargestSerial(production.serial->bytes, production.serial->format));
         if (!taken.number) {
             services_.messages.MsgBox(
                 QStringLiteral("No serial number, so nothing was sent to the adapter:\n%1")
@@ -318,18 +321,6 @@ bool DeviceOperations::StartJournal(Operation operation) {
         }
         held_ = taken.number;
         serialField_ = production.serial;
-        if (quint64(held_->number) >
-            core::LargestSerial(serialField_->bytes, serialField_->format)) {
-            journal_->Settle(*held_, false, core::JournalRow(), &why);
-            services_.messages.MsgBox(QStringLiteral("Serial %1 does not fit %2 bytes as %3.")
-                                          .arg(held_->number)
-                                          .arg(serialField_->bytes)
-                                          .arg(core::SerialFormatName(serialField_->format)),
-                                      Exclamation);
-            held_.reset();
-            journal_.reset();
-            return false;
-        }
     }
     startedAt_ = QDateTime::currentDateTimeUtc();
     startedMs_ = services_.clock.NowMs();
@@ -370,13 +361,9 @@ void DeviceOperations::FinishJournal(const core::Outcome& last) {
         held_ ? journal_->Settle(*held_, verified_, row, &why) : journal_->Add(row, &why);
     if (!written) {
         host_.ShowResult(QStringLiteral("The journal could not be written: %1").arg(why));
-        services_.messages.MsgBox(
-            QStringLiteral("The journal could not be written: %1%2")
-                .arg(why, held_ ? QStringLiteral("\nSerial %1 stays held for this port; the "
-                                                 "next operation here settles it.")
-                                      .arg(held_->number)
-                                : QString()),
-            Exclamation);
+        // The journal's words say where the result was kept, or what a person must settle.
+        services_.messages.MsgBox(QStringLiteral("The journal could not be written: %1").arg(why),
+                                  Exclamation);
     }
     journal_.reset();
 }

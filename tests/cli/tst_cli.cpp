@@ -267,8 +267,8 @@ private slots:
         QCOMPARE(field(4, 5), "READ");
 
         QCOMPARE(Run("journal --journal %D/j.db --summary"), 0);
-        QCOMPARE(out, "series   start  step  last  next  used  given back  held\n"
-                      "default  1040   1     -     1042  2     0           0\n");
+        QCOMPARE(out, "series   start  step  last  next  used  given back  held  two chips\n"
+                      "default  1040   1     -     1042  2     0           0     0\n");
         QCOMPARE(Run("journal --journal %D/j.db --since 2999-01-01 --format json"), 0);
         QCOMPARE(out.simplified(), "[ ]");
         QCOMPARE(Run("journal --journal %D/none.db"), 6); // a listing makes no journal
@@ -287,6 +287,8 @@ private slots:
         QTest::newRow("another start") << j + "--serial-start 7" << 64 << "series 'default' began at 1, not 7";
         QTest::newRow("new series, no start") << j + "--series new" << 64 << "series 'new' does not exist yet";
         QTest::newRow("used up") << j + "--series done" << 6 << "series 'done' is used up";
+        QTest::newRow("field used up") << "--journal %D/r.db --serial 1FFCh:1:bcd --series bcd" << 6 << "series 'bcd' is used up for this field: its next number, 100, does not fit (the field holds up to 99)";
+        QTest::newRow("numbers used up") << "--journal %D/r.db --serial 1F00h:8 --series end" << 6 << "series 'end' is used up";
         QTest::newRow("start does not fit") << j + "--series big --serial-start 65536" << 64 << "--serial-start 65536 does not fit 2 bytes as be (at most 65535)";
         QTest::newRow("last does not fit") << "--journal %D/r.db --serial 1FFCh:2:bcd --series big --serial-start 1 --serial-last 10000" << 64 << "does not fit 2 bytes as bcd (at most 9999)";
         QTest::newRow("outside the EEPROM") << "--journal %D/r.db --serial 1EFEh:2" << 64 << "1EFEh to 1EFFh lies outside the EEPROM (1F00h to 1FFFh) of family y";
@@ -305,6 +307,8 @@ private slots:
         auto journal = core::Journal::Open(Path("r.db"), &why);
         journal->Take({"default", 1, 1, std::nullopt}, "bench", "port", 120);
         journal->Take({"done", 1, 1, 1}, "bench", "port", 120);
+        journal->Take({"bcd", 99, 1, std::nullopt}, "bench", "port", 120, 99);
+        journal->Take({"end", std::numeric_limits<qint64>::max(), 1, {}}, "bench", "port", 120);
         journal.reset();
         QCOMPARE(Run("program -p sim -d y -i %D/image.bin " + options), code);
         words.replace(QLatin1String("%D"), dir.path());

@@ -6,6 +6,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <arpa/inet.h>
+#include <csignal>
 #include <netinet/in.h>
 #include <pwd.h>
 #include <sys/socket.h>
@@ -97,6 +98,25 @@ public:
             QString out;
             Run(QStringLiteral("pg_ctl"), {"-D", Data(), "-m", "immediate", "-w", "stop"}, &out);
             running_ = false;
+        }
+    }
+
+    // Freezes the server, as a machine that stops answering, and wakes it again: the
+    // postmaster and its children (each of them leads its own session).
+    void Freeze(bool frozen) {
+        QFile pid(Data() + QStringLiteral("/postmaster.pid"));
+        if (!pid.open(QIODevice::ReadOnly)) {
+            return;
+        }
+        const QByteArray postmaster = pid.readLine().trimmed();
+        ::kill(postmaster.toInt(), frozen ? SIGSTOP : SIGCONT);
+        for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+            QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+            // "pid (name) state ppid ...": the name may hold blanks, not ')'.
+            if (stat.open(QIODevice::ReadOnly) &&
+                stat.readAll().split(')').value(1).split(' ').value(2) == postmaster) {
+                ::kill(entry.toInt(), frozen ? SIGSTOP : SIGCONT);
+            }
         }
     }
 
