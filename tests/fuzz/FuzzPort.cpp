@@ -40,6 +40,9 @@ void FuzzPort::Output(const QByteArray& bytes) {
         throw RuntimeError(CommError::DeviceBusy, QStringLiteral("the device took no byte"));
     }
     written_ += bytes;
+    if (bytes == "c") {
+        takenBeforeData_ = taken_.size();
+    }
 }
 
 QByteArray FuzzPort::Input() {

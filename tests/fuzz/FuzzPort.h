@@ -34,6 +34,8 @@ public:
     const QByteArray& Written() const { return written_; }
     // Bytes the program took from the input queue, in order.
     const QByteArray& Taken() const { return taken_; }
+    // Those taken after the last "c" (the adapter is asked for data), in order.
+    QByteArray TakenAsData() const { return taken_.mid(takenBeforeData_); }
     int Opens() const { return opens_; }
 
     void SetCommPort(int port) override { commPort_ = port; }
@@ -72,6 +74,7 @@ private:
     QString settings_;
     QByteArray written_;
     QByteArray taken_;
+    qsizetype takenBeforeData_ = 0;
     mutable platform::SerialControl control_;
 };
 
