@@ -183,35 +183,13 @@ void Grid::Pic_KeyDown(int keyCode, int shift) {
     }
     using GridMoves::Key;
     using GridMoves::Scroll;
-    Key key;
-    switch (keyCode) {
-    case KeyCode::Left:
-        key = Key::Left;
-        break;
-    case KeyCode::Right:
-        key = Key::Right;
-        break;
-    case KeyCode::Up:
-        key = Key::Up;
-        break;
-    case KeyCode::Down:
-        key = Key::Down;
-        break;
-    case KeyCode::PageUp:
-        key = Key::PageUp;
-        break;
-    case KeyCode::PageDown:
-        key = Key::PageDown;
-        break;
-    case KeyCode::Home:
-        key = Key::Home;
-        break;
-    case KeyCode::End:
-        key = Key::End;
-        break;
-    default:
+    // The movement keys, from KeyCode::PageUp (33) to KeyCode::Down (40).
+    static constexpr Key movementKeys[] = {Key::PageUp, Key::PageDown, Key::End,   Key::Home,
+                                           Key::Left,   Key::Up,       Key::Right, Key::Down};
+    if (keyCode < KeyCode::PageUp || keyCode > KeyCode::Down) {
         return;
     }
+    const Key key = movementKeys[keyCode - KeyCode::PageUp];
     const std::optional<GridMoves::Step> step =
         GridMoves::Plan(key, shift == ShiftState::Ctrl, {row_, col_}, Shown());
     if (!step) {
@@ -230,6 +208,7 @@ void Grid::Pic_KeyDown(int keyCode, int shift) {
         }
     } action(*this);
     if (step->scroll != Scroll::None) {
+        // In the order of GridMoves::Scroll.
         static constexpr void (Grid::*events[])() = {nullptr,
                                                      &Grid::RequestNextRow,
                                                      &Grid::RequestPreviousRow,

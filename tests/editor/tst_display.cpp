@@ -68,10 +68,7 @@ private slots:
         QTest::addColumn<QString>("offset"); // of the cursor
         // clang-format off
         QTest::newRow("ctrl+end") << "^<End>" << 689LL << "999";
-        QTest::newRow("ctrl+home") << "<PgDown><Right>^<Home>" << 1LL << "0";
-        QTest::newRow("up on the first row") << "<Right><Up>" << 1LL << "1";
         QTest::newRow("the 20th down scrolls a row") << QString("<Down>").repeated(20) << 17LL << "320";
-        QTest::newRow("down from a short last page") << "<PgDown><PgDown><PgDown>^<PgDown><Down>" << 961LL << "992";
         QTest::newRow("text pane: page down, up") << "<Tab><PgDown><Up>" << 305LL << "304";
         // clang-format on
     }

@@ -344,6 +344,8 @@ private slots:
         QFETCH(int, answer);
         EditorFixture f;
         QVERIFY(f.OpenAndShow(Counting(40)));
+        QCOMPARE(f.editor->KeepUnsavedChanges(), std::nullopt); // nothing to keep yet
+        QVERIFY(QFile::exists(Module1::WorkImagePath()));
         Press("41<Right>7");
         const std::optional<QString> kept = f.editor->KeepUnsavedChanges();
         QCOMPARE(kept, std::optional<QString>(Module1::KeptChangesPath(f.path)));
@@ -416,13 +418,6 @@ private slots:
         }
         QVERIFY(QFile::exists(Module1::WorkImagePath()));
         QDir(kept).removeRecursively();
-    }
-
-    void nothingToKeepWithoutEdits() {
-        EditorFixture f;
-        QVERIFY(f.OpenAndShow(Counting(40)));
-        QCOMPARE(f.editor->KeepUnsavedChanges(), std::nullopt);
-        QVERIFY(QFile::exists(Module1::WorkImagePath()));
     }
 
     // Closing the program asks as Done does, with Cancel to stay.

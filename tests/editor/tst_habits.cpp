@@ -62,16 +62,9 @@ private slots:
         EditorFixture f;
         QVERIFY(f.OpenAndShow(Counting(1000)));
         const QRect free = f.editor->screen()->availableGeometry();
-        QVERIFY2(free.contains(f.editor->frameGeometry()),
-                 qPrintable(QStringLiteral("%1x%2+%3+%4 on %5x%6+%7+%8")
-                                .arg(f.editor->frameGeometry().width())
-                                .arg(f.editor->frameGeometry().height())
-                                .arg(f.editor->frameGeometry().x())
-                                .arg(f.editor->frameGeometry().y())
-                                .arg(free.width())
-                                .arg(free.height())
-                                .arg(free.x())
-                                .arg(free.y())));
+        QString where;
+        QDebug(&where) << f.editor->frameGeometry() << "on" << free;
+        QVERIFY2(free.contains(f.editor->frameGeometry()), qPrintable(where));
         QLabel* size = Part<QLabel>(f.editor, "lblInfo_5"); // right and low in the panel
         QCOMPARE(size->visibleRegion().boundingRect(), size->rect());
         QCOMPARE(size->text(), QStringLiteral("1000"));
