@@ -46,7 +46,7 @@ double TimeFind(BenchServices& bench, frmEditor& editor, bool hex, bool matchCas
     bench.messages.answers = {platform::MsgAnswer::No}; // not from the other end again
     QElapsedTimer timer;
     timer.start();
-    editor.Document().Find(pattern, forward);
+    editor.Session().Find(pattern, forward);
     return Seconds(timer);
 }
 
@@ -120,11 +120,12 @@ int main(int argc, char* argv[]) {
         Trigger(*editor, "sm1_0");
         const double open = Seconds(timer);
         EditorDocument& document = editor->Document();
+        EditSession& session = editor->Session();
         if (!document.Loaded()) {
             std::fprintf(stderr, "the open failed\n");
             return 1;
         }
-        document.TypeByte(static_cast<unsigned char>(round)); // so Save has something to write
+        session.TypeByte(static_cast<unsigned char>(round)); // so Save has something to write
         Sync();
         timer.start();
         Trigger(*editor, "mnuSave");
@@ -135,7 +136,7 @@ int main(int argc, char* argv[]) {
         }
         const double findHex = TimeFind(bench, *editor, true, true, true);
         const double findText = TimeFind(bench, *editor, false, false, true);
-        document.Move(Navigation::Key::End, true, false);
+        session.Move(Navigation::Key::End, true, false);
         const double findBack = TimeFind(bench, *editor, true, true, false);
 
         if (round == 1) {
@@ -143,12 +144,12 @@ int main(int argc, char* argv[]) {
             std::printf("peak resident memory before Copy and Paste: %.1f MiB\n", PeakRssMiB());
         }
         // Copy and Paste of 1 MiB from the middle, through the clipboard (3 MiB of hex text).
-        document.MoveTo(Size / 2, false);
-        document.MoveTo(Size / 2 + MiB - 1, true);
+        session.MoveTo(Size / 2, false);
+        session.MoveTo(Size / 2 + MiB - 1, true);
         timer.start();
         Trigger(*editor, "mnuCopy");
         const double copied = Seconds(timer);
-        document.MoveTo(Size / 4, false);
+        session.MoveTo(Size / 4, false);
         timer.start();
         Trigger(*editor, "mnuPaste");
         const double pasted = Seconds(timer);
@@ -168,9 +169,9 @@ int main(int argc, char* argv[]) {
         const double dd = Seconds(timer);
         QFile::remove(copy);
         Sync();
-        document.SelectAll();
+        session.SelectAll();
         timer.start();
-        if (!document.Fill(QByteArray(1, '\x5A'))) {
+        if (!session.Fill(QByteArray(1, '\x5A'))) {
             std::fprintf(stderr, "the fill failed\n");
             return 1;
         }

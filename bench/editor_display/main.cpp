@@ -82,14 +82,14 @@ int main(int argc, char* argv[]) {
 
         QRandomGenerator random(2);
         const Stats fill = Summarise(Time(2000, [&](int) {
-            editor.Document().ShowPage(1 + 16 * random.bounded((eight - 320) / 16));
+            editor.Session().ShowPage(1 + 16 * random.bounded((eight - 320) / 16));
             editor.Refresh();
         }));
         std::printf("page drawn, random pages of 8 GiB: median %.3f ms, worst %.3f ms\n",
                     fill.median, fill.worst);
         const Stats last = Summarise(Time(1000, [&](int i) {
-            editor.Document().Move(i % 2 == 0 ? Navigation::Key::End : Navigation::Key::Home, true,
-                                   false);
+            editor.Session().Move(i % 2 == 0 ? Navigation::Key::End : Navigation::Key::Home, true,
+                                  false);
             editor.Refresh();
         }));
         std::printf("Ctrl+End / Ctrl+Home on 8 GiB: median %.3f ms, worst %.3f ms\n", last.median,
@@ -125,8 +125,8 @@ int main(int argc, char* argv[]) {
         timer.start();
         qint64 pages = 0;
         qint64 before = 0;
-        while (editor.Document().View().pageStart != before) {
-            before = editor.Document().View().pageStart;
+        while (editor.Session().View().pageStart != before) {
+            before = editor.Session().View().pageStart;
             QKeyEvent down(QEvent::KeyPress, Qt::Key_PageDown, Qt::NoModifier);
             QKeyEvent up(QEvent::KeyRelease, Qt::Key_PageDown, Qt::NoModifier);
             QApplication::sendEvent(hex, &down);
@@ -136,7 +136,7 @@ int main(int argc, char* argv[]) {
         const double seconds = timer.nsecsElapsed() / 1e9;
         std::printf("Page Down through 100 MiB: %lld key presses, %.2f s (%.3f ms a page), "
                     "last page at %lld\n",
-                    pages, seconds, seconds * 1000 / pages, editor.Document().View().pageStart);
+                    pages, seconds, seconds * 1000 / pages, editor.Session().View().pageStart);
 
         // Random pages again while a compare with a copy that differs here and there is
         // under way: each page marks its differing bytes.
@@ -156,7 +156,7 @@ int main(int argc, char* argv[]) {
         trigger(editor, "mnuCompare");
         QRandomGenerator random(5);
         const Stats compared = Summarise(Time(2000, [&](int) {
-            editor.Document().ShowPage(1 + 16 * random.bounded(((100 << 20) - 320) / 16));
+            editor.Session().ShowPage(1 + 16 * random.bounded(((100 << 20) - 320) / 16));
             editor.Refresh();
         }));
         std::printf("page drawn while comparing, random pages of 100 MiB: median %.3f ms, worst "

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/Module1.h"
+#include "model/EditSession.h"
 #include "model/EditorDocument.h"
 #include "model/EditorObserver.h"
 
@@ -33,8 +34,8 @@ class RuntimeError;
 
 // The Memory window: shows the document (a file of any size) as pages of 20 rows of 16
 // bytes, as offsets, hex and text side by side, and routes the user's keys, clicks and
-// commands to it. What the document does lives in EditorDocument; the window draws it, asks
-// its questions and shows its progress.
+// commands to it. What the document does lives in EditorDocument and what the user does to it
+// in EditSession; the window draws them, asks their questions and shows their progress.
 class frmEditor : public QMainWindow, private EditorObserver {
     Q_OBJECT
 
@@ -67,9 +68,12 @@ public:
     // deleteLater (it goes once its routine is over).
     bool Busy() const { return busy_ || yielding_ > 0; }
     QString SourceFileName() const { return document_.SourceName(); }
-    // The document the window shows; after changing it directly, Refresh shows the change.
+    // The document the window shows and its edit session; after changing either directly,
+    // Refresh shows the change.
     const EditorDocument& Document() const { return document_; }
     EditorDocument& Document() { return document_; }
+    const EditSession& Session() const { return session_; }
+    EditSession& Session() { return session_; }
     void Refresh() {
         BytesChanged();
         ShowDocument();
@@ -157,7 +161,7 @@ private:
     void Pane_KeyDown(int keyCode, int shift);
     void PicHex_KeyPress(int& KeyAscii);
     void PicText_KeyPress(int& KeyAscii);
-    void Pane_GotFocus(EditorDocument::Pane pane);
+    void Pane_GotFocus(EditSession::Pane pane);
     void Pane_Mouse(PictureBox* pane, int shift, int x, int y, bool drag);
     void grid_EnterCell(int Row, int Col);
     void Form_KeyUp(int KeyCode, int Shift);
@@ -188,6 +192,7 @@ private:
     Module1::ProgramPlaces places_;
     std::function<void()> showMain_;
     EditorDocument document_;
+    EditSession session_{document_};
 
     // ---- Controls ----
     QMenuBar* menuBar_ = nullptr;
@@ -243,9 +248,9 @@ private:
     qint64 drawnPage_ = 0;   // the page the panes show
     qint64 drawnLength_ = 0; // of the image they show it from
     std::optional<EditorDocument::Span> drawnSelection_;
-    bool changed_ = false;                     // the bytes changed: the page is drawn again
-    int version_ = 0;                          // counts the changes of the bytes
-    std::optional<EditorDocument::Sums> sums_; // of the selection sumsSpan_ at version sumsVersion_
+    bool changed_ = false;                  // the bytes changed: the page is drawn again
+    int version_ = 0;                       // counts the changes of the bytes
+    std::optional<EditSession::Sums> sums_; // of the selection sumsSpan_ at version sumsVersion_
     std::optional<EditorDocument::Span> sumsSpan_;
     // Selections up to this size get their sums at once; larger ones after a pause.
     static constexpr qint64 QuickSumsBytes = qint64(16) << 20;

@@ -5,8 +5,8 @@
 
 #include "FindDialog.h"
 #include "GoToDialog.h"
+#include "OpenDialog.h"
 #include "common/Module1.h"
-#include "common/OpenDialog.h"
 #include "platform/FileDialogs.h"
 #include "platform/MessageBoxes.h"
 #include "platform/RuntimeError.h"
@@ -29,7 +29,7 @@
 
 namespace MsgAnswer = platform::MsgAnswer;
 namespace MsgStyle = platform::MsgStyle;
-using Pane = EditorDocument::Pane;
+using Pane = EditSession::Pane;
 
 namespace {
 
@@ -50,7 +50,7 @@ void frmEditor::OpenWithDialog() {
     if (busy_ || finished_) {
         return;
     }
-    document_.CompletePending();
+    session_.CompletePending();
     // The folder a dialog of this run last chose from (the programmer's READ, say), else the
     // one the editor's Open last chose from.
     const QString initialDir =
@@ -92,7 +92,7 @@ void frmEditor::mnuSave_Click() {
     if (!Ready()) {
         return;
     }
-    document_.CompletePending();
+    session_.CompletePending();
     BytesChanged(); // a half-typed byte is whole now
     if (!document_.Modified()) {
         statusBar()->showMessage(tr("Nothing to save: %1 holds every edit.")
@@ -163,14 +163,14 @@ void frmEditor::mnuCompare_Click() {
     if (path.isEmpty() || ending_) {
         return;
     }
-    document_.CompareWith(path);
+    session_.CompareWith(path);
     changed_ = true; // the page is drawn again with the differences marked
     ShowDocument();
 }
 
 void frmEditor::NextDifference(bool forward) {
-    if (Ready() && document_.Comparing()) {
-        document_.NextDifference(forward);
+    if (Ready() && session_.Comparing()) {
+        session_.NextDifference(forward);
         ShowDocument();
     }
 }
@@ -178,14 +178,14 @@ void frmEditor::NextDifference(bool forward) {
 // ---- Edit ----
 
 void frmEditor::mnuUndo_Click() {
-    if (Ready() && document_.Undo()) {
+    if (Ready() && session_.Undo()) {
         BytesChanged();
     }
     ShowDocument();
 }
 
 void frmEditor::mnuRedo_Click() {
-    if (Ready() && document_.Redo()) {
+    if (Ready() && session_.Redo()) {
         BytesChanged();
     }
     ShowDocument();
@@ -195,7 +195,7 @@ void frmEditor::mnuCopy_Click() {
     if (!Ready()) {
         return;
     }
-    if (const std::optional<QString> text = document_.Copy(document_.ActivePane() != Pane::Text)) {
+    if (const std::optional<QString> text = session_.Copy(session_.ActivePane() != Pane::Text)) {
         QApplication::clipboard()->setText(*text);
     }
     ShowDocument();
@@ -205,14 +205,14 @@ void frmEditor::mnuPaste_Click() {
     if (!Ready()) {
         return;
     }
-    if (document_.Paste(QApplication::clipboard()->text(), document_.ActivePane() != Pane::Text)) {
+    if (session_.Paste(QApplication::clipboard()->text(), session_.ActivePane() != Pane::Text)) {
         BytesChanged();
     }
     ShowDocument();
 }
 
 void frmEditor::mnuFill_Click() {
-    if (!Ready() || !document_.Selection()) {
+    if (!Ready() || !session_.Selection()) {
         return;
     }
     std::optional<QString> text;
@@ -220,7 +220,7 @@ void frmEditor::mnuFill_Click() {
         const Nested nested(*this, true);
         text = services_.messages.InputBox(
             tr("Fill the %1 selected bytes with a byte or a pattern, in hex (FF, or DE AD BE EF):")
-                .arg(document_.Selection()->length),
+                .arg(session_.Selection()->length),
             tr("Fill Selection"), QStringLiteral("FF"));
     }
     if (!text || ending_) {
@@ -232,7 +232,7 @@ void frmEditor::mnuFill_Click() {
         Tell(pattern ? tr("Enter a byte or a pattern to fill with, in hex.") : why, Tone::Warning);
         return;
     }
-    if (document_.Fill(*pattern)) {
+    if (session_.Fill(*pattern)) {
         BytesChanged();
     }
     ShowDocument();
@@ -240,13 +240,13 @@ void frmEditor::mnuFill_Click() {
 
 void frmEditor::mnuSelectAll_Click() {
     if (Ready()) {
-        document_.SelectAll();
+        session_.SelectAll();
         ShowDocument();
     }
 }
 
 void frmEditor::mnuAdvance_Toggled(bool on) {
-    document_.SetAdvance(on);
+    session_.SetAdvance(on);
     services_.settings.SaveSetting(QStringLiteral("Editor"), QStringLiteral("AdvanceAfterByte"),
                                    on ? QStringLiteral("1") : QStringLiteral("0"));
 }
@@ -264,7 +264,7 @@ void frmEditor::mnuFind_Click() {
     }
     // What to find starts as the pane the user works in calls for, and keeps the kind last
     // used for the rest of the session.
-    const bool hex = findChosen_ ? findHex_ : document_.ActivePane() != Pane::Text;
+    const bool hex = findChosen_ ? findHex_ : session_.ActivePane() != Pane::Text;
     findDialog_->optHex->setChecked(hex);
     findDialog_->optText->setChecked(!hex);
     findDialog_->show();
@@ -287,7 +287,7 @@ void frmEditor::FindDialog_FindNext(bool forward) {
         return;
     }
     if (Ready()) {
-        document_.Find(*pattern, forward);
+        session_.Find(*pattern, forward);
         ShowDocument();
     }
 }
@@ -296,11 +296,11 @@ void frmEditor::FindNext(bool forward) {
     if (!Ready()) {
         return;
     }
-    if (!document_.HasPattern()) {
+    if (!session_.HasPattern()) {
         mnuFind_Click();
         return;
     }
-    document_.FindAgain(forward);
+    session_.FindAgain(forward);
     ShowDocument();
 }
 
@@ -311,7 +311,7 @@ void frmEditor::mnuGoTo_Click() {
     if (!goToDialog_) {
         goToDialog_ = new GoToDialog(this);
         connect(goToDialog_, &GoToDialog::Go, this, [this](const QString& text) {
-            if (Ready() && document_.GoTo(text)) {
+            if (Ready() && session_.GoTo(text)) {
                 ShowDocument();
                 goToDialog_->accept();
             }
@@ -336,7 +336,7 @@ std::optional<QString> frmEditor::KeepUnsavedChanges() {
     if (!document_.Loaded() || finished_ || document_.Image().Path().isEmpty()) {
         return std::nullopt;
     }
-    document_.CompletePending(); // a failure is told; the other edits are still worth keeping
+    session_.CompletePending(); // a failure is told; the other edits are still worth keeping
     if (!document_.Modified()) {
         return std::nullopt;
     }

@@ -39,7 +39,7 @@ void frmEditor::DrawCell(int row, int col, int value, bool selected, bool differ
             }
         }
     }
-    const std::optional<EditorDocument::Pending> pending = document_.PendingDigit();
+    const std::optional<EditSession::Pending> pending = session_.PendingDigit();
     const qint64 position = drawnPage_ + qint64(BytesPerRow) * row + col;
     if (pending && pending->position == position) {
         // The first digit typed shows alone until the second completes the byte.
@@ -56,9 +56,9 @@ void frmEditor::FillGrid() {
         return;
     }
     const qint64 length = document_.Length();
-    drawnPage_ = document_.View().pageStart;
+    drawnPage_ = session_.View().pageStart;
     drawnLength_ = length;
-    drawnSelection_ = document_.Selection();
+    drawnSelection_ = session_.Selection();
     changed_ = false;
     const int rows = Navigation::Rows(drawnPage_, length);
     grid1->SetPointer(drawnPage_);
@@ -76,7 +76,7 @@ void frmEditor::FillGrid() {
     char page[BytesPerPage];
     char theirs[BytesPerPage];
     const qint64 got = document_.Read(drawnPage_, page, qint64(rows) * BytesPerRow);
-    const qint64 compared = std::min(got, document_.ReadCompared(drawnPage_, theirs, got));
+    const qint64 compared = std::min(got, session_.ReadCompared(drawnPage_, theirs, got));
     for (int r = 0; r < rows; ++r) {
         for (int c = 0; c < BytesPerRow; ++c) {
             const int i = r * BytesPerRow + c;
@@ -112,8 +112,8 @@ void frmEditor::ShowDocument() {
     }
     // The page is drawn again only when what it shows changed: another page, an edit, an
     // undo, a selection that grew or shrank.
-    if (changed_ || document_.View().pageStart != drawnPage_ ||
-        document_.Length() != drawnLength_ || !SameSpan(document_.Selection(), drawnSelection_)) {
+    if (changed_ || session_.View().pageStart != drawnPage_ || document_.Length() != drawnLength_ ||
+        !SameSpan(session_.Selection(), drawnSelection_)) {
         FillGrid();
     }
     ShowCursor();
@@ -127,7 +127,7 @@ void frmEditor::ShowDocument() {
 }
 
 void frmEditor::ShowCursor() {
-    const Navigation::View& view = document_.View();
+    const Navigation::View& view = session_.View();
     const int row = Navigation::RowOf(view);
     const int col = Navigation::ColumnOf(view);
     syncing_ = true;
@@ -138,11 +138,11 @@ void frmEditor::ShowCursor() {
 }
 
 void frmEditor::ShowPanel() {
-    const Navigation::View& view = document_.View();
+    const Navigation::View& view = session_.View();
     const int row = Navigation::RowOf(view);
     const int col = Navigation::ColumnOf(view);
     const int paneTop =
-        document_.ActivePane() == EditorDocument::Pane::Text ? PicText->y() : PicOffSet->y();
+        session_.ActivePane() == EditSession::Pane::Text ? PicText->y() : PicOffSet->y();
     const int left = Label2[col]->x() + 6;
     if (Sign[0]->x() != left) {
         Sign[0]->move(left, Sign[0]->y());
@@ -161,7 +161,7 @@ void frmEditor::ShowPanel() {
 }
 
 void frmEditor::ShowSelection() {
-    const std::optional<EditorDocument::Span> span = document_.Selection();
+    const std::optional<EditorDocument::Span> span = session_.Selection();
     if (!span) {
         lblSelection_->clear();
         return;
@@ -174,7 +174,7 @@ void frmEditor::ShowSelection() {
     // (A stopped figuring counts too: it is not started again until the selection changes.)
     const bool current = SameSpan(span, sumsSpan_) && sumsVersion_ == version_;
     if (!current && span->length <= QuickSumsBytes) {
-        sums_ = document_.SelectionSums();
+        sums_ = session_.SelectionSums();
         sumsSpan_ = span;
         sumsVersion_ = version_;
     } else if (!current) {
@@ -182,7 +182,7 @@ void frmEditor::ShowSelection() {
         sumsSpan_.reset();
         sumsTimer_->start();
     }
-    if (const std::optional<EditorDocument::Sums>& sums = sums_) {
+    if (const std::optional<EditSession::Sums>& sums = sums_) {
         text += tr("\nCRC-32 %1\nSum %2h")
                     .arg(QStringLiteral("%1").arg(sums->crc, 8, 16, QLatin1Char('0')).toUpper(),
                          QStringLiteral("%1").arg(sums->sum, 4, 16, QLatin1Char('0')).toUpper());
@@ -196,11 +196,11 @@ void frmEditor::UpdateActions() {
                             mnuFind_, mnuFindNext_, mnuFindPrevious_, mnuGoTo_}) {
         action->setEnabled(loaded);
     }
-    mnuUndo_->setEnabled(document_.CanUndo());
-    mnuRedo_->setEnabled(document_.CanRedo());
-    mnuFill_->setEnabled(loaded && document_.Selection().has_value());
-    mnuNextDifference_->setEnabled(loaded && document_.Comparing());
-    mnuPreviousDifference_->setEnabled(loaded && document_.Comparing());
+    mnuUndo_->setEnabled(session_.CanUndo());
+    mnuRedo_->setEnabled(session_.CanRedo());
+    mnuFill_->setEnabled(loaded && session_.Selection().has_value());
+    mnuNextDifference_->setEnabled(loaded && session_.Comparing());
+    mnuPreviousDifference_->setEnabled(loaded && session_.Comparing());
 }
 
 void frmEditor::ShowOpened() {
@@ -245,7 +245,7 @@ void frmEditor::ShowTitle() {
     QString title = caption_;
     if (document_.Loaded()) {
         title = QFileInfo(document_.SourceName()).fileName() + QStringLiteral(" - ") + caption_;
-        if (document_.Modified() || document_.PendingDigit()) {
+        if (document_.Modified() || session_.PendingDigit()) {
             title.prepend(QLatin1Char('*'));
         }
     }

@@ -10,7 +10,7 @@
 #include <QLabel>
 #include <algorithm>
 
-using Pane = EditorDocument::Pane;
+using Pane = EditSession::Pane;
 
 bool frmEditor::eventFilter(QObject* watched, QEvent* event) {
     // The picture box reports key-downs only for keys with a key code; a character such as
@@ -67,8 +67,8 @@ void frmEditor::Pane_KeyDown(int keyCode, int shift) {
     default:
         return;
     }
-    const bool hadPending = document_.PendingDigit().has_value();
-    document_.Move(key, (shift & ShiftState::Ctrl) != 0, (shift & ShiftState::Shift) != 0);
+    const bool hadPending = session_.PendingDigit().has_value();
+    session_.Move(key, (shift & ShiftState::Ctrl) != 0, (shift & ShiftState::Shift) != 0);
     if (hadPending) {
         BytesChanged();
     }
@@ -80,11 +80,11 @@ void frmEditor::PicHex_KeyPress(int& KeyAscii) {
         return;
     }
     const QChar ch(KeyAscii);
-    if (document_.TypeHexDigit(ch)) {
+    if (session_.TypeHexDigit(ch)) {
         BytesChanged();
         ShowDocument();
     } else if (KeyAscii == 13) {
-        document_.CompletePending();
+        session_.CompletePending();
         BytesChanged();
         ShowDocument();
     } else {
@@ -97,7 +97,7 @@ void frmEditor::PicText_KeyPress(int& KeyAscii) {
     if (CtrlDown || KeyAscii == 0 || KeyAscii == 9 || !Ready()) {
         return;
     }
-    document_.TypeByte(static_cast<unsigned char>(KeyAscii));
+    session_.TypeByte(static_cast<unsigned char>(KeyAscii));
     BytesChanged();
     ShowDocument();
 }
@@ -112,14 +112,14 @@ void frmEditor::Pane_Mouse(PictureBox* pane, int shift, int x, int y, bool drag)
     const int rows = grid->Rows();
     const int r = std::clamp(y / std::max(1, grid->CellHeight()), -1, rows);
     const int c = std::clamp(x / std::max(1, grid->CellWidth()), 0, BytesPerRow - 1);
-    qint64 position = document_.View().pageStart + qint64(BytesPerRow) * r + c;
+    qint64 position = session_.View().pageStart + qint64(BytesPerRow) * r + c;
     position = std::clamp<qint64>(position, 1, document_.Length());
     const bool extend = drag || (shift & ShiftState::Shift) != 0;
-    if (!drag && !extend && position == document_.View().position && !document_.Selection()) {
+    if (!drag && !extend && position == session_.View().position && !session_.Selection()) {
         return;
     }
-    const bool hadPending = document_.PendingDigit().has_value();
-    document_.MoveTo(position, extend);
+    const bool hadPending = session_.PendingDigit().has_value();
+    session_.MoveTo(position, extend);
     if (hadPending) {
         BytesChanged();
     }
@@ -134,7 +134,7 @@ void frmEditor::grid_EnterCell(int, int) {
 }
 
 void frmEditor::Pane_GotFocus(Pane pane) {
-    document_.SetActivePane(pane);
+    session_.SetActivePane(pane);
     SetModeColours(pane == Pane::Hex ? 1 : 2);
     if (document_.Loaded()) {
         ShowCursor();
@@ -145,7 +145,7 @@ void frmEditor::Form_KeyUp(int KeyCode, int) {
     if (KeyCode != KeyCode::Tab || !document_.Loaded()) {
         return;
     }
-    if (document_.ActivePane() == Pane::Hex) {
+    if (session_.ActivePane() == Pane::Hex) {
         PicText->setFocus(Qt::TabFocusReason);
     } else {
         PicHex->setFocus(Qt::TabFocusReason);

@@ -5,7 +5,7 @@
 #include "ClickLabel.h"
 #include "FindDialog.h"
 #include "GoToDialog.h"
-#include "common/LangFile.h"
+#include "LangFile.h"
 #include "common/Module1.h"
 #include "grid/Grid.h"
 #include "platform/Services.h"
@@ -470,14 +470,13 @@ void frmEditor::ConnectEvents() {
     }
     connect(PicHex, &PictureBox::KeyPress, this, &frmEditor::PicHex_KeyPress);
     connect(PicText, &PictureBox::KeyPress, this, &frmEditor::PicText_KeyPress);
-    connect(PicHex, &PictureBox::GotFocus, this,
-            [this] { Pane_GotFocus(EditorDocument::Pane::Hex); });
+    connect(PicHex, &PictureBox::GotFocus, this, [this] { Pane_GotFocus(EditSession::Pane::Hex); });
     connect(PicText, &PictureBox::GotFocus, this,
-            [this] { Pane_GotFocus(EditorDocument::Pane::Text); });
+            [this] { Pane_GotFocus(EditSession::Pane::Text); });
     connect(PicHex, &PictureBox::LostFocus, this, [this] {
         // Whatever takes the focus from a half-typed byte completes it.
-        if (document_.PendingDigit()) {
-            document_.CompletePending();
+        if (session_.PendingDigit()) {
+            session_.CompletePending();
             BytesChanged();
             ShowDocument();
         }
@@ -488,9 +487,9 @@ void frmEditor::ConnectEvents() {
     sumsTimer_->setSingleShot(true);
     sumsTimer_->setInterval(300);
     connect(sumsTimer_, &QTimer::timeout, this, [this] {
-        const std::optional<EditorDocument::Span> span = document_.Selection();
+        const std::optional<EditorDocument::Span> span = session_.Selection();
         if (span && Ready()) {
-            sums_ = document_.SelectionSums();
+            sums_ = session_.SelectionSums();
             sumsSpan_ = span;
             sumsVersion_ = version_;
             ShowSelection();
@@ -504,5 +503,5 @@ void frmEditor::ConnectEvents() {
         services_.settings.GetSetting(QStringLiteral("Editor"), QStringLiteral("AdvanceAfterByte"),
                                       QStringLiteral("0")) == QLatin1String("1");
     mnuAdvance_->setChecked(advance);
-    document_.SetAdvance(advance);
+    session_.SetAdvance(advance);
 }

@@ -3,8 +3,8 @@
 #include "frmEditor.h"
 
 #include "BusyScope.h"
+#include "OpenDialog.h"
 #include "common/Module1.h"
-#include "common/OpenDialog.h"
 #include "platform/Clock.h"
 #include "platform/FileDialogs.h"
 #include "platform/MessageBoxes.h"

@@ -1,5 +1,6 @@
 #include "Grid.h"
 
+#include "GridMoves.h"
 #include "platform/RuntimeError.h"
 #include "widgets/PictureBox.h"
 
@@ -159,7 +160,11 @@ bool Grid::ClampToMax(int r, int c) {
 }
 
 bool Grid::IsBeyondMax(int r, int c) const {
-    return pointer_ + qint64(Columns) * r + c > max_;
+    return GridMoves::IsBeyondMax(Shown(), {r, c});
+}
+
+GridMoves::Shown Grid::Shown() const {
+    return {pointer_, rows_, max_};
 }
 
 int Grid::LeftRow() const {
@@ -172,27 +177,24 @@ void Grid::PlaceMarker() {
     }
 }
 
-void Grid::Request(void (Grid::*event)()) {
-    leaveRaised_ = true;
-    emit LeaveCell(LeftRow(), oldCol_);
-    if (hasFocus_) {
-        emit(this->*event)();
-    }
-}
-
-void Grid::Settle() {
-    if (!ClampToMax(row_, col_)) {
-        MoveTo(row_, col_);
-    }
-}
-
 void Grid::Pic_KeyDown(int keyCode, int shift) {
     if (Marker == nullptr || rows_ < 1 || hostMovesCursor_) {
         return;
     }
-    const bool ctrl = shift == ShiftState::Ctrl;
-    const bool lastRow = row_ + 1 >= rows_;
-    const bool moreData = pointer_ + qint64(Columns) * rows_ <= max_;
+    using GridMoves::Key;
+    using GridMoves::Scroll;
+    // The movement keys, from KeyCode::PageUp (33) to KeyCode::Down (40).
+    static constexpr Key movementKeys[] = {Key::PageUp, Key::PageDown, Key::End,   Key::Home,
+                                           Key::Left,   Key::Up,       Key::Right, Key::Down};
+    if (keyCode < KeyCode::PageUp || keyCode > KeyCode::Down) {
+        return;
+    }
+    const Key key = movementKeys[keyCode - KeyCode::PageUp];
+    const std::optional<GridMoves::Step> step =
+        GridMoves::Plan(key, shift == ShiftState::Ctrl, {row_, col_}, Shown());
+    if (!step) {
+        return;
+    }
     // The action ends however it ends, a host handler's error included.
     struct KeyAction {
         Grid& grid;
@@ -205,98 +207,29 @@ void Grid::Pic_KeyDown(int keyCode, int shift) {
             grid.leaveRaised_ = false;
         }
     } action(*this);
-    switch (keyCode) {
-    case KeyCode::Down:
-        if (!lastRow) {
-            ++row_;
-            MoveTo(row_, col_);
-        } else if (moreData) {
-            Request(&Grid::RequestNextRow);
-            Settle();
+    if (step->scroll != Scroll::None) {
+        // In the order of GridMoves::Scroll.
+        static constexpr void (Grid::*events[])() = {nullptr,
+                                                     &Grid::RequestNextRow,
+                                                     &Grid::RequestPreviousRow,
+                                                     &Grid::RequestNextPage,
+                                                     &Grid::RequestPreviousPage,
+                                                     &Grid::RequestBOF,
+                                                     &Grid::RequestEOF};
+        // To the ends of the data the cursor goes first: the host pages with it there.
+        if (step->scroll == Scroll::FirstPage || step->scroll == Scroll::LastPage) {
+            row_ = step->to.row;
+            col_ = step->to.col;
         }
-        break;
-    case KeyCode::Up:
-        if (row_ > 0) {
-            --row_;
-            MoveTo(row_, col_);
-        } else if (pointer_ > 1) {
-            Request(&Grid::RequestPreviousRow);
-            MoveTo(row_, col_);
+        leaveRaised_ = true;
+        emit LeaveCell(LeftRow(), oldCol_);
+        if (hasFocus_) {
+            emit(this->*events[static_cast<int>(step->scroll)])();
         }
-        break;
-    case KeyCode::Left:
-        if (col_ > 0) {
-            --col_;
-            MoveTo(row_, col_);
-        } else if (row_ > 0) {
-            --row_;
-            col_ = Columns - 1;
-            MoveTo(row_, col_);
-        } else if (pointer_ > 1) {
-            Request(&Grid::RequestPreviousRow);
-            col_ = Columns - 1;
-            row_ = 0;
-            MoveTo(0, Columns - 1);
-        }
-        break;
-    case KeyCode::Right:
-        if (col_ < Columns - 1) {
-            ++col_;
-            MoveTo(row_, col_);
-        } else if (!lastRow) {
-            ++row_;
-            col_ = 0;
-            MoveTo(row_, col_);
-        } else if (moreData) {
-            Request(&Grid::RequestNextRow);
-            if (!ClampToMax(row_, 0)) {
-                col_ = 0;
-                MoveTo(row_, 0);
-            }
-        }
-        break;
-    case KeyCode::PageDown:
-        if (ctrl) {
-            row_ = rows_ - 1;
-            MoveTo(row_, col_);
-        } else {
-            Request(&Grid::RequestNextPage);
-            Settle();
-        }
-        break;
-    case KeyCode::PageUp:
-        if (ctrl) {
-            row_ = 0;
-            MoveTo(0, col_);
-        } else {
-            Request(&Grid::RequestPreviousPage);
-            MoveTo(row_, col_);
-        }
-        break;
-    case KeyCode::Home:
-        if (ctrl) {
-            col_ = 0;
-            row_ = 0;
-            Request(&Grid::RequestBOF);
-            MoveTo(0, 0);
-        } else {
-            col_ = 0;
-            MoveTo(row_, 0);
-        }
-        break;
-    case KeyCode::End:
-        if (ctrl) {
-            row_ = rows_ - 1;
-            col_ = Columns - 1;
-            Request(&Grid::RequestEOF);
-            Settle();
-        } else {
-            col_ = Columns - 1;
-            MoveTo(row_, Columns - 1);
-        }
-        break;
-    default:
-        break;
+    }
+    // Landed on the rows shown now, which the host may have moved.
+    if (!step->settle || !ClampToMax(step->to.row, step->to.col)) {
+        MoveTo(step->to.row, step->to.col);
     }
 }
 

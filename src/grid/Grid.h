@@ -1,5 +1,7 @@
 #pragma once
 
+#include "GridMoves.h"
+
 #include <QObject>
 #include <QString>
 #include <QVector>
@@ -8,14 +10,14 @@ class PictureBox;
 class MarkerShape;
 
 // A virtual grid of 16 columns over a picture box: it draws cell texts, keeps a cursor
-// cell under a marker shape, moves it with the keys and the mouse, and asks its host to
-// scroll when the cursor leaves the rows on screen. The host owns the data: it keeps
-// Pointer on the first position shown and refills the cells when asked.
+// cell under a marker shape, moves it with the keys (by GridMoves' rules) and the mouse, and
+// asks its host to scroll when the cursor leaves the rows on screen. The host owns the data: it
+// keeps Pointer on the first position shown and refills the cells when asked.
 class Grid : public QObject {
     Q_OBJECT
 
 public:
-    static constexpr int Columns = 16;
+    static constexpr int Columns = GridMoves::Columns;
     static constexpr int GeometryRows = 20;
 
     explicit Grid(QObject* parent = nullptr);
@@ -68,9 +70,7 @@ private:
     bool ClampToMax(int r, int c);
     bool IsBeyondMax(int r, int c) const;
 
-    // Helpers of the key table: a scroll request, and settling the cursor after one.
-    void Request(void (Grid::*event)());
-    void Settle();
+    GridMoves::Shown Shown() const;
     void PlaceMarker();
     int LeftRow() const;
 

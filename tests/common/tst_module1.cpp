@@ -1,11 +1,8 @@
-// What the windows share: program values, the language file, Open, refusing pipes and devices.
-#include "common/LangFile.h"
+// What the windows share: program values, the working image's place, refusing pipes and
+// devices.
 #include "common/Module1.h"
-#include "common/OpenDialog.h"
 #include "core/RegularFile.h"
 #include "platform/QtSettingsStore.h"
-
-#include "FakeFileDialogs.h"
 
 #include <QBuffer>
 #include <QTemporaryDir>
@@ -58,32 +55,6 @@ private slots:
         QCOMPARE(places.LanguageFilePath(), beside); // the build tree
     }
 
-    void languageRecords_data() {
-        QTest::addColumn<QByteArray>("text"); // bytes 4.. of the record, padded with spaces
-        QTest::addColumn<QString>("read");    // "<none>": the caller keeps its own text
-        // clang-format off
-        QTest::newRow("padded") << QByteArray("  Caf\xe9 \x80 5  ") << QStringLiteral("Caf\u00e9 \u20ac 5");
-        QTest::newRow("zero bytes at the end") << QByteArray("Open\0\0\0", 7) << "Open";
-        QTest::newRow("blank") << QByteArray() << "";
-        QTest::newRow("a control code") << QByteArray("Sa\x07ve") << "<none>";
-        QTest::newRow("a zero inside") << QByteArray("Sa\0ve", 5) << "<none>";
-        QTest::newRow("an undefined code") << QByteArray("Ja\x81") << "<none>";
-        QTest::newRow("delete") << QByteArray("\x7f") << "<none>";
-        // clang-format on
-    }
-
-    void languageRecords() {
-        QFETCH(QByteArray, text);
-        QByteArray bytes = Module1::MakeLangRecord(QString());
-        bytes.replace(4, text.size(), text);
-        bytes += Module1::MakeLangRecord(QStringLiteral("cut off")).left(103);
-        QBuffer buffer(&bytes);
-        QVERIFY(buffer.open(QIODevice::ReadOnly));
-        QTEST(Module1::ReadLangRecord(buffer, 1).value_or(QStringLiteral("<none>")), "read");
-        QCOMPARE(Module1::ReadLangRecord(buffer, 2), std::nullopt);
-        QCOMPARE(Module1::MakeLangRecord(QStringLiteral("\u20ac\u0416")).mid(4, 3), "\x80? ");
-    }
-
     void workImagePath() {
         QCOMPARE(Module1::WorkImagePath(QStringLiteral("t")), QStringLiteral("t/hexfiletemp.tmp"));
         QTemporaryDir dir;
@@ -100,20 +71,6 @@ private slots:
             QCOMPARE(int(QFileInfo(QFileInfo(image).path()).permissions()), 0x7700); // rwx------
         }
         qputenv("TMPDIR", saved);
-    }
-
-    void openDialogAndLastFolder() {
-        const QString filter = QStringLiteral("All Files (*.bin)|*.bin|(*.hex)|*.hex");
-        FakeFileDialogs dialogs;
-        dialogs.answers = {QStringLiteral("/data/x.bin"), std::nullopt};
-        QCOMPARE(Module1::ShowOpenDialog(dialogs, filter, {}, "/d"), QStringLiteral("/data/x.bin"));
-        QCOMPARE(Module1::ShowOpenDialog(dialogs, filter + '|', {}, "/d"), QString());
-        for (const platform::FileDialogOptions& asked : dialogs.opens) {
-            QVERIFY(asked.filter == filter + '|' && asked.initialDir == "/d" &&
-                    asked.fileMustExist);
-        }
-        QCOMPARE(Module1::FolderOf(QStringLiteral("/data/X.BIN files/x.bin")),
-                 QStringLiteral("/data/X.BIN files/"));
     }
 
     void onlyRegularFilesOpen_data() {

@@ -109,8 +109,8 @@ struct EditorFixture {
     }
     // Writes value at 1-based position as a byte typed into the text pane would be.
     void Write(qint64 position, int value) {
-        editor->Document().MoveTo(position, false);
-        editor->Document().TypeByte(static_cast<unsigned char>(value));
+        editor->Session().MoveTo(position, false);
+        editor->Session().TypeByte(static_cast<unsigned char>(value));
         editor->Refresh();
     }
     bool Deleted() {

@@ -1,12 +1,16 @@
-// The Memory window's document: language texts, Open and its refusals, Save, Save As, Done.
+// The Memory window's document: language texts and records, Open and its refusals, Save,
+// Save As, Done.
 #include "EditorFixture.h"
-#include "common/LangFile.h"
+#include "FakeFileDialogs.h"
 #include "core/IntelHex.h"
 #include "editor/ClickLabel.h"
+#include "editor/LangFile.h"
+#include "editor/OpenDialog.h"
 #include "platform/MessageBoxes.h"
 #include "platform/RuntimeError.h"
 
 #include <QAction>
+#include <QBuffer>
 #include <QEventLoop>
 #include <QLabel>
 #include <QMenu>
@@ -47,6 +51,46 @@ private slots:
                       Part<QAction>(&e, "sm1_0")->text(), e.Document().DoneQuestion()})
                      .join('|'),
                  Module1::ProgramTitle + "|R22|R23|R25|R21|R24|0 R33 0|R32|R20|R34|R35|\"\" R127");
+    }
+
+    void languageRecords_data() {
+        QTest::addColumn<QByteArray>("text"); // bytes 4.. of the record, padded with spaces
+        QTest::addColumn<QString>("read");    // "<none>": the caller keeps its own text
+        // clang-format off
+        QTest::newRow("padded") << QByteArray("  Caf\xe9 \x80 5  ") << QStringLiteral("Caf\u00e9 \u20ac 5");
+        QTest::newRow("zero bytes at the end") << QByteArray("Open\0\0\0", 7) << "Open";
+        QTest::newRow("blank") << QByteArray() << "";
+        QTest::newRow("a control code") << QByteArray("Sa\x07ve") << "<none>";
+        QTest::newRow("a zero inside") << QByteArray("Sa\0ve", 5) << "<none>";
+        QTest::newRow("an undefined code") << QByteArray("Ja\x81") << "<none>";
+        QTest::newRow("delete") << QByteArray("\x7f") << "<none>";
+        // clang-format on
+    }
+
+    void languageRecords() {
+        QFETCH(QByteArray, text);
+        QByteArray bytes = Module1::MakeLangRecord(QString());
+        bytes.replace(4, text.size(), text);
+        bytes += Module1::MakeLangRecord(QStringLiteral("cut off")).left(103);
+        QBuffer buffer(&bytes);
+        QVERIFY(buffer.open(QIODevice::ReadOnly));
+        QTEST(Module1::ReadLangRecord(buffer, 1).value_or(QStringLiteral("<none>")), "read");
+        QCOMPARE(Module1::ReadLangRecord(buffer, 2), std::nullopt);
+        QCOMPARE(Module1::MakeLangRecord(QStringLiteral("\u20ac\u0416")).mid(4, 3), "\x80? ");
+    }
+
+    void openDialogAndLastFolder() {
+        const QString filter = QStringLiteral("All Files (*.bin)|*.bin|(*.hex)|*.hex");
+        FakeFileDialogs dialogs;
+        dialogs.answers = {QStringLiteral("/data/x.bin"), std::nullopt};
+        QCOMPARE(Module1::ShowOpenDialog(dialogs, filter, {}, "/d"), QStringLiteral("/data/x.bin"));
+        QCOMPARE(Module1::ShowOpenDialog(dialogs, filter + '|', {}, "/d"), QString());
+        for (const platform::FileDialogOptions& asked : dialogs.opens) {
+            QVERIFY(asked.filter == filter + '|' && asked.initialDir == "/d" &&
+                    asked.fileMustExist);
+        }
+        QCOMPARE(Module1::FolderOf(QStringLiteral("/data/X.BIN files/x.bin")),
+                 QStringLiteral("/data/X.BIN files/"));
     }
 
     void openCopiesAndRemembersFolder() {
@@ -166,11 +210,13 @@ private slots:
         QTest::addColumn<QString>("how");
         QTest::addColumn<bool>("theirs");        // another program changed the file after the open
         QTest::addColumn<QList<int>>("answers"); // none: no edits; the last Yes writes back
-        const int no = MsgAnswer::No, yes = MsgAnswer::Yes;
+        const int no = MsgAnswer::No, yes = MsgAnswer::Yes, cancel = MsgAnswer::Cancel;
         // clang-format off
         QTest::newRow("no edits") << "Done" << false << QList<int>{};
         QTest::newRow("edits, No") << "Done" << false << QList<int>{no};
         QTest::newRow("edits, Yes") << "Done" << false << QList<int>{yes};
+        QTest::newRow("edits, Esc keeps all") << "Done" << false << QList<int>{cancel};
+        QTest::newRow("close box, No") << "close" << false << QList<int>{no};
         QTest::newRow("close box, Yes") << "close" << false << QList<int>{yes};
         QTest::newRow("changed, Save, No") << "Save" << true << QList<int>{no};
         QTest::newRow("changed, Done, No") << "Done" << true << QList<int>{yes, no};
@@ -202,6 +248,9 @@ private slots:
                              ->trigger();
         QCOMPARE(f.ts.messages.shown.size(), answers.size());
         QVERIFY(upWhenAsked);
+        if (!answers.isEmpty() && how != "Save") {
+            QCOMPARE(f.ts.messages.shown[0].style, MsgStyle::YesNoCancel | MsgStyle::Question);
+        }
         if (theirs) {
             const FakeMessageBoxes::Box& box = f.ts.messages.shown.last();
             QVERIFY(box.prompt.contains("was changed by another program"));
@@ -212,7 +261,9 @@ private slots:
             expected[18] = char(0x5A);
         }
         QCOMPARE(ReadFile(f.path), expected);
-        const bool closed = how != "Save" && (!theirs || answers.last() == MsgAnswer::Yes);
+        const bool closed = how != "Save" &&
+                            (answers.isEmpty() || answers.last() != MsgAnswer::Cancel) &&
+                            (!theirs || answers.last() == MsgAnswer::Yes);
         QCOMPARE(f.mainShown, closed ? 1 : 0);
         QVERIFY(closed ? !QFile::exists(Module1::WorkImagePath()) && f.Deleted()
                        : f.editor->isVisible() && f.editor->Document().Modified());
@@ -293,6 +344,8 @@ private slots:
         QFETCH(int, answer);
         EditorFixture f;
         QVERIFY(f.OpenAndShow(Counting(40)));
+        QCOMPARE(f.editor->KeepUnsavedChanges(), std::nullopt); // nothing to keep yet
+        QVERIFY(QFile::exists(Module1::WorkImagePath()));
         Press("41<Right>7");
         const std::optional<QString> kept = f.editor->KeepUnsavedChanges();
         QCOMPARE(kept, std::optional<QString>(Module1::KeptChangesPath(f.path)));
@@ -365,13 +418,6 @@ private slots:
         }
         QVERIFY(QFile::exists(Module1::WorkImagePath()));
         QDir(kept).removeRecursively();
-    }
-
-    void nothingToKeepWithoutEdits() {
-        EditorFixture f;
-        QVERIFY(f.OpenAndShow(Counting(40)));
-        QCOMPARE(f.editor->KeepUnsavedChanges(), std::nullopt);
-        QVERIFY(QFile::exists(Module1::WorkImagePath()));
     }
 
     // Closing the program asks as Done does, with Cancel to stay.

@@ -81,7 +81,7 @@ private slots:
                      Part<QLabel>(e_, "lblInfo_3")->text(),
                  QStringLiteral("35 53"));
         QCOMPARE(cell(Part<Grid>(e_, "grid1")), QPoint(3, 5));
-        e_->Document().ShowPage(321);
+        e_->Session().ShowPage(321);
         e_->Refresh();
         Click(Part<PictureBox>(e_, "PicHex"), 0, 0);
         QCOMPARE(Part<QLabel>(e_, "lblInfo_2")->text() + ' ' +
@@ -99,7 +99,7 @@ private slots:
             Press(QString::fromLatin1(keys));
             const QByteArray bytes = (f_->Image(1, 1) + f_->Image(322, 1)).toHex().toUpper();
             return QStringLiteral("%1 %2%3")
-                .arg(e_->Document().View().pageStart)
+                .arg(e_->Session().View().pageStart)
                 .arg(bytes)
                 .arg(e_->Document().Modified() ? "*" : "");
         };

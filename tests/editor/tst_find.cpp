@@ -86,7 +86,7 @@ private slots:
         QFETCH(QList<qint64>, offsets);
         QFETCH(QString, box);
         const bool forward = from >= 0;
-        QVERIFY(e_->Document().GoTo(QString::number(qAbs(from))));
+        QVERIFY(e_->Session().GoTo(QString::number(qAbs(from))));
         e_->Refresh();
         Find(text, hex, matchCase, forward);
         for (const qint64 offset : offsets) {
@@ -100,8 +100,8 @@ private slots:
             QVERIFY(f_->ts.messages.shown.isEmpty());
             QCOMPARE(Part<QLabel>(e_, "lblInfo_3")->text(), QString::number(offset));
             QVERIFY(!hex || Part<QLabel>(e_, "lblInfo_0")->text() == QLatin1String("DE"));
-            QVERIFY(offset + 1 >= e_->Document().View().pageStart &&
-                    offset + 1 < e_->Document().View().pageStart + 320);
+            QVERIFY(offset + 1 >= e_->Session().View().pageStart &&
+                    offset + 1 < e_->Session().View().pageStart + 320);
             QTest::keyClick(e_->findChild<FindDialog*>(), Qt::Key_F3,
                             forward ? Qt::NoModifier : Qt::ShiftModifier);
         }
@@ -149,7 +149,7 @@ private slots:
         QVERIFY(dialog->lblRange->text().contains(QStringLiteral("0 to %1").arg(Size - 1)));
         dialog->txtOffset->setText(text);
         QTest::mouseClick(dialog->cmdOK, Qt::LeftButton);
-        QTEST(e_->Document().View().pageStart, "page");
+        QTEST(e_->Session().View().pageStart, "page");
         QCOMPARE(f_->ts.messages.shown.size(), offset < 0 ? 1 : 0);
         QCOMPARE(dialog->isVisible(), offset < 0); // a refused offset is to be put right
         if (offset < 0) {

@@ -43,7 +43,7 @@ private slots:
         QVERIFY(dialog->optHex->isChecked()); // the hex pane: hex bytes
         dialog->txtFind->setText("DE AD BE EF");
         QTest::mouseClick(dialog->cmdFindNext, Qt::LeftButton);
-        QCOMPARE(f.editor->Document().View().position, 501);
+        QCOMPARE(f.editor->Session().View().position, 501);
         // Chosen once, the kind stays for the session whatever the pane.
         dialog->optText->setChecked(true);
         dialog->txtFind->setText("zzz");
@@ -55,35 +55,6 @@ private slots:
         QVERIFY(f.ts.messages.shown[0].prompt.contains("Go on from the start?"));
     }
 
-    void doneAsksYesNoCancel_data() {
-        QTest::addColumn<QString>("how");
-        QTest::addColumn<int>("answer");
-        QTest::newRow("Done, Esc keeps all") << "Done" << int(MsgAnswer::Cancel);
-        QTest::newRow("close box, Cancel keeps all") << "close" << int(MsgAnswer::Cancel);
-        QTest::newRow("close box, No throws the edits away") << "close" << int(MsgAnswer::No);
-        QTest::newRow("Done, Yes writes them") << "Done" << int(MsgAnswer::Yes);
-    }
-    void doneAsksYesNoCancel() {
-        QFETCH(QString, how);
-        QFETCH(int, answer);
-        EditorFixture f;
-        QVERIFY(f.OpenAndShow(Counting(40)));
-        Press("41");
-        f.ts.messages.answers = {answer};
-        how == "close" ? (void)f.editor->close() : Part<QAction>(f.editor, "mnuDone")->trigger();
-        QCOMPARE(f.ts.messages.shown.size(), 1);
-        QCOMPARE(f.ts.messages.shown[0].style, MsgStyle::YesNoCancel | MsgStyle::Question);
-        QVERIFY(f.ts.messages.shown[0].prompt.startsWith('"' + f.path + "\" has been changed."));
-        const bool stays = answer == MsgAnswer::Cancel;
-        QCOMPARE(f.Deleted(), !stays);
-        if (stays) {
-            QVERIFY(f.editor->isVisible() && f.editor->Document().Modified());
-            QCOMPARE(f.Image(1, 1), QByteArray("\x41"));
-        }
-        QCOMPARE(ReadFile(f.path).at(0), answer == MsgAnswer::Yes ? '\x41' : '\x00');
-        QCOMPARE(f.mainShown, stays ? 0 : 1);
-    }
-
     void fitsTheScreenAndScrolls() {
         // Run at a display scale of 2 as well: the window never outgrows the screen's free
         // area, its panel stays in view (below the page there), and the page never scrolls
@@ -91,16 +62,9 @@ private slots:
         EditorFixture f;
         QVERIFY(f.OpenAndShow(Counting(1000)));
         const QRect free = f.editor->screen()->availableGeometry();
-        QVERIFY2(free.contains(f.editor->frameGeometry()),
-                 qPrintable(QStringLiteral("%1x%2+%3+%4 on %5x%6+%7+%8")
-                                .arg(f.editor->frameGeometry().width())
-                                .arg(f.editor->frameGeometry().height())
-                                .arg(f.editor->frameGeometry().x())
-                                .arg(f.editor->frameGeometry().y())
-                                .arg(free.width())
-                                .arg(free.height())
-                                .arg(free.x())
-                                .arg(free.y())));
+        QString where;
+        QDebug(&where) << f.editor->frameGeometry() << "on" << free;
+        QVERIFY2(free.contains(f.editor->frameGeometry()), qPrintable(where));
         QLabel* size = Part<QLabel>(f.editor, "lblInfo_5"); // right and low in the panel
         QCOMPARE(size->visibleRegion().boundingRect(), size->rect());
         QCOMPARE(size->text(), QStringLiteral("1000"));
@@ -114,11 +78,11 @@ private slots:
         QVERIFY(advance->isCheckable() && !advance->isChecked() &&
                 advance->text().startsWith("Advance"));
         Press("AB");
-        QCOMPARE(f.editor->Document().View().position, 1); // off: the legacy cursor stays
+        QCOMPARE(f.editor->Session().View().position, 1); // off: the legacy cursor stays
         advance->trigger();
         Press("CDEF");
         QCOMPARE(f.Image(1, 3).toHex(), QByteArray("cdef02"));
-        QCOMPARE(f.editor->Document().View().position, 3);
+        QCOMPARE(f.editor->Session().View().position, 3);
         QCOMPARE(Part<QLabel>(f.editor, "lblInfo_3")->text(), "2");
         delete f.editor.data(); // the next editor remembers it
         f.editor = new frmEditor(f.ts.services, TestPlaces(), [] {});
@@ -128,6 +92,8 @@ private slots:
     void selectionCopyPaste() {
         EditorFixture f;
         QVERIFY(f.OpenAndShow(QByteArray("123456789 and more", 18)));
+        Press("^c"); // nothing selected: the cursor's byte
+        QCOMPARE(QApplication::clipboard()->text(), "31");
         Press("<Right>");
         for (int i = 0; i < 8; ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right, Qt::ShiftModifier);
@@ -167,7 +133,7 @@ private slots:
                          Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(hex, &move);
         QTest::mouseRelease(hex, Qt::LeftButton, {}, CellCentre(f.editor, "PicHex", 2, 3));
-        const std::optional<EditorDocument::Span> span = f.editor->Document().Selection();
+        const std::optional<EditorDocument::Span> span = f.editor->Session().Selection();
         QVERIFY(span);
         QCOMPARE(span->position, 3);
         QCOMPARE(span->length, 34);
@@ -220,6 +186,9 @@ private slots:
         f.ts.dialogs.answers = {other};
         Part<QAction>(f.editor, "mnuSave")->trigger();
         QVERIFY(QDir().rename(gone, own.path()));
+        const QString& told = f.ts.messages.shown.at(0).prompt;
+        QVERIFY2(told.contains(own.filePath("user.bin")) && told.contains("Save As"),
+                 qPrintable(told));
         QCOMPARE(Part<QLabel>(f.editor, "Label7")->text(), other);
         QCOMPARE(ReadFile(other).left(2), QByteArray("\x41\x01"));
         QVERIFY(!f.editor->Document().Modified());

@@ -3,6 +3,7 @@
 #include "EditorFiles.h"
 #include "ErrorNumberOf.h"
 #include "FileSystemLimits.h"
+#include "editor/model/EditSession.h"
 #include "editor/model/EditorDocument.h"
 #include "editor/model/EditorObserver.h"
 #include "platform/RuntimeError.h"
@@ -60,11 +61,12 @@ public:
     }
 };
 
-// A document over a file of the test's own folder.
+// A document and its edit session over a file of the test's own folder.
 struct ModelFixture {
     QTemporaryDir dir;
     ScriptedObserver observer;
     EditorDocument document{observer, dir.filePath(QStringLiteral("work.tmp"))};
+    EditSession session{document};
     QString path;
 
     bool Open(const QByteArray& data, const QString& name = QStringLiteral("user.bin")) {

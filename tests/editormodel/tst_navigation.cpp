@@ -1,4 +1,5 @@
-// Where each movement key takes the cursor and the page, at the edges of the data.
+// Where each movement key takes the cursor and the page, at the edges of the data: the
+// grid's moves (GridMoves) with the editor's paging.
 #include "editor/model/Navigation.h"
 
 #include <QTest>
@@ -9,25 +10,6 @@ class NavigationTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void rows_data() {
-        QTest::addColumn<qint64>("length");
-        QTest::addColumn<qint64>("page");
-        QTest::addColumn<int>("rows");
-        QTest::addColumn<bool>("endOfFile");
-        QTest::newRow("16 bytes") << 16LL << 1LL << 2 << true;
-        QTest::newRow("320 bytes") << 320LL << 1LL << 20 << false;
-        QTest::newRow("321 bytes") << 321LL << 1LL << 20 << false;
-        QTest::newRow("321 bytes at 17") << 321LL << 17LL << 20 << true;
-        QTest::newRow("1000 bytes at 961") << 1000LL << 961LL << 3 << true;
-        QTest::newRow("past 4 GiB") << (1LL << 32) + 1000 << (1LL << 32) + 1 << 20 << false;
-    }
-    void rows() {
-        QFETCH(qint64, length);
-        QFETCH(qint64, page);
-        QTEST(Navigation::Rows(page, length), "rows");
-        QTEST(Navigation::EndOfFile(page, length), "endOfFile");
-    }
-
     void moves_data() {
         QTest::addColumn<qint64>("length");
         QTest::addColumn<qint64>("page");

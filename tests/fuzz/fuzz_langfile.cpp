@@ -1,7 +1,7 @@
 // The language file's records as the editor reads them for its captions: whatever the file
 // holds, a record is printable text of at most 100 characters or nothing.
 #include "FuzzSupport.h"
-#include "common/LangFile.h"
+#include "editor/LangFile.h"
 
 #include <QBuffer>
 

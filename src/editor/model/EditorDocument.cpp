@@ -1,19 +1,13 @@
 #include "EditorDocument.h"
 
-#include "CellText.h"
 #include "EditorObserver.h"
-#include "ImageCompare.h"
-#include "ImageSearch.h"
-#include "core/Checksums.h"
 #include "core/FileErrors.h"
 #include "core/FileReplace.h"
 #include "core/RegularFile.h"
 #include "platform/RuntimeError.h"
-#include "platform/Windows1252.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <functional>
 
 using platform::RuntimeError;
 namespace ErrorNumber = platform::ErrorNumber;
@@ -30,44 +24,6 @@ QString HexOffset(qint64 offset) {
     return QString::number(offset, 16).toUpper() + QLatin1Char('h');
 }
 
-QString HexByte(unsigned char value) {
-    return QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper();
-}
-
-bool IsHexDigit(QChar c) {
-    return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) ||
-           (c >= QLatin1Char('A') && c <= QLatin1Char('F'));
-}
-
-// Stoppable work that shows its progress only once it outlasts its first piece: a search or a
-// compare that ends at once does not flash the progress bar.
-class LateProgress {
-public:
-    LateProgress(EditorObserver& observer, QString caption)
-        : observer_(observer), caption_(std::move(caption)) {}
-    ~LateProgress() {
-        if (shown_) {
-            observer_.WorkOver();
-        }
-    }
-    LateProgress(const LateProgress&) = delete;
-    LateProgress& operator=(const LateProgress&) = delete;
-
-    // The share done; false when the user stopped the work or the program is ending.
-    bool operator()(int percent) {
-        if (!shown_) {
-            observer_.WorkStarts(caption_, true);
-            shown_ = true;
-        }
-        return observer_.WorkProgress(percent) && !observer_.Ending();
-    }
-
-private:
-    EditorObserver& observer_;
-    QString caption_;
-    bool shown_ = false;
-};
-
 } // namespace
 
 EditorDocument::EditorDocument(EditorObserver& observer, QString workImagePath)
@@ -75,7 +31,6 @@ EditorDocument::EditorDocument(EditorObserver& observer, QString workImagePath)
 
 EditorDocument::~EditorDocument() {
     edits_.Clear();
-    DropCompare();
 }
 
 void EditorDocument::Fail(const RuntimeError& error) {
@@ -84,8 +39,8 @@ void EditorDocument::Fail(const RuntimeError& error) {
     }
 }
 
-template <typename Work>
-bool EditorDocument::Run(const QString& caption, bool stoppable, Work work) {
+bool EditorDocument::Run(const QString& caption, bool stoppable,
+                         const std::function<void(const ByteEdits::Progress&)>& work) {
     observer_.WorkStarts(caption, stoppable);
     std::optional<RuntimeError> failure;
     try {
@@ -100,6 +55,18 @@ bool EditorDocument::Run(const QString& caption, bool stoppable, Work work) {
         Fail(*failure);
     }
     return !failure;
+}
+
+void EditorDocument::CompletePending() {
+    if (session_ != nullptr) {
+        session_->CompletePending();
+    }
+}
+
+void EditorDocument::FileChanges() {
+    if (session_ != nullptr) {
+        session_->FileChanges();
+    }
 }
 
 // ---- The file ----
@@ -158,8 +125,8 @@ bool EditorDocument::Open(const QString& path, const QString& bytesFrom) {
         observer_.Tell(Tr("\"%1\" is empty: there is nothing to edit.").arg(from), Tone::Warning);
         return false;
     }
-    stamp_ = StampOf(path);
-    DropCompare();
+    sourceStamp_ = StampOf(path);
+    FileChanges();
     layout_.reset();
     if (from == path) {
         const core::ImageFormat format = FormatToRead(path, source);
@@ -186,10 +153,6 @@ bool EditorDocument::Open(const QString& path, const QString& bytesFrom) {
     // Addresses above zero are read in hexadecimal, as the records give them.
     offsetHex_ = offsetHex_ || base_ > 0;
     edits_.Clear();
-    pending_.reset();
-    anchor_.reset();
-    lastMatch_ = 0;
-    view_ = {};
     return true;
 }
 
@@ -323,7 +286,7 @@ bool EditorDocument::ConfirmReplace(const QString& target, bool own) {
     // A file another program changed since it was opened holds work that would be lost.
     if (own) {
         const FileStamp now = StampOf(source_);
-        if (now.exists && !(now == stamp_) &&
+        if (now.exists && !(now == sourceStamp_) &&
             observer_.Ask(Tr("%1 was changed by another program after it was opened. Replace it "
                              "with your edited copy?")
                               .arg(source_),
@@ -382,7 +345,7 @@ bool EditorDocument::WriteTo(QString target) {
             edits_.MarkSaved();
             layout_ = LayoutFor(target);
             source_ = target;
-            stamp_ = StampOf(source_);
+            sourceStamp_ = StampOf(source_);
             lastWritten_ =
                 Tr("%1 bytes to %2 (%3)")
                     .arg(image_.Length())
@@ -411,7 +374,7 @@ bool EditorDocument::WriteTo(QString target) {
 void EditorDocument::Close() {
     loaded_ = false;
     image_.Close();
-    DropCompare();
+    FileChanges();
 }
 
 void EditorDocument::SetWorkImagePath(const QString& path) {
@@ -449,353 +412,6 @@ qint64 EditorDocument::Read(qint64 position, char* data, qint64 size) {
     }
 }
 
-// ---- Typing ----
-
-std::optional<EditorDocument::Pending> EditorDocument::PendingDigit() const {
-    return pending_;
-}
-
-void EditorDocument::WriteByte(qint64 position, unsigned char value) {
-    try {
-        edits_.Write(position, value);
-        Advanced(position);
-    } catch (const RuntimeError& error) {
-        Fail(error);
-    }
-}
-
-void EditorDocument::Advanced(qint64 position) {
-    if (advance_ && position == view_.position && position < image_.Length()) {
-        view_ = Navigation::Move(view_, Navigation::Key::Right, false, image_.Length());
-    }
-}
-
-bool EditorDocument::TypeHexDigit(QChar typed) {
-    const QChar digit = typed.toUpper();
-    if (!loaded_ || !IsHexDigit(digit)) {
-        return false;
-    }
-    anchor_.reset();
-    const qint64 position = view_.position;
-    if (pending_ && pending_->position == position) {
-        // The second digit completes the byte: one step of the history.
-        const QChar first = pending_->digit;
-        pending_.reset();
-        WriteByte(position,
-                  static_cast<unsigned char>(CellText::HexToByte(QString(first) + digit)));
-    } else {
-        CompletePending();
-        // The first digit replaces the whole cell and shows alone; nothing is written yet.
-        pending_ = Pending{position, digit};
-    }
-    return true;
-}
-
-void EditorDocument::TypeByte(unsigned char value) {
-    if (!loaded_) {
-        return;
-    }
-    anchor_.reset();
-    CompletePending();
-    WriteByte(view_.position, value);
-}
-
-void EditorDocument::CompletePending() {
-    if (!pending_) {
-        return;
-    }
-    const Pending pending = *pending_;
-    pending_.reset();
-    const bool advance = std::exchange(advance_, false); // completed by leaving, not typing
-    WriteByte(pending.position, static_cast<unsigned char>(CellText::HexToByte(pending.digit)));
-    advance_ = advance;
-}
-
-std::optional<EditorDocument::Span> EditorDocument::Undo() {
-    if (!loaded_) {
-        return std::nullopt;
-    }
-    if (pending_) {
-        // A half-typed byte was never written: taking it back shows the byte again.
-        const qint64 position = pending_->position;
-        pending_.reset();
-        return Span{position, 1};
-    }
-    return Step(false);
-}
-
-std::optional<EditorDocument::Span> EditorDocument::Redo() {
-    if (!loaded_) {
-        return std::nullopt;
-    }
-    CompletePending();
-    return Step(true);
-}
-
-std::optional<EditorDocument::Span> EditorDocument::Step(bool redo) {
-    try {
-        const std::optional<Span> span = redo ? edits_.Redo() : edits_.Undo();
-        if (span) {
-            view_ = Navigation::Show(view_, span->position, image_.Length()); // the cursor to it
-        }
-        return span;
-    } catch (const RuntimeError& error) {
-        Fail(error);
-        return std::nullopt;
-    }
-}
-
-// ---- The cursor, the page and the selection ----
-
-void EditorDocument::Move(Navigation::Key key, bool ctrl, bool extend) {
-    if (!loaded_) {
-        return;
-    }
-    CompletePending();
-    const qint64 from = view_.position;
-    view_ = Navigation::Move(view_, key, ctrl, image_.Length());
-    if (!extend) {
-        anchor_.reset();
-    } else if (!anchor_) {
-        anchor_ = from;
-    }
-}
-
-void EditorDocument::MoveTo(qint64 position, bool extend) {
-    if (!loaded_ || position < 1 || position > image_.Length()) {
-        return;
-    }
-    if (position != view_.position) {
-        CompletePending();
-    }
-    const qint64 from = view_.position;
-    view_ = Navigation::Show(view_, position, image_.Length());
-    if (!extend) {
-        anchor_.reset();
-    } else if (!anchor_) {
-        anchor_ = from;
-    }
-}
-
-void EditorDocument::ShowPage(qint64 pageStart) {
-    if (!loaded_) {
-        return;
-    }
-    CompletePending();
-    const int row = Navigation::RowOf(view_);
-    const int col = Navigation::ColumnOf(view_);
-    view_.pageStart = std::max<qint64>(1, pageStart);
-    const qint64 length = image_.Length();
-    qint64 position = view_.pageStart + qint64(PageGeometry::BytesPerRow) * row + col;
-    while (position > length && position - PageGeometry::BytesPerRow >= view_.pageStart) {
-        position -= PageGeometry::BytesPerRow;
-    }
-    view_.position = std::min(position, length);
-}
-
-std::optional<EditorDocument::Span> EditorDocument::Selection() const {
-    if (!anchor_ || !loaded_) {
-        return std::nullopt;
-    }
-    const qint64 first = std::min(*anchor_, view_.position);
-    const qint64 last = std::max(*anchor_, view_.position);
-    return Span{first, last - first + 1};
-}
-
-void EditorDocument::SelectAll() {
-    if (!loaded_) {
-        return;
-    }
-    CompletePending();
-    anchor_ = 1;
-    view_ = Navigation::Show(view_, image_.Length(), image_.Length());
-}
-
-// ---- Copy, paste, fill ----
-
-std::optional<QString> EditorDocument::Copy(bool hex) {
-    if (!loaded_) {
-        return std::nullopt;
-    }
-    CompletePending();
-    const Span span = Selection().value_or(Span{view_.position, 1});
-    if (span.length > MaxCopy) {
-        observer_.Tell(Tr("The selection is %1 bytes; Copy takes up to %2 bytes at once. Select "
-                          "less, or use Fill Selection or Save As for more.")
-                           .arg(span.length)
-                           .arg(MaxCopy),
-                       Tone::Warning);
-        return std::nullopt;
-    }
-    QByteArray bytes(static_cast<qsizetype>(span.length), Qt::Uninitialized);
-    if (Read(span.position, bytes.data(), span.length) != span.length) {
-        return std::nullopt;
-    }
-    if (!hex) {
-        QString text;
-        text.reserve(bytes.size());
-        for (const char byte : bytes) {
-            text += platform::FromWindows1252(static_cast<unsigned char>(byte));
-        }
-        return text;
-    }
-    return QString::fromLatin1(bytes.toHex(' ').toUpper());
-}
-
-bool EditorDocument::Paste(const QString& text, bool hex) {
-    if (!loaded_) {
-        return false;
-    }
-    CompletePending();
-    QString why;
-    const std::optional<QByteArray> parsed =
-        hex ? SearchPattern::HexBytes(text, &why) : SearchPattern::TextBytes(text, &why);
-    if (!parsed) {
-        observer_.Tell(Tr("Nothing was pasted: %1").arg(why), Tone::Warning);
-        return false;
-    }
-    const QByteArray& bytes = *parsed;
-    if (bytes.isEmpty()) {
-        observer_.Tell(Tr("The clipboard is empty: nothing was pasted."), Tone::Information);
-        return false;
-    }
-    const qint64 at = Selection() ? Selection()->position : view_.position;
-    const qint64 room = image_.Length() - at + 1;
-    if (bytes.size() > room) {
-        observer_.Tell(Tr("%1 bytes do not fit: the paste holds %2 bytes, and %3 are left from "
-                          "offset %4 to the end. Nothing was pasted.")
-                           .arg(bytes.size() - room)
-                           .arg(bytes.size())
-                           .arg(room)
-                           .arg(OffsetText(OffsetOf(at))),
-                       Tone::Warning);
-        return false;
-    }
-    const bool done = Run(savingCaption_, true, [&](const ByteEdits::Progress& progress) {
-        edits_.WriteRange(at, bytes.size(), bytes, progress);
-    });
-    if (done) {
-        anchor_ = at;
-        view_ = Navigation::Show(view_, at + bytes.size() - 1, image_.Length());
-    }
-    return done;
-}
-
-bool EditorDocument::Fill(const QByteArray& pattern) {
-    const std::optional<Span> span = Selection();
-    if (!loaded_ || !span || pattern.isEmpty()) {
-        return false;
-    }
-    CompletePending();
-    return Run(Tr("Filling... (Esc or Stop ends the fill)"), true,
-               [&](const ByteEdits::Progress& progress) {
-                   edits_.WriteRange(span->position, span->length, pattern, progress);
-               });
-}
-
-std::optional<EditorDocument::Sums> EditorDocument::SelectionSums() {
-    const std::optional<Span> span = Selection();
-    if (!span) {
-        return std::nullopt;
-    }
-    constexpr qint64 Piece = qint64(4) << 20;
-    Sums sums;
-    quint32 crc = 0;
-    quint32 sum = 0;
-    QByteArray buffer(static_cast<qsizetype>(std::min(span->length, Piece)), Qt::Uninitialized);
-    LateProgress progress(observer_, Tr("Checksums... (Esc or Stop ends them)"));
-    bool stopped = false;
-    for (qint64 done = 0; done < span->length && !stopped;) {
-        const qint64 size = std::min(span->length - done, Piece);
-        if (Read(span->position + done, buffer.data(), size) != size) {
-            stopped = true;
-            break;
-        }
-        crc = core::Crc32Update(crc, buffer.constData(), size);
-        sum += core::ByteSum(QByteArray::fromRawData(buffer.constData(), size));
-        done += size;
-        // Only a selection of many pieces shows its progress and may be stopped.
-        if (done < span->length && done >= 4 * Piece) {
-            stopped = !progress(static_cast<int>(100 * done / span->length));
-        }
-    }
-    if (stopped) {
-        return std::nullopt;
-    }
-    sums.crc = crc;
-    sums.sum = static_cast<quint16>(sum);
-    return sums;
-}
-
-// ---- Find and go to ----
-
-std::optional<qint64> EditorDocument::SearchFrom(qint64 from, bool forward) {
-    ImageSearch::Result result;
-    try {
-        LateProgress progress(observer_, Tr("Searching... (Esc or Stop ends the search)"));
-        result = ImageSearch::Find(image_, *lastPattern_, from, forward, std::ref(progress));
-    } catch (const RuntimeError& error) {
-        Fail(error);
-        result.outcome = ImageSearch::Outcome::Stopped;
-    }
-    if (result.outcome == ImageSearch::Outcome::Found) {
-        return result.position;
-    }
-    if (result.outcome == ImageSearch::Outcome::Stopped) {
-        return 0;
-    }
-    return std::nullopt;
-}
-
-bool EditorDocument::Find(const SearchPattern& pattern, bool forward) {
-    if (!lastPattern_ || lastPattern_->bytes != pattern.bytes ||
-        lastPattern_->matchCase != pattern.matchCase) {
-        lastMatch_ = 0; // a new pattern may match right at the cursor
-    }
-    lastPattern_ = pattern;
-    return FindAgain(forward);
-}
-
-bool EditorDocument::FindAgain(bool forward) {
-    if (!loaded_ || !lastPattern_ || observer_.Ending()) {
-        return false;
-    }
-    CompletePending();
-    // A search starts at the cursor; when the cursor stands on the last match, beside it.
-    const qint64 cursor = view_.position;
-    const qint64 from = cursor != lastMatch_ ? cursor : forward ? cursor + 1 : cursor - 1;
-    std::optional<qint64> found = SearchFrom(from, forward);
-    if (!found) {
-        // At the end (or the start), the search may go on from the other end up to where it
-        // started.
-        const QString question =
-            forward ? Tr("\"%1\" was not found from offset %2 to the end of the file. Go on from "
-                         "the start?")
-                    : Tr("\"%1\" was not found from offset %2 back to the start of the file. Go "
-                         "on from the end?");
-        if (observer_.Ask(question.arg(lastPattern_->shown, OffsetText(OffsetOf(cursor))), false,
-                          Tone::Information, false) != Answer::Yes) {
-            return false;
-        }
-        found = SearchFrom(forward ? 1 : image_.Length(), forward);
-        if (found && *found != 0 && (forward ? *found >= from : *found <= from)) {
-            found.reset(); // only the matches already passed over are new
-        }
-        if (!found) {
-            observer_.Tell(Tr("\"%1\" was not found in the file.").arg(lastPattern_->shown),
-                           Tone::Information);
-            return false;
-        }
-    }
-    if (*found == 0) {
-        return false; // stopped
-    }
-    lastMatch_ = *found;
-    anchor_.reset();
-    view_ = Navigation::Show(view_, *found, image_.Length());
-    return true;
-}
-
 QString EditorDocument::OffsetText(qint64 offset) const {
     return offsetHex_ ? HexOffset(offset) : QString::number(offset);
 }
@@ -809,205 +425,30 @@ QString EditorDocument::OffsetRange() const {
         .arg(HexOffset(first), HexOffset(last));
 }
 
-bool EditorDocument::GoTo(const QString& text) {
-    if (!loaded_) {
-        return false;
-    }
-    CompletePending();
-    const std::optional<qint64> offset = CellText::ParseOffset(text);
-    QString refusal;
-    if (!offset) {
-        refusal = Tr("\"%1\" is not an offset. Enter one %2, in decimal or in hex as 1F40h, "
-                     "0x1F40 or $1F40.")
-                      .arg(text.trimmed(), OffsetRange());
-    } else if (*offset < base_ || *offset - base_ >= image_.Length()) {
-        refusal =
-            Tr("Offset %1 lies outside the file. Enter one %2.").arg(text.trimmed(), OffsetRange());
-    }
-    if (!refusal.isEmpty()) {
-        observer_.Tell(refusal, Tone::Warning);
-        return false;
-    }
-    anchor_.reset();
-    view_ = Navigation::Show(view_, *offset - base_ + 1, image_.Length());
-    return true;
-}
+// ---- The bytes and their history ----
 
-// ---- Compare ----
-
-void EditorDocument::DropCompare() {
-    compared_.close();
-    comparedLength_ = 0;
-    if (!compareImage_.isEmpty()) {
-        QFile::remove(compareImage_);
-        compareImage_.clear();
-    }
-    comparePath_.clear();
-}
-
-bool EditorDocument::CompareWith(const QString& path) {
-    if (!loaded_) {
-        return false;
-    }
-    CompletePending();
-    DropCompare();
-    // Another program may be writing the file meanwhile: what it held at the start is
-    // compared, and a change by the end makes the result void.
-    const FileStamp before = StampOf(path);
-    QFile theirs;
-    const QString why = core::OpenRegularFile(theirs, path);
-    if (!why.isEmpty()) {
-        observer_.Tell(Tr("Cannot open \"%1\": %2.").arg(path, why), Tone::Warning);
-        return false;
-    }
-    // A records file is compared by the image its records describe, from its first address.
-    QString theirName = QFileInfo(path).fileName();
-    qint64 theirBase = 0;
-    const core::ImageFormat format = core::ImageFormatOfPath(path);
-    if (format != core::ImageFormat::Raw) {
-        WorkImage decoded(image_.Path() + QStringLiteral(".compare"));
-        // Opened again by its name, which the records' messages give.
-        QFile named(path);
-        if (!named.open(QIODevice::ReadOnly) ||
-            !Run(openingCaption_, true, [&](const ByteEdits::Progress& progress) {
-                theirBase = decoded.LoadRecords(named, format, progress).base;
-            })) {
-            return false;
-        }
-        decoded.Close();
-        compareImage_ = decoded.Path();
-        theirs.close();
-        theirs.setFileName(compareImage_);
-        if (!theirs.open(QIODevice::ReadOnly)) {
-            observer_.Tell(Tr("Cannot read \"%1\": %2").arg(compareImage_, theirs.errorString()),
-                           Tone::Warning);
-            DropCompare();
-            return false;
-        }
-    }
-    QFile ours(image_.Path());
-    if (!ours.open(QIODevice::ReadOnly)) {
-        observer_.Tell(Tr("Cannot read the working copy \"%1\": %2")
-                           .arg(image_.Path(), core::FileErrorReason(ours)),
-                       Tone::Warning);
-        DropCompare();
-        return false;
-    }
-    constexpr int Shown = 5;
-    ImageCompare::Result result;
-    if (!Run(Tr("Comparing... (Esc or Stop ends the comparison)"), true,
-             [&](const ByteEdits::Progress& progress) {
-                 result = ImageCompare::Compare(ours, theirs, Shown, progress);
-             })) {
-        DropCompare();
-        return false;
-    }
-    if (const FileStamp after = StampOf(path); !(after == before)) {
-        DropCompare();
-        const QString changed =
-            after.size != before.size
-                ? Tr("\"%1\" changed while it was being compared: it held %2 bytes at the start "
-                     "and holds %3 now.")
-                      .arg(path)
-                      .arg(before.size)
-                      .arg(after.size)
-                : Tr("\"%1\" was written to while it was being compared.").arg(path);
-        observer_.Tell(changed + QLatin1Char(' ') +
-                           Tr("Another program is changing it: compare again once it has "
-                              "finished."),
-                       Tone::Warning);
-        return false;
-    }
-    comparePath_ = path;
-    compared_.setFileName(compareImage_.isEmpty() ? path : compareImage_);
-    if (compared_.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        comparedLength_ = std::min(result.ourLength, result.theirLength);
-    }
-    const QString ourName = QFileInfo(source_).fileName();
-    QString message;
-    if (result.differing == 0 && result.ourLength == result.theirLength) {
-        message =
-            Tr("%1 and %2 hold the same %3 bytes.").arg(ourName, theirName).arg(result.ourLength);
-    } else {
-        const qint64 common = std::min(result.ourLength, result.theirLength);
-        message = Tr("%1 bytes differ between %2 and %3 in the %4 bytes both have.")
-                      .arg(result.differing)
-                      .arg(ourName, theirName)
-                      .arg(common);
-        if (result.ourLength != result.theirLength) {
-            message += QLatin1Char(' ') + Tr("%1 is %2 bytes, %3 is %4 bytes.")
-                                              .arg(ourName)
-                                              .arg(result.ourLength)
-                                              .arg(theirName)
-                                              .arg(result.theirLength);
-        }
-        if (theirBase != base_) {
-            message += QLatin1Char(' ') +
-                       Tr("%1 starts at %2, %3 at %4: each was compared from "
-                          "its first byte.")
-                           .arg(ourName, OffsetText(base_), theirName, OffsetText(theirBase));
-        }
-        if (!result.first.isEmpty()) {
-            message += QLatin1Char('\n') + (result.differing > result.first.size()
-                                                ? Tr("The first differences:")
-                                                : Tr("The differences:"));
-            for (const ImageCompare::Difference& d : result.first) {
-                message +=
-                    QLatin1Char('\n') + Tr("%1: %2h here, %3h in %4")
-                                            .arg(OffsetText(OffsetOf(d.offset + 1)),
-                                                 HexByte(d.ours), HexByte(d.theirs), theirName);
-            }
-        }
-        if (result.differing > 0) {
-            message += QLatin1Char('\n') + Tr("F6 and Shift+F6 go to the next and the previous.");
-        }
-    }
-    observer_.Tell(message, Tone::Information);
-    if (!result.first.isEmpty()) {
-        anchor_.reset();
-        view_ = Navigation::Show(view_, result.first.front().offset + 1, image_.Length());
-    }
-    return true;
-}
-
-qint64 EditorDocument::ReadCompared(qint64 position, char* data, qint64 size) {
-    const qint64 offset = position - 1;
-    if (!compared_.isOpen() || offset >= comparedLength_ || !compared_.seek(offset)) {
-        return 0;
-    }
-    return std::max<qint64>(0, compared_.read(data, std::min(size, comparedLength_ - offset)));
-}
-
-bool EditorDocument::NextDifference(bool forward) {
-    if (!loaded_ || comparePath_.isEmpty()) {
-        return false;
-    }
-    CompletePending();
-    QFile ours(image_.Path());
-    QFile theirs(compareImage_.isEmpty() ? comparePath_ : compareImage_);
-    if (!ours.open(QIODevice::ReadOnly) || !theirs.open(QIODevice::ReadOnly)) {
-        observer_.Tell(Tr("Cannot read \"%1\" to compare: %2")
-                           .arg(theirs.fileName(), core::FileErrorReason(theirs)),
-                       Tone::Warning);
-        return false;
-    }
-    std::optional<qint64> found;
-    const qint64 from = view_.position - 1;
+bool EditorDocument::Write(qint64 position, unsigned char value) {
     try {
-        LateProgress progress(observer_, Tr("Comparing... (Esc or Stop ends the comparison)"));
-        found = ImageCompare::NextDifference(ours, theirs, from, forward, std::ref(progress));
+        edits_.Write(position, value);
+        return true;
     } catch (const RuntimeError& error) {
         Fail(error);
-    }
-    if (!found) {
-        observer_.Tell(
-            (forward ? Tr("No byte differs from %1 after offset %2.")
-                     : Tr("No byte differs from %1 before offset %2."))
-                .arg(QFileInfo(comparePath_).fileName(), OffsetText(OffsetOf(view_.position))),
-            Tone::Information);
         return false;
     }
-    anchor_.reset();
-    view_ = Navigation::Show(view_, *found + 1, image_.Length());
-    return true;
+}
+
+bool EditorDocument::WriteRange(const QString& caption, qint64 position, qint64 length,
+                                const QByteArray& data) {
+    return Run(caption, true, [&](const ByteEdits::Progress& progress) {
+        edits_.WriteRange(position, length, data, progress);
+    });
+}
+
+std::optional<EditorDocument::Span> EditorDocument::Step(bool redo) {
+    try {
+        return redo ? edits_.Redo() : edits_.Undo();
+    } catch (const RuntimeError& error) {
+        Fail(error);
+        return std::nullopt;
+    }
 }

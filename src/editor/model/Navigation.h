@@ -1,16 +1,17 @@
 #pragma once
 
 #include "PageGeometry.h"
+#include "grid/GridMoves.h"
 
 #include <QtGlobal>
 
 // Where the editor's cursor and page go for each movement key, the same in both panes: the
-// cell moves within the page, and at its edges the page moves by a row or a page, never past
-// the data. A cell past the end of the data is never entered; a move that would enter one
-// does nothing.
+// grid's moves (GridMoves), with the page moved by a row or a page where the grid asks its
+// host to scroll, never past the data. A cell past the end of the data is never entered; a
+// move that would enter one does nothing.
 namespace Navigation {
 
-enum class Key { Left, Right, Up, Down, PageUp, PageDown, Home, End };
+using Key = GridMoves::Key;
 
 struct View {
     qint64 pageStart = 1; // 1-based position of the byte at row 0, column 0

@@ -1,6 +1,6 @@
 // Build tool: turns a readable list of texts ("number<TAB>text" lines, "#" comments, UTF-8)
 // into a language file of 104-byte records. Usage: MakeLangFile <source.txt> <output.lpk>
-#include "common/LangFile.h"
+#include "editor/LangFile.h"
 
 #include <QFile>
 #include <QMap>

@@ -1,6 +1,6 @@
 #include "OpenDialog.h"
 
-#include "Module1.h"
+#include "common/Module1.h"
 #include "platform/FileDialogs.h"
 
 #include <QDir>
