@@ -8,11 +8,11 @@
 #include "core/FileReplace.h"
 #include "core/ImageFormats.h"
 #include "core/ImageRecords.h"
-#include "core/Journal.h"
+#include "production/Journal.h"
 #include "core/OperationWords.h"
 #include "core/Operations.h"
 #include "core/OutcomeWords.h"
-#include "core/ProductionSettings.h"
+#include "production/ProductionSettings.h"
 #include "core/ProgramSettings.h"
 #include "platform/Clock.h"
 

@@ -1,8 +1,8 @@
 #include "Commands.h"
 
 #include "ExitCode.h"
-#include "core/Journal.h"
-#include "core/ProductionSettings.h"
+#include "production/Journal.h"
+#include "production/ProductionSettings.h"
 #include "platform/SettingsStore.h"
 
 #include <QJsonArray>

@@ -5,7 +5,7 @@
 #include "core/Checksums.h"
 #include "core/FileReplace.h"
 #include "core/ImageFile.h"
-#include "core/ProductionSettings.h"
+#include "production/ProductionSettings.h"
 #include "platform/Clock.h"
 #include "platform/FileDialogs.h"
 #include "platform/MessageBoxes.h"

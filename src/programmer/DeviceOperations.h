@@ -1,9 +1,9 @@
 #pragma once
 
-#include "core/Journal.h"
+#include "production/Journal.h"
 #include "core/Operations.h"
 #include "core/OutcomeWords.h"
-#include "core/SerialNumbers.h"
+#include "production/SerialNumbers.h"
 
 #include <QDateTime>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "ProductionDialogs.h"
 
-#include "core/ProductionSettings.h"
+#include "production/ProductionSettings.h"
 #include "platform/FileDialogs.h"
 #include "platform/SettingsStore.h"
 

@@ -7,7 +7,7 @@
 #include "cli/Tool.h"
 #include "core/Checksums.h"
 #include "core/ImageFormats.h"
-#include "core/Journal.h"
+#include "production/Journal.h"
 #include "platform/QtSettingsStore.h"
 
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "core/Journal.h"
+#include "production/Journal.h"
 #include "core/StopRequest.h"
 
 #include <QSqlDatabase>

@@ -1,5 +1,5 @@
 #include "OperationBench.h"
-#include "core/Journal.h"
+#include "production/Journal.h"
 #include "programmer/ProductionDialogs.h"
 
 #include <QCheckBox>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ImageRecords.h"
+#include "core/ImageRecords.h"
 #include "Journal.h"
 #include "SerialNumbers.h"
 #include "platform/SettingsStore.h"
