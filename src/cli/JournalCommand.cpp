@@ -1,9 +1,9 @@
 #include "Commands.h"
 
 #include "ExitCode.h"
+#include "platform/SettingsStore.h"
 #include "production/Journal.h"
 #include "production/ProductionSettings.h"
-#include "platform/SettingsStore.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

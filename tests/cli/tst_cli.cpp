@@ -7,8 +7,8 @@
 #include "cli/Tool.h"
 #include "core/Checksums.h"
 #include "core/ImageFormats.h"
-#include "production/Journal.h"
 #include "platform/QtSettingsStore.h"
+#include "production/Journal.h"
 
 #include <QDir>
 #include <QFile>
