@@ -34,11 +34,14 @@ private slots:
             QPointer<frmAbout> window(about);
             about->show();
             QCOMPARE(about->lblInfo->text(), "Please, select information item above!!!");
+            QCOMPARE(about->lblInfo->palette().color(QPalette::WindowText), QColor(Qt::white));
             const QRect item = about->lstMain->visualItemRect(about->lstMain->item(2));
             QTest::mouseClick(about->lstMain->viewport(), Qt::LeftButton, {}, item.center());
             QCOMPARE(about->lblInfo->text(), "features");
-            about->lstMain_ItemClick(7); // no such item: the text stays
-            QCOMPARE(about->lblInfo->text(), "features");
+            about->lstMain_ItemClick(4); // the last item
+            QVERIFY(about->lblInfo->text().contains("2026"));
+            about->lstMain_ItemClick(opening == 1 ? 5 : 0); // no such item: the text stays
+            QVERIFY(about->lblInfo->text().contains("2026"));
             about->activateWindow();
             QVERIFY(QTest::qWaitForWindowActive(about));
             QWidget* focus = onList ? static_cast<QWidget*>(about->lstMain) : about->cmdOK;

@@ -54,7 +54,10 @@ class ProductionRunTest : public QObject {
     QString Store(const QString& name) const { return dir.filePath(name); }
 
 private slots:
-    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void initTestCase() {
+        QStandardPaths::setTestModeEnabled(true);
+        WriteFile(dir.filePath("p.bin"), "image"); // the file the row names
+    }
 
     void programEndings_data() {
         QTest::addColumn<Ending>("ending");
@@ -125,8 +128,9 @@ private slots:
                 QCOMPARE(model.Block('y'), expected); // the number patched into a whole block
                 QCOMPARE(run.Sent(), expected);
             }
-            const auto recorded = run.Record(core::Operation::Program, last ? &*last : nullptr,
-                                             {"Comm2", "/dev/ttyS1", "TMS370C758A", ""});
+            const auto recorded =
+                run.Record(core::Operation::Program, last ? &*last : nullptr,
+                           {"Comm2", "/dev/ttyS1", "TMS370C758A", dir.filePath("p.bin")});
             QVERIFY2(recorded.written, qPrintable(recorded.why));
             QCOMPARE(recorded.givenBack, numbered && givenBack);
         }
@@ -142,6 +146,11 @@ private slots:
         QCOMPARE(row.device, "/dev/ttyS1");
         QCOMPARE(row.chip, "TMS370C758A");
         QCOMPARE(row.version, TMS370_VERSION);
+        QCOMPARE(row.bench, QSysInfo::machineHostName());
+        QVERIFY(row.time.isValid() && row.durationMs >= 0);
+        QCOMPARE(row.image, dir.filePath("p.bin"));
+        QCOMPARE(row.imageSha256,
+                 QCryptographicHash::hash("image", QCryptographicHash::Sha256).toHex());
         QCOMPARE(row.serial.value_or(-1), numbered ? 1040 : -1);
         // The CRC-32 of what the chip holds, when it was read back.
         const bool chipRead = readBackMade && result != "no answer";
