@@ -83,6 +83,7 @@ std::optional<ProductionRun::Refusal> ProductionRun::TakeNumber(const core::Seri
                                                                 const core::SerialField& field,
                                                                 const core::Family& family) {
     if (const QString outside = core::FieldOutsideEeprom(field, family); !outside.isEmpty()) {
+        journal_.reset(); // nothing is recorded for a run that never started
         return Refusal{Refusal::Kind::Outside, outside};
     }
     if (!journal_) {
@@ -97,6 +98,7 @@ std::optional<ProductionRun::Refusal> ProductionRun::TakeNumber(const core::Seri
             taken.failure == core::Journal::Failure::Usage    ? Refusal::Kind::Usage
             : taken.failure == core::Journal::Failure::UsedUp ? Refusal::Kind::UsedUp
                                                               : Refusal::Kind::Store;
+        journal_.reset(); // nothing is recorded for a run that never started
         return Refusal{kind, taken.why};
     }
     held_ = taken.number;
@@ -178,6 +180,7 @@ ProductionRun::Recorded ProductionRun::Record(Operation operation, const core::O
     recorded.written = held_ ? journal_->Settle(*held_, verified_, row, &recorded.why)
                              : journal_->Add(row, &recorded.why);
     recorded.givenBack = held_ && !verified_ && recorded.written;
+    journal_.reset(); // the run is over: its connection goes
     return recorded;
 }
 

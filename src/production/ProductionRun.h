@@ -48,7 +48,7 @@ public:
     bool Journaled() const { return journal_ != nullptr; }
 
     // Hands this run the series' next number that field takes, for (bench, device); from now
-    // on the run holds it until Record.
+    // on the run holds it until Record. A refused run keeps no journal open.
     std::optional<Refusal> TakeNumber(const core::SeriesRequest& series, const QString& device,
                                       int leaseSeconds, const core::SerialField& field,
                                       const core::Family& family);
@@ -91,7 +91,7 @@ public:
         QString why;
     };
     // The operation's row (last: its final outcome, nothing when the port never opened), and
-    // the held number used up or given back, in one transaction.
+    // the held number used up or given back, in one transaction; then the journal is closed.
     Recorded Record(core::Operation operation, const core::Outcome* last, const Place& place);
 
 private:
