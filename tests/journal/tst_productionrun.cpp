@@ -22,6 +22,7 @@ enum class Ending {
     ShortRefused,
     ShortTaken,
     ReadBackSkipped,
+    Unreadable,
     PortNeverOpened
 };
 
@@ -75,6 +76,7 @@ private slots:
         QTest::newRow("no image chosen")      << Ending::NoSource        << N << R  << !R << "cancelled"  << true;
         QTest::newRow("short image refused")  << Ending::ShortRefused    << N << R  << !R << "cancelled"  << true;
         QTest::newRow("short image filled")   << Ending::ShortTaken      << N << !R << R  << "ok"         << false;
+        QTest::newRow("image unreadable")     << Ending::Unreadable      << N << R  << !R << "file error" << true;
         QTest::newRow("read-back skipped")    << Ending::ReadBackSkipped << N << R  << !R << "ok"         << true;
         QTest::newRow("port never opened")    << Ending::PortNeverOpened << N << R  << !R << "port error" << true;
         QTest::newRow("plain, read back")     << Ending::Verified        << !N << R << R  << "ok"         << false;
@@ -98,7 +100,9 @@ private slots:
         core::Operations operations(port, clock);
         Front front;
         const bool isShort = ending == Ending::ShortRefused || ending == Ending::ShortTaken;
-        if (ending != Ending::NoSource) {
+        if (ending == Ending::Unreadable) {
+            front.source = core::ImageSource(dir.filePath("none.bin")); // read by the operation
+        } else if (ending != Ending::NoSource) {
             front.source = core::ImageSource("p.bin", Pattern(isShort ? 200 : 256));
         }
         front.acceptSize = ending != Ending::ShortRefused;
