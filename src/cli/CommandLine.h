@@ -2,8 +2,8 @@
 
 #include "core/DeviceCatalogue.h"
 #include "core/ImageFormats.h"
-#include "core/Journal.h"
-#include "core/SerialNumbers.h"
+#include "production/Journal.h"
+#include "production/SerialNumbers.h"
 
 #include <QDateTime>
 #include <QString>

@@ -8,16 +8,14 @@
 #include "core/FileReplace.h"
 #include "core/ImageFormats.h"
 #include "core/ImageRecords.h"
-#include "core/Journal.h"
 #include "core/OperationWords.h"
 #include "core/Operations.h"
 #include "core/OutcomeWords.h"
-#include "core/ProductionSettings.h"
 #include "core/ProgramSettings.h"
 #include "platform/Clock.h"
+#include "production/ProductionRun.h"
+#include "production/ProductionSettings.h"
 
-#include <QFileInfo>
-#include <QSysInfo>
 #include <QTextStream>
 
 namespace cli {
@@ -70,14 +68,14 @@ private:
     int Read();
     int Program();
     int VerifyOnAdapter();
-    int ReadBack(bool afterProgram);
+    int ReadBack();
+    int ReadBackEnded(const core::Outcome& outcome, bool afterProgram);
     int OneCommand(Operation operation);
     int Ended(const core::Outcome& outcome, const QString& note);
     int ImageFailure(const core::LoadedImage& image);
     int OpenJournal();
     int TakeSerial();
     int Record(int code);
-    core::JournalRow Row() const;
     // The operation's outcome, kept for the journal.
     core::Outcome Keep(const core::Outcome& outcome) {
         last_ = outcome;
@@ -114,14 +112,9 @@ private:
     QByteArray image_;
     core::OutcomeContext context_;
 
-    QString store_; // the journal, "" for none
-    std::unique_ptr<core::Journal> journal_;
-    std::optional<core::HeldNumber> held_;
+    production::ProductionRun run_{s_.clock}; // the journal, its number and its row
     std::optional<core::PortChoice> choice_;
     std::optional<core::Outcome> last_;
-    bool verified_ = false; // the chip was programmed and read back equal
-    QDateTime startedAt_;
-    double startedMs_ = 0;
 };
 
 int Job::Run() {
@@ -159,8 +152,7 @@ int Job::Run() {
     if (const int code = OpenJournal()) {
         return code;
     }
-    startedAt_ = QDateTime::currentDateTimeUtc();
-    startedMs_ = s_.clock.NowMs();
+    run_.Begin();
     if (const int code = session_.Open(*choice_, r_.trace)) {
         return Record(code);
     }
@@ -182,7 +174,7 @@ int Job::Run() {
         code = Program();
         break;
     case Command::Verify:
-        code = hostCompare ? ReadBack(false) : VerifyOnAdapter();
+        code = hostCompare ? ReadBack() : VerifyOnAdapter();
         break;
     default:
         code = OneCommand(OperationOf(r_.command));
@@ -195,10 +187,11 @@ int Job::Run() {
 }
 
 int Job::OpenJournal() {
-    store_ = r_.journal.isEmpty()
-                 ? s_.settings.GetSetting(QStringLiteral("Production"), QStringLiteral("Journal"))
-                 : r_.journal;
-    if (store_.isEmpty()) {
+    const QString store =
+        r_.journal.isEmpty()
+            ? s_.settings.GetSetting(QStringLiteral("Production"), QStringLiteral("Journal"))
+            : r_.journal;
+    if (store.isEmpty()) {
         if (r_.serial) {
             return Fail(QStringLiteral("--serial needs a journal to keep its series: give "
                                        "--journal STORE"),
@@ -206,19 +199,13 @@ int Job::OpenJournal() {
         }
         return Success;
     }
-    QString why;
-    bool usage = false;
     const int timeout = r_.storeTimeout > 0
                             ? r_.storeTimeout
                             : core::ProductionSettings::Load(s_.settings).storeTimeoutSeconds;
-    journal_ = core::Journal::Open(store_, &why, &usage, false, timeout);
-    if (!journal_) {
-        return Fail(QStringLiteral("journal: %1").arg(why), usage ? UsageError : StoreFailed);
-    }
-    // What an earlier run on this port could not hand to the store goes first.
-    journal_->SetPendingFile(core::PendingFileFor(store_, choice_->device));
-    if (!journal_->ApplyPending(&why)) {
-        return Fail(QStringLiteral("journal: %1").arg(why), StoreFailed);
+    if (const auto refusal = run_.Open(store, choice_->device, timeout)) {
+        return Fail(QStringLiteral("journal: %1").arg(refusal->why),
+                    refusal->kind == production::ProductionRun::Refusal::Kind::Usage ? UsageError
+                                                                                     : StoreFailed);
     }
     return Success;
 }
@@ -227,70 +214,35 @@ int Job::TakeSerial() {
     if (!r_.serial) {
         return Success;
     }
-    // A number the field cannot hold is never handed out: the field is used up.
-    const core::Journal::Taken taken =
-        journal_->Take(r_.series, QSysInfo::machineHostName(), choice_->device, r_.leaseSeconds,
-                       core::LargestSerial(r_.serial->bytes, r_.serial->format));
-    if (!taken.number) {
-        const int code = taken.failure == core::Journal::Failure::Usage ? UsageError : StoreFailed;
-        return Fail(QStringLiteral("journal: %1").arg(taken.why), code);
+    if (const auto refusal =
+            run_.TakeNumber(r_.series, choice_->device, r_.leaseSeconds, *r_.serial, *r_.family)) {
+        const bool usage = refusal->kind == production::ProductionRun::Refusal::Kind::Usage ||
+                           refusal->kind == production::ProductionRun::Refusal::Kind::Outside;
+        return Fail(QStringLiteral("journal: %1").arg(refusal->why),
+                    usage ? UsageError : StoreFailed);
     }
-    held_ = taken.number;
-    image_ = core::PatchSerial(image_, *r_.serial, *r_.family, quint64(held_->number));
     return Success;
 }
 
-core::JournalRow Job::Row() const {
-    core::JournalRow row;
-    row.time = startedAt_;
-    row.bench = QSysInfo::machineHostName();
-    row.port = r_.port;
-    row.device = choice_ ? choice_->device : QString();
-    row.chip = r_.deviceName;
-    row.operation = core::OperationName(OperationOf(r_.command));
-    row.image = r_.file.isEmpty() ? QString() : QFileInfo(r_.file).absoluteFilePath();
-    row.imageSha256 = core::FileSha256(r_.file);
-    if (held_) {
-        row.series = held_->series;
-        row.serial = held_->number;
-    }
-    row.result = last_ ? core::JournalResult(last_->status) : QStringLiteral("port error");
-    if (verified_) {
-        row.crc32 =
-            QStringLiteral("%1").arg(core::Crc32(image_), 8, 16, QLatin1Char('0')).toUpper();
-    } else if (last_ && (last_->status == Status::Done || last_->status == Status::Mismatch) &&
-               last_->data.size() == r_.family->blockSize &&
-               (last_->operation == Operation::Read || last_->operation == Operation::Verify)) {
-        row.crc32 = core::Crc32Text(last_->data);
-    }
-    row.durationMs = qint64(s_.clock.NowMs() - startedMs_);
-    row.version = QLatin1String(ToolVersion);
-    return row;
-}
-
-// The run's row, and the fate of its number: used up by a chip that verified, given back by any
-// other. A store that fails here (or a number found in two chips) leaves the chip's result as it
-// was told and makes the run exit 6 when the chip itself succeeded; the journal's words say
-// where the result was kept, or that a person must settle the number.
+// The run's row and the fate of its number. A store that fails here (or a number found in two
+// chips) leaves the chip's result as it was told and makes the run exit 6 when the chip itself
+// succeeded; the journal's words say where the result was kept, or that a person must settle
+// the number.
 int Job::Record(int code) {
-    if (!journal_) {
-        return code;
-    }
-    const core::JournalRow row = Row();
     if (operations_) {
         // A signal from now on also ends a wait for the journal's server.
-        journal_->WatchStop(&operations_->Stop());
+        run_.WatchStop(&operations_->Stop());
     }
-    QString why;
-    const bool written =
-        held_ ? journal_->Settle(*held_, verified_, row, &why) : journal_->Add(row, &why);
-    if (held_ && !verified_ && written) {
-        s_.err << "tms370: serial " << held_->number << " given back to series '" << held_->series
-               << "'\n";
+    const production::ProductionRun::Recorded recorded =
+        run_.Record(OperationOf(r_.command), last_ ? &*last_ : nullptr,
+                    {r_.port, choice_ ? choice_->device : QString(), r_.deviceName, r_.file});
+    if (recorded.givenBack) {
+        s_.err << "tms370: serial " << run_.Held()->number << " given back to series '"
+               << run_.Held()->series << "'\n";
         s_.err.flush();
     }
-    if (!written) {
-        s_.err << "tms370: journal: " << why << '\n';
+    if (!recorded.written) {
+        s_.err << "tms370: journal: " << recorded.why << '\n';
         s_.err.flush();
         return code == Success ? StoreFailed : code;
     }
@@ -347,38 +299,40 @@ int Job::Read() {
 
 int Job::Program() {
     report_.SetSource(core::ImageSource{r_.file, image_});
-    const core::Outcome outcome =
-        Keep(operations_->Run(Operation::Program, *r_.family, report_, options_));
-    if (outcome.status != Status::Done) {
-        return Ended(outcome, QString());
+    const production::ProductionRun::Programmed programmed = run_.Program(
+        *operations_, *r_.family, report_, options_, !r_.noVerify, [this] { return !StopAsked(); });
+    Keep(programmed.program);
+    if (programmed.program.status != Status::Done) {
+        return Ended(programmed.program, QString());
     }
     if (r_.noVerify) {
-        return Say(core::Describe(outcome, context_).summary);
+        return Say(core::Describe(programmed.program, context_).summary);
     }
-    if (StopAsked()) {
+    if (!programmed.readBack) {
         return Fail(QStringLiteral("the chip was programmed, but the read-back was skipped: it "
                                    "is not verified"),
                     Interrupted);
     }
-    return ReadBack(true);
+    return ReadBackEnded(Keep(*programmed.readBack), true);
 }
 
-int Job::ReadBack(bool afterProgram) {
-    const core::Outcome outcome =
-        Keep(operations_->VerifyAgainst(*r_.family, image_, report_, options_));
+int Job::ReadBack() {
+    return ReadBackEnded(Keep(operations_->VerifyAgainst(*r_.family, image_, report_, options_)),
+                         false);
+}
+
+int Job::ReadBackEnded(const core::Outcome& outcome, bool afterProgram) {
     context_.afterProgram = afterProgram;
     const core::OutcomeWording words = core::Describe(outcome, context_);
     const QString unverified =
         afterProgram ? QStringLiteral(" The chip was programmed but is not verified.") : QString();
     switch (outcome.status) {
     case Status::Done:
-        verified_ = afterProgram;
-        if (afterProgram && held_) {
+        if (afterProgram && run_.Held()) {
             return Say(QStringLiteral("Programmed and verified %1, serial %2 (%3), %4")
                            .arg(r_.deviceName)
-                           .arg(held_->number)
-                           .arg(core::WrittenSerial(*r_.serial, quint64(held_->number)),
-                                core::ChecksumText(image_)));
+                           .arg(run_.Held()->number)
+                           .arg(run_.WrittenNumber(), core::ChecksumText(run_.Sent())));
         }
         return Say(words.summary);
     case Status::Mismatch:

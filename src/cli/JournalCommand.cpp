@@ -1,9 +1,9 @@
 #include "Commands.h"
 
 #include "ExitCode.h"
-#include "core/Journal.h"
-#include "core/ProductionSettings.h"
 #include "platform/SettingsStore.h"
+#include "production/Journal.h"
+#include "production/ProductionSettings.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

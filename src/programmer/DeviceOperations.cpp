@@ -5,15 +5,14 @@
 #include "core/Checksums.h"
 #include "core/FileReplace.h"
 #include "core/ImageFile.h"
-#include "core/ProductionSettings.h"
 #include "platform/Clock.h"
 #include "platform/FileDialogs.h"
 #include "platform/MessageBoxes.h"
 #include "platform/RuntimeError.h"
 #include "platform/Services.h"
+#include "production/ProductionSettings.h"
 
 #include <QFileInfo>
-#include <QSysInfo>
 
 using namespace OperationMessages;
 using core::Operation;
@@ -153,14 +152,30 @@ void DeviceOperations::Run(Operation operation, const QString& deviceCode) {
     core::OperationOptions options;
     options.fastReceive = fastReceive;
     options.deviceName = deviceName;
-    const core::Outcome outcome = engine_->Run(operation, *family, *this, options);
-    // A numbered chip is always read back: only one that verified uses its number up.
-    if (outcome.status == Status::Done && operation == Operation::Program &&
-        (verifyAfterProgram || held_)) {
-        VerifyAfterProgram(*family, outcome);
-    } else {
+    if (operation != Operation::Program) {
+        const core::Outcome outcome = engine_->Run(operation, *family, *this, options);
         Report(outcome);
         FinishJournal(outcome);
+        running_ = false;
+        return;
+    }
+    const production::ProductionRun::Programmed programmed =
+        run_->Program(*engine_, *family, *this, options, verifyAfterProgram, [this] {
+            // The Working window stays up from the programming into the read-back.
+            readingBack_ = true;
+            context_.afterProgram = true;
+            return true;
+        });
+    if (!programmed.readBack) {
+        Report(programmed.program);
+        FinishJournal(programmed.program);
+    } else {
+        if (programmed.readBack->status == Status::Aborted) {
+            Report(*programmed.readBack);
+        } else {
+            ReportVerify(*programmed.readBack);
+        }
+        FinishJournal(*programmed.readBack);
     }
     running_ = false;
 }
@@ -220,55 +235,35 @@ void DeviceOperations::VerifyAgainstFile(const QString& deviceCode) {
     running_ = false;
 }
 
-void DeviceOperations::VerifyAfterProgram(const core::Family& family,
-                                          const core::Outcome& programmed) {
-    // The Working window stays up from the programming into the read-back.
-    readingBack_ = true;
-    context_.afterProgram = true;
-    programmed_ = programmed.data;
-    core::OperationOptions options;
-    options.fastReceive = fastReceive;
-    const core::Outcome readBack = engine_->VerifyAgainst(family, programmed.data, *this, options);
-    verified_ = readBack.status == Status::Done;
-    if (readBack.status == Status::Aborted) {
-        Report(readBack);
-    } else {
-        ReportVerify(readBack);
-    }
-    FinishJournal(readBack);
-}
-
 void DeviceOperations::ShowResult(const core::OutcomeWording& words, Status status) {
     // A numbered chip's result, large, for whoever stands at the bench.
-    if (!held_ || status == Status::Cancelled) {
+    const std::optional<core::HeldNumber>& held = run_->Held();
+    const bool verified = run_->Verified();
+    if (!held || status == Status::Cancelled) {
         host_.ShowChipResult(QString(), false);
-    } else if (verified_) {
-        host_.ShowChipResult(QStringLiteral("PASS serial %1").arg(held_->number), true);
+    } else if (verified) {
+        host_.ShowChipResult(QStringLiteral("PASS serial %1").arg(held->number), true);
     } else {
-        host_.ShowChipResult(QStringLiteral("FAIL \u2014 serial %1 given back").arg(held_->number),
+        host_.ShowChipResult(QStringLiteral("FAIL \u2014 serial %1 given back").arg(held->number),
                              false);
     }
-    if (!held_) {
+    if (!held) {
         host_.ShowResult(words.summary);
-    } else if (verified_) {
+    } else if (verified) {
         host_.ShowResult(QStringLiteral("PROGRAM: serial %1 verified (%2), %3 into %4, %5")
-                             .arg(held_->number)
-                             .arg(core::WrittenSerial(*serialField_, quint64(held_->number)),
-                                  context_.file, context_.device, core::ChecksumText(programmed_)));
+                             .arg(held->number)
+                             .arg(run_->WrittenNumber(), context_.file, context_.device,
+                                  core::ChecksumText(run_->Sent())));
     } else {
         host_.ShowResult(
-            QStringLiteral("%1; serial %2 given back").arg(words.summary).arg(held_->number));
+            QStringLiteral("%1; serial %2 given back").arg(words.summary).arg(held->number));
     }
 }
 
 // ---- The journal ----
 
 bool DeviceOperations::StartJournal(Operation operation) {
-    journal_.reset();
-    held_.reset();
-    serialField_.reset();
-    verified_ = false;
-    programmed_.clear();
+    run_ = std::make_unique<production::ProductionRun>(services_.clock);
     const core::ProductionSettings::Values production =
         core::ProductionSettings::Load(services_.settings);
     const bool numbered = operation == Operation::Program && production.serial;
@@ -282,90 +277,45 @@ bool DeviceOperations::StartJournal(Operation operation) {
         }
         return true;
     }
-    QString why;
-    journal_ = core::Journal::Open(production.journal, &why, nullptr, false,
-                                   production.storeTimeoutSeconds);
-    if (journal_) {
-        journal_->SetPendingFile(core::PendingFileFor(production.journal, portDevice));
-        if (!journal_->ApplyPending(&why)) {
-            journal_.reset();
-        }
-    }
-    if (!journal_) {
+    if (const auto refusal =
+            run_->Open(production.journal, portDevice, production.storeTimeoutSeconds)) {
         services_.messages.MsgBox(
             QStringLiteral("The journal cannot be reached, so nothing was sent to the "
                            "adapter:\n%1")
-                .arg(why),
+                .arg(refusal->why),
             Exclamation);
         return false;
     }
     if (numbered) {
-        if (const QString outside = core::FieldOutsideEeprom(*production.serial, *context_.family);
-            !outside.isEmpty()) {
+        if (const auto refusal =
+                run_->TakeNumber(production.series, portDevice, production.leaseSeconds,
+                                 *production.serial, *context_.family)) {
+            const QString& why = refusal->why;
             services_.messages.MsgBox(
-                outside.mid(outside.indexOf(QLatin1Char(' ')) + 1) + QLatin1Char('.'), Exclamation);
-            journal_.reset();
-            return false;
-        }
-        // A number the field cannot hold is never handed out: the field is used up.
-        const core::Journal::Taken taken = journal_->Take(
-            production.series, QSysInfo::machineHostName(), portDevice, production.leaseSeconds,
-            core::LargestSerial(production.serial->bytes, production.serial->format));
-        if (!taken.number) {
-            services_.messages.MsgBox(
-                QStringLiteral("No serial number, so nothing was sent to the adapter:\n%1")
-                    .arg(taken.why),
+                refusal->kind == production::ProductionRun::Refusal::Kind::Outside
+                    ? why.mid(why.indexOf(QLatin1Char(' ')) + 1) + QLatin1Char('.')
+                    : QStringLiteral("No serial number, so nothing was sent to the adapter:\n%1")
+                          .arg(why),
                 Exclamation);
-            journal_.reset();
             return false;
         }
-        held_ = taken.number;
-        serialField_ = production.serial;
     }
-    startedAt_ = QDateTime::currentDateTimeUtc();
-    startedMs_ = services_.clock.NowMs();
+    run_->Begin();
     return true;
 }
 
 void DeviceOperations::FinishJournal(const core::Outcome& last) {
-    if (!journal_) {
-        return;
-    }
-    core::JournalRow row;
-    row.time = startedAt_;
-    row.bench = QSysInfo::machineHostName();
-    row.port = portName;
-    row.device = portDevice;
-    row.chip = context_.device;
     // A read-back belongs to the PROGRAM it checks.
-    row.operation = core::OperationName(readingBack_ ? Operation::Program : last.operation);
-    row.image = imagePath_.isEmpty() ? QString() : QFileInfo(imagePath_).absoluteFilePath();
-    row.imageSha256 = core::FileSha256(imagePath_);
-    if (held_) {
-        row.series = held_->series;
-        row.serial = held_->number;
-    }
-    row.result = core::JournalResult(last.status);
-    if (verified_) {
-        row.crc32 = core::Crc32Text(programmed_);
-    } else if ((last.status == Status::Done || last.status == Status::Mismatch) &&
-               last.data.size() == last.blockSize &&
-               (last.operation == Operation::Read ||
-                (last.operation == Operation::Verify && !last.data.isEmpty()))) {
-        row.crc32 = core::Crc32Text(last.data);
-    }
-    row.durationMs = qint64(services_.clock.NowMs() - startedMs_);
-    row.version = QStringLiteral(TMS370_VERSION);
-    QString why;
-    const bool written =
-        held_ ? journal_->Settle(*held_, verified_, row, &why) : journal_->Add(row, &why);
-    if (!written) {
-        host_.ShowResult(QStringLiteral("The journal could not be written: %1").arg(why));
+    const production::ProductionRun::Recorded recorded =
+        run_->Record(readingBack_ ? Operation::Program : last.operation, &last,
+                     {portName, portDevice, context_.device, imagePath_});
+    if (!recorded.written) {
+        const QString text =
+            QStringLiteral("The journal could not be written: %1").arg(recorded.why);
+        host_.ShowResult(text);
         // The journal's words say where the result was kept, or what a person must settle.
-        services_.messages.MsgBox(QStringLiteral("The journal could not be written: %1").arg(why),
-                                  Exclamation);
+        services_.messages.MsgBox(text, Exclamation);
     }
-    journal_.reset();
 }
 
 void DeviceOperations::Report(const core::Outcome& outcome) {
@@ -513,21 +463,8 @@ std::optional<core::ImageSource> DeviceOperations::ChooseProgramSource() {
     }
     context_.file = QFileInfo(*path).fileName();
     imagePath_ = *path;
-    std::optional<core::ImageSource> source = LoadImage(*path, *context_.family, false);
-    if (source && source->block && held_) {
-        // The number goes into a whole block: an image of another size is asked about first,
-        // as without a number, then cut or filled up with FFh.
-        QByteArray& block = *source->block;
-        const int n = context_.family->blockSize;
-        if (block.size() != n && !AcceptImageSize(*path, block.size(), n)) {
-            return std::nullopt;
-        }
-        block = block.left(n);
-        block.append(n - block.size(), char(0xFF));
-        block = core::PatchSerial(block, *serialField_, *context_.family, quint64(held_->number));
-        programmed_ = block;
-    }
-    return source;
+    // A held number is patched in by the production run.
+    return LoadImage(*path, *context_.family, false);
 }
 
 std::optional<core::ImageSource> DeviceOperations::LoadImage(const QString& path,

@@ -1,11 +1,9 @@
 #pragma once
 
-#include "core/Journal.h"
 #include "core/Operations.h"
 #include "core/OutcomeWords.h"
-#include "core/SerialNumbers.h"
+#include "production/ProductionRun.h"
 
-#include <QDateTime>
 #include <QString>
 #include <memory>
 
@@ -62,7 +60,6 @@ private:
     const core::Family* Admit(core::Operation operation, const QString& deviceCode);
     void Begin(core::Operation operation, const core::Family& family);
     void Run(core::Operation operation, const QString& deviceCode);
-    void VerifyAfterProgram(const core::Family& family, const core::Outcome& programmed);
     // A production run (settings section Production): the journal opened and, for PROGRAM
     // with serial numbers on, the next number taken, before anything is sent. False, after
     // telling the user why, when the operation must not run.
@@ -97,12 +94,7 @@ private:
     core::Phase phase_ = core::Phase::Opening;
     core::OutcomeContext context_;
 
-    std::unique_ptr<core::Journal> journal_;
-    std::optional<core::SerialField> serialField_;
-    std::optional<core::HeldNumber> held_;
+    // The operation's journal, its number and its row.
+    std::unique_ptr<production::ProductionRun> run_;
     QString imagePath_;
-    QByteArray programmed_; // the block sent, number and all
-    bool verified_ = false; // programmed and read back equal
-    QDateTime startedAt_;
-    double startedMs_ = 0;
 };

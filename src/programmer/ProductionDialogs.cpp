@@ -1,8 +1,8 @@
 #include "ProductionDialogs.h"
 
-#include "core/ProductionSettings.h"
 #include "platform/FileDialogs.h"
 #include "platform/SettingsStore.h"
+#include "production/ProductionSettings.h"
 
 #include <QCheckBox>
 #include <QComboBox>

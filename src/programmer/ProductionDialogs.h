@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/Journal.h"
+#include "production/Journal.h"
 
 #include <QDialog>
 #include <QList>

@@ -43,59 +43,42 @@ private slots:
 
         const QStringList chip{"contents are unknown", "erase it and program it again"};
         const QStringList kept{"fw.bin.tms370-unsaved"};
-        // name                      scene      ending    answer  signal   status
-        QTest::newRow("idle, SIGTERM")
-            << "idle"
-            << "signal"
-            << "none" << SIGTERM << 143 << QStringList{"SIGTERM"} << "old" << false;
-        QTest::newRow("READ's file dialog, SIGTERM")
-            << "dialog"
-            << "signal"
-            << "none" << SIGTERM << 143 << QStringList{"READ", "unchanged"} << "old" << false;
-        QTest::newRow("READ, SIGTERM")
-            << "read"
-            << "signal"
-            << "none" << SIGTERM << 143 << QStringList{"READ", "unchanged"} << "old" << false;
-        QTest::newRow("READ, SIGHUP")
-            << "read"
-            << "signal"
-            << "none" << SIGHUP << 129 << QStringList{"SIGHUP", "READ"} << "old" << false;
-        QTest::newRow("READ, closed")
-            << "read"
-            << "close"
-            << "none" << 0 << 0 << QStringList{"READ", "unchanged"} << "old" << false;
-        QTest::newRow("PROGRAM data, SIGHUP") << "program"
-                                              << "signal"
-                                              << "none" << SIGHUP << 129 << chip << "old" << false;
-        QTest::newRow("PROGRAM settle, SIGINT")
-            << "settle"
-            << "signal"
-            << "none" << SIGINT << 130 << chip << "old" << false;
-        QTest::newRow("PROGRAM data, closed, Yes") << "program"
-                                                   << "close"
-                                                   << "yes" << 0 << 0 << chip << "old" << false;
-        QTest::newRow("BULK ERASE, SIGTERM") << "erase"
-                                             << "signal"
-                                             << "none" << SIGTERM << 143 << chip << "old" << false;
-        QTest::newRow("editor, SIGHUP") << "editor"
-                                        << "signal"
-                                        << "none" << SIGHUP << 129 << kept << "old" << true;
-        QTest::newRow("editor saving, SIGTERM")
-            << "save"
-            << "signal"
-            << "none" << SIGTERM << 143 << kept << "old" << true;
-        QTest::newRow("editor, closed, Yes")
-            << "editor"
-            << "close"
-            << "yes" << 0 << 0 << QStringList{} << "edited" << false;
-        QTest::newRow("editor, closed, No") << "editor"
-                                            << "close"
-                                            << "no" << 0 << 0 << QStringList{} << "old" << false;
-        // Cancel keeps everything open; a SIGINT then ends it, keeping the edits.
-        QTest::newRow("editor, closed, Cancel, SIGINT")
-            << "editor"
-            << "close"
-            << "cancel" << SIGINT << 130 << kept << "old" << true;
+        const QStringList read{"READ", "unchanged"};
+        struct Row {
+            const char* name;
+            const char* scene;
+            const char* ending;
+            const char* answer;
+            int signal;
+            int status;
+            QStringList words;
+            const char* imageAfter;
+            bool kept;
+        };
+        // clang-format off
+        const Row rows[] = {
+            {"idle, SIGTERM",                  "idle",    "signal", "none",   SIGTERM, 143, {"SIGTERM"},         "old",    false},
+            {"READ's file dialog, SIGTERM",    "dialog",  "signal", "none",   SIGTERM, 143, read,                "old",    false},
+            {"READ, SIGTERM",                  "read",    "signal", "none",   SIGTERM, 143, read,                "old",    false},
+            {"READ, SIGHUP",                   "read",    "signal", "none",   SIGHUP,  129, {"SIGHUP", "READ"},  "old",    false},
+            {"READ, closed",                   "read",    "close",  "none",   0,       0,   read,                "old",    false},
+            {"PROGRAM data, SIGHUP",           "program", "signal", "none",   SIGHUP,  129, chip,                "old",    false},
+            {"PROGRAM settle, SIGINT",         "settle",  "signal", "none",   SIGINT,  130, chip,                "old",    false},
+            {"PROGRAM data, closed, Yes",      "program", "close",  "yes",    0,       0,   chip,                "old",    false},
+            {"BULK ERASE, SIGTERM",            "erase",   "signal", "none",   SIGTERM, 143, chip,                "old",    false},
+            {"editor, SIGHUP",                 "editor",  "signal", "none",   SIGHUP,  129, kept,                "old",    true},
+            {"editor saving, SIGTERM",         "save",    "signal", "none",   SIGTERM, 143, kept,                "old",    true},
+            {"editor, closed, Yes",            "editor",  "close",  "yes",    0,       0,   {},                  "edited", false},
+            {"editor, closed, No",             "editor",  "close",  "no",     0,       0,   {},                  "old",    false},
+            // Cancel keeps everything open; a SIGINT then ends it, keeping the edits.
+            {"editor, closed, Cancel, SIGINT", "editor",  "close",  "cancel", SIGINT,  130, kept,                "old",    true},
+        };
+        // clang-format on
+        for (const Row& r : rows) {
+            QTest::newRow(r.name) << QString(r.scene) << QString(r.ending) << QString(r.answer)
+                                  << r.signal << r.status << r.words << QString(r.imageAfter)
+                                  << r.kept;
+        }
     }
 
     void endsWithinTwoSeconds() {

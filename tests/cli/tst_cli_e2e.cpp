@@ -188,28 +188,6 @@ private slots:
     }
 
     // Every option a --help names is described in the man page.
-    void manPagesNameEveryOption() {
-        for (const auto& [tool, page, commands] :
-             {std::tuple{QStringLiteral(ADAPTER_SIM_TOOL), "tms370-adapter-sim.1", QStringList{""}},
-              std::tuple{QStringLiteral(TMS370_TOOL), "tms370.1",
-                         QStringList{"", "read", "program", "verify", "erase", "clear-wpo",
-                                     "journal", "ports", "devices"}}}) {
-            QFile man(QStringLiteral(MAN_DIR "/") + page);
-            QVERIFY(man.open(QIODevice::ReadOnly));
-            const QByteArray described = man.readAll();
-            for (const QString& command : commands) {
-                QProcess help;
-                help.start(tool, QStringList{command, "--help"}.mid(command.isEmpty() ? 1 : 0));
-                QVERIFY(help.waitForFinished(10000));
-                static const QRegularExpression option("--[a-z][a-z-]+");
-                for (const auto& m : option.globalMatch(help.readAllStandardOutput())) {
-                    QVERIFY2(described.contains(m.captured().toUtf8().replace("-", "\\-")),
-                             qPrintable(page + QStringLiteral(": ") + m.captured()));
-                }
-            }
-        }
-    }
-
     // A device the user may not open names who may, and the command to join only where
     // joining the group opens it.
     void deviceOfAnotherGroup() {

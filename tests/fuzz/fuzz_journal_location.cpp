@@ -2,7 +2,7 @@
 // a PostgreSQL server's address is taken apart or refused with why, and a password in it is
 // refused without ever being repeated.
 #include "FuzzSupport.h"
-#include "core/Journal.h"
+#include "production/Journal.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::Input input(data, size);

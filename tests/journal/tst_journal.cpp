@@ -1,5 +1,5 @@
-#include "core/Journal.h"
 #include "core/StopRequest.h"
+#include "production/Journal.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>

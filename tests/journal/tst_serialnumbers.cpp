@@ -1,4 +1,4 @@
-#include "core/SerialNumbers.h"
+#include "production/SerialNumbers.h"
 
 #include <QtTest>
 #include <limits>

@@ -9,16 +9,17 @@ src=$(realpath "${1:?usage: check_layers.sh SRC}")
 declare -A may=(
     [platform]="platform"
     [core]="platform core"
+    [production]="platform core production"
     [adaptersim]="platform core adaptersim"
     [widgets]="platform widgets"
     [common]="platform common"
     [editor/model]="platform core grid editor/model"
     [grid]="platform widgets grid"
     [editor]="platform core widgets common grid editor/model editor"
-    [programmer]="platform core adaptersim widgets common grid programmer"
+    [programmer]="platform core production adaptersim widgets common grid programmer"
     [about]="platform core adaptersim widgets common grid about"
-    [cli]="platform core adaptersim common grid cli"
-    [app]="platform core adaptersim widgets common grid editor/model editor programmer about cli app"
+    [cli]="platform core production adaptersim common grid cli"
+    [app]="platform core production adaptersim widgets common grid editor/model editor programmer about cli app"
 )
 
 include_line='^[[:space:]]*#[[:space:]]*include[[:space:]]*(["<])([^">]+)[">]'

@@ -1,5 +1,5 @@
 #include "OperationBench.h"
-#include "core/Journal.h"
+#include "production/Journal.h"
 #include "programmer/ProductionDialogs.h"
 
 #include <QCheckBox>
@@ -44,18 +44,12 @@ private slots:
         QTest::addColumn<QString>("start");
         QTest::addColumn<QString>("journal");
         QTest::addColumn<QString>("why");
-        QTest::newRow("no address") << "1FFC" << 4 << ""
-                                    << "j.db"
-                                    << "'1FFC' is no address";
-        QTest::newRow("start does not fit") << "1FFFh" << 1 << "256"
-                                            << "j.db"
-                                            << "256 does not fit 1 bytes as be (at most 255)";
-        QTest::newRow("start not a number") << "1FFCh" << 4 << "12a"
-                                            << "j.db"
-                                            << "not '12a'";
-        QTest::newRow("no journal") << "1FFCh" << 4 << "1"
-                                    << ""
-                                    << "need a journal";
+        // clang-format off
+        QTest::newRow("no address") << "1FFC" << 4 << "" << "j.db" << "'1FFC' is no address";
+        QTest::newRow("start does not fit") << "1FFFh" << 1 << "256" << "j.db" << "256 does not fit 1 bytes as be (at most 255)";
+        QTest::newRow("start not a number") << "1FFCh" << 4 << "12a" << "j.db" << "not '12a'";
+        QTest::newRow("no journal") << "1FFCh" << 4 << "1" << "" << "need a journal";
+        // clang-format on
     }
     void dialogRefusesWhatCannotBeWritten() {
         QFETCH(QString, address);
@@ -75,8 +69,9 @@ private slots:
         QCOMPARE(b.t.settings.GetSetting("Production", "Serial"), QString());
     }
 
-    // Three chips, the second spoiled: its number goes to the third. Each is read back though
-    // Verify After Program is off.
+    // Two chips, the second spoiled: each is read back though Verify After Program is off,
+    // and the window shows each result large (what becomes of the numbers is the production
+    // run's test).
     void programNumbersEachChip() {
         OperationBench b;
         b.Choose("mnuTMS370CX58A");
@@ -107,8 +102,6 @@ private slots:
         QVERIFY2(line.contains("; serial 1041 given back"), qPrintable(line));
         QCOMPARE(b.w->lblChipResult->text(), "FAIL \u2014 serial 1041 given back");
         QVERIFY(!overWorking && !b.t.messages.shown.isEmpty());
-        line = Program(b, b.Path("p.bin"));
-        QVERIFY2(line.startsWith("PROGRAM: serial 1041 verified"), qPrintable(line));
         b.t.dialogs.answers << b.Path("r.bin");
         b.w->Command1->click(); // READ
         b.w->Command1->click(); // READ, cancelled at its file dialog: a row all the same
@@ -120,7 +113,7 @@ private slots:
         QCOMPARE(
             QStringList({shown.txtStart->text(), shown.txtStep->text(), shown.txtLast->text()}),
             QStringList({"1040", "1", ""}));
-        QVERIFY(shown.lblStatus->text().startsWith("Journal reached. Series 'default': next 1042"));
+        QVERIFY(shown.lblStatus->text().startsWith("Journal reached. Series 'default': next 1041"));
         shown.show(); // the journal's field shows its hint whole, its label's key reaches it
         QVERIFY(shown.txtJournal->width() > shown.txtJournal->fontMetrics().horizontalAdvance(
                                                 shown.txtJournal->placeholderText()));
@@ -133,7 +126,7 @@ private slots:
         QCOMPARE(shown.txtJournal->text(), b.Path("other.db"));
 
         JournalView view(b.t.settings, b.t.dialogs);
-        QCOMPARE(view.tblJournal->rowCount(), 5);
+        QCOMPARE(view.tblJournal->rowCount(), 4);
         const auto cell = [&](int row, int column) {
             return view.tblJournal->item(row, column)->text();
         };
@@ -142,7 +135,7 @@ private slots:
                  QStringList({"READ", "", "cancelled", ""}));
         QCOMPARE(QStringList({cell(1, 4), cell(1, 5), cell(1, 8)}),
                  QStringList({"READ", b.Path("r.bin"), "ok"}));
-        QCOMPARE(cell(1, 9), cell(2, 9)); // the chip holds what was programmed
+        QCOMPARE(cell(1, 9), cell(2, 9)); // the chip holds what the read-back found
         QCOMPARE(QStringList({cell(2, 2), cell(2, 4), cell(2, 7)}),
                  QStringList({"Comm2", "PROGRAM", "1041"}));
         view.cboResult->setCurrentText("mismatch");
@@ -150,16 +143,16 @@ private slots:
         QCOMPARE(view.tblJournal->item(0, 7)->text(), "1041");
         view.cboResult->setCurrentIndex(0);
         view.cboSeries->setCurrentText("default");
-        QCOMPARE(view.tblJournal->rowCount(), 3);
-        QCOMPARE(view.lblStatus->text(), "3 of 5 rows");
+        QCOMPARE(view.tblJournal->rowCount(), 2);
+        QCOMPARE(view.lblStatus->text(), "2 of 4 rows");
 
         b.t.dialogs.answers << b.Path("journal.csv");
         view.Export();
         const QList<QByteArray> csv = ReadFile(b.Path("journal.csv")).split('\n');
-        QCOMPARE(csv.size(), 5); // the header, three rows, the last line's end
+        QCOMPARE(csv.size(), 4); // the header, two rows, the last line's end
         QVERIFY(csv[0].startsWith("time,bench,port,device,chip,operation,image,image_sha256,"
                                   "series,serial,result,crc32,"));
-        QVERIFY(csv[1].contains(",default,1041,ok,"));
+        QVERIFY(csv[1].contains(",default,1041,mismatch,"));
     }
 
     // Before anything is sent: a field outside the chosen chip's EEPROM, a journal out of reach.

@@ -50,30 +50,19 @@ private slots:
         const QByteArray block = Pattern(256, 9);
         const QByteArray ihex = Encoded(block, core::ImageFormat::IntelHex);
         const QByteArray srec = Encoded(block, core::ImageFormat::SRecord);
+        const QString sizeWarning = "Warning: uploading buffer size <> 256 bytes!\nf.bin is ";
+        const QByteArray e("e");
+        // clang-format off
         QTest::newRow(".ihx decoded") << "f.ihx" << ihex << QList<int>{} << "c" + block << "";
         QTest::newRow(".s19 decoded") << "f.s19" << srec << QList<int>{} << "c" + block << "";
-        QTest::newRow(".hex of records, Yes")
-            << "f.hex" << ihex << QList<int>{Yes} << "c" + block
-            << "f.hex holds Intel HEX records, not raw bytes. Program the data they describe?";
-        QTest::newRow(".hex of records, No")
-            << "f.hex" << ihex << QList<int>{No} << QByteArray("e") << "f.hex holds Intel HEX";
-        QTest::newRow(".bin of S-records, Yes")
-            << "f.bin" << srec << QList<int>{Yes} << "c" + block << "f.bin holds S-records";
-        QTest::newRow(".hex of bytes is raw")
-            << "f.hex" << block << QList<int>{} << "c" + block << "";
-        QTest::newRow("malformed records refused")
-            << "f.ihx" << QByteArray(":021F0000ABCD67\n:021F0200ABCD00\n:00000001FF\n")
-            << QList<int>{} << QByteArray("e")
-            << "The image file \"%P\" cannot be programmed: line 2: checksum error";
-        QTest::newRow("short raw, OK")
-            << "f.bin" << Pattern(100) << QList<int>{OK}
-            << "c" + Pattern(100) + QByteArray(156, '\xFF')
-            << "Warning: uploading buffer size <> 256 bytes!\nf.bin is 100 bytes; the TMS370C758A "
-               "block is 256 bytes. The rest is filled with FFh.";
-        QTest::newRow("long raw, Cancel")
-            << "f.bin" << Pattern(300) << QList<int>{Cancel} << QByteArray("e")
-            << "Warning: uploading buffer size <> 256 bytes!\nf.bin is 300 bytes; the TMS370C758A "
-               "block is 256 bytes. The bytes past the first 256 are not sent.";
+        QTest::newRow(".hex of records, Yes") << "f.hex" << ihex << QList<int>{Yes} << "c" + block << "f.hex holds Intel HEX records, not raw bytes. Program the data they describe?";
+        QTest::newRow(".hex of records, No") << "f.hex" << ihex << QList<int>{No} << e << "f.hex holds Intel HEX";
+        QTest::newRow(".bin of S-records, Yes") << "f.bin" << srec << QList<int>{Yes} << "c" + block << "f.bin holds S-records";
+        QTest::newRow(".hex of bytes is raw") << "f.hex" << block << QList<int>{} << "c" + block << "";
+        QTest::newRow("malformed records refused") << "f.ihx" << QByteArray(":021F0000ABCD67\n:021F0200ABCD00\n:00000001FF\n") << QList<int>{} << e << "The image file \"%P\" cannot be programmed: line 2: checksum error";
+        QTest::newRow("short raw, OK") << "f.bin" << Pattern(100) << QList<int>{OK} << "c" + Pattern(100) + QByteArray(156, '\xFF') << sizeWarning + "100 bytes; the TMS370C758A block is 256 bytes. The rest is filled with FFh.";
+        QTest::newRow("long raw, Cancel") << "f.bin" << Pattern(300) << QList<int>{Cancel} << e << sizeWarning + "300 bytes; the TMS370C758A block is 256 bytes. The bytes past the first 256 are not sent.";
+        // clang-format on
     }
     void programTakesImagesOfEveryFormat() {
         QFETCH(QString, name);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DeviceCatalogue.h"
+#include "core/DeviceCatalogue.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,8 +1,8 @@
 #include "Journal.h"
 
-#include "Checksums.h"
-#include "FileErrors.h"
-#include "StopRequest.h"
+#include "core/Checksums.h"
+#include "core/FileErrors.h"
+#include "core/StopRequest.h"
 
 #include <QCryptographicHash>
 #include <QDir>

@@ -1,0 +1,187 @@
+#include "ProductionRun.h"
+
+#include "platform/Clock.h"
+
+#include <QFileInfo>
+#include <QSysInfo>
+
+namespace production {
+
+using core::Operation;
+using core::Status;
+
+namespace {
+
+// The front end's observer, with the held number patched into the block PROGRAM sends.
+class Patching : public core::OperationObserver {
+public:
+    Patching(core::OperationObserver& inner, const core::Family& family,
+             const std::optional<core::HeldNumber>& held,
+             const std::optional<core::SerialField>& field)
+        : inner_(inner), family_(family), held_(held), field_(field) {}
+
+    void OnProgress(const core::Progress& progress) override { inner_.OnProgress(progress); }
+    std::optional<QString> ChooseReadTarget() override { return inner_.ChooseReadTarget(); }
+    std::optional<core::ImageSource> ChooseProgramSource() override {
+        std::optional<core::ImageSource> source = inner_.ChooseProgramSource();
+        if (!source || !source->block || !held_) {
+            return source;
+        }
+        // The number goes into a whole block: an image of another size is asked about first,
+        // as without a number, then cut or filled up with FFh.
+        QByteArray& block = *source->block;
+        const int n = family_.blockSize;
+        if (block.size() != n && !inner_.AcceptImageSize(source->path, block.size(), n)) {
+            return std::nullopt;
+        }
+        block = block.left(n);
+        block.append(n - block.size(), char(0xFF));
+        block = core::PatchSerial(block, *field_, family_, quint64(held_->number));
+        return source;
+    }
+    bool AcceptImageSize(const QString& path, qint64 size, int blockSize) override {
+        return inner_.AcceptImageSize(path, size, blockSize);
+    }
+    bool ReplaceReadOnly(const QString& path) override { return inner_.ReplaceReadOnly(path); }
+    bool ReplaceWithShortRead(const QString& path, int received, int blockSize) override {
+        return inner_.ReplaceWithShortRead(path, received, blockSize);
+    }
+
+private:
+    core::OperationObserver& inner_;
+    const core::Family& family_;
+    const std::optional<core::HeldNumber>& held_;
+    const std::optional<core::SerialField>& field_;
+};
+
+} // namespace
+
+ProductionRun::ProductionRun(platform::Clock& clock) : clock_(clock) {}
+
+ProductionRun::~ProductionRun() = default;
+
+std::optional<ProductionRun::Refusal>
+ProductionRun::Open(const QString& store, const QString& device, int timeoutSeconds) {
+    QString why;
+    bool usage = false;
+    journal_ = core::Journal::Open(store, &why, &usage, false, timeoutSeconds);
+    if (!journal_) {
+        return Refusal{usage ? Refusal::Kind::Usage : Refusal::Kind::Store, why};
+    }
+    // What an earlier run on this port could not hand to the store goes first.
+    journal_->SetPendingFile(core::PendingFileFor(store, device));
+    if (!journal_->ApplyPending(&why)) {
+        journal_.reset();
+        return Refusal{Refusal::Kind::Store, why};
+    }
+    return std::nullopt;
+}
+
+std::optional<ProductionRun::Refusal> ProductionRun::TakeNumber(const core::SeriesRequest& series,
+                                                                const QString& device,
+                                                                int leaseSeconds,
+                                                                const core::SerialField& field,
+                                                                const core::Family& family) {
+    if (const QString outside = core::FieldOutsideEeprom(field, family); !outside.isEmpty()) {
+        journal_.reset(); // nothing is recorded for a run that never started
+        return Refusal{Refusal::Kind::Outside, outside};
+    }
+    if (!journal_) {
+        return Refusal{Refusal::Kind::Usage, QStringLiteral("serial numbers need a journal")};
+    }
+    // A number the field cannot hold is never handed out: the field is used up.
+    const core::Journal::Taken taken =
+        journal_->Take(series, QSysInfo::machineHostName(), device, leaseSeconds,
+                       core::LargestSerial(field.bytes, field.format));
+    if (!taken.number) {
+        const Refusal::Kind kind =
+            taken.failure == core::Journal::Failure::Usage    ? Refusal::Kind::Usage
+            : taken.failure == core::Journal::Failure::UsedUp ? Refusal::Kind::UsedUp
+                                                              : Refusal::Kind::Store;
+        journal_.reset(); // nothing is recorded for a run that never started
+        return Refusal{kind, taken.why};
+    }
+    held_ = taken.number;
+    field_ = field;
+    return std::nullopt;
+}
+
+QString ProductionRun::WrittenNumber() const {
+    return held_ && field_ ? core::WrittenSerial(*field_, quint64(held_->number)) : QString();
+}
+
+void ProductionRun::Begin() {
+    startedAt_ = QDateTime::currentDateTimeUtc();
+    startedMs_ = clock_.NowMs();
+}
+
+ProductionRun::Programmed
+ProductionRun::Program(core::Operations& operations, const core::Family& family,
+                       core::OperationObserver& observer, const core::OperationOptions& options,
+                       bool readBack, const std::function<bool()>& beforeReadBack) {
+    Patching patching(observer, family, held_, field_);
+    Programmed result{operations.Run(Operation::Program, family, patching, options), {}};
+    sent_ = result.program.data;
+    // A numbered chip is always read back: only one that verified uses its number up.
+    if (result.program.status != Status::Done || (!readBack && !held_) ||
+        (beforeReadBack && !beforeReadBack())) {
+        return result;
+    }
+    result.readBack = operations.VerifyAgainst(family, sent_, observer, options);
+    verified_ = result.readBack->status == Status::Done;
+    return result;
+}
+
+void ProductionRun::WatchStop(const core::StopRequest* stop) {
+    if (journal_) {
+        journal_->WatchStop(stop);
+    }
+}
+
+core::JournalRow ProductionRun::Row(Operation operation, const core::Outcome* last,
+                                    const Place& place) const {
+    core::JournalRow row;
+    row.time = startedAt_;
+    row.bench = QSysInfo::machineHostName();
+    row.port = place.port;
+    row.device = place.device;
+    row.chip = place.chip;
+    row.operation = core::OperationName(operation);
+    row.image = place.image.isEmpty() ? QString() : QFileInfo(place.image).absoluteFilePath();
+    row.imageSha256 = core::FileSha256(place.image);
+    if (held_) {
+        row.series = held_->series;
+        row.serial = held_->number;
+    }
+    row.result = last ? core::JournalResult(last->status) : QStringLiteral("port error");
+    if (verified_) {
+        row.crc32 = core::Crc32Text(sent_);
+    } else if (last && (last->status == Status::Done || last->status == Status::Mismatch) &&
+               !last->data.isEmpty() && last->data.size() == last->blockSize &&
+               (last->operation == Operation::Read || last->operation == Operation::Verify)) {
+        // What the chip holds, when the operation took all of it.
+        row.crc32 = core::Crc32Text(last->data);
+    }
+    row.durationMs = qint64(clock_.NowMs() - startedMs_);
+    row.version = QStringLiteral(TMS370_VERSION);
+    return row;
+}
+
+// The run's row, and the fate of its number: used up by a chip that verified, given back by any
+// other. When the store cannot be told (or the number is found in two chips), why says where
+// the result was kept, or that a person must settle the number.
+ProductionRun::Recorded ProductionRun::Record(Operation operation, const core::Outcome* last,
+                                              const Place& place) {
+    Recorded recorded;
+    if (!journal_) {
+        return recorded;
+    }
+    const core::JournalRow row = Row(operation, last, place);
+    recorded.written = held_ ? journal_->Settle(*held_, verified_, row, &recorded.why)
+                             : journal_->Add(row, &recorded.why);
+    recorded.givenBack = held_ && !verified_ && recorded.written;
+    journal_.reset(); // the run is over: its connection goes
+    return recorded;
+}
+
+} // namespace production

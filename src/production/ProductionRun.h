@@ -1,0 +1,111 @@
+#pragma once
+
+#include "core/Operations.h"
+#include "production/Journal.h"
+#include "production/SerialNumbers.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace platform {
+class Clock;
+}
+
+namespace production {
+
+// One operation of a production run, as both front ends run it: the journal opened with what
+// an earlier run on the port could not hand over, for PROGRAM the series' next number taken
+// and patched into the block and the chip read back, and at the end the operation's row
+// recorded with the number's fate: used up by a chip that verified, given back on every other
+// way out. A run without a journal records nothing. It shows nothing: the front ends word
+// what it returns.
+class ProductionRun {
+public:
+    explicit ProductionRun(platform::Clock& clock);
+    ~ProductionRun();
+    ProductionRun(const ProductionRun&) = delete;
+    ProductionRun& operator=(const ProductionRun&) = delete;
+
+    // Why a run may not start.
+    struct Refusal {
+        enum class Kind {
+            Usage,   // the text given contradicts the store (or names no usable store)
+            Store,   // the store cannot be reached or refused
+            UsedUp,  // the series has no number the field can hold
+            Outside, // the field does not lie wholly in the family's EEPROM
+        };
+        Kind kind = Kind::Store;
+        QString why;
+    };
+
+    // Opens store for a run on the port opening device and applies what the pending file of
+    // that store and device kept from an earlier run.
+    std::optional<Refusal> Open(const QString& store, const QString& device, int timeoutSeconds);
+    bool Journaled() const { return journal_ != nullptr; }
+
+    // Hands this run the series' next number that field takes, for (bench, device); from now
+    // on the run holds it until Record. A refused run keeps no journal open.
+    std::optional<Refusal> TakeNumber(const core::SeriesRequest& series, const QString& device,
+                                      int leaseSeconds, const core::SerialField& field,
+                                      const core::Family& family);
+    const std::optional<core::HeldNumber>& Held() const { return held_; }
+    // "00000412h at 1FFCh": the held number as the chip holds it.
+    QString WrittenNumber() const;
+
+    // Where the row's time and duration start.
+    void Begin();
+
+    struct Programmed {
+        core::Outcome program;
+        std::optional<core::Outcome> readBack; // nothing when it was not made
+    };
+    // PROGRAM through operations with the block the observer chooses, the held number patched
+    // into it (an image that is not one block long is asked about first, then cut or filled
+    // up with FFh); then, when readBack is asked for or a number is held, the chip read back
+    // and compared with what was sent, unless beforeReadBack says no.
+    Programmed Program(core::Operations& operations, const core::Family& family,
+                       core::OperationObserver& observer, const core::OperationOptions& options,
+                       bool readBack, const std::function<bool()>& beforeReadBack = {});
+    // The chip was programmed and read back equal.
+    bool Verified() const { return verified_; }
+    // The block PROGRAM sent, number and all.
+    const QByteArray& Sent() const { return sent_; }
+
+    // A signal from now on also ends a wait for the journal's server.
+    void WatchStop(const core::StopRequest* stop);
+
+    // What the row says of the operation besides its outcome.
+    struct Place {
+        QString port;   // as the user named it
+        QString device; // the system device it opens
+        QString chip;
+        QString image; // the image file, "" for none
+    };
+    struct Recorded {
+        bool written = true;    // false: the store could not be told (why says what became of it)
+        bool givenBack = false; // the held number went back to its series
+        QString why;
+    };
+    // The operation's row (last: its final outcome, nothing when the port never opened), and
+    // the held number used up or given back, in one transaction; then the journal is closed.
+    Recorded Record(core::Operation operation, const core::Outcome* last, const Place& place);
+
+private:
+    core::JournalRow Row(core::Operation operation, const core::Outcome* last,
+                         const Place& place) const;
+
+    platform::Clock& clock_;
+    std::unique_ptr<core::Journal> journal_;
+    std::optional<core::SerialField> field_;
+    std::optional<core::HeldNumber> held_;
+    QByteArray sent_;
+    bool verified_ = false;
+    QDateTime startedAt_;
+    double startedMs_ = 0;
+};
+
+} // namespace production
