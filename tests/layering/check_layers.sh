@@ -8,8 +8,9 @@ src=$(realpath "${1:?usage: check_layers.sh SRC}")
 # What each folder may include, from the bottom up; nothing includes app/.
 declare -A may=(
     [platform]="platform"
+    [adaptersim]="platform adaptersim"
+    [transport]="platform adaptersim transport"
     [core]="platform core"
-    [adaptersim]="platform core adaptersim"
     [widgets]="platform widgets"
     [common]="platform core common"
     [editor/model]="platform core editor/model"
@@ -17,8 +18,8 @@ declare -A may=(
     [editor]="platform core adaptersim widgets common grid editor/model editor"
     [programmer]="platform core adaptersim widgets common grid programmer"
     [about]="platform core adaptersim widgets common grid about"
-    [cli]="platform core adaptersim common grid cli"
-    [app]="platform core adaptersim widgets common grid editor/model editor programmer about cli app"
+    [cli]="platform core adaptersim transport common grid cli"
+    [app]="platform core transport widgets common grid editor/model editor programmer about cli app"
 )
 
 include_line='^[[:space:]]*#[[:space:]]*include[[:space:]]*(["<])([^">]+)[">]'
