@@ -510,6 +510,15 @@ private slots:
         QCOMPARE(ReadFile(b.Path("keep.bin")), QByteArray("keep"));
     }
 
+    // A line that opens only after the port (a terminal server's): the family letter waits.
+    void theFamilyLetterWaitsForTheLine() {
+        CoreBench b;
+        b.failing.opensInMs = 50;
+        const double start = b.clock.NowMs();
+        QCOMPARE(b.Run(Operation::ClearWpo, 'y').status, Status::Done);
+        QVERIFY2(b.SentLog()[0].timeMs - start >= 49, qPrintable(QString::number(start)));
+    }
+
     void hostCompareNamesTheDifferences() {
         CoreBench b;
         const QByteArray image = Pattern(256, 6);

@@ -17,6 +17,7 @@ struct PortFaults {
     int reads = 0;
     std::function<void(int writes)> afterWrite; // runs once each write is on the wire
     bool vanished = false; // the device went away without a failing read or write
+    int opensInMs = 0;     // how long after the open the line is there (a terminal server)
 };
 
 // Passes all to another transport until a chosen write or read fails.
@@ -25,7 +26,9 @@ public:
     FailingTransport(std::unique_ptr<platform::ByteTransport> inner, PortFaults& faults)
         : inner_(std::move(inner)), faults_(faults) {}
 
-    int Open(const platform::LineSettings& line) override { return inner_->Open(line); }
+    int Open(const platform::LineSettings& line) override {
+        return inner_->Open(line) + faults_.opensInMs;
+    }
     void Close() override { inner_->Close(); }
     void Write(const QByteArray& bytes) override {
         if (++faults_.writes == faults_.failOnWrite) {
