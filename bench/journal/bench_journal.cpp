@@ -8,7 +8,6 @@
 #include "ImageFiles.h"
 #include "PostgresServer.h"
 #include "adaptersim/AdapterModel.h"
-#include "adaptersim/SimSerialPort.h"
 #include "cli/Tool.h"
 #include "platform/QtSettingsStore.h"
 
@@ -34,9 +33,7 @@ struct InProcess {
     QString out, err;
     QTextStream outStream{&out}, errStream{&err};
     platform::QtSettingsStore settings;
-    cli::ToolServices services{clock, settings, outStream, errStream, [this] {
-                                   return std::make_unique<adaptersim::SimSerialPort>(clock, model);
-                               }};
+    cli::ToolServices services{clock, settings, outStream, errStream, &model};
 
     explicit InProcess(const QString& ini) : settings(ini) {}
 

@@ -6,12 +6,13 @@
 #include "FakeFileDialogs.h"
 #include "FakeMessageBoxes.h"
 #include "core/Operations.h"
+#include "core/PortControl.h"
 #include "core/PortDevices.h"
 #include "platform/QtClock.h"
-#include "platform/QtSerialPort.h"
 #include "platform/QtSettingsStore.h"
 #include "platform/Services.h"
 #include "programmer/frmMain.h"
+#include "transport/PortFactory.h"
 
 #include <QAction>
 #include <QApplication>
@@ -95,7 +96,8 @@ int main(int argc, char* argv[]) {
     FakeMessageBoxes messages;
     FakeFileDialogs dialogs;
     platform::QtSettingsStore settings(dir.filePath("settings.ini"));
-    platform::QtSerialPort port;
+    transport::PortFactory factory(clock);
+    core::PortControl port(factory.AsOpener());
     platform::Services services{clock, messages, dialogs, settings, &port};
     frmMain w(services, frmMain::Links{});
     w.show();
@@ -132,7 +134,7 @@ int main(int argc, char* argv[]) {
 
     // The engine alone, as the command line runs it.
     std::printf("Fast Receive, the operations core alone (median of 15)\n");
-    platform::QtSerialPort bare;
+    core::PortControl bare(factory.AsOpener());
     core::SetUpPort(bare, core::PortItem(settings, 1));
     core::Operations engine(bare, clock);
     core::OperationObserver quiet;

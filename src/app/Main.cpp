@@ -2,7 +2,6 @@
 
 #include "SignalGuard.h"
 #include "about/frmAbout.h"
-#include "adaptersim/SimSerialPort.h"
 #include "common/Module1.h"
 #include "core/DeviceCatalogue.h"
 #include "editor/frmEditor.h"
@@ -24,9 +23,8 @@ void Say(const QString& line) {
 Program::Program()
     : messages_(Module1::ProgramTitle),
       places_(Module1::ProgramPlacesOf(QCoreApplication::applicationDirPath(), settings_)),
-      // A port item set to "sim" talks to the built-in simulated adapter.
-      port_([this] { return std::make_unique<adaptersim::SimSerialPort>(clock_); }),
-      services_{clock_, messages_, dialogs_, settings_, &port_} {
+      factory_(clock_),
+      port_(factory_.AsOpener()), services_{clock_, messages_, dialogs_, settings_, &port_} {
     frmMain::Links links;
     links.showAbout = [this] { ShowAbout(); };
     links.showMemory = [this] { ShowMemory(); };

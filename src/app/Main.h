@@ -1,13 +1,14 @@
 #pragma once
 
 #include "common/Module1.h"
+#include "core/PortControl.h"
 
 #include "platform/QtClock.h"
 #include "platform/QtFileDialogs.h"
 #include "platform/QtMessageBoxes.h"
-#include "platform/QtSerialPort.h"
 #include "platform/QtSettingsStore.h"
 #include "platform/Services.h"
+#include "transport/PortFactory.h"
 
 #include <QPointer>
 #include <memory>
@@ -42,7 +43,8 @@ private:
     platform::QtFileDialogs dialogs_;
     platform::QtSettingsStore settings_;
     Module1::ProgramPlaces places_;
-    platform::QtSerialPort port_;
+    transport::PortFactory factory_; // "sim" attaches a simulated adapter of its own
+    core::PortControl port_;
     platform::Services services_;
     std::unique_ptr<frmMain> main_;
     std::unique_ptr<SignalGuard> signals_;

@@ -1,7 +1,7 @@
 #include "PortSession.h"
 
 #include "ExitCode.h"
-#include "TracingPort.h"
+#include "TracingTransport.h"
 #include "core/OperationWords.h"
 #include "core/OutcomeWords.h"
 #include "core/Pause.h"
@@ -27,13 +27,6 @@ QString PortSession::Label() const {
     return core::ShownPortName(choice_.device);
 }
 
-platform::SerialPort& PortSession::Port() {
-    if (tracing_) {
-        return *tracing_;
-    }
-    return *port_;
-}
-
 int PortSession::Busy(const QString& reason) {
     services_.err << "tms370: " << Label() << ": port busy: " << reason << '\n';
     services_.err.flush();
@@ -43,7 +36,7 @@ int PortSession::Busy(const QString& reason) {
 int PortSession::Open(const core::PortChoice& choice, const QString& tracePath) {
     choice_ = choice;
     const bool simulated =
-        choice.device.compare(platform::SimulatedDevice, Qt::CaseInsensitive) == 0;
+        choice.device.compare(transport::SimulatedDevice, Qt::CaseInsensitive) == 0;
     if (!simulated) {
         // One lock per device, whatever name it is given by.
         QString key = QFileInfo(choice.device).canonicalFilePath();
@@ -67,11 +60,18 @@ int PortSession::Open(const core::PortChoice& choice, const QString& tracePath) 
             lock_.reset(); // a lock that cannot be made keeps nobody out; the port lock decides
         }
     }
-    port_ = std::make_unique<platform::QtSerialPort>(services_.simulated);
-    if (!tracePath.isEmpty()) {
-        tracing_ = std::make_unique<TracingPort>(*port_, services_.clock);
+    port_.reset(); // before the factory its transports may come from
+    factory_ = std::make_unique<transport::PortFactory>(services_.clock, services_.simulated,
+                                                        services_.ports);
+    if (tracePath.isEmpty()) {
+        port_ = std::make_unique<core::PortControl>(factory_->AsOpener());
+    } else {
+        trace_ = std::make_unique<Trace>(services_.clock);
+        port_ = std::make_unique<core::PortControl>([this](const QString& device) {
+            return std::make_unique<TracingTransport>(factory_->Make(device), *trace_);
+        });
         QString why;
-        if (!tracing_->Open(tracePath, &why)) {
+        if (!trace_->Open(tracePath, &why)) {
             services_.err << "tms370: cannot write the trace file " << tracePath << ": " << why
                           << '\n';
             services_.err.flush();
@@ -79,7 +79,7 @@ int PortSession::Open(const core::PortChoice& choice, const QString& tracePath) 
         }
         tracePath_ = tracePath;
     }
-    platform::SerialPort& port = Port();
+    core::PortControl& port = Port();
     try {
         core::SetUpPort(port, choice);
         port.SetPortOpen(true);
@@ -107,9 +107,9 @@ int PortSession::Open(const core::PortChoice& choice, const QString& tracePath) 
 }
 
 bool PortSession::TraceComplete() {
-    if (tracing_ && tracing_->Failed()) {
+    if (trace_ && trace_->Failed()) {
         services_.err << "tms370: the trace file " << tracePath_
-                      << " is incomplete: " << tracing_->ErrorString() << '\n';
+                      << " is incomplete: " << trace_->ErrorString() << '\n';
         services_.err.flush();
         return false;
     }

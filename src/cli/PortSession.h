@@ -1,14 +1,16 @@
 #pragma once
 
 #include "Tool.h"
+#include "core/PortControl.h"
 #include "core/PortDevices.h"
+#include "transport/PortFactory.h"
 
 #include <QLockFile>
 #include <memory>
 
 namespace cli {
 
-class TracingPort;
+class Trace;
 
 // The port one run works on: held against other runs of the tool for the whole run (a
 // program and its read-back are one job), set up for the adapter's line and tested the way
@@ -22,7 +24,7 @@ public:
     // prints why and returns the exit code, else 0.
     int Open(const core::PortChoice& choice, const QString& tracePath);
 
-    platform::SerialPort& Port();
+    core::PortControl& Port() { return *port_; }
     // "Comm3 (/dev/ttyS2)", or the device as given.
     QString Label() const;
     // Reports a trace file that could not be written to the end; true when it could.
@@ -34,8 +36,9 @@ private:
     ToolServices& services_;
     core::PortChoice choice_;
     std::unique_ptr<QLockFile> lock_;
-    std::unique_ptr<platform::QtSerialPort> port_;
-    std::unique_ptr<TracingPort> tracing_;
+    std::unique_ptr<Trace> trace_;
+    std::unique_ptr<transport::PortFactory> factory_;
+    std::unique_ptr<core::PortControl> port_;
     QString tracePath_;
 };
 

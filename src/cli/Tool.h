@@ -1,11 +1,14 @@
 #pragma once
 
-#include "platform/QtSerialPort.h"
+#include "platform/PortEnumeration.h"
 
 #include <QStringList>
 
 class QTextStream;
 
+namespace adaptersim {
+class AdapterModel;
+}
 namespace platform {
 class Clock;
 class SettingsStore;
@@ -21,8 +24,8 @@ struct ToolServices {
     platform::SettingsStore& settings;
     QTextStream& out; // results
     QTextStream& err; // progress and failures
-    // The adapter the port "sim" attaches.
-    platform::QtSerialPort::SimulatedPortFactory simulated;
+    // The adapter the port "sim" attaches; nullptr for a healthy one of each run's own.
+    adaptersim::AdapterModel* simulated = nullptr;
     // Ctrl+C and termination; nullptr leaves the signals as they are.
     Interrupts* interrupts = nullptr;
     bool errIsTerminal = false; // progress as a bar rather than a line per phase

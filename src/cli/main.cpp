@@ -3,7 +3,6 @@
 #include "CommandLine.h"
 #include "Interrupts.h"
 #include "Tool.h"
-#include "adaptersim/SimSerialPort.h"
 #include "platform/QtClock.h"
 #include "platform/QtSettingsStore.h"
 
@@ -23,12 +22,6 @@ int main(int argc, char* argv[]) {
     QTextStream err(stderr);
     cli::Interrupts interrupts(err);
     cli::ToolServices services{
-        clock,
-        settings,
-        out,
-        err,
-        [&clock] { return std::make_unique<adaptersim::SimSerialPort>(clock); },
-        &interrupts,
-        ::isatty(STDERR_FILENO) == 1};
+        clock, settings, out, err, nullptr, &interrupts, ::isatty(STDERR_FILENO) == 1};
     return cli::RunTool(QCoreApplication::arguments().mid(1), services);
 }

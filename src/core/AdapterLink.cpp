@@ -1,16 +1,15 @@
 #include "AdapterLink.h"
 
 #include "Pause.h"
+#include "PortControl.h"
 #include "StopRequest.h"
 #include "platform/Clock.h"
-#include "platform/SerialPort.h"
 
 #include <algorithm>
 
 namespace core {
 
-AdapterLink::AdapterLink(platform::SerialPort& port, platform::Clock& clock,
-                         const StopRequest& stop)
+AdapterLink::AdapterLink(PortControl& port, platform::Clock& clock, const StopRequest& stop)
     : port_(port), clock_(clock), stop_(stop) {}
 
 bool AdapterLink::StopHonoured() const {
@@ -65,7 +64,7 @@ int AdapterLink::ReceiveBlock(int n, const ByteHandler& onByte) {
     for (int step = 1; step <= n; ++step) {
         port_.SetRThreshold(1);
         bool goOn = true;
-        if (port_.CommEvent() == platform::SerialPort::comEvReceive) {
+        if (port_.CommEvent() == PortControl::comEvReceive) {
             Wait(ReceiveStepMs);
             const QByteArray input = port_.Input();
             // The receive event stays set after the first byte, so a step may find the

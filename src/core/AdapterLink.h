@@ -5,10 +5,11 @@
 
 namespace platform {
 class Clock;
-class SerialPort;
 } // namespace platform
 
 namespace core {
+
+class PortControl;
 
 class StopRequest;
 
@@ -39,7 +40,7 @@ public:
 
     using ByteHandler = std::function<bool(int count, unsigned char byte)>;
 
-    AdapterLink(platform::SerialPort& port, platform::Clock& clock, const StopRequest& stop);
+    AdapterLink(PortControl& port, platform::Clock& clock, const StopRequest& stop);
 
     // Whether a cancel request is honoured at the waits from now on (an abort always is).
     void SetCancellable(bool cancellable) { cancellable_ = cancellable; }
@@ -72,7 +73,7 @@ public:
 private:
     bool StopHonoured() const;
 
-    platform::SerialPort& port_;
+    PortControl& port_;
     platform::Clock& clock_;
     const StopRequest& stop_;
     bool cancellable_ = false;

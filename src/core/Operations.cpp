@@ -3,9 +3,9 @@
 #include "FileErrors.h"
 #include "FileReplace.h"
 #include "ImageFile.h"
+#include "PortControl.h"
 #include "platform/Clock.h"
 #include "platform/RuntimeError.h"
-#include "platform/SerialPort.h"
 
 #include <QSaveFile>
 #include <algorithm>
@@ -165,8 +165,7 @@ struct Operations::Run_ {
     }
 };
 
-Operations::Operations(platform::SerialPort& port, platform::Clock& clock)
-    : port_(port), clock_(clock) {}
+Operations::Operations(PortControl& port, platform::Clock& clock) : port_(port), clock_(clock) {}
 
 Operations::~Operations() = default;
 

@@ -13,10 +13,11 @@
 
 namespace platform {
 class Clock;
-class SerialPort;
 } // namespace platform
 
 namespace core {
+
+class PortControl;
 
 // The image PROGRAM sends.
 struct ImageSource {
@@ -75,7 +76,7 @@ public:
 // and returns what happened; it shows nothing. The port is closed again on every way out.
 class Operations {
 public:
-    Operations(platform::SerialPort& port, platform::Clock& clock);
+    Operations(PortControl& port, platform::Clock& clock);
     ~Operations();
 
     Outcome Run(Operation operation, const Family& family, OperationObserver& observer,
@@ -97,7 +98,7 @@ private:
     void Verify(Run_& run);
     void OneCommand(Run_& run, char letter);
 
-    platform::SerialPort& port_;
+    PortControl& port_;
     platform::Clock& clock_;
     StopRequest stop_;
     bool running_ = false;

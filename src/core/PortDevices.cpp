@@ -1,6 +1,6 @@
 #include "PortDevices.h"
 
-#include "platform/SerialPort.h"
+#include "PortControl.h"
 #include "platform/SettingsStore.h"
 
 #include <QFileInfo>
@@ -188,7 +188,7 @@ QString DescribePort(const QString& device, const QList<platform::SystemPort>& p
                            : text + QStringLiteral(" \u2014 ") + notes.join(QStringLiteral("; "));
 }
 
-void SetUpPort(platform::SerialPort& port, const PortChoice& choice) {
+void SetUpPort(PortControl& port, const PortChoice& choice) {
     port.SetCommPort(choice.number);
     port.SetDevice(choice.device);
     if (port.PortOpen()) {

@@ -6,11 +6,12 @@
 #include <optional>
 
 namespace platform {
-class SerialPort;
 class SettingsStore;
 } // namespace platform
 
 namespace core {
+
+class PortControl;
 
 // Where the adapter hangs: a port item Comm1..Comm8, which maps to a system device, or a
 // device named directly ("/dev/ttyUSB0", "COM3", "sim" for the built-in simulated adapter).
@@ -40,7 +41,7 @@ std::optional<PortChoice> ParsePortChoice(const QString& text,
 
 // Prepares port for the adapter's line: the port and its device, "9600,N,8,1", one byte per
 // read, 512-byte queues, receive notification off. A port left open is closed first.
-void SetUpPort(platform::SerialPort& port, const PortChoice& choice);
+void SetUpPort(PortControl& port, const PortChoice& choice);
 
 // Whether a port name's device is there now, and what it is.
 struct PortStatus {

@@ -1,12 +1,15 @@
 #pragma once
 
+namespace core {
+class PortControl;
+}
+
 namespace platform {
 
 class Clock;
 class MessageBoxes;
 class FileDialogs;
 class SettingsStore;
-class SerialPort;
 class PortEnumeration;
 
 // The platform services a window receives at construction. The program builds the Qt set,
@@ -16,7 +19,7 @@ struct Services {
     MessageBoxes& messages;
     FileDialogs& dialogs;
     SettingsStore& settings;
-    SerialPort* port = nullptr; // the main window's serial port control
+    core::PortControl* port = nullptr; // the main window's serial port control
     // The serial ports present; nullptr for the system's own.
     const PortEnumeration* ports = nullptr;
 };

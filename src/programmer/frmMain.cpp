@@ -7,13 +7,13 @@
 #include "ProductionDialogs.h"
 #include "common/Module1.h"
 #include "core/Pause.h"
+#include "core/PortControl.h"
 #include "core/PortDevices.h"
 #include "core/ProgramSettings.h"
 #include "core/SerialMessages.h"
 #include "platform/MessageBoxes.h"
 #include "platform/PortEnumeration.h"
 #include "platform/RuntimeError.h"
-#include "platform/SerialPort.h"
 #include "platform/Services.h"
 #include "platform/SettingsStore.h"
 #include "widgets/CommandButton.h"
@@ -313,7 +313,7 @@ void frmMain::SelectPort(int n) {
 }
 
 void frmMain::InitSerialPorts() {
-    platform::SerialPort* port = services_.port;
+    core::PortControl* port = services_.port;
     if (!port) {
         return;
     }

@@ -2,7 +2,6 @@
 #include "FileSystemLimits.h"
 #include "ImageFiles.h"
 #include "adaptersim/AdapterModel.h"
-#include "adaptersim/SimSerialPort.h"
 #include "cli/Interrupts.h"
 #include "cli/Tool.h"
 #include "core/Checksums.h"
@@ -62,10 +61,7 @@ private slots:
     void init() {
         model = AdapterModel();
         settings = std::make_unique<platform::QtSettingsStore>(Path("settings.ini"));
-        services.reset(new cli::ToolServices{clock, *settings, outStream, errStream, [this] {
-                                                 return std::make_unique<adaptersim::SimSerialPort>(
-                                                     clock, model);
-                                             }});
+        services.reset(new cli::ToolServices{clock, *settings, outStream, errStream, &model});
         Write("image.bin", Pattern(256));
         Write("short.bin", Pattern(200));
         Write("bad.ihx", ":021F0000ABCD67\n:021F0200ABCD00\n:00000001FF\n");

@@ -1,10 +1,9 @@
 #pragma once
 
-#include "FailingPort.h"
+#include "FailingTransport.h"
 #include "FakeClock.h"
 #include "ImageFiles.h"
 #include "adaptersim/AdapterModel.h"
-#include "adaptersim/SimSerialPort.h"
 #include "core/Operations.h"
 
 #include <QTemporaryDir>
@@ -59,16 +58,16 @@ struct ScriptedObserver : core::OperationObserver {
 struct CoreBench {
     FakeClock clock;
     AdapterModel model;
-    adaptersim::SimSerialPort sim{clock, model};
-    FailingPort port{sim};
+    PortFaults failing;
+    core::PortControl port{SimulatedLine(clock, model, failing)};
     core::Operations operations{port, clock};
     ScriptedObserver observer;
     QTemporaryDir files;
 
     CoreBench() {
-        sim.SetCommPort(1);
-        sim.SetInBufferSize(512);
-        sim.SetInputLen(1);
+        port.SetDevice(QStringLiteral("sim"));
+        port.SetInBufferSize(512);
+        port.SetInputLen(1);
     }
 
     static const core::Family& Family(char code) {

@@ -2,16 +2,18 @@
 // Intel HEX: enough of the core that a stray Widgets dependency would show in its links.
 #include "core/ImageFormats.h"
 #include "core/Operations.h"
+#include "core/PortControl.h"
 #include "core/PortDevices.h"
 #include "platform/QtClock.h"
-#include "platform/QtSerialPort.h"
+#include "transport/PortFactory.h"
 
 #include <QCoreApplication>
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     platform::QtClock clock;
-    platform::QtSerialPort port;
+    transport::PortFactory factory(clock);
+    core::PortControl port(factory.AsOpener());
     core::SetUpPort(port, core::PortChoice{0, QStringLiteral("/nonexistent/tty")});
     core::Operations operations(port, clock);
     core::OperationObserver observer;

@@ -82,7 +82,7 @@ private slots:
         const double took = b.clock.NowMs() - log[0].timeMs;
         const double floor = ProtocolFloorMs(operation, n);
         QVERIFY2(took >= floor && took < floor + 30, qPrintable(QString::number(took)));
-        QVERIFY(!b.sim.PortOpen());
+        QVERIFY(!b.port.PortOpen());
 
         switch (operation) {
         case Operation::Read:
@@ -204,7 +204,7 @@ private slots:
         if (operation == Operation::Read) {
             QCOMPARE(outcome.data, b.model.Block('y').left(outcome.received));
         }
-        QVERIFY(!b.sim.PortOpen());
+        QVERIFY(!b.port.PortOpen());
         // Fast or not, what is sent and when is the same.
         const auto log = b.SentLog();
         QCOMPARE(b.Sent(), operation == Operation::Read ? QByteArray("yrc") : QByteArray("yvc"));
@@ -352,7 +352,7 @@ private slots:
         QVERIFY(!outcome.chipWritten);
         QCOMPARE(b.Sent(), operation == Operation::Read ? QByteArray("yre") : QByteArray("ype"));
         QVERIFY(b.clock.NowMs() < 1000);
-        QVERIFY(!b.sim.PortOpen());
+        QVERIFY(!b.port.PortOpen());
     }
 
     void programSettlesTheImageSizeBeforeC_data() {
@@ -420,7 +420,7 @@ private slots:
             }
         };
         if (atByte == -1) {
-            b.port.afterWrite = [&](int writes) {
+            b.failing.afterWrite = [&](int writes) {
                 if (writes == 2) { // the command letter
                     b.operations.Stop().RequestCancel();
                 }
@@ -429,13 +429,13 @@ private slots:
         const core::Outcome outcome = b.Run(operation, 'y');
         QCOMPARE(outcome.status, Status::Cancelled);
         QCOMPARE(b.Sent(), sent);
-        QVERIFY(!b.sim.PortOpen());
+        QVERIFY(!b.port.PortOpen());
         QCOMPARE(ReadFile(path), QByteArray("old image"));
         QCOMPARE(QDir(b.files.path()).entryList(QDir::Files).size(), 1);
 
         // The next operation starts afresh and works.
         b.observer.onProgress = {};
-        b.port.afterWrite = {};
+        b.failing.afterWrite = {};
         b.clock.Advance(2000);
         const core::Outcome next = b.Run(Operation::Read, 'y');
         QCOMPARE(next.status, Status::Done);
@@ -470,7 +470,7 @@ private slots:
         const core::Outcome aborted = b.Run(operation, 'y');
         QCOMPARE(aborted.status, Status::Aborted);
         QVERIFY(aborted.chipWritten);
-        QVERIFY(!b.sim.PortOpen());
+        QVERIFY(!b.port.PortOpen());
     }
 
     void portFailures_data() {
@@ -497,15 +497,26 @@ private slots:
         WriteFile(b.Path("keep.bin"), "keep");
         b.observer.programSource = core::ImageSource{b.Path("f.bin"), std::nullopt};
         b.observer.readTarget = b.Path("keep.bin");
-        b.port.failOnWrite = failOnWrite;
-        b.port.failOnRead = failOnRead;
-        b.port.errorNumber = errorNumber;
+        b.failing.failOnWrite = failOnWrite;
+        b.failing.failOnRead = failOnRead;
+        b.failing.errorNumber = errorNumber;
+        // A slow adapter: a read fails while the block is still coming.
+        b.model.Faults().msPerByte = failOnRead > 0 ? 150 : 0;
         const core::Outcome outcome = b.Run(operation, 'y');
         QCOMPARE(outcome.status, Status::PortError);
         QCOMPARE(outcome.errorNumber, errorNumber);
         QCOMPARE(outcome.chipWritten, chipWritten);
-        QVERIFY(!b.sim.PortOpen());
+        QVERIFY(!b.port.PortOpen());
         QCOMPARE(ReadFile(b.Path("keep.bin")), QByteArray("keep"));
+    }
+
+    // A line that opens only after the port (a terminal server's): the family letter waits.
+    void theFamilyLetterWaitsForTheLine() {
+        CoreBench b;
+        b.failing.opensInMs = 50;
+        const double start = b.clock.NowMs();
+        QCOMPARE(b.Run(Operation::ClearWpo, 'y').status, Status::Done);
+        QVERIFY2(b.SentLog()[0].timeMs - start >= 49, qPrintable(QString::number(start)));
     }
 
     void hostCompareNamesTheDifferences() {

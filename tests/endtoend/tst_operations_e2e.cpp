@@ -2,12 +2,13 @@
 #include "FakeFileDialogs.h"
 #include "FakeMessageBoxes.h"
 #include "ImageFiles.h"
+#include "core/PortControl.h"
 #include "platform/MessageBoxes.h"
 #include "platform/QtClock.h"
-#include "platform/QtSerialPort.h"
 #include "platform/QtSettingsStore.h"
 #include "platform/Services.h"
 #include "programmer/frmMain.h"
+#include "transport/PortFactory.h"
 
 #include <QAction>
 #include <QFile>
@@ -25,7 +26,8 @@ class OperationsEndToEnd : public QObject {
     FakeMessageBoxes messages;
     FakeFileDialogs dialogs;
     std::unique_ptr<platform::QtSettingsStore> settings;
-    std::unique_ptr<platform::QtSerialPort> port;
+    transport::PortFactory factory{clock};
+    std::unique_ptr<core::PortControl> port;
     std::unique_ptr<platform::Services> services;
     std::unique_ptr<frmMain> w;
 
@@ -35,7 +37,7 @@ class OperationsEndToEnd : public QObject {
         QVERIFY(device.startsWith(QLatin1Char('/')));
         qputenv("VIDAVEV_COMM1", device.toLocal8Bit());
         settings = std::make_unique<platform::QtSettingsStore>(dir.filePath("settings.ini"));
-        port = std::make_unique<platform::QtSerialPort>();
+        port = std::make_unique<core::PortControl>(factory.AsOpener());
         services = std::make_unique<platform::Services>(
             platform::Services{clock, messages, dialogs, *settings, port.get()});
         w = std::make_unique<frmMain>(*services, frmMain::Links{});

@@ -1,10 +1,12 @@
 #include "FakeClock.h"
 #include "ImageFiles.h"
-#include "adaptersim/SimSerialPort.h"
+#include "adaptersim/AdapterModel.h"
 #include "core/Checksums.h"
 #include "core/ImageFormats.h"
 #include "core/Operations.h"
+#include "core/PortControl.h"
 #include "core/PortDevices.h"
+#include "transport/PortFactory.h"
 
 #include <QDir>
 #include <QFile>
@@ -294,8 +296,9 @@ private slots:
         WriteFile(path, "old");
         FakeClock clock;
         adaptersim::AdapterModel model;
-        adaptersim::SimSerialPort port(clock, model);
-        core::SetUpPort(port, core::PortChoice{1, QString()});
+        transport::PortFactory factory(clock, &model);
+        core::PortControl port(factory.AsOpener());
+        core::SetUpPort(port, core::PortChoice{1, QStringLiteral("sim")});
         core::Operations operations(port, clock);
         ReadInto observer(path);
         core::Outcome outcome;

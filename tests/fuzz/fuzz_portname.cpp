@@ -5,7 +5,7 @@
 #include "FuzzSupport.h"
 #include "MapSettings.h"
 #include "core/PortDevices.h"
-#include "platform/NetworkTransport.h"
+#include "transport/NetworkTransport.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     for (int n = 1; n <= 8; ++n) {
@@ -38,10 +38,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The network names: an address is a host and a port from 1 to 65535, or a reason.
     for (const QString& name : lines) {
         QString why;
-        const auto address = platform::NetworkTransport::Parse(name, &why);
+        const auto address = transport::NetworkTransport::Parse(name, &why);
         if (address) {
             fuzz::Check(address->port >= 1 && !address->host.isEmpty(), "an address is whole");
-        } else if (platform::NetworkTransport::IsNetworkName(name)) {
+        } else if (transport::NetworkTransport::IsNetworkName(name)) {
             fuzz::Check(!why.isEmpty(), "a malformed network name says why");
         }
     }

@@ -3,9 +3,10 @@
 // a port that fails at its open, a write or a read. Whatever comes, the operation ends
 // within its own time bounds, never takes more than a block, and leaves the port closed.
 #include "FakeClock.h"
-#include "FuzzPort.h"
 #include "FuzzSupport.h"
+#include "FuzzTransport.h"
 #include "core/Operations.h"
+#include "core/PortControl.h"
 
 #include <QFile>
 
@@ -70,7 +71,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     core::OperationOptions options;
     options.fastReceive = input.Flag();
     const uint8_t faultBits = input.Byte();
-    fuzz::FuzzPort::Faults faults;
+    fuzz::FuzzLine line;
+    fuzz::FuzzLine::Faults& faults = line.faults;
     faults.openFails = (faultBits & 0x07) == 1;
     faults.dsrLow = faultBits & 0x08;
     faults.failingOutput = (faultBits & 0x10) ? input.Below(600) : -1;
@@ -87,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         fuzz::WriteFile(Observer::ReadPath(), old);
     }
 
-    std::vector<fuzz::FuzzPort::Arrival> arrivals;
+    std::vector<fuzz::FuzzLine::Arrival>& arrivals = line.arrivals;
     double at = 0;
     while (!input.Empty()) {
         at += GapMs(input.Byte());
@@ -95,7 +97,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     FakeClock clock;
-    fuzz::FuzzPort port(clock, std::move(arrivals), faults);
+    core::PortControl port(
+        [&](const QString&) { return std::make_unique<fuzz::FuzzTransport>(clock, line); });
+    port.SetDevice(QStringLiteral("fuzz"));
     core::Operations operations(port, clock);
     if (stopAtMs >= 0) {
         clock.Schedule(stopAtMs, [&operations, abort] {
@@ -124,11 +128,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (which == 0 && outcome.status == core::Status::Done) {
         fuzz::Check(outcome.data.size() == family.blockSize, "a finished READ keeps the block");
     }
-    // What READ keeps is what it took off the line once it asked for data, up to a block: no
-    // byte invented, lost or reordered, and nothing that came before "c".
+    // What READ keeps is the start of what came off the line once it asked for data: no byte
+    // invented, lost or reordered, and nothing that came before "c".
     if (which == 0 &&
         (outcome.status == core::Status::Done || outcome.status == core::Status::ShortAnswer)) {
-        fuzz::Check(outcome.data == port.TakenAsData().left(family.blockSize),
+        fuzz::Check(line.read.mid(line.readBeforeData).startsWith(outcome.data),
                     "READ keeps the bytes it took");
     }
     // A READ into a file leaves it whole: what came, when it was written, else as it was.

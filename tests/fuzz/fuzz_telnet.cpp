@@ -2,9 +2,9 @@
 // come out the same however the bytes are cut, memory stays bounded, and every command,
 // option request and subnegotiation is consumed rather than taken as data.
 #include "FuzzSupport.h"
-#include "platform/TelnetCodec.h"
+#include "transport/TelnetCodec.h"
 
-using platform::TelnetCodec;
+using transport::TelnetCodec;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::Input input(data, size);

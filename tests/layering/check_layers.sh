@@ -8,9 +8,10 @@ src=$(realpath "${1:?usage: check_layers.sh SRC}")
 # What each folder may include, from the bottom up; nothing includes app/.
 declare -A may=(
     [platform]="platform"
+    [adaptersim]="platform adaptersim"
+    [transport]="platform adaptersim transport"
     [core]="platform core"
     [production]="platform core production"
-    [adaptersim]="platform core adaptersim"
     [widgets]="platform widgets"
     [common]="platform common"
     [editor/model]="platform core grid editor/model"
@@ -18,8 +19,8 @@ declare -A may=(
     [editor]="platform core widgets common grid editor/model editor"
     [programmer]="platform core production adaptersim widgets common grid programmer"
     [about]="platform core adaptersim widgets common grid about"
-    [cli]="platform core production adaptersim common grid cli"
-    [app]="platform core production adaptersim widgets common grid editor/model editor programmer about cli app"
+    [cli]="platform core production adaptersim transport common grid cli"
+    [app]="platform core production transport widgets common grid editor/model editor programmer about cli app"
 )
 
 include_line='^[[:space:]]*#[[:space:]]*include[[:space:]]*(["<])([^">]+)[">]'

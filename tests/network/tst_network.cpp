@@ -1,5 +1,6 @@
 #include "AdapterTool.h"
 #include "ImageFiles.h"
+#include "Ser2net.h"
 
 #include <QDeadlineTimer>
 #include <QProcess>
@@ -17,20 +18,6 @@
 namespace {
 
 const QByteArray CheckPort = "Error Comm: Check Port Number/Cable/Turn ON Power Supply";
-
-quint16 FreePort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
-bool Accepts(quint16 port) {
-    QTcpSocket socket;
-    socket.connectToHost(QHostAddress::LocalHost, port);
-    const bool up = socket.waitForConnected(200);
-    socket.abort();
-    return up;
-}
 
 // A server on loopback that, for each connection, sends what `talk` returns until the peer
 // goes; a plain thread, so it talks while the test waits for the tool.
@@ -83,16 +70,15 @@ private:
 
 } // namespace
 
-// tms370 through a real terminal server: ser2net's raw and RFC 2217 accepters, each on a
-// pseudo-terminal where the adapter tool answers; and through servers that misbehave.
+// tms370's words when a terminal server refuses, misbehaves or goes away: ser2net's raw and
+// RFC 2217 accepters, each on a pseudo-terminal where the adapter tool answers, and servers
+// that misbehave. (What the transports carry is the transport contract's.)
 class NetworkTest : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir;
     AdapterTool rawAdapter, rfcAdapter;
-    QProcess ser2net;
-    quint16 rawPort = 0, rfcPort = 0;
-    QString raw, rfc; // the port names
+    Ser2net ser2net;
 
     QString Path(const QString& name) const { return dir.filePath(name); }
 
@@ -119,98 +105,17 @@ class NetworkTest : public QObject {
         return tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -3;
     }
 
-    bool StartSer2net() {
-        ser2net.start(QStringLiteral("ser2net"),
-                      {"-n", "-d", "-u", "-c", Path("ser2net.yaml"), "-P", Path("ser2net.pid")});
-        if (!ser2net.waitForStarted(5000)) {
-            return false;
-        }
-        const QDeadlineTimer deadline(5000);
-        while (!(Accepts(rawPort) && Accepts(rfcPort))) {
-            if (deadline.hasExpired()) {
-                return false;
-            }
-            QTest::qWait(50);
-        }
-        QTest::qWait(200); // the probes' sessions let go of the ports
-        return true;
-    }
-
 private slots:
     void initTestCase() {
-        if (QStandardPaths::findExecutable(QStringLiteral("ser2net")).isEmpty()) {
+        if (!Ser2net::Installed()) {
             QSKIP("ser2net is not installed (scripts/setup installs it)");
         }
-        WriteFile(Path("eeprom.bin"), Pattern(256, 1) + Pattern(256, 2));
         // Replies 10 ms apart: a READ is still under way when its server is stopped.
-        const QString rawTty = rawAdapter.Start(
-            QStringLiteral(ADAPTER_SIM_TOOL),
-            {"--eeprom", Path("eeprom.bin"), "--slow", "10", "--log", Path("raw.log")});
+        const QString rawTty = rawAdapter.Start(QStringLiteral(ADAPTER_SIM_TOOL), {"--slow", "10"});
         const QString rfcTty =
             rfcAdapter.Start(QStringLiteral(ADAPTER_SIM_TOOL), {"--log", Path("rfc.log")});
         QVERIFY(rawTty.startsWith('/') && rfcTty.startsWith('/'));
-        rawPort = FreePort();
-        rfcPort = FreePort();
-        QFile config(Path("ser2net.yaml"));
-        QVERIFY(config.open(QIODevice::WriteOnly));
-        config.write(QStringLiteral("connection: &raw\n"
-                                    "  accepter: tcp,127.0.0.1,%1\n"
-                                    "  connector: serialdev,%2,9600n81,local\n"
-                                    "connection: &rfc\n"
-                                    "  accepter: telnet(rfc2217),tcp,127.0.0.1,%3\n"
-                                    "  connector: serialdev,%4,9600n81,local\n")
-                         .arg(rawPort)
-                         .arg(rawTty)
-                         .arg(rfcPort)
-                         .arg(rfcTty)
-                         .toUtf8());
-        config.close();
-        QVERIFY(StartSer2net());
-        raw = QStringLiteral("net:127.0.0.1:%1").arg(rawPort);
-        rfc = QStringLiteral("rfc2217://127.0.0.1:%1?dsr=ignore").arg(rfcPort);
-    }
-
-    void cleanupTestCase() {
-        ser2net.terminate();
-        ser2net.waitForFinished(3000);
-    }
-
-    // Byte-exact both ways, FFh included, at both paces.
-    void operationsThroughATerminalServer() {
-        QCOMPARE(Run({"read", "-p", raw, "-d", "x", "--fast", "-q", "-o", Path("raw.bin")}), 0);
-        QCOMPARE(ReadFile(Path("raw.bin")), Pattern(256, 1) + Pattern(256, 2));
-
-        // An erased chip is all FFh, each doubled on the way; then a block full of FFh.
-        QCOMPARE(Run({"erase", "-p", rfc, "-d", "y", "-q"}), 0);
-        QCOMPARE(Run({"read", "-p", rfc, "-d", "y", "--fast", "-q", "-o", Path("erased.bin")}), 0);
-        QCOMPARE(ReadFile(Path("erased.bin")), QByteArray(256, char(0xFF)));
-        QByteArray block = Pattern(256, 5);
-        for (int i = 0; i < block.size(); i += 3) {
-            block[i] = char(0xFF);
-        }
-        WriteFile(Path("ff.bin"), block);
-        QCOMPARE(Run({"program", "-p", rfc, "-d", "y", "--fast", "-q", "-i", Path("ff.bin")}), 0);
-        // The adapter's own compare, one answer per 75 ms.
-        QCOMPARE(Run({"verify", "-p", rfc, "-d", "y", "-q"}), 0);
-    }
-
-    // The adapter needs 10 ms after the family letter: a server that opens its serial port
-    // only once it took the connection must not hand both letters on together. The median of
-    // three, as a busy machine may wake the adapter tool late once.
-    void commandGapsHoldAtTheAdapter() {
-        for (const QString& port : {raw, rfc}) {
-            QList<double> gaps;
-            for (int i = 0; i < 3; ++i) {
-                QCOMPARE(Run({"clear-wpo", "-p", port, "-d", "y", "-q"}), 0);
-                const QList<QByteArray> wire =
-                    ReadFile(Path(port == raw ? "raw.log" : "rfc.log")).trimmed().split('\n');
-                gaps << wire.last().trimmed().split(' ')[0].toDouble() -
-                            wire[wire.size() - 2].trimmed().split(' ')[0].toDouble();
-            }
-            std::sort(gaps.begin(), gaps.end());
-            QVERIFY2(gaps[1] >= 9.5,
-                     qPrintable(QStringLiteral("%1: %2 ms").arg(port).arg(gaps[1])));
-        }
+        QVERIFY(ser2net.Start(dir.path(), rawTty, rfcTty));
     }
 
     void portTestsAndRefusals_data() {
@@ -236,8 +141,8 @@ private slots:
         QFETCH(QString, port);
         QFETCH(int, code);
         QFETCH(QByteArray, words);
-        port.replace("%R", QString::number(rawPort))
-            .replace("%F", QString::number(rfcPort))
+        port.replace("%R", QString::number(ser2net.rawPort))
+            .replace("%F", QString::number(ser2net.rfcPort))
             .replace("%C", QString::number(FreePort()));
         QByteArray err;
         QElapsedTimer took;
@@ -303,13 +208,13 @@ private slots:
     void serverStoppedMidRead() {
         WriteFile(Path("old.bin"), "old");
         QByteArray err;
-        const int code = Run({"read", "-p", raw, "-d", "y", "-o", Path("old.bin")}, &err,
+        const int code = Run({"read", "-p", ser2net.Raw(), "-d", "y", "-o", Path("old.bin")}, &err,
                              [this](QProcess& tool) {
                                  tool.setReadChannel(QProcess::StandardError);
                                  tool.waitForReadyRead(5000);
                                  QTest::qWait(1500);
-                                 ser2net.kill();
-                                 ser2net.waitForFinished(3000);
+                                 ser2net.process.kill();
+                                 ser2net.process.waitForFinished(3000);
                              });
         QCOMPARE(code, 3);
         QVERIFY2(err.contains("closed the connection"), err.constData());

@@ -1,8 +1,8 @@
-#include "platform/TelnetCodec.h"
+#include "transport/TelnetCodec.h"
 
 #include <QtTest>
 
-using platform::TelnetCodec;
+using transport::TelnetCodec;
 
 namespace {
 

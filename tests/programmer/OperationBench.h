@@ -1,10 +1,9 @@
 #pragma once
 
-#include "FailingPort.h"
+#include "FailingTransport.h"
 #include "ImageFiles.h"
 #include "TestServices.h"
 #include "adaptersim/AdapterModel.h"
-#include "adaptersim/SimSerialPort.h"
 #include "programmer/Form3.h"
 #include "programmer/frmMain.h"
 
@@ -21,15 +20,15 @@ using adaptersim::WireByte;
 struct OperationBench {
     TestServices t;
     AdapterModel model;
-    adaptersim::SimSerialPort port{t.clock, model};
+    PortFaults failing; // nothing fails until told to
+    core::PortControl port{SimulatedLine(t.clock, model, failing)};
     QTemporaryDir files;
-    FailingPort failing{port}; // passes everything on until told to fail
     QStringList calls;
     QStringList ends; // what the program says on stderr as it ends
     std::unique_ptr<frmMain> w;
 
     OperationBench() {
-        t.services.port = &failing;
+        t.services.port = &port;
         frmMain::Links links;
         links.endProgram = [this] { calls << "endProgram"; };
         links.reportEnd = [this](const QString& line) { ends << line; };

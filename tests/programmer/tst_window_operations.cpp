@@ -45,6 +45,7 @@ const Case Cases[] = {
      [](OperationBench& b) {
          b.failing.failOnRead = 10;
          b.failing.errorNumber = 8020;
+         b.model.Faults().msPerByte = 150; // the block still coming
      },
      "Error reading comm port\nread failed\nold was kept as it was.", Exclamation},
     {"read, read-only file", "mnuTMS370CX58A", 1, "fw.bin", Healthy,

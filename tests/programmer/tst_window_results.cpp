@@ -121,6 +121,7 @@ private slots:
         b.model.Faults().silent = fault == 0;
         b.model.Faults().stopAfter = fault == 1 ? 40 : -1;
         b.failing.failOnRead = fault == 2 ? b.failing.reads + 10 : -1;
+        b.model.Faults().msPerByte = fault == 2 ? 150 : 0; // the block still coming
         b.failing.failOnWrite = fault == 3 ? b.failing.writes + 20 : -1;
         b.failing.vanished = fault == 4;
         (button == '1' ? b.w->Command1 : button == '2' ? b.w->Command2 : b.w->Command3)->click();

@@ -1,6 +1,6 @@
 #include "TelnetCodec.h"
 
-namespace platform {
+namespace transport {
 
 namespace {
 
@@ -134,4 +134,4 @@ void TelnetCodec::OnSubnegotiation() {
     }
 }
 
-} // namespace platform
+} // namespace transport

@@ -4,7 +4,7 @@
 #include <QString>
 #include <optional>
 
-namespace platform {
+namespace transport {
 
 // The Telnet side of an RFC 2217 connection, without the socket: what the server sends is
 // fed in and comes out as data bytes (IAC IAC as one FFh); every command, option request and
@@ -61,4 +61,4 @@ private:
     QString fault_;
 };
 
-} // namespace platform
+} // namespace transport

@@ -1,7 +1,7 @@
 #include "SerialDeviceTransport.h"
 
-#include "CommErrors.h"
-#include "RuntimeError.h"
+#include "platform/CommErrors.h"
+#include "platform/RuntimeError.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
@@ -19,7 +19,9 @@
 #include <unistd.h>
 #endif
 
-namespace platform {
+namespace transport {
+
+using namespace platform;
 
 namespace {
 
@@ -160,11 +162,8 @@ SerialDeviceTransport::~SerialDeviceTransport() {
     }
 }
 
-bool SerialDeviceTransport::IsOpen() const {
-    return serial_->isOpen();
-}
-
-int SerialDeviceTransport::Open() {
+int SerialDeviceTransport::Open(const LineSettings& line) {
+    line_ = line;
     const QString& device = device_;
     const QString key = DeviceKey(device);
     if (DevicesOpenHere().contains(key)) {
@@ -294,13 +293,6 @@ void SerialDeviceTransport::ApplyLine() {
     }
 }
 
-void SerialDeviceTransport::SetLine(const LineSettings& line) {
-    line_ = line;
-    if (serial_->isOpen()) {
-        ApplyLine();
-    }
-}
-
 void SerialDeviceTransport::Write(const QByteArray& bytes) {
     if (serial_->write(bytes) != bytes.size()) {
         const QString reason = serial_->errorString();
@@ -396,4 +388,4 @@ bool SerialDeviceTransport::StillThere(QString* why) const {
     return true;
 }
 
-} // namespace platform
+} // namespace transport

@@ -1,4 +1,4 @@
-#include "TracingPort.h"
+#include "TracingTransport.h"
 
 #include "adaptersim/WireByte.h"
 #include "core/FileErrors.h"
@@ -10,10 +10,9 @@
 
 namespace cli {
 
-TracingPort::TracingPort(platform::SerialPort& port, platform::Clock& clock)
-    : port_(port), clock_(clock), startMs_(clock.NowMs()) {}
+Trace::Trace(platform::Clock& clock) : clock_(clock), startMs_(clock.NowMs()) {}
 
-bool TracingPort::Open(const QString& path, QString* error) {
+bool Trace::Open(const QString& path, QString* error) {
     // Opened without waiting: a FIFO that nobody reads would block the run before it began.
     const int fd = ::open(QFile::encodeName(path).constData(),
                           O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC, 0666);
@@ -34,18 +33,7 @@ bool TracingPort::Open(const QString& path, QString* error) {
     return true;
 }
 
-void TracingPort::Output(const QByteArray& bytes) {
-    port_.Output(bytes);
-    Log(bytes, true);
-}
-
-QByteArray TracingPort::Input() {
-    const QByteArray bytes = port_.Input();
-    Log(bytes, false);
-    return bytes;
-}
-
-void TracingPort::Log(const QByteArray& bytes, bool sent) {
+void Trace::Log(const QByteArray& bytes, bool sent) {
     if (!trace_.isOpen()) {
         return;
     }
@@ -63,6 +51,26 @@ void TracingPort::Log(const QByteArray& bytes, bool sent) {
             why_ = why; // the first failure's reason: later ones may have lost it
         }
     }
+}
+
+TracingTransport::TracingTransport(std::unique_ptr<platform::ByteTransport> inner, Trace& trace)
+    : inner_(std::move(inner)), trace_(trace) {
+    inner_->onArrival = [this] {
+        if (onArrival) {
+            onArrival();
+        }
+    };
+}
+
+void TracingTransport::Write(const QByteArray& bytes) {
+    inner_->Write(bytes);
+    trace_.Log(bytes, true);
+}
+
+QByteArray TracingTransport::Read(int waitMs) {
+    const QByteArray bytes = inner_->Read(waitMs);
+    trace_.Log(bytes, false);
+    return bytes;
 }
 
 } // namespace cli

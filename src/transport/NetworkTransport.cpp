@@ -1,7 +1,7 @@
 #include "NetworkTransport.h"
 
-#include "CommErrors.h"
-#include "RuntimeError.h"
+#include "platform/CommErrors.h"
+#include "platform/RuntimeError.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -13,7 +13,9 @@
 #endif
 #include <QThread>
 
-namespace platform {
+namespace transport {
+
+using namespace platform;
 
 namespace {
 
@@ -118,11 +120,8 @@ void NetworkTransport::Fail(int number, const QString& what) const {
     throw RuntimeError(number, QStringLiteral("%1: %2").arg(name_, what));
 }
 
-bool NetworkTransport::IsOpen() const {
-    return socket_ != nullptr;
-}
-
-int NetworkTransport::Open() {
+int NetworkTransport::Open(const LineSettings& line) {
+    line_ = line;
     if (socket_) {
         Fail(CommError::PortAlreadyOpen, QStringLiteral("already open"));
     }
@@ -159,7 +158,7 @@ int NetworkTransport::Open() {
             SendRaw(TelnetCodec::ComPortCommand(TelnetCodec::PurgeData, QByteArray(1, char(3))));
             SendRaw(TelnetCodec::ComPortCommand(TelnetCodec::SetModemStateMask,
                                                 QByteArray(1, char(0xFF))));
-            SetLine(line_);
+            SendLine();
             // The negotiation took part of the time the server needs to open its port.
             return int(std::max<qint64>(address_.openWaitMs - connected_.elapsed(), 0));
         } catch (const RuntimeError&) {
@@ -226,11 +225,8 @@ void NetworkTransport::Close() {
     socket_.reset();
 }
 
-void NetworkTransport::SetLine(const LineSettings& line) {
-    line_ = line;
-    if (address_.kind == Kind::Raw || !socket_) {
-        return; // a raw port keeps the terminal server's own settings; RFC 2217 sets it at open
-    }
+void NetworkTransport::SendLine() {
+    const LineSettings& line = line_;
     SendRaw(TelnetCodec::ComPortCommand(TelnetCodec::SetBaudRate, BigEndian(quint32(line.baud))));
     SendRaw(
         TelnetCodec::ComPortCommand(TelnetCodec::SetDataSize, QByteArray(1, char(line.dataBits))));
@@ -375,4 +371,4 @@ bool NetworkTransport::StillThere(QString* why) const {
     return true;
 }
 
-} // namespace platform
+} // namespace transport

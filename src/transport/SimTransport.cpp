@@ -4,16 +4,15 @@
 #include "platform/CommErrors.h"
 #include "platform/RuntimeError.h"
 
-namespace adaptersim {
+namespace transport {
+
+using adaptersim::AdapterModel;
+using adaptersim::WireByte;
 
 using platform::RuntimeError;
 namespace CommError = platform::CommError;
 
-SimTransport::SimTransport(platform::Clock& clock, AdapterModel* model)
-    : clock_(clock), own_(model ? nullptr : std::make_unique<AdapterModel>()),
-      model_(model ? *model : *own_) {}
-
-int SimTransport::Open() {
+int SimTransport::Open(const platform::LineSettings&) {
     if (model_.Faults().portMissing) {
         throw RuntimeError(CommError::PortInvalid,
                            QStringLiteral("The simulated port does not exist"));
@@ -58,4 +57,4 @@ bool SimTransport::StillThere(QString* why) const {
     return open_;
 }
 
-} // namespace adaptersim
+} // namespace transport

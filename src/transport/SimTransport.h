@@ -1,15 +1,13 @@
 #pragma once
 
-#include "AdapterModel.h"
+#include "adaptersim/AdapterModel.h"
 #include "platform/ByteTransport.h"
-
-#include <memory>
 
 namespace platform {
 class Clock;
 }
 
-namespace adaptersim {
+namespace transport {
 
 // The simulated adapter as a byte transport, in process. Bytes written reach the model at the
 // clock's time; its replies are read once the clock has passed their arrival, worked out
@@ -17,15 +15,13 @@ namespace adaptersim {
 // without scheduling anything.
 class SimTransport : public platform::ByteTransport {
 public:
-    // On the caller's model, or (nullptr) a healthy one of its own.
-    SimTransport(platform::Clock& clock, AdapterModel* model);
+    // On the caller's model, which keeps its chip from one session to the next.
+    SimTransport(platform::Clock& clock, adaptersim::AdapterModel& model)
+        : clock_(clock), model_(model) {}
+    ~SimTransport() override { Close(); }
 
-    AdapterModel& Model() { return model_; }
-
-    int Open() override;
+    int Open(const platform::LineSettings& line) override;
     void Close() override;
-    bool IsOpen() const override { return open_; }
-    void SetLine(const platform::LineSettings&) override {}
     void Write(const QByteArray& bytes) override;
     QByteArray Read(int waitMs = 0) override;
     bool Dsr() const override { return !model_.Faults().dsrLow; }
@@ -33,9 +29,8 @@ public:
 
 private:
     platform::Clock& clock_;
-    std::unique_ptr<AdapterModel> own_;
-    AdapterModel& model_;
+    adaptersim::AdapterModel& model_;
     bool open_ = false;
 };
 
-} // namespace adaptersim
+} // namespace transport

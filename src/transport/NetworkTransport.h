@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ByteTransport.h"
 #include "TelnetCodec.h"
+#include "platform/ByteTransport.h"
 
 #include <QElapsedTimer>
 #include <memory>
@@ -10,7 +10,7 @@
 class QDeadlineTimer;
 class QTcpSocket;
 
-namespace platform {
+namespace transport {
 
 // A terminal server's port over TCP: "net:HOST:PORT" carries the adapter's bytes as they are
 // (a raw accepter; no line settings, no modem lines), "rfc2217://HOST:PORT" speaks Telnet
@@ -21,7 +21,7 @@ namespace platform {
 // before, so Open tells how long the first byte must wait ("?open-wait=MS" for a slow one).
 // Whatever a raw port's server says before the first byte is written is not the adapter's
 // (it speaks only when asked): it is dropped, and a Telnet negotiation refuses the port.
-class NetworkTransport : public ByteTransport {
+class NetworkTransport : public platform::ByteTransport {
 public:
     enum class Kind { Raw, Rfc2217 };
 
@@ -40,10 +40,8 @@ public:
     NetworkTransport(const Address& address, QString name);
     ~NetworkTransport() override;
 
-    int Open() override;
+    int Open(const platform::LineSettings& line) override;
     void Close() override;
-    bool IsOpen() const override;
-    void SetLine(const LineSettings& line) override;
     void Write(const QByteArray& bytes) override;
     QByteArray Read(int waitMs = 0) override;
     bool Dsr() const override;
@@ -60,6 +58,8 @@ public:
     static constexpr int CloseWaitMs = 1000;
 
 private:
+    // The line settings to the server (RFC 2217); a raw port keeps the server's own.
+    void SendLine();
     [[noreturn]] void Fail(int number, const QString& what) const;
     void Connect(const QDeadlineTimer& deadline);
     void SendRaw(const QByteArray& bytes);
@@ -74,11 +74,11 @@ private:
     QString name_;
     std::unique_ptr<QTcpSocket> socket_;
     TelnetCodec telnet_;
-    LineSettings line_;
+    platform::LineSettings line_;
     mutable QByteArray pending_; // data taken while waiting for the server, not yet read
     bool spoken_ = false;        // a byte was written in this session
     QByteArray heard_;           // the first bytes a raw port's server said unasked
     QElapsedTimer connected_;
 };
 
-} // namespace platform
+} // namespace transport
