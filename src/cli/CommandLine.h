@@ -1,9 +1,9 @@
 #pragma once
 
 #include "core/DeviceCatalogue.h"
-#include "core/ImageFormats.h"
 #include "core/Journal.h"
 #include "core/SerialNumbers.h"
+#include "formats/ImageFormat.h"
 
 #include <QDateTime>
 #include <QString>

@@ -6,14 +6,14 @@
 #include "ProgressReport.h"
 #include "core/Checksums.h"
 #include "core/FileReplace.h"
-#include "core/ImageFormats.h"
-#include "core/ImageRecords.h"
+#include "core/ImageFile.h"
 #include "core/Journal.h"
 #include "core/OperationWords.h"
 #include "core/Operations.h"
 #include "core/OutcomeWords.h"
 #include "core/ProductionSettings.h"
 #include "core/ProgramSettings.h"
+#include "formats/ImageRecords.h"
 #include "platform/Clock.h"
 
 #include <QFileInfo>

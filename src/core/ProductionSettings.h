@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ImageRecords.h"
 #include "Journal.h"
 #include "SerialNumbers.h"
+#include "formats/ImageRecords.h"
 #include "platform/SettingsStore.h"
 
 #include <QString>

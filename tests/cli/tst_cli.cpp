@@ -6,7 +6,7 @@
 #include "cli/Interrupts.h"
 #include "cli/Tool.h"
 #include "core/Checksums.h"
-#include "core/ImageFormats.h"
+#include "core/ImageFile.h"
 #include "core/Journal.h"
 #include "platform/QtSettingsStore.h"
 

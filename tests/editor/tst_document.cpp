@@ -1,8 +1,8 @@
 // The Memory window's document: language texts, Open and its refusals, Save, Save As, Done.
 #include "EditorFixture.h"
 #include "common/LangFile.h"
-#include "core/IntelHex.h"
 #include "editor/ClickLabel.h"
+#include "formats/IntelHex.h"
 #include "platform/MessageBoxes.h"
 #include "platform/RuntimeError.h"
 

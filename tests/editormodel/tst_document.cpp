@@ -1,7 +1,7 @@
 // The editor's document without a window: typing, the history of ranges, copy, paste, fill,
 // the selection's sums, find with its wrap question, go to, and the write back's questions.
 #include "ModelFixture.h"
-#include "core/IntelHex.h"
+#include "formats/IntelHex.h"
 
 #include <QDir>
 #include <QFileInfo>

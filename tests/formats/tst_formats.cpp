@@ -2,7 +2,7 @@
 #include "ImageFiles.h"
 #include "adaptersim/SimSerialPort.h"
 #include "core/Checksums.h"
-#include "core/ImageFormats.h"
+#include "core/ImageFile.h"
 #include "core/Operations.h"
 #include "core/PortDevices.h"
 

@@ -1,7 +1,7 @@
 // An image file as PROGRAM and a host-side VERIFY load it: by its name's extension or a
 // format given, for each family, padded or not.
 #include "FuzzSupport.h"
-#include "core/ImageFormats.h"
+#include "core/ImageFile.h"
 
 #include <optional>
 

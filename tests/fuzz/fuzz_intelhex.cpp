@@ -1,8 +1,8 @@
 // Intel HEX text as PROGRAM and a host-side VERIFY read it: the records, then the block of
 // each family built from them.
 #include "FuzzSupport.h"
-#include "core/ImageRecords.h"
-#include "core/IntelHex.h"
+#include "formats/ImageRecords.h"
+#include "formats/IntelHex.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray text(reinterpret_cast<const char*>(data), qsizetype(size));

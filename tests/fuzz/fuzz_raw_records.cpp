@@ -1,10 +1,10 @@
 // The look into a raw-named image (.hex, .bin, ...) for text records, which PROGRAM does not
 // send to the chip as raw bytes: Intel HEX or S-records, each line well-formed.
 #include "FuzzSupport.h"
-#include "core/ImageFormats.h"
-#include "core/ImageRecords.h"
-#include "core/IntelHex.h"
-#include "core/SRecord.h"
+#include "core/ImageFile.h"
+#include "formats/ImageRecords.h"
+#include "formats/IntelHex.h"
+#include "formats/SRecord.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray text(reinterpret_cast<const char*>(data), qsizetype(size));

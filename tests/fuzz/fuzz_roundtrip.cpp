@@ -3,9 +3,9 @@
 // finding replays; every input when TMS370_FUZZ_SREC_CAT=all) srec_cat, where it is
 // installed, reads the same text and must agree.
 #include "FuzzSupport.h"
-#include "core/ImageRecords.h"
-#include "core/IntelHex.h"
-#include "core/SRecord.h"
+#include "formats/ImageRecords.h"
+#include "formats/IntelHex.h"
+#include "formats/SRecord.h"
 
 #include <QCryptographicHash>
 #include <QFile>

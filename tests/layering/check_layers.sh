@@ -8,16 +8,17 @@ src=$(realpath "${1:?usage: check_layers.sh SRC}")
 # What each folder may include, from the bottom up; nothing includes app/.
 declare -A may=(
     [platform]="platform"
-    [core]="platform core"
+    [formats]="formats"
+    [core]="platform formats core"
     [adaptersim]="platform core adaptersim"
     [widgets]="platform widgets"
     [common]="platform core common"
-    [editor/model]="platform core editor/model"
+    [editor/model]="platform formats core editor/model"
     [grid]="platform core adaptersim widgets common grid"
     [editor]="platform core adaptersim widgets common grid editor/model editor"
     [programmer]="platform core adaptersim widgets common grid programmer"
     [about]="platform core adaptersim widgets common grid about"
-    [cli]="platform core adaptersim common grid cli"
+    [cli]="platform formats core adaptersim common grid cli"
     [app]="platform core adaptersim widgets common grid editor/model editor programmer about cli app"
 )
 

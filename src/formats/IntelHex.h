@@ -32,11 +32,6 @@ std::optional<IntelHexRecord> ParseIntelHexRecord(const QByteArray& line, QStrin
 void AppendIntelHexRecord(QByteArray& text, int type, quint16 offset, const char* data, int size,
                           const char* lineEnd = "\n");
 
-// The data records of an Intel HEX text in file order, with extended segment and linear
-// addresses applied. Refuses, naming the line, a malformed record, a checksum error, an
-// unknown record type, anything after the end-of-file record and a text without one.
-std::optional<QList<DataRecord>> ParseIntelHex(const QByteArray& text, QString* error);
-
 // Whether every line of text that is not blank is a well-formed Intel HEX record with a
 // correct checksum (and there is at least one).
 bool IsIntelHexText(const QByteArray& text);

@@ -100,62 +100,6 @@ QByteArray Record(int type, quint16 offset, const QByteArray& data) {
 
 } // namespace
 
-std::optional<QList<DataRecord>> ParseIntelHex(const QByteArray& text, QString* error) {
-    const QList<QByteArray> lines = TextLines(text);
-    QList<DataRecord> records;
-    quint32 base = 0;
-    int endLine = 0;
-    for (int i = 0; i < lines.size(); ++i) {
-        const int number = i + 1;
-        if (lines[i].isEmpty()) {
-            continue;
-        }
-        if (endLine > 0) {
-            *error = QStringLiteral("line %1: more follows the end-of-file record of line %2")
-                         .arg(number)
-                         .arg(endLine);
-            return std::nullopt;
-        }
-        QString why;
-        const std::optional<IntelHexRecord> record = ParseIntelHexRecord(lines[i], &why);
-        if (!record) {
-            *error = QStringLiteral("line %1: %2").arg(number).arg(why);
-            return std::nullopt;
-        }
-        const auto word = [&] {
-            return quint32(static_cast<unsigned char>(record->data[0])) << 8 |
-                   static_cast<unsigned char>(record->data[1]);
-        };
-        switch (record->type) {
-        case Data:
-            records.append({base + record->offset, record->data, number});
-            break;
-        case EndOfFile:
-            endLine = number;
-            break;
-        case ExtSegment:
-            base = word() << 4;
-            break;
-        case ExtLinear:
-            base = word() << 16;
-            break;
-        default:
-            break; // start addresses mean nothing for an EEPROM image
-        }
-    }
-    if (endLine == 0) {
-        if (records.isEmpty()) {
-            *error = QStringLiteral("it holds no Intel HEX records");
-        } else {
-            *error = QStringLiteral("line %1: the file ends without an end-of-file record "
-                                    "(:00000001FF); it may be cut short")
-                         .arg(lines.size());
-        }
-        return std::nullopt;
-    }
-    return records;
-}
-
 bool IsIntelHexText(const QByteArray& text) {
     bool any = false;
     for (const QByteArray& line : TextLines(text)) {

@@ -24,12 +24,6 @@ std::optional<SRecordFields> ParseSRecordLine(const QByteArray& line, QString* w
 void AppendSRecord(QByteArray& text, int type, quint32 address, const char* data, int size,
                    const char* lineEnd = "\n");
 
-// The data records (S1, S2, S3) of a Motorola S-record text in file order. Refuses, naming
-// the line, a malformed record, a checksum error, a reserved type (S4), a count record (S5,
-// S6) that disagrees with the data records before it, anything after the termination record
-// (S7, S8, S9), and a text whose last record neither counts nor ends the data.
-std::optional<QList<DataRecord>> ParseSRecord(const QByteArray& text, QString* error);
-
 // Whether every line of text that is not blank is a well-formed S-record with a correct
 // checksum (and there is at least one).
 bool IsSRecordText(const QByteArray& text);
