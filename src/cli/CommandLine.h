@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/DeviceCatalogue.h"
-#include "core/ImageFormats.h"
+#include "formats/ImageFormat.h"
 #include "production/Journal.h"
 #include "production/SerialNumbers.h"
 

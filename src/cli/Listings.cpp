@@ -1,8 +1,8 @@
 #include "Commands.h"
 
 #include "ExitCode.h"
-#include "core/ImageRecords.h"
 #include "core/PortDevices.h"
+#include "formats/ImageRecords.h"
 #include "platform/SettingsStore.h"
 
 #include <QJsonArray>

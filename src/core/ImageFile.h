@@ -1,8 +1,14 @@
 #pragma once
 
+#include "DeviceCatalogue.h"
+#include "formats/ImageFormat.h"
+
 #include <QByteArray>
 #include <QString>
+#include <memory>
 #include <optional>
+
+class QSaveFile;
 
 namespace core {
 
@@ -20,5 +26,57 @@ std::optional<QByteArray> ReadImageFile(const QString& path, qint64 maxSize, QSt
 
 // Whether a file may be replaced by an image: absent, or a regular file or a link to one.
 bool IsReplaceableFile(const QString& path, QString* error);
+
+// The family's block that a text image's records describe; nothing, with why (naming the
+// line), when a record is malformed or lies outside the block.
+std::optional<QByteArray> DecodeRecords(const QByteArray& content, ImageFormat format,
+                                        const Family& family, QString* why);
+
+// What went wrong with an image file.
+enum class ImageFault {
+    None,
+    Unreadable,      // missing, not a regular file, too large, or a read failed
+    Malformed,       // a text image with a bad line (the message names it)
+    RawSize,         // a raw image that is not one block long
+    LooksLikeRecords // a file taken as raw by its name whose content is plainly records
+};
+
+struct LoadedImage {
+    QByteArray block; // one block, when fault is None
+    ImageFault fault = ImageFault::None;
+    QString message;                         // why, in words that follow the file's name
+    qint64 size = 0;                         // RawSize: the file's length
+    ImageFormat detected = ImageFormat::Raw; // LooksLikeRecords: what the content is
+};
+
+// The block a PROGRAM or a host-side compare takes from an image file. format nothing means
+// by the file's name; then a file taken as raw whose content is plainly Intel HEX or
+// S-records is refused, since its text would go to the chip as bytes. A raw image must be one block
+// long; with pad a shorter one is filled up with FFh (a longer one is always refused: bytes would
+// be lost).
+LoadedImage LoadImageFile(const QString& path, std::optional<ImageFormat> format,
+                          const Family& family, bool pad);
+
+// The block in format: text images at the family's EEPROM addresses, recordBytes data bytes
+// a line; S-records with header naming the device.
+QByteArray EncodeImage(const QByteArray& block, ImageFormat format, const Family& family,
+                       const QString& header, int recordBytes = 16);
+
+// A file replaced as a whole: opened before the work that fills it, so a file that cannot be
+// written is known first; the old file (if any) stays as it was until Commit succeeds, and
+// what replaces it keeps its mode (and owner where allowed). A read-only file is refused
+// ("it is read-only") unless replaceReadOnly.
+class ImageTarget {
+public:
+    ImageTarget();
+    ~ImageTarget(); // discards what was not committed
+
+    bool Open(const QString& path, QString* error, bool replaceReadOnly = false);
+    bool Commit(const QByteArray& content, QString* error);
+    void Discard();
+
+private:
+    std::unique_ptr<QSaveFile> file_;
+};
 
 } // namespace core

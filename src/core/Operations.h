@@ -2,10 +2,10 @@
 
 #include "AdapterLink.h"
 #include "DeviceCatalogue.h"
-#include "ImageFormats.h"
 #include "Outcome.h"
 #include "Progress.h"
 #include "StopRequest.h"
+#include "formats/ImageFormat.h"
 
 #include <QByteArray>
 #include <QString>

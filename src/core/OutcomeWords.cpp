@@ -1,9 +1,9 @@
 #include "OutcomeWords.h"
 
 #include "Checksums.h"
-#include "ImageRecords.h"
 #include "OperationWords.h"
 #include "SerialMessages.h"
+#include "formats/ImageRecords.h"
 #include "platform/RuntimeError.h"
 
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ImageFormats.h"
 #include "Outcome.h"
+#include "formats/ImageFormat.h"
 
 #include <QString>
 #include <QStringList>

@@ -2,7 +2,7 @@
 
 #include "Journal.h"
 #include "SerialNumbers.h"
-#include "core/ImageRecords.h"
+#include "formats/ImageRecords.h"
 #include "platform/SettingsStore.h"
 
 #include <QString>

@@ -1,6 +1,6 @@
 #include "SerialNumbers.h"
 
-#include "core/ImageRecords.h"
+#include "formats/ImageRecords.h"
 
 #include <QStringList>
 #include <algorithm>

@@ -5,7 +5,7 @@
 #include "cli/Interrupts.h"
 #include "cli/Tool.h"
 #include "core/Checksums.h"
-#include "core/ImageFormats.h"
+#include "core/ImageFile.h"
 #include "platform/QtSettingsStore.h"
 #include "production/Journal.h"
 

@@ -1,6 +1,6 @@
 #include "AdapterTool.h"
 #include "ImageFiles.h"
-#include "core/ImageFormats.h"
+#include "core/ImageFile.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 // Runs a READ on the simulated adapter's model through the core, and writes the block as
 // Intel HEX: enough of the core that a stray Widgets dependency would show in its links.
-#include "core/ImageFormats.h"
+#include "core/ImageFile.h"
 #include "core/Operations.h"
 #include "core/PortControl.h"
 #include "core/PortDevices.h"

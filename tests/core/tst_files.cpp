@@ -2,7 +2,7 @@
 #include "ImageFiles.h"
 #include "core/FileErrors.h"
 #include "core/FileReplace.h"
-#include "core/ImageFormats.h"
+#include "core/ImageFile.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,10 +2,10 @@
 // Save As, Done.
 #include "EditorFixture.h"
 #include "FakeFileDialogs.h"
-#include "core/IntelHex.h"
 #include "editor/ClickLabel.h"
 #include "editor/LangFile.h"
 #include "editor/OpenDialog.h"
+#include "formats/IntelHex.h"
 #include "platform/MessageBoxes.h"
 #include "platform/RuntimeError.h"
 

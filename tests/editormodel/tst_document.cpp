@@ -1,7 +1,7 @@
 // The editor's document and edit session without a window: typing, paste, fill and their
 // history, find with its wrap question, compare, records, and the write back's questions.
 #include "ModelFixture.h"
-#include "core/IntelHex.h"
+#include "formats/IntelHex.h"
 
 #include <QDir>
 #include <QFileInfo>

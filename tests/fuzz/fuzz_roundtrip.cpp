@@ -3,9 +3,9 @@
 // finding replays; every input when TMS370_FUZZ_SREC_CAT=all) srec_cat, where it is
 // installed, reads the same text and must agree.
 #include "FuzzSupport.h"
-#include "core/ImageRecords.h"
-#include "core/IntelHex.h"
-#include "core/SRecord.h"
+#include "formats/IntelHex.h"
+#include "formats/RecordReader.h"
+#include "formats/SRecord.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -15,20 +15,19 @@
 
 namespace {
 
-// The records' bytes laid out from address on; none when they leave a gap, overlap or stray.
-std::optional<QByteArray> Assemble(const QList<core::DataRecord>& records, quint32 address,
-                                   qsizetype size) {
-    QByteArray block(size, '\0');
-    qsizetype next = 0;
-    for (const core::DataRecord& record : records) {
-        if (record.address != quint32(address + quint32(next)) ||
-            next + record.bytes.size() > size) {
-            return std::nullopt;
-        }
-        block.replace(next, record.bytes.size(), record.bytes);
-        next += record.bytes.size();
-    }
-    return next == size ? std::optional<QByteArray>(block) : std::nullopt;
+// The data the record reader hands on from text, when every record follows the one before
+// it from address on; none when the text is refused or leaves a gap.
+std::optional<QByteArray> ReadBack(const QByteArray& text, core::ImageFormat format,
+                                   quint32 address) {
+    QByteArray bytes;
+    bool inOrder = true;
+    core::RecordReader reader(format, [&](quint32 at, const QByteArray& data, qint64) {
+        inOrder = at == address + quint32(bytes.size());
+        bytes += data;
+        return inOrder;
+    });
+    const bool read = reader.Feed(text.constData(), text.size()) && reader.Finish();
+    return read && inOrder ? std::optional<QByteArray>(bytes) : std::nullopt;
 }
 
 // What srec_cat makes of text (Intel HEX or S-records) as the bytes from address on. (Its
@@ -73,19 +72,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (block.isEmpty() || quint64(address) + quint64(block.size()) > 0x100000000ULL) {
         return 0;
     }
-    QString error;
     const QByteArray hex = core::WriteIntelHex(block, address, recordBytes);
-    const auto hexRecords = core::ParseIntelHex(hex, &error);
-    fuzz::Check(hexRecords.has_value(), "our reader takes what our Intel HEX writer wrote");
-    fuzz::Check(Assemble(*hexRecords, address, block.size()) == block,
-                "Intel HEX gives the block back");
+    fuzz::Check(ReadBack(hex, core::ImageFormat::IntelHex, address) == block,
+                "our reader takes our Intel HEX, and it gives the block back");
     fuzz::Check(core::IsIntelHexText(hex), "our Intel HEX is recognised as Intel HEX");
-
     const QByteArray srec = core::WriteSRecord(block, address, header, recordBytes);
-    const auto srecRecords = core::ParseSRecord(srec, &error);
-    fuzz::Check(srecRecords.has_value(), "our reader takes what our S-record writer wrote");
-    fuzz::Check(Assemble(*srecRecords, address, block.size()) == block,
-                "S-records give the block back");
+    fuzz::Check(ReadBack(srec, core::ImageFormat::SRecord, address) == block,
+                "our reader takes our S-records, and they give the block back");
 
     static const QString srecCat = QStandardPaths::findExecutable(QStringLiteral("srec_cat"));
     const QByteArray digest = QCryptographicHash::hash(

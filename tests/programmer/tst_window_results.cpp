@@ -1,5 +1,5 @@
 #include "OperationBench.h"
-#include "core/ImageFormats.h"
+#include "core/ImageFile.h"
 #include "platform/MessageBoxes.h"
 
 #include <QAccessible>

@@ -1,17 +1,16 @@
 #include "RecordImage.h"
 
 #include "WorkImage.h"
-#include "core/ImageRecords.h"
-#include "core/IntelHex.h"
-#include "core/SRecord.h"
+#include "core/FileErrors.h"
+#include "core/FileReplace.h"
+#include "formats/ImageRecords.h"
+#include "formats/IntelHex.h"
+#include "formats/SRecord.h"
 #include "platform/RuntimeError.h"
 
 #include <QCoreApplication>
 #include <QFileDevice>
 #include <QSaveFile>
-
-#include "core/FileErrors.h"
-#include "core/FileReplace.h"
 #include <QTemporaryFile>
 #include <algorithm>
 #include <cstring>
@@ -48,10 +47,6 @@ QString Tr(const char* text) {
     throw RuntimeError(ErrorNumber::PathFileAccess, what.arg(file.fileName(), why));
 }
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
-}
-
 // The share of the work done, told after each piece; a false answer stops it. The share
 // never falls, though the total may grow once it is known.
 class Work {
@@ -78,233 +73,51 @@ private:
     QString stopped_;
 };
 
-// Reads a records file line by line from its start, checks each line and the file as a
-// whole, and hands on the data records at their full addresses; notes the layout as it goes.
-class Reader {
-public:
-    // false: the caller has what it wanted; the rest is not read.
-    using OnData = std::function<bool(quint32 address, const QByteArray& data, qint64 line)>;
+// Data records of a records file at their full addresses, with their lines; false when the
+// caller has what it wanted.
+using OnData = std::function<bool(quint32 address, const QByteArray& data, qint64 line)>;
 
-    Reader(QFileDevice& file, ImageFormat format, Work& work)
-        : file_(file), format_(format), work_(work) {}
-
-    // The layout, but for base and length.
-    Layout Read(const OnData& onData) {
-        layout_ = Layout();
-        layout_.format = format_;
-        onData_ = &onData;
-        base_ = 0;
-        segment_ = linear_ = closed_ = anyRecord_ = anyData_ = lineEndSeen_ = false;
-        endLine_ = 0;
-        dataRecords_ = 0;
-        if (!file_.seek(0)) {
-            FileError(Tr("Cannot read \"%1\": %2"), file_);
-        }
-        std::vector<char> buffer(std::size_t(MaxLine + ReadSize));
-        qint64 kept = 0; // an unfinished line, at the front
-        qint64 number = 0;
-        for (;;) {
-            const qint64 got = file_.read(buffer.data() + kept, ReadSize);
-            if (got < 0) {
-                FileError(Tr("Cannot read \"%1\": %2"), file_);
-            }
-            const char* p = buffer.data();
-            const char* end = p + kept + got;
-            if (got == 0) {
-                if (kept > 0 && !Line(p, end, ++number)) {
-                    return layout_;
-                }
-                break;
-            }
-            while (const char* n = static_cast<const char*>(std::memchr(p, '\n', end - p))) {
-                if (!lineEndSeen_) {
-                    lineEndSeen_ = true;
-                    layout_.lineEnd = n > p && n[-1] == '\r' ? "\r\n" : "\n";
-                }
-                if (!Line(p, n, ++number)) {
-                    return layout_;
-                }
-                p = n + 1;
-            }
-            kept = end - p;
-            if (kept > MaxLine) {
-                TooLong(number + 1);
-            }
-            std::memmove(buffer.data(), p, std::size_t(kept));
-            work_.Add(got);
-        }
-        Finish(number);
-        return layout_;
-    }
-
-private:
-    // Lines are held whole while they are read: one too long is refused, whether or not it
-    // ends in the piece read.
-    [[noreturn]] void TooLong(qint64 number) const {
-        RefuseLine(file_.fileName(), number,
-                   Tr("longer than any record (over %1 characters)").arg(MaxLine));
-    }
-
-    // One line; false when the caller wants no more.
-    bool Line(const char* begin, const char* end, qint64 number) {
-        if (end - begin > MaxLine) {
-            TooLong(number);
-        }
-        while (begin < end && IsBlank(*begin)) {
-            ++begin;
-        }
-        while (end > begin && IsBlank(end[-1])) {
-            --end;
-        }
-        if (begin == end) {
-            return true;
-        }
-        if (endLine_ > 0) {
-            RefuseLine(file_.fileName(), number,
-                       (format_ == ImageFormat::IntelHex
-                            ? Tr("more follows the end-of-file record of line %1")
-                            : Tr("more follows the termination record of line %1"))
-                           .arg(endLine_));
-        }
-        anyRecord_ = true;
-        const QByteArray line = QByteArray::fromRawData(begin, end - begin);
-        return format_ == ImageFormat::IntelHex ? HexLine(line, number) : SRecordLine(line, number);
-    }
-
-    bool Hand(quint32 address, const QByteArray& data, qint64 number) {
-        if (data.isEmpty()) {
-            return true;
-        }
+// Reads a records file from its start, a piece at a time, through the formats' reader and
+// hands its data records on; the layout, but for base and length. A refusal names the file.
+Layout Read(QFileDevice& file, ImageFormat format, Work& work, const OnData& onData) {
+    const QString name = file.fileName();
+    const auto hand = [&](quint32 address, const QByteArray& data, qint64 line) {
         if (qint64(address) + data.size() - 1 > LastAddress) {
-            RefuseLine(file_.fileName(), number,
+            RefuseLine(name, line,
                        Tr("data at %1 runs past FFFFFFFFh, the last 32-bit address")
                            .arg(HexAddress(address)));
         }
-        anyData_ = true;
-        return (*onData_)(address, data, number);
+        return onData(address, data, line);
+    };
+    core::RecordReader reader(format, hand, MaxLine);
+    if (!file.seek(0)) {
+        FileError(Tr("Cannot read \"%1\": %2"), file);
     }
-
-    bool HexLine(const QByteArray& line, qint64 number) {
-        using namespace core::IntelHexType;
-        QString why;
-        const std::optional<core::IntelHexRecord> record = core::ParseIntelHexRecord(line, &why);
-        if (!record) {
-            RefuseLine(file_.fileName(), number, why);
+    std::vector<char> buffer(static_cast<std::size_t>(ReadSize));
+    for (;;) {
+        const qint64 got = file.read(buffer.data(), ReadSize);
+        if (got < 0) {
+            FileError(Tr("Cannot read \"%1\": %2"), file);
         }
-        const auto byte = [&](int i) {
-            return quint32(static_cast<unsigned char>(record->data[i]));
-        };
-        switch (record->type) {
-        case Data:
-            // Addresses run on past the end of the 64 KiB that the offset counts in, as the
-            // block's reader takes them.
-            return Hand(base_ + record->offset, record->data, number);
-        case EndOfFile:
-            endLine_ = number;
-            break;
-        case ExtSegment:
-            base_ = (byte(0) << 8 | byte(1)) << 4;
-            segment_ = true;
-            break;
-        case ExtLinear:
-            base_ = (byte(0) << 8 | byte(1)) << 16;
-            linear_ = true;
-            break;
-        default: // StartSegment, StartLinear
-            layout_.startType = record->type;
-            layout_.start = byte(0) << 24 | byte(1) << 16 | byte(2) << 8 | byte(3);
+        if (got == 0) {
+            reader.Finish();
             break;
         }
-        return true;
+        if (!reader.Feed(buffer.data(), got)) {
+            break; // refused, or the caller has what it wanted
+        }
+        work.Add(got);
     }
-
-    bool SRecordLine(const QByteArray& line, qint64 number) {
-        QString why;
-        const std::optional<core::SRecordFields> record = core::ParseSRecordLine(line, &why);
-        if (!record) {
-            RefuseLine(file_.fileName(), number, why);
+    if (const std::optional<core::RecordFault>& fault = reader.Fault()) {
+        if (fault->line > 0) {
+            RefuseLine(name, fault->line, fault->why);
         }
-        const int type = record->type;
-        closed_ = type >= 5;
-        switch (type) {
-        case 0:
-            if (!layout_.header) {
-                layout_.header = record->data;
-            }
-            break;
-        case 1:
-        case 2:
-        case 3:
-            layout_.dataType = std::max(layout_.dataType, type);
-            ++dataRecords_;
-            return Hand(record->address, record->data, number);
-        case 5:
-        case 6:
-            if (!record->data.isEmpty()) {
-                RefuseLine(file_.fileName(), number, Tr("a count record holds no data"));
-            }
-            // A count that disagrees tells of lines lost or added.
-            if (record->address != dataRecords_) {
-                RefuseLine(file_.fileName(), number,
-                           Tr("the count record says %1 data records, the file has %2 before it")
-                               .arg(record->address)
-                               .arg(dataRecords_));
-            }
-            layout_.counted = true;
-            break;
-        default: // 7, 8, 9
-            endLine_ = number;
-            layout_.startType = type;
-            layout_.start = record->address;
-            break;
-        }
-        return true;
+        Refuse(name, fault->why);
     }
-
-    void Finish(qint64 lines) {
-        const QString name = file_.fileName();
-        if (format_ == ImageFormat::IntelHex) {
-            if (!anyRecord_) {
-                Refuse(name, Tr("it holds no Intel HEX records"));
-            }
-            if (endLine_ == 0) {
-                RefuseLine(name, lines,
-                           Tr("the file ends without an end-of-file record (:00000001FF); it "
-                              "may be cut short"));
-            }
-            layout_.addressing = linear_    ? HexAddressing::Linear
-                                 : segment_ ? HexAddressing::Segment
-                                            : HexAddressing::None;
-        } else {
-            if (!anyRecord_) {
-                Refuse(name, Tr("it holds no S-records"));
-            }
-            if (!closed_) {
-                RefuseLine(name, lines,
-                           Tr("the file ends without a count record (S5, S6) or a termination "
-                              "record (S7, S8, S9); it may be cut short"));
-            }
-        }
-        if (!anyData_) {
-            Refuse(name, Tr("it holds no data records"));
-        }
-    }
-
-    QFileDevice& file_;
-    ImageFormat format_;
-    Work& work_;
-    const OnData* onData_ = nullptr;
-    Layout layout_;
-    quint32 base_ = 0; // Intel HEX: what the last extended address record gave
-    bool segment_ = false;
-    bool linear_ = false;
-    bool closed_ = false; // S-records: the last record counts or ends the data
-    bool anyRecord_ = false;
-    bool anyData_ = false;
-    bool lineEndSeen_ = false;
-    qint64 endLine_ = 0;
-    quint32 dataRecords_ = 0;
-};
+    Layout layout;
+    static_cast<core::RecordLayout&>(layout) = reader.Layout();
+    return layout;
+}
 
 // A byte given again with another value.
 struct Clash {
@@ -480,7 +293,7 @@ Layout LoadInto(QFileDevice& source, ImageFormat format, QFileDevice& target,
     // till then it is taken as long as a file without gaps makes it.
     Work work(progress, 2 * sourceSize + sourceSize * 4 / 11,
               Tr("Opening \"%1\" was stopped.").arg(name));
-    Layout layout = Reader(source, format, work).Read(span);
+    Layout layout = Read(source, format, work, span);
     layout.base = quint32(lowest);
     layout.length = highest - lowest + 1;
     work.SetTotal(2 * sourceSize + layout.length);
@@ -507,7 +320,7 @@ Layout LoadInto(QFileDevice& source, ImageFormat format, QFileDevice& target,
         clashLine = line;
         return !clash;
     };
-    Reader(source, format, work).Read(place);
+    Read(source, format, work, place);
     if (clash) {
         // The first line that gave the byte gave what it holds: found by reading up to it.
         const qint64 address = lowest + clash->offset;
@@ -519,7 +332,7 @@ Layout LoadInto(QFileDevice& source, ImageFormat format, QFileDevice& target,
             return earlierLine == 0;
         };
         Work none({}, 1, QString());
-        Reader(source, format, none).Read(find);
+        Read(source, format, none, find);
         RefuseLine(name, clashLine,
                    Tr("data at %1 (%2) disagrees with line %3 (%4)")
                        .arg(HexAddress(quint32(address)), HexByte(clash->given))

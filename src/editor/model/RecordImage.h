@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/ImageFormats.h"
+#include "formats/RecordReader.h"
 
 #include <QByteArray>
 #include <QString>
@@ -16,27 +16,12 @@ class WorkImage;
 // addresses reach). Failures throw platform::RuntimeError.
 namespace RecordImage {
 
-// Where an Intel HEX file took the upper part of its addresses from.
-enum class HexAddressing {
-    None,    // no extended address records: 16-bit addresses
-    Segment, // extended segment address records (02)
-    Linear,  // extended linear address records (04); wins when a file has both kinds
-};
+using HexAddressing = core::HexAddressing;
 
 // A records file's span and what it held besides its data, so it is written back alike.
-struct Layout {
-    core::ImageFormat format = core::ImageFormat::IntelHex;
-    quint32 base = 0;          // the lowest address a data record covers: the image's offset 0
-    qint64 length = 0;         // bytes from base to the highest address a data record covers
-    QByteArray lineEnd = "\n"; // "\r\n" when the file's first line ended so
-    HexAddressing addressing = HexAddressing::None; // Intel HEX
-    int dataType = 1; // S-records: the widest data record used, 1, 2 or 3 (S1, S2, S3)
-    std::optional<QByteArray> header; // S-records: the first S0 record's data
-    bool counted = false;             // S-records: a count record (S5, S6) was there
-    // The start address record, type 0 for none (the last when there are several): Intel HEX
-    // 3 (CS:IP) or 5 (EIP), its four bytes as one big-endian word; S-records 7, 8 or 9.
-    int startType = 0;
-    quint32 start = 0;
+struct Layout : core::RecordLayout {
+    quint32 base = 0;  // the lowest address a data record covers: the image's offset 0
+    qint64 length = 0; // bytes from base to the highest address a data record covers
 };
 
 // Told the share done after each piece; false stops the work (a CancelError).
