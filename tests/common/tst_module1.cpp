@@ -1,5 +1,6 @@
 // What the windows share: program values, the working image's place, refusing pipes and
 // devices.
+#include "TableRows.h"
 #include "common/Module1.h"
 #include "core/RegularFile.h"
 #include "platform/QtSettingsStore.h"
@@ -15,10 +16,8 @@ class Module1Test : public QObject {
 
 private slots:
     void programValues_data() {
-        QTest::addColumn<QString>("folder");
-        QTest::addColumn<QString>("setting"); // "-": none
-        QTest::addColumn<QString>("appFolder");
-        QTest::addColumn<QString>("file");
+        // setting: "-": none
+        Columns<QString, QString, QString, QString>({"folder", "setting", "appFolder", "file"});
         // clang-format off
         QTest::newRow("none") << "/opt/tms370" << "-" << "/opt/tms370/" << "English.lpk";
         QTest::newRow("another file, a drive's root") << "/" << "Deutsch.lpk" << "/" << "Deutsch.lpk";
@@ -29,8 +28,7 @@ private slots:
     }
 
     void programValues() {
-        QFETCH(QString, folder);
-        QFETCH(QString, setting);
+        const auto [folder, setting] = Row<QString, QString>({"folder", "setting"});
         QTemporaryDir dir;
         platform::QtSettingsStore settings(dir.filePath(QStringLiteral("s.ini")));
         if (setting != QLatin1String("-")) {
@@ -85,8 +83,7 @@ private slots:
     }
 
     void onlyRegularFilesOpen() {
-        QFETCH(QString, kind);
-        QFETCH(QString, why);
+        const auto [kind, why] = Row<QString, QString>({"kind", "why"});
         QTemporaryDir dir;
         const QString file = dir.filePath(QStringLiteral("file"));
         QFile(file).open(QIODevice::WriteOnly);

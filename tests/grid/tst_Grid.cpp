@@ -1,4 +1,5 @@
 // The grid over a picture box, and the box itself: keys at the page's edges, events, clicks.
+#include "../common/TableRows.h"
 #include "ErrorNumberOf.h"
 #include "grid/Grid.h"
 #include "widgets/PictureBox.h"
@@ -14,17 +15,15 @@ class GridHost {
 public:
     explicit GridHost(qint64 length, QSize box = QSize(352, 381)) : length(length) {
         window.resize(box.width(), box.height() + 40);
-        pic = new PictureBox(&window);
         pic->setGeometry(QRect(QPoint(0, 0), box));
-        other = new QLineEdit(&window);
         other->setGeometry(0, box.height() + 5, 100, 30);
-        marker = new MarkerShape(pic);
         grid.InitializeGrid(pic, marker);
         grid.SetMax(length);
-        QObject::connect(&grid, &Grid::EnterCell, &grid,
-                         [this](int r, int c) { log << QStringLiteral("E%1,%2").arg(r).arg(c); });
-        QObject::connect(&grid, &Grid::LeaveCell, &grid,
-                         [this](int r, int c) { log << QStringLiteral("L%1,%2").arg(r).arg(c); });
+        for (auto [event, name] : {std::pair{&Grid::EnterCell, "E"}, {&Grid::LeaveCell, "L"}}) {
+            QObject::connect(&grid, event, &grid, [this, name](int r, int c) {
+                log << QStringLiteral("%1%2,%3").arg(name).arg(r).arg(c);
+            });
+        }
         QObject::connect(&grid, &Grid::Click, &grid, [this] { log << QStringLiteral("Click"); });
         Handle(&Grid::RequestNextRow, "NextRow", [this] {
             return grid.Rows() == 20 && pageStart + 16 <= this->length ? pageStart + 16 : None;
@@ -76,9 +75,9 @@ public:
     qint64 length;
     qint64 pageStart = 1;
     QWidget window;
-    PictureBox* pic;
-    QLineEdit* other;
-    MarkerShape* marker;
+    PictureBox* pic = new PictureBox(&window);
+    QLineEdit* other = new QLineEdit(&window);
+    MarkerShape* marker = new MarkerShape(pic);
     Grid grid;
     QStringList log;
 
@@ -102,12 +101,9 @@ private slots:
     // The keys move by GridMoves (tested with the editor's document); the grid raises the
     // request the move asks for between leaving its cell and entering the one it lands on.
     void keysRaiseRequests_data() {
-        QTest::addColumn<qint64>("length");
-        QTest::addColumn<qint64>("page");
-        QTest::addColumn<QPoint>("from"); // (row, column)
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QString>("events");
-        QTest::addColumn<QPoint>("to");
+        // from: (row, column)
+        Columns<qint64, qint64, QPoint, QString, QString, QPoint>(
+            {"length", "page", "from", "key", "events", "to"});
         // clang-format off
         QTest::newRow("left, data before") << 1000LL << 17LL << QPoint(0, 0) << "Left" << "L0,0 PrevRow E0,15" << QPoint(0, 15);
         QTest::newRow("down, one more byte") << 321LL << 1LL << QPoint(19, 3) << "Down" << "L19,3 NextRow E19,0 E19,0" << QPoint(19, 0);
@@ -120,11 +116,8 @@ private slots:
         // clang-format on
     }
     void keysRaiseRequests() {
-        QFETCH(qint64, length);
-        QFETCH(qint64, page);
-        QFETCH(QPoint, from);
-        QFETCH(QString, key);
-        QFETCH(QPoint, to);
+        const auto [length, page, from, key, to] =
+            Row<qint64, qint64, QPoint, QString, QPoint>({"length", "page", "from", "key", "to"});
         GridHost host(length);
         QVERIFY(host.Show());
         host.Start(page, from.x(), from.y());
@@ -142,12 +135,9 @@ private slots:
     }
 
     void mouse_data() {
-        QTest::addColumn<QSize>("box");
-        QTest::addColumn<qint64>("length");
-        QTest::addColumn<QPoint>("at"); // pixels
-        QTest::addColumn<QString>("events");
-        QTest::addColumn<QPoint>("to"); // (row, column)
-        const QSize box(352, 381);      // cells of 22 x 19
+        // at: pixels; to: (row, column)
+        Columns<QSize, qint64, QPoint, QString, QPoint>({"box", "length", "at", "events", "to"});
+        const QSize box(352, 381); // cells of 22 x 19
         // clang-format off
         QTest::newRow("the cursor cell") << box << 1000LL << QPoint(50, 40) << "Click" << QPoint(2, 2);
         QTest::newRow("past the data") << box << 40LL << QPoint(300, 45) << "L2,2 E2,7 Click" << QPoint(2, 7);
@@ -157,9 +147,7 @@ private slots:
     }
 
     void mouse() {
-        QFETCH(QSize, box);
-        QFETCH(qint64, length);
-        QFETCH(QPoint, at);
+        const auto [box, length, at] = Row<QSize, qint64, QPoint>({"box", "length", "at"});
         GridHost host(length, box);
         QVERIFY(host.Show());
         host.Start(1, 2, 2);
