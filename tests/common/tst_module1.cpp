@@ -1,5 +1,4 @@
-// What the windows share: program values, the working image's place, refusing pipes and
-// devices.
+// What the windows share: program values, the working image's place, refusing pipes, devices.
 #include "TableRows.h"
 #include "common/Module1.h"
 #include "core/RegularFile.h"

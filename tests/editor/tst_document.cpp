@@ -1,5 +1,4 @@
-// The Memory window's document: language texts and records, Open and its refusals, Save,
-// Save As, Done.
+// The Memory window's document: language texts, Open and its refusals, Save, Done, kept edits.
 #include "EditorFixture.h"
 #include "core/IntelHex.h"
 #include "editor/LangFile.h"

@@ -1,5 +1,4 @@
-// The editor's document and edit session without a window: typing, paste, fill and their
-// history, find with its wrap question, compare, records, and the write back's questions.
+// The document and edit session without a window: edits, history, find, compare, records, saves.
 #include "ModelFixture.h"
 #include "core/IntelHex.h"
 
@@ -76,19 +75,15 @@ private slots:
         QVERIFY(f.document.Modified() && f.observer.Spoken().isEmpty());
     }
 
-    void typingEndsTheSelection_data() {
-        QTest::addColumn<QString>("script");
-        QTest::newRow("a hex digit") << "@2 [6 A";
-        QTest::newRow("a character") << "@2 [6 t:x";
-    }
-    void typingEndsTheSelection() {
-        QFETCH(QString, script);
-        ModelFixture f;
-        QVERIFY(f.Open(Counting(40)));
-        Script(f.session, script.section(' ', 0, 1));
-        QCOMPARE(f.session.Selection()->length, 5);
-        Script(f.session, script.section(' ', 2));
-        QVERIFY(!f.session.Selection()); // the byte typed is the cursor's, not the range's
+    void typingEndsTheSelection() { // a hex digit or a character: the cursor's, not the range's
+        for (const QString typed : {"A", "t:x"}) {
+            ModelFixture f;
+            QVERIFY(f.Open(Counting(40)));
+            Script(f.session, "@2 [6");
+            QCOMPARE(f.session.Selection()->length, 5);
+            Script(f.session, typed);
+            QVERIFY2(!f.session.Selection(), qPrintable(typed));
+        }
     }
 
     void pasteNeverChangesTheLength_data() {
@@ -179,24 +174,19 @@ private slots:
         QCOMPARE(beside(), QStringList());
     }
 
-    void fillOntoAFullDiskLeavesTheBytes_data() {
-        QTest::addColumn<qint64>("from");
-        QTest::newRow("made anew") << 0LL;
-        QTest::newRow("old bytes kept aside") << 3000000LL;
-    }
-    void fillOntoAFullDiskLeavesTheBytes() {
-        QFETCH(qint64, from);
-        ModelFixture f;
-        const QByteArray original = Counting(4000000, 253);
-        QVERIFY(f.Open(original));
-        f.SelectToEnd(from);
-        {
-            FileSizeLimit full(500000);
-            QVERIFY(!f.session.Fill(QByteArray(1, '\x11')));
+    void fillOntoAFullDiskLeavesTheBytes() { // made anew, or the old bytes kept aside
+        for (const qint64 from : {0LL, 3000000LL}) {
+            ModelFixture f;
+            const QByteArray original = Counting(4000000, 253);
+            QVERIFY(f.Open(original));
+            f.SelectToEnd(from);
+            {
+                FileSizeLimit full(500000);
+                QVERIFY(!f.session.Fill(QByteArray(1, '\x11')));
+            }
+            QVERIFY(f.Whole() == original && !f.session.CanUndo());
+            QVERIFY(f.Said(0, {"fail 75: ", "File too large"}));
         }
-        QCOMPARE(f.Whole(), original);
-        QVERIFY(!f.session.CanUndo());
-        QVERIFY(f.Said(0, {"fail 75: ", "File too large"}));
     }
 
     void findAsksToGoOnFromTheOtherEnd_data() {
@@ -293,22 +283,18 @@ private slots:
         QVERIFY(!f.document.Records());
     }
 
-    void hexFileWithRecordsIsAsked_data() {
-        QTest::addColumn<Answer>("answer");
-        QTest::addColumn<qint64>("length");
-        QTest::newRow("Yes: the image") << Answer::Yes << 20LL;
-        QTest::newRow("No: the text") << Answer::No << qint64(IntelHex(0x100, Counting(20)).size());
-    }
-    void hexFileWithRecordsIsAsked() {
-        QFETCH(Answer, answer);
-        ModelFixture f;
-        f.observer.answers = {answer};
-        QVERIFY(f.Open(IntelHex(0x100, Counting(20)), QStringLiteral("fw.hex")));
-        QTEST(f.document.Length(), "length");
-        QCOMPARE(f.observer.Spoken().value(0),
-                 "ask: fw.hex holds Intel HEX records. Open the image they describe (No opens the "
-                 "file's text as bytes)?");
-        QCOMPARE(f.document.Base(), answer == Answer::Yes ? 0x100 : 0);
+    void hexFileWithRecordsIsAsked() { // Yes: the image; No: the text
+        for (const Answer answer : {Answer::Yes, Answer::No}) {
+            ModelFixture f;
+            f.observer.answers = {answer};
+            const QByteArray text = IntelHex(0x100, Counting(20));
+            QVERIFY(f.Open(text, QStringLiteral("fw.hex")));
+            QCOMPARE(f.document.Length(), answer == Answer::Yes ? 20 : text.size());
+            QCOMPARE(f.observer.Spoken().value(0),
+                     "ask: fw.hex holds Intel HEX records. Open the image they describe (No opens "
+                     "the file's text as bytes)?");
+            QCOMPARE(f.document.Base(), answer == Answer::Yes ? 0x100 : 0);
+        }
     }
 
     void compareWithAnotherFile() {

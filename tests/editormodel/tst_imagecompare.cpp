@@ -1,5 +1,4 @@
-// Two files compared piece by piece: counts, the first differences, lengths, piece and block
-// edges, the next difference either way, and a stop.
+// Two files compared piece by piece: counts, first differences, edges, the next one, a stop.
 #include "../common/TableRows.h"
 #include "ErrorNumberOf.h"
 #include "editor/model/ImageCompare.h"
