@@ -100,10 +100,11 @@ class tst_Grid : public QObject {
 private slots:
     // The keys move by GridMoves (tested with the editor's document); the grid raises the
     // request the move asks for between leaving its cell and entering the one it lands on.
-    void keysRaiseRequests_data() {
-        // from: (row, column)
+    // A click ("@x,y" in pixels, cells of 22 x 19) moves to the cell under it, or the nearest.
+    void moves_data() {
+        // from, to: (row, column)
         Columns<qint64, qint64, QPoint, QString, QString, QPoint>(
-            {"length", "page", "from", "key", "events", "to"});
+            {"length", "page", "from", "input", "events", "to"});
         // clang-format off
         QTest::newRow("left, data before") << 1000LL << 17LL << QPoint(0, 0) << "Left" << "L0,0 PrevRow E0,15" << QPoint(0, 15);
         QTest::newRow("down, one more byte") << 321LL << 1LL << QPoint(19, 3) << "Down" << "L19,3 NextRow E19,0 E19,0" << QPoint(19, 0);
@@ -113,16 +114,23 @@ private slots:
         QTest::newRow("ctrl+home") << 1000LL << 321LL << QPoint(5, 5) << "Ctrl+Home" << "L5,5 BOF E0,0" << QPoint(0, 0);
         QTest::newRow("ctrl+end") << 1000LL << 1LL << QPoint(5, 5) << "Ctrl+End" << "L5,5 EOF E19,7 E19,7" << QPoint(19, 7);
         QTest::newRow("ctrl+page down, no scroll") << 1000LL << 1LL << QPoint(4, 6) << "Ctrl+PgDown" << "L4,6 E19,6" << QPoint(19, 6);
+        QTest::newRow("click on the cursor cell") << 1000LL << 1LL << QPoint(2, 2) << "@50,40" << "Click" << QPoint(2, 2);
+        QTest::newRow("click past the data") << 40LL << 1LL << QPoint(2, 2) << "@300,45" << "L2,2 E2,7 Click" << QPoint(2, 7);
+        QTest::newRow("click right of the last column") << 1000LL << 1LL << QPoint(2, 2) << "@355,10" << "L2,2 E0,15 Click" << QPoint(0, 15);
+        QTest::newRow("click below the last row, short page") << 40LL << 1LL << QPoint(2, 2) << "@10,370" << "L2,2 E2,0 Click" << QPoint(2, 0);
         // clang-format on
     }
-    void keysRaiseRequests() {
-        const auto [length, page, from, key, to] =
-            Row<qint64, qint64, QPoint, QString, QPoint>({"length", "page", "from", "key", "to"});
-        GridHost host(length);
+    void moves() {
+        const auto [length, page, from, input, to] =
+            Row<qint64, qint64, QPoint, QString, QPoint>({"length", "page", "from", "input", "to"});
+        GridHost host(length, QSize(360, 381)); // 8 pixels right of the last column
         QVERIFY(host.Show());
         host.Start(page, from.x(), from.y());
-        const QKeyCombination combo = QKeySequence(key)[0];
-        QTest::keyClick(host.pic, combo.key(), combo.keyboardModifiers());
+        const QKeyCombination combo = QKeySequence(input)[0];
+        input.startsWith('@') ? QTest::mouseClick(host.pic, Qt::LeftButton, {},
+                                                  QPoint(input.mid(1).section(',', 0, 0).toInt(),
+                                                         input.section(',', 1).toInt()))
+                              : QTest::keyClick(host.pic, combo.key(), combo.keyboardModifiers());
         QTEST(host.Log(), "events");
         QCOMPARE(host.Cursor(), to);
         QCOMPARE(QPoint(host.marker->Left(), host.marker->Top()),
@@ -132,28 +140,6 @@ private slots:
         host.grid.SelectCell(1, 2);
         host.grid.Reset();
         QCOMPARE(host.Log(), QStringLiteral("L%1,%2 E1,2 L1,2 E0,0").arg(to.x()).arg(to.y()));
-    }
-
-    void mouse_data() {
-        // at: pixels; to: (row, column)
-        Columns<QSize, qint64, QPoint, QString, QPoint>({"box", "length", "at", "events", "to"});
-        const QSize box(352, 381); // cells of 22 x 19
-        // clang-format off
-        QTest::newRow("the cursor cell") << box << 1000LL << QPoint(50, 40) << "Click" << QPoint(2, 2);
-        QTest::newRow("past the data") << box << 40LL << QPoint(300, 45) << "L2,2 E2,7 Click" << QPoint(2, 7);
-        QTest::newRow("right of the last column") << QSize(360, 381) << 1000LL << QPoint(355, 10) << "L2,2 E0,15 Click" << QPoint(0, 15);
-        QTest::newRow("below the last row, short page") << box << 40LL << QPoint(10, 370) << "L2,2 E2,0 Click" << QPoint(2, 0);
-        // clang-format on
-    }
-
-    void mouse() {
-        const auto [box, length, at] = Row<QSize, qint64, QPoint>({"box", "length", "at"});
-        GridHost host(length, box);
-        QVERIFY(host.Show());
-        host.Start(1, 2, 2);
-        QTest::mouseClick(host.pic, Qt::LeftButton, {}, at);
-        QTEST(host.Log(), "events");
-        QTEST(host.Cursor(), "to");
     }
 
     void cellsPastTheData() {
