@@ -53,23 +53,18 @@ private slots:
         QCOMPARE(f.Label("Label2_15"), "0F");
     }
 
-    void keys_data() {
-        // offset: of the cursor
-        Columns<QString, qint64, QString>({"keys", "page", "offset"});
-        // clang-format off
-        QTest::newRow("ctrl+end") << "^<End>" << 689LL << "999";
-        QTest::newRow("the 20th down scrolls a row") << QString("<Down>").repeated(20) << 17LL << "320";
-        QTest::newRow("text pane: page down, up") << "<Tab><PgDown><Up>" << 305LL << "304";
-        // clang-format on
-    }
-
-    void keys() {
-        EditorFixture f;
-        QVERIFY(f.OpenAndShow(Counting(1000)));
-        QFETCH(QString, keys);
-        Press(keys);
-        QTEST(f.editor->Session().View().pageStart, "page");
-        QTEST(f.Label("lblInfo_3"), "offset");
+    void keys() { // where the cursor lands, and the page
+        const QList<std::tuple<QString, qint64, QString>> cases = {
+            {"^<End>", 689, "999"},
+            {QString("<Down>").repeated(20), 17, "320"}, // the 20th scrolls a row
+            {"<Tab><PgDown><Up>", 305, "304"}};          // in the text pane
+        for (const auto& [keys, page, offset] : cases) {
+            EditorFixture f;
+            QVERIFY(f.OpenAndShow(Counting(1000)));
+            Press(keys);
+            QCOMPARE(f.editor->Session().View().pageStart, page);
+            QCOMPARE(f.Label("lblInfo_3"), offset);
+        }
     }
 
     void beyondFourGiB() {
