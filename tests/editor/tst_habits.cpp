@@ -50,9 +50,12 @@ private slots:
         QCOMPARE(Part<QScrollArea>(f.editor, "scroll")->horizontalScrollBar()->maximum(), 0);
     }
 
-    void advanceAfterEachByteIsKept() {
+    void advanceAfterEachByteIsKept() { // and the Open dialog offers every image format
         EditorFixture f;
         QVERIFY(f.OpenAndShow(Counting(40)));
+        QCOMPARE(f.ts.dialogs.opens.at(0).filter,
+                 "Images (*.bin *.hex *.ihx *.ihex *.srec *.s19 *.s28 *.s37 *.mot)|*.bin;*.hex;"
+                 "*.ihx;*.ihex;*.srec;*.s19;*.s28;*.s37;*.mot|All files (*)|*|");
         auto* advance = Part<QAction>(f.editor, "mnuAdvance");
         QVERIFY(advance->isCheckable() && !advance->isChecked() &&
                 advance->text().startsWith("Advance"));
@@ -165,14 +168,6 @@ private slots:
         QCOMPARE(f.Label("Label7"), other);
         QCOMPARE(ReadFile(other).left(2), QByteArray("\x41\x01"));
         QVERIFY(!f.editor->Document().Modified());
-    }
-
-    void openOffersEveryImageFormat() {
-        EditorFixture f;
-        QVERIFY(f.OpenAndShow(Counting(40)));
-        QCOMPARE(f.ts.dialogs.opens.at(0).filter,
-                 "Images (*.bin *.hex *.ihx *.ihex *.srec *.s19 *.s28 *.s37 *.mot)|*.bin;*.hex;"
-                 "*.ihx;*.ihex;*.srec;*.s19;*.s28;*.s37;*.mot|All files (*)|*|");
     }
 };
 

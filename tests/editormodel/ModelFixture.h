@@ -42,10 +42,7 @@ public:
         said << QStringLiteral("fail %1: %2").arg(error.Number()).arg(error.Description());
     }
     std::optional<QString> SaveAsTarget() override {
-        if (saveAsTargets.isEmpty()) {
-            return std::nullopt;
-        }
-        return saveAsTargets.takeFirst();
+        return saveAsTargets.isEmpty() ? std::nullopt : std::optional(saveAsTargets.takeFirst());
     }
     bool Ending() const override { return false; }
     // What was said that is not progress.
