@@ -226,57 +226,51 @@ private slots:
                        : f.editor->isVisible() && f.editor->Document().Modified());
     }
 
-    void programEndsInsideTheEditor_data() {
-        QTest::addColumn<QString>("when");
-        QTest::newRow("copying in") << "open";
-        QTest::newRow("copying in, let go only") << "open, let go";
-        QTest::newRow("asking Done's question") << "done";
-    }
-
-    void programEndsInsideTheEditor() {
+    void programEndsInsideTheEditor() { // copying in, let go only, asking Done's question
         // Let go while its routine waits: it stops silently, writes nothing, goes when done.
-        QFETCH(QString, when);
-        EditorFixture f;
-        const QString small = f.WriteFile(QStringLiteral("small.bin"), Counting(1000));
-        if (!when.startsWith(QLatin1String("open"))) {
-            f.Open(small);
-            f.Write(1, 0x99);
+        for (const QString when : {"open", "open, let go", "done"}) {
+            EditorFixture f;
+            const QString small = f.WriteFile(QStringLiteral("small.bin"), Counting(1000));
+            if (!when.startsWith(QLatin1String("open"))) {
+                f.Open(small);
+                f.Write(1, 0x99);
+            }
+            bool inside = false, deletedInside = false;
+            connect(f.editor, &QObject::destroyed, this, [&] { deletedInside = inside; });
+            const bool letGo = when == QLatin1String("open, let go");
+            const auto unload = [&] {
+                if (!letGo) {
+                    f.editor->CloseAllFiles();
+                }
+                letGo || f.editor->Busy() ? f.editor->deleteLater() : delete f.editor.data();
+            };
+            QTimer soon; // at the first event the routine lets through; "let go" waits for the copy
+            connect(&soon, &QTimer::timeout, this, [&] {
+                if (!letGo || f.editor->Document().Image().Copying()) {
+                    soon.stop();
+                    unload();
+                }
+            });
+            f.ts.messages.onShow = [&](const FakeMessageBoxes::Box&) { unload(); };
+            f.ts.messages.answers = {MsgAnswer::Yes};
+            QEventLoop loop; // the routine runs inside the event loop, as a menu action does
+            QTimer::singleShot(0, this, [&] {
+                inside = true;
+                soon.start(0);
+                if (when == QLatin1String("done")) {
+                    f.Menu("mnuDone");
+                } else {
+                    f.Open(f.WriteFile(QStringLiteral("big.bin"), Counting(6 * 512000)));
+                }
+                inside = false;
+                loop.quit();
+            });
+            loop.exec();
+            QVERIFY(!deletedInside);
+            QCOMPARE(f.Boxes(), when == QLatin1String("done") ? 1 : 0);
+            QCOMPARE(ReadFile(small), Counting(1000));
+            QVERIFY(f.Deleted());
         }
-        bool inside = false, deletedInside = false;
-        connect(f.editor, &QObject::destroyed, this, [&] { deletedInside = inside; });
-        const bool letGo = when == QLatin1String("open, let go");
-        const auto unload = [&] {
-            if (!letGo) {
-                f.editor->CloseAllFiles();
-            }
-            letGo || f.editor->Busy() ? f.editor->deleteLater() : delete f.editor.data();
-        };
-        QTimer soon; // at the first event the routine lets through; "let go" waits for the copy
-        connect(&soon, &QTimer::timeout, this, [&] {
-            if (!letGo || f.editor->Document().Image().Copying()) {
-                soon.stop();
-                unload();
-            }
-        });
-        f.ts.messages.onShow = [&](const FakeMessageBoxes::Box&) { unload(); };
-        f.ts.messages.answers = {MsgAnswer::Yes};
-        QEventLoop loop; // the routine runs inside the event loop, as a menu action does
-        QTimer::singleShot(0, this, [&] {
-            inside = true;
-            soon.start(0);
-            if (when == QLatin1String("done")) {
-                f.Menu("mnuDone");
-            } else {
-                f.Open(f.WriteFile(QStringLiteral("big.bin"), Counting(6 * 512000)));
-            }
-            inside = false;
-            loop.quit();
-        });
-        loop.exec();
-        QVERIFY(!deletedInside);
-        QCOMPARE(f.Boxes(), when == QLatin1String("done") ? 1 : 0);
-        QCOMPARE(ReadFile(small), Counting(1000));
-        QVERIFY(f.Deleted());
     }
 
     void workingImageCannotBeMade() {
@@ -291,47 +285,44 @@ private slots:
 
     // A signal ends the program without asking: the edits, a half-typed byte too, are kept
     // beside the working image, and the next editor offers them.
-    void keptChangesComeBackAtTheNextStart_data() {
-        QTest::addColumn<int>("answer");
-        QTest::newRow("Yes: the edits are the document again") << MsgAnswer::Yes;
-        QTest::newRow("No: they are gone") << MsgAnswer::No;
-    }
-    void keptChangesComeBackAtTheNextStart() {
-        QFETCH(int, answer);
-        EditorFixture f;
-        QVERIFY(f.OpenAndShow(Counting(40)));
-        QCOMPARE(f.editor->KeepUnsavedChanges(), std::nullopt); // nothing to keep yet
-        QVERIFY(QFile::exists(Module1::WorkImagePath()));
-        Press("41<Right>7");
-        const std::optional<QString> kept = f.editor->KeepUnsavedChanges();
-        QCOMPARE(kept, std::optional<QString>(Module1::KeptChangesPath(f.path)));
-        QVERIFY(kept->endsWith(QStringLiteral("/user.bin.tms370-unsaved")));
-        QVERIFY(!QFile::exists(Module1::WorkImagePath()));
-        const QByteArray edited = Counting(40).replace(0, 2, "\x41\x07");
-        QCOMPARE(ReadFile(*kept), edited);
-        const QString time = QFileInfo(*kept).lastModified().toString("HH:mm");
-        delete f.editor.data();
-        QCOMPARE(ReadFile(f.path), Counting(40));
+    void keptChangesComeBackAtTheNextStart() { // Yes: the document again; No: gone
+        for (const int answer : {MsgAnswer::Yes, MsgAnswer::No}) {
+            EditorFixture f;
+            QVERIFY(f.OpenAndShow(Counting(40)));
+            QCOMPARE(f.editor->KeepUnsavedChanges(), std::nullopt); // nothing to keep yet
+            QVERIFY(QFile::exists(Module1::WorkImagePath()));
+            Press("41<Right>7");
+            const std::optional<QString> kept = f.editor->KeepUnsavedChanges();
+            QCOMPARE(kept, std::optional<QString>(Module1::KeptChangesPath(f.path)));
+            QVERIFY(kept->endsWith(QStringLiteral("/user.bin.tms370-unsaved")));
+            QVERIFY(!QFile::exists(Module1::WorkImagePath()));
+            const QByteArray edited = Counting(40).replace(0, 2, "\x41\x07");
+            QCOMPARE(ReadFile(*kept), edited);
+            const QString time = QFileInfo(*kept).lastModified().toString("HH:mm");
+            delete f.editor.data();
+            QCOMPARE(ReadFile(f.path), Counting(40));
 
-        f.Restart();
-        f.ts.messages.answers << answer;
-        f.editor->OfferKeptChanges();
-        QCOMPARE(f.ts.messages.shown.size(), 1);
-        QCOMPARE(f.Told(),
-                 QString("Unsaved changes of user.bin from %1 were kept. Open them?").arg(time));
-        QVERIFY(!QFile::exists(*kept));
-        QCOMPARE(f.editor->Document().Loaded(), answer == MsgAnswer::Yes);
-        if (answer == MsgAnswer::Yes) {
-            QVERIFY(f.editor->SourceFileName() == f.path && f.editor->Document().Modified());
-            QCOMPARE(f.Image(1, 40), edited);
-            f.ts.messages.answers << MsgAnswer::Yes; // Done: write the changes back
-            f.Menu("mnuDone");
-            QCOMPARE(ReadFile(f.path), edited);
+            f.Restart();
+            f.ts.messages.answers << answer;
+            f.editor->OfferKeptChanges();
+            QCOMPARE(f.ts.messages.shown.size(), 1);
+            QCOMPARE(
+                f.Told(),
+                QString("Unsaved changes of user.bin from %1 were kept. Open them?").arg(time));
+            QVERIFY(!QFile::exists(*kept));
+            QCOMPARE(f.editor->Document().Loaded(), answer == MsgAnswer::Yes);
+            if (answer == MsgAnswer::Yes) {
+                QVERIFY(f.editor->SourceFileName() == f.path && f.editor->Document().Modified());
+                QCOMPARE(f.Image(1, 40), edited);
+                f.ts.messages.answers << MsgAnswer::Yes; // Done: write the changes back
+                f.Menu("mnuDone");
+                QCOMPARE(ReadFile(f.path), edited);
+            }
+            f.Restart(); // offered once only
+
+            f.editor->OfferKeptChanges();
+            QCOMPARE(f.Boxes(), answer == MsgAnswer::Yes ? 2 : 1);
         }
-        f.Restart(); // offered once only
-
-        f.editor->OfferKeptChanges();
-        QCOMPARE(f.Boxes(), answer == MsgAnswer::Yes ? 2 : 1);
     }
 
     void keptChangesThatCannotBeOpenedStay() {
