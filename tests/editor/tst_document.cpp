@@ -81,14 +81,13 @@ private slots:
         f.ts.dialogs.answers = {f.ts.dir.filePath("read/chip.bin")};
         f.ts.dialogs.ShowSave({});
         QVERIFY(f.OpenAndShow(Counting(1000)));
-        frmEditor& e = *f.editor;
-        QVERIFY(e.Document().Loaded() && !e.Document().Modified() && !f.Enabled("mnuUndo"));
+        QVERIFY(f.editor->Document().Loaded() && !f.editor->Document().Modified() &&
+                !f.Enabled("mnuUndo"));
         QCOMPARE(f.ts.dialogs.opens.at(0).initialDir, f.ts.dir.filePath("read/"));
         // Cancel changes nothing, and the dialog starts in the last folder; Ctrl+O opens it too.
         Press(QStringLiteral("<Tab>^o"));
         QCOMPARE(f.ts.dialogs.opens.at(1).initialDir, f.ts.dir.path() + QLatin1Char('/'));
-        QCOMPARE(e.SourceFileName(), f.path);
-        QVERIFY(f.ts.messages.shown.isEmpty());
+        QVERIFY(f.editor->SourceFileName() == f.path && f.Boxes() == 0);
     }
 
     void recordsComparedAndSaved() {
@@ -101,9 +100,7 @@ private slots:
         f.Open(f.WriteFile(QStringLiteral("fw.ihx"), records));
         QVERIFY(f.Show());
         QCOMPARE(Part<ClickLabel>(f.editor, "lblSelect")->text(), "OFFSET HEX");
-        QByteArray chip = Counting(32);
-        chip[20] = 'X';
-        f.ts.dialogs.answers = {f.WriteFile(QStringLiteral("chip.bin"), chip)};
+        f.ts.dialogs.answers = {f.WriteFile("chip.bin", Counting(32).replace(20, 1, "X"))};
         f.Menu("mnuCompare");
         QVERIFY(f.Told().contains("\n1E14h: 14h here, 58h in chip.bin"));
         for (const char* pane : {"PicHex", "PicText"}) { // offset 1E14h, on row 1
@@ -113,13 +110,12 @@ private slots:
             };
             QVERIFY(low(4) == QColor(0xD0, 0, 0) && low(5) == QColor(Qt::white));
         }
-        Press(QStringLiteral("41"));
+        Press("41");
         QVERIFY(f.editor->windowTitle().startsWith("*fw.ihx - "));
-        Press(QStringLiteral("^s"));
+        Press("^s");
         QVERIFY(f.editor->windowTitle().startsWith("fw.ihx - "));
-        QVERIFY(Part<QStatusBar>(f.editor, "statusBar")
-                    ->currentMessage()
-                    .startsWith("Saved: 32 bytes to fw.ihx (Intel HEX), "));
+        QVERIFY(f.editor->statusBar()->currentMessage().startsWith(
+            "Saved: 32 bytes to fw.ihx (Intel HEX), "));
     }
 
     void refusedFilesKeepTheEditor() { // an empty file, a pipe (it would block), the image
