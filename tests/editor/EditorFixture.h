@@ -74,7 +74,7 @@ inline void Press(const QString& keys) {
 struct EditorFixture {
     EditorFixture() {
         TestTempFolder();
-        editor = new frmEditor(ts.services, TestPlaces(), [this] { ++mainShown; });
+        Restart();
     }
     // The editor of the program's next start (or of other places), this one gone.
     void Restart(const Module1::ProgramPlaces& places = TestPlaces()) {
@@ -91,14 +91,13 @@ struct EditorFixture {
     }
     void Open(const QString& path) {
         ts.dialogs.answers.append(path);
-        Part<QAction>(editor, "sm1_0")->trigger();
+        Menu("sm1_0");
     }
     // Shows the window active, the hex pane focused, so keys go where a user's would.
     bool Show() {
         editor->show();
         editor->activateWindow();
-        return QTest::qWaitForWindowActive(editor) &&
-               Part<PictureBox>(editor, "PicHex")->hasFocus();
+        return QTest::qWaitForWindowActive(editor) && Pane("PicHex")->hasFocus();
     }
     bool OpenAndShow(const QByteArray& data) {
         Open(path = WriteFile(QStringLiteral("user.bin"), data));

@@ -48,8 +48,7 @@ private slots:
         const QString target = dir_.filePath(QStringLiteral("target.bin"));
         image.SaveTo(target, note);
         QCOMPARE(seen, progress + progress);
-        QCOMPARE(ReadFile(image.Path()), data);
-        QCOMPARE(ReadFile(target), data);
+        QVERIFY(ReadFile(image.Path()) == data && ReadFile(target) == data);
         image.Remove();
         QVERIFY(!QFile::exists(image.Path()));
     }
@@ -104,8 +103,7 @@ private slots:
         QVERIFY(QFile::link(victim, imagePath));
         WorkImage image(imagePath);
         Load(image, "new content");
-        QCOMPARE(ReadFile(victim), QByteArray("keep me"));
-        QVERIFY(!QFileInfo(imagePath).isSymLink());
+        QVERIFY(!QFileInfo(imagePath).isSymLink() && ReadFile(victim) == "keep me");
         QCOMPARE(ReadFile(imagePath), QByteArray("new content"));
         QCOMPARE(int(QFile::permissions(imagePath)) & 0x66, 0); // private
 
