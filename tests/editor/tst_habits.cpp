@@ -70,10 +70,11 @@ private slots:
     }
 
     void selectionCopyPaste() {
+        const auto clipboard = [] { return QApplication::clipboard()->text(); };
         EditorFixture f;
         QVERIFY(f.OpenAndShow(QByteArray("123456789 and more", 18)));
         Press("^c"); // nothing selected: the cursor's byte
-        QCOMPARE(QApplication::clipboard()->text(), "31");
+        QCOMPARE(clipboard(), "31");
         Press("<Right>");
         for (int i = 0; i < 8; ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right, Qt::ShiftModifier);
@@ -81,23 +82,22 @@ private slots:
         QCOMPARE(f.Label("lblSelection"), "Start 1\nLength 9\nCRC-32 B9182B5F\nSum 01CCh");
         // Shown in both panes: the selected cells have the selection's background.
         for (const char* pane : {"PicHex", "PicText"}) {
-            const QImage image = Part<PictureBox>(f.editor, pane)->Image();
+            const QImage image = f.Pane(pane)->Image();
             const QColor selected = image.pixelColor(f.InCell(pane, 0, 5) + QPoint(0, 5));
             const QColor plain = image.pixelColor(f.InCell(pane, 0, 12) + QPoint(0, 5));
             QVERIFY2(selected != plain, pane);
         }
         Press("^c");
-        QCOMPARE(QApplication::clipboard()->text(), "32 33 34 35 36 37 38 39 20");
+        QCOMPARE(clipboard(), "32 33 34 35 36 37 38 39 20");
         Press("<Tab>^c");
-        QCOMPARE(QApplication::clipboard()->text(), "23456789 ");
+        QCOMPARE(clipboard(), "23456789 ");
         Press("<Home>^v"); // the text pane pastes text, over the bytes from the cursor
         QCOMPARE(f.Image(1, 18), QByteArray("23456789  and more"));
         Press("^z");
         QCOMPARE(f.Image(1, 18), QByteArray("123456789 and more"));
         QApplication::clipboard()->setText(QString(20, 'x'));
         Press("^v");
-        QCOMPARE(f.Boxes(), 1);
-        QVERIFY(f.Told(0).startsWith("2 bytes do not fit"));
+        QVERIFY(f.Boxes() == 1 && f.Told(0).startsWith("2 bytes do not fit"));
         QCOMPARE(f.Image(1, 18), QByteArray("123456789 and more"));
     }
 
