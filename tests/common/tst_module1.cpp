@@ -1,5 +1,5 @@
-// What the windows share: program values, the working image's place, refusing pipes and
-// devices.
+// What the windows share: program values, the working image's place, refusing pipes, devices.
+#include "TableRows.h"
 #include "common/Module1.h"
 #include "core/RegularFile.h"
 #include "platform/QtSettingsStore.h"
@@ -15,10 +15,8 @@ class Module1Test : public QObject {
 
 private slots:
     void programValues_data() {
-        QTest::addColumn<QString>("folder");
-        QTest::addColumn<QString>("setting"); // "-": none
-        QTest::addColumn<QString>("appFolder");
-        QTest::addColumn<QString>("file");
+        // setting: "-": none
+        Columns<QString, QString, QString, QString>({"folder", "setting", "appFolder", "file"});
         // clang-format off
         QTest::newRow("none") << "/opt/tms370" << "-" << "/opt/tms370/" << "English.lpk";
         QTest::newRow("another file, a drive's root") << "/" << "Deutsch.lpk" << "/" << "Deutsch.lpk";
@@ -29,8 +27,7 @@ private slots:
     }
 
     void programValues() {
-        QFETCH(QString, folder);
-        QFETCH(QString, setting);
+        const auto [folder, setting] = Row<QString, QString>({"folder", "setting"});
         QTemporaryDir dir;
         platform::QtSettingsStore settings(dir.filePath(QStringLiteral("s.ini")));
         if (setting != QLatin1String("-")) {
@@ -73,39 +70,28 @@ private slots:
         qputenv("TMPDIR", saved);
     }
 
-    void onlyRegularFilesOpen_data() {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<QString>("why"); // "": opened
-        // clang-format off
-        QTest::newRow("link to a file") << "link" << "";
-        QTest::newRow("pipe") << "fifo" << "it is a pipe (FIFO), not a file";
-        QTest::newRow("device") << "/dev/null" << "it is a device, not a file";
-        QTest::newRow("folder") << "folder" << "it is a folder, not a file";
-        // clang-format on
-    }
-
-    void onlyRegularFilesOpen() {
-        QFETCH(QString, kind);
-        QFETCH(QString, why);
+    void onlyRegularFilesOpen() { // why not; "": opened
         QTemporaryDir dir;
-        const QString file = dir.filePath(QStringLiteral("file"));
-        QFile(file).open(QIODevice::WriteOnly);
-        const QString path = kind.startsWith(QLatin1Char('/')) ? kind : dir.filePath(kind);
-        if (kind == QLatin1String("link")) {
-            QVERIFY(QFile::link(file, path));
-        } else if (kind == QLatin1String("fifo")) {
-            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
-        } else if (kind == QLatin1String("folder")) {
-            QVERIFY(QDir().mkdir(path));
+        const QString file = dir.filePath("file"), link = dir.filePath("link");
+        const QString fifo = dir.filePath("fifo"), folder = dir.filePath("folder");
+        QVERIFY(QFile(file).open(QIODevice::WriteOnly) && QFile::link(file, link) &&
+                QDir().mkdir(folder));
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        const QList<std::pair<QString, QString>> cases = {
+            {link, ""},
+            {fifo, "it is a pipe (FIFO), not a file"},
+            {"/dev/null", "it is a device, not a file"},
+            {folder, "it is a folder, not a file"}};
+        for (const auto& [path, why] : cases) {
+            QFile opened;
+            bool special = false;
+            const uint descriptors = QDir(QStringLiteral("/proc/self/fd")).count();
+            QCOMPARE(core::OpenRegularFile(opened, path, &special), why);
+            QCOMPARE(QDir(QStringLiteral("/proc/self/fd")).count(),
+                     descriptors + why.isEmpty()); // none left open
+            QCOMPARE(opened.isOpen(), why.isEmpty());
+            QCOMPARE(special, why.startsWith(QLatin1String("it is")));
         }
-        QFile opened;
-        bool special = false;
-        const uint descriptors = QDir(QStringLiteral("/proc/self/fd")).count();
-        QCOMPARE(core::OpenRegularFile(opened, path, &special), why);
-        QCOMPARE(QDir(QStringLiteral("/proc/self/fd")).count(),
-                 descriptors + why.isEmpty()); // none left open
-        QCOMPARE(opened.isOpen(), why.isEmpty());
-        QCOMPARE(special, why.startsWith(QLatin1String("it is")));
     }
 };
 

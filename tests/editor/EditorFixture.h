@@ -1,27 +1,25 @@
 #pragma once
 
+#include "../common/TableRows.h"
 #include "EditorFiles.h"
+#include "FakeFileDialogs.h"
 #include "FileSystemLimits.h"
 #include "TestServices.h"
 #include "common/Module1.h"
+#include "editor/ClickLabel.h"
+#include "editor/FindDialog.h"
+#include "editor/GoToDialog.h"
 #include "editor/frmEditor.h"
 #include "grid/Grid.h"
+#include "platform/MessageBoxes.h"
+#include "platform/RuntimeError.h"
 #include "widgets/PictureBox.h"
 
-#include <QAction>
-#include <QLabel>
-#include <QMenu>
-#include <QPushButton>
+#include <QtTest>
+#include <QtWidgets>
 
-#include <QApplication>
-#include <QDir>
-#include <QFile>
-#include <QKeySequence>
-#include <QPointer>
-#include <QRegularExpression>
-#include <QTest>
-#include <csignal>
-#include <sys/resource.h>
+namespace MsgAnswer = platform::MsgAnswer;
+namespace MsgStyle = platform::MsgStyle;
 
 // The working image goes into the test program's own temporary folder. Before any editor.
 inline void TestTempFolder() {
@@ -76,7 +74,12 @@ inline void Press(const QString& keys) {
 struct EditorFixture {
     EditorFixture() {
         TestTempFolder();
-        editor = new frmEditor(ts.services, TestPlaces(), [this] { ++mainShown; });
+        Restart();
+    }
+    // The editor of the program's next start (or of other places), this one gone.
+    void Restart(const Module1::ProgramPlaces& places = TestPlaces()) {
+        delete editor.data();
+        editor = new frmEditor(ts.services, places, [this] { ++mainShown; });
     }
     ~EditorFixture() {
         delete editor.data();
@@ -88,14 +91,13 @@ struct EditorFixture {
     }
     void Open(const QString& path) {
         ts.dialogs.answers.append(path);
-        Part<QAction>(editor, "sm1_0")->trigger();
+        Menu("sm1_0");
     }
     // Shows the window active, the hex pane focused, so keys go where a user's would.
     bool Show() {
         editor->show();
         editor->activateWindow();
-        return QTest::qWaitForWindowActive(editor) &&
-               Part<PictureBox>(editor, "PicHex")->hasFocus();
+        return QTest::qWaitForWindowActive(editor) && Pane("PicHex")->hasFocus();
     }
     bool OpenAndShow(const QByteArray& data) {
         Open(path = WriteFile(QStringLiteral("user.bin"), data));
@@ -112,6 +114,27 @@ struct EditorFixture {
         editor->Session().MoveTo(position, false);
         editor->Session().TypeByte(static_cast<unsigned char>(value));
         editor->Refresh();
+    }
+    QString Label(const char* name) const { return Part<QLabel>(editor, name)->text(); }
+    void Menu(const char* name) const { Part<QAction>(editor, name)->trigger(); }
+    bool Enabled(const char* action) const { return Part<QAction>(editor, action)->isEnabled(); }
+    PictureBox* Pane(const char* name) const { return Part<PictureBox>(editor, name); }
+    // The grid drawn on a pane, "PicHex" or "PicText", and a point in a cell of it: at from the
+    // cell's corner, its centre by default.
+    Grid* GridOf(const char* pane) const {
+        return Part<Grid>(editor, QLatin1String(pane) == "PicHex" ? "grid1" : "grid2");
+    }
+    QPoint InCell(const char* pane, int row, int col, QPoint at = {-1, -1}) const {
+        const Grid* grid = GridOf(pane);
+        const QPoint centre(grid->CellWidth() / 2, grid->CellHeight() / 2);
+        return QPoint(col * grid->CellWidth(), row * grid->CellHeight()) +
+               (at.x() < 0 ? centre : at);
+    }
+    QString Hex(int row, int col) const { return GridOf("PicHex")->Value(row, col); }
+    QString Text(int row, int col) const { return GridOf("PicText")->Value(row, col); }
+    int Boxes() const { return ts.messages.shown.size(); }
+    QString Told(int i = -1) const { // the prompt of the i-th box shown, of the last by default
+        return ts.messages.shown.at(i < 0 ? ts.messages.shown.size() - 1 : i).prompt;
     }
     bool Deleted() {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

@@ -1,8 +1,5 @@
 // The page display and paging: what a page shows up to past 4 GiB, where every move lands.
 #include "EditorFixture.h"
-#include "editor/ClickLabel.h"
-
-#include <QLabel>
 
 class DisplayTest : public QObject {
     Q_OBJECT
@@ -11,12 +8,9 @@ private slots:
     void initTestCase() { TestTempFolder(); }
 
     void pages_data() {
-        QTest::addColumn<int>("size");
-        QTest::addColumn<qint64>("start");
-        QTest::addColumn<int>("rows");
-        QTest::addColumn<QString>("label");
-        QTest::addColumn<QPoint>("last"); // (row, column) of the last byte shown
-        QTest::addColumn<bool>("endOfFile");
+        // last: (row, column) of the last byte shown
+        Columns<int, qint64, int, QString, QPoint, bool>(
+            {"size", "start", "rows", "label", "last", "endOfFile"});
         // clang-format off
         QTest::newRow("16 bytes") << 16 << 1LL << 2 << "1 of 1" << QPoint(0, 15) << true;
         QTest::newRow("320 bytes") << 320 << 1LL << 20 << "1 of 1" << QPoint(19, 15) << false;
@@ -27,25 +21,22 @@ private slots:
     }
 
     void pages() {
-        QFETCH(int, size);
-        QFETCH(qint64, start);
-        QFETCH(QPoint, last);
+        const auto [size, start, last] = Row<int, qint64, QPoint>({"size", "start", "last"});
         EditorFixture f;
         f.Open(f.WriteFile(QStringLiteral("p.bin"), Counting(size)));
         frmEditor& e = *f.editor;
         e.Session().ShowPage(start);
         e.Refresh(); // over the first page: nothing of it may show through
         QTEST(Part<Grid>(&e, "grid1")->Rows(), "rows");
-        QTEST(Part<QLabel>(&e, "lblInfo_4")->text(), "label");
+        QTEST(f.Label("lblInfo_4"), "label");
         QTEST(Navigation::EndOfFile(start, size), "endOfFile");
         const int lastByte = int(start - 1 + 16 * last.x() + last.y());
-        QCOMPARE(Part<Grid>(&e, "grid1")->Value(last.x(), last.y()),
-                 QByteArray(1, char(lastByte)).toHex().toUpper());
+        QCOMPARE(f.Hex(last.x(), last.y()), QByteArray(1, char(lastByte)).toHex().toUpper());
         const int h = Part<Grid>(&e, "grid1")->CellHeight();
-        QVERIFY(!Inked(Part<PictureBox>(&e, "PicHex"), QRect(0, (last.x() + 1) * h, 999, 20 * h)));
-        QVERIFY(!Inked(Part<PictureBox>(&e, "PicOffSet"),
-                       QRect(0, (last.x() + 1) * (Part<PictureBox>(&e, "PicOffSet")->height() / 20),
-                             999, 20 * h)));
+        QVERIFY(!Inked(f.Pane("PicHex"), QRect(0, (last.x() + 1) * h, 999, 20 * h)));
+        QVERIFY(
+            !Inked(f.Pane("PicOffSet"),
+                   QRect(0, (last.x() + 1) * (f.Pane("PicOffSet")->height() / 20), 999, 20 * h)));
     }
 
     void cellTexts() {
@@ -55,31 +46,25 @@ private slots:
             QByteArray("\x00\x1f\x20\x21\x7f\x80\x81\x8d\x8f\x90\x9d\x9f\xa0\xe9\xff", 15)));
         QStringList cells;
         for (int c = 0; c < 15; ++c) {
-            cells << Part<Grid>(f.editor, "grid2")->Value(0, c);
+            cells << f.Text(0, c);
         }
         QCOMPARE(cells.join(QString()), QStringLiteral("...!.\u20ac.....\u0178\u00a0\u00e9\u00ff"));
         QTest::mouseClick(Part<ClickLabel>(f.editor, "lblSelect"), Qt::LeftButton);
-        QCOMPARE(Part<QLabel>(f.editor, "Label2_15")->text(), "0F");
+        QCOMPARE(f.Label("Label2_15"), "0F");
     }
 
-    void keys_data() {
-        QTest::addColumn<QString>("keys");
-        QTest::addColumn<qint64>("page");
-        QTest::addColumn<QString>("offset"); // of the cursor
-        // clang-format off
-        QTest::newRow("ctrl+end") << "^<End>" << 689LL << "999";
-        QTest::newRow("the 20th down scrolls a row") << QString("<Down>").repeated(20) << 17LL << "320";
-        QTest::newRow("text pane: page down, up") << "<Tab><PgDown><Up>" << 305LL << "304";
-        // clang-format on
-    }
-
-    void keys() {
-        EditorFixture f;
-        QVERIFY(f.OpenAndShow(Counting(1000)));
-        QFETCH(QString, keys);
-        Press(keys);
-        QTEST(f.editor->Session().View().pageStart, "page");
-        QTEST(Part<QLabel>(f.editor, "lblInfo_3")->text(), "offset");
+    void keys() { // where the cursor lands, and the page
+        const QList<std::tuple<QString, qint64, QString>> cases = {
+            {"^<End>", 689, "999"},
+            {QString("<Down>").repeated(20), 17, "320"}, // the 20th scrolls a row
+            {"<Tab><PgDown><Up>", 305, "304"}};          // in the text pane
+        for (const auto& [keys, page, offset] : cases) {
+            EditorFixture f;
+            QVERIFY(f.OpenAndShow(Counting(1000)));
+            Press(keys);
+            QCOMPARE(f.editor->Session().View().pageStart, page);
+            QCOMPARE(f.Label("lblInfo_3"), offset);
+        }
     }
 
     void beyondFourGiB() {
@@ -95,25 +80,23 @@ private slots:
         }
         f.Open(path);
         frmEditor& e = *f.editor;
-        QCOMPARE(Part<QLabel>(&e, "lblInfo_5")->text(), QString::number(length));
+        QCOMPARE(f.Label("lblInfo_5"), QString::number(length));
         QVERIFY(f.Show());
-        QTest::keyClick(Part<PictureBox>(&e, "PicHex"), Qt::Key_End, Qt::ControlModifier);
+        QTest::keyClick(f.Pane("PicHex"), Qt::Key_End, Qt::ControlModifier);
         const qint64 lastRow = 16 * (length / 16) + 1;
         QCOMPARE(e.Session().View().pageStart, lastRow - 304);
-        QCOMPARE(Part<Grid>(&e, "grid1")->Value(19, 7) + Part<Grid>(&e, "grid1")->Value(19, 8),
-                 QStringLiteral("03-1"));
-        QCOMPARE(Part<QLabel>(&e, "lblInfo_4")->text() + ' ' +
-                     Part<QLabel>(&e, "lblInfo_3")->text(),
+        QCOMPARE(f.Hex(19, 7) + f.Hex(19, 8), QStringLiteral("03-1"));
+        QCOMPARE(f.Label("lblInfo_4") + ' ' + f.Label("lblInfo_3"),
                  QStringLiteral("%1 of %1 %2").arg((length - 1) / 320 + 1).arg(length - 1));
-        QTest::keyClick(Part<PictureBox>(&e, "PicHex"), Qt::Key_PageUp);
+        QTest::keyClick(f.Pane("PicHex"), Qt::Key_PageUp);
         QCOMPARE(e.Session().View().pageStart, lastRow - 624);
 
         // The byte before the boundary, edited and saved: every byte lands where it was.
         QVERIFY(e.Session().GoTo(QStringLiteral("0xFFFFFFFF")));
         e.Refresh();
-        QCOMPARE(Part<QLabel>(&e, "lblInfo_0")->text(), QStringLiteral("11"));
+        QCOMPARE(f.Label("lblInfo_0"), QStringLiteral("11"));
         Press(QStringLiteral("44"));
-        Part<QAction>(&e, "mnuSave")->trigger();
+        f.Menu("mnuSave");
         QFile out(path);
         QVERIFY(out.open(QIODevice::ReadOnly));
         QCOMPARE(out.size(), length);

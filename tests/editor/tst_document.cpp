@@ -1,25 +1,10 @@
-// The Memory window's document: language texts and records, Open and its refusals, Save,
-// Save As, Done.
+// The Memory window's document: language texts, Open and its refusals, Save, Done, kept edits.
 #include "EditorFixture.h"
-#include "FakeFileDialogs.h"
-#include "editor/ClickLabel.h"
 #include "editor/LangFile.h"
 #include "editor/OpenDialog.h"
 #include "formats/IntelHex.h"
-#include "platform/MessageBoxes.h"
-#include "platform/RuntimeError.h"
 
-#include <QAction>
-#include <QBuffer>
-#include <QEventLoop>
-#include <QLabel>
-#include <QMenu>
-#include <QStatusBar>
-#include <QTimer>
 #include <sys/stat.h>
-
-namespace MsgStyle = platform::MsgStyle;
-namespace MsgAnswer = platform::MsgAnswer;
 
 class DocumentTest : public QObject {
     Q_OBJECT
@@ -37,18 +22,15 @@ private slots:
         QTemporaryDir folder;
         WriteFile(folder.filePath(QStringLiteral("English.lpk")), file);
         EditorFixture f;
-        delete f.editor.data();
         Module1::ProgramPlaces places;
         places.appFolder = folder.path() + '/';
-        f.editor = new frmEditor(f.ts.services, places, [] {});
+        f.Restart(places);
         frmEditor& e = *f.editor;
-        QCOMPARE(QStringList(
-                     {e.windowTitle(), Part<QLabel>(&e, "Label1_0")->text(),
-                      Part<QLabel>(&e, "Label1_2")->text(), Part<QLabel>(&e, "Label1_3")->text(),
-                      Part<QLabel>(&e, "Label1_8")->text(), Part<QLabel>(&e, "Label1_9")->text(),
-                      Part<QLabel>(&e, "lblInfo_4")->text(), Part<QLabel>(&e, "lblInfo_7")->text(),
-                      Part<QLabel>(&e, "Label2_16")->text(), Part<QMenu>(&e, "mn_0")->title(),
-                      Part<QAction>(&e, "sm1_0")->text(), e.Document().DoneQuestion()})
+        QCOMPARE(QStringList({e.windowTitle(), f.Label("Label1_0"), f.Label("Label1_2"),
+                              f.Label("Label1_3"), f.Label("Label1_8"), f.Label("Label1_9"),
+                              f.Label("lblInfo_4"), f.Label("lblInfo_7"), f.Label("Label2_16"),
+                              Part<QMenu>(&e, "mn_0")->title(), Part<QAction>(&e, "sm1_0")->text(),
+                              e.Document().DoneQuestion()})
                      .join('|'),
                  Module1::ProgramTitle + "|R22|R23|R25|R21|R24|0 R33 0|R32|R20|R34|R35|\"\" R127");
     }
@@ -99,15 +81,13 @@ private slots:
         f.ts.dialogs.answers = {f.ts.dir.filePath("read/chip.bin")};
         f.ts.dialogs.ShowSave({});
         QVERIFY(f.OpenAndShow(Counting(1000)));
-        frmEditor& e = *f.editor;
-        QVERIFY(e.Document().Loaded() && !e.Document().Modified() &&
-                !Part<QAction>(&e, "mnuUndo")->isEnabled());
+        QVERIFY(f.editor->Document().Loaded() && !f.editor->Document().Modified() &&
+                !f.Enabled("mnuUndo"));
         QCOMPARE(f.ts.dialogs.opens.at(0).initialDir, f.ts.dir.filePath("read/"));
         // Cancel changes nothing, and the dialog starts in the last folder; Ctrl+O opens it too.
         Press(QStringLiteral("<Tab>^o"));
         QCOMPARE(f.ts.dialogs.opens.at(1).initialDir, f.ts.dir.path() + QLatin1Char('/'));
-        QCOMPARE(e.SourceFileName(), f.path);
-        QVERIFY(f.ts.messages.shown.isEmpty());
+        QVERIFY(f.editor->SourceFileName() == f.path && f.Boxes() == 0);
     }
 
     void recordsComparedAndSaved() {
@@ -120,61 +100,42 @@ private slots:
         f.Open(f.WriteFile(QStringLiteral("fw.ihx"), records));
         QVERIFY(f.Show());
         QCOMPARE(Part<ClickLabel>(f.editor, "lblSelect")->text(), "OFFSET HEX");
-        QByteArray chip = Counting(32);
-        chip[20] = 'X';
-        f.ts.dialogs.answers = {f.WriteFile(QStringLiteral("chip.bin"), chip)};
-        Part<QAction>(f.editor, "mnuCompare")->trigger();
-        QVERIFY(f.ts.messages.shown.last().prompt.contains("\n1E14h: 14h here, 58h in chip.bin"));
-        for (const char* name : {"grid1", "grid2"}) {
-            const Grid* grid = Part<Grid>(f.editor, name);
-            const QImage& drawn =
-                Part<PictureBox>(f.editor, name == QLatin1String("grid1") ? "PicHex" : "PicText")
-                    ->Image();
+        f.ts.dialogs.answers = {f.WriteFile("chip.bin", Counting(32).replace(20, 1, "X"))};
+        f.Menu("mnuCompare");
+        QVERIFY(f.Told().contains("\n1E14h: 14h here, 58h in chip.bin"));
+        for (const char* pane : {"PicHex", "PicText"}) { // offset 1E14h, on row 1
             const auto low = [&](int col) {
-                return drawn.pixelColor(col * grid->CellWidth() + 2, 2 * grid->CellHeight() - 1);
+                return f.Pane(pane)->Image().pixelColor(
+                    f.InCell(pane, 1, col, {2, f.GridOf(pane)->CellHeight() - 1}));
             };
-            QCOMPARE(low(4), QColor(0xD0, 0, 0)); // offset 1E14h, on row 1
-            QCOMPARE(low(5), QColor(Qt::white));
+            QVERIFY(low(4) == QColor(0xD0, 0, 0) && low(5) == QColor(Qt::white));
         }
-        Press(QStringLiteral("41"));
+        Press("41");
         QVERIFY(f.editor->windowTitle().startsWith("*fw.ihx - "));
-        Press(QStringLiteral("^s"));
+        Press("^s");
         QVERIFY(f.editor->windowTitle().startsWith("fw.ihx - "));
-        QVERIFY(Part<QStatusBar>(f.editor, "statusBar")
-                    ->currentMessage()
-                    .startsWith("Saved: 32 bytes to fw.ihx (Intel HEX), "));
+        QVERIFY(f.editor->statusBar()->currentMessage().startsWith(
+            "Saved: 32 bytes to fw.ihx (Intel HEX), "));
     }
 
-    void refusedFilesKeepTheEditor_data() {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<QString>("words");
-        // clang-format off
-        QTest::newRow("empty") << "empty" << "is empty";
-        QTest::newRow("pipe") << "fifo" << "not a file";
-        QTest::newRow("the working image") << "image" << "working copy";
-        // clang-format on
-    }
-
-    void refusedFilesKeepTheEditor() {
-        QFETCH(QString, kind);
-        QFETCH(QString, words);
+    void refusedFilesKeepTheEditor() { // an empty file, a pipe (it would block), the image
         EditorFixture f;
         const QString good = f.WriteFile(QStringLiteral("good.bin"), Counting(100));
         f.Open(good);
-        QString path = f.ts.dir.filePath(kind);
-        if (kind == QLatin1String("empty")) {
-            f.WriteFile(kind, QByteArray());
-        } else if (kind == QLatin1String("fifo")) {
-            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0); // would block
-        } else if (kind == QLatin1String("image")) {
-            path = Module1::WorkImagePath();
+        const QString pipe = f.ts.dir.filePath(QStringLiteral("fifo"));
+        QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+        const QList<std::pair<QString, QString>> refused = {
+            {f.WriteFile("empty", {}), "is empty"},
+            {pipe, "not a file"},
+            {Module1::WorkImagePath(), "working copy"}};
+        int shown = 0;
+        for (const auto& [path, words] : refused) {
+            f.Open(path);
+            QCOMPARE(f.Boxes(), ++shown);
+            QVERIFY2(f.Told().contains(path) && f.Told().contains(words), qPrintable(f.Told()));
+            QVERIFY(f.editor->Document().Loaded() && f.editor->SourceFileName() == good);
+            QCOMPARE(ReadFile(Module1::WorkImagePath()), Counting(100));
         }
-        f.Open(path);
-        QCOMPARE(f.ts.messages.shown.size(), 1);
-        const QString& prompt = f.ts.messages.shown[0].prompt;
-        QVERIFY2(prompt.contains(path) && prompt.contains(words), qPrintable(prompt));
-        QVERIFY(f.editor->Document().Loaded() && f.editor->SourceFileName() == good);
-        QCOMPARE(ReadFile(Module1::WorkImagePath()), Counting(100));
     }
 
     void secondOpenAsksAboutEdits() {
@@ -185,31 +146,30 @@ private slots:
         f.Write(1, 0xAA);
         f.ts.messages.answers = {MsgAnswer::No};
         f.Open(second);
-        QVERIFY(f.ts.messages.shown.at(0).prompt.contains(first));
+        QVERIFY(f.Told(0).contains(first));
         QCOMPARE(ReadFile(first), Counting(64)); // No: discarded, the history with it
-        QVERIFY(f.editor->SourceFileName() == second &&
-                !Part<QAction>(f.editor, "mnuUndo")->isEnabled());
+        QVERIFY(f.editor->SourceFileName() == second && !f.Enabled("mnuUndo"));
 
         f.Write(2, 0xBB);
         f.ts.messages.answers = {MsgAnswer::Yes};
         f.Open(first);
         QCOMPARE(ReadFile(second).left(3), QByteArray("\0\xBB\x02", 3)); // Yes: written back first
         f.Open(second);                                                  // unedited: no question
-        QCOMPARE(f.ts.messages.shown.size(), 2);
+        QCOMPARE(f.Boxes(), 2);
 
         // The next file goes while the question is up: the open says so, and nothing shows.
         f.Write(3, 0xCC);
         f.ts.messages.onShow = [&](const FakeMessageBoxes::Box&) { QFile::remove(first); };
         f.Open(first);
-        QCOMPARE(f.ts.messages.shown.size(), 4);
-        QVERIFY(f.ts.messages.shown[3].prompt.contains("No such"));
-        QVERIFY(!f.editor->Document().Loaded() && !Part<QAction>(f.editor, "mnuSave")->isEnabled());
+        QCOMPARE(f.Boxes(), 4);
+        QVERIFY(f.Told(3).contains("No such"));
+        QVERIFY(!f.editor->Document().Loaded() && !f.Enabled("mnuSave"));
     }
 
     void done_data() {
-        QTest::addColumn<QString>("how");
-        QTest::addColumn<bool>("theirs");        // another program changed the file after the open
-        QTest::addColumn<QList<int>>("answers"); // none: no edits; the last Yes writes back
+        // theirs: another program changed the file after the open; answers: none: no edits; the
+        // last Yes writes back
+        Columns<QString, bool, QList<int>>({"how", "theirs", "answers"});
         const int no = MsgAnswer::No, yes = MsgAnswer::Yes, cancel = MsgAnswer::Cancel;
         // clang-format off
         QTest::newRow("no edits") << "Done" << false << QList<int>{};
@@ -225,28 +185,22 @@ private slots:
     }
 
     void done() {
-        QFETCH(QString, how);
-        QFETCH(bool, theirs);
-        QFETCH(QList<int>, answers);
+        const auto [how, theirs, answers] =
+            Row<QString, bool, QList<int>>({"how", "theirs", "answers"});
         EditorFixture f;
         QVERIFY(f.OpenAndShow(Counting(600000)));
         if (!answers.isEmpty()) {
             f.Write(19, 0x5A);
         }
-        QByteArray expected = theirs ? QByteArray("theirs") : Counting(600000);
-        if (theirs) {
-            WriteFile(f.path, expected);
-        }
+        QByteArray expected =
+            theirs ? (WriteFile(f.path, "theirs"), QByteArray("theirs")) : Counting(600000);
         f.ts.messages.answers = answers;
         bool upWhenAsked = true;
         f.ts.messages.onShow = [&](const FakeMessageBoxes::Box& box) {
             upWhenAsked &= f.editor->isVisible() && f.mainShown == 0 && box.prompt.contains(f.path);
         };
-        how == "close" ? (void)f.editor->close()
-                       : (how == "Save" ? Part<QAction>(f.editor, "mnuSave")
-                                        : Part<QAction>(f.editor, "mnuDone"))
-                             ->trigger();
-        QCOMPARE(f.ts.messages.shown.size(), answers.size());
+        how == "close" ? void(f.editor->close()) : f.Menu(how == "Save" ? "mnuSave" : "mnuDone");
+        QCOMPARE(f.Boxes(), answers.size());
         QVERIFY(upWhenAsked);
         if (!answers.isEmpty() && how != "Save") {
             QCOMPARE(f.ts.messages.shown[0].style, MsgStyle::YesNoCancel | MsgStyle::Question);
@@ -257,8 +211,7 @@ private slots:
             QCOMPARE(box.style, MsgStyle::YesNo | MsgStyle::Exclamation | MsgStyle::DefaultButton2);
         }
         if (!answers.isEmpty() && answers.last() == MsgAnswer::Yes) {
-            expected = Counting(600000);
-            expected[18] = char(0x5A);
+            expected = Counting(600000).replace(18, 1, "\x5A");
         }
         QCOMPARE(ReadFile(f.path), expected);
         const bool closed = how != "Save" &&
@@ -269,57 +222,51 @@ private slots:
                        : f.editor->isVisible() && f.editor->Document().Modified());
     }
 
-    void programEndsInsideTheEditor_data() {
-        QTest::addColumn<QString>("when");
-        QTest::newRow("copying in") << "open";
-        QTest::newRow("copying in, let go only") << "open, let go";
-        QTest::newRow("asking Done's question") << "done";
-    }
-
-    void programEndsInsideTheEditor() {
+    void programEndsInsideTheEditor() { // copying in, let go only, asking Done's question
         // Let go while its routine waits: it stops silently, writes nothing, goes when done.
-        QFETCH(QString, when);
-        EditorFixture f;
-        const QString small = f.WriteFile(QStringLiteral("small.bin"), Counting(1000));
-        if (!when.startsWith(QLatin1String("open"))) {
-            f.Open(small);
-            f.Write(1, 0x99);
+        for (const QString when : {"open", "open, let go", "done"}) {
+            EditorFixture f;
+            const QString small = f.WriteFile(QStringLiteral("small.bin"), Counting(1000));
+            if (!when.startsWith(QLatin1String("open"))) {
+                f.Open(small);
+                f.Write(1, 0x99);
+            }
+            bool inside = false, deletedInside = false;
+            connect(f.editor, &QObject::destroyed, this, [&] { deletedInside = inside; });
+            const bool letGo = when == QLatin1String("open, let go");
+            const auto unload = [&] {
+                if (!letGo) {
+                    f.editor->CloseAllFiles();
+                }
+                letGo || f.editor->Busy() ? f.editor->deleteLater() : delete f.editor.data();
+            };
+            QTimer soon; // at the first event the routine lets through; "let go" waits for the copy
+            connect(&soon, &QTimer::timeout, this, [&] {
+                if (!letGo || f.editor->Document().Image().Copying()) {
+                    soon.stop();
+                    unload();
+                }
+            });
+            f.ts.messages.onShow = [&](const FakeMessageBoxes::Box&) { unload(); };
+            f.ts.messages.answers = {MsgAnswer::Yes};
+            QEventLoop loop; // the routine runs inside the event loop, as a menu action does
+            QTimer::singleShot(0, this, [&] {
+                inside = true;
+                soon.start(0);
+                if (when == QLatin1String("done")) {
+                    f.Menu("mnuDone");
+                } else {
+                    f.Open(f.WriteFile(QStringLiteral("big.bin"), Counting(6 * 512000)));
+                }
+                inside = false;
+                loop.quit();
+            });
+            loop.exec();
+            QVERIFY(!deletedInside);
+            QCOMPARE(f.Boxes(), when == QLatin1String("done") ? 1 : 0);
+            QCOMPARE(ReadFile(small), Counting(1000));
+            QVERIFY(f.Deleted());
         }
-        bool inside = false, deletedInside = false;
-        connect(f.editor, &QObject::destroyed, this, [&] { deletedInside = inside; });
-        const bool letGo = when == QLatin1String("open, let go");
-        const auto unload = [&] {
-            if (!letGo) {
-                f.editor->CloseAllFiles();
-            }
-            letGo || f.editor->Busy() ? f.editor->deleteLater() : delete f.editor.data();
-        };
-        QTimer soon; // at the first event the routine lets through; "let go" waits for the copy
-        connect(&soon, &QTimer::timeout, this, [&] {
-            if (!letGo || f.editor->Document().Image().Copying()) {
-                soon.stop();
-                unload();
-            }
-        });
-        f.ts.messages.onShow = [&](const FakeMessageBoxes::Box&) { unload(); };
-        f.ts.messages.answers = {MsgAnswer::Yes};
-        QEventLoop loop; // the routine runs inside the event loop, as a menu action does
-        QTimer::singleShot(0, this, [&] {
-            inside = true;
-            soon.start(0);
-            if (when == QLatin1String("done")) {
-                Part<QAction>(f.editor, "mnuDone")->trigger();
-            } else {
-                f.Open(f.WriteFile(QStringLiteral("big.bin"), Counting(6 * 512000)));
-            }
-            inside = false;
-            loop.quit();
-        });
-        loop.exec();
-        QVERIFY(!deletedInside);
-        QCOMPARE(f.ts.messages.shown.size(), when == QLatin1String("done") ? 1 : 0);
-        QCOMPARE(ReadFile(small), Counting(1000));
-        QVERIFY(f.Deleted());
     }
 
     void workingImageCannotBeMade() {
@@ -327,62 +274,51 @@ private slots:
         EditorFixture f;
         QVERIFY(QDir().mkpath(Module1::WorkImagePath() + QStringLiteral("/inner")));
         f.Open(f.WriteFile(QStringLiteral("n.bin"), Counting(40)));
-        QVERIFY(f.ts.messages.shown.at(0).prompt.contains(Module1::WorkImagePath()));
-        QVERIFY(!f.editor->Document().Loaded() &&
-                !Part<PictureBox>(f.editor, "PicHex")->isEnabled());
+        QVERIFY(f.Told(0).contains(Module1::WorkImagePath()));
+        QVERIFY(!f.editor->Document().Loaded() && !f.Pane("PicHex")->isEnabled());
         QVERIFY(QDir(Module1::WorkImagePath()).removeRecursively());
     }
 
     // A signal ends the program without asking: the edits, a half-typed byte too, are kept
     // beside the working image, and the next editor offers them.
-    void keptChangesComeBackAtTheNextStart_data() {
-        QTest::addColumn<int>("answer");
-        QTest::newRow("Yes: the edits are the document again") << MsgAnswer::Yes;
-        QTest::newRow("No: they are gone") << MsgAnswer::No;
-    }
-    void keptChangesComeBackAtTheNextStart() {
-        QFETCH(int, answer);
-        EditorFixture f;
-        QVERIFY(f.OpenAndShow(Counting(40)));
-        QCOMPARE(f.editor->KeepUnsavedChanges(), std::nullopt); // nothing to keep yet
-        QVERIFY(QFile::exists(Module1::WorkImagePath()));
-        Press("41<Right>7");
-        const std::optional<QString> kept = f.editor->KeepUnsavedChanges();
-        QCOMPARE(kept, std::optional<QString>(Module1::KeptChangesPath(f.path)));
-        QVERIFY(kept->endsWith(QStringLiteral("/user.bin.tms370-unsaved")));
-        QVERIFY(!QFile::exists(Module1::WorkImagePath()));
-        QByteArray edited = Counting(40);
-        edited[0] = 0x41;
-        edited[1] = 0x07;
-        QCOMPARE(ReadFile(*kept), edited);
-        const QString time = QFileInfo(*kept).lastModified().toString("HH:mm");
-        delete f.editor.data();
-        QCOMPARE(ReadFile(f.path), Counting(40));
-
-        f.editor = new frmEditor(f.ts.services, TestPlaces(), [] {});
-        f.ts.messages.answers << answer;
-        f.editor->OfferKeptChanges();
-        QCOMPARE(f.ts.messages.shown.size(), 1);
-        QCOMPARE(
-            f.ts.messages.shown[0].prompt,
-            QStringLiteral("Unsaved changes of user.bin from %1 were kept. Open them?").arg(time));
-        QVERIFY(!QFile::exists(*kept));
-        QCOMPARE(f.editor->Document().Loaded(), answer == MsgAnswer::Yes);
-        if (answer == MsgAnswer::Yes) {
-            QCOMPARE(f.editor->SourceFileName(), f.path);
-            QVERIFY(f.editor->Document().Modified());
-            QCOMPARE(f.Image(1, 40), edited);
-            f.ts.messages.answers << MsgAnswer::Yes; // Done: write the changes back
-            Part<QAction>(f.editor, "mnuDone")->trigger();
-            QCOMPARE(ReadFile(f.path), edited);
-        }
-        // Offered once only.
-        if (!f.Deleted()) {
+    void keptChangesComeBackAtTheNextStart() { // Yes: the document again; No: gone
+        for (const int answer : {MsgAnswer::Yes, MsgAnswer::No}) {
+            EditorFixture f;
+            QVERIFY(f.OpenAndShow(Counting(40)));
+            QCOMPARE(f.editor->KeepUnsavedChanges(), std::nullopt); // nothing to keep yet
+            QVERIFY(QFile::exists(Module1::WorkImagePath()));
+            Press("41<Right>7");
+            const std::optional<QString> kept = f.editor->KeepUnsavedChanges();
+            QCOMPARE(kept, std::optional<QString>(Module1::KeptChangesPath(f.path)));
+            QVERIFY(kept->endsWith(QStringLiteral("/user.bin.tms370-unsaved")));
+            QVERIFY(!QFile::exists(Module1::WorkImagePath()));
+            const QByteArray edited = Counting(40).replace(0, 2, "\x41\x07");
+            QCOMPARE(ReadFile(*kept), edited);
+            const QString time = QFileInfo(*kept).lastModified().toString("HH:mm");
             delete f.editor.data();
+            QCOMPARE(ReadFile(f.path), Counting(40));
+
+            f.Restart();
+            f.ts.messages.answers << answer;
+            f.editor->OfferKeptChanges();
+            QCOMPARE(f.ts.messages.shown.size(), 1);
+            QCOMPARE(
+                f.Told(),
+                QString("Unsaved changes of user.bin from %1 were kept. Open them?").arg(time));
+            QVERIFY(!QFile::exists(*kept));
+            QCOMPARE(f.editor->Document().Loaded(), answer == MsgAnswer::Yes);
+            if (answer == MsgAnswer::Yes) {
+                QVERIFY(f.editor->SourceFileName() == f.path && f.editor->Document().Modified());
+                QCOMPARE(f.Image(1, 40), edited);
+                f.ts.messages.answers << MsgAnswer::Yes; // Done: write the changes back
+                f.Menu("mnuDone");
+                QCOMPARE(ReadFile(f.path), edited);
+            }
+            f.Restart(); // offered once only
+
+            f.editor->OfferKeptChanges();
+            QCOMPARE(f.Boxes(), answer == MsgAnswer::Yes ? 2 : 1);
         }
-        f.editor = new frmEditor(f.ts.services, TestPlaces(), [] {});
-        f.editor->OfferKeptChanges();
-        QCOMPARE(f.ts.messages.shown.size(), answer == MsgAnswer::Yes ? 2 : 1);
     }
 
     void keptChangesThatCannotBeOpenedStay() {
@@ -392,13 +328,11 @@ private slots:
         f.ts.settings.SaveSetting("Unsaved", "user.bin.tms370-unsaved", user);
         f.ts.messages.answers << MsgAnswer::Yes;
         f.editor->OfferKeptChanges();
-        QCOMPARE(f.ts.messages.shown.size(), 2); // the offer, then why it cannot be opened
-        QVERIFY(f.ts.messages.shown[1].prompt.contains("empty"));
+        QVERIFY(f.Boxes() == 2 && f.Told(1).contains("empty")); // the offer, then why not
         QVERIFY(!f.editor->Document().Loaded() && QFile::exists(kept));
-        delete f.editor.data();
-        f.editor = new frmEditor(f.ts.services, TestPlaces(), [] {});
+        f.Restart();
         f.editor->OfferKeptChanges(); // asked again, No this time
-        QCOMPARE(f.ts.messages.shown.size(), 3);
+        QCOMPARE(f.Boxes(), 3);
         QVERIFY(!QFile::exists(kept));
     }
 
@@ -413,36 +347,26 @@ private slots:
             f.editor->KeepUnsavedChanges();
             QFAIL("kept in a folder's place");
         } catch (const platform::RuntimeError& error) {
-            QCOMPARE(error.Number(), platform::ErrorNumber::PathFileAccess);
-            QVERIFY(error.Description().contains(kept));
+            QVERIFY(error.Number() == platform::ErrorNumber::PathFileAccess &&
+                    error.Description().contains(kept));
         }
         QVERIFY(QFile::exists(Module1::WorkImagePath()));
         QDir(kept).removeRecursively();
     }
 
-    // Closing the program asks as Done does, with Cancel to stay.
-    void closingAsksAsDone_data() {
-        QTest::addColumn<int>("answer");
-        QTest::addColumn<bool>("mayClose");
-        QTest::addColumn<bool>("written");
-        QTest::newRow("Yes") << MsgAnswer::Yes << true << true;
-        QTest::newRow("No") << MsgAnswer::No << true << false;
-        QTest::newRow("Cancel") << MsgAnswer::Cancel << false << false;
-    }
-    void closingAsksAsDone() {
-        QFETCH(int, answer);
-        QFETCH(bool, mayClose);
-        QFETCH(bool, written);
-        EditorFixture f;
-        QVERIFY(f.OpenAndShow(Counting(40)));
-        Press("4");
-        f.ts.messages.answers << answer;
-        QCOMPARE(f.editor->SettleBeforeEnd(), mayClose);
-        QCOMPARE(f.ts.messages.shown.size(), 1);
-        QCOMPARE(f.ts.messages.shown[0].style, MsgStyle::YesNoCancel | MsgStyle::Question);
-        QVERIFY(f.ts.messages.shown[0].prompt.startsWith('"' + f.path + "\" "));
-        QCOMPARE(ReadFile(f.path).at(0), written ? '\x04' : '\x00');
-        QCOMPARE(f.editor->Document().Modified(), !written);
+    void closingAsksAsDone() { // with Cancel to stay
+        for (const int answer : {MsgAnswer::Yes, MsgAnswer::No, MsgAnswer::Cancel}) {
+            EditorFixture f;
+            QVERIFY(f.OpenAndShow(Counting(40)));
+            Press("4");
+            f.ts.messages.answers << answer;
+            QCOMPARE(f.editor->SettleBeforeEnd(), answer != MsgAnswer::Cancel);
+            QCOMPARE(f.Boxes(), 1);
+            QCOMPARE(f.ts.messages.shown[0].style, MsgStyle::YesNoCancel | MsgStyle::Question);
+            QVERIFY(f.Told(0).startsWith('"' + f.path + "\" "));
+            QCOMPARE(ReadFile(f.path).at(0), answer == MsgAnswer::Yes ? '\x04' : '\x00');
+            QCOMPARE(f.editor->Document().Modified(), answer != MsgAnswer::Yes);
+        }
     }
 };
 

@@ -1,9 +1,5 @@
 // Editing and selection through the window: keys and clicks on the two panes, undo, redo.
 #include "EditorFixture.h"
-#include "editor/ClickLabel.h"
-#include "platform/MessageBoxes.h"
-
-#include <QLabel>
 
 class EditingTest : public QObject {
     Q_OBJECT
@@ -11,27 +7,22 @@ class EditingTest : public QObject {
     std::unique_ptr<EditorFixture> f_;
     frmEditor* e_ = nullptr;
 
-    void Click(PictureBox* pane, int row, int col) {
-        const Grid* grid = pane == Part<PictureBox>(e_, "PicHex") ? Part<Grid>(e_, "grid1")
-                                                                  : Part<Grid>(e_, "grid2");
-        QTest::mouseClick(pane, Qt::LeftButton, {},
-                          QPoint(col * grid->CellWidth() + 3, row * grid->CellHeight() + 3));
+    void Click(const char* pane, int row, int col) {
+        QTest::mouseClick(f_->Pane(pane), Qt::LeftButton, {}, f_->InCell(pane, row, col, {3, 3}));
     }
 
 private slots:
     void init() {
         f_ = std::make_unique<EditorFixture>();
-        QByteArray data = Counting(1000);
-        data[0] = '\x3C';
-        QVERIFY(f_->OpenAndShow(data));
+        QVERIFY(f_->OpenAndShow(Counting(1000).replace(0, 1, "\x3C")));
         e_ = f_->editor;
     }
     void cleanup() { f_.reset(); }
 
     void keys_data() {
-        QTest::addColumn<QString>("keys");
-        QTest::addColumn<QString>("bytes"); // the image's bytes at positions 1 and 2
-        QTest::addColumn<QString>("cells"); // the hex and text cells of position 1
+        // bytes: the image's bytes at positions 1 and 2; cells: the hex and text cells of position
+        // 1
+        Columns<QString, QString, QString>({"keys", "bytes", "cells"});
         // clang-format off
         QTest::newRow("two digits") << "ab" << "AB 01" << "AB \u00ab";
         QTest::newRow("the next digit starts again") << "ab4" << "AB 01" << "4 .";
@@ -53,43 +44,38 @@ private slots:
     }
 
     void keys() {
-        QFETCH(QString, keys);
-        QFETCH(QString, bytes);
-        QFETCH(QString, cells);
+        const auto [keys, bytes, cells] =
+            Row<QString, QString, QString>({"keys", "bytes", "cells"});
         Press(keys);
         QCOMPARE(f_->Image(1, 2).toHex(' ').toUpper(), bytes.toLatin1());
         QCOMPARE(e_->Document().Modified(), bytes != QLatin1String("3C 01"));
-        QVERIFY(cells.isEmpty() ||
-                Part<Grid>(e_, "grid1")->Value(0, 0) + ' ' + Part<Grid>(e_, "grid2")->Value(0, 0) ==
-                    cells);
+        QVERIFY(cells.isEmpty() || f_->Hex(0, 0) + ' ' + f_->Text(0, 0) == cells);
         // The cursor never moves by itself.
-        QCOMPARE(QApplication::focusWidget() == Part<PictureBox>(e_, "PicText")
-                     ? Part<Grid>(e_, "grid2")->Col()
-                     : Part<Grid>(e_, "grid1")->Col(),
-                 keys.contains(QLatin1String("<Right>")) ? 1 : 0);
+        QCOMPARE(
+            f_->GridOf(QApplication::focusWidget() == f_->Pane("PicText") ? "PicText" : "PicHex")
+                ->Col(),
+            keys.contains(QLatin1String("<Right>")) ? 1 : 0);
     }
 
     void panesKeepTheSameCell() {
         // The other cursor follows, by keys and clicks, in either pane.
-        const auto cell = [](const Grid* grid) { return QPoint(grid->Row(), grid->Col()); };
+        const auto cell = [this](const char* pane) {
+            return QPoint(f_->GridOf(pane)->Row(), f_->GridOf(pane)->Col());
+        };
         Press(QStringLiteral("<Down><Down><Right>"));
-        QCOMPARE(cell(Part<Grid>(e_, "grid2")), QPoint(2, 1));
+        QCOMPARE(cell("PicText"), QPoint(2, 1));
         Press(QStringLiteral("<Tab><Down><Left><Left>"));
-        QCOMPARE(cell(Part<Grid>(e_, "grid1")), QPoint(2, 15));
-        Click(Part<PictureBox>(e_, "PicText"), 3, 5);
-        QCOMPARE(Part<QLabel>(e_, "lblInfo_0")->text() + ' ' +
-                     Part<QLabel>(e_, "lblInfo_3")->text(),
-                 QStringLiteral("35 53"));
-        QCOMPARE(cell(Part<Grid>(e_, "grid1")), QPoint(3, 5));
+        QCOMPARE(cell("PicHex"), QPoint(2, 15));
+        Click("PicText", 3, 5);
+        QCOMPARE(f_->Label("lblInfo_0") + ' ' + f_->Label("lblInfo_3"), QStringLiteral("35 53"));
+        QCOMPARE(cell("PicHex"), QPoint(3, 5));
         e_->Session().ShowPage(321);
         e_->Refresh();
-        Click(Part<PictureBox>(e_, "PicHex"), 0, 0);
-        QCOMPARE(Part<QLabel>(e_, "lblInfo_2")->text() + ' ' +
-                     Part<QLabel>(e_, "lblInfo_3")->text(),
-                 QStringLiteral("140 320"));
+        Click("PicHex", 0, 0);
+        QCOMPARE(f_->Label("lblInfo_2") + ' ' + f_->Label("lblInfo_3"), QStringLiteral("140 320"));
         QTest::mouseClick(Part<QLabel>(e_, "lblInfo_4"),
                           Qt::LeftButton); // any label of the panel switches
-        QTRY_VERIFY(Part<PictureBox>(e_, "PicText")->hasFocus());
+        QTRY_VERIFY(f_->Pane("PicText")->hasFocus());
         QVERIFY(!e_->Document().Modified());
     }
 
@@ -106,12 +92,11 @@ private slots:
         QCOMPARE(key("AB<PgDown><Right><Tab>Z"), "321 AB5A*"); // two steps
         QCOMPARE(key("^z"), "321 AB41*");
         QCOMPARE(key("^z"), "1 3C41"); // the file as opened; the cursor on the byte taken back
-        QCOMPARE(Part<QLabel>(e_, "lblInfo_3")->text() + Part<Grid>(e_, "grid2")->Value(0, 0),
-                 QStringLiteral("0<"));
+        QCOMPARE(f_->Label("lblInfo_3") + f_->Text(0, 0), QStringLiteral("0<"));
         QCOMPARE(key("^z"), "1 3C41");
         QCOMPARE(key("^y"), "1 AB41*");
         QCOMPARE(key("^+z"), "321 AB5A*");
-        QCOMPARE(Part<QLabel>(e_, "lblInfo_3")->text(), QStringLiteral("321"));
+        QCOMPARE(f_->Label("lblInfo_3"), QStringLiteral("321"));
         // Modified only away from the saved step; a new edit after Undo drops the redo steps.
         QCOMPARE(key("^s"), "321 AB5A");
         QCOMPARE(ReadFile(f_->path).mid(320, 2), QByteArray("\x40\x5A"));
@@ -122,7 +107,7 @@ private slots:
         QCOMPARE(key("^z"), "321 AB41*"); // "Z" was saved, the image holds 41h
         // A half-typed digit was never written: Undo just shows the byte again.
         QCOMPARE(key("<Tab>4^z"), "321 AB41*");
-        QCOMPARE(Part<Grid>(e_, "grid1")->Value(0, 1), QStringLiteral("41"));
+        QCOMPARE(f_->Hex(0, 1), QStringLiteral("41"));
     }
 
     void failedEditShowsTheImage() {
@@ -130,19 +115,16 @@ private slots:
         {
             FileSizeLimit full(100); // the image cannot take a byte from offset 100 on
             Press(QStringLiteral("99<Right>7<Return>"));
-            QCOMPARE(f_->ts.messages.shown.size(), 2);
-            QVERIFY(f_->ts.messages.shown[0].prompt.startsWith(QStringLiteral("75\n")));
-            QCOMPARE(Part<Grid>(e_, "grid1")->Value(0, 0) + Part<Grid>(e_, "grid2")->Value(0, 1) +
-                         Part<QLabel>(e_, "lblInfo_0")->text(),
+            QVERIFY(f_->Boxes() == 2 && f_->Told(0).startsWith(QStringLiteral("75\n")));
+            QCOMPARE(f_->Hex(0, 0) + f_->Text(0, 1) + f_->Label("lblInfo_0"),
                      "40A41"); // what the image holds
-            QVERIFY(!e_->Document().Modified() && !Part<QAction>(e_, "mnuUndo")->isEnabled());
+            QVERIFY(!e_->Document().Modified() && !f_->Enabled("mnuUndo"));
             Press(QStringLiteral("<PgUp>55"));
             QVERIFY(e_->Document().Modified());
         }
-        QByteArray expected = ReadFile(f_->path);
+        const QByteArray expected = ReadFile(f_->path).replace(1, 1, "\x55");
         f_->ts.messages.answers = {platform::MsgAnswer::Yes};
-        Part<QAction>(e_, "mnuDone")->trigger();
-        expected[1] = '\x55';
+        f_->Menu("mnuDone");
         QCOMPARE(ReadFile(f_->path), expected);
     }
 };

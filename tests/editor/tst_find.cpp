@@ -1,16 +1,6 @@
 // Find and Go To through the window: both ways, across a chunk's end, at the ends, refused.
 #include "EditorFixture.h"
-#include "editor/ClickLabel.h"
-#include "editor/FindDialog.h"
-#include "editor/GoToDialog.h"
 #include "editor/model/ImageSearch.h"
-#include "platform/MessageBoxes.h"
-
-#include <QCheckBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
 
 namespace {
 
@@ -23,10 +13,7 @@ QByteArray Planted() {
     for (const qint64 at : {qint64(0), Chunk - 2, Size - 4}) {
         data.replace(at, 4, "\xDE\xAD\xBE\xEF");
     }
-    data.replace(100, 5, "Hello");
-    data.replace(2000, 5, "HELLO");
-    data.replace(Chunk + 500, 5, "hello");
-    return data;
+    return data.replace(100, 5, "Hello").replace(2000, 5, "HELLO").replace(Chunk + 500, 5, "hello");
 }
 
 } // namespace
@@ -57,12 +44,10 @@ private slots:
     void cleanup() { f_.reset(); }
 
     void find_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("hex");
-        QTest::addColumn<bool>("matchCase");
-        QTest::addColumn<qint64>("from"); // the cursor's offset; negative: backwards from -from
-        QTest::addColumn<QList<qint64>>("offsets"); // the dialog's, then F3's; -1: the box
-        QTest::addColumn<QString>("box");           // a word of the box that ends the search
+        // from: the cursor's offset; negative: backwards from -from; offsets: the dialog's, then
+        // F3's; -1: the box; box: a word of the box that ends the search
+        Columns<QString, bool, bool, qint64, QList<qint64>, QString>(
+            {"text", "hex", "matchCase", "from", "offsets", "box"});
         const QString none = QStringLiteral("not found");
         // clang-format off
         QTest::newRow("hex onwards") << "DE AD BE EF" << true << true << 0LL << QList<qint64>{0, Chunk - 2, Size - 4, -1} << none;
@@ -79,27 +64,23 @@ private slots:
     }
 
     void find() {
-        QFETCH(QString, text);
-        QFETCH(bool, hex);
-        QFETCH(bool, matchCase);
-        QFETCH(qint64, from);
-        QFETCH(QList<qint64>, offsets);
-        QFETCH(QString, box);
+        const auto [text, hex, matchCase, from, offsets, box] =
+            Row<QString, bool, bool, qint64, QList<qint64>, QString>(
+                {"text", "hex", "matchCase", "from", "offsets", "box"});
         const bool forward = from >= 0;
         QVERIFY(e_->Session().GoTo(QString::number(qAbs(from))));
         e_->Refresh();
         Find(text, hex, matchCase, forward);
         for (const qint64 offset : offsets) {
             if (offset < 0) {
-                QCOMPARE(f_->ts.messages.shown.size(), 1);
-                QVERIFY(f_->ts.messages.shown[0].prompt.contains(box));
-                QCOMPARE(Part<QLabel>(e_, "lblInfo_3")->text().toLongLong(),
+                QVERIFY(f_->Boxes() == 1 && f_->Told(0).contains(box));
+                QCOMPARE(f_->Label("lblInfo_3").toLongLong(),
                          offsets.size() > 1 ? offsets[offsets.size() - 2] : qAbs(from));
                 break;
             }
-            QVERIFY(f_->ts.messages.shown.isEmpty());
-            QCOMPARE(Part<QLabel>(e_, "lblInfo_3")->text(), QString::number(offset));
-            QVERIFY(!hex || Part<QLabel>(e_, "lblInfo_0")->text() == QLatin1String("DE"));
+            QCOMPARE(f_->Label("lblInfo_3") + QString::number(f_->Boxes()),
+                     QString::number(offset) + '0');
+            QVERIFY(!hex || f_->Label("lblInfo_0") == QLatin1String("DE"));
             QVERIFY(offset + 1 >= e_->Session().View().pageStart &&
                     offset + 1 < e_->Session().View().pageStart + 320);
             QTest::keyClick(e_->findChild<FindDialog*>(), Qt::Key_F3,
@@ -119,13 +100,12 @@ private slots:
         });
         QTest::keyClick(e_->findChild<FindDialog*>(), Qt::Key_F3);
         QVERIFY(escapedWhileBusy && !e_->Busy() && !Part<QPushButton>(e_, "cmdStop")->isVisible());
-        QVERIFY(f_->ts.messages.shown.isEmpty()); // no "not found": the search never ended
+        QCOMPARE(f_->Boxes(), 0); // no "not found": the search never ended
     }
 
     void goTo_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<qint64>("offset"); // -1: refused
-        QTest::addColumn<qint64>("page");
+        // offset: -1: refused
+        Columns<QString, qint64, qint64>({"text", "offset", "page"});
         // clang-format off
         QTest::newRow("last of the first page") << "319" << 319LL << 1LL;
         QTest::newRow("decimal") << " 8000 " << 8000LL << 8001LL;
@@ -141,8 +121,7 @@ private slots:
     }
 
     void goTo() {
-        QFETCH(QString, text);
-        QFETCH(qint64, offset);
+        const auto [text, offset] = Row<QString, qint64>({"text", "offset"});
         QTest::keyClick(e_, Qt::Key_G, Qt::ControlModifier);
         GoToDialog* dialog = e_->findChild<GoToDialog*>();
         QVERIFY(dialog && dialog->isVisible());
@@ -150,13 +129,13 @@ private slots:
         dialog->txtOffset->setText(text);
         QTest::mouseClick(dialog->cmdOK, Qt::LeftButton);
         QTEST(e_->Session().View().pageStart, "page");
-        QCOMPARE(f_->ts.messages.shown.size(), offset < 0 ? 1 : 0);
+        QCOMPARE(f_->Boxes(), offset < 0 ? 1 : 0);
         QCOMPARE(dialog->isVisible(), offset < 0); // a refused offset is to be put right
         if (offset < 0) {
-            const QString& prompt = f_->ts.messages.shown[0].prompt;
-            QVERIFY(prompt.contains(text.trimmed()) && prompt.contains(QString::number(Size - 1)));
+            QVERIFY(f_->Told(0).contains(text.trimmed()) &&
+                    f_->Told(0).contains(QString::number(Size - 1)));
         } else {
-            QCOMPARE(Part<QLabel>(e_, "lblInfo_3")->text(), QString::number(offset));
+            QCOMPARE(f_->Label("lblInfo_3"), QString::number(offset));
         }
     }
 };

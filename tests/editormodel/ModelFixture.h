@@ -1,5 +1,6 @@
 #pragma once
 
+#include "../common/TableRows.h"
 #include "EditorFiles.h"
 #include "ErrorNumberOf.h"
 #include "FileSystemLimits.h"
@@ -8,10 +9,8 @@
 #include "editor/model/EditorObserver.h"
 #include "platform/RuntimeError.h"
 
-#include <QFile>
-#include <QStringList>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QtCore>
+#include <QtTest>
 #include <functional>
 
 // Answers the document's questions from a script and keeps what it was told, in order:
@@ -43,22 +42,11 @@ public:
         said << QStringLiteral("fail %1: %2").arg(error.Number()).arg(error.Description());
     }
     std::optional<QString> SaveAsTarget() override {
-        if (saveAsTargets.isEmpty()) {
-            return std::nullopt;
-        }
-        return saveAsTargets.takeFirst();
+        return saveAsTargets.isEmpty() ? std::nullopt : std::optional(saveAsTargets.takeFirst());
     }
     bool Ending() const override { return false; }
     // What was said that is not progress.
-    QStringList Spoken() const {
-        QStringList out;
-        for (const QString& s : said) {
-            if (!s.startsWith(QLatin1String("work: "))) {
-                out << s;
-            }
-        }
-        return out;
-    }
+    QStringList Spoken() const { return said.filter(QRegularExpression("^(?!work: )")); }
 };
 
 // A document and its edit session over a file of the test's own folder.
@@ -79,4 +67,21 @@ struct ModelFixture {
         return bytes;
     }
     QByteArray Whole() { return Image(1, document.Length()); }
+    QString Hex(qint64 position, qint64 size) { return Image(position, size).toHex(' ').toUpper(); }
+    void SelectToEnd(qint64 from) { // from a 0-based offset
+        session.MoveTo(from + 1, false);
+        session.Move(Navigation::Key::End, true, true);
+    }
+    // Whether what was said i-th (progress aside; -1: the last) holds all words; shows all if not.
+    bool Said(int i, std::initializer_list<QString> words) const {
+        const QStringList spoken = observer.Spoken();
+        const QString said = spoken.value(i < 0 ? spoken.size() - 1 : i);
+        const bool all = std::all_of(words.begin(), words.end(),
+                                     [&](const QString& word) { return said.contains(word); });
+        if (!all) {
+            qWarning("said: %s", qPrintable(spoken.join('|')));
+        }
+        return all;
+    }
+    qint64 Cursor() const { return session.View().position - 1; } // 0-based
 };

@@ -1,5 +1,5 @@
-// Two files compared piece by piece: counts, the first differences, lengths, piece and block
-// edges, the next difference either way, and a stop.
+// Two files compared piece by piece: counts, first differences, edges, the next one, a stop.
+#include "../common/TableRows.h"
 #include "ErrorNumberOf.h"
 #include "editor/model/ImageCompare.h"
 #include "platform/RuntimeError.h"
@@ -64,90 +64,68 @@ class ImageCompareTest : public QObject {
 
 private slots:
     void compares_data() {
-        QTest::addColumn<qint64>("ourSize");
-        QTest::addColumn<qint64>("theirSize");
-        QTest::addColumn<QList<qint64>>("changed"); // in theirs
-        QTest::addColumn<qint64>("chunk");
-        QTest::addColumn<int>("keep");
-        QTest::addColumn<QString>("first");
+        // changed: in theirs
+        Columns<qint64, qint64, QList<qint64>, qint64, int, QString>(
+            {"ourSize", "theirSize", "changed", "chunk", "keep", "first"});
         const qint64 mib = qint64(1) << 20;
+        using L = QList<qint64>;
         // clang-format off
-        QTest::newRow("equal") << qint64(3000) << qint64(3000) << QList<qint64>{} << qint64(1024) << 10 << "";
-        QTest::newRow("both empty") << qint64(0) << qint64(0) << QList<qint64>{} << qint64(1024) << 10 << "";
-        QTest::newRow("the first byte") << qint64(3000) << qint64(3000) << QList<qint64>{0} << qint64(1024) << 10
-            << "0:00/01";
-        QTest::newRow("the last byte") << qint64(3000) << qint64(3000) << QList<qint64>{2999} << qint64(1024) << 10
-            << "2999:7e/7f";
-        QTest::newRow("theirs longer, the same as far as ours goes")
-            << qint64(3000) << qint64(5000) << QList<qint64>{} << qint64(1024) << 10 << "";
-        QTest::newRow("ours longer, a difference at the end of theirs")
-            << qint64(5000) << qint64(3000) << QList<qint64>{2999} << qint64(1024) << 10 << "2999:7e/7f";
-        QTest::newRow("either side of piece edges")
-            << qint64(3000) << qint64(3000) << QList<qint64>{1023, 1024, 2047, 2048} << qint64(1024) << 10
-            << "1023:df/de 1024:04/06 2047:e3/e7 2048:08/00";
-        QTest::newRow("either side of a block inside a piece")
-            << 3 * mib << 3 * mib << QList<qint64>{4095, 4096, mib + 8191} << mib << 10
-            << "4095:eb/ea 4096:10/12 1056767:4d/49";
-        QTest::newRow("fewer kept than differ")
-            << qint64(3000) << qint64(3000) << QList<qint64>{5, 6, 7, 2000} << qint64(1024) << 2
-            << "5:b9/b8 6:de/dc";
-        QTest::newRow("none kept") << qint64(3000) << qint64(3000) << QList<qint64>{5, 2000} << qint64(1024) << 0 << "";
+        QTest::newRow("equal") << 3000LL << 3000LL << L{} << 1024LL << 10 << "";
+        QTest::newRow("both empty") << 0LL << 0LL << L{} << 1024LL << 10 << "";
+        QTest::newRow("the first byte") << 3000LL << 3000LL << L{0} << 1024LL << 10 << "0:00/01";
+        QTest::newRow("the last byte") << 3000LL << 3000LL << L{2999} << 1024LL << 10 << "2999:7e/7f";
+        QTest::newRow("theirs longer, the same as far as ours goes") << 3000LL << 5000LL << L{} << 1024LL << 10 << "";
+        QTest::newRow("ours longer, a difference at the end of theirs") << 5000LL << 3000LL << L{2999} << 1024LL << 10 << "2999:7e/7f";
+        QTest::newRow("either side of piece edges") << 3000LL << 3000LL << L{1023, 1024, 2047, 2048} << 1024LL << 10 << "1023:df/de 1024:04/06 2047:e3/e7 2048:08/00";
+        QTest::newRow("either side of a block inside a piece") << 3 * mib << 3 * mib << L{4095, 4096, mib + 8191} << mib << 10 << "4095:eb/ea 4096:10/12 1056767:4d/49";
+        QTest::newRow("fewer kept than differ") << 3000LL << 3000LL << L{5, 6, 7, 2000} << 1024LL << 2 << "5:b9/b8 6:de/dc";
+        QTest::newRow("none kept") << 3000LL << 3000LL << L{5, 2000} << 1024LL << 0 << "";
         // clang-format on
-        QList<qint64> many; // every bit of every byte position in a word, and runs
+        L many; // every bit of every byte position in a word, and runs
         for (qint64 i = 0; i < 3000; i += (i % 5) + 1) {
             many.append(i);
         }
         QTest::newRow("many, counted word by word")
-            << qint64(3000) << qint64(3000) << many << qint64(1024) << 0 << "";
+            << 3000LL << 3000LL << many << 1024LL << 0 << "";
     }
 
     void compares() {
-        QFETCH(qint64, ourSize);
-        QFETCH(qint64, theirSize);
-        QFETCH(QList<qint64>, changed);
-        QFETCH(qint64, chunk);
-        QFETCH(int, keep);
-        QFETCH(QString, first);
-        const QByteArray ours = Bytes(ourSize);
-        const QByteArray theirs = Changed(Bytes(theirSize), changed);
-        Open(ours, theirs);
+        const auto [ourSize, theirSize, changed, chunk, keep, first] =
+            Row<qint64, qint64, QList<qint64>, qint64, int, QString>(
+                {"ourSize", "theirSize", "changed", "chunk", "keep", "first"});
+        Open(Bytes(ourSize), Changed(Bytes(theirSize), changed));
         const ImageCompare::Result result = ImageCompare::Compare(ours_, theirs_, keep, {}, chunk);
-        QCOMPARE(result.differing, qint64(changed.size()));
-        QCOMPARE(result.ourLength, ourSize);
-        QCOMPARE(result.theirLength, theirSize);
+        QCOMPARE(QList<qint64>({result.differing, result.ourLength, result.theirLength}),
+                 QList<qint64>({changed.size(), ourSize, theirSize}));
         QCOMPARE(Describe(result.first), first);
     }
 
     void nextDifference_data() {
-        QTest::addColumn<QList<qint64>>("changed"); // in a file of 3000 bytes, theirs 2990
-        QTest::addColumn<qint64>("from");
-        QTest::addColumn<bool>("forward");
-        QTest::addColumn<qint64>("found"); // -1: none
+        // changed: in a file of 3000 bytes, theirs 2990; found: -1: none
+        Columns<QList<qint64>, qint64, bool, qint64>({"changed", "from", "forward", "found"});
+        using L = QList<qint64>;
         // clang-format off
-        QTest::newRow("from before the start: the first byte") << QList<qint64>{0, 9} << qint64(-1) << true << qint64(0);
-        QTest::newRow("not the one it stands on") << QList<qint64>{0, 9} << qint64(0) << true << qint64(9);
-        QTest::newRow("across a piece edge") << QList<qint64>{100, 1024} << qint64(100) << true << qint64(1024);
-        QTest::newRow("the last byte both have") << QList<qint64>{2989} << qint64(5) << true << qint64(2989);
-        QTest::newRow("none after the last") << QList<qint64>{3, 2989} << qint64(2989) << true << qint64(-1);
-        QTest::newRow("none forward when equal") << QList<qint64>{} << qint64(-1) << true << qint64(-1);
-        QTest::newRow("from the end: the last byte") << QList<qint64>{7, 2989} << qint64(2990) << false << qint64(2989);
-        QTest::newRow("from past the end") << QList<qint64>{7, 2989} << qint64(5000) << false << qint64(2989);
-        QTest::newRow("backward across a piece edge") << QList<qint64>{1023, 2500} << qint64(2500) << false << qint64(1023);
-        QTest::newRow("backward to the first byte") << QList<qint64>{0, 1} << qint64(1) << false << qint64(0);
-        QTest::newRow("none before the first") << QList<qint64>{0, 50} << qint64(0) << false << qint64(-1);
-        QTest::newRow("the nearest of a run, backward") << QList<qint64>{10, 11, 12} << qint64(2000) << false << qint64(12);
+        QTest::newRow("from before the start: the first byte") << L{0, 9} << -1LL << true << 0LL;
+        QTest::newRow("not the one it stands on") << L{0, 9} << 0LL << true << 9LL;
+        QTest::newRow("across a piece edge") << L{100, 1024} << 100LL << true << 1024LL;
+        QTest::newRow("the last byte both have") << L{2989} << 5LL << true << 2989LL;
+        QTest::newRow("none after the last") << L{3, 2989} << 2989LL << true << -1LL;
+        QTest::newRow("none forward when equal") << L{} << -1LL << true << -1LL;
+        QTest::newRow("from the end: the last byte") << L{7, 2989} << 2990LL << false << 2989LL;
+        QTest::newRow("from past the end") << L{7, 2989} << 5000LL << false << 2989LL;
+        QTest::newRow("backward across a piece edge") << L{1023, 2500} << 2500LL << false << 1023LL;
+        QTest::newRow("backward to the first byte") << L{0, 1} << 1LL << false << 0LL;
+        QTest::newRow("none before the first") << L{0, 50} << 0LL << false << -1LL;
+        QTest::newRow("the nearest of a run, backward") << L{10, 11, 12} << 2000LL << false << 12LL;
         // clang-format on
     }
 
     void nextDifference() {
-        QFETCH(QList<qint64>, changed);
-        QFETCH(qint64, from);
-        QFETCH(bool, forward);
-        QFETCH(qint64, found);
+        const auto [changed, from, forward, found] =
+            Row<QList<qint64>, qint64, bool, qint64>({"changed", "from", "forward", "found"});
         Open(Bytes(3000), Changed(Bytes(2990), changed));
-        const std::optional<qint64> next =
-            ImageCompare::NextDifference(ours_, theirs_, from, forward, {}, 1024);
-        QCOMPARE(next.value_or(-1), found);
+        QCOMPARE(ImageCompare::NextDifference(ours_, theirs_, from, forward, {}, 1024).value_or(-1),
+                 found);
     }
 
     void stops() {

@@ -1,8 +1,6 @@
-// Where each movement key takes the cursor and the page, at the edges of the data: the
-// grid's moves (GridMoves) with the editor's paging.
+// Where each key takes the cursor and the page at the data's edges: GridMoves with paging.
+#include "../common/TableRows.h"
 #include "editor/model/Navigation.h"
-
-#include <QTest>
 
 using Navigation::Key;
 
@@ -11,12 +9,9 @@ class NavigationTest : public QObject {
 
 private slots:
     void moves_data() {
-        QTest::addColumn<qint64>("length");
-        QTest::addColumn<qint64>("page");
-        QTest::addColumn<qint64>("cursor"); // 0-based offset
-        QTest::addColumn<QString>("key");   // ^ for Ctrl
-        QTest::addColumn<qint64>("newPage");
-        QTest::addColumn<qint64>("newCursor");
+        // cursor: 0-based offset; key: ^ for Ctrl
+        Columns<qint64, qint64, qint64, QString, qint64, qint64>(
+            {"length", "page", "cursor", "key", "newPage", "newCursor"});
         // clang-format off
         QTest::newRow("Ctrl+End, 320: the last row holds the last byte") << 320LL << 1LL << 0LL << "^End" << 17LL << 319LL;
         QTest::newRow("Ctrl+End, 100: one short page") << 100LL << 1LL << 0LL << "^End" << 1LL << 99LL;
@@ -51,10 +46,8 @@ private slots:
         // clang-format on
     }
     void moves() {
-        QFETCH(qint64, length);
-        QFETCH(qint64, page);
-        QFETCH(qint64, cursor);
-        QFETCH(QString, key);
+        const auto [length, page, cursor, key] =
+            Row<qint64, qint64, qint64, QString>({"length", "page", "cursor", "key"});
         static const QHash<QString, Key> keys = {{"Left", Key::Left},   {"Right", Key::Right},
                                                  {"Up", Key::Up},       {"Down", Key::Down},
                                                  {"PgUp", Key::PageUp}, {"PgDown", Key::PageDown},
@@ -65,8 +58,8 @@ private slots:
         QTEST(after.pageStart, "newPage");
         QTEST(after.position - 1, "newCursor");
         // Wherever it goes, the cursor is on the page and on the data.
-        QVERIFY(after.position >= after.pageStart && after.position <= length);
-        QVERIFY(Navigation::RowOf(after) < Navigation::Rows(after.pageStart, length));
+        QVERIFY(after.position >= after.pageStart && after.position <= length &&
+                Navigation::RowOf(after) < Navigation::Rows(after.pageStart, length));
     }
 
     void showPagesOnlyWhenNeeded() {

@@ -3,10 +3,6 @@
 #include "editor/model/ByteEdits.h"
 #include "editor/model/WorkImage.h"
 
-#include <QDir>
-#include <QFileInfo>
-#include <QStorageInfo>
-
 class WorkImageTest : public QObject {
     Q_OBJECT
 
@@ -20,9 +16,8 @@ class WorkImageTest : public QObject {
 
 private slots:
     void copiesInPiecesWithProgress_data() {
-        QTest::addColumn<qint64>("size");
-        QTest::addColumn<QList<int>>("progress");
-        QTest::addColumn<bool>("kernel"); // the system's copy, or the buffer
+        // kernel: the system's copy, or the buffer
+        Columns<qint64, QList<int>, bool>({"size", "progress", "kernel"});
         // clang-format off
         QTest::newRow("one byte") << qint64(1) << QList<int>{100} << true;
         QTest::newRow("one whole piece") << qint64(512000) << QList<int>{100} << true;
@@ -34,9 +29,8 @@ private slots:
     }
 
     void copiesInPiecesWithProgress() {
-        QFETCH(qint64, size);
-        QFETCH(QList<int>, progress);
-        QFETCH(bool, kernel);
+        const auto [size, progress, kernel] =
+            Row<qint64, QList<int>, bool>({"size", "progress", "kernel"});
         QByteArray data = Counting(size, 251); // no piece looks like another
         const QString source = WriteFile(dir_.filePath(QStringLiteral("source.bin")), data);
         if (size > 2 * 512000) { // past its first piece the file is a hole: it reads as zeros
@@ -54,8 +48,7 @@ private slots:
         const QString target = dir_.filePath(QStringLiteral("target.bin"));
         image.SaveTo(target, note);
         QCOMPARE(seen, progress + progress);
-        QCOMPARE(ReadFile(image.Path()), data);
-        QCOMPARE(ReadFile(target), data);
+        QVERIFY(ReadFile(image.Path()) == data && ReadFile(target) == data);
         image.Remove();
         QVERIFY(!QFile::exists(image.Path()));
     }
@@ -110,8 +103,7 @@ private slots:
         QVERIFY(QFile::link(victim, imagePath));
         WorkImage image(imagePath);
         Load(image, "new content");
-        QCOMPARE(ReadFile(victim), QByteArray("keep me"));
-        QVERIFY(!QFileInfo(imagePath).isSymLink());
+        QVERIFY(!QFileInfo(imagePath).isSymLink() && ReadFile(victim) == "keep me");
         QCOMPARE(ReadFile(imagePath), QByteArray("new content"));
         QCOMPARE(int(QFile::permissions(imagePath)) & 0x66, 0); // private
 

@@ -1,4 +1,5 @@
 // The grid over a picture box, and the box itself: keys at the page's edges, events, clicks.
+#include "../common/TableRows.h"
 #include "ErrorNumberOf.h"
 #include "grid/Grid.h"
 #include "widgets/PictureBox.h"
@@ -14,17 +15,15 @@ class GridHost {
 public:
     explicit GridHost(qint64 length, QSize box = QSize(352, 381)) : length(length) {
         window.resize(box.width(), box.height() + 40);
-        pic = new PictureBox(&window);
         pic->setGeometry(QRect(QPoint(0, 0), box));
-        other = new QLineEdit(&window);
         other->setGeometry(0, box.height() + 5, 100, 30);
-        marker = new MarkerShape(pic);
         grid.InitializeGrid(pic, marker);
         grid.SetMax(length);
-        QObject::connect(&grid, &Grid::EnterCell, &grid,
-                         [this](int r, int c) { log << QStringLiteral("E%1,%2").arg(r).arg(c); });
-        QObject::connect(&grid, &Grid::LeaveCell, &grid,
-                         [this](int r, int c) { log << QStringLiteral("L%1,%2").arg(r).arg(c); });
+        for (auto [event, name] : {std::pair{&Grid::EnterCell, "E"}, {&Grid::LeaveCell, "L"}}) {
+            QObject::connect(&grid, event, &grid, [this, name](int r, int c) {
+                log << QStringLiteral("%1%2,%3").arg(name).arg(r).arg(c);
+            });
+        }
         QObject::connect(&grid, &Grid::Click, &grid, [this] { log << QStringLiteral("Click"); });
         Handle(&Grid::RequestNextRow, "NextRow", [this] {
             return grid.Rows() == 20 && pageStart + 16 <= this->length ? pageStart + 16 : None;
@@ -76,9 +75,9 @@ public:
     qint64 length;
     qint64 pageStart = 1;
     QWidget window;
-    PictureBox* pic;
-    QLineEdit* other;
-    MarkerShape* marker;
+    PictureBox* pic = new PictureBox(&window);
+    QLineEdit* other = new QLineEdit(&window);
+    MarkerShape* marker = new MarkerShape(pic);
     Grid grid;
     QStringList log;
 
@@ -101,13 +100,11 @@ class tst_Grid : public QObject {
 private slots:
     // The keys move by GridMoves (tested with the editor's document); the grid raises the
     // request the move asks for between leaving its cell and entering the one it lands on.
-    void keysRaiseRequests_data() {
-        QTest::addColumn<qint64>("length");
-        QTest::addColumn<qint64>("page");
-        QTest::addColumn<QPoint>("from"); // (row, column)
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QString>("events");
-        QTest::addColumn<QPoint>("to");
+    // A click ("@x,y" in pixels, cells of 22 x 19) moves to the cell under it, or the nearest.
+    void moves_data() {
+        // from, to: (row, column)
+        Columns<qint64, qint64, QPoint, QString, QString, QPoint>(
+            {"length", "page", "from", "input", "events", "to"});
         // clang-format off
         QTest::newRow("left, data before") << 1000LL << 17LL << QPoint(0, 0) << "Left" << "L0,0 PrevRow E0,15" << QPoint(0, 15);
         QTest::newRow("down, one more byte") << 321LL << 1LL << QPoint(19, 3) << "Down" << "L19,3 NextRow E19,0 E19,0" << QPoint(19, 0);
@@ -117,19 +114,23 @@ private slots:
         QTest::newRow("ctrl+home") << 1000LL << 321LL << QPoint(5, 5) << "Ctrl+Home" << "L5,5 BOF E0,0" << QPoint(0, 0);
         QTest::newRow("ctrl+end") << 1000LL << 1LL << QPoint(5, 5) << "Ctrl+End" << "L5,5 EOF E19,7 E19,7" << QPoint(19, 7);
         QTest::newRow("ctrl+page down, no scroll") << 1000LL << 1LL << QPoint(4, 6) << "Ctrl+PgDown" << "L4,6 E19,6" << QPoint(19, 6);
+        QTest::newRow("click on the cursor cell") << 1000LL << 1LL << QPoint(2, 2) << "@50,40" << "Click" << QPoint(2, 2);
+        QTest::newRow("click past the data") << 40LL << 1LL << QPoint(2, 2) << "@300,45" << "L2,2 E2,7 Click" << QPoint(2, 7);
+        QTest::newRow("click right of the last column") << 1000LL << 1LL << QPoint(2, 2) << "@355,10" << "L2,2 E0,15 Click" << QPoint(0, 15);
+        QTest::newRow("click below the last row, short page") << 40LL << 1LL << QPoint(2, 2) << "@10,370" << "L2,2 E2,0 Click" << QPoint(2, 0);
         // clang-format on
     }
-    void keysRaiseRequests() {
-        QFETCH(qint64, length);
-        QFETCH(qint64, page);
-        QFETCH(QPoint, from);
-        QFETCH(QString, key);
-        QFETCH(QPoint, to);
-        GridHost host(length);
+    void moves() {
+        const auto [length, page, from, input, to] =
+            Row<qint64, qint64, QPoint, QString, QPoint>({"length", "page", "from", "input", "to"});
+        GridHost host(length, QSize(360, 381)); // 8 pixels right of the last column
         QVERIFY(host.Show());
         host.Start(page, from.x(), from.y());
-        const QKeyCombination combo = QKeySequence(key)[0];
-        QTest::keyClick(host.pic, combo.key(), combo.keyboardModifiers());
+        const QKeyCombination combo = QKeySequence(input)[0];
+        input.startsWith('@') ? QTest::mouseClick(host.pic, Qt::LeftButton, {},
+                                                  QPoint(input.mid(1).section(',', 0, 0).toInt(),
+                                                         input.section(',', 1).toInt()))
+                              : QTest::keyClick(host.pic, combo.key(), combo.keyboardModifiers());
         QTEST(host.Log(), "events");
         QCOMPARE(host.Cursor(), to);
         QCOMPARE(QPoint(host.marker->Left(), host.marker->Top()),
@@ -139,33 +140,6 @@ private slots:
         host.grid.SelectCell(1, 2);
         host.grid.Reset();
         QCOMPARE(host.Log(), QStringLiteral("L%1,%2 E1,2 L1,2 E0,0").arg(to.x()).arg(to.y()));
-    }
-
-    void mouse_data() {
-        QTest::addColumn<QSize>("box");
-        QTest::addColumn<qint64>("length");
-        QTest::addColumn<QPoint>("at"); // pixels
-        QTest::addColumn<QString>("events");
-        QTest::addColumn<QPoint>("to"); // (row, column)
-        const QSize box(352, 381);      // cells of 22 x 19
-        // clang-format off
-        QTest::newRow("the cursor cell") << box << 1000LL << QPoint(50, 40) << "Click" << QPoint(2, 2);
-        QTest::newRow("past the data") << box << 40LL << QPoint(300, 45) << "L2,2 E2,7 Click" << QPoint(2, 7);
-        QTest::newRow("right of the last column") << QSize(360, 381) << 1000LL << QPoint(355, 10) << "L2,2 E0,15 Click" << QPoint(0, 15);
-        QTest::newRow("below the last row, short page") << box << 40LL << QPoint(10, 370) << "L2,2 E2,0 Click" << QPoint(2, 0);
-        // clang-format on
-    }
-
-    void mouse() {
-        QFETCH(QSize, box);
-        QFETCH(qint64, length);
-        QFETCH(QPoint, at);
-        GridHost host(length, box);
-        QVERIFY(host.Show());
-        host.Start(1, 2, 2);
-        QTest::mouseClick(host.pic, Qt::LeftButton, {}, at);
-        QTEST(host.Log(), "events");
-        QTEST(host.Cursor(), "to");
     }
 
     void cellsPastTheData() {
