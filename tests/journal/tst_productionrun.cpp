@@ -1,9 +1,10 @@
 #include "FakeClock.h"
 #include "ImageFiles.h"
 #include "adaptersim/AdapterModel.h"
-#include "adaptersim/SimSerialPort.h"
 #include "core/Checksums.h"
+#include "core/PortControl.h"
 #include "production/ProductionRun.h"
+#include "transport/SimTransport.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -96,7 +97,9 @@ private slots:
         model.Faults().silent = ending == Ending::Silent;
         model.Faults().portMissing = ending == Ending::PortMissing;
         model.Faults().spoiledPrograms = {ending == Ending::Spoiled ? 1 : 0};
-        adaptersim::SimSerialPort port(clock, model);
+        core::PortControl port([&](const QString&) {
+            return std::make_unique<transport::SimTransport>(clock, model);
+        });
         core::Operations operations(port, clock);
         Front front;
         const bool isShort = ending == Ending::ShortRefused || ending == Ending::ShortTaken;
