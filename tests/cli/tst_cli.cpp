@@ -146,28 +146,20 @@ private slots:
                           .arg(dir.path()));
     }
 
-    void readWritesTheFormats_data() {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("format");
-        // clang-format off
-        QTest::newRow("S-records by name") << "chip.s19" << "";
-        QTest::newRow("Intel HEX by -f") << "chip.txt" << "-f ihex";
-        QTest::newRow("raw .hex") << "chip.hex" << "";
-        // clang-format on
-    }
     void readWritesTheFormats() {
-        QFETCH(QString, name);
-        QFETCH(QString, format);
         model.SetEeprom(Pattern(512, 3));
-        QCOMPARE(Run("read -p sim -d TMS375C006 -q --fast -o %D/" + name + " " + format), 0);
-        const core::LoadedImage image = core::LoadImageFile(
-            Path(name), core::ParseImageFormat(format.mid(3)), *core::FindFamily("x"), false);
-        QCOMPARE(image.message, QString());
-        QCOMPARE(image.block, Pattern(512, 3));
-        if (name.endsWith(".s19")) {
-            QVERIFY(Read(name).startsWith("S0" + QByteArray("0D0000") +
-                                          QByteArray("TMS375C006").toHex().toUpper()));
+        for (const auto& [name, format] : {std::pair<QString, QString>{"chip.s19", ""},
+                                           {"chip.txt", "-f ihex"},
+                                           {"chip.hex", ""}}) {
+            QCOMPARE(Run("read -p sim -d TMS375C006 -q --fast -o %D/" + name + " " + format), 0);
+            const core::LoadedImage image = core::LoadImageFile(
+                Path(name), core::ParseImageFormat(format.mid(3)), *core::FindFamily("x"), false);
+            QCOMPARE(image.message, QString());
+            QCOMPARE(image.block, Pattern(512, 3)); // .hex without -f is raw
         }
+        QVERIFY(Read("chip.s19")
+                    .startsWith("S0" + QByteArray("0D0000") +
+                                QByteArray("TMS375C006").toHex().toUpper()));
     }
 
     void programReadsTheChipBack() {
@@ -285,47 +277,34 @@ private slots:
     void ctrlC_data() {
         QTest::addColumn<QString>("line");
         QTest::addColumn<QList<double>>("pressesAtMs");
+        QTest::addColumn<int>("signal");
         QTest::addColumn<int>("code");
         QTest::addColumn<QString>("words");
-        QTest::newRow("READ cancels") << "read -p sim -d x -o %D/read.bin" << QList<double>{3000}
-                                      << 130 << "READ cancelled; %D/read.bin was kept as it was.";
-        QTest::newRow("VERIFY cancels")
-            << "verify -p sim -d y" << QList<double>{100} << 130 << "VERIFY cancelled.";
-        QTest::newRow("PROGRAM, one press warns")
-            << "program -p sim -d y --no-verify -i %D/image.bin" << QList<double>{5000} << 0
-            << "Press Ctrl+C again to stop anyway.";
-        QTest::newRow("PROGRAM, two presses stop")
-            << "program -p sim -d y -i %D/image.bin" << QList<double>{5000, 6000} << 130
-            << "PROGRAM stopped; the chip's contents are now unknown: erase it and program it "
-               "again.";
-        QTest::newRow("PROGRAM with a serial number, two presses")
-            << "program -p sim -d y -i %D/image.bin --serial 1FFCh:2 --journal %D/c.db "
-               "--serial-start 7"
-            << QList<double>{5000, 6000} << 130
-            << "tms370: serial 7 given back to series 'default'";
-        QTest::newRow("PROGRAM before c")
-            << "program -p sim -d y -i %D/image.bin" << QList<double>{5} << 130
-            << "PROGRAM cancelled; the chip was not changed.";
-        QTest::newRow("READ, SIGTERM") << "read -p sim -d x -o %D/read.bin" << QList<double>{3000}
-                                       << 143 << "READ cancelled; %D/read.bin was kept as it was.";
-        QTest::newRow("VERIFY, SIGHUP")
-            << "verify -p sim -d y" << QList<double>{100} << 129 << "VERIFY cancelled.";
-        QTest::newRow("erase, press as the letter goes")
-            << "erase -p sim -d y" << QList<double>{15} << 0 << "Press Ctrl+C again";
+        const QString read = "read -p sim -d x -o %D/read.bin", verify = "verify -p sim -d y";
+        const QString program = "program -p sim -d y -i %D/image.bin";
+        const QString kept = "READ cancelled; %D/read.bin was kept as it was.";
+        // clang-format off
+        QTest::newRow("READ cancels") << read << QList<double>{3000} << SIGINT << 130 << kept;
+        QTest::newRow("VERIFY cancels") << verify << QList<double>{100} << SIGINT << 130 << "VERIFY cancelled.";
+        QTest::newRow("PROGRAM, one press warns") << program + " --no-verify" << QList<double>{5000} << SIGINT << 0 << "Press Ctrl+C again to stop anyway.";
+        QTest::newRow("PROGRAM, two presses stop") << program << QList<double>{5000, 6000} << SIGINT << 130 << "PROGRAM stopped; the chip's contents are now unknown: erase it and program it again.";
+        QTest::newRow("PROGRAM with a serial number, two presses") << program + " --serial 1FFCh:2 --journal %D/c.db --serial-start 7" << QList<double>{5000, 6000} << SIGINT << 130 << "tms370: serial 7 given back to series 'default'";
+        QTest::newRow("PROGRAM before c") << program << QList<double>{5} << SIGINT << 130 << "PROGRAM cancelled; the chip was not changed.";
+        QTest::newRow("READ, SIGTERM") << read << QList<double>{3000} << SIGTERM << 143 << kept;
+        QTest::newRow("VERIFY, SIGHUP") << verify << QList<double>{100} << SIGHUP << 129 << "VERIFY cancelled.";
+        QTest::newRow("erase, press as the letter goes") << "erase -p sim -d y" << QList<double>{15} << SIGINT << 0 << "Press Ctrl+C again";
+        // clang-format on
     }
     void ctrlC() {
         QFETCH(QString, line);
         QFETCH(QList<double>, pressesAtMs);
+        QFETCH(int, signal);
         QFETCH(int, code);
         QFETCH(QString, words);
         cli::Interrupts interrupts(errStream);
         services->interrupts = &interrupts;
         Write("read.bin", "old");
         for (double at : pressesAtMs) {
-            const QByteArray tag = QTest::currentDataTag();
-            const int signal = tag.endsWith("SIGTERM")  ? SIGTERM
-                               : tag.endsWith("SIGHUP") ? SIGHUP
-                                                        : SIGINT;
             clock.Schedule(clock.NowMs() + at, [signal] { std::raise(signal); });
         }
         QCOMPARE(Run(line), code);
@@ -333,8 +312,7 @@ private slots:
         words.replace(QLatin1String("%D"), dir.path());
         QVERIFY2(err.contains(words), qPrintable(err));
         QCOMPARE(Read("read.bin"), QByteArray("old"));
-        // The port was closed: the next job runs.
-        QCOMPARE(Run("verify -p sim -d y -q --fast"), 0);
+        QCOMPARE(Run("verify -p sim -d y -q --fast"), 0); // the port was closed: the next job runs
     }
 
     void traceListsEveryByte() {

@@ -23,15 +23,6 @@ QByteArray Encoded(const QByteArray& block, core::ImageFormat format) {
     return core::EncodeImage(block, format, Y(), QStringLiteral("TMS370C758A"));
 }
 
-bool PortMenuFree(const OperationBench& b) {
-    for (QAction* item : b.w->mnuComm) {
-        if (!item->isEnabled() || item->isChecked()) {
-            return false;
-        }
-    }
-    return true;
-}
-
 } // namespace
 
 // Image formats, the refusable size warning, the Port Number menu after failures, the status
@@ -98,54 +89,44 @@ private slots:
     }
 
     // Every failure of the port or the adapter gives the Port Number menu back; the device
-    // stays chosen and another port can be picked.
-    void portMenuIsFreeAfterAFailure_data() {
-        QTest::addColumn<char>("button");
-        QTest::addColumn<int>("fault"); // 0 silent, 1 stops after 40, 2 read fails, 3 write fails
-        QTest::newRow("READ, silent") << '1' << 0;
-        QTest::newRow("READ, short") << '1' << 1;
-        QTest::newRow("READ, port fails") << '1' << 2;
-        QTest::newRow("VERIFY, silent") << '3' << 0;
-        QTest::newRow("VERIFY, short") << '3' << 1;
-        QTest::newRow("PROGRAM, port vanishes") << '2' << 3;
-        QTest::newRow("PROGRAM, adapter gone in the settle wait") << '2' << 4;
-    }
+    // stays chosen and another port can be picked. (button, fault): 0 silent, 1 stops after 40, 2
+    // read fails, 3 write fails, 4 adapter gone in the settle wait; -1 a file error, which keeps
+    // the port.
     void portMenuIsFreeAfterAFailure() {
-        QFETCH(char, button);
-        QFETCH(int, fault);
-        OperationBench b;
-        b.Choose("mnuTMS370CX58A");
-        QVERIFY(!PortMenuFree(b));
-        WriteFile(b.Path("p.bin"), Pattern(256));
-        b.t.dialogs.answers << b.Path(button == '2' ? "p.bin" : "r.bin");
-        b.model.Faults().silent = fault == 0;
-        b.model.Faults().stopAfter = fault == 1 ? 40 : -1;
-        b.failing.failOnRead = fault == 2 ? b.failing.reads + 10 : -1;
-        b.failing.failOnWrite = fault == 3 ? b.failing.writes + 20 : -1;
-        b.failing.vanished = fault == 4;
-        (button == '1' ? b.w->Command1 : button == '2' ? b.w->Command2 : b.w->Command3)->click();
-        QVERIFY(!b.t.messages.shown.isEmpty());
-        if (fault == 4) { // nothing failed on the wire, and yet the run is no success
-            QVERIFY2(b.t.messages.shown[0].prompt.contains("went away") &&
-                         b.t.messages.shown[0].prompt.contains("partly written"),
-                     qPrintable(b.t.messages.shown[0].prompt));
+        for (const auto& [button, fault] :
+             {std::pair{1, 0}, {1, 1}, {1, 2}, {3, 0}, {3, 1}, {2, 3}, {2, 4}, {1, -1}}) {
+            OperationBench b;
+            b.Choose("mnuTMS370CX58A");
+            QVERIFY(!b.PortItems(true, false));
+            WriteFile(b.Path("p.bin"), Pattern(256));
+            b.t.dialogs.answers << b.Path(button == 2 ? "p.bin"
+                                          : fault < 0 ? "no/such/r.bin"
+                                                      : "r.bin");
+            b.model.Faults().silent = fault == 0;
+            b.model.Faults().stopAfter = fault == 1 ? 40 : -1;
+            b.failing.failOnRead = fault == 2 ? b.failing.reads + 10 : -1;
+            b.failing.failOnWrite = fault == 3 ? b.failing.writes + 20 : -1;
+            b.failing.vanished = fault == 4;
+            b.Button(button)->click();
+            QVERIFY(!b.t.messages.shown.isEmpty());
+            if (fault < 0) {
+                QVERIFY(b.w->mnuComm[1]->isChecked() && !b.PortItems(true, false));
+                continue;
+            }
+            if (fault == 4) { // nothing failed on the wire, and yet the run is no success
+                QVERIFY2(b.t.messages.shown[0].prompt.contains("went away") &&
+                             b.t.messages.shown[0].prompt.contains("partly written"),
+                         qPrintable(b.t.messages.shown[0].prompt));
+            }
+            QVERIFY(b.PortItems(true, false));
+            b.failing.vanished = false;
+            QVERIFY(b.Settled());
+            QCOMPARE(b.w->DeviceCode(), QStringLiteral("y"));
+            QVERIFY(b.w->mnuDevice->menuAction()->isEnabled());
+            b.failing.failOnRead = b.failing.failOnWrite = -1;
+            b.w->mnuComm[2]->trigger(); // the advice can be followed: another port
+            QVERIFY(b.w->mnuComm[2]->isChecked() && !b.w->mnuComm[2]->isEnabled());
         }
-        QVERIFY(PortMenuFree(b));
-        b.failing.vanished = false;
-        QVERIFY(b.Settled());
-        QCOMPARE(b.w->DeviceCode(), QStringLiteral("y"));
-        QVERIFY(b.w->mnuDevice->menuAction()->isEnabled());
-        b.failing.failOnRead = b.failing.failOnWrite = -1;
-        b.w->mnuComm[2]->trigger(); // the advice can be followed: another port
-        QVERIFY(b.w->mnuComm[2]->isChecked() && !b.w->mnuComm[2]->isEnabled());
-    }
-
-    void aFileErrorKeepsThePortChosen() {
-        OperationBench b;
-        b.Choose("mnuTMS370CX58A");
-        b.t.dialogs.answers << b.Path("no/such/folder/r.bin");
-        b.w->Command1->click();
-        QVERIFY(b.w->mnuComm[1]->isChecked() && !PortMenuFree(b));
     }
 
     // The status bar says how each operation ended, without a box on success.
