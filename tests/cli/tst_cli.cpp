@@ -23,13 +23,7 @@
 using adaptersim::AdapterModel;
 using adaptersim::Direction;
 
-namespace {
-
 enum Fault { None, Silent, StopAfter40, MismatchAt37, PortMissing, PortBusy, DsrLow };
-
-} // namespace
-
-Q_DECLARE_METATYPE(Fault)
 
 // The tool in process on the simulated adapter and the virtual clock.
 class CliTest : public QObject {

@@ -100,6 +100,8 @@ private slots:
     void startsWithNothingChosen() {
         TestServices t;
         frmMain w(t.services, {});
+        QCOMPARE(QStringList({w.windowTitle(), w.Label1->text()}),
+                 QStringList(2, Module1::ProgramTitle));
         QVERIFY(!w.mnuDevice->menuAction()->isEnabled() && !w.IsDeviceSelected());
         QCOMPARE(w.PortNumber(), 0);
         for (int i = 0; i < 8; ++i) {
