@@ -16,13 +16,10 @@ private slots:
     void openingsItemsAndClosing_data() {
         QTest::addColumn<int>("key"); // 0: the OK button, -1: the close box
         QTest::addColumn<bool>("onList");
-        QTest::newRow("OK") << 0 << false;
-        QTest::newRow("close box") << -1 << false;
-        for (const auto& [name, key] :
-             {std::pair{"Esc", Qt::Key_Escape}, std::pair{"Enter", Qt::Key_Enter},
-              std::pair{"Return", Qt::Key_Return}}) {
-            QTest::addRow("%s on the list", name) << int(key) << true;
-            QTest::addRow("%s on OK", name) << int(key) << false;
+        for (int key : {0, -1, int(Qt::Key_Escape), int(Qt::Key_Enter), int(Qt::Key_Return)}) {
+            for (bool onList : {false, true}) {
+                QTest::addRow("key %x, %s", key, onList ? "on the list" : "on OK") << key << onList;
+            }
         }
     }
     void openingsItemsAndClosing() {

@@ -25,6 +25,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMap>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
@@ -82,7 +83,7 @@ private:
             return;
         }
         if (auto* dialog = TopLevel<QFileDialog>()) {
-            if (scene_ == QLatin1String("dialog")) {
+            if (scene_ == "dialog") {
                 // The moment is the READ's file dialog itself.
                 if (!ready_) {
                     ready_ = true;
@@ -110,7 +111,7 @@ private:
         if (!ready_ && AtMoment()) {
             ready_ = true;
             Say("ready");
-            if (ending_ == QLatin1String("close")) {
+            if (ending_ == "close") {
                 QTimer::singleShot(0, this, [this] { Main().close(); });
             }
         }
@@ -125,10 +126,9 @@ private:
             ok->click(); // a warning (the image's size): go on
             return;
         }
-        const QMessageBox::StandardButton button =
-            answer_ == QLatin1String("yes")      ? QMessageBox::Yes
-            : answer_ == QLatin1String("cancel") ? QMessageBox::Cancel
-                                                 : QMessageBox::No;
+        const QMessageBox::StandardButton button = answer_ == "yes"      ? QMessageBox::Yes
+                                                   : answer_ == "cancel" ? QMessageBox::Cancel
+                                                                         : QMessageBox::No;
         if (QAbstractButton* b = box->button(button)) {
             if (button == QMessageBox::Cancel) {
                 // Everything stays open: said once the box is gone.
@@ -144,10 +144,10 @@ private:
         const auto trigger = [this](const char* name) {
             Main().findChild<QAction*>(QLatin1String(name))->trigger();
         };
-        if (scene_ == QLatin1String("idle")) {
+        if (scene_ == "idle") {
             return;
         }
-        if (scene_ == QLatin1String("editor") || scene_ == QLatin1String("save")) {
+        if (scene_ == "editor" || scene_ == "save") {
             Main().mnuMemory->trigger();
             QTimer::singleShot(0, this, [this] {
                 Editor()->findChild<QAction*>(QStringLiteral("sm1_0"))->trigger();
@@ -156,11 +156,11 @@ private:
         }
         trigger("mnuComm1");
         // 512 bytes where the data phase should be long, 256 where the settle wait comes soon.
-        trigger(scene_ == QLatin1String("settle") ? "mnuTMS370CX58A" : "mnuTMS370CX56A");
+        trigger(scene_ == "settle" ? "mnuTMS370CX58A" : "mnuTMS370CX56A");
         QPushButton* button = Main().Command2;
-        if (scene_ == QLatin1String("read") || scene_ == QLatin1String("dialog")) {
+        if (scene_ == "read" || scene_ == "dialog") {
             button = Main().Command1;
-        } else if (scene_ == QLatin1String("erase")) {
+        } else if (scene_ == "erase") {
             button = Main().Command5;
         }
         QTimer::singleShot(0, button, &QPushButton::click);
@@ -169,34 +169,27 @@ private:
     frmEditor* Editor() { return TopLevel<frmEditor>(); }
 
     bool AtMoment() {
-        if (scene_ == QLatin1String("idle")) {
+        if (scene_ == "idle") {
             return Main().isVisible();
         }
-        if (scene_ == QLatin1String("editor") || scene_ == QLatin1String("save")) {
+        if (scene_ == "editor" || scene_ == "save") {
             return EditorAtMoment();
         }
+        // The progress line's start, and how far the bar must be, for each scene.
+        const QMap<QString, std::pair<QString, int>> at{{"read", {"Reading", 3}},
+                                                        {"program", {"Programming ", 40}},
+                                                        {"settle", {"Programming: waiting", 500}},
+                                                        {"erase", {"Erasing", 0}}};
         const Form3* working = Main().WorkingWindow();
-        if (!working) {
-            return false;
-        }
-        const QString line = working->lblProgress->text();
-        const int done = working->progressBar->value();
-        if (scene_ == QLatin1String("read")) {
-            return line.startsWith(QLatin1String("Reading")) && done >= 3;
-        }
-        if (scene_ == QLatin1String("program")) {
-            return line.startsWith(QLatin1String("Programming ")) && done >= 40;
-        }
-        if (scene_ == QLatin1String("settle")) {
-            return line.startsWith(QLatin1String("Programming: waiting")) && done >= 500;
-        }
-        return line.startsWith(QLatin1String("Erasing"));
+        return working && at.contains(scene_) &&
+               working->lblProgress->text().startsWith(at[scene_].first) &&
+               working->progressBar->value() >= at[scene_].second;
     }
 
     bool EditorAtMoment() {
         frmEditor* editor = Editor();
         if (!editor || !editor->Document().Loaded() || editor->Busy()) {
-            return scene_ == QLatin1String("save") && saving_ && editor && editor->Busy();
+            return scene_ == "save" && saving_ && editor && editor->Busy();
         }
         if (!editor->Document().Modified()) {
             // A byte typed in the hex pane: 41h at the first byte.
@@ -206,7 +199,7 @@ private:
             QTest::keyClick(hex, Qt::Key_1);
             return false;
         }
-        if (scene_ == QLatin1String("save")) {
+        if (scene_ == "save") {
             if (!saving_) {
                 saving_ = true;
                 QTimer::singleShot(0, editor->findChild<QAction*>(QStringLiteral("mnuSave")),

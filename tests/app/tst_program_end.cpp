@@ -14,83 +14,68 @@
 // manager's close of its main window. Every way ends it within 2 s, with the port closed,
 // the user's files as they should be, and nothing in the temporary folder but the kept
 // changes of an editor that had some.
+namespace {
+
+const QStringList Chip{"contents are unknown", "erase it and program it again"};
+const QStringList Kept{"fw.bin.tms370-unsaved"};
+const QStringList Read{"READ", "unchanged"};
+
+struct Row {
+    const char* name;
+    QString scene, ending, answer; // ending: signal | close; answer: to the close's question
+    int signal, status;
+    QStringList words;  // on stderr
+    QString imageAfter; // old | edited
+    bool kept;          // the edits are kept beside the image
+};
+
+// clang-format off
+const Row Rows[] = {
+    {"idle, SIGTERM",                  "idle",    "signal", "none",   SIGTERM, 143, {"SIGTERM"},        "old",    false},
+    {"READ's file dialog, SIGTERM",    "dialog",  "signal", "none",   SIGTERM, 143, Read,               "old",    false},
+    {"READ, SIGTERM",                  "read",    "signal", "none",   SIGTERM, 143, Read,               "old",    false},
+    {"READ, SIGHUP",                   "read",    "signal", "none",   SIGHUP,  129, {"SIGHUP", "READ"}, "old",    false},
+    {"READ, closed",                   "read",    "close",  "none",   0,       0,   Read,               "old",    false},
+    {"PROGRAM data, SIGHUP",           "program", "signal", "none",   SIGHUP,  129, Chip,               "old",    false},
+    {"PROGRAM settle, SIGINT",         "settle",  "signal", "none",   SIGINT,  130, Chip,               "old",    false},
+    {"PROGRAM data, closed, Yes",      "program", "close",  "yes",    0,       0,   Chip,               "old",    false},
+    {"BULK ERASE, SIGTERM",            "erase",   "signal", "none",   SIGTERM, 143, Chip,               "old",    false},
+    {"editor, SIGHUP",                 "editor",  "signal", "none",   SIGHUP,  129, Kept,               "old",    true},
+    {"editor saving, SIGTERM",         "save",    "signal", "none",   SIGTERM, 143, Kept,               "old",    true},
+    {"editor, closed, Yes",            "editor",  "close",  "yes",    0,       0,   {},                 "edited", false},
+    {"editor, closed, No",             "editor",  "close",  "no",     0,       0,   {},                 "old",    false},
+    // Cancel keeps everything open; a SIGINT then ends it, keeping the edits.
+    {"editor, closed, Cancel, SIGINT", "editor",  "close",  "cancel", SIGINT,  130, Kept,               "old",    true},
+};
+// clang-format on
+
+QStringList TempContents(const QString& folder) {
+    QStringList names;
+    for (QDirIterator it(folder, QDir::Files | QDir::System | QDir::Hidden,
+                         QDirIterator::Subdirectories);
+         it.hasNext();) {
+        names << it.nextFileInfo().fileName();
+    }
+    return names;
+}
+
+} // namespace
+
 class ProgramEnd : public QObject {
     Q_OBJECT
 
-    static QStringList TempContents(const QString& folder) {
-        QStringList names;
-        QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
-                        QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            it.next();
-            if (!it.fileInfo().isDir()) {
-                names << it.fileName();
-            }
-        }
-        return names;
-    }
-
 private slots:
     void endsWithinTwoSeconds_data() {
-        QTest::addColumn<QString>("scene");
-        QTest::addColumn<QString>("ending"); // signal | close
-        QTest::addColumn<QString>("answer"); // to the question the close brings
-        QTest::addColumn<int>("signal");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QStringList>("words");  // on stderr
-        QTest::addColumn<QString>("imageAfter"); // old | new | edited
-        QTest::addColumn<bool>("kept");          // the edits are kept beside the image
-
-        const QStringList chip{"contents are unknown", "erase it and program it again"};
-        const QStringList kept{"fw.bin.tms370-unsaved"};
-        const QStringList read{"READ", "unchanged"};
-        struct Row {
-            const char* name;
-            const char* scene;
-            const char* ending;
-            const char* answer;
-            int signal;
-            int status;
-            QStringList words;
-            const char* imageAfter;
-            bool kept;
-        };
-        // clang-format off
-        const Row rows[] = {
-            {"idle, SIGTERM",                  "idle",    "signal", "none",   SIGTERM, 143, {"SIGTERM"},         "old",    false},
-            {"READ's file dialog, SIGTERM",    "dialog",  "signal", "none",   SIGTERM, 143, read,                "old",    false},
-            {"READ, SIGTERM",                  "read",    "signal", "none",   SIGTERM, 143, read,                "old",    false},
-            {"READ, SIGHUP",                   "read",    "signal", "none",   SIGHUP,  129, {"SIGHUP", "READ"},  "old",    false},
-            {"READ, closed",                   "read",    "close",  "none",   0,       0,   read,                "old",    false},
-            {"PROGRAM data, SIGHUP",           "program", "signal", "none",   SIGHUP,  129, chip,                "old",    false},
-            {"PROGRAM settle, SIGINT",         "settle",  "signal", "none",   SIGINT,  130, chip,                "old",    false},
-            {"PROGRAM data, closed, Yes",      "program", "close",  "yes",    0,       0,   chip,                "old",    false},
-            {"BULK ERASE, SIGTERM",            "erase",   "signal", "none",   SIGTERM, 143, chip,                "old",    false},
-            {"editor, SIGHUP",                 "editor",  "signal", "none",   SIGHUP,  129, kept,                "old",    true},
-            {"editor saving, SIGTERM",         "save",    "signal", "none",   SIGTERM, 143, kept,                "old",    true},
-            {"editor, closed, Yes",            "editor",  "close",  "yes",    0,       0,   {},                  "edited", false},
-            {"editor, closed, No",             "editor",  "close",  "no",     0,       0,   {},                  "old",    false},
-            // Cancel keeps everything open; a SIGINT then ends it, keeping the edits.
-            {"editor, closed, Cancel, SIGINT", "editor",  "close",  "cancel", SIGINT,  130, kept,                "old",    true},
-        };
-        // clang-format on
-        for (const Row& r : rows) {
-            QTest::newRow(r.name) << QString(r.scene) << QString(r.ending) << QString(r.answer)
-                                  << r.signal << r.status << r.words << QString(r.imageAfter)
-                                  << r.kept;
+        QTest::addColumn<int>("index");
+        for (int i = 0; i < int(std::size(Rows)); ++i) {
+            QTest::newRow(Rows[i].name) << i;
         }
     }
 
     void endsWithinTwoSeconds() {
-        QFETCH(QString, scene);
-        QFETCH(QString, ending);
-        QFETCH(QString, answer);
-        QFETCH(int, signal);
-        QFETCH(int, status);
-        QFETCH(QStringList, words);
-        QFETCH(QString, imageAfter);
-        QFETCH(bool, kept);
-
+        QFETCH(int, index);
+        const auto& [name, scene, ending, answer, signal, status, words, imageAfter, kept] =
+            Rows[index];
         QTemporaryDir root;
         QVERIFY(root.isValid());
         const QString temp = root.filePath("tmp");

@@ -22,13 +22,7 @@
 using adaptersim::AdapterModel;
 using adaptersim::Direction;
 
-namespace {
-
 enum Fault { None, Silent, StopAfter40, MismatchAt37, PortMissing, PortBusy, DsrLow };
-
-} // namespace
-
-Q_DECLARE_METATYPE(Fault)
 
 // The tool in process on the simulated adapter and the virtual clock.
 class CliTest : public QObject {
@@ -69,11 +63,8 @@ private slots:
                                                *core::FindFamily("y"), QString()));
     }
 
-    void exitCodes_data() {
-        QTest::addColumn<QString>("line");
-        QTest::addColumn<Fault>("fault");
-        QTest::addColumn<int>("code");
-        QTest::addColumn<QString>("words"); // on stdout for 0 and 1, else on stderr
+    // The words are on stdout for 0 and 1, else on stderr.
+    void exitCodes() {
         const QString read = "read -p sim -d TMS370CX56A -o %D/read.bin ";
         const QString y = "program -p sim -d y -i %D/";
         // clang-format off
@@ -101,33 +92,28 @@ private slots:
             {"no command", "", None, 64, "no command given"},
         };
         // clang-format on
-        for (const auto& [name, line, fault, code, words] : rows) {
-            QTest::newRow(name) << line << fault << code << QString(words);
+        for (const auto& [name, line, fault, code, wordsOf] : rows) {
+            model = AdapterModel();
+            adaptersim::AdapterFaults& f = model.Faults();
+            f.silent = fault == Silent;
+            f.stopAfter = fault == StopAfter40 ? 40 : -1;
+            f.mismatchAt = fault == MismatchAt37 ? 37 : -1;
+            f.portMissing = fault == PortMissing;
+            f.portBusy = fault == PortBusy;
+            f.dsrLow = fault == DsrLow;
+            Write("read.bin", "old");
+            QVERIFY2(Run(line) == code, name);
+            const QString words = QString(wordsOf).replace(QLatin1String("%D"), dir.path());
+            QVERIFY2((code <= 1 ? out : err).contains(words),
+                     qPrintable(name + (": " + out) + err));
+            if (code >= 2) {
+                QCOMPARE(Read("read.bin"), QByteArray("old")); // a failed read leaves it
+            }
+            if (code == 4 || code == 64) {
+                QVERIFY(model.WireLog().empty()); // refused before anything was sent
+            }
+            QCOMPARE(QDir(dir.path()).entryList({"*.bin.*", "*.ihx.*"}, QDir::Files), {});
         }
-    }
-    void exitCodes() {
-        QFETCH(QString, line);
-        QFETCH(Fault, fault);
-        QFETCH(int, code);
-        QFETCH(QString, words);
-        adaptersim::AdapterFaults& f = model.Faults();
-        f.silent = fault == Silent;
-        f.stopAfter = fault == StopAfter40 ? 40 : -1;
-        f.mismatchAt = fault == MismatchAt37 ? 37 : -1;
-        f.portMissing = fault == PortMissing;
-        f.portBusy = fault == PortBusy;
-        f.dsrLow = fault == DsrLow;
-        Write("read.bin", "old");
-        QCOMPARE(Run(line), code);
-        words.replace(QLatin1String("%D"), dir.path());
-        QVERIFY2((code <= 1 ? out : err).contains(words), qPrintable(out + err));
-        if (code >= 2) {
-            QCOMPARE(Read("read.bin"), QByteArray("old")); // a failed read leaves it
-        }
-        if (code == 4 || code == 64) {
-            QVERIFY(model.WireLog().empty()); // refused before anything was sent
-        }
-        QCOMPARE(QDir(dir.path()).entryList({"*.bin.*", "*.ihx.*"}, QDir::Files), {});
     }
 
     void fullDiskNamesTheTracesReason() {
@@ -142,28 +128,20 @@ private slots:
                           .arg(dir.path()));
     }
 
-    void readWritesTheFormats_data() {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("format");
-        // clang-format off
-        QTest::newRow("S-records by name") << "chip.s19" << "";
-        QTest::newRow("Intel HEX by -f") << "chip.txt" << "-f ihex";
-        QTest::newRow("raw .hex") << "chip.hex" << "";
-        // clang-format on
-    }
     void readWritesTheFormats() {
-        QFETCH(QString, name);
-        QFETCH(QString, format);
         model.SetEeprom(Pattern(512, 3));
-        QCOMPARE(Run("read -p sim -d TMS375C006 -q --fast -o %D/" + name + " " + format), 0);
-        const core::LoadedImage image = core::LoadImageFile(
-            Path(name), core::ParseImageFormat(format.mid(3)), *core::FindFamily("x"), false);
-        QCOMPARE(image.message, QString());
-        QCOMPARE(image.block, Pattern(512, 3));
-        if (name.endsWith(".s19")) {
-            QVERIFY(Read(name).startsWith("S0" + QByteArray("0D0000") +
-                                          QByteArray("TMS375C006").toHex().toUpper()));
+        for (const auto& [name, format] : {std::pair<QString, QString>{"chip.s19", ""},
+                                           {"chip.txt", "-f ihex"},
+                                           {"chip.hex", ""}}) {
+            QCOMPARE(Run("read -p sim -d TMS375C006 -q --fast -o %D/" + name + " " + format), 0);
+            const core::LoadedImage image = core::LoadImageFile(
+                Path(name), core::ParseImageFormat(format.mid(3)), *core::FindFamily("x"), false);
+            QCOMPARE(image.message, QString());
+            QCOMPARE(image.block, Pattern(512, 3)); // .hex without -f is raw
         }
+        QVERIFY(Read("chip.s19")
+                    .startsWith("S0" + QByteArray("0D0000") +
+                                QByteArray("TMS375C006").toHex().toUpper()));
     }
 
     void programReadsTheChipBack() {
@@ -243,85 +221,67 @@ private slots:
 
     // Refused before anything is sent: usage errors 64, a journal out of reach or a series
     // used up 6.
-    void serialRefusals_data() {
-        QTest::addColumn<QString>("options");
-        QTest::addColumn<int>("code");
-        QTest::addColumn<QString>("words");
+    void serialRefusals() {
         const QString j = "--journal %D/r.db --serial 1FFCh:2 ";
         // clang-format off
-        QTest::newRow("another start") << j + "--serial-start 7" << 64 << "series 'default' began at 1, not 7";
-        QTest::newRow("used up") << j + "--series done" << 6 << "series 'done' is used up";
-        QTest::newRow("field used up") << "--journal %D/r.db --serial 1FFCh:1:bcd --series bcd" << 6 << "series 'bcd' is used up for this field: its next number, 100, does not fit (the field holds up to 99)";
-        QTest::newRow("start does not fit") << j + "--series big --serial-start 65536" << 64 << "--serial-start 65536 does not fit 2 bytes as be (at most 65535)";
-        QTest::newRow("last does not fit") << "--journal %D/r.db --serial 1FFCh:2:bcd --series big --serial-start 1 --serial-last 10000" << 64 << "does not fit 2 bytes as bcd (at most 9999)";
-        QTest::newRow("outside the EEPROM") << "--journal %D/r.db --serial 1EFEh:2" << 64 << "1EFEh to 1EFFh lies outside the EEPROM (1F00h to 1FFFh) of family y";
-        QTest::newRow("no read-back") << j + "--no-verify" << 64 << "--no-verify cannot go with it";
-        QTest::newRow("no journal") << "--serial 1FFCh:2" << 64 << "--serial needs a journal";
-        QTest::newRow("series option alone") << "--series x" << 64 << "--series goes with --serial";
-        QTest::newRow("journal out of reach") << "--journal %D/no/r.db --serial 1FFCh:2" << 6 << "tms370: journal: ";
-        QTest::newRow("password given") << "--journal postgresql://u:pw@localhost/j --serial 1FFCh:2" << 64 << "never given on the command line";
+        const std::tuple<const char*, QString, int, QString> rows[] = {
+        {"another start", j + "--serial-start 7", 64, "series 'default' began at 1, not 7"},
+        {"used up", j + "--series done", 6, "series 'done' is used up"},
+        {"field used up", "--journal %D/r.db --serial 1FFCh:1:bcd --series bcd", 6, "series 'bcd' is used up for this field: its next number, 100, does not fit (the field holds up to 99)"},
+        {"start does not fit", j + "--series big --serial-start 65536", 64, "--serial-start 65536 does not fit 2 bytes as be (at most 65535)"},
+        {"last does not fit", "--journal %D/r.db --serial 1FFCh:2:bcd --series big --serial-start 1 --serial-last 10000", 64, "does not fit 2 bytes as bcd (at most 9999)"},
+        {"outside the EEPROM", "--journal %D/r.db --serial 1EFEh:2", 64, "1EFEh to 1EFFh lies outside the EEPROM (1F00h to 1FFFh) of family y"},
+        {"no read-back", j + "--no-verify", 64, "--no-verify cannot go with it"},
+        {"no journal", "--serial 1FFCh:2", 64, "--serial needs a journal"},
+        {"series option alone", "--series x", 64, "--series goes with --serial"},
+        {"journal out of reach", "--journal %D/no/r.db --serial 1FFCh:2", 6, "tms370: journal: "},
+        {"password given", "--journal postgresql://u:pw@localhost/j --serial 1FFCh:2", 64, "never given on the command line"},
+        };
         // clang-format on
-    }
-    void serialRefusals() {
-        QFETCH(QString, options);
-        QFETCH(int, code);
-        QFETCH(QString, words);
         QString why;
         auto journal = core::Journal::Open(Path("r.db"), &why);
         journal->Take({"default", 1, 1, std::nullopt}, "bench", "port", 120);
         journal->Take({"done", 1, 1, 1}, "bench", "port", 120);
         journal->Take({"bcd", 99, 1, std::nullopt}, "bench", "port", 120, 99);
         journal.reset();
-        QCOMPARE(Run("program -p sim -d y -i %D/image.bin " + options), code);
-        words.replace(QLatin1String("%D"), dir.path());
-        QVERIFY2(err.contains(words), qPrintable(err));
-        QVERIFY(model.WireLog().empty());
+        for (auto [name, options, code, words] : rows) {
+            QVERIFY2(Run("program -p sim -d y -i %D/image.bin " + options) == code, name);
+            QVERIFY2(err.contains(words.replace("%D", dir.path())), qPrintable(err));
+            QVERIFY(model.WireLog().empty());
+        }
     }
 
     void ctrlC_data() {
         QTest::addColumn<QString>("line");
         QTest::addColumn<QList<double>>("pressesAtMs");
+        QTest::addColumn<int>("signal");
         QTest::addColumn<int>("code");
         QTest::addColumn<QString>("words");
-        QTest::newRow("READ cancels") << "read -p sim -d x -o %D/read.bin" << QList<double>{3000}
-                                      << 130 << "READ cancelled; %D/read.bin was kept as it was.";
-        QTest::newRow("VERIFY cancels")
-            << "verify -p sim -d y" << QList<double>{100} << 130 << "VERIFY cancelled.";
-        QTest::newRow("PROGRAM, one press warns")
-            << "program -p sim -d y --no-verify -i %D/image.bin" << QList<double>{5000} << 0
-            << "Press Ctrl+C again to stop anyway.";
-        QTest::newRow("PROGRAM, two presses stop")
-            << "program -p sim -d y -i %D/image.bin" << QList<double>{5000, 6000} << 130
-            << "PROGRAM stopped; the chip's contents are now unknown: erase it and program it "
-               "again.";
-        QTest::newRow("PROGRAM with a serial number, two presses")
-            << "program -p sim -d y -i %D/image.bin --serial 1FFCh:2 --journal %D/c.db "
-               "--serial-start 7"
-            << QList<double>{5000, 6000} << 130
-            << "tms370: serial 7 given back to series 'default'";
-        QTest::newRow("PROGRAM before c")
-            << "program -p sim -d y -i %D/image.bin" << QList<double>{5} << 130
-            << "PROGRAM cancelled; the chip was not changed.";
-        QTest::newRow("READ, SIGTERM") << "read -p sim -d x -o %D/read.bin" << QList<double>{3000}
-                                       << 143 << "READ cancelled; %D/read.bin was kept as it was.";
-        QTest::newRow("VERIFY, SIGHUP")
-            << "verify -p sim -d y" << QList<double>{100} << 129 << "VERIFY cancelled.";
-        QTest::newRow("erase, press as the letter goes")
-            << "erase -p sim -d y" << QList<double>{15} << 0 << "Press Ctrl+C again";
+        const QString read = "read -p sim -d x -o %D/read.bin", verify = "verify -p sim -d y";
+        const QString program = "program -p sim -d y -i %D/image.bin";
+        const QString kept = "READ cancelled; %D/read.bin was kept as it was.";
+        // clang-format off
+        QTest::newRow("READ cancels") << read << QList<double>{3000} << SIGINT << 130 << kept;
+        QTest::newRow("VERIFY cancels") << verify << QList<double>{100} << SIGINT << 130 << "VERIFY cancelled.";
+        QTest::newRow("PROGRAM, one press warns") << program + " --no-verify" << QList<double>{5000} << SIGINT << 0 << "Press Ctrl+C again to stop anyway.";
+        QTest::newRow("PROGRAM, two presses stop") << program << QList<double>{5000, 6000} << SIGINT << 130 << "PROGRAM stopped; the chip's contents are now unknown: erase it and program it again.";
+        QTest::newRow("PROGRAM with a serial number, two presses") << program + " --serial 1FFCh:2 --journal %D/c.db --serial-start 7" << QList<double>{5000, 6000} << SIGINT << 130 << "tms370: serial 7 given back to series 'default'";
+        QTest::newRow("PROGRAM before c") << program << QList<double>{5} << SIGINT << 130 << "PROGRAM cancelled; the chip was not changed.";
+        QTest::newRow("READ, SIGTERM") << read << QList<double>{3000} << SIGTERM << 143 << kept;
+        QTest::newRow("VERIFY, SIGHUP") << verify << QList<double>{100} << SIGHUP << 129 << "VERIFY cancelled.";
+        QTest::newRow("erase, press as the letter goes") << "erase -p sim -d y" << QList<double>{15} << SIGINT << 0 << "Press Ctrl+C again";
+        // clang-format on
     }
     void ctrlC() {
         QFETCH(QString, line);
         QFETCH(QList<double>, pressesAtMs);
+        QFETCH(int, signal);
         QFETCH(int, code);
         QFETCH(QString, words);
         cli::Interrupts interrupts(errStream);
         services->interrupts = &interrupts;
         Write("read.bin", "old");
         for (double at : pressesAtMs) {
-            const QByteArray tag = QTest::currentDataTag();
-            const int signal = tag.endsWith("SIGTERM")  ? SIGTERM
-                               : tag.endsWith("SIGHUP") ? SIGHUP
-                                                        : SIGINT;
             clock.Schedule(clock.NowMs() + at, [signal] { std::raise(signal); });
         }
         QCOMPARE(Run(line), code);
@@ -329,8 +289,7 @@ private slots:
         words.replace(QLatin1String("%D"), dir.path());
         QVERIFY2(err.contains(words), qPrintable(err));
         QCOMPARE(Read("read.bin"), QByteArray("old"));
-        // The port was closed: the next job runs.
-        QCOMPARE(Run("verify -p sim -d y -q --fast"), 0);
+        QCOMPARE(Run("verify -p sim -d y -q --fast"), 0); // the port was closed: the next job runs
     }
 
     void traceListsEveryByte() {

@@ -1,5 +1,6 @@
 #include "AdapterTool.h"
 #include "ImageFiles.h"
+#include "ToolRun.h"
 
 #include <QProcess>
 #include <QRegularExpression>
@@ -28,51 +29,26 @@ class ProductionEndToEnd : public QObject {
     AdapterTool tools[Benches];
     QString ports[Benches];
 
-    struct Run {
-        std::unique_ptr<QProcess> process = std::make_unique<QProcess>();
-        QByteArray out, err;
-        int code = -1;
-    };
+    using Run = ToolRun;
+
+    QStringList Environment(const QString& data = "data") const {
+#ifdef JOURNAL_ON_POSTGRES
+        return {"XDG_DATA_HOME=" + dir.filePath(data),
+                QStringLiteral("PGPASSWORD=") + PostgresServer::Password};
+#else
+        return {"XDG_DATA_HOME=" + dir.filePath(data)};
+#endif
+    }
 
     // Starts `tms370 program` with a serial number on bench b, keeping what the journal misses
     // in data/tms370.
     std::unique_ptr<Run> Start(int b, const QStringList& more = {}, const QString& data = "data") {
-        auto run = std::make_unique<Run>();
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("XDG_DATA_HOME", dir.filePath(data));
-#ifdef JOURNAL_ON_POSTGRES
-        environment.insert("PGPASSWORD", PostgresServer::Password);
-#endif
-        run->process->setProcessEnvironment(environment);
-        run->process->start(QStringLiteral(TMS370_TOOL),
-                            QStringList{"program", "-p", ports[b], "-d", "TMS370CX58A", "--fast",
-                                        "-i", dir.filePath("image.bin"), "--journal", store,
-                                        "--serial", "1FFEh:2", "--serial-start", "1"} +
-                                more);
-        run->process->waitForStarted(5000);
-        return run;
-    }
-
-    // Waits for the run's stderr to hold words (the run goes on).
-    static bool WaitFor(Run& run, const QByteArray& words) {
-        QDeadlineTimer deadline(20000);
-        while (!run.err.contains(words) && !deadline.hasExpired()) {
-            run.process->waitForReadyRead(100);
-            run.err += run.process->readAllStandardError();
-        }
-        return run.err.contains(words);
-    }
-
-    static void Finish(Run& run) {
-        if (!run.process->waitForFinished(60000)) {
-            run.process->kill();
-            run.process->waitForFinished();
-        }
-        run.out += run.process->readAllStandardOutput();
-        run.err += run.process->readAllStandardError();
-        run.code = run.process->exitStatus() == QProcess::NormalExit ? run.process->exitCode() : -1;
-        qInfo().noquote() << run.code << run.out.trimmed()
-                          << run.err.trimmed().split('\n').last(); // the progress left out
+        return std::make_unique<Run>(QStringList{"program", "-p", ports[b], "-d", "TMS370CX58A",
+                                                 "--fast", "-i", dir.filePath("image.bin"),
+                                                 "--journal", store, "--serial", "1FFEh:2",
+                                                 "--serial-start", "1"} +
+                                         more,
+                                     Environment(data));
     }
 
     // The number a verified chip got, from stdout; -1 for none.
@@ -91,7 +67,7 @@ class ProductionEndToEnd : public QObject {
         }
         QList<int> serials;
         for (auto& run : runs) {
-            Finish(*run);
+            run->Finish();
             if (codes) {
                 *codes << run->code;
             }
@@ -105,19 +81,12 @@ class ProductionEndToEnd : public QObject {
 
     // `tms370 journal` with options: its exit code, and its output in out.
     int Journal(const QStringList& options, QString* out = nullptr) {
-        QProcess process;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-#ifdef JOURNAL_ON_POSTGRES
-        environment.insert("PGPASSWORD", PostgresServer::Password);
-#endif
-        process.setProcessEnvironment(environment);
-        process.start(QStringLiteral(TMS370_TOOL),
-                      QStringList{"journal", "--journal", store} + options);
-        process.waitForFinished(20000);
+        Run run(QStringList{"journal", "--journal", store} + options, Environment());
+        run.Finish();
         if (out) {
-            *out = QString::fromUtf8(process.readAllStandardOutput());
+            *out = QString::fromUtf8(run.out);
         }
-        return process.exitCode();
+        return run.code;
     }
 
     // The data line: "default  1  1  -  next  used  given back  held  two chips". No number
@@ -183,13 +152,13 @@ private slots:
     void aKilledBench() {
         const int next = Benches + 1;
         auto first = Start(0);
-        QVERIFY(WaitFor(*first, "waiting 11.7 s"));
-        first->process->kill();
-        first->process->waitForFinished();
+        QVERIFY(first->WaitFor("waiting 11.7 s"));
+        first->process.kill();
+        first->process.waitForFinished();
         auto second = Start(1, {"--lease", "1"});
-        QVERIFY(WaitFor(*second, "waiting 11.7 s"));
-        second->process->kill();
-        second->process->waitForFinished();
+        QVERIFY(second->WaitFor("waiting 11.7 s"));
+        second->process.kill();
+        second->process.waitForFinished();
         QCOMPARE(Round({0, 2}), QList<int>({next + 2, next + 3}));
         QCOMPARE(Journal({"--settle", QString::number(next + 1) + ":free"}), 0);
         QCOMPARE(Journal({"--settle", QString::number(next) + ":free"}), 64); // its lease runs
@@ -203,11 +172,11 @@ private slots:
     void storeStoppedMidRun() {
         auto kept = Start(0);
         auto lost = Start(1, {"--lease", "1"}, "image.bin/data");
-        QVERIFY(WaitFor(*kept, "waiting 11.7 s") && WaitFor(*lost, "waiting 11.7 s"));
+        QVERIFY(kept->WaitFor("waiting 11.7 s") && lost->WaitFor("waiting 11.7 s"));
         server.Stop();
         QVERIFY(server.Restart());
-        Finish(*kept);
-        Finish(*lost);
+        kept->Finish();
+        lost->Finish();
         QCOMPARE(kept->code, 6);
         QCOMPARE(lost->code, 6);
         QVERIFY(kept->err.contains("It is kept in "));
@@ -229,16 +198,16 @@ private slots:
     // kept, and its number goes to no other chip.
     void frozenStore() {
         auto run = Start(0, {"--store-timeout", "600"});
-        QVERIFY(WaitFor(*run, "waiting 11.7 s"));
+        QVERIFY(run->WaitFor("waiting 11.7 s"));
         server.Freeze(true);
         auto thaw = qScopeGuard([&] { server.Freeze(false); });
         while (!run->out.contains("Programmed and verified") &&
-               run->process->waitForReadyRead(20000)) {
-            run->out += run->process->readAllStandardOutput();
+               run->process.waitForReadyRead(20000)) {
+            run->out += run->process.readAllStandardOutput();
         }
         QTest::qWait(300); // into the wait for the server
-        ::kill(pid_t(run->process->processId()), SIGTERM);
-        Finish(*run);
+        ::kill(pid_t(run->process.processId()), SIGTERM);
+        run->Finish();
         QVERIFY2(run->err.contains("a signal ended the wait for the journal's server). It is kept"),
                  run->err.constData());
         thaw.dismiss();

@@ -147,13 +147,10 @@ private slots:
         const auto rows = journal->Rows(QString(), QDateTime(), &why);
         QCOMPARE(rows->size(), 1);
         const core::JournalRow& row = rows->first();
-        QCOMPARE(row.operation, "PROGRAM");
-        QCOMPARE(row.result, result);
-        QCOMPARE(row.port, "Comm2");
-        QCOMPARE(row.device, "/dev/ttyS1");
-        QCOMPARE(row.chip, "TMS370C758A");
-        QCOMPARE(row.version, TMS370_VERSION);
-        QCOMPARE(row.bench, QSysInfo::machineHostName());
+        QCOMPARE(QStringList({row.operation, row.result, row.port, row.device, row.chip,
+                              row.version, row.bench}),
+                 QStringList({"PROGRAM", result, "Comm2", "/dev/ttyS1", "TMS370C758A",
+                              TMS370_VERSION, QSysInfo::machineHostName()}));
         QVERIFY(row.time.isValid() && row.durationMs >= 0);
         QCOMPARE(row.image, dir.filePath("p.bin"));
         QCOMPARE(row.imageSha256,
@@ -171,47 +168,34 @@ private slots:
     }
 
     // Nothing is handed out, and nothing sent, for a run that cannot keep its number.
-    void refusals_data() {
-        QTest::addColumn<QString>("store");
-        QTest::addColumn<QString>("address");
-        QTest::addColumn<QString>("series");
-        QTest::addColumn<int>("kind");
-        QTest::addColumn<QString>("words");
-        // clang-format off
-        QTest::newRow("store out of reach") << "no/such/j.db" << "1FFCh" << "s" << int(Kind::Store) << "";
-        QTest::newRow("password in the address") << "postgresql://u:pw@localhost/j" << "1FFCh" << "s" << int(Kind::Usage) << "";
-        QTest::newRow("outside the EEPROM") << "r.db" << "1EFEh" << "s" << int(Kind::Outside) << "lies outside the EEPROM";
-        QTest::newRow("series used up") << "r.db" << "1FFCh" << "done" << int(Kind::UsedUp) << "used up";
-        QTest::newRow("another start") << "r.db" << "1FFCh" << "other" << int(Kind::Usage) << "began at 1, not 1040";
-        // clang-format on
-    }
     void refusals() {
-        QFETCH(QString, store);
-        QFETCH(QString, address);
-        QFETCH(QString, series);
-        QFETCH(int, kind);
-        QFETCH(QString, words);
-        if (!store.contains(':')) {
-            store = Store(store);
-        }
+        const std::tuple<QString, QString, QString, Kind, QString> rows[] = {
+            // the store, the field's address, the series, the refusal, its words
+            {"no/such/j.db", "1FFCh", "s", Kind::Store, ""},
+            {"postgresql://u:pw@localhost/j", "1FFCh", "s", Kind::Usage, ""},
+            {"r.db", "1EFEh", "s", Kind::Outside, "lies outside the EEPROM"},
+            {"r.db", "1FFCh", "done", Kind::UsedUp, "used up"},
+            {"r.db", "1FFCh", "other", Kind::Usage, "began at 1, not 1040"}};
         QString why;
         if (auto journal = core::Journal::Open(Store("r.db"), &why)) {
             journal->Take({"done", 1, 1, 1}, "bench", "/dev/x", 60);
             journal->Take({"other", 1, 1, {}}, "bench", "/dev/x", 60);
         }
-        ProductionRun run(clock);
-        std::optional<ProductionRun::Refusal> refusal = run.Open(store, "/dev/ttyS1", 5);
-        if (!refusal) {
-            const core::SerialField at{address == "1FFCh" ? 0x1FFC : 0x1EFE, 2,
-                                       core::SerialFormat::BigEndian};
-            const std::optional<qint64> start =
-                series == "done" ? std::nullopt : std::optional<qint64>(1040);
-            refusal = run.TakeNumber({series, start, {}, {}}, "/dev/ttyS1", 60, at, family);
-            QVERIFY(!run.Held());
+        for (const auto& [store, address, series, kind, words] : rows) {
+            ProductionRun run(clock);
+            auto refusal = run.Open(store.contains(':') ? store : Store(store), "/dev/ttyS1", 5);
+            if (!refusal) {
+                const core::SerialField at{address == "1FFCh" ? 0x1FFC : 0x1EFE, 2,
+                                           core::SerialFormat::BigEndian};
+                const std::optional<qint64> start =
+                    series == "done" ? std::nullopt : std::optional<qint64>(1040);
+                refusal = run.TakeNumber({series, start, {}, {}}, "/dev/ttyS1", 60, at, family);
+                QVERIFY(!run.Held());
+            }
+            QVERIFY(refusal);
+            QCOMPARE(refusal->kind, kind);
+            QVERIFY2(refusal->why.contains(words), qPrintable(refusal->why));
         }
-        QVERIFY(refusal);
-        QCOMPARE(int(refusal->kind), kind);
-        QVERIFY2(refusal->why.contains(words), qPrintable(refusal->why));
     }
 };
 

@@ -11,6 +11,8 @@
 #include <QFile>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <algorithm>
+#include <array>
 
 using adaptersim::AdapterModel;
 using adaptersim::Direction;
@@ -43,6 +45,15 @@ struct OperationBench {
     }
 
     QString Path(const QString& name) const { return files.filePath(name); }
+    QPushButton* Button(int n) const { // 1 READ .. 5 BULK ERASE
+        return std::array{w->Command1, w->Command2, w->Command3, w->Command4, w->Command5}[n - 1];
+    }
+    // Every Port Number item enabled (or not) and checked (or not).
+    bool PortItems(bool enabled, bool checked) const {
+        return std::all_of(w->mnuComm.begin(), w->mnuComm.end(), [&](QAction* item) {
+            return item->isEnabled() == enabled && item->isChecked() == checked;
+        });
+    }
 
     QByteArray Sent() const { return model.WireBytes(Direction::ToAdapter); }
     std::vector<WireByte> SentLog() const { return model.WireLog(Direction::ToAdapter); }

@@ -38,35 +38,24 @@ class ProductionWindowTest : public QObject {
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
 
-    void dialogRefusesWhatCannotBeWritten_data() {
-        QTest::addColumn<QString>("address");
-        QTest::addColumn<int>("bytes");
-        QTest::addColumn<QString>("start");
-        QTest::addColumn<QString>("journal");
-        QTest::addColumn<QString>("why");
-        // clang-format off
-        QTest::newRow("no address") << "1FFC" << 4 << "" << "j.db" << "'1FFC' is no address";
-        QTest::newRow("start does not fit") << "1FFFh" << 1 << "256" << "j.db" << "256 does not fit 1 bytes as be (at most 255)";
-        QTest::newRow("start not a number") << "1FFCh" << 4 << "12a" << "j.db" << "not '12a'";
-        QTest::newRow("no journal") << "1FFCh" << 4 << "1" << "" << "need a journal";
-        // clang-format on
-    }
     void dialogRefusesWhatCannotBeWritten() {
-        QFETCH(QString, address);
-        QFETCH(int, bytes);
-        QFETCH(QString, start);
-        QFETCH(QString, journal);
-        QFETCH(QString, why);
-        OperationBench b;
-        SerialNumbersDialog dialog(b.t.settings, b.t.dialogs);
-        dialog.chkSerial->setChecked(true);
-        dialog.txtAddress->setText(address);
-        dialog.spnBytes->setValue(bytes);
-        dialog.txtStart->setText(start);
-        dialog.txtJournal->setText(journal);
-        QVERIFY(!dialog.Save());
-        QVERIFY2(dialog.lblStatus->text().contains(why), qPrintable(dialog.lblStatus->text()));
-        QCOMPARE(b.t.settings.GetSetting("Production", "Serial"), QString());
+        const std::tuple<QString, int, QString, QString, QString> rows[] = {
+            {"1FFC", 4, "", "j.db", "'1FFC' is no address"},
+            {"1FFFh", 1, "256", "j.db", "256 does not fit 1 bytes as be (at most 255)"},
+            {"1FFCh", 4, "12a", "j.db", "not '12a'"},
+            {"1FFCh", 4, "1", "", "need a journal"}};
+        for (const auto& [address, bytes, start, journal, why] : rows) {
+            OperationBench b;
+            SerialNumbersDialog dialog(b.t.settings, b.t.dialogs);
+            dialog.chkSerial->setChecked(true);
+            dialog.txtAddress->setText(address);
+            dialog.spnBytes->setValue(bytes);
+            dialog.txtStart->setText(start);
+            dialog.txtJournal->setText(journal);
+            QVERIFY(!dialog.Save());
+            QVERIFY2(dialog.lblStatus->text().contains(why), qPrintable(dialog.lblStatus->text()));
+            QCOMPARE(b.t.settings.GetSetting("Production", "Serial"), QString());
+        }
     }
 
     // Two chips, the second spoiled: each is read back though Verify After Program is off,

@@ -23,15 +23,6 @@ QByteArray Encoded(const QByteArray& block, core::ImageFormat format) {
     return core::EncodeImage(block, format, Y(), QStringLiteral("TMS370C758A"));
 }
 
-bool PortMenuFree(const OperationBench& b) {
-    for (QAction* item : b.w->mnuComm) {
-        if (!item->isEnabled() || item->isChecked()) {
-            return false;
-        }
-    }
-    return true;
-}
-
 } // namespace
 
 // Image formats, the refusable size warning, the Port Number menu after failures, the status
@@ -41,112 +32,95 @@ class WindowResultsTest : public QObject {
 
 private slots:
     // What PROGRAM sends for each kind of file, and what it asks first.
-    void programTakesImagesOfEveryFormat_data() {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<QList<int>>("answers");
-        QTest::addColumn<QByteArray>("sent");  // after "yp"
-        QTest::addColumn<QString>("question"); // the first box's start, "" none
+    // What PROGRAM sends for each kind of file (after "yp"), and what it asks first ("" none).
+    void programTakesImagesOfEveryFormat() {
         const QByteArray block = Pattern(256, 9);
         const QByteArray ihex = Encoded(block, core::ImageFormat::IntelHex);
         const QByteArray srec = Encoded(block, core::ImageFormat::SRecord);
         const QString sizeWarning = "Warning: uploading buffer size <> 256 bytes!\nf.bin is ";
         const QByteArray e("e");
         // clang-format off
-        QTest::newRow(".ihx decoded") << "f.ihx" << ihex << QList<int>{} << "c" + block << "";
-        QTest::newRow(".s19 decoded") << "f.s19" << srec << QList<int>{} << "c" + block << "";
-        QTest::newRow(".hex of records, Yes") << "f.hex" << ihex << QList<int>{Yes} << "c" + block << "f.hex holds Intel HEX records, not raw bytes. Program the data they describe?";
-        QTest::newRow(".hex of records, No") << "f.hex" << ihex << QList<int>{No} << e << "f.hex holds Intel HEX";
-        QTest::newRow(".bin of S-records, Yes") << "f.bin" << srec << QList<int>{Yes} << "c" + block << "f.bin holds S-records";
-        QTest::newRow(".hex of bytes is raw") << "f.hex" << block << QList<int>{} << "c" + block << "";
-        QTest::newRow("malformed records refused") << "f.ihx" << QByteArray(":021F0000ABCD67\n:021F0200ABCD00\n:00000001FF\n") << QList<int>{} << e << "The image file \"%P\" cannot be programmed: line 2: checksum error";
-        QTest::newRow("short raw, OK") << "f.bin" << Pattern(100) << QList<int>{OK} << "c" + Pattern(100) + QByteArray(156, '\xFF') << sizeWarning + "100 bytes; the TMS370C758A block is 256 bytes. The rest is filled with FFh.";
-        QTest::newRow("long raw, Cancel") << "f.bin" << Pattern(300) << QList<int>{Cancel} << e << sizeWarning + "300 bytes; the TMS370C758A block is 256 bytes. The bytes past the first 256 are not sent.";
+        const std::tuple<QString, QByteArray, QList<int>, QByteArray, QString> rows[] = {
+            {"f.ihx", ihex, QList<int>{}, "c" + block, ""},
+            {"f.s19", srec, QList<int>{}, "c" + block, ""},
+            {"f.hex", ihex, QList<int>{Yes}, "c" + block, "f.hex holds Intel HEX records, not raw bytes. Program the data they describe?"},
+            {"f.hex", ihex, QList<int>{No}, e, "f.hex holds Intel HEX"},
+            {"f.bin", srec, QList<int>{Yes}, "c" + block, "f.bin holds S-records"},
+            {"f.hex", block, QList<int>{}, "c" + block, ""},
+            {"f.ihx", QByteArray(":021F0000ABCD67\n:021F0200ABCD00\n:00000001FF\n"), QList<int>{}, e, "The image file \"%P\" cannot be programmed: line 2: checksum error"},
+            {"f.bin", Pattern(100), QList<int>{OK}, "c" + Pattern(100) + QByteArray(156, '\xFF'), sizeWarning + "100 bytes; the TMS370C758A block is 256 bytes. The rest is filled with FFh."},
+            {"f.bin", Pattern(300), QList<int>{Cancel}, e, sizeWarning + "300 bytes; the TMS370C758A block is 256 bytes. The bytes past the first 256 are not sent."},
+        };
         // clang-format on
-    }
-    void programTakesImagesOfEveryFormat() {
-        QFETCH(QString, name);
-        QFETCH(QByteArray, content);
-        QFETCH(QList<int>, answers);
-        QFETCH(QByteArray, sent);
-        QFETCH(QString, question);
-        OperationBench b;
-        b.Choose("mnuTMS370CX58A");
-        b.w->mnuVerifyAfterProgram->trigger(); // checked against what was decoded
-        const QString path = b.Path(name);
-        WriteFile(path, content);
-        b.t.dialogs.answers << path;
-        b.t.messages.answers = answers;
-        b.w->Command2->click();
-        QCOMPARE(b.Sent().left(2 + sent.size()), "yp" + sent);
-        question.replace(QLatin1String("%P"), path);
-        if (question.isEmpty()) {
-            QVERIFY(b.t.messages.shown.size() <= 1);
-        } else {
-            QVERIFY2(b.t.messages.shown[0].prompt.startsWith(question),
-                     qPrintable(b.t.messages.shown[0].prompt));
+        for (auto [name, content, answers, sent, question] : rows) {
+            OperationBench b;
+            b.Choose("mnuTMS370CX58A");
+            b.w->mnuVerifyAfterProgram->trigger(); // checked against what was decoded
+            const QString path = b.Path(name);
+            WriteFile(path, content);
+            b.t.dialogs.answers << path;
+            b.t.messages.answers = answers;
+            b.w->Command2->click();
+            QCOMPARE(b.Sent().left(2 + sent.size()), "yp" + sent);
+            question.replace(QLatin1String("%P"), path);
+            if (question.isEmpty()) {
+                QVERIFY(b.t.messages.shown.size() <= 1);
+            } else {
+                QVERIFY2(b.t.messages.shown[0].prompt.startsWith(question),
+                         qPrintable(b.t.messages.shown[0].prompt));
+            }
+            if (sent.startsWith('c')) { // a success asks for no click
+                QVERIFY(b.t.messages.shown.size() == (question.isEmpty() ? 0 : 1));
+                QVERIFY2(b.w->lblResult->text().contains(" and verified"),
+                         qPrintable(b.w->lblResult->text()));
+                QCOMPARE(b.model.LastProgrammed(), sent.mid(1).left(256));
+            } else {
+                QVERIFY(b.model.LastProgrammed().isEmpty()); // the chip was never told to start
+            }
+            QVERIFY(b.Settled());
         }
-        if (sent.startsWith('c')) { // a success asks for no click
-            QVERIFY(b.t.messages.shown.size() == (question.isEmpty() ? 0 : 1));
-            QVERIFY2(b.w->lblResult->text().contains(" and verified"),
-                     qPrintable(b.w->lblResult->text()));
-            QCOMPARE(b.model.LastProgrammed(), sent.mid(1).left(256));
-        } else {
-            QVERIFY(b.model.LastProgrammed().isEmpty()); // the chip was never told to start
-        }
-        QVERIFY(b.Settled());
     }
 
     // Every failure of the port or the adapter gives the Port Number menu back; the device
-    // stays chosen and another port can be picked.
-    void portMenuIsFreeAfterAFailure_data() {
-        QTest::addColumn<char>("button");
-        QTest::addColumn<int>("fault"); // 0 silent, 1 stops after 40, 2 read fails, 3 write fails
-        QTest::newRow("READ, silent") << '1' << 0;
-        QTest::newRow("READ, short") << '1' << 1;
-        QTest::newRow("READ, port fails") << '1' << 2;
-        QTest::newRow("VERIFY, silent") << '3' << 0;
-        QTest::newRow("VERIFY, short") << '3' << 1;
-        QTest::newRow("PROGRAM, port vanishes") << '2' << 3;
-        QTest::newRow("PROGRAM, adapter gone in the settle wait") << '2' << 4;
-    }
+    // stays chosen and another port can be picked. (button, fault): 0 silent, 1 stops after 40, 2
+    // read fails, 3 write fails, 4 adapter gone in the settle wait; -1 a file error, which keeps
+    // the port.
     void portMenuIsFreeAfterAFailure() {
-        QFETCH(char, button);
-        QFETCH(int, fault);
-        OperationBench b;
-        b.Choose("mnuTMS370CX58A");
-        QVERIFY(!PortMenuFree(b));
-        WriteFile(b.Path("p.bin"), Pattern(256));
-        b.t.dialogs.answers << b.Path(button == '2' ? "p.bin" : "r.bin");
-        b.model.Faults().silent = fault == 0;
-        b.model.Faults().stopAfter = fault == 1 ? 40 : -1;
-        b.failing.failOnRead = fault == 2 ? b.failing.reads + 10 : -1;
-        b.model.Faults().msPerByte = fault == 2 ? 150 : 0; // the block still coming
-        b.failing.failOnWrite = fault == 3 ? b.failing.writes + 20 : -1;
-        b.failing.vanished = fault == 4;
-        (button == '1' ? b.w->Command1 : button == '2' ? b.w->Command2 : b.w->Command3)->click();
-        QVERIFY(!b.t.messages.shown.isEmpty());
-        if (fault == 4) { // nothing failed on the wire, and yet the run is no success
-            QVERIFY2(b.t.messages.shown[0].prompt.contains("went away") &&
-                         b.t.messages.shown[0].prompt.contains("partly written"),
-                     qPrintable(b.t.messages.shown[0].prompt));
+        for (const auto& [button, fault] :
+             {std::pair{1, 0}, {1, 1}, {1, 2}, {3, 0}, {3, 1}, {2, 3}, {2, 4}, {1, -1}}) {
+            OperationBench b;
+            b.Choose("mnuTMS370CX58A");
+            QVERIFY(!b.PortItems(true, false));
+            WriteFile(b.Path("p.bin"), Pattern(256));
+            b.t.dialogs.answers << b.Path(button == 2 ? "p.bin"
+                                          : fault < 0 ? "no/such/r.bin"
+                                                      : "r.bin");
+            b.model.Faults().silent = fault == 0;
+            b.model.Faults().stopAfter = fault == 1 ? 40 : -1;
+            b.failing.failOnRead = fault == 2 ? b.failing.reads + 10 : -1;
+            b.model.Faults().msPerByte = fault == 2 ? 150 : 0; // the block still coming
+            b.failing.failOnWrite = fault == 3 ? b.failing.writes + 20 : -1;
+            b.failing.vanished = fault == 4;
+            b.Button(button)->click();
+            QVERIFY(!b.t.messages.shown.isEmpty());
+            if (fault < 0) {
+                QVERIFY(b.w->mnuComm[1]->isChecked() && !b.PortItems(true, false));
+                continue;
+            }
+            if (fault == 4) { // nothing failed on the wire, and yet the run is no success
+                QVERIFY2(b.t.messages.shown[0].prompt.contains("went away") &&
+                             b.t.messages.shown[0].prompt.contains("partly written"),
+                         qPrintable(b.t.messages.shown[0].prompt));
+            }
+            QVERIFY(b.PortItems(true, false));
+            b.failing.vanished = false;
+            QVERIFY(b.Settled());
+            QCOMPARE(b.w->DeviceCode(), QStringLiteral("y"));
+            QVERIFY(b.w->mnuDevice->menuAction()->isEnabled());
+            b.failing.failOnRead = b.failing.failOnWrite = -1;
+            b.w->mnuComm[2]->trigger(); // the advice can be followed: another port
+            QVERIFY(b.w->mnuComm[2]->isChecked() && !b.w->mnuComm[2]->isEnabled());
         }
-        QVERIFY(PortMenuFree(b));
-        b.failing.vanished = false;
-        QVERIFY(b.Settled());
-        QCOMPARE(b.w->DeviceCode(), QStringLiteral("y"));
-        QVERIFY(b.w->mnuDevice->menuAction()->isEnabled());
-        b.failing.failOnRead = b.failing.failOnWrite = -1;
-        b.w->mnuComm[2]->trigger(); // the advice can be followed: another port
-        QVERIFY(b.w->mnuComm[2]->isChecked() && !b.w->mnuComm[2]->isEnabled());
-    }
-
-    void aFileErrorKeepsThePortChosen() {
-        OperationBench b;
-        b.Choose("mnuTMS370CX58A");
-        b.t.dialogs.answers << b.Path("no/such/folder/r.bin");
-        b.w->Command1->click();
-        QVERIFY(b.w->mnuComm[1]->isChecked() && !PortMenuFree(b));
     }
 
     // The status bar says how each operation ended, without a box on success.
@@ -222,54 +196,45 @@ private slots:
                                      "programmed but is not verified."});
     }
 
-    void verifyAgainstAFile_data() {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<int>("style");
+    void verifyAgainstAFile() {
         const QByteArray chip = Pattern(256, 3);
         QByteArray other = chip;
         other[0x25] = char(0xC3);
-        QTest::newRow("match, Intel HEX: no box")
-            << "f.ihx" << Encoded(chip, core::ImageFormat::IntelHex) << "" << 0;
-        QTest::newRow(".hex of records, No")
-            << "f.hex" << Encoded(chip, core::ImageFormat::IntelHex)
-            << "f.hex holds Intel HEX records, not raw bytes. Compare with the data they describe?"
-            << (Question | YesNo);
-        QTest::newRow("one byte differs")
-            << "f.bin" << other
-            << "Verify ERROR at 1F25h: expected C3h, found 06h (1 byte differs)." << Exclamation;
-        QTest::newRow("too long to compare")
-            << "f.bin" << Pattern(300)
-            << "The image file \"%P\" cannot be compared with the chip: it is 300 bytes long, the "
-               "block is 256 bytes."
-            << Exclamation;
-    }
-    void verifyAgainstAFile() {
-        QFETCH(QString, name);
-        QFETCH(QByteArray, content);
-        QFETCH(QString, message);
-        QFETCH(int, style);
-        OperationBench b;
-        b.Choose("mnuTMS370CX58A");
-        b.model.SetEeprom(QByteArray(256, 0) + Pattern(256, 3));
-        const QString path = b.Path(name);
-        WriteFile(path, content);
-        b.t.dialogs.answers << path;
-        bool overWorking = false; // a box over the Working window, its Cancel still live
-        b.t.messages.onShow = [&](const auto&) { overWorking |= b.w->WorkingWindow() != nullptr; };
-        b.w->mnuVerifyAgainstFile->trigger();
-        QCOMPARE(b.t.messages.shown.size(), message.isEmpty() ? 0 : 1);
-        if (message.isEmpty()) {
-            QVERIFY2(
-                b.w->lblResult->text().startsWith("VERIFY: TMS370C758A matches f.ihx (256 bytes)"),
-                qPrintable(b.w->lblResult->text()));
-        } else {
-            QCOMPARE(b.t.messages.shown[0].prompt, message.replace(QLatin1String("%P"), path));
-            QCOMPARE(b.t.messages.shown[0].style, style);
+        const std::tuple<QString, QByteArray, QString, int> rows[] = {
+            // "" no box
+            {"f.ihx", Encoded(chip, core::ImageFormat::IntelHex), "", 0},
+            {"f.hex", Encoded(chip, core::ImageFormat::IntelHex),
+             "f.hex holds Intel HEX records, not raw bytes. Compare with the data they describe?",
+             Question | YesNo},
+            {"f.bin", other, "Verify ERROR at 1F25h: expected C3h, found 06h (1 byte differs).",
+             Exclamation},
+            {"f.bin", Pattern(300),
+             "The image file \"%P\" cannot be compared with the chip: it is 300 bytes long, the "
+             "block is 256 bytes.",
+             Exclamation}};
+        for (auto [name, content, message, style] : rows) {
+            OperationBench b;
+            b.Choose("mnuTMS370CX58A");
+            b.model.SetEeprom(QByteArray(256, 0) + chip);
+            const QString path = b.Path(name);
+            WriteFile(path, content);
+            b.t.dialogs.answers << path;
+            bool overWorking = false; // a box over the Working window, its Cancel still live
+            b.t.messages.onShow = [&](const auto&) {
+                overWorking |= b.w->WorkingWindow() != nullptr;
+            };
+            b.w->mnuVerifyAgainstFile->trigger();
+            QCOMPARE(b.t.messages.shown.size(), message.isEmpty() ? 0 : 1);
+            if (message.isEmpty()) {
+                QVERIFY2(b.w->lblResult->text().startsWith(
+                             "VERIFY: TMS370C758A matches f.ihx (256 bytes)"),
+                         qPrintable(b.w->lblResult->text()));
+            } else {
+                QCOMPARE(b.t.messages.shown[0].prompt, message.replace(QLatin1String("%P"), path));
+                QCOMPARE(b.t.messages.shown[0].style, style);
+            }
+            QVERIFY(!overWorking && b.Settled());
         }
-        QVERIFY(!overWorking);
-        QVERIFY(b.Settled());
     }
 };
 
