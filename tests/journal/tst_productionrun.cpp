@@ -3,6 +3,7 @@
 #include "adaptersim/AdapterModel.h"
 #include "core/Checksums.h"
 #include "core/PortControl.h"
+#include "core/PortDevices.h"
 #include "production/ProductionRun.h"
 #include "transport/SimTransport.h"
 
@@ -100,6 +101,7 @@ private slots:
         core::PortControl port([&](const QString&) {
             return std::make_unique<transport::SimTransport>(clock, model);
         });
+        core::SetUpPort(port, core::PortChoice{2, QStringLiteral("sim")});
         core::Operations operations(port, clock);
         Front front;
         const bool isShort = ending == Ending::ShortRefused || ending == Ending::ShortTaken;
