@@ -1,9 +1,9 @@
 // Files a stranger can shape, at sizes no one writes by hand: a 10 MB line in the settings or
 // the language file, a 5000-character port, binary bytes, an "Intel HEX" file of gigabytes.
 // The program starts, or refuses naming the file, without its memory growing with the file.
-#include "editor/LangFile.h"
 #include "common/Module1.h"
 #include "core/PortDevices.h"
+#include "editor/LangFile.h"
 #include "platform/QtSettingsStore.h"
 
 #include <QBuffer>
