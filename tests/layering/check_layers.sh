@@ -29,6 +29,7 @@ include_line='^[[:space:]]*#[[:space:]]*include[[:space:]]*(["<])([^">]+)[">]'
 
 failures=0
 declare -A used=()
+unused=0
 fail() {
     echo "$1"
     failures=$((failures + 1))
@@ -78,16 +79,23 @@ while IFS= read -r -d '' file; do
     done < <(grep -nE '^[[:space:]]*#[[:space:]]*include' "$file")
 done < <(find "$src" -mindepth 2 -type f \( -name '*.h' -o -name '*.hpp' -o -name '*.cpp' -o -name '*.cc' \) -print0 | sort -z)
 
-# An edge allowed but never taken is one the table claims and the code does not have.
+# An edge allowed but never taken is one the table claims and the code does not have (judged
+# where both folders are there: a tree of examples holds only some).
 for own in "${!may[@]}"; do
+    [ -d "$src/$own" ] || continue
     for theirs in ${may[$own]}; do
+        [ -d "$src/$theirs" ] || continue
         [ "$theirs" = "$own" ] || [ -n "${used["$own>$theirs"]+set}" ] ||
-            fail "$own/ may include $theirs/ but nothing there does: take it out of the table"
+            {
+                echo "$own/ may include $theirs/ but nothing there does: take it out of the table"
+                unused=$((unused + 1))
+            }
     done
 done
 
-if [ "$failures" -gt 0 ]; then
-    echo "$failures include(s) break the layers"
+if [ "$failures" -gt 0 ] || [ "$unused" -gt 0 ]; then
+    [ "$failures" -eq 0 ] || echo "$failures include(s) break the layers"
+    [ "$unused" -eq 0 ] || echo "$unused allowed edge(s) never taken"
     exit 1
 fi
 echo "layers hold"
