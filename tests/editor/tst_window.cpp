@@ -1,0 +1,714 @@
+// The Memory window end to end (open records, compare, edit, save) and the wiring of each
+// command, key, pane and dialog to the document below it; the rules are the document's.
+#include "EditorFixture.h"
+#include "editor/LangFile.h"
+#include "editor/OpenDialog.h"
+#include "editor/model/ImageSearch.h"
+#include "formats/IntelHex.h"
+
+#include <sys/stat.h>
+
+class EditorWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { TestTempFolder(); }
+
+    void languageTexts() {
+        // Record 1 is blank and keeps the built-in text, 22 is padded with zero bytes.
+        QByteArray file;
+        for (int n = 1; n <= 129; ++n) {
+            file += Module1::MakeLangRecord(n == 1 ? QString() : QStringLiteral("R%1").arg(n));
+        }
+        file.replace(21 * 104 + 7, 10, QByteArray(10, '\0'));
+        QTemporaryDir folder;
+        WriteFile(folder.filePath(QStringLiteral("English.lpk")), file);
+        EditorFixture f;
+        Module1::ProgramPlaces places;
+        places.appFolder = folder.path() + '/';
+        f.Restart(places);
+        frmEditor& e = *f.editor;
+        QCOMPARE(QStringList({e.windowTitle(), f.Label("Label1_0"), f.Label("Label1_2"),
+                              f.Label("Label1_3"), f.Label("Label1_8"), f.Label("Label1_9"),
+                              f.Label("lblInfo_4"), f.Label("lblInfo_7"), f.Label("Label2_16"),
+                              Part<QMenu>(&e, "mn_0")->title(), Part<QAction>(&e, "sm1_0")->text(),
+                              e.Document().DoneQuestion()})
+                     .join('|'),
+                 Module1::ProgramTitle + "|R22|R23|R25|R21|R24|0 R33 0|R32|R20|R34|R35|\"\" R127");
+    }
+
+    void languageRecords_data() {
+        QTest::addColumn<QByteArray>("text"); // bytes 4.. of the record, padded with spaces
+        QTest::addColumn<QString>("read");    // "<none>": the caller keeps its own text
+        // clang-format off
+        QTest::newRow("padded") << QByteArray("  Caf\xe9 \x80 5  ") << QStringLiteral("Caf\u00e9 \u20ac 5");
+        QTest::newRow("zero bytes at the end") << QByteArray("Open\0\0\0", 7) << "Open";
+        QTest::newRow("blank") << QByteArray() << "";
+        QTest::newRow("a control code") << QByteArray("Sa\x07ve") << "<none>";
+        QTest::newRow("a zero inside") << QByteArray("Sa\0ve", 5) << "<none>";
+        QTest::newRow("an undefined code") << QByteArray("Ja\x81") << "<none>";
+        QTest::newRow("delete") << QByteArray("\x7f") << "<none>";
+        // clang-format on
+    }
+
+    void languageRecords() {
+        QFETCH(QByteArray, text);
+        QByteArray bytes = Module1::MakeLangRecord(QString());
+        bytes.replace(4, text.size(), text);
+        bytes += Module1::MakeLangRecord(QStringLiteral("cut off")).left(103);
+        QBuffer buffer(&bytes);
+        QVERIFY(buffer.open(QIODevice::ReadOnly));
+        QTEST(Module1::ReadLangRecord(buffer, 1).value_or(QStringLiteral("<none>")), "read");
+        QCOMPARE(Module1::ReadLangRecord(buffer, 2), std::nullopt);
+        QCOMPARE(Module1::MakeLangRecord(QStringLiteral("\u20ac\u0416")).mid(4, 3), "\x80? ");
+    }
+
+    void openDialogAndLastFolder() {
+        const QString filter = QStringLiteral("All Files (*.bin)|*.bin|(*.hex)|*.hex");
+        FakeFileDialogs dialogs;
+        dialogs.answers = {QStringLiteral("/data/x.bin"), std::nullopt};
+        QCOMPARE(Module1::ShowOpenDialog(dialogs, filter, {}, "/d"), QStringLiteral("/data/x.bin"));
+        QCOMPARE(Module1::ShowOpenDialog(dialogs, filter + '|', {}, "/d"), QString());
+        for (const platform::FileDialogOptions& asked : dialogs.opens) {
+            QVERIFY(asked.filter == filter + '|' && asked.initialDir == "/d" &&
+                    asked.fileMustExist);
+        }
+        QCOMPARE(Module1::FolderOf(QStringLiteral("/data/X.BIN files/x.bin")),
+                 QStringLiteral("/data/X.BIN files/"));
+    }
+
+    void openCopiesAndRemembersFolder() {
+        EditorFixture f;
+        // The programmer's READ saved into a folder: the first Open starts there.
+        f.ts.dialogs.answers = {f.ts.dir.filePath("read/chip.bin")};
+        f.ts.dialogs.ShowSave({});
+        QVERIFY(f.OpenAndShow(Counting(1000)));
+        QVERIFY(f.editor->Document().Loaded() && !f.editor->Document().Modified() &&
+                !f.Enabled("mnuUndo"));
+        QCOMPARE(f.ts.dialogs.opens.at(0).initialDir, f.ts.dir.filePath("read/"));
+        // Cancel changes nothing, and the dialog starts in the last folder; Ctrl+O opens it too.
+        Press(QStringLiteral("<Tab>^o"));
+        QCOMPARE(f.ts.dialogs.opens.at(1).initialDir, f.ts.dir.path() + QLatin1Char('/'));
+        QVERIFY(f.editor->SourceFileName() == f.path && f.Boxes() == 0);
+    }
+
+    void recordsComparedAndSaved() {
+        // Records at 1E00h read in hex, the reports too; a compare marks the bytes that differ
+        // in both panes; the title shows changes to save, and Save says what it wrote.
+        EditorFixture f;
+        QByteArray records;
+        core::AppendIntelHexRecord(records, 0, 0x1E00, Counting(32).constData(), 32, "\n");
+        core::AppendIntelHexRecord(records, 1, 0, nullptr, 0, "\n");
+        f.Open(f.WriteFile(QStringLiteral("fw.ihx"), records));
+        QVERIFY(f.Show());
+        QCOMPARE(Part<ClickLabel>(f.editor, "lblSelect")->text(), "OFFSET HEX");
+        f.ts.dialogs.answers = {f.WriteFile("chip.bin", Counting(32).replace(20, 1, "X"))};
+        f.Menu("mnuCompare");
+        QVERIFY(f.Told().contains("\n1E14h: 14h here, 58h in chip.bin"));
+        for (const char* pane : {"PicHex", "PicText"}) { // offset 1E14h, on row 1
+            const auto low = [&](int col) {
+                return f.Pane(pane)->Image().pixelColor(
+                    f.InCell(pane, 1, col, {2, f.GridOf(pane)->CellHeight() - 1}));
+            };
+            QVERIFY(low(4) == QColor(0xD0, 0, 0) && low(5) == QColor(Qt::white));
+        }
+        Press("41");
+        QVERIFY(f.editor->windowTitle().startsWith("*fw.ihx - "));
+        Press("^s");
+        QVERIFY(f.editor->windowTitle().startsWith("fw.ihx - "));
+        QVERIFY(f.editor->statusBar()->currentMessage().startsWith(
+            "Saved: 32 bytes to fw.ihx (Intel HEX), "));
+    }
+
+    void openChecksTheFileThenAsksAboutEdits() { // a refused file keeps all; No lets edits go
+        EditorFixture f;
+        const QString first = f.WriteFile(QStringLiteral("first.bin"), Counting(64));
+        const QString second = f.WriteFile(QStringLiteral("second.bin"), Counting(32));
+        f.Open(first);
+        f.Write(1, 0xAA);
+        f.Open(f.WriteFile(QStringLiteral("empty"), {}));
+        QVERIFY(f.Boxes() == 1 && f.Told().contains("is empty"));
+        QVERIFY(f.editor->SourceFileName() == first && f.editor->Document().Modified());
+        f.ts.messages.answers = {MsgAnswer::No};
+        f.Open(second);
+        QVERIFY(f.Told(1).contains(first) && f.editor->SourceFileName() == second);
+        QVERIFY(ReadFile(first) == Counting(64) && !f.Enabled("mnuUndo"));
+        f.Write(2, 0xBB);
+        f.ts.messages.answers = {MsgAnswer::Yes};
+        f.Open(first);
+        QCOMPARE(ReadFile(second).left(3), QByteArray("\0\xBB\x02", 3)); // Yes: written back first
+        // The next file goes while the question is up: the open says so, and nothing shows.
+        f.Write(3, 0xCC);
+        f.ts.messages.onShow = [&](const FakeMessageBoxes::Box&) { QFile::remove(second); };
+        f.Open(second);
+        QVERIFY(f.Boxes() == 5 && f.Told(4).contains("No such"));
+        QVERIFY(!f.editor->Document().Loaded() && !f.Enabled("mnuSave") &&
+                !f.Pane("PicHex")->isEnabled());
+    }
+
+    void done_data() {
+        // how: Done, the close box, or the program's end; theirs: another program changed the
+        // file after the open; answers: none: no edits; the last Yes writes back
+        Columns<QString, bool, QList<int>>({"how", "theirs", "answers"});
+        const int no = MsgAnswer::No, yes = MsgAnswer::Yes, cancel = MsgAnswer::Cancel;
+        // clang-format off
+        QTest::newRow("no edits") << "Done" << false << QList<int>{};
+        QTest::newRow("edits, Yes") << "Done" << false << QList<int>{yes};
+        QTest::newRow("edits, Esc keeps all") << "Done" << false << QList<int>{cancel};
+        QTest::newRow("close box, No") << "close" << false << QList<int>{no};
+        QTest::newRow("changed, not replaced: stays") << "Done" << true << QList<int>{yes, no};
+        QTest::newRow("end, Yes") << "end" << false << QList<int>{yes};
+        QTest::newRow("end, Cancel") << "end" << false << QList<int>{cancel};
+        // clang-format on
+    }
+    void done() {
+        const auto [how, theirs, answers] =
+            Row<QString, bool, QList<int>>({"how", "theirs", "answers"});
+        EditorFixture f;
+        QVERIFY(f.OpenAndShow(Counting(600000)));
+        if (!answers.isEmpty()) {
+            f.Write(19, 0x5A);
+        }
+        if (theirs) {
+            WriteFile(f.path, "theirs");
+        }
+        f.ts.messages.answers = answers;
+        bool upWhenAsked = true;
+        f.ts.messages.onShow = [&](const FakeMessageBoxes::Box& box) {
+            upWhenAsked &= f.editor->isVisible() && f.mainShown == 0 && box.prompt.contains(f.path);
+        };
+        const bool settled = answers.isEmpty() || (answers.last() != MsgAnswer::Cancel &&
+                                                   (!theirs || answers.last() == MsgAnswer::Yes));
+        if (how == "end") {
+            QCOMPARE(f.editor->SettleBeforeEnd(), settled);
+        } else {
+            how == "close" ? void(f.editor->close()) : f.Menu("mnuDone");
+        }
+        QVERIFY(f.Boxes() == answers.size() && upWhenAsked);
+        if (!answers.isEmpty()) {
+            QCOMPARE(f.ts.messages.shown[0].style, MsgStyle::YesNoCancel | MsgStyle::Question);
+        }
+        if (theirs) {
+            QCOMPARE(f.ts.messages.shown.last().style,
+                     MsgStyle::YesNo | MsgStyle::Exclamation | MsgStyle::DefaultButton2);
+        }
+        const bool written = !answers.isEmpty() && answers.last() == MsgAnswer::Yes;
+        QCOMPARE(ReadFile(f.path), written  ? Counting(600000).replace(18, 1, "\x5A")
+                                   : theirs ? QByteArray("theirs")
+                                            : Counting(600000));
+        const bool closed = how != "end" && settled;
+        QCOMPARE(f.mainShown, closed ? 1 : 0);
+        QVERIFY(closed ? !QFile::exists(Module1::WorkImagePath()) && f.Deleted()
+                       : f.editor->isVisible() && f.editor->Document().Modified() != written);
+    }
+
+    void programEndsInsideTheEditor() { // copying in, let go only, asking Done's question
+        // Let go while its routine waits: it stops silently, writes nothing, goes when done.
+        for (const QString when : {"open", "open, let go", "done"}) {
+            EditorFixture f;
+            const QString small = f.WriteFile(QStringLiteral("small.bin"), Counting(1000));
+            if (!when.startsWith(QLatin1String("open"))) {
+                f.Open(small);
+                f.Write(1, 0x99);
+            }
+            bool inside = false, deletedInside = false;
+            connect(f.editor, &QObject::destroyed, this, [&] { deletedInside = inside; });
+            const bool letGo = when == QLatin1String("open, let go");
+            const auto unload = [&] {
+                if (!letGo) {
+                    f.editor->CloseAllFiles();
+                }
+                letGo || f.editor->Busy() ? f.editor->deleteLater() : delete f.editor.data();
+            };
+            QTimer soon; // at the first event the routine lets through; "let go" waits for the copy
+            connect(&soon, &QTimer::timeout, this, [&] {
+                if (!letGo || f.editor->Document().Image().Copying()) {
+                    soon.stop();
+                    unload();
+                }
+            });
+            f.ts.messages.onShow = [&](const FakeMessageBoxes::Box&) { unload(); };
+            f.ts.messages.answers = {MsgAnswer::Yes};
+            QEventLoop loop; // the routine runs inside the event loop, as a menu action does
+            QTimer::singleShot(0, this, [&] {
+                inside = true;
+                soon.start(0);
+                if (when == QLatin1String("done")) {
+                    f.Menu("mnuDone");
+                } else {
+                    f.Open(f.WriteFile(QStringLiteral("big.bin"), Counting(6 * 512000)));
+                }
+                inside = false;
+                loop.quit();
+            });
+            loop.exec();
+            QVERIFY(!deletedInside);
+            QCOMPARE(f.Boxes(), when == QLatin1String("done") ? 1 : 0);
+            QCOMPARE(ReadFile(small), Counting(1000));
+            QVERIFY(f.Deleted());
+        }
+    }
+
+    void keptChangesComeBackAtTheNextStart() { // Yes: the document again; No: gone
+        for (const int answer : {MsgAnswer::Yes, MsgAnswer::No}) {
+            EditorFixture f;
+            QVERIFY(f.OpenAndShow(Counting(40)));
+            QCOMPARE(f.editor->KeepUnsavedChanges(), std::nullopt); // nothing to keep yet
+            QVERIFY(QFile::exists(Module1::WorkImagePath()));
+            Press("41<Right>7");
+            const std::optional<QString> kept = f.editor->KeepUnsavedChanges();
+            QCOMPARE(kept, std::optional<QString>(Module1::KeptChangesPath(f.path)));
+            QVERIFY(kept->endsWith(QStringLiteral("/user.bin.tms370-unsaved")));
+            QVERIFY(!QFile::exists(Module1::WorkImagePath()));
+            const QByteArray edited = Counting(40).replace(0, 2, "\x41\x07");
+            QCOMPARE(ReadFile(*kept), edited);
+            const QString time = QFileInfo(*kept).lastModified().toString("HH:mm");
+            delete f.editor.data();
+            QCOMPARE(ReadFile(f.path), Counting(40));
+
+            f.Restart();
+            f.ts.messages.answers << answer;
+            f.editor->OfferKeptChanges();
+            QCOMPARE(f.ts.messages.shown.size(), 1);
+            QCOMPARE(
+                f.Told(),
+                QString("Unsaved changes of user.bin from %1 were kept. Open them?").arg(time));
+            QVERIFY(!QFile::exists(*kept));
+            QCOMPARE(f.editor->Document().Loaded(), answer == MsgAnswer::Yes);
+            if (answer == MsgAnswer::Yes) {
+                QVERIFY(f.editor->SourceFileName() == f.path && f.editor->Document().Modified());
+                QCOMPARE(f.Image(1, 40), edited);
+                f.ts.messages.answers << MsgAnswer::Yes; // Done: write the changes back
+                f.Menu("mnuDone");
+                QCOMPARE(ReadFile(f.path), edited);
+            }
+            f.Restart(); // offered once only
+
+            f.editor->OfferKeptChanges();
+            QCOMPARE(f.Boxes(), answer == MsgAnswer::Yes ? 2 : 1);
+        }
+    }
+
+    void keptChangesThatCannotBeOpenedStay() {
+        EditorFixture f;
+        const QString user = f.WriteFile("user.bin", Counting(40));
+        const QString kept = WriteFile(Module1::KeptChangesPath(user), QByteArray());
+        f.ts.settings.SaveSetting("Unsaved", "user.bin.tms370-unsaved", user);
+        f.ts.messages.answers << MsgAnswer::Yes;
+        f.editor->OfferKeptChanges();
+        QVERIFY(f.Boxes() == 2 && f.Told(1).contains("empty")); // the offer, then why not
+        QVERIFY(!f.editor->Document().Loaded() && QFile::exists(kept));
+        f.Restart();
+        f.editor->OfferKeptChanges(); // asked again, No this time
+        QCOMPARE(f.Boxes(), 3);
+        QVERIFY(!QFile::exists(kept));
+    }
+
+    void editsThatCannotBeKeptAreReported() {
+        EditorFixture f;
+        QVERIFY(f.OpenAndShow(Counting(40)));
+        Press("4");
+        const QString kept = Module1::KeptChangesPath(f.path);
+        QFile::remove(kept);
+        QVERIFY(QDir().mkpath(kept + "/inside")); // a folder holds the name
+        try {
+            f.editor->KeepUnsavedChanges();
+            QFAIL("kept in a folder's place");
+        } catch (const platform::RuntimeError& error) {
+            QVERIFY(error.Number() == platform::ErrorNumber::PathFileAccess &&
+                    error.Description().contains(kept));
+        }
+        QVERIFY(QFile::exists(Module1::WorkImagePath()));
+        QDir(kept).removeRecursively();
+    }
+
+    void pages_data() {
+        // last: (row, column) of the last byte shown
+        Columns<int, qint64, int, QString, QPoint>({"size", "start", "rows", "label", "last"});
+        // clang-format off
+        QTest::newRow("16 bytes") << 16 << 1LL << 2 << "1 of 1" << QPoint(0, 15);
+        QTest::newRow("320 bytes") << 320 << 1LL << 20 << "1 of 1" << QPoint(19, 15);
+        QTest::newRow("321 bytes") << 321 << 1LL << 20 << "1 of 2" << QPoint(19, 15);
+        QTest::newRow("321 bytes at 17") << 321 << 17LL << 20 << "2 of 2" << QPoint(19, 0);
+        QTest::newRow("1000 bytes at 961") << 1000 << 961LL << 3 << "4 of 4" << QPoint(2, 7);
+        // clang-format on
+    }
+
+    void pages() {
+        const auto [size, start, last] = Row<int, qint64, QPoint>({"size", "start", "last"});
+        EditorFixture f;
+        f.Open(f.WriteFile(QStringLiteral("p.bin"), Counting(size)));
+        frmEditor& e = *f.editor;
+        e.Session().ShowPage(start);
+        e.Refresh(); // over the first page: nothing of it may show through
+        QTEST(Part<Grid>(&e, "grid1")->Rows(), "rows");
+        QTEST(f.Label("lblInfo_4"), "label");
+        const int lastByte = int(start - 1 + 16 * last.x() + last.y());
+        QCOMPARE(f.Hex(last.x(), last.y()), QByteArray(1, char(lastByte)).toHex().toUpper());
+        const int h = Part<Grid>(&e, "grid1")->CellHeight();
+        QVERIFY(!Inked(f.Pane("PicHex"), QRect(0, (last.x() + 1) * h, 999, 20 * h)));
+        QVERIFY(
+            !Inked(f.Pane("PicOffSet"),
+                   QRect(0, (last.x() + 1) * (f.Pane("PicOffSet")->height() / 20), 999, 20 * h)));
+    }
+
+    void cellTexts() {
+        // The text pane in the code page; the headers in hexadecimal once the radix is toggled.
+        EditorFixture f;
+        QVERIFY(f.OpenAndShow(
+            QByteArray("\x00\x1f\x20\x21\x7f\x80\x81\x8d\x8f\x90\x9d\x9f\xa0\xe9\xff", 15)));
+        QStringList cells;
+        for (int c = 0; c < 15; ++c) {
+            cells << f.Text(0, c);
+        }
+        QCOMPARE(cells.join(QString()), QStringLiteral("...!.\u20ac.....\u0178\u00a0\u00e9\u00ff"));
+        QTest::mouseClick(Part<ClickLabel>(f.editor, "lblSelect"), Qt::LeftButton);
+        QCOMPARE(f.Label("Label2_15"), "0F");
+    }
+
+    void beyondFourGiB() {
+        EditorFixture f;
+        const qint64 four = qint64(1) << 32;
+        const qint64 length = four + 1000; // the last row short
+        const QString path = f.ts.dir.filePath(QStringLiteral("huge.bin"));
+        {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(length)); // sparse
+            QVERIFY(file.seek(four - 1) && file.write("\x11\x22") == 2);     // across 4 GiB
+            QVERIFY(file.seek(length - 3) && file.write("\x01\x02\x03") == 3);
+        }
+        f.Open(path);
+        frmEditor& e = *f.editor;
+        QCOMPARE(f.Label("lblInfo_5"), QString::number(length));
+        QVERIFY(f.Show());
+        QTest::keyClick(f.Pane("PicHex"), Qt::Key_End, Qt::ControlModifier);
+        const qint64 lastRow = 16 * (length / 16) + 1;
+        QCOMPARE(e.Session().View().pageStart, lastRow - 304);
+        QCOMPARE(f.Hex(19, 7) + f.Hex(19, 8), QStringLiteral("03-1"));
+        QCOMPARE(f.Label("lblInfo_4") + ' ' + f.Label("lblInfo_3"),
+                 QStringLiteral("%1 of %1 %2").arg((length - 1) / 320 + 1).arg(length - 1));
+
+        // The byte before the boundary, edited and saved: every byte lands where it was.
+        QVERIFY(e.Session().GoTo(QStringLiteral("0xFFFFFFFF")));
+        e.Refresh();
+        QCOMPARE(f.Label("lblInfo_0"), QStringLiteral("11"));
+        Press(QStringLiteral("44"));
+        f.Menu("mnuSave");
+        QFile out(path);
+        QVERIFY(out.open(QIODevice::ReadOnly));
+        QCOMPARE(out.size(), length);
+        QVERIFY(out.seek(four - 2));
+        QCOMPARE(out.read(3), QByteArray("\0\x44\x22", 3));
+        QVERIFY(out.seek(length - 4));
+        QCOMPARE(out.read(4), QByteArray("\0\x01\x02\x03", 4));
+    }
+
+    void keys_data() {
+        // bytes: the image's bytes at positions 1 and 2; cells: the hex and text cells of position
+        // 1
+        Columns<QString, QString, QString>({"keys", "bytes", "cells"});
+        // clang-format off
+        QTest::newRow("two digits") << "ab" << "AB 01" << "AB \u00ab";
+        QTest::newRow("the next digit starts again") << "ab4" << "AB 01" << "4 .";
+        QTest::newRow("Enter completes") << "7<Return>" << "07 01" << "07 .";
+        QTest::newRow("moving on completes") << "7<Right>" << "07 01" << "07 .";
+        QTest::newRow("a page move completes where typed") << "d<PgDown>" << "0D 01" << "";
+        QTest::newRow("the other pane completes") << "e<Tab>" << "0E 01" << "0E .";
+        QTest::newRow("not hex") << "G-z <Backspace><Return>" << "3C 01" << "3C <";
+        QTest::newRow("Ctrl") << "^b" << "3C 01" << "3C <";
+        QTest::newRow("Ctrl+Shift") << "^+a<Return>" << "0A 01" << "0A .";
+        QTest::newRow("a character without key code after Ctrl+key") << "<Tab>^<End>^<Home>!" << "21 01" << "21 !";
+        QTest::newRow("text: Enter") << "<Tab><Return>" << "0D 01" << "0D .";
+        QTest::newRow("text: code page") << "<Tab>\u20ac<Right>\u0416" << "80 01" << "80 \u20ac";
+        QTest::newRow("text: Backspace") << "<Tab><Right><Backspace>" << "3C 08" << "3C <";
+        QTest::newRow("text: Ctrl") << "<Tab>^x" << "3C 01" << "3C <";
+        QTest::newRow("text: Ctrl+Shift") << "<Tab>^+x" << "78 01" << "78 x";
+        QTest::newRow("text: Tab types nothing") << "<Tab><Tab>" << "3C 01" << "3C <";
+        // clang-format on
+    }
+
+    void keys() {
+        EditorFixture f;
+        QVERIFY(f.OpenAndShow(Counting(1000).replace(0, 1, "\x3C")));
+        const auto [keys, bytes, cells] =
+            Row<QString, QString, QString>({"keys", "bytes", "cells"});
+        Press(keys);
+        QCOMPARE(f.Image(1, 2).toHex(' ').toUpper(), bytes.toLatin1());
+        QCOMPARE(f.editor->Document().Modified(), bytes != QLatin1String("3C 01"));
+        QVERIFY(cells.isEmpty() || f.Hex(0, 0) + ' ' + f.Text(0, 0) == cells);
+        // The cursor never moves by itself.
+        QCOMPARE(f.GridOf(QApplication::focusWidget() == f.Pane("PicText") ? "PicText" : "PicHex")
+                     ->Col(),
+                 keys.contains(QLatin1String("<Right>")) ? 1 : 0);
+    }
+
+    void panesKeepTheSameCell() {
+        EditorFixture f;
+        QVERIFY(f.OpenAndShow(Counting(1000).replace(0, 1, "\x3C")));
+        // The other cursor follows, by keys and clicks, in either pane.
+        const auto click = [&](const char* pane, int row, int col) {
+            QTest::mouseClick(f.Pane(pane), Qt::LeftButton, {}, f.InCell(pane, row, col, {3, 3}));
+        };
+        const auto cell = [&](const char* pane) {
+            return QPoint(f.GridOf(pane)->Row(), f.GridOf(pane)->Col());
+        };
+        Press(QStringLiteral("<Down><Down><Right>"));
+        QCOMPARE(cell("PicText"), QPoint(2, 1));
+        Press(QStringLiteral("<Tab><Down><Left><Left>"));
+        QCOMPARE(cell("PicHex"), QPoint(2, 15));
+        click("PicText", 3, 5);
+        QCOMPARE(f.Label("lblInfo_0") + ' ' + f.Label("lblInfo_3"), QStringLiteral("35 53"));
+        QCOMPARE(cell("PicHex"), QPoint(3, 5));
+        f.editor->Session().ShowPage(321);
+        f.editor->Refresh();
+        click("PicHex", 0, 0);
+        QCOMPARE(f.Label("lblInfo_2") + ' ' + f.Label("lblInfo_3"), QStringLiteral("140 320"));
+        QTest::mouseClick(Part<QLabel>(f.editor, "lblInfo_4"),
+                          Qt::LeftButton); // any label of the panel switches
+        QTRY_VERIFY(f.Pane("PicText")->hasFocus());
+        QVERIFY(!f.editor->Document().Modified());
+    }
+
+    void undoRedoKeys() { // the history's rules are the document's; here the keys, what shows
+        EditorFixture f;
+        QVERIFY(f.OpenAndShow(Counting(40)));
+        const auto shown = [&](const char* keys) {
+            Press(QString::fromLatin1(keys));
+            return f.Hex(0, 0) + f.Hex(0, 1) + (f.editor->windowTitle().startsWith('*') ? "*" : "");
+        };
+        QCOMPARE(shown("AB"), "AB01*");
+        QCOMPARE(shown("^z"), "0001");
+        QCOMPARE(shown("^y"), "AB01*");
+        QCOMPARE(shown("^z^+z"), "AB01*");
+        QCOMPARE(shown("<Right>4^z"), "AB01*"); // a half-typed digit: the byte shows again
+    }
+
+    void failedEditShowsTheImage() {
+        EditorFixture f;
+        QVERIFY(f.OpenAndShow(Counting(1000).replace(0, 1, "\x3C")));
+        Press(QStringLiteral("<PgDown>"));
+        {
+            FileSizeLimit full(100); // the image cannot take a byte from offset 100 on
+            Press(QStringLiteral("99<Right>7<Return>"));
+            QVERIFY(f.Boxes() == 2 && f.Told(0).startsWith(QStringLiteral("75\n")));
+            QCOMPARE(f.Hex(0, 0) + f.Text(0, 1) + f.Label("lblInfo_0"),
+                     "40A41"); // what the image holds
+            QVERIFY(!f.editor->Document().Modified() && !f.Enabled("mnuUndo"));
+            Press(QStringLiteral("<PgUp>55"));
+            QVERIFY(f.editor->Document().Modified());
+        }
+        const QByteArray expected = ReadFile(f.path).replace(1, 1, "\x55");
+        f.ts.messages.answers = {platform::MsgAnswer::Yes};
+        f.Menu("mnuDone");
+        QCOMPARE(ReadFile(f.path), expected);
+    }
+
+    void findDialog() { // its kind follows the pane until chosen; Find Next, F3, refusals
+        EditorFixture f;
+        QByteArray data = Counting(600);
+        data.replace(100, 4, "\xDE\xAD\xBE\xEF").replace(500, 4, "\xDE\xAD\xBE\xEF");
+        QVERIFY(f.OpenAndShow(data.replace(200, 5, "Hello").replace(300, 5, "HELLO")));
+        Press("<Tab>^f");
+        auto* dialog = f.editor->findChild<FindDialog*>();
+        QVERIFY(dialog && dialog->isVisible() && dialog->optText->isChecked());
+        dialog->hide();
+        Press("<Tab>");
+        QTRY_VERIFY(f.Pane("PicHex")->hasFocus());
+        Press("^f");
+        QVERIFY(dialog->optHex->isChecked()); // the hex pane: hex bytes
+        const auto next = [&](const QString& text) {
+            dialog->txtFind->setText(text);
+            QTest::mouseClick(dialog->cmdFindNext, Qt::LeftButton);
+            return f.Label("lblInfo_3");
+        };
+        QCOMPARE(next("DE AD BE EF"), "100");
+        QTest::keyClick(dialog, Qt::Key_F3);
+        QCOMPARE(f.Label("lblInfo_3"), "500");
+        QTest::keyClick(dialog, Qt::Key_F3, Qt::ShiftModifier);
+        QCOMPARE(f.Label("lblInfo_3"), "100");
+        QCOMPARE(next("DE A"), "100"); // refused: said why
+        QVERIFY(f.Boxes() == 1 && f.Told(0).contains("one hex digit"));
+        dialog->optText->setChecked(true);
+        dialog->chkMatchCase->setChecked(true);
+        QCOMPARE(next("HELLO"), "300");
+        dialog->optBackward->setChecked(true);
+        QCOMPARE(next("zzz"), "300"); // not found: Go on? No
+        QVERIFY(f.Boxes() == 2 && f.Told(1).contains("Go on from the end?"));
+        // Chosen once, the kind stays for the session whatever the pane.
+        dialog->hide();
+        Press("^f");
+        QVERIFY(dialog->optText->isChecked());
+    }
+
+    void findStops() {
+        // The Stop button and Escape each end a search that outlasts its first chunk.
+        EditorFixture f;
+        QVERIFY(f.OpenAndShow(QByteArray(ImageSearch::ChunkSize + 1000, '\0')));
+        frmEditor* e = f.editor;
+        f.ts.clock.Schedule(
+            0, [&] { QTest::mouseClick(Part<QPushButton>(e, "cmdStop"), Qt::LeftButton); });
+        Press("^f");
+        FindDialog* dialog = e->findChild<FindDialog*>();
+        dialog->optText->setChecked(true);
+        dialog->txtFind->setText("nowhere");
+        QTest::mouseClick(dialog->cmdFindNext, Qt::LeftButton);
+        bool escapedWhileBusy = false;
+        f.ts.clock.Schedule(0, [&] {
+            escapedWhileBusy = e->Busy();
+            QTest::keyClick(dialog, Qt::Key_Escape);
+        });
+        QTest::keyClick(dialog, Qt::Key_F3);
+        QVERIFY(escapedWhileBusy && !e->Busy() && !Part<QPushButton>(e, "cmdStop")->isVisible());
+        QCOMPARE(f.Boxes(), 0); // no "not found": the search never ended
+    }
+
+    void goToDialog() { // the range shown; a refused offset stays to be put right
+        EditorFixture f;
+        QVERIFY(f.OpenAndShow(Counting(1000)));
+        QTest::keyClick(f.editor, Qt::Key_G, Qt::ControlModifier);
+        GoToDialog* dialog = f.editor->findChild<GoToDialog*>();
+        QVERIFY(dialog && dialog->isVisible() && dialog->lblRange->text().contains("0 to 999"));
+        for (const QString text : {"1000", "700"}) {
+            dialog->txtOffset->setText(text);
+            QTest::mouseClick(dialog->cmdOK, Qt::LeftButton);
+            QCOMPARE(dialog->isVisible(), text == "1000");
+        }
+        QVERIFY(f.Boxes() == 1 && f.Told(0).contains("1000"));
+        QCOMPARE(f.Label("lblInfo_3"), "700");
+    }
+
+    void fitsTheScreenAndScrolls() {
+        // Run at a display scale of 2 as well: the window never outgrows the screen's free
+        // area, its panel stays in view (below the page there), and the page never scrolls
+        // sideways.
+        EditorFixture f;
+        QVERIFY(f.OpenAndShow(Counting(1000)));
+        const QRect free = f.editor->screen()->availableGeometry();
+        QString where;
+        QDebug(&where) << f.editor->frameGeometry() << "on" << free;
+        QVERIFY2(free.contains(f.editor->frameGeometry()), qPrintable(where));
+        QLabel* size = Part<QLabel>(f.editor, "lblInfo_5"); // right and low in the panel
+        QVERIFY(size->visibleRegion().boundingRect() == size->rect() && size->text() == "1000");
+        QCOMPARE(Part<QScrollArea>(f.editor, "scroll")->horizontalScrollBar()->maximum(), 0);
+    }
+
+    void advanceAfterEachByteIsKept() {
+        EditorFixture f;
+        QVERIFY(f.OpenAndShow(Counting(40)));
+        auto* advance = Part<QAction>(f.editor, "mnuAdvance");
+        QVERIFY(advance->isCheckable() && !advance->isChecked() &&
+                advance->text().startsWith("Advance"));
+        Press("AB");
+        QCOMPARE(f.editor->Session().View().position, 1); // off: the legacy cursor stays
+        advance->trigger();
+        Press("CDEF");
+        QCOMPARE(f.Image(1, 3).toHex() + f.Label("lblInfo_3"), "cdef022");
+        QCOMPARE(f.editor->Session().View().position, 3);
+        f.Restart(); // the next editor remembers it
+        QVERIFY(Part<QAction>(f.editor, "mnuAdvance")->isChecked());
+    }
+
+    void selectionCopyPaste() {
+        const auto clipboard = [] { return QApplication::clipboard()->text(); };
+        EditorFixture f;
+        QVERIFY(f.OpenAndShow(QByteArray("123456789 and more", 18)));
+        Press("^c"); // nothing selected: the cursor's byte
+        QCOMPARE(clipboard(), "31");
+        Press("<Right>");
+        for (int i = 0; i < 8; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right, Qt::ShiftModifier);
+        }
+        QCOMPARE(f.Label("lblSelection"), "Start 1\nLength 9\nCRC-32 B9182B5F\nSum 01CCh");
+        // Shown in both panes: the selected cells have the selection's background.
+        for (const char* pane : {"PicHex", "PicText"}) {
+            const QImage image = f.Pane(pane)->Image();
+            const QColor selected = image.pixelColor(f.InCell(pane, 0, 5) + QPoint(0, 5));
+            const QColor plain = image.pixelColor(f.InCell(pane, 0, 12) + QPoint(0, 5));
+            QVERIFY2(selected != plain, pane);
+        }
+        Press("^c");
+        QCOMPARE(clipboard(), "32 33 34 35 36 37 38 39 20");
+        Press("<Tab>^c");
+        QCOMPARE(clipboard(), "23456789 ");
+        Press("<Home>^v"); // the text pane pastes text, over the bytes from the cursor
+        QCOMPARE(f.Image(1, 18), QByteArray("23456789  and more"));
+        Press("^z");
+        QCOMPARE(f.Image(1, 18), QByteArray("123456789 and more"));
+        QApplication::clipboard()->setText(QString(20, 'x'));
+        Press("^v");
+        QVERIFY(f.Boxes() == 1 && f.Told(0).startsWith("2 bytes do not fit"));
+        QCOMPARE(f.Image(1, 18), QByteArray("123456789 and more"));
+    }
+
+    void dragSelectsAcrossRows() {
+        EditorFixture f;
+        QVERIFY(f.OpenAndShow(Counting(1000)));
+        auto* hex = f.Pane("PicHex");
+        const QPoint to = f.InCell("PicHex", 2, 3);
+        QTest::mousePress(hex, Qt::LeftButton, {}, f.InCell("PicHex", 0, 2));
+        QMouseEvent move(QEvent::MouseMove, to, hex->mapToGlobal(to), Qt::NoButton, Qt::LeftButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(hex, &move);
+        QTest::mouseRelease(hex, Qt::LeftButton, {}, to);
+        const auto span = f.editor->Session().Selection();
+        QVERIFY(span && span->position == 3 && span->length == 34);
+    }
+
+    void fillSelectionAsksForThePattern() {
+        EditorFixture f;
+        QVERIFY(f.OpenAndShow(Counting(300000)));
+        auto* hex = f.Pane("PicHex");
+        QTest::keyClick(hex, Qt::Key_End, Qt::ShiftModifier);
+        f.ts.messages.inputs = {"DE AD"};
+        f.Menu("mnuFill");
+        QVERIFY(f.Told(0).startsWith("Fill the 16 selected bytes"));
+        QCOMPARE(f.Image(1, 17).toHex(' '),
+                 QByteArray("de ad de ad de ad de ad de ad de ad de ad de ad 10"));
+        f.Menu("mnuUndo");
+        QCOMPARE(f.Image(1, 17), Counting(17));
+        // A failure told during the fill (a full disk) takes the user's answer: a click
+        // reaches the box, and the pointer is the usual one over it.
+        QPushButton answer(QStringLiteral("OK"));
+        answer.show();
+        int clicks = 0;
+        QObject::connect(&answer, &QPushButton::clicked, [&] { ++clicks; });
+        f.ts.messages.onShow = [&](const FakeMessageBoxes::Box& box) {
+            if (box.style != -1) {
+                QTest::mouseClick(&answer, Qt::LeftButton);
+                clicks += QApplication::overrideCursor() ? 100 : 0;
+            }
+        };
+        Press(QStringLiteral("^a"));
+        f.ts.messages.inputs = {"00"};
+        {
+            FileSizeLimit full(100000);
+            f.Menu("mnuFill");
+        }
+        QVERIFY(f.Told().startsWith("75\n"));
+        QCOMPARE(clicks, 1);
+    }
+
+    void aSaveAsOfferedAfterAFailureShowsTheNewName() {
+        EditorFixture f;
+        QTemporaryDir own;
+        f.Open(WriteFile(own.filePath("user.bin"), Counting(40)));
+        QVERIFY(f.Show());
+        Press("41");
+        const QString gone = own.path() + "-gone"; // the file's folder goes: Save fails
+        QVERIFY(QDir().rename(own.path(), gone));
+        const QString other = f.ts.dir.filePath("other.bin");
+        f.ts.messages.answers = {MsgAnswer::Yes}; // Save them in another file?
+        f.ts.dialogs.answers = {other};
+        f.Menu("mnuSave");
+        QVERIFY(QDir().rename(gone, own.path()));
+        const QString& told = f.Told(0);
+        QVERIFY2(told.contains(own.filePath("user.bin")) && told.contains("Save As"),
+                 qPrintable(told));
+        QCOMPARE(f.Label("Label7"), other);
+        QCOMPARE(ReadFile(other).left(2), QByteArray("\x41\x01"));
+        QVERIFY(!f.editor->Document().Modified());
+    }
+};
+
+QTEST_MAIN(EditorWindowTest)
+#include "tst_window.moc"
