@@ -2,6 +2,7 @@
 // edits, find, go to, compare, records files in and out, saves and the questions they ask.
 #include "ModelFixture.h"
 #include "editor/model/ByteEdits.h"
+#include "editor/model/CellText.h"
 #include "editor/model/ImageCompare.h"
 #include "editor/model/ImageSearch.h"
 #include "editor/model/WorkImage.h"
@@ -181,6 +182,15 @@ private slots:
         QCOMPARE(Navigation::Show({17, 20}, 300, 1000), (Navigation::View{17, 300}));
         QCOMPARE(Navigation::Show({17, 20}, 700, 1000), (Navigation::View{641, 700}));
         QCOMPARE(Navigation::Show({1, 20}, 990, 1000), (Navigation::View{689, 990}));
+    }
+
+    void cellTexts() { // the text pane in the code page
+        QString cells;
+        for (const char byte :
+             QByteArray("\x00\x1f\x20\x21\x7f\x80\x81\x8d\x8f\x90\x9d\x9f\xa0\xe9\xff", 15)) {
+            cells += CellText::ByteToText(static_cast<unsigned char>(byte));
+        }
+        QCOMPARE(cells, QStringLiteral("...!.\u20ac.....\u0178\u00a0\u00e9\u00ff"));
     }
 
     void typing_data() {
