@@ -18,7 +18,6 @@
 class ScriptedObserver : public EditorObserver {
 public:
     QList<Answer> answers;            // taken in order; No when none is left
-    QStringList saveAsTargets;        // likewise; none when empty
     int stopAfterReports = -1;        // WorkProgress answers false from this report on
     std::function<void()> onProgress; // runs at each report, as another program would
     QStringList said;
@@ -41,9 +40,7 @@ public:
     void Fail(const platform::RuntimeError& error) override {
         said << QStringLiteral("fail %1: %2").arg(error.Number()).arg(error.Description());
     }
-    std::optional<QString> SaveAsTarget() override {
-        return saveAsTargets.isEmpty() ? std::nullopt : std::optional(saveAsTargets.takeFirst());
-    }
+    std::optional<QString> SaveAsTarget() override { return std::nullopt; }
     bool Ending() const override { return false; }
     // What was said that is not progress.
     QStringList Spoken() const { return said.filter(QRegularExpression("^(?!work: )")); }

@@ -158,6 +158,7 @@ private slots:
         QTest::newRow("End") << 1000LL << 1LL << 37LL << "End" << 1LL << 47LL;
         QTest::newRow("End on a short row stays") << 40LL << 1LL << 32LL << "End" << 1LL << 32LL;
         QTest::newRow("Ctrl+End past 4 GiB") << (1LL << 32) + 1000 << 1LL << 0LL << "^End" << (1LL << 32) + 993 - 304 << (1LL << 32) + 999;
+        QTest::newRow("PgUp past 4 GiB") << (1LL << 32) + 1000 << (1LL << 32) + 993 - 304 << (1LL << 32) + 999 << "PgUp" << (1LL << 32) + 993 - 624 << (1LL << 32) + 679;
         // clang-format on
     }
     void moves() {
