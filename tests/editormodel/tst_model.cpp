@@ -330,11 +330,11 @@ private slots:
                 : SearchPattern::FromText(text.mid(matchCase ? 1 : 0), matchCase, &why);
         QCOMPARE(pattern.has_value(), !offsets.isEmpty());
         qint64 at = qAbs(from);
-        for (const qint64 offset : offsets) {
-            const bool found = offset == offsets.first() ? f.session.Find(*pattern, from >= 0)
-                                                         : f.session.FindAgain(from >= 0);
-            QCOMPARE(found, offset >= 0);
-            at = found ? offset : at;
+        for (int i = 0; i < offsets.size(); ++i) {
+            const bool found =
+                i == 0 ? f.session.Find(*pattern, from >= 0) : f.session.FindAgain(from >= 0);
+            QCOMPARE(found, offsets[i] >= 0);
+            at = found ? offsets[i] : at;
             const Navigation::View view = f.session.View();
             QVERIFY(f.Cursor() == at && view.pageStart <= view.position &&
                     view.position < view.pageStart + 320);
