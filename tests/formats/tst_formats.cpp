@@ -2,7 +2,6 @@
 // editor's working image), the editor's layout and its way back to records, the writers,
 // the raw rule and the checksums. srec_cat, an independent reader and writer, judges.
 #include "ErrorNumberOf.h"
-#include "FileSystemLimits.h"
 #include "ImageFiles.h"
 #include "core/Checksums.h"
 #include "core/ImageFile.h"
@@ -422,30 +421,23 @@ private slots:
         QTest::addColumn<QString>("format"); // "" by the name
         QTest::addColumn<bool>("pad");
         QTest::addColumn<ImageFault>("fault");
-        const QByteArray hexText =
-            core::EncodeImage(Pattern(256), ImageFormat::IntelHex, FamilyOf('y'), QString());
-        QTest::newRow("one block") << "a.bin" << Pattern(256) << "" << false << ImageFault::None;
-        QTest::newRow(".hex holding bytes")
-            << "a.hex" << Pattern(256) << "" << false << ImageFault::None;
-        const QByteArray sText =
-            core::EncodeImage(Pattern(256), ImageFormat::SRecord, FamilyOf('y'), QString());
-        QTest::newRow(".hex holding Intel HEX")
-            << "a.hex" << hexText << "" << false << ImageFault::LooksLikeRecords;
-        QTest::newRow(".bin holding S-records")
-            << "a.bin" << sText << "" << false << ImageFault::LooksLikeRecords;
+        const QByteArray hexText = core::EncodeImage(Pattern(256), hex, FamilyOf('y'), QString());
+        const QByteArray sText = core::EncodeImage(Pattern(256), srec, FamilyOf('y'), QString());
         QByteArray badSum = sText; // one record's checksum off: not plainly records
         const qsizetype eol = badSum.indexOf('\n', badSum.indexOf("S1"));
         badSum[eol - 1] = badSum[eol - 1] == '0' ? '1' : '0';
-        QTest::newRow("S-records with a bad checksum are bytes")
-            << "a.bin" << badSum << "" << true << ImageFault::RawSize;
-        QTest::newRow(".hex as -f ihex")
-            << "a.hex" << hexText << "ihex" << false << ImageFault::None;
-        QTest::newRow(".hex as -f raw")
-            << "a.hex" << hexText << "raw" << true << ImageFault::RawSize;
+        // clang-format off
+        QTest::newRow("one block") << "a.bin" << Pattern(256) << "" << false << ImageFault::None;
+        QTest::newRow(".hex holding bytes") << "a.hex" << Pattern(256) << "" << false << ImageFault::None;
+        QTest::newRow(".hex holding Intel HEX") << "a.hex" << hexText << "" << false << ImageFault::LooksLikeRecords;
+        QTest::newRow(".bin holding S-records") << "a.bin" << sText << "" << false << ImageFault::LooksLikeRecords;
+        QTest::newRow("S-records with a bad checksum are bytes") << "a.bin" << badSum << "" << true << ImageFault::RawSize;
+        QTest::newRow(".hex as -f ihex") << "a.hex" << hexText << "ihex" << false << ImageFault::None;
+        QTest::newRow(".hex as -f raw") << "a.hex" << hexText << "raw" << true << ImageFault::RawSize;
         QTest::newRow("short") << "a.bin" << Pattern(200) << "" << false << ImageFault::RawSize;
         QTest::newRow("short, padded") << "a.bin" << Pattern(200) << "" << true << ImageFault::None;
-        QTest::newRow("long, padded")
-            << "a.bin" << Pattern(257) << "" << true << ImageFault::RawSize;
+        QTest::newRow("long, padded") << "a.bin" << Pattern(257) << "" << true << ImageFault::RawSize;
+        // clang-format on
     }
     void rawRule() {
         QFETCH(QString, name);
