@@ -137,8 +137,8 @@ class TransportContract : public QObject {
 
 private slots:
     void initTestCase() {
-        WriteFile(dir.filePath("eeprom.bin"), Pattern(256, 1) + Block());
-        model.SetEeprom(Pattern(256, 1) + Block());
+        WriteFile(dir.filePath("eeprom.bin"), Pattern(512, 1));
+        model.SetEeprom(Pattern(512, 1));
         ptyPath = StartTool(ptyTool, "pty.log");
         QVERIFY(ptyPath.startsWith('/'));
         if (Ser2net::Installed()) {
@@ -148,7 +148,8 @@ private slots:
         }
     }
 
-    // Byte-exact both ways, FFh included; what came before the family letter is ignored. A
+    // Byte-exact both ways, FFh included: a block programmed after noise before the family
+    // letter is the block read back. A
     // terminal server opens its serial port only once it has taken the connection and holds
     // what comes before: the port says how long the first letter waits. Every byte is on the
     // wire when the write returns, the last one too when the port is closed at once. Then the
