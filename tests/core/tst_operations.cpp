@@ -1,11 +1,23 @@
-#include "CoreBench.h"
+// The operations core on the simulated adapter in virtual time, and the files it reads and
+// replaces.
+#include "FailingTransport.h"
+#include "FakeClock.h"
 #include "FileSystemLimits.h"
+#include "ImageFiles.h"
+#include "adaptersim/AdapterModel.h"
+#include "core/FileErrors.h"
+#include "core/ImageFile.h"
+#include "core/Operations.h"
 #include "core/OutcomeWords.h"
 #include "core/Pause.h"
 
+#include <QTemporaryDir>
 #include <QtTest>
+#include <functional>
+#include <pwd.h>
 #include <sys/stat.h>
 
+using adaptersim::Direction;
 using core::Operation;
 using core::Phase;
 using core::Status;
@@ -14,6 +26,89 @@ Q_DECLARE_METATYPE(core::Operation)
 Q_DECLARE_METATYPE(core::Status)
 
 namespace {
+
+// A front end that answers from a script and records what it was told; an answer left unset
+// is the one a front end that does not answer gives.
+struct ScriptedObserver : core::OperationObserver {
+    std::optional<QString> readTarget = QString();
+    std::optional<core::ImageSource> programSource;
+    bool acceptSize = true;
+    std::optional<bool> replace; // to both questions about the target
+    QList<core::Progress> progress;
+    QStringList asked; // "size", "short", "read-only" in the order asked
+    std::function<void(const core::Progress&)> onProgress;
+    std::function<void()> whileAsked; // runs inside every question, as a box left open would
+
+    void OnProgress(const core::Progress& p) override {
+        progress << p;
+        if (onProgress) {
+            onProgress(p);
+        }
+    }
+    std::optional<QString> ChooseReadTarget() override { return readTarget; }
+    std::optional<core::ImageSource> ChooseProgramSource() override { return programSource; }
+    bool AcceptImageSize(const QString&, qint64, int) override { return Ask("size", acceptSize); }
+    bool ReplaceReadOnly(const QString& path) override {
+        return Ask("read-only", replace.value_or(OperationObserver::ReplaceReadOnly(path)));
+    }
+    bool ReplaceWithShortRead(const QString& path, int got, int n) override {
+        return Ask("short",
+                   replace.value_or(OperationObserver::ReplaceWithShortRead(path, got, n)));
+    }
+    bool Ask(const QString& what, bool answer) {
+        asked << what;
+        if (whileAsked) {
+            whileAsked();
+        }
+        return answer;
+    }
+};
+
+// The operations core on the simulated adapter in virtual time.
+struct CoreBench {
+    FakeClock clock;
+    adaptersim::AdapterModel model;
+    PortFaults failing;
+    core::PortControl port{SimulatedLine(clock, model, failing)};
+    core::Operations operations{port, clock};
+    ScriptedObserver observer;
+    QTemporaryDir files;
+
+    CoreBench() {
+        port.SetDevice(QStringLiteral("sim"));
+        port.SetInBufferSize(512);
+        port.SetInputLen(1);
+    }
+    static const core::Family& Family(char code) {
+        return *core::FindFamily(QString(QChar::fromLatin1(code)));
+    }
+    core::Outcome Run(Operation operation, char family, bool fast = false) {
+        model.ClearWireLog();
+        core::OperationOptions options;
+        options.fastReceive = fast;
+        return operations.Run(operation, Family(family), observer, options);
+    }
+    QString Path(const QString& name) const { return files.filePath(name); }
+    // Programs from a raw file of these bytes, whatever its name.
+    void Source(const QString& name, const QByteArray& bytes) {
+        WriteFile(Path(name), bytes);
+        observer.programSource = core::ImageSource{Path(name), std::nullopt};
+    }
+    QByteArray Sent() const { return model.WireBytes(Direction::ToAdapter); }
+    std::vector<adaptersim::WireByte> SentLog() const {
+        return model.WireLog(Direction::ToAdapter);
+    }
+    int FileCount() const { return int(QDir(files.path()).entryList(QDir::Files).size()); }
+};
+
+int BlockOf(char family) {
+    return family == 'x' ? 512 : 256;
+}
+
+bool WritesTheChip(Operation operation) {
+    return operation == Operation::Program || operation == Operation::ClearWpo ||
+           operation == Operation::BulkErase;
+}
 
 // From the family letter to the port's close, when every wait takes what the protocol says.
 double ProtocolFloorMs(Operation operation, int n) {
@@ -28,22 +123,46 @@ double ProtocolFloorMs(Operation operation, int n) {
     }
 }
 
-void AddOperationRows() {
-    QTest::addColumn<Operation>("operation");
-    QTest::addColumn<char>("family");
-    QTest::addColumn<QByteArray>("commands");
-    QTest::newRow("read x") << Operation::Read << 'x' << QByteArray("xrc");
-    QTest::newRow("read t") << Operation::Read << 't' << QByteArray("trc");
-    QTest::newRow("program x") << Operation::Program << 'x' << QByteArray("xpc");
-    QTest::newRow("program y") << Operation::Program << 'y' << QByteArray("ypc");
-    QTest::newRow("verify x") << Operation::Verify << 'x' << QByteArray("xvc");
-    QTest::newRow("verify y") << Operation::Verify << 'y' << QByteArray("yvc");
-    QTest::newRow("clear wpo") << Operation::ClearWpo << 'y' << QByteArray("yw");
-    QTest::newRow("bulk erase") << Operation::BulkErase << 'x' << QByteArray("xb");
+int ModeOf(const QString& path) {
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
 }
 
-int BlockOf(char family) {
-    return family == 'x' ? 512 : 256;
+void SetMode(const QString& path, int mode) {
+    QCOMPARE(::chmod(QFile::encodeName(path).constData(), mode_t(mode)), 0);
+}
+
+int Umasked(int mode) {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mode & ~int(mask);
+}
+
+// Replaces folder/fw.bin (old, with mode) through an image target; 0 when the outcome is as
+// expected, else the step that went wrong.
+int Replace(const QString& folder, int mode, bool force, bool replaced) {
+    const QString path = QDir(folder).filePath(QStringLiteral("fw.bin"));
+    WriteFile(path, "old");
+    ::chmod(QFile::encodeName(path).constData(), mode_t(mode));
+    core::ImageTarget target;
+    QString why;
+    if (target.Open(path, &why, force) != replaced) {
+        return 1;
+    }
+    if (!replaced) {
+        return why == QLatin1String("it is read-only") && ReadFile(path) == "old" &&
+                       ModeOf(path) == mode
+                   ? 0
+                   : 2;
+    }
+    target.Discard();
+    if (!target.Open(path, &why, force) || !target.Commit("new", &why)) {
+        return 3;
+    }
+    if (ReadFile(path) != "new" || ModeOf(path) != mode) {
+        return 4;
+    }
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden).size() == 1 ? 0 : 5;
 }
 
 } // namespace
@@ -51,26 +170,34 @@ int BlockOf(char family) {
 class CoreOperationsTest : public QObject {
     Q_OBJECT
 
-    // A healthy run of operation on a chip holding a pattern, programming from a file.
-    core::Outcome RunHealthy(CoreBench& b, Operation operation, char family) {
-        b.model.SetEeprom(Pattern(512, 3));
-        b.model.SetWpo(0x5A);
-        b.observer.readTarget = b.Path("chip.bin");
-        b.observer.programSource = core::ImageSource{
-            b.Path("image.hex"), std::nullopt}; // raw bytes whatever the extension
-        WriteFile(b.Path("image.hex"), Pattern(BlockOf(family), 5));
-        return b.Run(operation, family);
-    }
+    QTemporaryDir dir;
 
 private slots:
-    void eachOperationOnTheWireWithItsProgress_data() { AddOperationRows(); }
+    // A healthy run of each operation on a chip holding a pattern, programming from a file.
+    void eachOperationOnTheWireWithItsProgress_data() {
+        QTest::addColumn<Operation>("operation");
+        QTest::addColumn<char>("family");
+        QTest::addColumn<QByteArray>("commands");
+        QTest::newRow("read x") << Operation::Read << 'x' << QByteArray("xrc");
+        QTest::newRow("read t") << Operation::Read << 't' << QByteArray("trc");
+        QTest::newRow("program x") << Operation::Program << 'x' << QByteArray("xpc");
+        QTest::newRow("program y") << Operation::Program << 'y' << QByteArray("ypc");
+        QTest::newRow("verify x") << Operation::Verify << 'x' << QByteArray("xvc");
+        QTest::newRow("verify y") << Operation::Verify << 'y' << QByteArray("yvc");
+        QTest::newRow("clear wpo") << Operation::ClearWpo << 'y' << QByteArray("yw");
+        QTest::newRow("bulk erase") << Operation::BulkErase << 'x' << QByteArray("xb");
+    }
     void eachOperationOnTheWireWithItsProgress() {
         QFETCH(Operation, operation);
         QFETCH(char, family);
         QFETCH(QByteArray, commands);
         CoreBench b;
         const int n = BlockOf(family);
-        const core::Outcome outcome = RunHealthy(b, operation, family);
+        b.model.SetEeprom(Pattern(512, 3));
+        b.model.SetWpo(0x5A);
+        b.observer.readTarget = b.Path("chip.bin");
+        b.Source("image.hex", Pattern(n, 5)); // raw bytes whatever the extension
+        const core::Outcome outcome = b.Run(operation, family);
 
         QCOMPARE(outcome.status, Status::Done);
         QCOMPARE(b.Sent(), operation == Operation::Program ? commands + Pattern(n, 5) : commands);
@@ -146,213 +273,249 @@ private slots:
         QVERIFY(operation != Operation::Program || reached(Phase::Sending));
     }
 
-    void answersOfTheAdapter_data() {
+    // Every other way an operation on family y ends. The setup's words: fast (receive);
+    // silent, ms=, stop=, mark= (the adapter's faults); opens= (the line, after the port);
+    // cancel=open|letter|N (at the first wait, after the command letter, at received byte N);
+    // hold (cancel while the chip is written: not taken); abort (while it settles);
+    // failwrite=, failread=, err= (the port); file=KIND (the image or target). number: the
+    // error number of a port error, the byte a mismatch is at, else the bytes received (-1:
+    // some, fewer than a block). msAfterC: the longest the end may take after "c" (0: any).
+    void endings_data() {
         QTest::addColumn<Operation>("operation");
-        QTest::addColumn<bool>("fast");
-        QTest::addColumn<double>("msPerByte");
-        QTest::addColumn<int>("stopAfter");
-        QTest::addColumn<int>("mismatchAt");
-        QTest::addColumn<bool>("silent");
+        QTest::addColumn<QString>("setup");
         QTest::addColumn<Status>("status");
-        QTest::addColumn<int>("received");    // -1: some, but fewer than a block
-        QTest::addColumn<double>("msAfterC"); // the longest it may take after "c"; 0: any
-        const Operation R = Operation::Read, V = Operation::Verify;
+        QTest::addColumn<QByteArray>("sent"); // PROGRAM's: how it starts
+        QTest::addColumn<int>("number");
+        QTest::addColumn<double>("msAfterC");
+        const Operation R = Operation::Read, V = Operation::Verify, P = Operation::Program,
+                        W = Operation::ClearWpo, B = Operation::BulkErase;
+        const QByteArray r = "yrc", v = "yvc", p = "ypc";
         // clang-format off
-        QTest::newRow("read silent") << R << false << 0.0 << -1 << -1 << true << Status::NoAnswer << 0 << 0.0;
-        QTest::newRow("read slow") << R << false << 150.0 << -1 << -1 << false << Status::ShortAnswer << -1 << 0.0;
-        QTest::newRow("read stops at 40") << R << false << 0.0 << 40 << -1 << false << Status::ShortAnswer << 40 << 0.0;
-        QTest::newRow("verify stops at 1") << V << false << 0.0 << 1 << -1 << false << Status::ShortAnswer << 1 << 0.0;
+        QTest::newRow("read silent") << R << "silent" << Status::NoAnswer << r << 0 << 0.0;
+        QTest::newRow("read slow") << R << "ms=150" << Status::ShortAnswer << r << -1 << 0.0;
+        QTest::newRow("read stops at 40") << R << "stop=40" << Status::ShortAnswer << r << 40 << 0.0;
+        QTest::newRow("verify stops at 1") << V << "stop=1" << Status::ShortAnswer << v << 1 << 0.0;
         // Too slow for the mark at 200 to be seen: never a match.
-        QTest::newRow("verify slow, mark at 200") << V << false << 150.0 << -1 << 200 << false << Status::ShortAnswer << -1 << 0.0;
-        QTest::newRow("verify mark first") << V << false << 0.0 << -1 << 0 << false << Status::Mismatch << 1 << 0.0;
-        QTest::newRow("verify mark last") << V << false << 0.0 << -1 << 255 << false << Status::Mismatch << 256 << 0.0;
+        QTest::newRow("verify slow, mark at 200") << V << "ms=150 mark=200" << Status::ShortAnswer << v << -1 << 0.0;
+        QTest::newRow("verify mark first") << V << "mark=0" << Status::Mismatch << v << 0 << 0.0;
+        QTest::newRow("verify mark last") << V << "mark=255" << Status::Mismatch << v << 255 << 0.0;
         // Fast receive: as the bytes come, within 1 s of "c" and then 250 ms of each other.
-        QTest::newRow("fast read, prompt") << R << true << 0.0 << -1 << -1 << false << Status::Done << 256 << 256 * 1.042 + 15;
-        QTest::newRow("fast read, 200 ms a byte") << R << true << 200.0 << -1 << -1 << false << Status::Done << 256 << 256 * 200 + 15.0;
-        QTest::newRow("fast read, stalls after 40") << R << true << 0.0 << 40 << -1 << false << Status::ShortAnswer << 40 << 40 * 1.042 + 250 + 15;
-        QTest::newRow("fast verify, silent") << V << true << 0.0 << -1 << -1 << true << Status::NoAnswer << 0 << 1000 + 15.0;
-        QTest::newRow("fast verify, mark") << V << true << 0.0 << -1 << 9 << false << Status::Mismatch << 10 << 10 * 1.042 + 15;
+        QTest::newRow("fast read, prompt") << R << "fast" << Status::Done << r << 256 << 256 * 1.042 + 15;
+        QTest::newRow("fast read, 200 ms a byte") << R << "fast ms=200" << Status::Done << r << 256 << 256 * 200 + 15.0;
+        QTest::newRow("fast read, stalls after 40") << R << "fast stop=40" << Status::ShortAnswer << r << 40 << 40 * 1.042 + 250 + 15;
+        QTest::newRow("fast verify, silent") << V << "fast silent" << Status::NoAnswer << v << 0 << 1000 + 15.0;
+        QTest::newRow("fast verify, mark") << V << "fast mark=9" << Status::Mismatch << v << 9 << 10 * 1.042 + 15;
+        // A line that opens only after the port (a terminal server's): the family letter waits.
+        QTest::newRow("line opens late") << W << "opens=50" << Status::Done << QByteArray("yw") << 0 << 0.0;
+        QTest::newRow("read, cancel at the first wait") << R << "cancel=open" << Status::Cancelled << QByteArray("y") << 0 << 0.0;
+        QTest::newRow("read, cancel before c") << R << "cancel=letter" << Status::Cancelled << QByteArray("yre") << 0 << 0.0;
+        QTest::newRow("read, cancel mid-receive") << R << "cancel=100" << Status::Cancelled << r << 0 << 0.0;
+        QTest::newRow("read, cancel at the last byte") << R << "cancel=255" << Status::Cancelled << r << 0 << 0.0;
+        QTest::newRow("verify, cancel at the first wait") << V << "cancel=open" << Status::Cancelled << QByteArray("y") << 0 << 0.0;
+        QTest::newRow("verify, cancel mid-receive") << V << "cancel=100" << Status::Cancelled << v << 0 << 0.0;
+        QTest::newRow("verify, cancel at the last byte") << V << "cancel=255" << Status::Cancelled << v << 0 << 0.0;
+        QTest::newRow("program, cancel not taken") << P << "hold" << Status::Done << p << 0 << 0.0;
+        QTest::newRow("clear wpo, cancel not taken") << W << "hold" << Status::Done << QByteArray("yw") << 0 << 0.0;
+        QTest::newRow("bulk erase, cancel not taken") << B << "hold" << Status::Done << QByteArray("yb") << 0 << 0.0;
+        QTest::newRow("program, aborted") << P << "abort" << Status::Aborted << p << 0 << 0.0;
+        QTest::newRow("clear wpo, aborted") << W << "abort" << Status::Aborted << QByteArray("yw") << 0 << 0.0;
+        QTest::newRow("bulk erase, aborted") << B << "abort" << Status::Aborted << QByteArray("yb") << 0 << 0.0;
+        QTest::newRow("read, port fails at c") << R << "failwrite=3" << Status::PortError << QByteArray("yre") << 8019 << 0.0;
+        QTest::newRow("read, port fails mid-receive") << R << "ms=150 failread=10 err=8020" << Status::PortError << r << 8020 << 0.0;
+        QTest::newRow("verify, error 5") << V << "failwrite=2 err=5" << Status::PortError << QByteArray("ye") << 5 << 0.0;
+        QTest::newRow("program, port fails mid-data") << P << "failwrite=40" << Status::PortError << p << 8019 << 0.0;
+        QTest::newRow("bulk erase, port fails at the letter") << B << "failwrite=2" << Status::PortError << QByteArray("y") << 8019 << 0.0;
+        QTest::newRow("read into a missing folder") << R << "file=no/such/folder/image.bin" << Status::FileError << QByteArray("yre") << 0 << 0.0;
+        QTest::newRow("read into a FIFO") << R << "file=fifo" << Status::FileError << QByteArray("yre") << 0 << 0.0;
+        QTest::newRow("program a missing file") << P << "file=missing.bin" << Status::FileError << QByteArray("ype") << 0 << 0.0;
+        QTest::newRow("program a folder") << P << "file=." << Status::FileError << QByteArray("ype") << 0 << 0.0;
+        QTest::newRow("program a FIFO") << P << "file=fifo" << Status::FileError << QByteArray("ype") << 0 << 0.0; // open() would block
+        QTest::newRow("program a device") << P << "file=/dev/zero" << Status::FileError << QByteArray("ype") << 0 << 0.0;
+        QTest::newRow("program 5 GiB, never read") << P << "file=huge" << Status::FileError << QByteArray("ype") << 0 << 0.0;
         // clang-format on
     }
-    void answersOfTheAdapter() {
+    void endings() {
         QFETCH(Operation, operation);
-        QFETCH(bool, fast);
-        QFETCH(double, msPerByte);
-        QFETCH(int, stopAfter);
-        QFETCH(int, mismatchAt);
-        QFETCH(bool, silent);
+        QFETCH(QString, setup);
         QFETCH(Status, status);
-        QFETCH(int, received);
+        QFETCH(QByteArray, sent);
+        QFETCH(int, number);
         QFETCH(double, msAfterC);
         CoreBench b;
         b.model.SetEeprom(Pattern(512, 1));
-        adaptersim::AdapterFaults& faults = b.model.Faults();
-        faults.silent = silent;
-        faults.msPerByte = msPerByte;
-        faults.stopAfter = stopAfter;
-        faults.mismatchAt = mismatchAt;
+        b.Source("f.bin", Pattern(256, 1));
+        const QString keep = b.Path("keep.bin");
+        WriteFile(keep, "keep");
+        b.observer.readTarget = keep;
+        bool fast = false;
+        QString path;
+        int cancelAt = -3;
+        for (const QString& word : setup.split(' ')) {
+            const QString key = word.section('=', 0, 0), value = word.section('=', 1);
+            const int n = value.toInt();
+            adaptersim::AdapterFaults& faults = b.model.Faults();
+            fast |= key == "fast";
+            faults.silent |= key == "silent";
+            faults.msPerByte = key == "ms" ? n : faults.msPerByte;
+            faults.stopAfter = key == "stop" ? n : faults.stopAfter;
+            faults.mismatchAt = key == "mark" ? n : faults.mismatchAt;
+            b.failing.opensInMs = key == "opens" ? n : b.failing.opensInMs;
+            b.failing.failOnWrite = key == "failwrite" ? n : b.failing.failOnWrite;
+            b.failing.failOnRead = key == "failread" ? n : b.failing.failOnRead;
+            b.failing.errorNumber = key == "err" ? n : b.failing.errorNumber;
+            if (key == "cancel") {
+                cancelAt = value == "open" ? -2 : value == "letter" ? -1 : n;
+            } else if (key == "file") {
+                path = value.startsWith('/') ? value : b.Path(value);
+                if (value == "fifo") {
+                    QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+                } else if (value == "huge") {
+                    QFile file(path);
+                    QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(qint64(5) << 30));
+                }
+                b.observer.readTarget = path;
+                b.observer.programSource = core::ImageSource{path, std::nullopt};
+            }
+        }
+        b.observer.onProgress = [&](const core::Progress& p) {
+            const bool writing = p.phase == Phase::Sending || p.phase == Phase::Settling;
+            if (cancelAt >= 0 ? p.phase == Phase::Receiving && p.done == cancelAt
+                              : cancelAt == -2 && p.phase == Phase::Opening) {
+                QVERIFY(p.cancellable);
+                b.operations.Stop().RequestCancel();
+            } else if (setup == "hold" && writing) {
+                QVERIFY(!p.cancellable);
+                b.operations.Stop().RequestCancel();
+            } else if (setup == "abort" && p.phase == Phase::Settling) {
+                b.operations.Stop().RequestAbort();
+            }
+        };
+        b.failing.afterWrite = [&](int writes) {
+            if (cancelAt == -1 && writes == 2) { // the command letter
+                b.operations.Stop().RequestCancel();
+            }
+        };
+        const int files = b.FileCount();
+        const double start = b.clock.NowMs();
         const core::Outcome outcome = b.Run(operation, 'y', fast);
+
         QCOMPARE(outcome.status, status);
-        if (received >= 0) {
-            QCOMPARE(outcome.received, received);
-        } else {
-            QVERIFY(outcome.received > 0 && outcome.received < 256);
-        }
-        if (status == Status::Mismatch) {
-            QCOMPARE(outcome.mismatchAt, mismatchAt);
-        }
-        if (operation == Operation::Read) {
-            QCOMPARE(outcome.data, b.model.Block('y').left(outcome.received));
-        }
+        QCOMPARE(operation == Operation::Program ? b.Sent().left(sent.size()) : b.Sent(), sent);
         QVERIFY(!b.port.PortOpen());
-        // Fast or not, what is sent and when is the same.
+        QCOMPARE(outcome.chipWritten, WritesTheChip(operation) && status != Status::FileError &&
+                                          status != Status::Cancelled);
         const auto log = b.SentLog();
-        QCOMPARE(b.Sent(), operation == Operation::Read ? QByteArray("yrc") : QByteArray("yvc"));
-        QVERIFY(log[1].timeMs - log[0].timeMs >= 10 && log[2].timeMs - log[1].timeMs >= 10);
-        const double afterC = b.clock.NowMs() - log[2].timeMs;
-        QVERIFY2(afterC >= 10 && (msAfterC == 0 || afterC <= msAfterC),
-                 qPrintable(QString::number(afterC)));
+        QVERIFY(log[0].timeMs - start >= b.failing.opensInMs - 1);
+        QVERIFY(log.size() < 2 || log[1].timeMs - log[0].timeMs >= 10);
+        QVERIFY(log.size() < 3 || log[2].byte != 'c' || log[2].timeMs - log[1].timeMs >= 10);
+        if (sent == "yrc" || sent == "yvc") {
+            const double afterC = b.clock.NowMs() - log[2].timeMs;
+            QVERIFY2(afterC >= 10 && (msAfterC == 0 || afterC <= msAfterC),
+                     qPrintable(QString::number(afterC)));
+        }
+        if (status == Status::PortError) {
+            QCOMPARE(outcome.errorNumber, number);
+        } else if (status == Status::Mismatch) {
+            QCOMPARE(outcome.mismatchAt, number);
+            QCOMPARE(outcome.received, number + 1);
+        } else if (status == Status::FileError) {
+            QCOMPARE(outcome.path, path);
+            QVERIFY(!outcome.message.isEmpty());
+            QVERIFY(!setup.endsWith("huge") || outcome.message.contains("5368709120 bytes long"));
+            QVERIFY(b.clock.NowMs() < 1000);
+        } else if (status != Status::Cancelled && !WritesTheChip(operation)) {
+            QVERIFY(number >= 0 ? outcome.received == number
+                                : outcome.received > 0 && outcome.received < 256);
+            QVERIFY(operation != Operation::Read ||
+                    outcome.data == b.model.Block('y').left(outcome.received));
+        }
+        // The target is replaced only by a whole block; nothing is left beside it.
+        const bool read = operation == Operation::Read && status == Status::Done;
+        QCOMPARE(ReadFile(keep), read ? b.model.Block('y') : QByteArray("keep"));
+        QCOMPARE(b.FileCount(), files);
+
+        // The next operation starts afresh and works.
+        b.model.Faults() = {};
+        b.failing = {};
+        b.observer.onProgress = {};
+        b.observer.readTarget = keep;
+        b.clock.Advance(2000);
+        QCOMPARE(b.Run(Operation::Read, 'y').status, Status::Done);
+        QCOMPARE(ReadFile(keep), b.model.Block('y'));
     }
 
+    // READ's target: what it held before (-1 nothing, else its mode), how much came (-1 the
+    // block, 0 nothing), the answer to the question asked (-1 a front end that does not
+    // answer), a full disk; what the target holds afterwards (-1 nothing, 1000 the old file,
+    // else that many bytes of the block).
     void readTargets_data() {
-        QTest::addColumn<bool>("existed");
-        QTest::addColumn<int>("stopAfter"); // -1 whole block, 0 silent
-        QTest::addColumn<bool>("replace");  // the answer to the short-read question
-        QTest::addColumn<int>("fileSize");  // what the target holds afterwards
-        QTest::addColumn<bool>("asked");
-        QTest::newRow("new, whole block") << false << -1 << false << 256 << false;
-        QTest::newRow("existing, whole block") << true << -1 << false << 256 << false;
-        QTest::newRow("existing, short, keep") << true << 40 << false << 1000 << true;
-        QTest::newRow("existing, short, replace") << true << 40 << true << 40 << true;
-        QTest::newRow("new, short") << false << 40 << false << 40 << false;
-        QTest::newRow("existing, silent") << true << 0 << true << 1000 << false;
-        QTest::newRow("new, silent") << false << 0 << true << -1 << false;
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("stopAfter");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("full");
+        QTest::addColumn<Status>("status");
+        QTest::addColumn<int>("fileSize");
+        QTest::addColumn<QString>("asked");
+        // clang-format off
+        QTest::newRow("new, whole block") << "t.bin" << -1 << -1 << 0 << false << Status::Done << 256 << "";
+        QTest::newRow("existing, whole block") << "t.bin" << 0640 << -1 << 0 << false << Status::Done << 256 << "";
+        QTest::newRow("existing, short, keep") << "t.bin" << 0644 << 40 << 0 << false << Status::ShortAnswer << 1000 << "short";
+        QTest::newRow("existing, short, not answered") << "t.bin" << 0644 << 40 << -1 << false << Status::ShortAnswer << 1000 << "short";
+        QTest::newRow("existing, short, replace") << "t.bin" << 0644 << 40 << 1 << false << Status::ShortAnswer << 40 << "short";
+        QTest::newRow("new, short") << "t.bin" << -1 << 40 << 0 << false << Status::ShortAnswer << 40 << "";
+        QTest::newRow("existing, silent") << "t.bin" << 0644 << 0 << 1 << false << Status::NoAnswer << 1000 << "";
+        QTest::newRow("new, silent") << "t.bin" << -1 << 0 << 1 << false << Status::NoAnswer << -1 << "";
+        QTest::newRow("read-only, not answered") << "fw.bin" << 0444 << -1 << -1 << false << Status::Cancelled << 1000 << "read-only";
+        QTest::newRow("read-only, kept") << "fw.bin" << 0444 << -1 << 0 << false << Status::Cancelled << 1000 << "read-only";
+        QTest::newRow("read-only, replaced") << "fw.bin" << 0444 << -1 << 1 << false << Status::Done << 256 << "read-only";
+        QTest::newRow("full disk, raw") << "fw.bin" << 0644 << -1 << 0 << true << Status::FileError << 1000 << "";
+        QTest::newRow("full disk, Intel HEX at the end") << "fw.ihx" << 0644 << -1 << 0 << true << Status::FileError << 1000 << "";
+        // clang-format on
     }
     void readTargets() {
-        QFETCH(bool, existed);
+        QFETCH(QString, name);
+        QFETCH(int, mode);
         QFETCH(int, stopAfter);
-        QFETCH(bool, replace);
+        QFETCH(int, answer);
+        QFETCH(bool, full);
+        QFETCH(Status, status);
         QFETCH(int, fileSize);
-        QFETCH(bool, asked);
+        QFETCH(QString, asked);
         CoreBench b;
         b.model.SetEeprom(Pattern(512, 2));
         b.model.Faults().stopAfter = stopAfter;
-        const QString path = b.Path("target.bin");
-        if (existed) {
-            WriteFile(path, QByteArray(1000, 'z'));
-        }
-        b.observer.readTarget = path;
-        b.observer.replaceShort = replace;
-        const core::Outcome outcome = b.Run(Operation::Read, 'y');
-        QCOMPARE(outcome.targetExisted, existed);
-        QCOMPARE(b.observer.asked.contains("short"), asked);
-        QCOMPARE(QFileInfo::exists(path), fileSize >= 0);
-        if (fileSize == 1000) {
-            QCOMPARE(ReadFile(path), QByteArray(1000, 'z'));
-        } else if (fileSize >= 0) {
-            QCOMPARE(ReadFile(path), b.model.Block('y').left(fileSize));
-        }
-        QCOMPARE(outcome.fileWritten, fileSize >= 0 && fileSize != 1000);
-        // Nothing of the new image is left beside the target.
-        QCOMPARE(QDir(b.files.path()).entryList(QDir::Files).size(), fileSize >= 0 ? 1 : 0);
-    }
-
-    void readOnlyTargetsAreReplacedOnlyWhenAllowed_data() {
-        QTest::addColumn<QString>("answer"); // "" for a front end that does not answer
-        QTest::newRow("not answered") << "";
-        QTest::newRow("no") << "no";
-        QTest::newRow("yes") << "yes";
-    }
-    void readOnlyTargetsAreReplacedOnlyWhenAllowed() {
-        QFETCH(QString, answer);
-        CoreBench b;
-        b.model.SetEeprom(Pattern(512, 2));
-        const QString path = b.Path("fw.bin");
-        WriteFile(path, "old");
-        QVERIFY(::chmod(QFile::encodeName(path).constData(), 0444) == 0);
-        struct Silent : core::OperationObserver {
-            QString path;
-            std::optional<QString> ChooseReadTarget() override { return path; }
-        } silent;
-        silent.path = path;
-        b.observer.readTarget = path;
-        b.observer.replaceReadOnly = answer == "yes";
-        const core::Outcome outcome =
-            answer.isEmpty() ? b.operations.Run(Operation::Read, CoreBench::Family('y'), silent)
-                             : b.Run(Operation::Read, 'y');
-        struct stat st {};
-        QCOMPARE(::stat(QFile::encodeName(path).constData(), &st), 0);
-        QCOMPARE(st.st_mode & 07777, mode_t(0444));
-        if (answer == "yes") {
-            QCOMPARE(outcome.status, Status::Done);
-            QCOMPARE(ReadFile(path), b.model.Block('y'));
-            return;
-        }
-        QCOMPARE(outcome.status, Status::Cancelled);
-        QCOMPARE(ReadFile(path), QByteArray("old"));
-        QCOMPARE(b.Sent(), QByteArray("yre"));
-        QVERIFY(core::Describe(outcome, {}).summary.endsWith("fw.bin was kept as it was"));
-    }
-
-    void fullDiskNamesTheSystemsReason_data() {
-        QTest::addColumn<QString>("name");
-        QTest::newRow("raw") << "fw.bin";
-        QTest::newRow("Intel HEX, at the end") << "fw.ihx";
-    }
-    void fullDiskNamesTheSystemsReason() {
-        QFETCH(QString, name);
-        CoreBench b;
         const QString path = b.Path(name);
-        WriteFile(path, "old");
+        if (mode >= 0) {
+            WriteFile(path, QByteArray(1000, 'z'));
+            SetMode(path, mode);
+        }
         b.observer.readTarget = path;
+        b.observer.replace = answer < 0 ? std::nullopt : std::optional<bool>(answer == 1);
         core::Outcome outcome;
         {
-            const FileSizeLimit full{100};
+            const std::optional<FileSizeLimit> limit =
+                full ? std::optional<FileSizeLimit>(std::in_place, 100) : std::nullopt;
             outcome = b.Run(Operation::Read, 'y');
         }
-        QCOMPARE(outcome.status, Status::FileError);
-        QCOMPARE(outcome.message, QStringLiteral("File too large"));
-        QVERIFY(core::Describe(outcome, {}).headline.contains(path + "\": File too large"));
-        QCOMPARE(ReadFile(path), QByteArray("old"));
-    }
-
-    void unusableFilesAreRefusedBeforeC_data() {
-        QTest::addColumn<Operation>("operation");
-        QTest::addColumn<QString>("kind");
-        QTest::newRow("read into a missing folder") << Operation::Read << "no folder";
-        QTest::newRow("read into a FIFO") << Operation::Read << "fifo";
-        QTest::newRow("program a missing file") << Operation::Program << "missing";
-        QTest::newRow("program a folder") << Operation::Program << "folder";
-        QTest::newRow("program a FIFO") << Operation::Program << "fifo"; // open() would block
-        QTest::newRow("program a device") << Operation::Program << "device";
-        QTest::newRow("program 1 MiB") << Operation::Program << "large";
-    }
-    void unusableFilesAreRefusedBeforeC() {
-        QFETCH(Operation, operation);
-        QFETCH(QString, kind);
-        CoreBench b;
-        QString path = b.Path("image.bin");
-        if (kind == "no folder") {
-            path = b.Path("no/such/folder/image.bin");
-        } else if (kind == "folder") {
-            path = b.files.path();
-        } else if (kind == "fifo") {
-            QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
-        } else if (kind == "device") {
-            path = QStringLiteral("/dev/zero");
-        } else if (kind == "large") {
-            WriteFile(path, QByteArray(1 << 20, 'x'));
+        QCOMPARE(outcome.status, status);
+        QCOMPARE(outcome.targetExisted, mode >= 0);
+        QCOMPARE(b.observer.asked.join(' '), asked);
+        QCOMPARE(QFileInfo::exists(path), fileSize >= 0);
+        QCOMPARE(fileSize < 0 ? QByteArray() : ReadFile(path),
+                 fileSize == 1000 ? QByteArray(1000, 'z')
+                                  : b.model.Block('y').left(qMax(fileSize, 0)));
+        QCOMPARE(ModeOf(path), fileSize < 0 ? -1 : mode >= 0 ? mode : Umasked(0666));
+        QCOMPARE(outcome.fileWritten, fileSize >= 0 && fileSize != 1000);
+        // Nothing of the new image is left beside the target.
+        QCOMPARE(b.FileCount(), fileSize >= 0 ? 1 : 0);
+        if (status == Status::Cancelled) {
+            QCOMPARE(b.Sent(), QByteArray("yre"));
+            QVERIFY(core::Describe(outcome, {}).summary.endsWith(name + " was kept as it was"));
+        } else if (full) {
+            QCOMPARE(outcome.message, QStringLiteral("File too large"));
+            QVERIFY(core::Describe(outcome, {}).headline.contains(path + "\": File too large"));
         }
-        b.observer.readTarget = path;
-        b.observer.programSource = core::ImageSource{path, std::nullopt};
-        const core::Outcome outcome = b.Run(operation, 'y');
-        QCOMPARE(outcome.status, Status::FileError);
-        QCOMPARE(outcome.path, path);
-        QVERIFY(!outcome.message.isEmpty());
-        QVERIFY(!outcome.chipWritten);
-        QCOMPARE(b.Sent(), operation == Operation::Read ? QByteArray("yre") : QByteArray("ype"));
-        QVERIFY(b.clock.NowMs() < 1000);
-        QVERIFY(!b.port.PortOpen());
     }
 
     void programSettlesTheImageSizeBeforeC_data() {
@@ -367,8 +530,7 @@ private slots:
         QFETCH(int, fileSize);
         CoreBench b;
         const int n = BlockOf(family);
-        const QByteArray data = WriteFile(b.Path("f.bin"), Pattern(fileSize, 9));
-        b.observer.programSource = core::ImageSource{b.Path("f.bin"), std::nullopt};
+        b.Source("f.bin", Pattern(fileSize, 9));
         // Left open 3 s, longer than the adapter waits for data after "c": it must come before.
         QByteArray sentWhenAsked;
         b.observer.whileAsked = [&] {
@@ -379,7 +541,7 @@ private slots:
         QCOMPARE(b.observer.asked, QStringList{"size"});
         QCOMPARE(sentWhenAsked, QByteArray() + family + 'p');
         QCOMPARE(outcome.status, Status::Done);
-        QByteArray expected = data.left(n);
+        QByteArray expected = Pattern(fileSize, 9).left(n);
         expected.append(n - expected.size(), '\xFF'); // a short image ends in erased bytes
         QCOMPARE(b.Sent().mid(3), expected);
         QCOMPARE(b.model.Block(family), expected);
@@ -390,140 +552,10 @@ private slots:
         QCOMPARE(b.Sent(), QByteArray() + family + "pe");
     }
 
-    void readAndVerifyCancelCleanly_data() {
-        QTest::addColumn<Operation>("operation");
-        QTest::addColumn<int>("atByte"); // -2 first wait, -1 before "c", else after that byte
-        QTest::addColumn<QByteArray>("sent");
-        QTest::newRow("read, first wait") << Operation::Read << -2 << QByteArray("y");
-        QTest::newRow("read, before c") << Operation::Read << -1 << QByteArray("yre");
-        QTest::newRow("read, mid-receive") << Operation::Read << 100 << QByteArray("yrc");
-        QTest::newRow("read, last byte") << Operation::Read << 255 << QByteArray("yrc");
-        QTest::newRow("verify, first wait") << Operation::Verify << -2 << QByteArray("y");
-        QTest::newRow("verify, mid-receive") << Operation::Verify << 100 << QByteArray("yvc");
-        QTest::newRow("verify, last byte") << Operation::Verify << 255 << QByteArray("yvc");
-    }
-    void readAndVerifyCancelCleanly() {
-        QFETCH(Operation, operation);
-        QFETCH(int, atByte);
-        QFETCH(QByteArray, sent);
-        CoreBench b;
-        b.model.SetEeprom(Pattern(512, 4));
-        const QString path = b.Path("keep.bin");
-        WriteFile(path, "old image");
-        b.observer.readTarget = path;
-        b.observer.onProgress = [&](const core::Progress& p) {
-            const bool now = atByte >= 0 ? p.phase == Phase::Receiving && p.done == atByte
-                                         : atByte == -2 && p.phase == Phase::Opening;
-            if (now) {
-                QVERIFY(p.cancellable);
-                b.operations.Stop().RequestCancel();
-            }
-        };
-        if (atByte == -1) {
-            b.failing.afterWrite = [&](int writes) {
-                if (writes == 2) { // the command letter
-                    b.operations.Stop().RequestCancel();
-                }
-            };
-        }
-        const core::Outcome outcome = b.Run(operation, 'y');
-        QCOMPARE(outcome.status, Status::Cancelled);
-        QCOMPARE(b.Sent(), sent);
-        QVERIFY(!b.port.PortOpen());
-        QCOMPARE(ReadFile(path), QByteArray("old image"));
-        QCOMPARE(QDir(b.files.path()).entryList(QDir::Files).size(), 1);
-
-        // The next operation starts afresh and works.
-        b.observer.onProgress = {};
-        b.failing.afterWrite = {};
-        b.clock.Advance(2000);
-        const core::Outcome next = b.Run(Operation::Read, 'y');
-        QCOMPARE(next.status, Status::Done);
-        QCOMPARE(ReadFile(path), b.model.Block('y'));
-    }
-
-    void operationsThatWriteTheChipCannotBeCancelled_data() {
-        QTest::addColumn<Operation>("operation");
-        QTest::newRow("program") << Operation::Program;
-        QTest::newRow("clear wpo") << Operation::ClearWpo;
-        QTest::newRow("bulk erase") << Operation::BulkErase;
-    }
-    void operationsThatWriteTheChipCannotBeCancelled() {
-        QFETCH(Operation, operation);
-        CoreBench b;
-        WriteFile(b.Path("f.bin"), Pattern(256, 1));
-        b.observer.programSource = core::ImageSource{b.Path("f.bin"), std::nullopt};
-        b.observer.onProgress = [&](const core::Progress& p) {
-            if (p.phase == Phase::Sending || p.phase == Phase::Settling) {
-                QVERIFY(!p.cancellable);
-                b.operations.Stop().RequestCancel();
-            }
-        };
-        QCOMPARE(b.Run(operation, 'y').status, Status::Done);
-
-        // An abort (the program is closing) still ends it, and says the chip is unknown.
-        b.observer.onProgress = [&](const core::Progress& p) {
-            if (p.phase == Phase::Settling) {
-                b.operations.Stop().RequestAbort();
-            }
-        };
-        const core::Outcome aborted = b.Run(operation, 'y');
-        QCOMPARE(aborted.status, Status::Aborted);
-        QVERIFY(aborted.chipWritten);
-        QVERIFY(!b.port.PortOpen());
-    }
-
-    void portFailures_data() {
-        QTest::addColumn<Operation>("operation");
-        QTest::addColumn<int>("failOnWrite");
-        QTest::addColumn<int>("failOnRead");
-        QTest::addColumn<int>("errorNumber");
-        QTest::addColumn<bool>("chipWritten");
-        QTest::newRow("read, at c") << Operation::Read << 3 << -1 << 8019 << false;
-        QTest::newRow("read, mid-receive") << Operation::Read << -1 << 10 << 8020 << false;
-        QTest::newRow("verify, error 5") << Operation::Verify << 2 << -1 << 5 << false;
-        QTest::newRow("program, mid-data") << Operation::Program << 40 << -1 << 8019 << true;
-        QTest::newRow("bulk erase, at the letter")
-            << Operation::BulkErase << 2 << -1 << 8019 << true;
-    }
-    void portFailures() {
-        QFETCH(Operation, operation);
-        QFETCH(int, failOnWrite);
-        QFETCH(int, failOnRead);
-        QFETCH(int, errorNumber);
-        QFETCH(bool, chipWritten);
-        CoreBench b;
-        WriteFile(b.Path("f.bin"), Pattern(256, 1));
-        WriteFile(b.Path("keep.bin"), "keep");
-        b.observer.programSource = core::ImageSource{b.Path("f.bin"), std::nullopt};
-        b.observer.readTarget = b.Path("keep.bin");
-        b.failing.failOnWrite = failOnWrite;
-        b.failing.failOnRead = failOnRead;
-        b.failing.errorNumber = errorNumber;
-        // A slow adapter: a read fails while the block is still coming.
-        b.model.Faults().msPerByte = failOnRead > 0 ? 150 : 0;
-        const core::Outcome outcome = b.Run(operation, 'y');
-        QCOMPARE(outcome.status, Status::PortError);
-        QCOMPARE(outcome.errorNumber, errorNumber);
-        QCOMPARE(outcome.chipWritten, chipWritten);
-        QVERIFY(!b.port.PortOpen());
-        QCOMPARE(ReadFile(b.Path("keep.bin")), QByteArray("keep"));
-    }
-
-    // A line that opens only after the port (a terminal server's): the family letter waits.
-    void theFamilyLetterWaitsForTheLine() {
-        CoreBench b;
-        b.failing.opensInMs = 50;
-        const double start = b.clock.NowMs();
-        QCOMPARE(b.Run(Operation::ClearWpo, 'y').status, Status::Done);
-        QVERIFY2(b.SentLog()[0].timeMs - start >= 49, qPrintable(QString::number(start)));
-    }
-
     void hostCompareNamesTheDifferences() {
         CoreBench b;
         const QByteArray image = Pattern(256, 6);
-        WriteFile(b.Path("f.bin"), image);
-        b.observer.programSource = core::ImageSource{b.Path("f.bin"), std::nullopt};
+        b.Source("f.bin", image);
         b.model.Faults().wornAt = 37;
         QCOMPARE(b.Run(Operation::Program, 'y').status, Status::Done);
 
@@ -550,6 +582,73 @@ private slots:
         QVERIFY(clock.NowMs() < 200);
         QVERIFY(!core::Pause(clock, 900));
         QVERIFY(clock.NowMs() >= 1000);
+    }
+
+    // An image target on its own, as tms370 uses it: a read-only file is replaced only when
+    // confirmed; an ordinary user's replaced file keeps its mode; a discarded one leaves
+    // nothing. (New files, root's and the question through READ: readTargets.)
+    void replacedFilesKeepTheirMode_data() {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<bool>("force");
+        QTest::addColumn<bool>("ordinary"); // as a user root is not
+        QTest::addColumn<bool>("replaced");
+        QTest::newRow("0640") << 0640 << false << true << true;
+        QTest::newRow("0444, confirmed, ordinary user") << 0444 << true << true << true;
+        QTest::newRow("0444, not confirmed") << 0444 << false << false << false;
+    }
+    void replacedFilesKeepTheirMode() {
+        QFETCH(int, mode);
+        QFETCH(bool, force);
+        QFETCH(bool, ordinary);
+        QFETCH(bool, replaced);
+        QDir(dir.path()).mkdir(QTest::currentDataTag());
+        const QString folder = dir.filePath(QTest::currentDataTag());
+        SetMode(dir.path(), 0755); // a folder an ordinary user may write to
+        SetMode(folder, 0777);
+        const auto replace = [&] { return Replace(folder, mode, force, replaced); };
+        QCOMPARE(ordinary ? AsOrdinaryUser(replace) : replace(), 0);
+    }
+
+    void ownerAndGroupAreKept() {
+        if (::geteuid() != 0) {
+            QSKIP("only root may give a file to another user");
+        }
+        const passwd* nobody = ::getpwnam("nobody");
+        QVERIFY(nobody);
+        const QString path = dir.filePath(QStringLiteral("theirs.bin"));
+        const QByteArray name = QFile::encodeName(path);
+        WriteFile(path, "old");
+        QCOMPARE(::chown(name.constData(), nobody->pw_uid, nobody->pw_gid), 0);
+        SetMode(path, 02750); // set-group-id survives the change
+        core::ImageTarget target;
+        QString why;
+        QVERIFY2(target.Open(path, &why) && target.Commit("new", &why), qPrintable(why));
+        struct stat st {};
+        QCOMPARE(::stat(name.constData(), &st), 0);
+        QCOMPARE(st.st_uid, nobody->pw_uid);
+        QCOMPARE(st.st_gid, nobody->pw_gid);
+        QCOMPARE(int(st.st_mode & 07777), 02750);
+    }
+
+    void reasonsComeFromQtOrTheSystem_data() {
+        QTest::addColumn<bool>("qtKnows"); // Qt kept a reason of its own
+        QTest::addColumn<int>("errorNumber");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("Qt lost it, disk full") << false << ENOSPC << "No space left on device";
+        QTest::newRow("Qt lost it, file too large") << false << EFBIG << "File too large";
+        QTest::newRow("Qt's own") << true << EFBIG << "No such file or directory";
+        QTest::newRow("nobody knows")
+            << false << 0 << "writing failed, and the system gave no reason";
+    }
+    void reasonsComeFromQtOrTheSystem() {
+        QFETCH(bool, qtKnows);
+        QFETCH(int, errorNumber);
+        QFETCH(QString, reason);
+        QFile file(dir.filePath(QStringLiteral("none/such.bin")));
+        if (qtKnows) {
+            QVERIFY(!file.open(QIODevice::ReadOnly));
+        }
+        QCOMPARE(core::FileErrorReason(file, errorNumber), reason);
     }
 };
 

@@ -1,12 +1,12 @@
 // Files a stranger can shape, at sizes no one writes by hand: a 10 MB line in the settings or
-// the language file, a 5000-character port, binary bytes, an "Intel HEX" file of gigabytes.
+// the language file, a 5000-character port, binary bytes (a file of gigabytes given as an
+// image: tst_core_operations).
 // The program starts, or refuses naming the file, without its memory growing with the file.
 #include "common/Module1.h"
 #include "core/PortDevices.h"
 #include "editor/LangFile.h"
 #include "platform/QtSettingsStore.h"
 
-#include <QBuffer>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -74,52 +74,6 @@ void Write(const QString& path, const QByteArray& content) {
     QCOMPARE(file.write(content), content.size());
 }
 
-// The hostile settings files, each as the VidAvev.ini a user's folder would hold; made when
-// a test needs one, so that no more than one is held at a time.
-QByteArray HostileSettings(const QString& kind) {
-    if (kind == QLatin1String("10 MB Language")) {
-        return "[General]\nLanguage=" + Filler('L') + "\n";
-    }
-    if (kind == QLatin1String("10 MB LastDir")) {
-        return "[General]\nLastDir=/" + Filler('d') + "\n";
-    }
-    if (kind == QLatin1String("10 MB FastReceive")) {
-        return "[General]\nFastReceive=" + Filler('1') + "\n";
-    }
-    if (kind == QLatin1String("10 MB Comm1")) {
-        return "[Ports]\nComm1=" + Filler('p') + "\n";
-    }
-    if (kind == QLatin1String("10 MB section name")) {
-        return "[" + Filler('s') + "]\nComm1=x\n";
-    }
-    if (kind == QLatin1String("10 MB key")) {
-        return "[Ports]\n" + Filler('k') + "=1\n";
-    }
-    if (kind == QLatin1String("10 MB of escapes")) {
-        return "[Ports]\nComm1=\"" + Filler('\\') + "\"\n";
-    }
-    if (kind == QLatin1String("10 MB binary")) {
-        return BinaryBytes();
-    }
-    if (kind == QLatin1String("5000-character Comm1")) {
-        return "[General]\nLanguage=English.lpk\n[Ports]\nComm1=/dev/" + QByteArray(4995, 'u') +
-               "\n";
-    }
-    // Control codes, a zero byte, bytes that are no UTF-8, a terminal's colour sequence.
-    static const char binary[] =
-        "[General]\nLanguage=\x01\x02\xff\xfe\x00x\n[Ports]\nComm1=\x1b[31m\xc3\x28\n";
-    return QByteArray(binary, sizeof binary - 1);
-}
-
-void AddSettingsRows() {
-    QTest::addColumn<QString>("kind");
-    for (const char* kind : {"10 MB Language", "10 MB LastDir", "10 MB FastReceive", "10 MB Comm1",
-                             "10 MB section name", "10 MB key", "10 MB of escapes", "10 MB binary",
-                             "5000-character Comm1", "binary values"}) {
-        QTest::newRow(kind) << QString::fromLatin1(kind);
-    }
-}
-
 } // namespace
 
 class LimitsTest : public QObject {
@@ -132,21 +86,43 @@ private slots:
         }
     }
 
-    // What the window program does with its settings at start and when it opens the editor.
-    void settingsReadAtStart_data() { AddSettingsRows(); }
-    void settingsReadAtStart() {
-        QFETCH(QString, kind);
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("VidAvev.ini"));
-        Write(path, HostileSettings(kind));
+    // A hostile settings file (the VidAvev.ini of a user's folder): its text before, a 10 MB
+    // run of one character (none: 0), its text after; "binary" for 10 MB of every byte value.
+    // The window program's start and tms370 (its ports, a device command reading FastReceive)
+    // take it without their memory growing with it.
+    void hostileSettings_data() {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<char>("filler");
+        QTest::addColumn<QByteArray>("after");
+        // clang-format off
+        QTest::newRow("10 MB Language") << QByteArray("[General]\nLanguage=") << 'L' << QByteArray("\n");
+        QTest::newRow("10 MB LastDir") << QByteArray("[General]\nLastDir=/") << 'd' << QByteArray("\n");
+        QTest::newRow("10 MB FastReceive") << QByteArray("[General]\nFastReceive=") << '1' << QByteArray("\n");
+        QTest::newRow("10 MB Comm1") << QByteArray("[Ports]\nComm1=") << 'p' << QByteArray("\n");
+        QTest::newRow("10 MB section name") << QByteArray("[") << 's' << QByteArray("]\nComm1=x\n");
+        QTest::newRow("10 MB key") << QByteArray("[Ports]\n") << 'k' << QByteArray("=1\n");
+        QTest::newRow("10 MB of escapes") << QByteArray("[Ports]\nComm1=\"") << '\\' << QByteArray("\"\n");
+        QTest::newRow("10 MB binary") << QByteArray("binary") << '\0' << QByteArray();
+        QTest::newRow("5000-character Comm1") << "[General]\nLanguage=English.lpk\n[Ports]\nComm1=/dev/" + QByteArray(4995, 'u') << '\0' << QByteArray("\n");
+        // Control codes, a zero byte, bytes that are no UTF-8, a terminal's colour sequence.
+        QTest::newRow("binary values") << QByteArray("[General]\nLanguage=\x01\x02\xff\xfe\0x\n[Ports]\nComm1=\x1b[31m\xc3\x28\n", 48) << '\0' << QByteArray();
+        // clang-format on
+    }
+    void hostileSettings() {
+        QFETCH(QByteArray, before);
+        QFETCH(char, filler);
+        QFETCH(QByteArray, after);
+        QTemporaryDir home;
+        QVERIFY(QDir(home.path()).mkpath(QStringLiteral("config/VidAvev")));
+        const QString path = home.filePath(QStringLiteral("config/VidAvev/VidAvev.ini"));
+        Write(path, before == "binary" ? BinaryBytes()
+                                       : before + QByteArray(filler ? TenMB : 0, filler) + after);
         const PeakWatch watch;
         {
             const platform::QtSettingsStore settings(path);
-            const Module1::ProgramPlaces places = Module1::ProgramPlacesOf(dir.path(), settings);
+            const Module1::ProgramPlaces places = Module1::ProgramPlacesOf(home.path(), settings);
             QVERIFY(!places.languageFile.contains(u'/'));
             QVERIFY(places.LanguageFilePath().startsWith(places.appFolder));
-            (void)settings.GetSetting(QStringLiteral("General"), QStringLiteral("LastDir"));
-            (void)settings.GetSetting(QStringLiteral("General"), QStringLiteral("FastReceive"));
             for (int n = 1; n <= 8; ++n) {
                 QVERIFY(!core::PortItem(settings, n).device.isEmpty());
             }
@@ -155,15 +131,6 @@ private slots:
             QVERIFY2(watch.RiseMiB() < MemoryBoundMiB,
                      qPrintable(QStringLiteral("%1 MiB").arg(watch.RiseMiB())));
         }
-    }
-
-    // tms370 reads the same settings (Ports, FastReceive) for ports and every device command.
-    void toolStartsWithHostileSettings_data() { AddSettingsRows(); }
-    void toolStartsWithHostileSettings() {
-        QFETCH(QString, kind);
-        QTemporaryDir home;
-        QVERIFY(QDir(home.path()).mkpath(QStringLiteral("config/VidAvev")));
-        Write(home.filePath(QStringLiteral("config/VidAvev/VidAvev.ini")), HostileSettings(kind));
         QByteArray out;
         QByteArray err;
         long peak = 0;
@@ -180,29 +147,6 @@ private slots:
                           QStringLiteral("-q"), QStringLiteral("--fast")},
                          out, err, peak),
                  1); // the simulated chip is erased: a mismatch, found and told
-        QVERIFY2(peak > 0 && peak < MemoryBoundMiB, qPrintable(QStringLiteral("%1 MiB").arg(peak)));
-    }
-
-    // A file of gigabytes named as Intel HEX is refused by its size, never read whole.
-    void gigabyteIntelHexRefused() {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("big.ihx"));
-        {
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            QVERIFY(file.write(":00000001FF\n") > 0);
-            QVERIFY(file.resize(qint64(5) << 30)); // sparse: nothing is written
-        }
-        QByteArray out;
-        QByteArray err;
-        long peak = 0;
-        QCOMPARE(RunTool(dir,
-                         {QStringLiteral("program"), QStringLiteral("-p"), QStringLiteral("sim"),
-                          QStringLiteral("-d"), QStringLiteral("TMS370CX58A"), QStringLiteral("-i"),
-                          path, QStringLiteral("-q")},
-                         out, err, peak),
-                 4);
-        QVERIFY2(err.contains("big.ihx") && err.contains("5368709120 bytes"), err.constData());
         QVERIFY2(peak > 0 && peak < MemoryBoundMiB, qPrintable(QStringLiteral("%1 MiB").arg(peak)));
     }
 
