@@ -121,7 +121,22 @@ QByteArray Encoded(const QByteArray& block, core::ImageFormat format) {
 }
 
 // What goes wrong on the way of an operation.
-enum Fault { None, Silent, Stop40, ReadFails, WriteFails, Vanished, Mismatch, Error5, Worn };
+enum Fault {
+    None,
+    Silent,
+    Stop40,
+    ReadFails,
+    WriteFails,
+    Vanished,
+    Mismatch,
+    Error5,
+    Worn,
+    Outside,
+    Unreachable, // the serial number's field, the journal
+    Cancelled,
+    Escape,
+    Closed // the Working window's Cancel, Esc, close box
+};
 
 // One way an operation can end, and what the window tells the user of it.
 struct Ending {
@@ -159,6 +174,13 @@ const Ending Endings[] = {
     {"verify, silent adapter",       "mnuTMS370CX42A", 3, "",       Silent,     CheckPort, Critical, true, nullptr},
     {"verify, stops after 40",       "mnuTMS370CX42A", 3, "",       Stop40,     "Verify incomplete: only 40 of 256 answers were received from the adapter. Check the adapter and its power supply, then verify again.", Exclamation, true, nullptr},
     {"verify, error 5",              "mnuTMS370CX42A", 3, "",       Error5,     "ERROR. RESTART PROGRAM", Critical, true, nullptr},
+    {"read, Cancel pressed",         "mnuTMS370CX58A", 1, "old",    Cancelled,  "", 0, false, nullptr},
+    {"read, Esc pressed",            "mnuTMS370CX58A", 1, "old",    Escape,     "", 0, false, nullptr},
+    {"read, Working window closed",  "mnuTMS370CX58A", 1, "old",    Closed,     "", 0, false, nullptr},
+    {"program, Esc pressed",         "mnuTMS370CX58A", 2, "image",  Escape,     "", 0, false, nullptr},
+    {"program, Working window closed","mnuTMS370CX58A", 2, "image", Closed,     "", 0, false, nullptr},
+    {"program, field outside",       "mnuTMS370CX58A", 2, "image",  Outside,    "1EFEh to 1EFFh lies outside the EEPROM (1F00h to 1FFFh).", Exclamation, false, ""},
+    {"verify, journal out of reach", "mnuTMS370CX58A", 3, "",       Unreachable,"The journal cannot be reached, so nothing was sent to the adapter:\n…", Exclamation, false, ""},
     {"program and verify, worn cell","mnuTMS370CX58A", 2, "image",  Worn,       "Verify ERROR at 1F25h: wrote 06h, read 00h (1 byte differs).", Exclamation, false, nullptr},
 };
 // clang-format on
@@ -359,6 +381,32 @@ private slots:
         b.failing.vanished = c.fault == Vanished;
         if (c.fault == Worn) {
             b.w->mnuVerifyAfterProgram->trigger();
+        } else if (c.fault == Outside) {
+            NumberChips(b, "1EFEh"); // in a 512-byte part's EEPROM, not in this one's
+        } else if (c.fault == Unreachable) {
+            b.t.settings.SaveSetting("Production", "Journal", b.Path("no/such/folder/j.db"));
+        }
+        QStringList caution; // the Working window's caution before and after each try to stop
+        const auto tryToStop = [&] {
+            Form3* working = b.w->WorkingWindow();
+            QVERIFY(working);
+            caution << working->lblCaution->text();
+            if (c.fault == Escape) {
+                QTest::keyClick(working, Qt::Key_Escape);
+            } else if (c.fault == Closed) {
+                QVERIFY(!working->close()); // the operation removes it
+            } else {
+                working->cmdCancel->click();
+                QVERIFY(!working->cmdCancel->isEnabled()); // one press is enough
+            }
+            caution << working->lblCaution->text();
+        };
+        if (c.fault >= Cancelled) { // READ at once; PROGRAM in its data phase, then settling
+            const double now = b.t.clock.NowMs();
+            b.t.clock.Schedule(c.button == 1 ? 5000 : now + 60 + 200, tryToStop);
+            if (c.button == 2) {
+                b.t.clock.Schedule(now + 60 + 512 + 3000, tryToStop);
+            }
         }
         b.t.messages.shown.clear();
         bool hidden = false; // a dialog cancelled never brings the Working window up
@@ -367,7 +415,8 @@ private slots:
 
         QCOMPARE(b.t.messages.shown.size(), c.prompt.isEmpty() ? 0 : 1);
         if (c.prompt.endsWith(QChar(0x2026))) {
-            QVERIFY2(b.Box().startsWith(c.prompt.chopped(1)) && b.Box().contains(path),
+            QVERIFY2(b.Box().startsWith(c.prompt.chopped(1)) &&
+                         (file.isEmpty() || b.Box().contains(path)),
                      qPrintable(b.Box()));
         } else if (!c.prompt.isEmpty()) {
             QCOMPARE(b.Box(), c.prompt);
@@ -382,6 +431,16 @@ private slots:
         }
         QCOMPARE(b.PortItems(true, false), c.freed);
         QVERIFY(!*c.item || (b.w->IsDeviceSelected() && b.w->mnuDevice->menuAction()->isEnabled()));
+        if (c.fault >= Cancelled && c.button == 2) { // nothing stops the writing of the chip
+            QCOMPARE(caution, QStringList({Form3::Caution, Form3::CannotStop, Form3::CannotStop,
+                                           Form3::CannotStop}));
+            QCOMPARE(b.model.Block('y'), Pattern(256, 3));
+        } else if (c.fault >= Cancelled) { // stopped at once, and the next READ works
+            QVERIFY(b.t.clock.NowMs() < 5200);
+            b.t.dialogs.answers << path;
+            b.w->Command1->click();
+            QCOMPARE(ReadFile(path), b.model.Block('y'));
+        }
         if (c.freed) { // the advice can be followed: another port
             b.failing.vanished = false;
             b.w->mnuComm[2]->trigger();
@@ -389,80 +448,58 @@ private slots:
         }
     }
 
-    // What PROGRAM sends (after "yp") for each kind of file, and what it asks first ("" none).
-    void programTakesImagesOfEveryFormat() {
+    // The image PROGRAM sends (after "yp") or Verify Against File compares the chip with, in
+    // each format, and what is asked or told first ("" nothing).
+    void imageFiles() {
         const QByteArray block = Pattern(256, 9);
         const QByteArray ihex = Encoded(block, core::ImageFormat::IntelHex);
+        QByteArray other = block;
+        other[0x25] = char(0xC3);
         const QString size = "Warning: uploading buffer size <> 256 bytes!\nf.bin is ";
         const QByteArray e("e");
+        const bool V = true;
         // clang-format off
-        const std::tuple<QString, QByteArray, QList<int>, QByteArray, QString> rows[] = {
-            {"f.ihx", ihex, {}, "c" + block, ""},
-            {"f.hex", ihex, {Yes}, "c" + block, "f.hex holds Intel HEX records, not raw bytes. Program the data they describe?"},
-            {"f.hex", ihex, {No}, e, "f.hex holds Intel HEX"},
-            {"f.bin", Encoded(block, core::ImageFormat::SRecord), {Yes}, "c" + block, "f.bin holds S-records"},
-            {"f.hex", block, {}, "c" + block, ""},
-            {"f.ihx", ":021F0000ABCD67\n:021F0200ABCD00\n:00000001FF\n", {}, e, "The image file \"%P\" cannot be programmed: line 2: checksum error"},
-            {"f.bin", Pattern(100), {OK}, "c" + Pattern(100) + QByteArray(156, '\xFF'), size + "100 bytes; the TMS370C758A block is 256 bytes. The rest is filled with FFh."},
-            {"f.bin", Pattern(300), {Cancel}, e, size + "300 bytes; the TMS370C758A block is 256 bytes. The bytes past the first 256 are not sent."},
+        const std::tuple<bool, QString, QByteArray, QList<int>, QByteArray, QString> rows[] = {
+            {!V, "f.ihx", ihex, {}, "c" + block, ""},
+            {!V, "f.hex", ihex, {Yes}, "c" + block, "f.hex holds Intel HEX records, not raw bytes. Program the data they describe?"},
+            {!V, "f.hex", ihex, {No}, e, "f.hex holds Intel HEX"},
+            {!V, "f.bin", Encoded(block, core::ImageFormat::SRecord), {Yes}, "c" + block, "f.bin holds S-records"},
+            {!V, "f.hex", block, {}, "c" + block, ""},
+            {!V, "f.ihx", ":021F0000ABCD67\n:021F0200ABCD00\n:00000001FF\n", {}, e, "The image file \"%P\" cannot be programmed: line 2: checksum error"},
+            {!V, "f.bin", Pattern(100), {OK}, "c" + Pattern(100) + QByteArray(156, '\xFF'), size + "100 bytes; the TMS370C758A block is 256 bytes. The rest is filled with FFh."},
+            {!V, "f.bin", Pattern(300), {Cancel}, e, size + "300 bytes; the TMS370C758A block is 256 bytes. The bytes past the first 256 are not sent."},
+            {V, "f.ihx", ihex, {}, "", ""},
+            {V, "f.hex", ihex, {}, "", "f.hex holds Intel HEX records, not raw bytes. Compare with the data they describe?"},
+            {V, "f.bin", other, {}, "", "Verify ERROR at 1F25h: expected C3h, found 0Ch (1 byte differs)."},
+            {V, "f.bin", Pattern(300), {}, "", "The image file \"%P\" cannot be compared with the chip: it is 300 bytes long, the block is 256 bytes."},
         };
         // clang-format on
-        for (auto [name, content, answers, sent, question] : rows) {
+        for (auto [verify, name, content, answers, sent, question] : rows) {
             Bench b;
             b.Choose("mnuTMS370CX58A");
+            b.model.SetEeprom(QByteArray(256, 0) + block);
             b.w->mnuVerifyAfterProgram->trigger(); // checked against what was decoded
             const QString path = b.Answer(name, content);
             b.t.messages.answers = answers;
-            b.w->Command2->click();
-            QCOMPARE(b.Sent().left(2 + sent.size()), "yp" + sent);
+            bool overWorking = false; // a box over the Working window, its Cancel still live
+            b.t.messages.onShow = [&](const auto&) {
+                overWorking |= verify && b.w->WorkingWindow() != nullptr;
+            };
+            verify ? b.w->mnuVerifyAgainstFile->trigger() : b.w->Command2->click();
             question.replace("%P", path);
             QCOMPARE(b.t.messages.shown.size(), question.isEmpty() ? 0 : 1);
             QVERIFY2(question.isEmpty() || b.Box().startsWith(question), qPrintable(b.Box()));
-            if (sent.startsWith('c')) { // a success asks for no click
-                QVERIFY2(b.w->lblResult->text().contains(" and verified"),
-                         qPrintable(b.w->lblResult->text()));
-                QCOMPARE(b.model.LastProgrammed(), sent.mid(1).left(256));
-            } else {
+            const QString result = b.w->lblResult->text();
+            QCOMPARE(b.Sent().left(2 + sent.size()), verify ? b.Sent().left(2) : "yp" + sent);
+            if (verify) {
+                QVERIFY2(!question.isEmpty() ||
+                             result.startsWith("VERIFY: TMS370C758A matches f.ihx (256 bytes)"),
+                         qPrintable(result));
+            } else if (sent == e) {
                 QVERIFY(b.model.LastProgrammed().isEmpty()); // the chip was never told to start
-            }
-            QVERIFY(b.Settled());
-        }
-    }
-
-    void verifyAgainstAFile() {
-        const QByteArray chip = Pattern(256, 3);
-        QByteArray other = chip;
-        other[0x25] = char(0xC3);
-        const std::tuple<QString, QByteArray, QString, int> rows[] = {
-            // "" no box
-            {"f.ihx", Encoded(chip, core::ImageFormat::IntelHex), "", 0},
-            {"f.hex", Encoded(chip, core::ImageFormat::IntelHex),
-             "f.hex holds Intel HEX records, not raw bytes. Compare with the data they describe?",
-             Question | YesNo},
-            {"f.bin", other, "Verify ERROR at 1F25h: expected C3h, found 06h (1 byte differs).",
-             Exclamation},
-            {"f.bin", Pattern(300),
-             "The image file \"%P\" cannot be compared with the chip: it is 300 bytes long, the "
-             "block is 256 bytes.",
-             Exclamation}};
-        for (auto [name, content, message, style] : rows) {
-            Bench b;
-            b.Choose("mnuTMS370CX58A");
-            b.model.SetEeprom(QByteArray(256, 0) + chip);
-            const QString path = b.Answer(name, content);
-            bool overWorking = false; // a box over the Working window, its Cancel still live
-            b.t.messages.onShow = [&](const auto&) {
-                overWorking |= b.w->WorkingWindow() != nullptr;
-            };
-            b.w->mnuVerifyAgainstFile->trigger();
-            QCOMPARE(b.t.messages.shown.size(), message.isEmpty() ? 0 : 1);
-            if (message.isEmpty()) {
-                QVERIFY2(b.w->lblResult->text().startsWith(
-                             "VERIFY: TMS370C758A matches f.ihx (256 bytes)"),
-                         qPrintable(b.w->lblResult->text()));
-            } else {
-                QCOMPARE(b.Box(), message.replace("%P", path));
-                QCOMPARE(b.t.messages.shown[0].style, style);
+            } else {                                         // a success asks for no click
+                QVERIFY2(result.contains(" and verified"), qPrintable(result));
+                QCOMPARE(b.model.LastProgrammed(), sent.mid(1).left(256));
             }
             QVERIFY(!overWorking && b.Settled());
         }
@@ -538,56 +575,6 @@ private slots:
         QCOMPARE(line, QStringLiteral(
                            "Programming: waiting for the chip to store the data \u2014 11 s left"));
         QVERIFY(maximum == 11700 && !cancelShown && cautionShown && b.Settled());
-    }
-
-    // Cancel, Esc and the close box stop a READ at once; while the chip is written they stop
-    // nothing and say why.
-    void stoppingFromTheWorkingWindow() {
-        for (const QString how : {"Cancel", "Esc", "close"}) {
-            for (bool program : {false, true}) {
-                if (program && how == "Cancel") {
-                    continue; // not shown
-                }
-                Bench b;
-                b.Choose("mnuTMS370CX58A");
-                const QString path = b.Answer("f.bin", program ? Pattern(256, 2) : "old");
-                QStringList caution; // before and after each try
-                const auto tryToStop = [&] {
-                    Form3* working = b.w->WorkingWindow();
-                    QVERIFY(working);
-                    caution << working->lblCaution->text();
-                    if (how == "Esc") {
-                        QTest::keyClick(working, Qt::Key_Escape);
-                    } else if (how == "close") {
-                        QVERIFY(!working->close()); // the operation removes it
-                    } else {
-                        working->cmdCancel->click();
-                        QVERIFY(!working->cmdCancel->isEnabled()); // one press is enough
-                    }
-                    caution << working->lblCaution->text();
-                };
-                const double now = b.t.clock.NowMs();
-                if (program) {
-                    b.t.clock.Schedule(now + 60 + 200, tryToStop);        // data phase
-                    b.t.clock.Schedule(now + 60 + 512 + 3000, tryToStop); // settle wait
-                } else {
-                    b.t.clock.Schedule(5000, tryToStop);
-                }
-                b.Button(program ? 2 : 1)->click();
-                QVERIFY(b.t.messages.shown.isEmpty() && b.Settled());
-                if (program) {
-                    QCOMPARE(caution, QStringList({Form3::Caution, Form3::CannotStop,
-                                                   Form3::CannotStop, Form3::CannotStop}));
-                    QCOMPARE(b.model.Block('y'), Pattern(256, 2)); // the whole block went
-                    continue;
-                }
-                QVERIFY2(b.t.clock.NowMs() < 5200, qPrintable(how));
-                QCOMPARE(ReadFile(path), QByteArray("old"));
-                b.t.dialogs.answers << path;
-                b.w->Command1->click(); // the next READ works
-                QCOMPARE(ReadFile(path), b.model.Block('y'));
-            }
-        }
     }
 
     // Closed (or a signal) at a moment of the run: what is asked, said and left.
@@ -779,22 +766,6 @@ private slots:
         QVERIFY(csv[0].startsWith("time,bench,port,device,chip,operation,image,image_sha256,"
                                   "series,serial,result,crc32,"));
         QVERIFY(csv[1].contains(",default,1041,mismatch,"));
-    }
-
-    // Before anything is sent: a field outside the chosen chip's EEPROM, a journal out of reach.
-    void refusedBeforeAnythingIsSent() {
-        Bench b;
-        b.Choose("mnuTMS370CX58A");
-        NumberChips(b, "1EFEh"); // in a 512-byte part's EEPROM, not in this one's
-        b.Answer("p.bin", Pattern(256));
-        b.w->Command2->click();
-        QVERIFY2(b.Box().contains("lies outside the EEPROM"), qPrintable(b.Box()));
-        QVERIFY(b.Sent().isEmpty() && b.Settled());
-        b.t.settings.SaveSetting("Production", "Journal", b.Path("no/such/folder/j.db"));
-        b.t.messages.shown.clear();
-        b.w->Command3->click(); // VERIFY
-        QVERIFY(b.Box().startsWith("The journal cannot be reached"));
-        QVERIFY(b.Sent().isEmpty());
     }
 };
 
