@@ -1,6 +1,7 @@
 #include "FailingTransport.h"
 #include "ImageFiles.h"
 #include "TestServices.h"
+#include "about/frmAbout.h"
 #include "adaptersim/AdapterModel.h"
 #include "app/SignalGuard.h"
 #include "common/Module1.h"
@@ -19,6 +20,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
@@ -206,7 +208,7 @@ const Ending Endings[] = {
 } // namespace
 
 // The main window: its menus and ports, how each operation ends in it, the Working window,
-// the end of the program, and the Production menu's dialogs.
+// the end of the program, the Production menu's dialogs and the About box.
 class WindowTest : public QObject {
     Q_OBJECT
 
@@ -693,6 +695,52 @@ private slots:
         QVERIFY(csv[0].startsWith("time,bench,port,device,chip,operation,image,image_sha256,"
                                   "series,serial,result,crc32,"));
         QVERIFY(csv[1].contains(",default,1041,mismatch,"));
+    }
+
+    // ---- About ----
+
+    // Each opening starts from the prompt; an item shows its text; OK, the close box, Esc and
+    // Enter all close the window, which then deletes itself.
+    void aboutBox_data() {
+        QTest::addColumn<int>("key"); // 0: the OK button, -1: the close box
+        QTest::addColumn<bool>("onList");
+        for (int key : {0, -1, int(Qt::Key_Escape), int(Qt::Key_Enter), int(Qt::Key_Return)}) {
+            for (bool onList : {false, true}) {
+                QTest::addRow("key %x, %s", key, onList ? "on the list" : "on OK") << key << onList;
+            }
+        }
+    }
+    void aboutBox() {
+        QFETCH(int, key);
+        QFETCH(bool, onList);
+        int closed = 0;
+        for (int opening = 1; opening <= 2; ++opening) {
+            auto* about = new frmAbout("TMS370 EEPROM Programmer", "features", [&] { ++closed; });
+            QPointer<frmAbout> window(about);
+            about->show();
+            QCOMPARE(about->lblInfo->text(), "Please, select information item above!!!");
+            const QRect item = about->lstMain->visualItemRect(about->lstMain->item(2));
+            QTest::mouseClick(about->lstMain->viewport(), Qt::LeftButton, {}, item.center());
+            QCOMPARE(about->lblInfo->text(), "features");
+            about->lstMain_ItemClick(4); // the last item
+            const QString last = about->lblInfo->text();
+            QVERIFY(last != "features" && !last.isEmpty());
+            about->lstMain_ItemClick(opening == 1 ? 5 : 0); // no such item: the text stays
+            QCOMPARE(about->lblInfo->text(), last);
+            about->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(about));
+            QWidget* focus = onList ? static_cast<QWidget*>(about->lstMain) : about->cmdOK;
+            focus->setFocus();
+            if (key == 0) {
+                QTest::mouseClick(about->cmdOK, Qt::LeftButton);
+            } else if (key < 0) {
+                about->close();
+            } else {
+                QTest::keyClick(focus, Qt::Key(key));
+            }
+            QVERIFY(closed == opening && !about->isVisible());
+            QTRY_VERIFY(window.isNull());
+        }
     }
 };
 
