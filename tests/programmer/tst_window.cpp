@@ -125,13 +125,17 @@ QByteArray Encoded(const QByteArray& block, core::ImageFormat format) {
 // What goes wrong on the way of an operation, or is done on its way.
 // clang-format off
 enum Fault { None, Silent, Stop40, ReadFails, WriteFails, Vanished, Mismatch, Error5, Worn,
-    ReadBack, Outside, Unreachable, Cancelled, Escape, Closed };
+    ReadBack, Outside, Unreachable,
+    Cancelled, Escape, Closed, // the Working window's Cancel, Esc, close box
+    Shut, ShutInReadBack, Term = 100 + SIGTERM, Int = 100 + SIGINT, Hup = 100 + SIGHUP };
 // clang-format on
 
 const QByteArray Chip = Pattern(512, 1).mid(256); // what the TMS370C758A holds
 const QByteArray Image = Pattern(256, 9);
 const QByteArray Hex = Encoded(Image, core::ImageFormat::IntelHex);
 const QByteArray Other = QByteArray(Chip).replace(0x25, 1, "\xC3");
+const QString Closing =
+    "The chip is being programmed. Closing now leaves it partly written. Close anyway?";
 const QString Size256 = "Warning: uploading buffer size <> 256 bytes!\nf.bin is ";
 
 // One way an operation can end, and what the window tells the user of it.
@@ -149,10 +153,11 @@ struct Ending {
     // the file)
     QString prompt;
     int style;
-    bool freed;            // the Port Number menu is given back
-    const char* wire;      // what went to the adapter, nullptr not looked at
-    QByteArray programmed; // the block the chip was told to store, null not looked at
-    const char* result;    // in the status bar, nullptr not looked at
+    bool freed;                 // the Port Number menu is given back
+    const char* wire;           // what went to the adapter, nullptr not looked at
+    QByteArray programmed;      // the block the chip was told to store, null not looked at
+    const char* result;         // in the status bar, nullptr not looked at
+    const char* said = nullptr; // on stderr as the program ends
 };
 
 const QByteArray Null, Never(""); // not looked at; the chip never told to start
@@ -176,6 +181,13 @@ const Ending Endings[] = {
     {"read, Cancel pressed",         "mnuTMS370CX58A", 1, "old",    Null, {}, Cancelled,  "", 0, false, nullptr, Null, "READ cancelled; old was kept as it was"},
     {"read, Esc pressed",            "mnuTMS370CX58A", 1, "old",    Null, {}, Escape,     "", 0, false, nullptr, Null, nullptr},
     {"read, Working window closed",  "mnuTMS370CX58A", 1, "old",    Null, {}, Closed,     "", 0, false, nullptr, Null, nullptr},
+    {"read, main window closed",     "mnuTMS370CX58A", 1, "old",    Null, {}, Shut,       "", 0, false, nullptr, Null, nullptr, "READ cancelled: the image file is unchanged."},
+    {"read, SIGTERM",                "mnuTMS370CX58A", 1, "old",    Null, {}, Term,       "", 0, false, nullptr, Null, nullptr, "READ cancelled: the image file is unchanged."},
+    {"read, SIGINT",                 "mnuTMS370CX58A", 1, "old",    Null, {}, Int,        "", 0, false, nullptr, Null, nullptr, "READ cancelled: the image file is unchanged."},
+    {"read, SIGHUP",                 "mnuTMS370CX58A", 1, "old",    Null, {}, Hup,        "", 0, false, nullptr, Null, nullptr, "READ cancelled: the image file is unchanged."},
+    {"program, closing refused",     "mnuTMS370CX58A", 2, "f.bin",  Image, {No}, Shut,    Closing, Exclamation | YesNo | DefaultButton2, false, nullptr, Image, nullptr},
+    {"program, main window closed",  "mnuTMS370CX58A", 2, "f.bin",  Image, {Yes}, Shut,   Closing, Exclamation | YesNo | DefaultButton2, false, nullptr, Null, nullptr, "PROGRAM stopped while the chip may be being written: the chip's contents are unknown; erase it and program it again."},
+    {"read-back, main window closed","mnuTMS370CX58A", 2, "f.bin",  Image, {}, ShutInReadBack, "", 0, false, nullptr, Image, nullptr, "PROGRAM stopped during its read-back: the chip was programmed but is not verified."},
     {"program, FIFO chosen",         "mnuTMS370CX58A", 2, "fifo",   Null, {}, None,       "Could not read the image file …", Exclamation, false, nullptr, Never, nullptr},
     {"program, port fails",          "mnuTMS370CX58A", 2, "f.bin",  Image, {}, WriteFails, "Device Busy\nwrite failed\nThe chip may be partly written: erase it and program it again.", Exclamation, true, nullptr, Null, nullptr},
     {"program, adapter gone",        "mnuTMS370CX58A", 2, "f.bin",  Image, {}, Vanished,  "The port failed during PROGRAM: the adapter or its cable went away.\nThe chip may be partly written: erase it and program it again.", Exclamation, true, nullptr, Null, nullptr},
@@ -212,8 +224,14 @@ const Ending Endings[] = {
 class WindowTest : public QObject {
     Q_OBJECT
 
+    QTemporaryDir temp; // the folder of the working image
+
 private slots:
-    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void initTestCase() {
+        QStandardPaths::setTestModeEnabled(true);
+        qputenv("TMPDIR", temp.path().toLocal8Bit());
+        QVERIFY(Module1::WorkImagePath().startsWith(QDir::toNativeSeparators(temp.path())));
+    }
 
     void menusAndTheirItems() {
         Bench b(false);
@@ -248,7 +266,6 @@ private slots:
             item->trigger();
             QVERIFY(b.w->isHidden());
         }
-        QCOMPARE(b.calls, (QStringList{"showMemory", "showAbout"}));
         for (QAction* item : {b.w->mnuSerialNumbers, b.w->mnuJournal}) {
             QTimer::singleShot(0, [] {
                 QWidget* dialog = QApplication::activeModalWidget();
@@ -257,6 +274,9 @@ private slots:
             });
             item->trigger();
         }
+        WriteFile(Module1::WorkImagePath(), "an edit"); // closed: nothing said, nothing left
+        QVERIFY(b.w->close() && b.ends.isEmpty() && !QFile::exists(Module1::WorkImagePath()));
+        QCOMPARE(b.calls, QStringList({"showMemory", "showAbout"}) + Ended);
     }
 
     // Comm2 chosen on a powered adapter: the port items are locked, the options free.
@@ -368,7 +388,13 @@ private slots:
     void endingsBecomeTheWindowsMessages() {
         QFETCH(int, index);
         const Ending& c = Endings[index];
+        WriteFile(Module1::WorkImagePath(), "an edit in progress");
         Bench b;
+        int delivered = 0;
+        SignalGuard guard([&](int number) {
+            delivered = number;
+            b.w->Unload();
+        });
         b.model.SetEeprom(Pattern(512, 1));
         if (*c.item) {
             b.Choose(c.item);
@@ -400,7 +426,7 @@ private slots:
                                 : c.fault == Error5   ? b.failing.writes + 2
                                                       : -1;
         b.failing.vanished = c.fault == Vanished;
-        if (c.fault == Worn || c.fault == ReadBack) { // checked against what was decoded
+        if (c.fault == Worn || c.fault == ReadBack || c.fault == ShutInReadBack) {
             b.w->mnuVerifyAfterProgram->trigger();
         } else if (c.fault == Outside) {
             NumberChips(b, "1EFEh"); // in a 512-byte part's EEPROM, not in this one's
@@ -419,7 +445,11 @@ private slots:
                         .arg(bar->valueInterface()->currentValue().toInt())
                         .arg(working->progressBar->maximum());
             caution << working->lblCaution->text();
-            if (c.fault == Escape) {
+            if (c.fault > 100) { // a signal
+                std::raise(c.fault - 100);
+            } else if (c.fault >= Shut) {
+                b.w->close();
+            } else if (c.fault == Escape) {
                 QTest::keyClick(working, Qt::Key_Escape);
             } else if (c.fault == Closed) {
                 QVERIFY(!working->close()); // the operation removes it
@@ -429,12 +459,18 @@ private slots:
             }
             caution << working->lblCaution->text();
         };
-        if (c.fault >= Cancelled) { // READ at once; PROGRAM in its data phase, then settling
-            const double now = b.t.clock.NowMs();
-            b.t.clock.Schedule(c.button == 1 ? 5000 : now + 60 + 200, tryToStop);
-            if (c.button == 2) {
-                b.t.clock.Schedule(now + 60 + 512 + 3000, tryToStop);
-            }
+        // READ at 5 s; PROGRAM in its data phase, settling, and read back (11.7 s of settling
+        // after 0.6 s of data).
+        const double now = b.t.clock.NowMs();
+        if (c.fault >= Cancelled) {
+            b.t.clock.Schedule(c.fault == ShutInReadBack ? 14000
+                               : c.button == 1           ? 5000
+                               : c.fault == Shut         ? now + 60 + 512 + 3000
+                                                         : now + 60 + 200,
+                               tryToStop);
+        }
+        if (c.button == 2 && (c.fault == Escape || c.fault == Closed)) {
+            b.t.clock.Schedule(now + 60 + 512 + 3000, tryToStop);
         }
         b.t.messages.shown.clear();
         bool hidden = false, overWorking = false; // a box over the Working window, its Cancel live
@@ -458,7 +494,19 @@ private slots:
         }
         // A compare with a file or with what PROGRAM sent: the Working window goes first.
         QVERIFY(!overWorking || (c.button != 6 && c.fault != Worn));
-        QVERIFY(b.Settled() && (file != "cancel" || !hidden));
+        const bool ended = c.fault >= Shut && c.answers != QList<int>{No};
+        QVERIFY(!b.w->WorkingWindow() && !b.port.PortOpen() && !b.w->OperationRunning());
+        QVERIFY(b.w->isVisible() != ended && (file != "cancel" || !hidden));
+        QCOMPARE(b.calls, ended ? Ended : QStringList());
+        QCOMPARE(b.ends, c.said ? QStringList{c.said} : QStringList());
+        QCOMPARE(QFile::exists(Module1::WorkImagePath()), !ended);
+        QCOMPARE(delivered, c.fault > 100 ? c.fault - 100 : 0); // the exit status tells which
+        if (ended && c.button == 1) {                           // at once, leaving nothing behind
+            QVERIFY(b.t.clock.NowMs() < 5200);
+            QCOMPARE(QDir(b.files.path()).entryList(QDir::Files), QStringList{file});
+        } else if (c.fault == Shut && !ended) { // the chip settles; the program goes on
+            QVERIFY(b.t.clock.NowMs() > 12000);
+        }
         if (c.wire) {
             QCOMPARE(b.Sent(), QByteArray(c.wire));
         }
@@ -475,13 +523,14 @@ private slots:
         }
         QCOMPARE(b.PortItems(true, false), c.freed);
         QVERIFY(!*c.item || (b.w->IsDeviceSelected() && b.w->mnuDevice->menuAction()->isEnabled()));
-        if (c.fault >= Cancelled && c.button == 2) { // nothing stops the writing of the chip
+        const bool stopped = c.fault == Cancelled || c.fault == Escape || c.fault == Closed;
+        if (stopped && c.button == 2) { // nothing stops the writing of the chip
             QCOMPARE(caution, QStringList({Form3::Caution, Form3::CannotStop, Form3::CannotStop,
                                            Form3::CannotStop}));
             QCOMPARE(seen, QStringList({"Programming 0 of 256 bytes \u2014 13 s left (0 of 256)",
                                         "Programming: waiting for the chip to store the data "
                                         "\u2014 9 s left (2700 of 11700)"}));
-        } else if (c.fault >= Cancelled) { // stopped at once, and the next READ works
+        } else if (stopped) { // at once, and the next READ works
             QCOMPARE(seen, QStringList({"Reading 63 of 256 bytes \u2014 15 s left (63 of 256)"}));
             QVERIFY(b.t.clock.NowMs() < 5200);
             b.t.dialogs.answers << path;
@@ -503,76 +552,6 @@ private slots:
             b.failing.vanished = false;
             b.w->mnuComm[2]->trigger();
             QVERIFY(b.w->mnuComm[2]->isChecked() && !b.w->mnuComm[2]->isEnabled());
-        }
-    }
-
-    // Closed (or a signal) at a moment of the run: what is asked, said and left.
-    void endingTheProgram_data() {
-        QTest::addColumn<QString>("during"); // "" idle, READ, PROGRAM, read-back
-        QTest::addColumn<int>("how");        // 0 closed, else the signal
-        QTest::addColumn<int>("answer");     // to the question a close brings
-        QTest::addColumn<QString>("said");   // on stderr as it ends
-        const QString read = "READ cancelled: the image file is unchanged.";
-        // clang-format off
-        QTest::newRow("idle, closed")         << "" << 0 << 0 << "";
-        QTest::newRow("READ, closed")         << "READ" << 0 << 0 << read;
-        QTest::newRow("READ, SIGTERM")        << "READ" << SIGTERM << 0 << read;
-        QTest::newRow("READ, SIGINT")         << "READ" << SIGINT << 0 << read;
-        QTest::newRow("READ, SIGHUP")         << "READ" << SIGHUP << 0 << read;
-        QTest::newRow("PROGRAM, closed, No")  << "PROGRAM" << 0 << int(No) << "";
-        QTest::newRow("PROGRAM, closed, Yes") << "PROGRAM" << 0 << int(Yes) << "PROGRAM stopped while the chip may be being written: the chip's contents are unknown; erase it and program it again.";
-        QTest::newRow("read-back, closed")    << "read-back" << 0 << 0 << "PROGRAM stopped during its read-back: the chip was programmed but is not verified.";
-        // clang-format on
-    }
-    void endingTheProgram() {
-        QFETCH(QString, during);
-        QFETCH(int, how);
-        QFETCH(int, answer);
-        QFETCH(QString, said);
-        QTemporaryDir temp;
-        qputenv("TMPDIR", temp.path().toLocal8Bit());
-        QVERIFY(Module1::WorkImagePath().startsWith(QDir::toNativeSeparators(temp.path())));
-        WriteFile(Module1::WorkImagePath(), "an edit in progress");
-        Bench b;
-        int delivered = 0;
-        SignalGuard guard([&](int number) {
-            delivered = number;
-            b.w->Unload();
-        });
-        b.Choose("mnuTMS370CX58A");
-        const bool read = during == "READ";
-        const QString path = b.Answer("f.bin", read ? QByteArray("old") : Pattern(256, 4));
-        b.t.messages.answers = {answer};
-        if (during == "read-back") {
-            b.w->mnuVerifyAfterProgram->trigger();
-        }
-        const auto end = [&] { how ? void(std::raise(how)) : void(b.w->close()); };
-        if (during.isEmpty()) {
-            end();
-        } else { // the read-back: 11.7 s of settling after 0.6 s of data
-            b.t.clock.Schedule(during == "read-back" ? 14000 : 5000, end);
-            b.Button(read ? 1 : 2)->click();
-        }
-        qunsetenv("TMPDIR");
-        QCOMPARE(b.t.messages.shown.size(), during == "PROGRAM" ? 1 : 0);
-        if (during == "PROGRAM") {
-            QCOMPARE(b.Box(), "The chip is being programmed. Closing now leaves it partly "
-                              "written. Close anyway?");
-            QCOMPARE(b.t.messages.shown[0].style, Exclamation | YesNo | DefaultButton2);
-        }
-        QVERIFY(!b.port.PortOpen() && !b.w->WorkingWindow() && !b.w->OperationRunning());
-        QCOMPARE(delivered, how); // the exit status tells which it was
-        if (answer == No) {       // the chip settles; the program goes on
-            QVERIFY(b.calls.isEmpty() && b.t.clock.NowMs() > 12000 && b.w->isVisible());
-            return;
-        }
-        QCOMPARE(b.calls, Ended);
-        QCOMPARE(b.ends, said.isEmpty() ? QStringList() : QStringList{said});
-        QVERIFY(!b.w->isVisible() && !QFile::exists(Module1::WorkImagePath()));
-        if (read) {
-            QVERIFY(b.t.clock.NowMs() < 5200);
-            QCOMPARE(ReadFile(path), QByteArray("old"));
-            QCOMPARE(QDir(b.files.path()).entryList(QDir::Files), QStringList{"f.bin"});
         }
     }
 
