@@ -540,8 +540,7 @@ private slots:
             const QStringList history = b.w->lblResult->toolTip().split('\n'); // newest first
             QVERIFY(history.size() == 2 && history[1].startsWith("READ cancelled"));
         }
-        if (file.endsWith(
-                ".s19")) { // S-records at the EEPROM's addresses, their header naming the device
+        if (file.endsWith(".s19")) { // at the EEPROM's addresses, the header naming the device
             const QByteArray written = ReadFile(path);
             QVERIFY(written.startsWith("S00E0000" + QByteArray("TMS370C758A").toHex().toUpper()));
             QString why;
