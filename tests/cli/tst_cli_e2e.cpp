@@ -1,27 +1,70 @@
 #include "AdapterTool.h"
 #include "ImageFiles.h"
+#include "PostgresServer.h"
+#include "Ser2net.h"
 #include "ToolRun.h"
-#include "core/ImageFile.h"
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
 #include <grp.h>
-#include <sys/resource.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
-#include <tuple>
+#include <thread>
 #include <unistd.h>
 
-// tms370 as a script runs it: own process, adapter tool on a pseudo-terminal, real clock. (Its
-// verified PROGRAM runs in the production line's test.)
+namespace {
+
+const QByteArray CheckPort = "Error Comm: Check Port Number/Cable/Turn ON Power Supply";
+
+// A server on loopback that opens an RFC 2217 subnegotiation and never ends it (noise to a raw
+// port); a plain thread, so it talks while the test waits for the tool.
+struct EndlessServer {
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    quint16 port = 0;
+    std::thread thread;
+
+    EndlessServer() {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        ::bind(fd, reinterpret_cast<sockaddr*>(&address), length);
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+        port = ntohs(address.sin_port);
+        ::listen(fd, 4);
+        thread = std::thread([this] {
+            for (int client; (client = ::accept(fd, nullptr, nullptr)) >= 0; ::close(client)) {
+                QByteArray bytes("\xff\xfd\x2c\xff\xfa\x2c", 6);
+                while (::send(client, bytes.constData(), size_t(bytes.size()), MSG_NOSIGNAL) > 0) {
+                    bytes = QByteArray(4096, 'x');
+                }
+            }
+        });
+    }
+    ~EndlessServer() {
+        ::shutdown(fd, SHUT_RDWR);
+        ::close(fd);
+        thread.join();
+    }
+};
+
+} // namespace
+
+// tms370 as a script runs it: own process, real clock, the adapter tool on a pseudo-terminal,
+// directly or behind ser2net's raw and RFC 2217 accepters, and servers that misbehave. (What
+// the transports carry is the transport contract's.)
 class CliEndToEnd : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir;
-    AdapterTool tool;
+    AdapterTool tool, rawAdapter, rfcAdapter;
     QString device;
+    Ser2net ser2net;
 
     QString Path(const QString& name) const { return dir.filePath(name); }
 
@@ -30,36 +73,14 @@ private slots:
         WriteFile(Path("eeprom.bin"), Pattern(256, 1) + Pattern(256, 2));
         device = tool.Start(QStringLiteral(ADAPTER_SIM_TOOL), {"--eeprom", Path("eeprom.bin")});
         QVERIFY(device.startsWith(QLatin1Char('/')));
-    }
-
-    // The output file as the tool's own process meets it: read-only, or on a full disk.
-    void outputFiles() {
-        const std::tuple<int, bool, int, int, QByteArray> rows[] = {
-            // mode, --force, size limit
-            {0444, false, 0, 4, "out.bin is read-only and was kept as it was; give --force"},
-            {0444, true, 0, 0, ""},
-            {0640, false, 100, 4, "out.bin: File too large"}};
-        for (const auto& [mode, force, sizeLimit, code, words] : rows) {
-            const QString path = Path("out.bin");
-            QFile::setPermissions(path, QFile::WriteOwner | QFile::ReadOwner);
-            WriteFile(path, "old");
-            QVERIFY(::chmod(QFile::encodeName(path).constData(), mode_t(mode)) == 0);
-            QStringList arguments{"read", "-p", device, "-d", "y", "-q", "--fast", "-o", path};
-            ToolRun run(force ? arguments << "--force" : arguments, {}, [limit = sizeLimit] {
-                if (limit > 0) {
-                    std::signal(SIGXFSZ, SIG_IGN);
-                    const rlimit fsize{rlim_t(limit), RLIM_INFINITY};
-                    ::setrlimit(RLIMIT_FSIZE, &fsize);
-                }
-            });
-            QCOMPARE(run.Finish(), code);
-            QVERIFY2(run.err.contains(words) && !run.err.contains("Unknown error"),
-                     run.err.constData());
-            struct stat st {};
-            QVERIFY(::stat(QFile::encodeName(path).constData(), &st) == 0);
-            QCOMPARE(int(st.st_mode & 07777), mode);
-            const QByteArray content = ReadFile(path);
-            QVERIFY(code == 0 ? content.size() == 256 : content == "old");
+        if (Ser2net::Installed()) {
+            // Replies 10 ms apart: a READ is still under way when its server is stopped.
+            const QString rawTty =
+                rawAdapter.Start(QStringLiteral(ADAPTER_SIM_TOOL), {"--slow", "10"});
+            const QString rfcTty =
+                rfcAdapter.Start(QStringLiteral(ADAPTER_SIM_TOOL), {"--log", Path("rfc.log")});
+            QVERIFY(rawTty.startsWith('/') && rfcTty.startsWith('/'));
+            QVERIFY(ser2net.Start(dir.path(), rawTty, rfcTty));
         }
     }
 
@@ -105,6 +126,59 @@ private slots:
         QVERIFY(program.out.isEmpty());
     }
 
+    // A verified PROGRAM numbering its chip in a journal on a PostgreSQL server. The server
+    // freezes while the chip settles: a signal ends the wait for it at once, and the chip's
+    // result is told, kept, and handed to the journal by the port's next run.
+    void journalOnAFrozenServer() {
+        PostgresServer server;
+        if (const QString why = server.Start(); !why.isEmpty()) {
+            QSKIP(qPrintable(why));
+        }
+        WriteFile(Path("image.bin"), Pattern(256, 6));
+        const QStringList environment{"XDG_DATA_HOME=" + Path("data"),
+                                      QStringLiteral("PGPASSWORD=") + PostgresServer::Password};
+        const QStringList program{"program",
+                                  "-p",
+                                  device,
+                                  "-d",
+                                  "TMS370CX58A",
+                                  "--fast",
+                                  "-i",
+                                  Path("image.bin"),
+                                  "--journal",
+                                  server.Url(),
+                                  "--serial",
+                                  "1FFEh:2",
+                                  "--serial-start",
+                                  "1",
+                                  "--store-timeout",
+                                  "600"};
+        ToolRun frozen(program, environment);
+        QVERIFY(frozen.WaitFor("waiting 11.7 s"));
+        server.Freeze(true);
+        auto thaw = qScopeGuard([&] { server.Freeze(false); });
+        while (!frozen.out.contains("Programmed and verified") &&
+               frozen.process.waitForReadyRead(20000)) {
+            frozen.out += frozen.process.readAllStandardOutput();
+        }
+        QTest::qWait(300); // into the wait for the server
+        ::kill(pid_t(frozen.process.processId()), SIGTERM);
+        QCOMPARE(frozen.Finish(), 6);
+        QVERIFY(frozen.out.startsWith("Programmed and verified TMS370C758A, serial 1 ("));
+        QVERIFY2(frozen.err.contains("a signal ended the wait for the journal's server). It is "
+                                     "kept in " +
+                                     Path("data").toUtf8()),
+                 frozen.err.constData());
+        thaw.dismiss();
+        server.Freeze(false);
+        ToolRun next(program, environment);
+        QCOMPARE(next.Finish(), 0);
+        ToolRun summary({"journal", "--journal", server.Url(), "--summary"}, environment);
+        QCOMPARE(summary.Finish(), 0);
+        QVERIFY2(summary.out.split('\n').value(1).simplified() == "default 1 1 - 3 2 0 0 0",
+                 summary.out.constData());
+    }
+
     // A device the user may not open names who may, and the command to join only where
     // joining the group opens it.
     void deviceOfAnotherGroup() {
@@ -135,6 +209,67 @@ private slots:
             QCOMPARE(code, 3);
             QVERIFY2(err.contains(words.toLocal8Bit()), err.constData());
         }
+    }
+
+    // Port errors, never a hang or a crash; nothing reaches the adapter behind a refused port.
+    void refusalsAndMisbehavingServers_data() {
+        QTest::addColumn<QString>("port"); // %R raw, %F RFC 2217, %C closed, %S silent, %E endless
+        QTest::addColumn<int>("code");     // -1: any ending but a crash or a hang
+        QTest::addColumn<QByteArray>("words");
+        // clang-format off
+        QTest::newRow("RFC 2217 reports DSR low (a pseudo-terminal)") << "rfc2217://127.0.0.1:%F" << 3 << CheckPort + "\ntms370: A terminal server in front of a pseudo-terminal reports every line low: rfc2217://127.0.0.1:";
+        QTest::newRow("refused") << "net:127.0.0.1:%C" << 3 << QByteArray("the connection was refused");
+        QTest::newRow("no such host") << "net:no-such-host.invalid:23" << 3 << QByteArray("cannot connect");
+        QTest::newRow("malformed") << "rfc2217://127.0.0.1" << 3 << QByteArray("is not a network port");
+        QTest::newRow("raw port spoken to as RFC 2217") << "rfc2217://127.0.0.1:%R" << 3 << QByteArray("does not speak RFC 2217");
+        QTest::newRow("RFC 2217 port spoken to as raw") << "net:127.0.0.1:%F" << 3 << QByteArray("this port speaks RFC 2217: use rfc2217://");
+        QTest::newRow("raw, silent") << "net:127.0.0.1:%S" << 2 << QByteArray("no answer");
+        QTest::newRow("RFC 2217, silent") << "rfc2217://127.0.0.1:%S?dsr=ignore" << 3 << QByteArray("does not speak RFC 2217");
+        QTest::newRow("RFC 2217, endless subnegotiation") << "rfc2217://127.0.0.1:%E?dsr=ignore" << 3 << QByteArray("subnegotiation of more than");
+        QTest::newRow("raw, noise") << "net:127.0.0.1:%E" << -1 << QByteArray("READ");
+        // clang-format on
+    }
+    void refusalsAndMisbehavingServers() {
+        if (!Ser2net::Installed()) {
+            QSKIP("ser2net is not installed (scripts/setup installs it)");
+        }
+        QFETCH(QString, port);
+        QFETCH(int, code);
+        QFETCH(QByteArray, words);
+        QTcpServer silent; // the system accepts on its behalf, and nothing is ever said
+        silent.listen(QHostAddress::LocalHost, 0);
+        EndlessServer endless;
+        port.replace("%R", QString::number(ser2net.rawPort))
+            .replace("%F", QString::number(ser2net.rfcPort))
+            .replace("%C", QString::number(FreePort()))
+            .replace("%S", QString::number(silent.serverPort()))
+            .replace("%E", QString::number(endless.port));
+        const QByteArray heard = ReadFile(Path("rfc.log"));
+        QElapsedTimer took;
+        took.start();
+        ToolRun run({"read", "-p", port, "-d", "y", "--fast", "-o", Path("read.bin")});
+        QVERIFY(run.Finish() >= 0);
+        QVERIFY(took.elapsed() < 10000);
+        QVERIFY(code < 0 || run.code == code);
+        QVERIFY2(run.err.contains(words), run.err.constData());
+        QCOMPARE(ReadFile(Path("rfc.log")), heard);
+    }
+
+    // The terminal server goes away in the middle of a READ: a port error, the old file kept.
+    void serverStoppedMidRead() {
+        if (!Ser2net::Installed()) {
+            QSKIP("ser2net is not installed (scripts/setup installs it)");
+        }
+        WriteFile(Path("old.bin"), "old");
+        ToolRun run({"read", "-p", ser2net.Raw(), "-d", "y", "-o", Path("old.bin")});
+        run.process.setReadChannel(QProcess::StandardError);
+        run.process.waitForReadyRead(5000);
+        QTest::qWait(1500);
+        ser2net.process.kill();
+        ser2net.process.waitForFinished(3000);
+        QCOMPARE(run.Finish(), 3);
+        QVERIFY2(run.err.contains("closed the connection"), run.err.constData());
+        QCOMPARE(ReadFile(Path("old.bin")), QByteArray("old"));
     }
 };
 

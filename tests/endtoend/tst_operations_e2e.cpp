@@ -64,7 +64,7 @@ private slots:
         QVERIFY(messages.shown.isEmpty());
         QCOMPARE(ReadFile(readBack), image);
 
-        // The adapter's marks as fast as the line brings them (kept for the next test).
+        // The adapter's marks as fast as the line brings them.
         w->mnuFastReceive->trigger();
         w->Command3->click();
         QCOMPARE(messages.shown.size(), 1);
@@ -72,14 +72,6 @@ private slots:
         QCOMPARE(messages.shown[0].style, platform::MsgStyle::Information);
         QVERIFY(w->isVisible());
         QVERIFY(!port->PortOpen());
-    }
-
-    void mismatchGivesVerifyError() {
-        StartProgrammer({QStringLiteral("--mismatch-at"), QStringLiteral("3")});
-        w->Command3->click();
-        QCOMPARE(messages.shown.size(), 1);
-        QCOMPARE(messages.shown[0].prompt, QStringLiteral("Verify ERROR"));
-        QCOMPARE(messages.shown[0].style, platform::MsgStyle::Exclamation);
     }
 
     void cleanupTestCase() {
