@@ -43,8 +43,6 @@ struct Front : core::OperationObserver {
 
 } // namespace
 
-Q_DECLARE_METATYPE(Ending)
-
 // What a production run decides: which block goes to the chip, whether it is read back, and
 // what becomes of its number and its row, for every way a PROGRAM can end.
 class ProductionRunTest : public QObject {
@@ -63,110 +61,106 @@ private slots:
         WriteFile(dir.filePath("p.bin"), "image"); // the file the row names
     }
 
-    void programEndings_data() {
-        QTest::addColumn<Ending>("ending");
-        QTest::addColumn<bool>("numbered");
-        QTest::addColumn<bool>("readBack"); // asked for by the front end
-        QTest::addColumn<bool>("readBackMade");
-        QTest::addColumn<QString>("result"); // the row's
-        QTest::addColumn<bool>("givenBack");
+    void programEndings() {
         const bool N = true, R = true;
         // clang-format off
-        QTest::newRow("numbered, verified")   << Ending::Verified        << N << !R << R  << "ok"         << false;
-        QTest::newRow("read-back differs")    << Ending::Spoiled         << N << R  << R  << "mismatch"   << true;
-        QTest::newRow("adapter silent")       << Ending::Silent          << N << R  << R  << "no answer"  << true;
-        QTest::newRow("port missing")         << Ending::PortMissing     << N << R  << !R << "port error" << true;
-        QTest::newRow("no image chosen")      << Ending::NoSource        << N << R  << !R << "cancelled"  << true;
-        QTest::newRow("short image refused")  << Ending::ShortRefused    << N << R  << !R << "cancelled"  << true;
-        QTest::newRow("short image filled")   << Ending::ShortTaken      << N << !R << R  << "ok"         << false;
-        QTest::newRow("image unreadable")     << Ending::Unreadable      << N << R  << !R << "file error" << true;
-        QTest::newRow("read-back skipped")    << Ending::ReadBackSkipped << N << R  << !R << "ok"         << true;
-        QTest::newRow("port never opened")    << Ending::PortNeverOpened << N << R  << !R << "port error" << true;
-        QTest::newRow("plain, read back")     << Ending::Verified        << !N << R << R  << "ok"         << false;
-        QTest::newRow("plain, no read-back")  << Ending::Verified        << !N << !R << !R << "ok"        << false;
-        QTest::newRow("plain, differs")       << Ending::Spoiled         << !N << R << R  << "mismatch"   << false;
+        const std::tuple<const char*, Ending, bool, bool, bool, QString, bool> rows[] = {
+        // numbered, read-back asked for by the front end, read-back made, the row's result, given back
+        {"numbered, verified",  Ending::Verified,        N, !R, R,  "ok",         false},
+        {"read-back differs",   Ending::Spoiled,         N, R,  R,  "mismatch",   true},
+        {"adapter silent",      Ending::Silent,          N, R,  R,  "no answer",  true},
+        {"port missing",        Ending::PortMissing,     N, R,  !R, "port error", true},
+        {"no image chosen",     Ending::NoSource,        N, R,  !R, "cancelled",  true},
+        {"short image refused", Ending::ShortRefused,    N, R,  !R, "cancelled",  true},
+        {"short image filled",  Ending::ShortTaken,      N, !R, R,  "ok",         false},
+        {"image unreadable",    Ending::Unreadable,      N, R,  !R, "file error", true},
+        {"read-back skipped",   Ending::ReadBackSkipped, N, R,  !R, "ok",         true},
+        {"port never opened",   Ending::PortNeverOpened, N, R,  !R, "port error", true},
+        {"plain, read back",    Ending::Verified,        !N, R, R,  "ok",         false},
+        {"plain, no read-back", Ending::Verified,        !N, !R, !R, "ok",        false},
+        {"plain, differs",      Ending::Spoiled,         !N, R, R,  "mismatch",   false},
+        };
         // clang-format on
-    }
-    void programEndings() {
-        QFETCH(Ending, ending);
-        QFETCH(bool, numbered);
-        QFETCH(bool, readBack);
-        QFETCH(bool, readBackMade);
-        QFETCH(QString, result);
-        QFETCH(bool, givenBack);
-        const QString store = Store(QString("%1.db").arg(QTest::currentDataTag()));
-        adaptersim::AdapterModel model;
-        model.Faults().silent = ending == Ending::Silent;
-        model.Faults().portMissing = ending == Ending::PortMissing;
-        model.Faults().spoiledPrograms = {ending == Ending::Spoiled ? 1 : 0};
-        core::PortControl port([&](const QString&) {
-            return std::make_unique<transport::SimTransport>(clock, model);
-        });
-        core::SetUpPort(port, core::PortChoice{2, QStringLiteral("sim")});
-        core::Operations operations(port, clock);
-        Front front;
-        const bool isShort = ending == Ending::ShortRefused || ending == Ending::ShortTaken;
-        if (ending == Ending::Unreadable) {
-            front.source = core::ImageSource(dir.filePath("none.bin")); // read by the operation
-        } else if (ending != Ending::NoSource) {
-            front.source = core::ImageSource("p.bin", Pattern(isShort ? 200 : 256));
-        }
-        front.acceptSize = ending != Ending::ShortRefused;
+        for (const auto& [name, ending, numbered, readBack, readBackMade, result, givenBack] :
+             rows) {
+            const auto tell = qScopeGuard([name] {
+                if (QTest::currentTestFailed()) {
+                    qWarning() << name;
+                }
+            });
+            const QString store = Store(QString("%1.db").arg(name));
+            adaptersim::AdapterModel model;
+            model.Faults().silent = ending == Ending::Silent;
+            model.Faults().portMissing = ending == Ending::PortMissing;
+            model.Faults().spoiledPrograms = {ending == Ending::Spoiled ? 1 : 0};
+            core::PortControl port([&](const QString&) {
+                return std::make_unique<transport::SimTransport>(clock, model);
+            });
+            core::SetUpPort(port, core::PortChoice{2, QStringLiteral("sim")});
+            core::Operations operations(port, clock);
+            Front front;
+            const bool isShort = ending == Ending::ShortRefused || ending == Ending::ShortTaken;
+            if (ending == Ending::Unreadable) {
+                front.source = core::ImageSource(dir.filePath("none.bin")); // read by the operation
+            } else if (ending != Ending::NoSource) {
+                front.source = core::ImageSource("p.bin", Pattern(isShort ? 200 : 256));
+            }
+            front.acceptSize = ending != Ending::ShortRefused;
 
-        QByteArray expected = Pattern(isShort ? 200 : 256);
-        expected.append(256 - expected.size(), char(0xFF));
-        std::optional<core::Outcome> last;
-        {
-            ProductionRun run(clock);
-            QVERIFY(!run.Open(store, "/dev/ttyS1", 5));
+            QByteArray expected = Pattern(isShort ? 200 : 256);
+            expected.append(256 - expected.size(), char(0xFF));
+            std::optional<core::Outcome> last;
+            {
+                ProductionRun run(clock);
+                QVERIFY(!run.Open(store, "/dev/ttyS1", 5));
+                if (numbered) {
+                    QVERIFY(!run.TakeNumber({"s", 1040, 1, {}}, "/dev/ttyS1", 60, field, family));
+                    QCOMPARE(run.WrittenNumber(), "00000410h at 1FFCh");
+                    expected = expected.left(252) + QByteArray::fromHex("00000410");
+                }
+                run.Begin();
+                if (ending != Ending::PortNeverOpened) {
+                    const auto programmed =
+                        run.Program(operations, family, front, {}, readBack,
+                                    [&] { return ending != Ending::ReadBackSkipped; });
+                    QCOMPARE(programmed.readBack.has_value(), readBackMade);
+                    last = programmed.readBack ? *programmed.readBack : programmed.program;
+                    QCOMPARE(run.Verified(), readBackMade && result == "ok");
+                }
+                QCOMPARE(front.sizeAsked,
+                         isShort ? 1 : 0); // asked once, by the run or the operation
+                if (result == "ok") {
+                    QCOMPARE(model.Block('y'), expected); // the number patched into a whole block
+                    QCOMPARE(run.Sent(), expected);
+                }
+                const auto recorded =
+                    run.Record(core::Operation::Program, last ? &*last : nullptr,
+                               {"Comm2", "/dev/ttyS1", "TMS370C758A", dir.filePath("p.bin")});
+                QVERIFY2(recorded.written, qPrintable(recorded.why));
+                QCOMPARE(recorded.givenBack, numbered && givenBack);
+            }
+
+            QString why;
+            const auto journal = core::Journal::Open(store, &why);
+            const auto rows = journal->Rows(QString(), QDateTime(), &why);
+            QCOMPARE(rows->size(), 1);
+            const core::JournalRow& row = rows->first();
+            QCOMPARE(QStringList({row.operation, row.result, row.port, row.device, row.chip,
+                                  row.version, row.bench, row.image, row.imageSha256}),
+                     QStringList(
+                         {"PROGRAM", result, "Comm2", "/dev/ttyS1", "TMS370C758A", TMS370_VERSION,
+                          QSysInfo::machineHostName(), dir.filePath("p.bin"),
+                          QCryptographicHash::hash("image", QCryptographicHash::Sha256).toHex()}));
+            QVERIFY(row.time.isValid() && row.durationMs >= 0);
+            QCOMPARE(row.serial.value_or(-1), numbered ? 1040 : -1);
+            // The CRC-32 of what the chip holds, when it was read back.
+            const bool chipRead = readBackMade && result != "no answer";
+            QCOMPARE(row.crc32, chipRead ? core::Crc32Text(model.Block('y')) : QString());
             if (numbered) {
-                QVERIFY(!run.TakeNumber({"s", 1040, 1, {}}, "/dev/ttyS1", 60, field, family));
-                QCOMPARE(run.WrittenNumber(), "00000410h at 1FFCh");
-                expected = expected.left(252) + QByteArray::fromHex("00000410");
+                const auto series = journal->Summary(&why)->first();
+                QCOMPARE(QList<qint64>({series.used, series.givenBack, series.held}),
+                         QList<qint64>({givenBack ? 0 : 1, givenBack ? 1 : 0, 0}));
             }
-            run.Begin();
-            if (ending != Ending::PortNeverOpened) {
-                const auto programmed = run.Program(operations, family, front, {}, readBack, [&] {
-                    return ending != Ending::ReadBackSkipped;
-                });
-                QCOMPARE(programmed.readBack.has_value(), readBackMade);
-                last = programmed.readBack ? *programmed.readBack : programmed.program;
-                QCOMPARE(run.Verified(), readBackMade && result == "ok");
-            }
-            QCOMPARE(front.sizeAsked, isShort ? 1 : 0); // asked once, by the run or the operation
-            if (result == "ok") {
-                QCOMPARE(model.Block('y'), expected); // the number patched into a whole block
-                QCOMPARE(run.Sent(), expected);
-            }
-            const auto recorded =
-                run.Record(core::Operation::Program, last ? &*last : nullptr,
-                           {"Comm2", "/dev/ttyS1", "TMS370C758A", dir.filePath("p.bin")});
-            QVERIFY2(recorded.written, qPrintable(recorded.why));
-            QCOMPARE(recorded.givenBack, numbered && givenBack);
-        }
-
-        QString why;
-        const auto journal = core::Journal::Open(store, &why);
-        const auto rows = journal->Rows(QString(), QDateTime(), &why);
-        QCOMPARE(rows->size(), 1);
-        const core::JournalRow& row = rows->first();
-        QCOMPARE(QStringList({row.operation, row.result, row.port, row.device, row.chip,
-                              row.version, row.bench}),
-                 QStringList({"PROGRAM", result, "Comm2", "/dev/ttyS1", "TMS370C758A",
-                              TMS370_VERSION, QSysInfo::machineHostName()}));
-        QVERIFY(row.time.isValid() && row.durationMs >= 0);
-        QCOMPARE(row.image, dir.filePath("p.bin"));
-        QCOMPARE(row.imageSha256,
-                 QCryptographicHash::hash("image", QCryptographicHash::Sha256).toHex());
-        QCOMPARE(row.serial.value_or(-1), numbered ? 1040 : -1);
-        // The CRC-32 of what the chip holds, when it was read back.
-        const bool chipRead = readBackMade && result != "no answer";
-        QCOMPARE(row.crc32, chipRead ? core::Crc32Text(model.Block('y')) : QString());
-        if (numbered) {
-            const auto series = journal->Summary(&why)->first();
-            QCOMPARE(series.used, givenBack ? 0 : 1);
-            QCOMPARE(series.givenBack, givenBack ? 1 : 0);
-            QCOMPARE(series.held, 0);
         }
     }
 
