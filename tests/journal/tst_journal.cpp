@@ -61,8 +61,8 @@ class JournalTest : public QObject {
 
     static core::SeriesSummary SummaryOf(Journal& journal, const QString& series) {
         QString why;
-        for (const core::SeriesSummary& s :
-             journal.Summary(&why).value_or(QList<core::SeriesSummary>{})) {
+        const QList<core::SeriesSummary> all = journal.Summary(&why).value();
+        for (const core::SeriesSummary& s : all) {
             if (s.name == series) {
                 return s;
             }

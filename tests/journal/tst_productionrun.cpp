@@ -83,11 +83,6 @@ private slots:
         // clang-format on
         for (const auto& [name, ending, numbered, readBack, readBackMade, result, givenBack] :
              rows) {
-            const auto tell = qScopeGuard([name] {
-                if (QTest::currentTestFailed()) {
-                    qWarning() << name;
-                }
-            });
             const QString store = Store(QString("%1.db").arg(name));
             adaptersim::AdapterModel model;
             model.Faults().silent = ending == Ending::Silent;
@@ -112,7 +107,7 @@ private slots:
             std::optional<core::Outcome> last;
             {
                 ProductionRun run(clock);
-                QVERIFY(!run.Open(store, "/dev/ttyS1", 5));
+                QVERIFY2(!run.Open(store, "/dev/ttyS1", 5), name);
                 if (numbered) {
                     QVERIFY(!run.TakeNumber({"s", 1040, 1, {}}, "/dev/ttyS1", 60, field, family));
                     QCOMPARE(run.WrittenNumber(), "00000410h at 1FFCh");
