@@ -65,7 +65,6 @@ private slots:
                                                *core::FindFamily("y"), QString()));
     }
 
-    // The words are on stdout for 0 and 1, else on stderr.
     void exitCodes() {
         const QString read = "read -p sim -d TMS370CX56A -o %D/read.bin ";
         const QString y = "program -p sim -d y -i %D/";
@@ -118,8 +117,7 @@ private slots:
         }
     }
 
-    // Files the tool writes: a read-only one kept as it was unless --force, a full disk named,
-    // for the image as for the trace.
+    // A read-only output kept unless --force; a full disk named, for the image and the trace.
     void outputFiles() {
         const QString read = "read -p sim -d y -q --fast -o %D/out.bin";
         // clang-format off
@@ -169,7 +167,6 @@ private slots:
         Write("image.ihx", core::EncodeImage(image, core::ImageFormat::IntelHex,
                                              *core::FindFamily("y"), QString()));
         QCOMPARE(Run("program -p sim -d TMS370CX58A -q -i %D/image.ihx"), 0);
-        // The checksums as zlib's crc32 and a plain byte sum give them.
         QCOMPARE(out,
                  "PROGRAM: " + Path("image.ihx") +
                      " programmed into TMS370C758A and verified, CRC-32 87CEE65C, sum 7F80h\n");
@@ -202,9 +199,7 @@ private slots:
         QVERIFY(out.contains("  1F26h  expected 0Ah  found 00h\n"));
     }
 
-    // The numbered path through the tool: the number in the chip and in its words, a failed
-    // read-back giving it back (the run's decisions themselves are ProductionRun's test), the
-    // rows and the series as the journal command lists them.
+    // The numbered path's wiring (its rules: ProductionRun's test) and the journal's listings.
     void serialNumbersAndTheJournal() {
         const QString serial = "program -p sim -d TMS370CX58A -q --fast -i %D/image.bin "
                                "--journal %D/j.db --serial 1FFCh:4 ";
@@ -213,8 +208,7 @@ private slots:
                           core::ChecksumText(Pattern(252) + QByteArray::fromHex("00000410")) +
                           "\n");
         QCOMPARE(model.Block('y'), Pattern(252) + QByteArray::fromHex("00000410"));
-        // Another process holds the journal while the chip settles: the chip's result is told,
-        // kept for the port's next run, and the run ends 6.
+        // The journal locked while the chip settles: result told, kept for the next run, exit 6.
         QSqlDatabase locker = QSqlDatabase::addDatabase("QSQLITE", "locker");
         locker.setDatabaseName(Path("j.db"));
         clock.Schedule(clock.NowMs() + 5000,
@@ -249,8 +243,7 @@ private slots:
         QVERIFY(!QFile::exists(Path("none.db")));
     }
 
-    // Refused before a number is held or anything sent: usage errors 64, a journal out of reach
-    // or a series used up 6.
+    // Refused before a number is held or anything sent: 64 for usage, else 6.
     void serialRefusals() {
         const QString j = "--journal %D/r.db --serial 1FFCh:2 ";
         // clang-format off

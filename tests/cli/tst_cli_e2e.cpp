@@ -14,9 +14,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-// tms370 as a script runs it: own process, real clock, the adapter tool on a pseudo-terminal,
-// directly or behind ser2net's raw and RFC 2217 accepters, and servers that misbehave. (What
-// the transports carry is the transport contract's.)
+// tms370 processes on the real clock: the adapter tool on a pseudo-terminal, directly or behind
+// ser2net (raw, RFC 2217), and misbehaving servers. (What transports carry: their contract.)
 class CliEndToEnd : public QObject {
     Q_OBJECT
 
@@ -68,8 +67,7 @@ private slots:
                  program.err.constData());
     }
 
-    // The adapter goes away while the chip settles, when nothing is on the wire: the run
-    // must not pass for a good one.
+    // The adapter goes away while the chip settles: the run must not pass for a good one.
     void adapterGoneInTheSettleWait() {
         AdapterTool lost;
         const QString port = lost.Start(QStringLiteral(ADAPTER_SIM_TOOL), {});
@@ -84,9 +82,8 @@ private slots:
         QVERIFY(program.out.isEmpty());
     }
 
-    // A verified PROGRAM numbering its chip in a journal on a PostgreSQL server. The server
-    // freezes while the chip settles: a signal ends the wait for it at once, and the chip's
-    // result is told, kept, and handed to the journal by the port's next run.
+    // A numbered PROGRAM, the journal's server frozen as the chip settles: a signal ends the wait
+    // at once, the result is told and kept; then a verified PROGRAM on the thawed server.
     void journalOnAFrozenServer() {
         PostgresServer server;
         if (const QString why = server.Start(); !why.isEmpty()) {
@@ -134,8 +131,7 @@ private slots:
         QVERIFY(next.out.startsWith("Programmed and verified TMS370C758A, serial 2 ("));
     }
 
-    // A device the user may not open names who may, and the command to join only where
-    // joining the group opens it.
+    // A device the user may not open: who may, and the command to join where a group may.
     void deviceOfAnotherGroup() {
         const struct group* dialout = ::getgrnam("dialout");
         if (::geteuid() != 0 || !dialout) {

@@ -14,8 +14,7 @@
 
 using core::Journal;
 
-// The series and the rows of a journal, on an SQLite file or (built with JOURNAL_ON_POSTGRES)
-// on a PostgreSQL server of the test's own.
+// A journal's series and rows, on SQLite or (JOURNAL_ON_POSTGRES) a PostgreSQL server.
 class JournalTest : public QObject {
     Q_OBJECT
 
@@ -35,7 +34,6 @@ class JournalTest : public QObject {
         return journal;
     }
 
-    // A series of the test's own, begun at start.
     core::SeriesRequest NewSeries(qint64 start, qint64 step = 1,
                                   std::optional<qint64> last = std::nullopt) {
         return {QStringLiteral("s%1").arg(++seriesCount), start, step, last};
@@ -116,8 +114,7 @@ private slots:
                     ->isEmpty());
     }
 
-    // Benches numbering their chips at once, the first ones making the series: each number
-    // goes to one chip, and the numbers given back go out again, each to one chip.
+    // Benches at once, the first ones making the series: each number, given back or not, once.
     void benchesAtOnce() {
         const core::SeriesRequest series = NewSeries(1);
         for (const bool used : {false, true}) {
@@ -167,10 +164,8 @@ private slots:
         }
     }
 
-    // A bench that died mid-chip may have numbered its chip: its number is handed out again
-    // neither to the same port nor once its lease has run out, only once a person gives it back
-    // (which the lease of a running bench refuses). The dead bench's late result then makes it
-    // a number in two chips, and the journal says so until a person settles it.
+    // A dead bench's number goes out again only once a person gives it back (not while its lease
+    // runs); its late result then makes it a number in two chips until a person settles it.
     void aDeadBenchsNumber() {
         auto journal = Open();
         const core::SeriesRequest series = NewSeries(1);
@@ -201,10 +196,8 @@ private slots:
         QCOMPARE(SummaryOf(*journal, series.name).twice, 0);
     }
 
-    // What a bench could not hand to the store reaches it with the bench's next run; what it
-    // could not keep either leaves its number held for a person. Neither number goes to another
-    // chip meanwhile, and a result that comes after a person gave its number to another chip
-    // marks the number as in two chips.
+    // A result the store missed reaches it with the bench's next run (two chips if a person gave
+    // the number to another meanwhile); one not kept either leaves its number held for a person.
     void pendingReachesTheStoreLater() {
         QTemporaryDir spool;
         const QString pending = spool.filePath("pending.jsonl");
@@ -265,8 +258,7 @@ private slots:
         QCOMPARE(SummaryOf(*journal, series.name).held, 2); // 501 for a person, 502 on Comm1
     }
 
-    // Series end where their numbers end: at the last number, at the largest a journal holds
-    // (with or without a last number), and at the largest the field holds.
+    // Series end at their last number, at the largest a journal holds, and at the field's.
     void usedUpSeries() {
         auto journal = Open();
         constexpr qint64 Max = std::numeric_limits<qint64>::max();

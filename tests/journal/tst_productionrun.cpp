@@ -43,8 +43,7 @@ struct Front : core::OperationObserver {
 
 } // namespace
 
-// What a production run decides: which block goes to the chip, whether it is read back, and
-// what becomes of its number and its row, for every way a PROGRAM can end.
+// A production run's block, read-back, number and row for every way a PROGRAM ends; serial layouts.
 class ProductionRunTest : public QObject {
     Q_OBJECT
 
@@ -65,7 +64,7 @@ private slots:
         const bool N = true, R = true;
         // clang-format off
         const std::tuple<const char*, Ending, bool, bool, bool, QString, bool> rows[] = {
-        // numbered, read-back asked for by the front end, read-back made, the row's result, given back
+        // numbered, read-back asked for, read-back made, the row's result, given back
         {"numbered, verified",  Ending::Verified,        N, !R, R,  "ok",         false},
         {"read-back differs",   Ending::Spoiled,         N, R,  R,  "mismatch",   true},
         {"adapter silent",      Ending::Silent,          N, R,  R,  "no answer",  true},
@@ -148,7 +147,6 @@ private slots:
                           QCryptographicHash::hash("image", QCryptographicHash::Sha256).toHex()}));
             QVERIFY(row.time.isValid() && row.durationMs >= 0);
             QCOMPARE(row.serial.value_or(-1), numbered ? 1040 : -1);
-            // The CRC-32 of what the chip holds, when it was read back.
             const bool chipRead = readBackMade && result != "no answer";
             QCOMPARE(row.crc32, chipRead ? core::Crc32Text(model.Block('y')) : QString());
             if (numbered) {
@@ -159,8 +157,7 @@ private slots:
         }
     }
 
-    // A serial number's bytes in each layout, at the edges of what a field holds, and where
-    // they land in the block.
+    // A serial number's bytes in each layout, at the edges of what a field holds.
     void encode() {
         using core::SerialFormat;
         const auto be = SerialFormat::BigEndian, le = SerialFormat::LittleEndian,
