@@ -3,7 +3,6 @@
 #include <QDeadlineTimer>
 #include <QProcess>
 #include <QtDebug>
-#include <functional>
 
 // One tms370 process: what it says, and how it ends (its exit code, -1 when killed).
 struct ToolRun {
@@ -11,16 +10,12 @@ struct ToolRun {
     QByteArray out, err;
     int code = -1;
 
-    explicit ToolRun(const QStringList& arguments, const QStringList& environment = {},
-                     std::function<void()> childSetUp = {}) {
+    explicit ToolRun(const QStringList& arguments, const QStringList& environment = {}) {
         QProcessEnvironment all = QProcessEnvironment::systemEnvironment();
         for (const QString& pair : environment) {
             all.insert(pair.section('=', 0, 0), pair.section('=', 1));
         }
         process.setProcessEnvironment(all);
-        if (childSetUp) {
-            process.setChildProcessModifier(childSetUp);
-        }
         process.start(QStringLiteral(TMS370_TOOL), arguments);
         process.waitForStarted(5000);
     }

@@ -1,27 +1,28 @@
 #include "AdapterTool.h"
 #include "ImageFiles.h"
+#include "PostgresServer.h"
+#include "Ser2net.h"
 #include "ToolRun.h"
-#include "core/ImageFile.h"
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
 #include <grp.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <tuple>
 #include <unistd.h>
 
-// tms370 as a script runs it: own process, adapter tool on a pseudo-terminal, real clock. (Its
-// verified PROGRAM runs in the production line's test.)
+// tms370 processes on the real clock: the adapter tool on a pseudo-terminal, directly or behind
+// ser2net (raw, RFC 2217), and misbehaving servers. (What transports carry: their contract.)
 class CliEndToEnd : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir;
-    AdapterTool tool;
+    AdapterTool tool, rawAdapter, rfcAdapter;
     QString device;
+    Ser2net ser2net;
 
     QString Path(const QString& name) const { return dir.filePath(name); }
 
@@ -30,36 +31,14 @@ private slots:
         WriteFile(Path("eeprom.bin"), Pattern(256, 1) + Pattern(256, 2));
         device = tool.Start(QStringLiteral(ADAPTER_SIM_TOOL), {"--eeprom", Path("eeprom.bin")});
         QVERIFY(device.startsWith(QLatin1Char('/')));
-    }
-
-    // The output file as the tool's own process meets it: read-only, or on a full disk.
-    void outputFiles() {
-        const std::tuple<int, bool, int, int, QByteArray> rows[] = {
-            // mode, --force, size limit
-            {0444, false, 0, 4, "out.bin is read-only and was kept as it was; give --force"},
-            {0444, true, 0, 0, ""},
-            {0640, false, 100, 4, "out.bin: File too large"}};
-        for (const auto& [mode, force, sizeLimit, code, words] : rows) {
-            const QString path = Path("out.bin");
-            QFile::setPermissions(path, QFile::WriteOwner | QFile::ReadOwner);
-            WriteFile(path, "old");
-            QVERIFY(::chmod(QFile::encodeName(path).constData(), mode_t(mode)) == 0);
-            QStringList arguments{"read", "-p", device, "-d", "y", "-q", "--fast", "-o", path};
-            ToolRun run(force ? arguments << "--force" : arguments, {}, [limit = sizeLimit] {
-                if (limit > 0) {
-                    std::signal(SIGXFSZ, SIG_IGN);
-                    const rlimit fsize{rlim_t(limit), RLIM_INFINITY};
-                    ::setrlimit(RLIMIT_FSIZE, &fsize);
-                }
-            });
-            QCOMPARE(run.Finish(), code);
-            QVERIFY2(run.err.contains(words) && !run.err.contains("Unknown error"),
-                     run.err.constData());
-            struct stat st {};
-            QVERIFY(::stat(QFile::encodeName(path).constData(), &st) == 0);
-            QCOMPARE(int(st.st_mode & 07777), mode);
-            const QByteArray content = ReadFile(path);
-            QVERIFY(code == 0 ? content.size() == 256 : content == "old");
+        if (Ser2net::Installed()) {
+            // Replies 10 ms apart: a READ is still under way when its server is stopped.
+            const QString rawTty =
+                rawAdapter.Start(QStringLiteral(ADAPTER_SIM_TOOL), {"--slow", "10"});
+            const QString rfcTty =
+                rfcAdapter.Start(QStringLiteral(ADAPTER_SIM_TOOL), {"--log", Path("rfc.log")});
+            QVERIFY(rawTty.startsWith('/') && rfcTty.startsWith('/'));
+            QVERIFY(ser2net.Start(dir.path(), rawTty, rfcTty));
         }
     }
 
@@ -79,7 +58,6 @@ private slots:
         QVERIFY(program.WaitFor("waiting 11.7 s"));
         ::kill(pid_t(program.process.processId()), SIGINT);
         QVERIFY(program.WaitFor("Press Ctrl+C again"));
-        QCOMPARE(program.process.state(), QProcess::Running);
         ::kill(pid_t(program.process.processId()), SIGINT);
         QElapsedTimer stopping;
         stopping.start();
@@ -89,8 +67,7 @@ private slots:
                  program.err.constData());
     }
 
-    // The adapter goes away while the chip settles, when nothing is on the wire: the run
-    // must not pass for a good one.
+    // The adapter goes away while the chip settles: the run must not pass for a good one.
     void adapterGoneInTheSettleWait() {
         AdapterTool lost;
         const QString port = lost.Start(QStringLiteral(ADAPTER_SIM_TOOL), {});
@@ -105,8 +82,55 @@ private slots:
         QVERIFY(program.out.isEmpty());
     }
 
-    // A device the user may not open names who may, and the command to join only where
-    // joining the group opens it.
+    // A numbered PROGRAM, the journal's server frozen as the chip settles: a signal ends the wait
+    // at once, the result is told and kept; then a verified PROGRAM on the thawed server.
+    void journalOnAFrozenServer() {
+        PostgresServer server;
+        if (const QString why = server.Start(); !why.isEmpty()) {
+            QSKIP(qPrintable(why));
+        }
+        WriteFile(Path("image.bin"), Pattern(256, 6));
+        const QStringList environment{"XDG_DATA_HOME=" + Path("data"),
+                                      QStringLiteral("PGPASSWORD=") + PostgresServer::Password};
+        const QStringList program{"program",
+                                  "-p",
+                                  device,
+                                  "-d",
+                                  "TMS370CX58A",
+                                  "--fast",
+                                  "-i",
+                                  Path("image.bin"),
+                                  "--journal",
+                                  server.Url(),
+                                  "--serial",
+                                  "1FFEh:2",
+                                  "--serial-start",
+                                  "1",
+                                  "--store-timeout",
+                                  "600"};
+        ToolRun frozen(program, environment);
+        QVERIFY(frozen.WaitFor("waiting 11.7 s"));
+        server.Freeze(true);
+        auto thaw = qScopeGuard([&] { server.Freeze(false); });
+        while (!frozen.out.contains("Programmed and verified") &&
+               frozen.process.waitForReadyRead(20000)) {
+            frozen.out += frozen.process.readAllStandardOutput();
+        }
+        QTest::qWait(300); // into the wait for the server
+        ::kill(pid_t(frozen.process.processId()), SIGTERM);
+        QCOMPARE(frozen.Finish(), 6);
+        QVERIFY2(frozen.err.contains("a signal ended the wait for the journal's server). It is "
+                                     "kept in " +
+                                     Path("data").toUtf8()),
+                 frozen.err.constData());
+        thaw.dismiss();
+        server.Freeze(false);
+        ToolRun next(program, environment); // the kept result reaches the journal first
+        QCOMPARE(next.Finish(), 0);
+        QVERIFY(next.out.startsWith("Programmed and verified TMS370C758A, serial 2 ("));
+    }
+
+    // A device the user may not open: who may, and the command to join where a group may.
     void deviceOfAnotherGroup() {
         const struct group* dialout = ::getgrnam("dialout");
         if (::geteuid() != 0 || !dialout) {
@@ -135,6 +159,73 @@ private slots:
             QCOMPARE(code, 3);
             QVERIFY2(err.contains(words.toLocal8Bit()), err.constData());
         }
+    }
+
+    // Port errors, never a hang or a crash; nothing reaches the adapter behind a refused port.
+    void refusalsAndMisbehavingServers_data() {
+        QTest::addColumn<QString>("port"); // %R raw, %F RFC 2217, %C closed, %S silent, %E endless
+        QTest::addColumn<int>("code");     // -1: any ending but a crash or a hang
+        QTest::addColumn<QByteArray>("words");
+        // clang-format off
+        QTest::newRow("RFC 2217 reports DSR low (a pseudo-terminal)") << "rfc2217://127.0.0.1:%F" << 3 << QByteArray("Error Comm: Check Port Number/Cable/Turn ON Power Supply\ntms370: A terminal server in front of a pseudo-terminal reports every line low: rfc2217://127.0.0.1:");
+        QTest::newRow("refused") << "net:127.0.0.1:%C" << 3 << QByteArray("the connection was refused");
+        QTest::newRow("no such host") << "net:no-such-host.invalid:23" << 3 << QByteArray("cannot connect");
+        QTest::newRow("raw port spoken to as RFC 2217") << "rfc2217://127.0.0.1:%R" << 3 << QByteArray("does not speak RFC 2217");
+        QTest::newRow("RFC 2217 port spoken to as raw") << "net:127.0.0.1:%F" << 3 << QByteArray("this port speaks RFC 2217: use rfc2217://");
+        QTest::newRow("raw, silent") << "net:127.0.0.1:%S" << 2 << QByteArray("no answer");
+        QTest::newRow("RFC 2217, silent") << "rfc2217://127.0.0.1:%S?dsr=ignore" << 3 << QByteArray("does not speak RFC 2217");
+        QTest::newRow("RFC 2217, endless subnegotiation") << "rfc2217://127.0.0.1:%E?dsr=ignore" << 3 << QByteArray("subnegotiation of more than");
+        QTest::newRow("raw, noise") << "net:127.0.0.1:%E" << -1 << QByteArray("READ");
+        // clang-format on
+    }
+    void refusalsAndMisbehavingServers() {
+        if (!Ser2net::Installed()) {
+            QSKIP("ser2net is not installed (scripts/setup installs it)");
+        }
+        QFETCH(QString, port);
+        QFETCH(int, code);
+        QFETCH(QByteArray, words);
+        QTcpServer silent, endless; // silent: the system accepts for it, and nothing is said
+        silent.listen(QHostAddress::LocalHost, 0);
+        endless.listen(QHostAddress::LocalHost, 0);
+        QObject::connect(&endless, &QTcpServer::newConnection, [&endless] {
+            QTcpSocket* client = endless.nextPendingConnection();
+            client->write(QByteArray("\xff\xfd\x2c\xff\xfa\x2c", 6)); // never ended
+            QObject::connect(client, &QTcpSocket::bytesWritten,
+                             [client] { client->write(QByteArray(4096, 'x')); });
+        });
+        port.replace("%R", QString::number(ser2net.rawPort))
+            .replace("%F", QString::number(ser2net.rfcPort))
+            .replace("%C", QString::number(FreePort()))
+            .replace("%S", QString::number(silent.serverPort()))
+            .replace("%E", QString::number(endless.serverPort()));
+        const QByteArray heard = ReadFile(Path("rfc.log"));
+        QElapsedTimer took;
+        took.start();
+        ToolRun run({"read", "-p", port, "-d", "y", "--fast", "-o", Path("read.bin")});
+        QTRY_VERIFY_WITH_TIMEOUT(run.process.state() == QProcess::NotRunning, 20000); // serving
+        QVERIFY(run.Finish() >= 0);
+        QVERIFY(took.elapsed() < 10000);
+        QVERIFY(code < 0 || run.code == code);
+        QVERIFY2(run.err.contains(words), run.err.constData());
+        QCOMPARE(ReadFile(Path("rfc.log")), heard);
+    }
+
+    // The terminal server goes away in the middle of a READ: a port error, the old file kept.
+    void serverStoppedMidRead() {
+        if (!Ser2net::Installed()) {
+            QSKIP("ser2net is not installed (scripts/setup installs it)");
+        }
+        WriteFile(Path("old.bin"), "old");
+        ToolRun run({"read", "-p", ser2net.Raw(), "-d", "y", "-o", Path("old.bin")});
+        run.process.setReadChannel(QProcess::StandardError);
+        run.process.waitForReadyRead(5000);
+        QTest::qWait(1500);
+        ser2net.process.kill();
+        ser2net.process.waitForFinished(3000);
+        QCOMPARE(run.Finish(), 3);
+        QVERIFY2(run.err.contains("closed the connection"), run.err.constData());
+        QCOMPARE(ReadFile(Path("old.bin")), QByteArray("old"));
     }
 };
 
