@@ -37,11 +37,14 @@ constexpr CommandInfo Commands[] = {
      "series' next number is patched into the image first; only a chip that verifies uses it "
      "up, a failed one gives it back for the next chip (the journal's series unreachable or "
      "used up is exit 6)."},
-    {"verify", Command::Verify, "verify -p PORT -d DEVICE [-i FILE [-f raw|ihex|srec]]",
+    {"verify", Command::Verify, "verify -p PORT -d DEVICE [-i FILE [-f raw|ihex|srec] | --blank]",
      "Without -i the adapter compares the chip, as the window's VERIFY does. With -i the chip "
-     "is read back and compared with FILE here, listing the bytes that differ."},
-    {"erase", Command::Erase, "erase -p PORT -d DEVICE",
-     "Erases the whole data EEPROM to FFh (BULK ERASE)."},
+     "is read back and compared with FILE here, listing the bytes that differ. With --blank "
+     "the chip is read back and every byte must be FFh (a byte that is not is exit 1)."},
+    {"erase", Command::Erase, "erase -p PORT -d DEVICE [--verify]",
+     "Erases the whole data EEPROM to FFh (BULK ERASE). The adapter does not answer it: with "
+     "--verify the chip is read back and every byte must be FFh (a byte that is not is exit "
+     "1)."},
     {"clear-wpo", Command::ClearWpo, "clear-wpo -p PORT -d DEVICE",
      "Clears the chip's write-protect override register to 00h (CLEAR WPO)."},
     {"journal", Command::Journal,
@@ -97,6 +100,10 @@ const QCommandLineOption PadOption("pad", "Fill a raw image shorter than the blo
 const QCommandLineOption ForceOption("force", "Replace FILE even when it is read-only (it "
                                               "stays read-only).");
 const QCommandLineOption NoVerifyOption("no-verify", "Do not read the chip back afterwards.");
+const QCommandLineOption EraseVerifyOption("verify", "Read the chip back afterwards and check "
+                                                     "that every byte is FFh.");
+const QCommandLineOption BlankOption("blank", "Check that every byte is FFh (read back here); "
+                                              "nothing is erased.");
 const QCommandLineOption HelpOption({"h", "help"}, "Show this help.");
 const QCommandLineOption VersionOption({"v", "version"}, "Show the version.");
 const QCommandLineOption JournalOption("journal",
@@ -220,6 +227,10 @@ void AddOptions(QCommandLineParser& parser, Command command) {
         parser.addOption(InputOption);
         parser.addOption(FormatOption);
         parser.addOption(PadOption);
+        parser.addOption(BlankOption);
+        break;
+    case Command::Erase:
+        parser.addOption(EraseVerifyOption);
         break;
     default:
         break;
@@ -393,8 +404,8 @@ QString MainHelp() {
         "  ports       list Comm1..Comm8 and the serial ports of this system\n"
         "  read        read -p PORT -d DEVICE -o FILE [-f raw|ihex|srec] [--force]\n"
         "  program     program -p PORT -d DEVICE -i FILE [-f FORMAT] [--pad] [--no-verify]\n"
-        "  verify      verify -p PORT -d DEVICE [-i FILE]  (-i: compare on this computer)\n"
-        "  erase       erase -p PORT -d DEVICE  (BULK ERASE to FFh)\n"
+        "  verify      verify -p PORT -d DEVICE [-i FILE | --blank]  (compare here)\n"
+        "  erase       erase -p PORT -d DEVICE [--verify]  (BULK ERASE to FFh)\n"
         "  clear-wpo   clear-wpo -p PORT -d DEVICE  (WPO register to 00h)\n"
         "  journal     journal --journal STORE [--series NAME] [--since TIME]\n"
         "              [--summary | --held | --settle N:used|free]\n"
@@ -545,6 +556,10 @@ ParsedLine ParseCommandLine(const QStringList& arguments) {
     request.pad = Given(parser, PadOption);
     request.force = Given(parser, ForceOption);
     request.noVerify = Given(parser, NoVerifyOption);
+    request.blankCheck = Given(parser, BlankOption) || Given(parser, EraseVerifyOption);
+    if (request.blankCheck && !request.file.isEmpty()) {
+        return Usage(QStringLiteral("--blank checks for FFh: it cannot go with -i FILE"), hint);
+    }
     request.fast = Given(parser, FastOption);
     request.quiet = Given(parser, QuietOption);
     request.trace = ValueOf(parser, TraceOption);

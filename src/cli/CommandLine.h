@@ -28,6 +28,7 @@ struct Request {
     bool pad = false;
     bool force = false; // read: replace a read-only -o FILE
     bool noVerify = false;
+    bool blankCheck = false; // erase --verify, verify --blank: the chip read back must be FFh
     bool fast = false;
     bool quiet = false;
     QString trace;

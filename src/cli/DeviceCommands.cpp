@@ -70,6 +70,8 @@ private:
     int VerifyOnAdapter();
     int ReadBack();
     int ReadBackEnded(const core::Outcome& outcome, bool afterProgram);
+    int BlankCheck(bool afterErase);
+    int EraseAndCheck();
     int OneCommand(Operation operation);
     int Ended(const core::Outcome& outcome, const QString& note);
     int ImageFailure(const core::LoadedImage& image);
@@ -118,7 +120,7 @@ private:
 };
 
 int Job::Run() {
-    const bool hostCompare = r_.command == Command::Verify && !r_.file.isEmpty();
+    const bool hostCompare = r_.command == Command::Verify && (!r_.file.isEmpty() || r_.blankCheck);
     if (!hostCompare && r_.family->Refuses(OperationOf(r_.command))) {
         return Fail(Words::NotSupported, UsageError);
     }
@@ -174,7 +176,10 @@ int Job::Run() {
         code = Program();
         break;
     case Command::Verify:
-        code = hostCompare ? ReadBack() : VerifyOnAdapter();
+        code = r_.blankCheck ? BlankCheck(false) : hostCompare ? ReadBack() : VerifyOnAdapter();
+        break;
+    case Command::Erase:
+        code = r_.blankCheck ? EraseAndCheck() : OneCommand(Operation::BulkErase);
         break;
     default:
         code = OneCommand(OperationOf(r_.command));
@@ -363,6 +368,46 @@ int Job::ReadBackEnded(const core::Outcome& outcome, bool afterProgram) {
                                                             "verified")
                                            : QString());
     }
+}
+
+int Job::EraseAndCheck() {
+    const core::Outcome erased =
+        Keep(operations_->Run(Operation::BulkErase, *r_.family, report_, options_));
+    if (erased.status != Status::Done) {
+        return Ended(erased, QString());
+    }
+    if (StopAsked()) {
+        return Fail(QStringLiteral("BULK ERASE was sent, but the read-back was skipped: the chip "
+                                   "is not known to be blank."),
+                    Interrupted);
+    }
+    return BlankCheck(true);
+}
+
+// The chip read back here against a block of FFh, after BULK ERASE (which the adapter does not
+// answer) or on its own.
+int Job::BlankCheck(bool afterErase) {
+    const int n = r_.family->blockSize;
+    const core::Outcome outcome =
+        Keep(operations_->VerifyAgainst(*r_.family, QByteArray(n, char(0xFF)), report_, options_));
+    if (outcome.status == Status::Done) {
+        return Say(
+            QStringLiteral("%1: %2 bytes FFh")
+                .arg(afterErase ? QStringLiteral("Erased and blank") : QStringLiteral("Blank"))
+                .arg(n));
+    }
+    if (outcome.status != Status::Mismatch || outcome.differences.isEmpty()) {
+        return ReadBackEnded(outcome, false);
+    }
+    const core::Difference& first = outcome.differences.first();
+    return Say(
+        QStringLiteral("%1: %2 holds %3h; %4 of %5 bytes are not FFh")
+            .arg(afterErase ? QStringLiteral("Erased but not blank") : QStringLiteral("Not blank"),
+                 Address(first.offset),
+                 QStringLiteral("%1").arg(first.found, 2, 16, QLatin1Char('0')).toUpper())
+            .arg(outcome.differenceCount)
+            .arg(n),
+        VerifyMismatch);
 }
 
 int Job::VerifyOnAdapter() {
