@@ -387,27 +387,15 @@ int Job::EraseAndCheck() {
 // The chip read back here against a block of FFh, after BULK ERASE (which the adapter does not
 // answer) or on its own.
 int Job::BlankCheck(bool afterErase) {
-    const int n = r_.family->blockSize;
-    const core::Outcome outcome =
-        Keep(operations_->VerifyAgainst(*r_.family, QByteArray(n, char(0xFF)), report_, options_));
+    const core::Outcome outcome = Keep(operations_->VerifyAgainst(
+        *r_.family, QByteArray(r_.family->blockSize, char(0xFF)), report_, options_));
     if (outcome.status == Status::Done) {
-        return Say(
-            QStringLiteral("%1: %2 bytes FFh")
-                .arg(afterErase ? QStringLiteral("Erased and blank") : QStringLiteral("Blank"))
-                .arg(n));
+        return Say(core::BlankCheckText(outcome, *r_.family, afterErase));
     }
     if (outcome.status != Status::Mismatch || outcome.differences.isEmpty()) {
         return ReadBackEnded(outcome, false);
     }
-    const core::Difference& first = outcome.differences.first();
-    return Say(
-        QStringLiteral("%1: %2 holds %3h; %4 of %5 bytes are not FFh")
-            .arg(afterErase ? QStringLiteral("Erased but not blank") : QStringLiteral("Not blank"),
-                 Address(first.offset),
-                 QStringLiteral("%1").arg(first.found, 2, 16, QLatin1Char('0')).toUpper())
-            .arg(outcome.differenceCount)
-            .arg(n),
-        VerifyMismatch);
+    return Say(core::BlankCheckText(outcome, *r_.family, afterErase), VerifyMismatch);
 }
 
 int Job::VerifyOnAdapter() {
