@@ -33,6 +33,12 @@ QString Outside(const QString& option, int first, int last, const Family& family
         .arg(option, Hex(first), Hex(last), Hex(family.eepromFirst), Hex(family.EepromLast()));
 }
 
+// Whether sum's range holds the field of other.
+bool Covers(const ChecksumSpec& sum, const ChecksumSpec& other, const Family& family) {
+    return Overlap(sum.first.value_or(family.eepromFirst), sum.last.value_or(family.EepromLast()),
+                   other.address, other.FieldLast());
+}
+
 } // namespace
 
 std::optional<KeepRange> ParseKeepRange(const QString& text, QString* why) {
@@ -122,12 +128,14 @@ QString BlockPatches::Conflict(const Family& family,
             const ChecksumSpec& later = checksums[j];
             if (Overlap(sum.address, sum.FieldLast(), later.address, later.FieldLast())) {
                 why = QStringLiteral("%1 overlaps %2").arg(sum.given, later.given);
-            } else if (Overlap(sum.first.value_or(family.eepromFirst),
-                               sum.last.value_or(family.EepromLast()), later.address,
-                               later.FieldLast())) {
-                why = QStringLiteral("%1 covers the field of %2, which is written after it: "
-                                     "give %2 first")
-                          .arg(sum.given, later.given);
+            } else if (Covers(sum, later, family)) {
+                why = Covers(later, sum, family)
+                          ? QStringLiteral("%1 and %2 each cover the other's field: give one "
+                                           "of them a range without the other")
+                                .arg(sum.given, later.given)
+                          : QStringLiteral("%1 covers the field of %2, which is written after "
+                                           "it: give %2 first")
+                                .arg(sum.given, later.given);
             }
         }
         if (!why.isEmpty()) {

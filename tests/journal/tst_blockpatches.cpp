@@ -112,6 +112,9 @@ private slots:
             "--checksum 1FFBh:sum16 overlaps --serial at 1FFCh to 1FFFh");
         row("two fields overlap", {}, {"1FFCh:crc32", "1FFEh:sum8:1E00h-1E01h"}, "",
             "--checksum 1FFCh:crc32 overlaps --checksum 1FFEh:sum8:1E00h-1E01h");
+        row("each covers the other", {}, {"1FFEh:crc16", "1F00h:sum8"}, "",
+            "--checksum 1FFEh:crc16 and --checksum 1F00h:sum8 each cover the other's field: give "
+            "one of them a range without the other");
         row("earlier covers a later field", {}, {"1FFEh:crc16", "1F00h:sum8:1E00h-1E01h"}, "",
             "--checksum 1FFEh:crc16 covers the field of --checksum 1F00h:sum8:1E00h-1E01h, which "
             "is written after it: give --checksum 1F00h:sum8:1E00h-1E01h first");
