@@ -11,6 +11,7 @@ struct AdapterFaults {
     int stopAfter = -1;       // a data phase ends after this many bytes (either way); <0 never
     int mismatchAt = -1;      // VERIFY marks byte k (0-based) as differing; <0 none
     int wornAt = -1;          // PROGRAM leaves byte k (0-based) of the block 00h; <0 none
+    int stuckAt = -1;         // BULK ERASE leaves byte k (0-based, from 1E00h) as it was; <0 none
     bool dsrLow = false;      // does not hold DSR (unpowered, cable off)
     bool portMissing = false; // the port does not exist: opening raises 8002
     bool portBusy = false;    // another process holds the port: opening raises 8005

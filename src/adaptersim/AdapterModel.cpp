@@ -63,10 +63,17 @@ void AdapterModel::Receive(std::uint8_t byte, double timeMs) {
             wpo_ = 0x00;
             state_ = State::AwaitFamily;
             break;
-        case 'b':
+        case 'b': {
+            // A stuck cell keeps what it held through the erase.
+            const bool stuck = faults_.stuckAt >= 0 && faults_.stuckAt < eeprom_.size();
+            const char kept = stuck ? eeprom_[faults_.stuckAt] : char(0xff);
             eeprom_.fill(char(0xff));
+            if (stuck) {
+                eeprom_[faults_.stuckAt] = kept;
+            }
             state_ = State::AwaitFamily;
             break;
+        }
         case 'e':
             state_ = State::AwaitFamily;
             break;

@@ -56,6 +56,9 @@ int main(int argc, char* argv[]) {
          QStringLiteral("VERIFY reports a mismatch at byte <k> (from 0)."), QStringLiteral("k")},
         {QStringLiteral("worn-at"),
          QStringLiteral("PROGRAM leaves byte <k> (from 0) of the block 00h."), QStringLiteral("k")},
+        {QStringLiteral("stuck-at"),
+         QStringLiteral("BULK ERASE leaves byte <k> (from 0 at 1E00h) as it was."),
+         QStringLiteral("k")},
         {QStringLiteral("spoil"),
          QStringLiteral("The PROGRAMs numbered in <list> (from 1, as 2,5) store the block's "
                         "first byte inverted, so their read-back fails."),
@@ -66,18 +69,20 @@ int main(int argc, char* argv[]) {
     AdapterModel model;
     adaptersim::AdapterFaults& faults = model.Faults();
     faults.silent = parser.isSet(QStringLiteral("silent"));
-    double slow = 0, stopAfter = -1, mismatchAt = -1, wornAt = -1;
+    double slow = 0, stopAfter = -1, mismatchAt = -1, wornAt = -1, stuckAt = -1;
     if (!ReadNumber(parser, QStringLiteral("slow"), slow) ||
         !ReadNumber(parser, QStringLiteral("stop-after"), stopAfter) ||
         !ReadNumber(parser, QStringLiteral("mismatch-at"), mismatchAt) ||
-        !ReadNumber(parser, QStringLiteral("worn-at"), wornAt)) {
-        return Fail(
-            QStringLiteral("--slow, --stop-after, --mismatch-at and --worn-at take a number >= 0"));
+        !ReadNumber(parser, QStringLiteral("worn-at"), wornAt) ||
+        !ReadNumber(parser, QStringLiteral("stuck-at"), stuckAt)) {
+        return Fail(QStringLiteral(
+            "--slow, --stop-after, --mismatch-at, --worn-at and --stuck-at take a number >= 0"));
     }
     faults.msPerByte = slow;
     faults.stopAfter = int(stopAfter);
     faults.mismatchAt = int(mismatchAt);
     faults.wornAt = int(wornAt);
+    faults.stuckAt = int(stuckAt);
     if (parser.isSet(QStringLiteral("spoil"))) {
         for (const QString& item :
              parser.value(QStringLiteral("spoil")).split(QLatin1Char(','), Qt::SkipEmptyParts)) {

@@ -31,17 +31,22 @@ constexpr CommandInfo Commands[] = {
     {"program", Command::Program,
      "program -p PORT -d DEVICE -i FILE [-f raw|ihex|srec] [--pad] [--no-verify] "
      "[--serial ADDR:BYTES[:FORMAT] --journal STORE [--serial-start N] [--serial-step K] "
-     "[--serial-last M] [--series NAME] [--lease SECONDS]]",
+     "[--serial-last M] [--series NAME] [--lease SECONDS]] [--keep ADDR:LEN] "
+     "[--checksum ADDR:ALG[:FROM-TO]]",
      "Programs FILE into the chip's data EEPROM, then reads the chip back and compares it "
      "with FILE (a mismatch is exit 1). A raw FILE must be one block long. With --serial the "
      "series' next number is patched into the image first; only a chip that verifies uses it "
      "up, a failed one gives it back for the next chip (the journal's series unreachable or "
-     "used up is exit 6)."},
-    {"verify", Command::Verify, "verify -p PORT -d DEVICE [-i FILE [-f raw|ihex|srec]]",
+     "used up is exit 6). --keep reads the chip first and keeps its bytes in a range (its "
+     "calibration); --checksum writes a checksum field after every other patch."},
+    {"verify", Command::Verify, "verify -p PORT -d DEVICE [-i FILE [-f raw|ihex|srec] | --blank]",
      "Without -i the adapter compares the chip, as the window's VERIFY does. With -i the chip "
-     "is read back and compared with FILE here, listing the bytes that differ."},
-    {"erase", Command::Erase, "erase -p PORT -d DEVICE",
-     "Erases the whole data EEPROM to FFh (BULK ERASE)."},
+     "is read back and compared with FILE here, listing the bytes that differ. With --blank "
+     "the chip is read back and every byte must be FFh (a byte that is not is exit 1)."},
+    {"erase", Command::Erase, "erase -p PORT -d DEVICE [--verify]",
+     "Erases the whole data EEPROM to FFh (BULK ERASE). The adapter does not answer it: with "
+     "--verify the chip is read back and every byte must be FFh (a byte that is not is exit "
+     "1)."},
     {"clear-wpo", Command::ClearWpo, "clear-wpo -p PORT -d DEVICE",
      "Clears the chip's write-protect override register to 00h (CLEAR WPO)."},
     {"journal", Command::Journal,
@@ -97,6 +102,10 @@ const QCommandLineOption PadOption("pad", "Fill a raw image shorter than the blo
 const QCommandLineOption ForceOption("force", "Replace FILE even when it is read-only (it "
                                               "stays read-only).");
 const QCommandLineOption NoVerifyOption("no-verify", "Do not read the chip back afterwards.");
+const QCommandLineOption EraseVerifyOption("verify", "Read the chip back afterwards and check "
+                                                     "that every byte is FFh.");
+const QCommandLineOption BlankOption("blank", "Check that every byte is FFh (read back here); "
+                                              "nothing is erased.");
 const QCommandLineOption HelpOption({"h", "help"}, "Show this help.");
 const QCommandLineOption VersionOption({"v", "version"}, "Show the version.");
 const QCommandLineOption JournalOption("journal",
@@ -116,6 +125,18 @@ const QCommandLineOption SerialStartOption("serial-start",
                                            "N");
 const QCommandLineOption SerialStepOption("serial-step", "A new series' step (default 1).", "K");
 const QCommandLineOption SerialLastOption("serial-last", "A new series' last number.", "M");
+const QCommandLineOption KeepOption("keep",
+                                    "Keep the chip's own bytes there: the chip is read first "
+                                    "and its LEN bytes from ADDR (1E10h or 0x1E10) are laid "
+                                    "into the image. May be given more than once.",
+                                    "ADDR:LEN");
+const QCommandLineOption ChecksumOption(
+    "checksum",
+    "After every other patch, write at ADDR the checksum ALG (sum8, sum16, sum16le, crc16 "
+    "(CCITT-FALSE), crc32, crc32le; without le most significant byte first) of FROM-TO (EEPROM "
+    "addresses, both included; default: the whole block but the field). May be given more "
+    "than once; each is written in turn.",
+    "ADDR:ALG[:FROM-TO]");
 const QCommandLineOption SeriesOption("series", "The series (default: default).", "NAME");
 const QCommandLineOption LeaseOption("lease",
                                      "How long the bench works on its number: until then no "
@@ -211,8 +232,9 @@ void AddOptions(QCommandLineParser& parser, Command command) {
         parser.addOption(FormatOption);
         parser.addOption(PadOption);
         parser.addOption(NoVerifyOption);
-        for (const QCommandLineOption& option : {SerialOption, SerialStartOption, SerialStepOption,
-                                                 SerialLastOption, SeriesOption, LeaseOption}) {
+        for (const QCommandLineOption& option :
+             {KeepOption, ChecksumOption, SerialOption, SerialStartOption, SerialStepOption,
+              SerialLastOption, SeriesOption, LeaseOption}) {
             parser.addOption(option);
         }
         break;
@@ -220,6 +242,10 @@ void AddOptions(QCommandLineParser& parser, Command command) {
         parser.addOption(InputOption);
         parser.addOption(FormatOption);
         parser.addOption(PadOption);
+        parser.addOption(BlankOption);
+        break;
+    case Command::Erase:
+        parser.addOption(EraseVerifyOption);
         break;
     default:
         break;
@@ -379,6 +405,31 @@ ParsedLine ReadSerial(const QCommandLineParser& parser, Request& request, const 
     return {request, QString(), Success};
 }
 
+// --keep and --checksum, checked against the device and the serial number's field.
+ParsedLine ReadPatches(const QCommandLineParser& parser, Request& request, const QString& hint) {
+    QString why;
+    for (const QString& text : parser.values(KeepOption)) {
+        const std::optional<production::KeepRange> range = production::ParseKeepRange(text, &why);
+        if (!range) {
+            return Usage(why, hint);
+        }
+        request.patches.keep.append(*range);
+    }
+    for (const QString& text : parser.values(ChecksumOption)) {
+        const std::optional<production::ChecksumSpec> sum =
+            production::ParseChecksumSpec(text, &why);
+        if (!sum) {
+            return Usage(why, hint);
+        }
+        request.patches.checksums.append(*sum);
+    }
+    why = request.patches.Conflict(*request.family, request.serial);
+    if (!why.isEmpty()) {
+        return Usage(QStringLiteral("%1 (%2)").arg(why, request.deviceName), hint);
+    }
+    return {request, QString(), Success};
+}
+
 } // namespace
 
 QString MainHelp() {
@@ -393,8 +444,8 @@ QString MainHelp() {
         "  ports       list Comm1..Comm8 and the serial ports of this system\n"
         "  read        read -p PORT -d DEVICE -o FILE [-f raw|ihex|srec] [--force]\n"
         "  program     program -p PORT -d DEVICE -i FILE [-f FORMAT] [--pad] [--no-verify]\n"
-        "  verify      verify -p PORT -d DEVICE [-i FILE]  (-i: compare on this computer)\n"
-        "  erase       erase -p PORT -d DEVICE  (BULK ERASE to FFh)\n"
+        "  verify      verify -p PORT -d DEVICE [-i FILE | --blank]  (compare here)\n"
+        "  erase       erase -p PORT -d DEVICE [--verify]  (BULK ERASE to FFh)\n"
         "  clear-wpo   clear-wpo -p PORT -d DEVICE  (WPO register to 00h)\n"
         "  journal     journal --journal STORE [--series NAME] [--since TIME]\n"
         "              [--summary | --held | --settle N:used|free]\n"
@@ -545,11 +596,16 @@ ParsedLine ParseCommandLine(const QStringList& arguments) {
     request.pad = Given(parser, PadOption);
     request.force = Given(parser, ForceOption);
     request.noVerify = Given(parser, NoVerifyOption);
+    request.blankCheck = Given(parser, BlankOption) || Given(parser, EraseVerifyOption);
+    if (request.blankCheck && !request.file.isEmpty()) {
+        return Usage(QStringLiteral("--blank checks for FFh: it cannot go with -i FILE"), hint);
+    }
     request.fast = Given(parser, FastOption);
     request.quiet = Given(parser, QuietOption);
     request.trace = ValueOf(parser, TraceOption);
     if (info->command == Command::Program) {
-        return ReadSerial(parser, request, hint);
+        ParsedLine line = ReadSerial(parser, request, hint);
+        return line.request ? ReadPatches(parser, *line.request, hint) : line;
     }
     return {request, QString(), Success};
 }

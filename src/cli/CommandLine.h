@@ -2,6 +2,7 @@
 
 #include "core/DeviceCatalogue.h"
 #include "formats/ImageFormat.h"
+#include "production/BlockPatches.h"
 #include "production/Journal.h"
 #include "production/SerialNumbers.h"
 
@@ -28,6 +29,7 @@ struct Request {
     bool pad = false;
     bool force = false; // read: replace a read-only -o FILE
     bool noVerify = false;
+    bool blankCheck = false; // erase --verify, verify --blank: the chip read back must be FFh
     bool fast = false;
     bool quiet = false;
     QString trace;
@@ -39,6 +41,8 @@ struct Request {
     core::SeriesRequest series;
     int leaseSeconds = 120;
     int storeTimeout = 0; // seconds; 0: the setting Production/StoreTimeout
+    // PROGRAM: the chip's bytes kept, and checksum fields written after every other patch.
+    production::BlockPatches patches;
 
     // `tms370 journal`: which rows; how `ports` and `journal` write what they list.
     QString seriesFilter; // "" for every series

@@ -70,6 +70,16 @@ private:
     int VerifyOnAdapter();
     int ReadBack();
     int ReadBackEnded(const core::Outcome& outcome, bool afterProgram);
+    int BlankCheck(bool afterErase);
+    int ChipReadFailed(const core::Outcome& outcome);
+    // A PROGRAM's result line with what its patches did: "...; kept 16 bytes at 1E10h from
+    // the chip; crc16 3A5Fh at 1FFEh over 1E00h-1FFDh".
+    QString WithPatches(const QString& line) const {
+        return run_.Patched().isEmpty()
+                   ? line
+                   : line + QStringLiteral("; ") + run_.Patched().join(QStringLiteral("; "));
+    }
+    int EraseAndCheck();
     int OneCommand(Operation operation);
     int Ended(const core::Outcome& outcome, const QString& note);
     int ImageFailure(const core::LoadedImage& image);
@@ -118,7 +128,7 @@ private:
 };
 
 int Job::Run() {
-    const bool hostCompare = r_.command == Command::Verify && !r_.file.isEmpty();
+    const bool hostCompare = r_.command == Command::Verify && (!r_.file.isEmpty() || r_.blankCheck);
     if (!hostCompare && r_.family->Refuses(OperationOf(r_.command))) {
         return Fail(Words::NotSupported, UsageError);
     }
@@ -174,7 +184,10 @@ int Job::Run() {
         code = Program();
         break;
     case Command::Verify:
-        code = hostCompare ? ReadBack() : VerifyOnAdapter();
+        code = r_.blankCheck ? BlankCheck(false) : hostCompare ? ReadBack() : VerifyOnAdapter();
+        break;
+    case Command::Erase:
+        code = r_.blankCheck ? EraseAndCheck() : OneCommand(Operation::BulkErase);
         break;
     default:
         code = OneCommand(OperationOf(r_.command));
@@ -299,14 +312,19 @@ int Job::Read() {
 
 int Job::Program() {
     report_.SetSource(core::ImageSource{r_.file, image_});
-    const production::ProductionRun::Programmed programmed = run_.Program(
-        *operations_, *r_.family, report_, options_, !r_.noVerify, [this] { return !StopAsked(); });
+    run_.SetPatches(r_.patches);
+    const auto goOn = [this] { return !StopAsked(); };
+    const production::ProductionRun::Programmed programmed =
+        run_.Program(*operations_, *r_.family, report_, options_, !r_.noVerify, goOn, goOn);
     Keep(programmed.program);
+    if (programmed.chipRead && programmed.chipRead->status != Status::Done) {
+        return ChipReadFailed(*programmed.chipRead);
+    }
     if (programmed.program.status != Status::Done) {
         return Ended(programmed.program, QString());
     }
     if (r_.noVerify) {
-        return Say(core::Describe(programmed.program, context_).summary);
+        return Say(WithPatches(core::Describe(programmed.program, context_).summary));
     }
     if (!programmed.readBack) {
         return Fail(QStringLiteral("the chip was programmed, but the read-back was skipped: it "
@@ -329,12 +347,13 @@ int Job::ReadBackEnded(const core::Outcome& outcome, bool afterProgram) {
     switch (outcome.status) {
     case Status::Done:
         if (afterProgram && run_.Held()) {
-            return Say(QStringLiteral("Programmed and verified %1, serial %2 (%3), %4")
-                           .arg(r_.deviceName)
-                           .arg(run_.Held()->number)
-                           .arg(run_.WrittenNumber(), core::ChecksumText(run_.Sent())));
+            return Say(
+                WithPatches(QStringLiteral("Programmed and verified %1, serial %2 (%3), %4")
+                                .arg(r_.deviceName)
+                                .arg(run_.Held()->number)
+                                .arg(run_.WrittenNumber(), core::ChecksumText(run_.Sent()))));
         }
-        return Say(words.summary);
+        return Say(afterProgram ? WithPatches(words.summary) : words.summary);
     case Status::Mismatch:
         report_.Finish();
         s_.out << words.headline << '\n';
@@ -363,6 +382,54 @@ int Job::ReadBackEnded(const core::Outcome& outcome, bool afterProgram) {
                                                             "verified")
                                            : QString());
     }
+}
+
+// The chip could not be read for the bytes it keeps: nothing was sent to it.
+int Job::ChipReadFailed(const core::Outcome& outcome) {
+    const QString unchanged = QStringLiteral("; nothing was written to the chip");
+    switch (outcome.status) {
+    case Status::NoAnswer:
+        return Fail(QStringLiteral("reading the chip's kept bytes: no answer from the adapter%1. "
+                                   "%2")
+                        .arg(unchanged, Words::CheckPort),
+                    AdapterSilent);
+    case Status::ShortAnswer:
+        return Fail(QStringLiteral("reading the chip's kept bytes: %1 of %2 bytes came%3.")
+                        .arg(outcome.received)
+                        .arg(outcome.blockSize)
+                        .arg(unchanged),
+                    AdapterSilent);
+    default:
+        return Ended(outcome, QStringLiteral("nothing was written to the chip"));
+    }
+}
+
+int Job::EraseAndCheck() {
+    const core::Outcome erased =
+        Keep(operations_->Run(Operation::BulkErase, *r_.family, report_, options_));
+    if (erased.status != Status::Done) {
+        return Ended(erased, QString());
+    }
+    if (StopAsked()) {
+        return Fail(QStringLiteral("BULK ERASE was sent, but the read-back was skipped: the chip "
+                                   "is not known to be blank."),
+                    Interrupted);
+    }
+    return BlankCheck(true);
+}
+
+// The chip read back here against a block of FFh, after BULK ERASE (which the adapter does not
+// answer) or on its own.
+int Job::BlankCheck(bool afterErase) {
+    const core::Outcome outcome = Keep(operations_->VerifyAgainst(
+        *r_.family, QByteArray(r_.family->blockSize, char(0xFF)), report_, options_));
+    if (outcome.status == Status::Done) {
+        return Say(core::BlankCheckText(outcome, *r_.family, afterErase));
+    }
+    if (outcome.status != Status::Mismatch || outcome.differences.isEmpty()) {
+        return ReadBackEnded(outcome, false);
+    }
+    return Say(core::BlankCheckText(outcome, *r_.family, afterErase), VerifyMismatch);
 }
 
 int Job::VerifyOnAdapter() {

@@ -79,6 +79,23 @@ QString FirstDifference(const Outcome& outcome, const Family& family, bool after
              DifferCount(outcome.differenceCount));
 }
 
+QString BlankCheckText(const Outcome& outcome, const Family& family, bool afterErase) {
+    const int n = family.blockSize;
+    if (outcome.status == Status::Done) {
+        return QStringLiteral("%1: %2 bytes FFh")
+            .arg(afterErase ? QStringLiteral("Erased and blank") : QStringLiteral("Blank"))
+            .arg(n);
+    }
+    const Difference first = outcome.differences.value(0, Difference{0, 0xFF, 0xFF});
+    return QStringLiteral("%1: %2h holds %3h; %4 of %5 %6 not FFh")
+        .arg(afterErase ? QStringLiteral("Erased but not blank") : QStringLiteral("Not blank"),
+             Hex(family.eepromFirst + first.offset, 4), Hex(first.found, 2))
+        .arg(outcome.differenceCount)
+        .arg(n)
+        .arg(outcome.differenceCount == 1 ? QStringLiteral("bytes is")
+                                          : QStringLiteral("bytes are"));
+}
+
 OutcomeWording Describe(const Outcome& outcome, const OutcomeContext& context) {
     OutcomeWording w;
     const Operation op = outcome.operation;

@@ -70,4 +70,9 @@ PortErrorText DescribePortError(int number, const QString& description);
 // "...: expected 3Ch, found 00h (...)." against a file.
 QString FirstDifference(const Outcome& outcome, const Family& family, bool afterProgram);
 
+// The chip read back against FFh, after BULK ERASE (which the adapter does not answer) or on
+// its own, when the compare ran (Done or Mismatch): "Erased and blank: 512 bytes FFh", "Not
+// blank: 1E05h holds 05h; 1 of 512 bytes is not FFh".
+QString BlankCheckText(const Outcome& outcome, const Family& family, bool afterErase);
+
 } // namespace core

@@ -10,6 +10,7 @@ namespace core::ProgramSettings {
 inline const QString General = QStringLiteral("General");
 inline const QString FastReceive = QStringLiteral("FastReceive");
 inline const QString VerifyAfterProgram = QStringLiteral("VerifyAfterProgram");
+inline const QString VerifyAfterErase = QStringLiteral("VerifyAfterErase");
 
 // "true" (any case) or "1".
 inline bool IsTrue(const QString& value) {

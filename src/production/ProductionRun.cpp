@@ -12,23 +12,37 @@ using core::Status;
 
 namespace {
 
-// The front end's observer, with the held number patched into the block PROGRAM sends.
+// The front end's progress for a READ whose block stays in memory.
+class ReadingChip : public core::OperationObserver {
+public:
+    explicit ReadingChip(core::OperationObserver& inner) : inner_(inner) {}
+    void OnProgress(const core::Progress& progress) override { inner_.OnProgress(progress); }
+    std::optional<QString> ChooseReadTarget() override { return QString(); }
+
+private:
+    core::OperationObserver& inner_;
+};
+
+// The front end's observer, with the chip's kept bytes, the held number and the checksums
+// patched into the block PROGRAM sends.
 class Patching : public core::OperationObserver {
 public:
     Patching(core::OperationObserver& inner, const core::Family& family,
              const std::optional<core::HeldNumber>& held,
-             const std::optional<core::SerialField>& field)
-        : inner_(inner), family_(family), held_(held), field_(field) {}
+             const std::optional<core::SerialField>& field, const BlockPatches& patches,
+             const QByteArray& chip, QStringList* said)
+        : inner_(inner), family_(family), held_(held), field_(field), patches_(patches),
+          chip_(chip), said_(said) {}
 
     void OnProgress(const core::Progress& progress) override { inner_.OnProgress(progress); }
     std::optional<QString> ChooseReadTarget() override { return inner_.ChooseReadTarget(); }
     std::optional<core::ImageSource> ChooseProgramSource() override {
         std::optional<core::ImageSource> source = inner_.ChooseProgramSource();
-        if (!source || !source->block || !held_) {
+        if (!source || !source->block || (!held_ && patches_.Empty())) {
             return source;
         }
-        // The number goes into a whole block: an image of another size is asked about first,
-        // as without a number, then cut or filled up with FFh.
+        // Patches go into a whole block: an image of another size is asked about first, as
+        // without them, then cut or filled up with FFh.
         QByteArray& block = *source->block;
         const int n = family_.blockSize;
         if (block.size() != n && !inner_.AcceptImageSize(source->path, block.size(), n)) {
@@ -36,7 +50,14 @@ public:
         }
         block = block.left(n);
         block.append(n - block.size(), char(0xFF));
-        block = core::PatchSerial(block, *field_, family_, quint64(held_->number));
+        if (!patches_.keep.isEmpty()) {
+            block = patches_.Keep(block, chip_, family_);
+            *said_ = patches_.KeptText();
+        }
+        if (held_) {
+            block = core::PatchSerial(block, *field_, family_, quint64(held_->number));
+        }
+        block = patches_.WriteChecksums(block, family_, said_);
         return source;
     }
     bool AcceptImageSize(const QString& path, qint64 size, int blockSize) override {
@@ -52,6 +73,9 @@ private:
     const core::Family& family_;
     const std::optional<core::HeldNumber>& held_;
     const std::optional<core::SerialField>& field_;
+    const BlockPatches& patches_;
+    const QByteArray& chip_;
+    QStringList* said_;
 };
 
 } // namespace
@@ -118,9 +142,29 @@ void ProductionRun::Begin() {
 ProductionRun::Programmed
 ProductionRun::Program(core::Operations& operations, const core::Family& family,
                        core::OperationObserver& observer, const core::OperationOptions& options,
-                       bool readBack, const std::function<bool()>& beforeReadBack) {
-    Patching patching(observer, family, held_, field_);
-    Programmed result{operations.Run(Operation::Program, family, patching, options), {}};
+                       bool readBack, const std::function<bool()>& beforeReadBack,
+                       const std::function<bool()>& beforeProgram) {
+    Programmed result;
+    QByteArray chip;
+    patched_.clear();
+    if (!patches_.keep.isEmpty()) {
+        ReadingChip reading(observer);
+        result.chipRead = operations.Run(Operation::Read, family, reading, options);
+        if (result.chipRead->status != Status::Done) {
+            result.program = *result.chipRead;
+            return result;
+        }
+        chip = result.chipRead->data;
+        if (beforeProgram && !beforeProgram()) {
+            result.program = core::Outcome{};
+            result.program.operation = Operation::Program;
+            result.program.status = Status::Cancelled;
+            result.program.blockSize = family.blockSize;
+            return result;
+        }
+    }
+    Patching patching(observer, family, held_, field_, patches_, chip, &patched_);
+    result.program = operations.Run(Operation::Program, family, patching, options);
     sent_ = result.program.data;
     // A numbered chip is always read back: only one that verified uses its number up.
     if (result.program.status != Status::Done || (!readBack && !held_) ||

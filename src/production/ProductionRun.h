@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Operations.h"
+#include "production/BlockPatches.h"
 #include "production/Journal.h"
 #include "production/SerialNumbers.h"
 
@@ -56,20 +57,32 @@ public:
     // "00000412h at 1FFCh": the held number as the chip holds it.
     QString WrittenNumber() const;
 
+    // What PROGRAM lays into the block besides the number, checked before (Conflict).
+    void SetPatches(BlockPatches patches) { patches_ = std::move(patches); }
+    // What they did, a sentence each: "kept 16 bytes at 1E10h from the chip", "crc16 3A5Fh at
+    // 1FFEh over 1E00h-1FFDh".
+    const QStringList& Patched() const { return patched_; }
+
     // Where the row's time and duration start.
     void Begin();
 
     struct Programmed {
+        // The chip read first, for the bytes it keeps; when that failed, nothing was sent and
+        // program is that READ's outcome.
+        std::optional<core::Outcome> chipRead;
         core::Outcome program;
         std::optional<core::Outcome> readBack; // nothing when it was not made
     };
-    // PROGRAM through operations with the block the observer chooses, the held number patched
-    // into it (an image that is not one block long is asked about first, then cut or filled
-    // up with FFh); then, when readBack is asked for or a number is held, the chip read back
-    // and compared with what was sent, unless beforeReadBack says no.
+    // PROGRAM through operations with the block the observer chooses (the chip read first when
+    // bytes of it are kept), the kept bytes, the held number and the checksums patched into it
+    // (an image that is not one block long is asked about first, then cut or filled up with
+    // FFh); then, when readBack is asked for or a number is held, the chip read back and
+    // compared with what was sent, unless beforeReadBack says no. After the chip was read
+    // first, beforeProgram saying no cancels the PROGRAM before it starts.
     Programmed Program(core::Operations& operations, const core::Family& family,
                        core::OperationObserver& observer, const core::OperationOptions& options,
-                       bool readBack, const std::function<bool()>& beforeReadBack = {});
+                       bool readBack, const std::function<bool()>& beforeReadBack = {},
+                       const std::function<bool()>& beforeProgram = {});
     // The chip was programmed and read back equal.
     bool Verified() const { return verified_; }
     // The block PROGRAM sent, number and all.
@@ -102,6 +115,8 @@ private:
     std::unique_ptr<core::Journal> journal_;
     std::optional<core::SerialField> field_;
     std::optional<core::HeldNumber> held_;
+    BlockPatches patches_;
+    QStringList patched_;
     QByteArray sent_;
     bool verified_ = false;
     QDateTime startedAt_;

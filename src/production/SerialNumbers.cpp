@@ -18,10 +18,12 @@ quint64 PowerOfTen(int exponent) {
     return value;
 }
 
-std::optional<int> ParseAddress(QString text) {
+} // namespace
+
+std::optional<int> ParseHexAddress(const QString& given) {
+    const QString text = given.trimmed();
     bool ok = false;
     int value = 0;
-    text = text.trimmed();
     if (text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)) {
         value = text.mid(2).toInt(&ok, 16);
     } else if (text.endsWith(QLatin1Char('h'), Qt::CaseInsensitive)) {
@@ -32,8 +34,6 @@ std::optional<int> ParseAddress(QString text) {
     }
     return value;
 }
-
-} // namespace
 
 QString SerialFormatName(SerialFormat format) {
     switch (format) {
@@ -65,7 +65,7 @@ std::optional<SerialField> ParseSerialField(const QString& text, QString* why) {
         *why = QStringLiteral("--serial takes ADDR:BYTES[:FORMAT], as 1FFCh:4 or 0x1FFC:4:bcd");
         return std::nullopt;
     }
-    const std::optional<int> address = ParseAddress(parts[0]);
+    const std::optional<int> address = ParseHexAddress(parts[0]);
     if (!address) {
         *why = QStringLiteral("--serial: '%1' is no address; give hex as 1FFCh or 0x1FFC")
                    .arg(parts[0]);

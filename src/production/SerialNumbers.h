@@ -23,6 +23,9 @@ struct SerialField {
     SerialFormat format = SerialFormat::BigEndian;
 };
 
+// A chip address as the command line gives it: "1FFCh" or "0x1FFC", 0 to FFFFh.
+std::optional<int> ParseHexAddress(const QString& text);
+
 // "1FFCh:4", "0x1FFC:4:bcd"; nothing, with why, for anything else.
 std::optional<SerialField> ParseSerialField(const QString& text, QString* why);
 QString SerialFormatName(SerialFormat format);

@@ -152,6 +152,11 @@ void DeviceOperations::Run(Operation operation, const QString& deviceCode) {
     core::OperationOptions options;
     options.fastReceive = fastReceive;
     options.deviceName = deviceName;
+    if (operation == Operation::BulkErase && verifyAfterErase) {
+        EraseAndCheck(*family, options);
+        running_ = false;
+        return;
+    }
     if (operation != Operation::Program) {
         const core::Outcome outcome = engine_->Run(operation, *family, *this, options);
         Report(outcome);
@@ -178,6 +183,34 @@ void DeviceOperations::Run(Operation operation, const QString& deviceCode) {
         FinishJournal(*programmed.readBack);
     }
     running_ = false;
+}
+
+// BULK ERASE, which the adapter does not answer, then the chip read back against FFh.
+void DeviceOperations::EraseAndCheck(const core::Family& family,
+                                     const core::OperationOptions& options) {
+    const core::Outcome erased = engine_->Run(Operation::BulkErase, family, *this, options);
+    if (erased.status != Status::Done) {
+        Report(erased);
+        FinishJournal(erased);
+        return;
+    }
+    readingBack_ = true;
+    const core::Outcome blank =
+        engine_->VerifyAgainst(family, QByteArray(family.blockSize, char(0xFF)), *this, options);
+    if (blank.status == Status::Done ||
+        (blank.status == Status::Mismatch && !blank.differences.isEmpty())) {
+        SetWorking(false);
+        const QString text = core::BlankCheckText(blank, family, true);
+        host_.ShowResult(text);
+        if (blank.status == Status::Mismatch) {
+            services_.messages.MsgBox(text, Exclamation);
+        }
+    } else if (blank.status == Status::Aborted) {
+        Report(blank);
+    } else {
+        ReportVerify(blank);
+    }
+    FinishJournal(blank);
 }
 
 void DeviceOperations::VerifyAgainstFile(const QString& deviceCode) {
@@ -307,7 +340,7 @@ bool DeviceOperations::StartJournal(Operation operation) {
 void DeviceOperations::FinishJournal(const core::Outcome& last) {
     // A read-back belongs to the PROGRAM it checks.
     const production::ProductionRun::Recorded recorded =
-        run_->Record(readingBack_ ? Operation::Program : last.operation, &last,
+        run_->Record(readingBack_ ? operation_ : last.operation, &last,
                      {portName, portDevice, context_.device, imagePath_});
     if (!recorded.written) {
         const QString text =

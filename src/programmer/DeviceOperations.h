@@ -36,6 +36,8 @@ public:
     bool fastReceive = false;
     // PROGRAM reads the chip back and compares it with the image.
     bool verifyAfterProgram = false;
+    // BULK ERASE reads the chip back and checks that every byte is FFh.
+    bool verifyAfterErase = false;
     // The chosen chip, as messages and S-record headers name it ("TMS370C756A").
     QString deviceName;
     // The chosen port as the journal names it: "Comm2", and the device it opens.
@@ -46,7 +48,8 @@ public:
     bool Running() const { return running_; }
     // The operation running, or the last one run.
     core::Operation RunningOperation() const { return operation_; }
-    // A PROGRAM is reading the chip back: the chip is written, the compare not yet made.
+    // A PROGRAM or BULK ERASE is reading the chip back: the chip is written, the compare not
+    // yet made.
     bool ReadingBack() const { return running_ && readingBack_; }
     // The chip is being written: stopping now leaves it partly written.
     bool WritingChip() const;
@@ -65,7 +68,10 @@ private:
     // telling the user why, when the operation must not run.
     bool StartJournal(core::Operation operation);
     // The operation's row, and its number used up or given back.
+    // The row of the operation run (a read-back's is that of the PROGRAM or BULK ERASE it
+    // checks).
     void FinishJournal(const core::Outcome& last);
+    void EraseAndCheck(const core::Family& family, const core::OperationOptions& options);
     void Report(const core::Outcome& outcome);
     void ReportVerify(const core::Outcome& outcome);
     void ReportFailure(const core::Outcome& outcome, const core::OutcomeWording& words);

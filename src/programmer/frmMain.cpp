@@ -235,9 +235,22 @@ void frmMain::BuildMenus() {
         services_.settings, core::ProgramSettings::VerifyAfterProgram));
     connect(mnuVerifyAfterProgram, &QAction::triggered, this,
             &frmMain::mnuVerifyAfterProgram_Click);
+    mnuVerifyAfterErase = mnuPort_Number->addAction(QStringLiteral("Verify After &Erase"));
+    mnuVerifyAfterErase->setObjectName(QStringLiteral("mnuVerifyAfterErase"));
+    mnuVerifyAfterErase->setCheckable(true);
+    mnuVerifyAfterErase->setToolTip(
+        QStringLiteral("After BULK ERASE, read the chip back and check that every byte is FFh"));
+    mnuVerifyAfterErase->setChecked(
+        core::ProgramSettings::Option(services_.settings, core::ProgramSettings::VerifyAfterErase));
+    connect(mnuVerifyAfterErase, &QAction::triggered, this, [this](bool checked) {
+        operations_->verifyAfterErase = checked;
+        core::ProgramSettings::SaveOption(services_.settings,
+                                          core::ProgramSettings::VerifyAfterErase, checked);
+    });
     RefreshPortToolTips();
     operations_->fastReceive = mnuFastReceive->isChecked();
     operations_->verifyAfterProgram = mnuVerifyAfterProgram->isChecked();
+    operations_->verifyAfterErase = mnuVerifyAfterErase->isChecked();
 
     mnuDevice = bar->addMenu(QStringLiteral("&Device"));
     mnuDevice->setObjectName(QStringLiteral("mnuDevice"));
@@ -612,8 +625,11 @@ QString frmMain::InterruptedOperation() const {
                                            "chip's contents are unknown; erase it and program it "
                                            "again.");
     if (operations_->ReadingBack()) {
-        return QStringLiteral("PROGRAM stopped during its read-back: the chip was programmed but "
-                              "is not verified.");
+        return operations_->RunningOperation() == core::Operation::BulkErase
+                   ? QStringLiteral("BULK ERASE stopped during its read-back: the chip was erased "
+                                    "but is not known to be blank.")
+                   : QStringLiteral("PROGRAM stopped during its read-back: the chip was "
+                                    "programmed but is not verified.");
     }
     switch (operations_->RunningOperation()) {
     case core::Operation::Read:

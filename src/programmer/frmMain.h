@@ -93,6 +93,7 @@ public:
     QAction* mnuAssignPorts = nullptr;
     QAction* mnuFastReceive = nullptr;
     QAction* mnuVerifyAfterProgram = nullptr;
+    QAction* mnuVerifyAfterErase = nullptr;
     QMenu* mnuDevice = nullptr;
     std::array<QAction*, 8> deviceItems{}; // in catalogue order
     QAction* mnuVerifyAgainstFile = nullptr;
