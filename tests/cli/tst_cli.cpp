@@ -374,6 +374,57 @@ private slots:
         QVERIFY(err.contains(" B/s  less than 1 s left"));
         QVERIFY(err.endsWith("\n"));
     }
+
+    // The chip's own bytes kept and checksum fields written into what PROGRAM sends; BULK ERASE
+    // confirmed by a read-back against FFh, a stuck cell named.
+    void keptBytesChecksumsAndBlankChecks() {
+        const QByteArray chip = Pattern(512, 3);
+        model.SetEeprom(chip);
+        Write("x.bin", QByteArray(512, 0x11));
+        QCOMPARE(Run("program -p sim -d x -i %D/x.bin --keep 1E10h:16 --checksum 1FFEh:crc16"), 0);
+        const QByteArray now = model.Block('x');
+        QCOMPARE(now.mid(0x10, 16), chip.mid(0x10, 16));
+        QCOMPARE(now.left(0x10) + now.mid(0x20, 0x1DE), QByteArray(0x1EE, 0x11));
+        const quint16 crc = core::Crc16CcittFalse(now.left(0x1FE));
+        QCOMPARE(now.right(2), core::ChecksumBytes(core::ChecksumKind::Crc16, crc));
+        QVERIFY2(
+            out.contains("verified") &&
+                out.contains(QStringLiteral("; kept 16 bytes at 1E10h from the chip; crc16 %1 "
+                                            "at 1FFEh over 1E00h-1FFDh")
+                                 .arg(core::ChecksumValueText(core::ChecksumKind::Crc16, crc))),
+            qPrintable(out));
+        // Refused before anything is sent, naming both.
+        model = AdapterModel();
+        QCOMPARE(Run("program -p sim -d x -i %D/x.bin --keep 1FF0h:16 --checksum 1FFEh:sum8"), 64);
+        QVERIFY2(err.contains("--keep 1FF0h:16 overlaps the field of --checksum 1FFEh:sum8"),
+                 qPrintable(err));
+        QVERIFY(model.WireLog().empty());
+        // A first read that fails writes nothing.
+        model.Faults().silent = true;
+        QCOMPARE(Run("program -p sim -d x -i %D/x.bin --keep 1E10h:16"), 2);
+        QVERIFY2(err.contains("reading the chip's kept bytes: no answer from the adapter; nothing "
+                              "was written"),
+                 qPrintable(err));
+        QVERIFY(!model.WireLog(Direction::ToAdapter).empty());
+        for (const auto& wire : model.WireLog(Direction::ToAdapter)) {
+            QVERIFY(wire.byte != 'p');
+        }
+
+        model = AdapterModel();
+        model.SetEeprom(chip);
+        model.Faults().stuckAt = 0x105;
+        QCOMPARE(Run("erase -p sim -d x --verify"), 1);
+        QCOMPARE(out.trimmed(), "Erased but not blank: 1F05h holds 26h; 1 of 512 bytes is not FFh");
+        QCOMPARE(Run("verify -p sim -d y --blank"), 1);
+        QVERIFY2(out.startsWith("Not blank: 1F05h holds 26h; 1 of 256 bytes is not FFh"),
+                 qPrintable(out));
+        model.Faults().stuckAt = -1;
+        QCOMPARE(Run("erase -p sim -d x --verify"), 0);
+        QCOMPARE(out.trimmed(), "Erased and blank: 512 bytes FFh");
+        QCOMPARE(Run("verify -p sim -d TMS374C013 --blank"), 0); // read back: no family refuses it
+        QCOMPARE(out.trimmed(), "Blank: 256 bytes FFh");
+        QCOMPARE(Run("verify -p sim -d y --blank -i %D/x.bin"), 64);
+    }
 };
 
 QTEST_GUILESS_MAIN(CliTest)

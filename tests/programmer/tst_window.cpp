@@ -685,6 +685,25 @@ private slots:
             }
         }
     }
+    // Verify After Erase, kept in the settings: BULK ERASE read back against FFh, a stuck cell
+    // told in a box; the row is the erase's.
+    void verifyAfterErase() {
+        Bench b;
+        QAction* item = b.w->findChild<QAction*>("mnuVerifyAfterErase");
+        QVERIFY(item && !item->isChecked());
+        item->trigger();
+        QCOMPARE(b.t.settings.GetSetting("General", "VerifyAfterErase"), "true");
+        b.Choose("mnuTMS370CX58A");
+        QVERIFY(b.Click(5).startsWith("Erased and blank: 256 bytes FFh, "));
+        QVERIFY(b.t.messages.shown.isEmpty() && b.Settled());
+        QCOMPARE(b.Sent(), QByteArray("yb") + "yrc");
+        b.model.SetEeprom(Pattern(512, 1));
+        b.model.Faults().stuckAt = 0x110;
+        const QString stuck = "Erased but not blank: 1F10h holds 71h; 1 of 256 bytes is not FFh";
+        QVERIFY(b.Click(5).startsWith(stuck));
+        QVERIFY(b.Box() == stuck && b.Settled());
+    }
+
     void aboutBox() {
         QFETCH(int, key);
         QFETCH(bool, onList);
