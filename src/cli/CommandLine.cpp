@@ -32,13 +32,15 @@ constexpr CommandInfo Commands[] = {
      "program -p PORT -d DEVICE -i FILE [-f raw|ihex|srec] [--pad] [--no-verify] "
      "[--serial ADDR:BYTES[:FORMAT] --journal STORE [--serial-start N] [--serial-step K] "
      "[--serial-last M] [--series NAME] [--lease SECONDS]] [--keep ADDR:LEN] "
-     "[--checksum ADDR:ALG[:FROM-TO]]",
+     "[--checksum ADDR:ALG[:FROM-TO]] [--skip-same]",
      "Programs FILE into the chip's data EEPROM, then reads the chip back and compares it "
      "with FILE (a mismatch is exit 1). A raw FILE must be one block long. With --serial the "
      "series' next number is patched into the image first; only a chip that verifies uses it "
      "up, a failed one gives it back for the next chip (the journal's series unreachable or "
      "used up is exit 6). --keep reads the chip first and keeps its bytes in a range (its "
-     "calibration); --checksum writes a checksum field after every other patch."},
+     "calibration); --checksum writes a checksum field after every other patch; --skip-same "
+     "writes nothing to a chip that already holds the image (its serial number aside: a "
+     "number taken for it goes back)."},
     {"verify", Command::Verify, "verify -p PORT -d DEVICE [-i FILE [-f raw|ihex|srec] | --blank]",
      "Without -i the adapter compares the chip, as the window's VERIFY does. With -i the chip "
      "is read back and compared with FILE here, listing the bytes that differ. With --blank "
@@ -130,6 +132,10 @@ const QCommandLineOption KeepOption("keep",
                                     "and its LEN bytes from ADDR (1E10h or 0x1E10) are laid "
                                     "into the image. May be given more than once.",
                                     "ADDR:LEN");
+const QCommandLineOption SkipSameOption("skip-same",
+                                        "Read the chip first and leave it as it is when it "
+                                        "already holds the image (its own serial number "
+                                        "aside): result 'same', exit 0.");
 const QCommandLineOption ChecksumOption(
     "checksum",
     "After every other patch, write at ADDR the checksum ALG (sum8, sum16, sum16le, crc16 "
@@ -233,8 +239,8 @@ void AddOptions(QCommandLineParser& parser, Command command) {
         parser.addOption(PadOption);
         parser.addOption(NoVerifyOption);
         for (const QCommandLineOption& option :
-             {KeepOption, ChecksumOption, SerialOption, SerialStartOption, SerialStepOption,
-              SerialLastOption, SeriesOption, LeaseOption}) {
+             {KeepOption, ChecksumOption, SkipSameOption, SerialOption, SerialStartOption,
+              SerialStepOption, SerialLastOption, SeriesOption, LeaseOption}) {
             parser.addOption(option);
         }
         break;
@@ -408,6 +414,7 @@ ParsedLine ReadSerial(const QCommandLineParser& parser, Request& request, const 
 // --keep and --checksum, checked against the device and the serial number's field.
 ParsedLine ReadPatches(const QCommandLineParser& parser, Request& request, const QString& hint) {
     QString why;
+    request.patches.skipSame = Given(parser, SkipSameOption);
     for (const QString& text : parser.values(KeepOption)) {
         const std::optional<production::KeepRange> range = production::ParseKeepRange(text, &why);
         if (!range) {

@@ -323,6 +323,17 @@ int Job::Program() {
     if (programmed.program.status != Status::Done) {
         return Ended(programmed.program, QString());
     }
+    if (programmed.same) {
+        QString line =
+            QStringLiteral("PROGRAM: same: %1 already holds %2; nothing was written, %3")
+                .arg(r_.deviceName, r_.file, core::ChecksumText(programmed.program.data));
+        if (run_.Held()) {
+            const std::optional<qint64> found = run_.FoundNumber();
+            line += found ? QStringLiteral(", serial %1 kept").arg(*found)
+                          : QStringLiteral(", its serial field holds no number");
+        }
+        return Say(WithPatches(line));
+    }
     if (r_.noVerify) {
         return Say(WithPatches(core::Describe(programmed.program, context_).summary));
     }
@@ -384,17 +395,21 @@ int Job::ReadBackEnded(const core::Outcome& outcome, bool afterProgram) {
     }
 }
 
-// The chip could not be read for the bytes it keeps: nothing was sent to it.
+// The chip could not be read first (for the bytes it keeps, or to compare): nothing was sent
+// to it.
 int Job::ChipReadFailed(const core::Outcome& outcome) {
     const QString unchanged = QStringLiteral("; nothing was written to the chip");
+    const QString reading = r_.patches.keep.isEmpty()
+                                ? QStringLiteral("reading the chip to compare")
+                                : QStringLiteral("reading the chip's kept bytes");
     switch (outcome.status) {
     case Status::NoAnswer:
-        return Fail(QStringLiteral("reading the chip's kept bytes: no answer from the adapter%1. "
-                                   "%2")
-                        .arg(unchanged, Words::CheckPort),
+        return Fail(QStringLiteral("%1: no answer from the adapter%2. %3")
+                        .arg(reading, unchanged, Words::CheckPort),
                     AdapterSilent);
     case Status::ShortAnswer:
-        return Fail(QStringLiteral("reading the chip's kept bytes: %1 of %2 bytes came%3.")
+        return Fail(QStringLiteral("%1: %2 of %3 bytes came%4.")
+                        .arg(reading)
                         .arg(outcome.received)
                         .arg(outcome.blockSize)
                         .arg(unchanged),

@@ -40,8 +40,13 @@ std::optional<ChecksumSpec> ParseChecksumSpec(const QString& text, QString* why)
 struct BlockPatches {
     QList<KeepRange> keep;
     QList<ChecksumSpec> checksums;
+    // --skip-same: a chip that already holds the block (its own number in the serial field)
+    // is left as it is.
+    bool skipSame = false;
 
     bool Empty() const { return keep.isEmpty() && checksums.isEmpty(); }
+    // PROGRAM reads the chip first.
+    bool ReadsChipFirst() const { return skipSame || !keep.isEmpty(); }
     // Why these, with the serial number's field when chips are numbered, cannot apply to a chip
     // of family: a range outside its EEPROM, two fields that overlap, a checksum over its own
     // field or over one written after it. "" when they can.

@@ -4,6 +4,7 @@
 
 #include <QFileInfo>
 #include <QSysInfo>
+#include <limits>
 
 namespace production {
 
@@ -37,6 +38,9 @@ public:
     void OnProgress(const core::Progress& progress) override { inner_.OnProgress(progress); }
     std::optional<QString> ChooseReadTarget() override { return inner_.ChooseReadTarget(); }
     std::optional<core::ImageSource> ChooseProgramSource() override {
+        if (chosen_) {
+            return chosen_;
+        }
         std::optional<core::ImageSource> source = inner_.ChooseProgramSource();
         if (!source || !source->block || (!held_ && patches_.Empty())) {
             return source;
@@ -60,6 +64,22 @@ public:
         block = patches_.WriteChecksums(block, family_, said_);
         return source;
     }
+    // The source chosen before PROGRAM started, given again when PROGRAM asks.
+    void Choose(const core::ImageSource& source) { chosen_ = source; }
+    // Whether the chip already holds block once the serial field holds the chip's own
+    // number (and the checksums are taken over that).
+    bool ChipHolds(QByteArray block) const {
+        if (block.size() != chip_.size()) {
+            return false;
+        }
+        if (field_) {
+            const int at = field_->address - family_.eepromFirst;
+            block.replace(at, field_->bytes, chip_.mid(at, field_->bytes));
+            QStringList ignored;
+            block = patches_.WriteChecksums(block, family_, &ignored);
+        }
+        return block == chip_;
+    }
     bool AcceptImageSize(const QString& path, qint64 size, int blockSize) override {
         return inner_.AcceptImageSize(path, size, blockSize);
     }
@@ -76,6 +96,7 @@ private:
     const BlockPatches& patches_;
     const QByteArray& chip_;
     QStringList* said_;
+    std::optional<core::ImageSource> chosen_;
 };
 
 } // namespace
@@ -147,7 +168,16 @@ ProductionRun::Program(core::Operations& operations, const core::Family& family,
     Programmed result;
     QByteArray chip;
     patched_.clear();
-    if (!patches_.keep.isEmpty()) {
+    same_ = false;
+    found_.reset();
+    const auto cancelled = [&] {
+        result.program = core::Outcome{};
+        result.program.operation = Operation::Program;
+        result.program.status = Status::Cancelled;
+        result.program.blockSize = family.blockSize;
+        return result;
+    };
+    if (patches_.ReadsChipFirst()) {
         ReadingChip reading(observer);
         result.chipRead = operations.Run(Operation::Read, family, reading, options);
         if (result.chipRead->status != Status::Done) {
@@ -156,14 +186,36 @@ ProductionRun::Program(core::Operations& operations, const core::Family& family,
         }
         chip = result.chipRead->data;
         if (beforeProgram && !beforeProgram()) {
-            result.program = core::Outcome{};
-            result.program.operation = Operation::Program;
-            result.program.status = Status::Cancelled;
-            result.program.blockSize = family.blockSize;
-            return result;
+            return cancelled();
         }
     }
     Patching patching(observer, family, held_, field_, patches_, chip, &patched_);
+    if (patches_.skipSame) {
+        // The block is made once, compared with the chip, and sent only when they differ.
+        const std::optional<core::ImageSource> source = patching.ChooseProgramSource();
+        if (!source) {
+            return cancelled();
+        }
+        if (source->block && patching.ChipHolds(*source->block)) {
+            same_ = true;
+            result.same = true;
+            if (field_) {
+                const int at = field_->address - family.eepromFirst;
+                const std::optional<quint64> number =
+                    core::DecodeSerial(chip.mid(at, field_->bytes), field_->format);
+                if (number && *number <= quint64(std::numeric_limits<qint64>::max())) {
+                    found_ = qint64(*number);
+                }
+            }
+            sent_ = chip;
+            cancelled();
+            result.program.status = Status::Done;
+            result.program.data = chip;
+            result.program.path = source->path;
+            return result;
+        }
+        patching.Choose(*source);
+    }
     result.program = operations.Run(Operation::Program, family, patching, options);
     sent_ = result.program.data;
     // A numbered chip is always read back: only one that verified uses its number up.
@@ -196,9 +248,15 @@ core::JournalRow ProductionRun::Row(Operation operation, const core::Outcome* la
     if (held_) {
         row.series = held_->series;
         row.serial = held_->number;
+        if (same_) {
+            // The number is given back: the row names the one the chip keeps.
+            row.serial = found_;
+        }
     }
-    row.result = last ? core::JournalResult(last->status) : QStringLiteral("port error");
-    if (verified_) {
+    row.result = same_  ? QStringLiteral("same")
+                 : last ? core::JournalResult(last->status)
+                        : QStringLiteral("port error");
+    if (verified_ || same_) {
         row.crc32 = core::Crc32Text(sent_);
     } else if (last && (last->status == Status::Done || last->status == Status::Mismatch) &&
                !last->data.isEmpty() && last->data.size() == last->blockSize &&

@@ -72,6 +72,9 @@ public:
         std::optional<core::Outcome> chipRead;
         core::Outcome program;
         std::optional<core::Outcome> readBack; // nothing when it was not made
+        // With skipSame: the chip already held the block, so nothing was sent (program is
+        // Done with the chip's bytes and no byte sent).
+        bool same = false;
     };
     // PROGRAM through operations with the block the observer chooses (the chip read first when
     // bytes of it are kept), the kept bytes, the held number and the checksums patched into it
@@ -85,6 +88,10 @@ public:
                        const std::function<bool()>& beforeProgram = {});
     // The chip was programmed and read back equal.
     bool Verified() const { return verified_; }
+    // The chip already held the block: nothing was written.
+    bool Same() const { return same_; }
+    // The number a chip that was the same holds in the serial field, when it holds one.
+    const std::optional<qint64>& FoundNumber() const { return found_; }
     // The block PROGRAM sent, number and all.
     const QByteArray& Sent() const { return sent_; }
 
@@ -119,6 +126,8 @@ private:
     QStringList patched_;
     QByteArray sent_;
     bool verified_ = false;
+    bool same_ = false;
+    std::optional<qint64> found_;
     QDateTime startedAt_;
     double startedMs_ = 0;
 };

@@ -132,6 +132,26 @@ std::optional<QByteArray> EncodeSerial(quint64 number, int bytes, SerialFormat f
     return field;
 }
 
+std::optional<quint64> DecodeSerial(const QByteArray& field, SerialFormat format) {
+    quint64 number = 0;
+    for (int i = 0; i < field.size(); ++i) {
+        const auto byte =
+            quint8(field[format == SerialFormat::LittleEndian ? field.size() - 1 - i : i]);
+        if (format == SerialFormat::Bcd) {
+            number = number * 100 + (byte >> 4) * 10 + (byte & 0x0F);
+        } else if (format == SerialFormat::Ascii) {
+            number = number * 10 + (byte - '0');
+        } else {
+            number = number << 8 | byte;
+        }
+    }
+    // Only bytes the number is written as hold it: that rules out stray digits and overflow.
+    if (EncodeSerial(number, int(field.size()), format) != field) {
+        return std::nullopt;
+    }
+    return number;
+}
+
 QString FieldOutsideEeprom(const SerialField& field, const Family& family) {
     const int last = field.address + field.bytes - 1;
     if (field.address >= family.eepromFirst && last <= family.EepromLast()) {

@@ -38,6 +38,10 @@ quint64 LargestSerial(int bytes, SerialFormat format);
 // The field's bytes in address order; nothing when number does not fit.
 std::optional<QByteArray> EncodeSerial(quint64 number, int bytes, SerialFormat format);
 
+// The number a field's bytes hold; nothing when they hold none in format (a blank field, a
+// digit out of place).
+std::optional<quint64> DecodeSerial(const QByteArray& field, SerialFormat format);
+
 // Why the field does not lie wholly in the family's EEPROM; "" when it does.
 QString FieldOutsideEeprom(const SerialField& field, const Family& family);
 
