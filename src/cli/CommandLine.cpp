@@ -32,7 +32,7 @@ constexpr CommandInfo Commands[] = {
      "program -p PORT -d DEVICE -i FILE [-f raw|ihex|srec] [--pad] [--no-verify] "
      "[--serial ADDR:BYTES[:FORMAT] --journal STORE [--serial-start N] [--serial-step K] "
      "[--serial-last M] [--series NAME] [--lease SECONDS]] [--keep ADDR:LEN] "
-     "[--checksum ADDR:ALG[:FROM-TO]] [--skip-same]",
+     "[--checksum ADDR:ALG[:FROM-TO]] [--skip-same] [--repeat]",
      "Programs FILE into the chip's data EEPROM, then reads the chip back and compares it "
      "with FILE (a mismatch is exit 1). A raw FILE must be one block long. With --serial the "
      "series' next number is patched into the image first; only a chip that verifies uses it "
@@ -40,7 +40,8 @@ constexpr CommandInfo Commands[] = {
      "used up is exit 6). --keep reads the chip first and keeps its bytes in a range (its "
      "calibration); --checksum writes a checksum field after every other patch; --skip-same "
      "writes nothing to a chip that already holds the image (its serial number aside: a "
-     "number taken for it goes back)."},
+     "number taken for it goes back). --repeat programs chip after chip, a line on stdin "
+     "between them, and ends with a summary."},
     {"verify", Command::Verify, "verify -p PORT -d DEVICE [-i FILE [-f raw|ihex|srec] | --blank]",
      "Without -i the adapter compares the chip, as the window's VERIFY does. With -i the chip "
      "is read back and compared with FILE here, listing the bytes that differ. With --blank "
@@ -136,6 +137,11 @@ const QCommandLineOption SkipSameOption("skip-same",
                                         "Read the chip first and leave it as it is when it "
                                         "already holds the image (its own serial number "
                                         "aside): result 'same', exit 0.");
+const QCommandLineOption RepeatOption("repeat",
+                                      "Program chip after chip on one port and one journal "
+                                      "connection: after each, press Enter for the next, q "
+                                      "and Enter (or end of input) to stop; a summary ends "
+                                      "the session.");
 const QCommandLineOption ChecksumOption(
     "checksum",
     "After every other patch, write at ADDR the checksum ALG (sum8, sum16, sum16le, crc16 "
@@ -239,8 +245,8 @@ void AddOptions(QCommandLineParser& parser, Command command) {
         parser.addOption(PadOption);
         parser.addOption(NoVerifyOption);
         for (const QCommandLineOption& option :
-             {KeepOption, ChecksumOption, SkipSameOption, SerialOption, SerialStartOption,
-              SerialStepOption, SerialLastOption, SeriesOption, LeaseOption}) {
+             {KeepOption, ChecksumOption, SkipSameOption, RepeatOption, SerialOption,
+              SerialStartOption, SerialStepOption, SerialLastOption, SeriesOption, LeaseOption}) {
             parser.addOption(option);
         }
         break;
@@ -415,6 +421,7 @@ ParsedLine ReadSerial(const QCommandLineParser& parser, Request& request, const 
 ParsedLine ReadPatches(const QCommandLineParser& parser, Request& request, const QString& hint) {
     QString why;
     request.patches.skipSame = Given(parser, SkipSameOption);
+    request.repeat = Given(parser, RepeatOption);
     for (const QString& text : parser.values(KeepOption)) {
         const std::optional<production::KeepRange> range = production::ParseKeepRange(text, &why);
         if (!range) {

@@ -29,6 +29,7 @@ struct Request {
     bool pad = false;
     bool force = false; // read: replace a read-only -o FILE
     bool noVerify = false;
+    bool repeat = false;     // program: chip after chip, each after a line on stdin
     bool blankCheck = false; // erase --verify, verify --blank: the chip read back must be FFh
     bool fast = false;
     bool quiet = false;

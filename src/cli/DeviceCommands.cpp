@@ -86,6 +86,8 @@ private:
     int OpenJournal();
     int TakeSerial();
     int Record(int code);
+    int Session();
+    bool NextChipInserted();
     // The operation's outcome, kept for the journal.
     core::Outcome Keep(const core::Outcome& outcome) {
         last_ = outcome;
@@ -125,6 +127,7 @@ private:
     production::ProductionRun run_{s_.clock}; // the journal, its number and its row
     std::optional<core::PortChoice> choice_;
     std::optional<core::Outcome> last_;
+    int givenBack_ = 0; // numbers this run gave back to their series
 };
 
 int Job::Run() {
@@ -181,6 +184,9 @@ int Job::Run() {
         code = Read();
         break;
     case Command::Program:
+        if (r_.repeat) {
+            return Session();
+        }
         code = Program();
         break;
     case Command::Verify:
@@ -250,6 +256,7 @@ int Job::Record(int code) {
         run_.Record(OperationOf(r_.command), last_ ? &*last_ : nullptr,
                     {r_.port, choice_ ? choice_->device : QString(), r_.deviceName, r_.file});
     if (recorded.givenBack) {
+        ++givenBack_;
         s_.err << "tms370: serial " << run_.Held()->number << " given back to series '"
                << run_.Held()->series << "'\n";
         s_.err.flush();
@@ -260,6 +267,85 @@ int Job::Record(int code) {
         return code == Success ? StoreFailed : code;
     }
     return code;
+}
+
+// program --repeat: chip after chip on the port and the journal opened once, a line on stdin
+// between them. Each chip's number is taken once it is in (the first one's by Run) and settled
+// before the prompt, so a session ended at the prompt holds nothing. The exit code is the first
+// failure's.
+int Job::Session() {
+    run_.KeepOpen();
+    int chips = 0, verified = 0, same = 0, failed = 0;
+    std::optional<qint64> low, high;
+    int first = Success;
+    for (;;) {
+        int code = Program();
+        if (!session_.TraceComplete() && code == Success) {
+            code = FileFailed;
+        }
+        code = Record(code);
+        ++chips;
+        if (code != Success) {
+            ++failed;
+            first = first == Success ? code : first;
+        } else if (run_.Same()) {
+            ++same;
+        } else {
+            ++verified;
+            if (run_.Held()) {
+                low = std::min(low.value_or(run_.Held()->number), run_.Held()->number);
+                high = std::max(high.value_or(run_.Held()->number), run_.Held()->number);
+            }
+        }
+        if (StopAsked() || !NextChipInserted()) {
+            break;
+        }
+        run_.NextChip();
+        last_.reset();
+        if (const int refused = TakeSerial()) {
+            first = first == Success ? refused : first;
+            break;
+        }
+    }
+    run_.Close();
+    QString line =
+        QStringLiteral("Session: %1 %2, %3 %4")
+            .arg(chips)
+            .arg(chips == 1 ? QStringLiteral("chip") : QStringLiteral("chips"))
+            .arg(verified)
+            .arg(r_.noVerify ? QStringLiteral("programmed") : QStringLiteral("verified"));
+    if (low) {
+        line += *low == *high ? QStringLiteral(" (serial %1)").arg(*low)
+                              : QStringLiteral(" (serials %1 to %2)").arg(*low).arg(*high);
+    }
+    line += QStringLiteral(", %1 same, %2 failed").arg(same).arg(failed);
+    if (r_.serial) {
+        line += QStringLiteral(", %1 %2 given back")
+                    .arg(givenBack_)
+                    .arg(givenBack_ == 1 ? QStringLiteral("number") : QStringLiteral("numbers"));
+    }
+    Say(line);
+    return StopAsked() ? Interrupted : first;
+}
+
+// Between chips of a session: whether the user put the next one in (a line that is not q) or
+// ended the session (q, or the end of the input).
+bool Job::NextChipInserted() {
+    if (!s_.in) {
+        return false;
+    }
+    report_.Finish();
+    s_.err << "Insert the next chip and press Enter (q and Enter to stop)\n";
+    s_.err.flush();
+    // Nothing is held here: Ctrl+C ends the program at once, as it does between commands.
+    if (s_.interrupts) {
+        s_.interrupts->Watch(nullptr);
+    }
+    const QString line = s_.in->readLine();
+    if (s_.interrupts) {
+        s_.interrupts->Watch(&operations_->Stop());
+    }
+    return !line.isNull() && line.trimmed().compare(QLatin1String("q"), Qt::CaseInsensitive) != 0;
 }
 
 int Job::ImageFailure(const core::LoadedImage& image) {

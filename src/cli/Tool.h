@@ -31,6 +31,8 @@ struct ToolServices {
     bool errIsTerminal = false; // progress as a bar rather than a line per phase
     // The serial ports present; nullptr for the system's own.
     const platform::PortEnumeration* ports = nullptr;
+    // Where program --repeat reads "next chip" lines; nullptr: no more chips.
+    QTextStream* in = nullptr;
 };
 
 // Runs one command line (without the program's name) and returns the exit code.

@@ -155,6 +155,16 @@ QString ProductionRun::WrittenNumber() const {
     return held_ && field_ ? core::WrittenSerial(*field_, quint64(held_->number)) : QString();
 }
 
+void ProductionRun::NextChip() {
+    held_.reset();
+    sent_.clear();
+    patched_.clear();
+    verified_ = false;
+    same_ = false;
+    found_.reset();
+    Begin();
+}
+
 void ProductionRun::Begin() {
     startedAt_ = QDateTime::currentDateTimeUtc();
     startedMs_ = clock_.NowMs();
@@ -282,7 +292,9 @@ ProductionRun::Recorded ProductionRun::Record(Operation operation, const core::O
     recorded.written = held_ ? journal_->Settle(*held_, verified_, row, &recorded.why)
                              : journal_->Add(row, &recorded.why);
     recorded.givenBack = held_ && !verified_ && recorded.written;
-    journal_.reset(); // the run is over: its connection goes
+    if (!keepOpen_) {
+        journal_.reset(); // the run is over: its connection goes
+    }
     return recorded;
 }
 

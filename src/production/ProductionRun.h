@@ -66,6 +66,13 @@ public:
     // Where the row's time and duration start.
     void Begin();
 
+    // A session of chip after chip: Record keeps the journal open for the next chip, whose run
+    // starts with NextChip (the port and the journal stay, the rest starts afresh). Close ends
+    // the session.
+    void KeepOpen() { keepOpen_ = true; }
+    void NextChip();
+    void Close() { journal_.reset(); }
+
     struct Programmed {
         // The chip read first, for the bytes it keeps; when that failed, nothing was sent and
         // program is that READ's outcome.
@@ -128,6 +135,7 @@ private:
     bool verified_ = false;
     bool same_ = false;
     std::optional<qint64> found_;
+    bool keepOpen_ = false;
     QDateTime startedAt_;
     double startedMs_ = 0;
 };
