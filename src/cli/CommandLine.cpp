@@ -1,4 +1,5 @@
 #include "CommandLine.h"
+#include "Recipe.h"
 
 #include "ExitCode.h"
 
@@ -32,7 +33,7 @@ constexpr CommandInfo Commands[] = {
      "program -p PORT -d DEVICE -i FILE [-f raw|ihex|srec] [--pad] [--no-verify] "
      "[--serial ADDR:BYTES[:FORMAT] --journal STORE [--serial-start N] [--serial-step K] "
      "[--serial-last M] [--series NAME] [--lease SECONDS]] [--keep ADDR:LEN] "
-     "[--checksum ADDR:ALG[:FROM-TO]] [--skip-same] [--repeat]",
+     "[--checksum ADDR:ALG[:FROM-TO]] [--skip-same] [--repeat] [--recipe FILE]",
      "Programs FILE into the chip's data EEPROM, then reads the chip back and compares it "
      "with FILE (a mismatch is exit 1). A raw FILE must be one block long. With --serial the "
      "series' next number is patched into the image first; only a chip that verifies uses it "
@@ -41,7 +42,8 @@ constexpr CommandInfo Commands[] = {
      "calibration); --checksum writes a checksum field after every other patch; --skip-same "
      "writes nothing to a chip that already holds the image (its serial number aside: a "
      "number taken for it goes back). --repeat programs chip after chip, a line on stdin "
-     "between them, and ends with a summary."},
+     "between them, and ends with a summary. --recipe FILE takes the options a recipe file "
+     "gives."},
     {"verify", Command::Verify, "verify -p PORT -d DEVICE [-i FILE [-f raw|ihex|srec] | --blank]",
      "Without -i the adapter compares the chip, as the window's VERIFY does. With -i the chip "
      "is read back and compared with FILE here, listing the bytes that differ. With --blank "
@@ -142,6 +144,11 @@ const QCommandLineOption RepeatOption("repeat",
                                       "connection: after each, press Enter for the next, q "
                                       "and Enter (or end of input) to stop; a summary ends "
                                       "the session.");
+const QCommandLineOption RecipeOption("recipe",
+                                      "Take the options FILE's [recipe] section gives (KEY = "
+                                      "VALUE, the options' long names; image for -i); the "
+                                      "command line's own win.",
+                                      "FILE");
 const QCommandLineOption ChecksumOption(
     "checksum",
     "After every other patch, write at ADDR the checksum ALG (sum8, sum16, sum16le, crc16 "
@@ -210,61 +217,45 @@ QString Wrapped(const QString& text, int width) {
     return result;
 }
 
-void AddOptions(QCommandLineParser& parser, Command command) {
-    parser.addOption(HelpOption);
-    parser.addOption(VersionOption);
+// The options command takes, in the order its help lists them.
+QList<QCommandLineOption> OptionsOf(Command command) {
+    QList<QCommandLineOption> options{HelpOption, VersionOption};
     if (command == Command::Ports) {
-        parser.addOption(ListFormatOption);
+        options << ListFormatOption;
     }
     if (command == Command::Devices || command == Command::Ports) {
-        return;
+        return options;
     }
-    parser.addOption(JournalOption);
-    parser.addOption(StoreTimeoutOption);
+    options << JournalOption << StoreTimeoutOption;
     if (command == Command::Journal) {
-        parser.addOption(SeriesOption);
-        parser.addOption(SinceOption);
-        parser.addOption(ListFormatOption);
-        parser.addOption(SummaryOption);
-        parser.addOption(HeldOption);
-        parser.addOption(SettleOption);
-        return;
+        return options << SeriesOption << SinceOption << ListFormatOption << SummaryOption
+                       << HeldOption << SettleOption;
     }
-    parser.addOption(PortOption);
-    parser.addOption(DeviceOption);
+    options << PortOption << DeviceOption;
     switch (command) {
     case Command::Read:
-        parser.addOption(OutputOption);
-        parser.addOption(FormatOption);
-        parser.addOption(RecordOption);
-        parser.addOption(ForceOption);
+        options << OutputOption << FormatOption << RecordOption << ForceOption;
         break;
     case Command::Program:
-        parser.addOption(InputOption);
-        parser.addOption(FormatOption);
-        parser.addOption(PadOption);
-        parser.addOption(NoVerifyOption);
-        for (const QCommandLineOption& option :
-             {KeepOption, ChecksumOption, SkipSameOption, RepeatOption, SerialOption,
-              SerialStartOption, SerialStepOption, SerialLastOption, SeriesOption, LeaseOption}) {
-            parser.addOption(option);
-        }
+        options << InputOption << FormatOption << PadOption << NoVerifyOption << KeepOption
+                << ChecksumOption << SkipSameOption << RepeatOption << RecipeOption << SerialOption
+                << SerialStartOption << SerialStepOption << SerialLastOption << SeriesOption
+                << LeaseOption;
         break;
     case Command::Verify:
-        parser.addOption(InputOption);
-        parser.addOption(FormatOption);
-        parser.addOption(PadOption);
-        parser.addOption(BlankOption);
+        options << InputOption << FormatOption << PadOption << BlankOption;
         break;
     case Command::Erase:
-        parser.addOption(EraseVerifyOption);
+        options << EraseVerifyOption;
         break;
     default:
         break;
     }
-    parser.addOption(FastOption);
-    parser.addOption(QuietOption);
-    parser.addOption(TraceOption);
+    return options << FastOption << QuietOption << TraceOption;
+}
+
+void AddOptions(QCommandLineParser& parser, Command command) {
+    parser.addOptions(OptionsOf(command));
 }
 
 QString CommandHelp(const CommandInfo& info, const QCommandLineParser& parser) {
@@ -528,12 +519,30 @@ ParsedLine ParseCommandLine(const QStringList& arguments) {
     if (Given(parser, VersionOption)) {
         return version;
     }
+    Request request;
+    if (info->command == Command::Program && Given(parser, RecipeOption)) {
+        // The recipe's options go after the line's, which leave the recipe's out.
+        QString why;
+        const std::optional<RecipeRead> recipe = ReadRecipe(
+            ValueOf(parser, RecipeOption), OptionsOf(info->command),
+            [&parser](const QCommandLineOption& option) { return Given(parser, option); }, &why);
+        if (!recipe) {
+            return Usage(why, hint);
+        }
+        if (!parser.parse(QStringList{QStringLiteral("tms370")} + arguments.mid(1) +
+                          recipe->arguments)) {
+            return Usage(QStringLiteral("recipe %1: %2")
+                             .arg(ValueOf(parser, RecipeOption), parser.errorText()),
+                         hint);
+        }
+        request.recipe = recipe->name;
+        request.recipeSha256 = recipe->sha256;
+    }
     if (!parser.positionalArguments().isEmpty()) {
         return Usage(
             QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()),
             hint);
     }
-    Request request;
     request.command = info->command;
     if (info->command == Command::Ports && Given(parser, ListFormatOption)) {
         const QString format = ValueOf(parser, ListFormatOption).trimmed().toLower();

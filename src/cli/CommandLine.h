@@ -30,6 +30,8 @@ struct Request {
     bool force = false; // read: replace a read-only -o FILE
     bool noVerify = false;
     bool repeat = false;     // program: chip after chip, each after a line on stdin
+    QString recipe;          // program --recipe: the recipe file's name
+    QString recipeSha256;    // and its SHA-256
     bool blankCheck = false; // erase --verify, verify --blank: the chip read back must be FFh
     bool fast = false;
     bool quiet = false;
