@@ -254,7 +254,8 @@ int Job::Record(int code) {
     }
     const production::ProductionRun::Recorded recorded =
         run_.Record(OperationOf(r_.command), last_ ? &*last_ : nullptr,
-                    {r_.port, choice_ ? choice_->device : QString(), r_.deviceName, r_.file});
+                    {r_.port, choice_ ? choice_->device : QString(), r_.deviceName, r_.file,
+                     r_.recipe, r_.recipeSha256});
     if (recorded.givenBack) {
         ++givenBack_;
         s_.err << "tms370: serial " << run_.Held()->number << " given back to series '"

@@ -169,6 +169,12 @@ const QList<SchemaStep> SchemaSteps = {
     // two chips is marked 'twice': a tool that still hands out numbers whose lease ran out
     // must not share the store.
     {2, {}},
+    // What PROGRAM laid into the image besides the number (kept bytes, checksums), and the
+    // recipe the run followed.
+    {3,
+     {"ALTER TABLE journal ADD COLUMN patches TEXT NOT NULL DEFAULT ''",
+      "ALTER TABLE journal ADD COLUMN recipe TEXT NOT NULL DEFAULT ''",
+      "ALTER TABLE journal ADD COLUMN recipe_sha256 TEXT NOT NULL DEFAULT ''"}},
 };
 
 } // namespace
@@ -189,6 +195,9 @@ QJsonObject JournalRowJson(const JournalRow& row) {
     o[QStringLiteral("crc32")] = row.crc32;
     o[QStringLiteral("duration_ms")] = double(row.durationMs);
     o[QStringLiteral("version")] = row.version;
+    o[QStringLiteral("patches")] = row.patches;
+    o[QStringLiteral("recipe")] = row.recipe;
+    o[QStringLiteral("recipe_sha256")] = row.recipeSha256;
     return o;
 }
 
@@ -216,6 +225,9 @@ JournalRow RowFromJson(const QJsonObject& o) {
     row.crc32 = o[QStringLiteral("crc32")].toString();
     row.durationMs = qint64(o[QStringLiteral("duration_ms")].toDouble());
     row.version = o[QStringLiteral("version")].toString();
+    row.patches = o[QStringLiteral("patches")].toString();
+    row.recipe = o[QStringLiteral("recipe")].toString();
+    row.recipeSha256 = o[QStringLiteral("recipe_sha256")].toString();
     return row;
 }
 
@@ -268,9 +280,10 @@ QString PendingFileFor(const QString& store, const QString& device) {
         QStringLiteral("journal-pending-%1.jsonl").arg(QLatin1String(key)));
 }
 
-const QStringList JournalColumns = {"time",      "bench", "port",         "device", "chip",
-                                    "operation", "image", "image_sha256", "series", "serial",
-                                    "result",    "crc32", "duration_ms",  "version"};
+const QStringList JournalColumns = {
+    "time",        "bench",        "port",    "device", "chip",         "operation",
+    "image",       "image_sha256", "series",  "serial", "result",       "crc32",
+    "duration_ms", "version",      "patches", "recipe", "recipe_sha256"};
 
 QString JournalCsv(const QList<JournalRow>& rows) {
     auto field = [](const QJsonValue& value) {
@@ -747,8 +760,8 @@ bool Journal::InsertRow(const JournalRow& row, QString* why) {
     QSqlQuery query = d->Query();
     query.prepare(QStringLiteral(
         "INSERT INTO journal (time, bench, port, device, chip, operation, image, image_sha256, "
-        "series, serial, result, crc32, duration_ms, tool_version) "
-        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+        "series, serial, result, crc32, duration_ms, tool_version, patches, recipe, "
+        "recipe_sha256) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
     query.addBindValue(JournalTime(row.time));
     query.addBindValue(Text(row.bench));
     query.addBindValue(Text(row.port));
@@ -763,6 +776,9 @@ bool Journal::InsertRow(const JournalRow& row, QString* why) {
     query.addBindValue(Text(row.crc32));
     query.addBindValue(row.durationMs);
     query.addBindValue(Text(row.version));
+    query.addBindValue(Text(row.patches));
+    query.addBindValue(Text(row.recipe));
+    query.addBindValue(Text(row.recipeSha256));
     return Exec(query, why);
 }
 
@@ -1107,7 +1123,8 @@ std::optional<QList<JournalRow>> Journal::Rows(const QString& series, const QDat
                                                QString* why) {
     QString sql = QStringLiteral(
         "SELECT time, bench, port, device, chip, operation, image, image_sha256, series, serial, "
-        "result, crc32, duration_ms, tool_version FROM journal WHERE 1 = 1");
+        "result, crc32, duration_ms, tool_version, patches, recipe, recipe_sha256 FROM journal "
+        "WHERE 1 = 1");
     if (!series.isEmpty()) {
         sql += QStringLiteral(" AND series = ?");
     }
@@ -1143,6 +1160,9 @@ std::optional<QList<JournalRow>> Journal::Rows(const QString& series, const QDat
         row.crc32 = query.value(11).toString();
         row.durationMs = query.value(12).toLongLong();
         row.version = query.value(13).toString();
+        row.patches = query.value(14).toString();
+        row.recipe = query.value(15).toString();
+        row.recipeSha256 = query.value(16).toString();
         rows << row;
     }
     return rows;

@@ -41,6 +41,11 @@ struct JournalRow {
     QString crc32;                // of what the chip holds, when known: "1A2B3C4D"
     qint64 durationMs = 0;
     QString version; // the tool's
+    // PROGRAM: what it laid into the image besides the number ("kept 16 bytes at 1E10h from
+    // the chip; crc16 3A5Fh at 1FFEh over 1E00h-1FFDh").
+    QString patches;
+    QString recipe; // the recipe file followed, and its SHA-256
+    QString recipeSha256;
 };
 
 // What a run asks of a series: its name, and how to begin it when it is new. A series that
@@ -122,7 +127,7 @@ public:
 
     // The schema version this build makes and reads.
     // (2: a held number is never handed out again by the store itself; older tools did so.)
-    static constexpr int SchemaVersion = 2;
+    static constexpr int SchemaVersion = 3;
 
     // A store call waiting on the server ends at once when stop is raised (by a signal) above
     // the level it has now; nullptr for none.

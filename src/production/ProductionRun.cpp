@@ -276,6 +276,9 @@ core::JournalRow ProductionRun::Row(Operation operation, const core::Outcome* la
     }
     row.durationMs = qint64(clock_.NowMs() - startedMs_);
     row.version = QStringLiteral(TMS370_VERSION);
+    row.patches = patched_.join(QStringLiteral("; "));
+    row.recipe = place.recipe;
+    row.recipeSha256 = place.recipeSha256;
     return row;
 }
 

@@ -110,7 +110,9 @@ public:
         QString port;   // as the user named it
         QString device; // the system device it opens
         QString chip;
-        QString image; // the image file, "" for none
+        QString image;  // the image file, "" for none
+        QString recipe; // the recipe followed, and its SHA-256
+        QString recipeSha256;
     };
     struct Recorded {
         bool written = true;    // false: the store could not be told (why says what became of it)

@@ -341,7 +341,7 @@ void DeviceOperations::FinishJournal(const core::Outcome& last) {
     // A read-back belongs to the PROGRAM it checks.
     const production::ProductionRun::Recorded recorded =
         run_->Record(readingBack_ ? operation_ : last.operation, &last,
-                     {portName, portDevice, context_.device, imagePath_});
+                     {portName, portDevice, context_.device, imagePath_, {}, {}});
     if (!recorded.written) {
         const QString text =
             QStringLiteral("The journal could not be written: %1").arg(recorded.why);
