@@ -1,6 +1,7 @@
 // tms370 as whole processes against the adapter tool on pseudo-terminals: a gang of four
-// `program` runs on four ports against one alone, and the median of repeated
-// `read --fast` runs of a 512-byte block against the line's limit.
+// `program` runs on four ports against one alone, `program --skip-same` and `--keep` against
+// the line's limit of one READ, and the median of repeated `read --fast` runs of a 512-byte
+// block against that limit.
 #include "AdapterTool.h"
 #include "ToolRuns.h"
 
@@ -68,6 +69,25 @@ int main(int argc, char* argv[]) {
     std::printf("program 512 bytes + read-back: one %8.1f ms, gang of four %8.1f ms, ratio %.4f "
                 "(target <= 1.1)\n",
                 one, four, four / one);
+
+    // The chips hold the image now: --skip-same reads each and writes nothing, and --keep
+    // costs one fast READ more than a plain program.
+    std::vector<double> sames;
+    for (int i = 0; i < repeats; ++i) {
+        sames.push_back(RunTogether({ProgramArguments(devices[0], image) << "--skip-same"}));
+    }
+    const double same = Median(sames);
+    std::printf("program --skip-same, the chip the same: median of %d %7.1f ms, line limit of one "
+                "READ %.1f ms, ratio %.4f (target <= 1.2)\n",
+                repeats, same, LineLimitMs, same / LineLimitMs);
+    const double keep = RunTogether({ProgramArguments(devices[0], image) << "--keep"
+                                                                         << "1E10h:16"});
+    // PROGRAM's protocol floor: the command gaps, 2 ms a byte and the adapter's 23.4 s write.
+    constexpr double ProgramFloorMs = 10 + 10 + 40 + 512 * 2 + 23400;
+    std::printf("program --keep 1E10h:16: %.1f ms (%.1f ms more than without), line limit of one "
+                "READ + PROGRAM's floor %.1f ms, ratio %.4f (target <= 1.2)\n",
+                keep, keep - one, LineLimitMs + ProgramFloorMs,
+                keep / (LineLimitMs + ProgramFloorMs));
 
     std::vector<double> starts, reads;
     const double cpu0 = bench::ChildCpuSeconds();
