@@ -312,6 +312,20 @@ private slots:
         QSqlDatabase::removeDatabase("raw");
     }
 
+    // A field holding a comma, a quote or a line break is quoted, its quotes doubled; the
+    // others are written as they are.
+    void csvQuotesWhatWouldSplitAField() {
+        core::JournalRow row;
+        row.bench = "say \"hi\"";
+        row.port = "Comm1\nComm2";
+        row.device = "a,b";
+        row.chip = "C758A";
+        const QString csv = core::JournalCsv({row});
+        QVERIFY2(
+            csv.section('\n', 1).startsWith(",\"say \"\"hi\"\"\",\"Comm1\nComm2\",\"a,b\",C758A,,"),
+            qPrintable(csv));
+    }
+
     void addresses() {
         const std::tuple<QString, bool, QString> rows[] = {
             // the address, a usage error, why
