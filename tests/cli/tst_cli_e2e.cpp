@@ -3,10 +3,7 @@
 #include "PostgresServer.h"
 #include "Ser2net.h"
 
-#include <QElapsedTimer>
-#include <QFile>
 #include <QTcpServer>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
 #include <grp.h>

@@ -2,8 +2,6 @@
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
-#include <QTemporaryDir>
-#include <QThread>
 #include <QtTest>
 #include <latch>
 #include <thread>

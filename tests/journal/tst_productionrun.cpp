@@ -9,8 +9,6 @@
 #include "production/SerialNumbers.h"
 #include "transport/SimTransport.h"
 
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <limits>
 
