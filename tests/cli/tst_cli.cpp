@@ -28,8 +28,7 @@ class CliTest : public QObject {
     std::unique_ptr<platform::QtSettingsStore> settings;
     AdapterModel model;
     QString out, err;
-    QTextStream outStream{&out};
-    QTextStream errStream{&err};
+    QTextStream outStream{&out}, errStream{&err};
     std::unique_ptr<cli::ToolServices> services;
 
     QString Path(const QString& name) const { return dir.filePath(name); }

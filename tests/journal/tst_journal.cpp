@@ -228,10 +228,7 @@ private slots:
         thaw.dismiss();
         server.Freeze(false);
 #else
-        QSqlQuery(other).exec("ROLLBACK");
-        other.close();
-        other = QSqlDatabase();
-        QSqlDatabase::removeDatabase("locker");
+        other.close(); // its transaction ends with it
 #endif
         journal = Open();
         QThread::msleep(5);
