@@ -2,17 +2,53 @@
 #include "ImageFiles.h"
 #include "PostgresServer.h"
 #include "Ser2net.h"
-#include "ToolRun.h"
 
-#include <QElapsedTimer>
-#include <QFile>
 #include <QTcpServer>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
 #include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+// One tms370 process: what it says, and how it ends (its exit code, -1 when killed).
+struct ToolRun {
+    QProcess process;
+    QByteArray out, err;
+    int code = -1;
+
+    explicit ToolRun(const QStringList& arguments, const QStringList& environment = {}) {
+        QProcessEnvironment all = QProcessEnvironment::systemEnvironment();
+        for (const QString& pair : environment) {
+            all.insert(pair.section('=', 0, 0), pair.section('=', 1));
+        }
+        process.setProcessEnvironment(all);
+        process.start(QStringLiteral(TMS370_TOOL), arguments);
+        process.waitForStarted(5000);
+    }
+
+    // Reads until what it said holds words; the run goes on.
+    bool WaitFor(const QByteArray& words) {
+        QDeadlineTimer deadline(20000);
+        while (!(out + err).contains(words) && !deadline.hasExpired()) {
+            process.waitForReadyRead(100);
+            out += process.readAllStandardOutput();
+            err += process.readAllStandardError();
+        }
+        return (out + err).contains(words);
+    }
+
+    int Finish() {
+        if (!process.waitForFinished(60000)) {
+            process.kill();
+            process.waitForFinished();
+        }
+        out += process.readAllStandardOutput();
+        err += process.readAllStandardError();
+        code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        qInfo().noquote() << code << out.trimmed() << err.trimmed().split('\n').last();
+        return code;
+    }
+};
 
 // tms370 processes on the real clock: the adapter tool on a pseudo-terminal, directly or behind
 // ser2net (raw, RFC 2217), and misbehaving servers. (What transports carry: their contract.)
@@ -92,30 +128,16 @@ private slots:
         WriteFile(Path("image.bin"), Pattern(256, 6));
         const QStringList environment{"XDG_DATA_HOME=" + Path("data"),
                                       QStringLiteral("PGPASSWORD=") + PostgresServer::Password};
-        const QStringList program{"program",
-                                  "-p",
-                                  device,
-                                  "-d",
-                                  "TMS370CX58A",
-                                  "--fast",
-                                  "-i",
-                                  Path("image.bin"),
-                                  "--journal",
-                                  server.Url(),
-                                  "--serial",
-                                  "1FFEh:2",
-                                  "--serial-start",
-                                  "1",
-                                  "--store-timeout",
-                                  "600"};
+        const QStringList program =
+            QString("program -p %1 -d TMS370CX58A --fast -i %2 --journal %3 --serial 1FFEh:2 "
+                    "--serial-start 1 --store-timeout 600")
+                .arg(device, Path("image.bin"), server.Url())
+                .split(' ');
         ToolRun frozen(program, environment);
         QVERIFY(frozen.WaitFor("waiting 11.7 s"));
         server.Freeze(true);
         auto thaw = qScopeGuard([&] { server.Freeze(false); });
-        while (!frozen.out.contains("Programmed and verified") &&
-               frozen.process.waitForReadyRead(20000)) {
-            frozen.out += frozen.process.readAllStandardOutput();
-        }
+        QVERIFY(frozen.WaitFor("Programmed and verified"));
         QTest::qWait(300); // into the wait for the server
         ::kill(pid_t(frozen.process.processId()), SIGTERM);
         QCOMPARE(frozen.Finish(), 6);
@@ -162,29 +184,10 @@ private slots:
     }
 
     // Port errors, never a hang or a crash; nothing reaches the adapter behind a refused port.
-    void refusalsAndMisbehavingServers_data() {
-        QTest::addColumn<QString>("port"); // %R raw, %F RFC 2217, %C closed, %S silent, %E endless
-        QTest::addColumn<int>("code");     // -1: any ending but a crash or a hang
-        QTest::addColumn<QByteArray>("words");
-        // clang-format off
-        QTest::newRow("RFC 2217 reports DSR low (a pseudo-terminal)") << "rfc2217://127.0.0.1:%F" << 3 << QByteArray("Error Comm: Check Port Number/Cable/Turn ON Power Supply\ntms370: A terminal server in front of a pseudo-terminal reports every line low: rfc2217://127.0.0.1:");
-        QTest::newRow("refused") << "net:127.0.0.1:%C" << 3 << QByteArray("the connection was refused");
-        QTest::newRow("no such host") << "net:no-such-host.invalid:23" << 3 << QByteArray("cannot connect");
-        QTest::newRow("raw port spoken to as RFC 2217") << "rfc2217://127.0.0.1:%R" << 3 << QByteArray("does not speak RFC 2217");
-        QTest::newRow("RFC 2217 port spoken to as raw") << "net:127.0.0.1:%F" << 3 << QByteArray("this port speaks RFC 2217: use rfc2217://");
-        QTest::newRow("raw, silent") << "net:127.0.0.1:%S" << 2 << QByteArray("no answer");
-        QTest::newRow("RFC 2217, silent") << "rfc2217://127.0.0.1:%S?dsr=ignore" << 3 << QByteArray("does not speak RFC 2217");
-        QTest::newRow("RFC 2217, endless subnegotiation") << "rfc2217://127.0.0.1:%E?dsr=ignore" << 3 << QByteArray("subnegotiation of more than");
-        QTest::newRow("raw, noise") << "net:127.0.0.1:%E" << -1 << QByteArray("READ");
-        // clang-format on
-    }
     void refusalsAndMisbehavingServers() {
         if (!Ser2net::Installed()) {
             QSKIP("ser2net is not installed (scripts/setup installs it)");
         }
-        QFETCH(QString, port);
-        QFETCH(int, code);
-        QFETCH(QByteArray, words);
         QTcpServer silent, endless; // silent: the system accepts for it, and nothing is said
         silent.listen(QHostAddress::LocalHost, 0);
         endless.listen(QHostAddress::LocalHost, 0);
@@ -194,21 +197,36 @@ private slots:
             QObject::connect(client, &QTcpSocket::bytesWritten,
                              [client] { client->write(QByteArray(4096, 'x')); });
         });
-        port.replace("%R", QString::number(ser2net.rawPort))
-            .replace("%F", QString::number(ser2net.rfcPort))
-            .replace("%C", QString::number(FreePort()))
-            .replace("%S", QString::number(silent.serverPort()))
-            .replace("%E", QString::number(endless.serverPort()));
-        const QByteArray heard = ReadFile(Path("rfc.log"));
-        QElapsedTimer took;
-        took.start();
-        ToolRun run({"read", "-p", port, "-d", "y", "--fast", "-o", Path("read.bin")});
-        QTRY_VERIFY_WITH_TIMEOUT(run.process.state() == QProcess::NotRunning, 20000); // serving
-        QVERIFY(run.Finish() >= 0);
-        QVERIFY(took.elapsed() < 10000);
-        QVERIFY(code < 0 || run.code == code);
-        QVERIFY2(run.err.contains(words), run.err.constData());
-        QCOMPARE(ReadFile(Path("rfc.log")), heard);
+        // clang-format off
+        const std::tuple<QString, int, QByteArray> rows[] = { // -1: any ending but a crash or hang
+        // %R raw, %F RFC 2217, %C closed, %S silent, %E endless
+        {"rfc2217://127.0.0.1:%F", 3, "Error Comm: Check Port Number/Cable/Turn ON Power Supply\ntms370: A terminal server in front of a pseudo-terminal reports every line low: rfc2217://127.0.0.1:"},
+        {"net:127.0.0.1:%C", 3, "the connection was refused"},
+        {"net:no-such-host.invalid:23", 3, "cannot connect"},
+        {"rfc2217://127.0.0.1:%R", 3, "does not speak RFC 2217"},
+        {"net:127.0.0.1:%F", 3, "this port speaks RFC 2217: use rfc2217://"},
+        {"net:127.0.0.1:%S", 2, "no answer"},
+        {"rfc2217://127.0.0.1:%S?dsr=ignore", 3, "does not speak RFC 2217"},
+        {"rfc2217://127.0.0.1:%E?dsr=ignore", 3, "subnegotiation of more than"},
+        {"net:127.0.0.1:%E", -1, "READ"},
+        };
+        // clang-format on
+        for (auto [port, code, words] : rows) {
+            port.replace("%R", QString::number(ser2net.rawPort))
+                .replace("%F", QString::number(ser2net.rfcPort))
+                .replace("%C", QString::number(FreePort()))
+                .replace("%S", QString::number(silent.serverPort()))
+                .replace("%E", QString::number(endless.serverPort()));
+            const QByteArray heard = ReadFile(Path("rfc.log"));
+            QElapsedTimer took;
+            took.start();
+            ToolRun run({"read", "-p", port, "-d", "y", "--fast", "-o", Path("read.bin")});
+            QTRY_VERIFY_WITH_TIMEOUT(run.process.state() == QProcess::NotRunning, 20000);
+            QVERIFY2(run.Finish() >= 0 && took.elapsed() < 10000, qPrintable(port));
+            QVERIFY2(code < 0 || run.code == code, qPrintable(port));
+            QVERIFY2(run.err.contains(words), run.err.constData());
+            QCOMPARE(ReadFile(Path("rfc.log")), heard); // nothing reached the adapter
+        }
     }
 
     // The terminal server goes away in the middle of a READ: a port error, the old file kept.

@@ -4,17 +4,42 @@
 #include "core/Checksums.h"
 #include "core/PortControl.h"
 #include "core/PortDevices.h"
+#include "production/BlockPatches.h"
 #include "production/ProductionRun.h"
 #include "production/SerialNumbers.h"
 #include "transport/SimTransport.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 #include <limits>
 
+using production::BlockPatches;
 using production::ProductionRun;
 
 namespace {
+
+const core::Family& X = core::Families[0]; // 1E00h-1FFFh
+const core::Family& Y = core::Families[1]; // 1F00h-1FFFh
+
+BlockPatches Patches(const QStringList& keep, const QStringList& checksums) {
+    BlockPatches patches;
+    QString why;
+    for (const QString& text : keep) {
+        patches.keep.append(production::ParseKeepRange(text, &why).value());
+    }
+    for (const QString& text : checksums) {
+        patches.checksums.append(production::ParseChecksumSpec(text, &why).value());
+    }
+    return patches;
+}
+
+// Unlike Pattern, no period of 256: a patch at the wrong 256-byte half shows.
+QByteArray Block(int size, int seed) {
+    QByteArray block(size, '\0');
+    for (int i = 0; i < size; ++i) {
+        block[i] = char((i * 37 + seed * 11 + (i >> 3)) & 0xFF);
+    }
+    return block;
+}
 
 enum class Ending {
     Verified,
@@ -43,16 +68,14 @@ struct Front : core::OperationObserver {
 
 } // namespace
 
-// A production run's block, read-back, number and row for every way a PROGRAM ends; serial layouts.
+// A production run's block, read-back, number and row for every way a PROGRAM ends; serial
+// layouts; kept ranges and checksum fields, and the options refused when they cannot apply.
 class ProductionRunTest : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir;
     FakeClock clock;
-    const core::Family& family = *core::FindFamily("y"); // 256 bytes at 1F00h
     const core::SerialField field{0x1FFC, 4, core::SerialFormat::BigEndian};
-
-    QString Store(const QString& name) const { return dir.filePath(name); }
 
 private slots:
     void initTestCase() {
@@ -82,7 +105,7 @@ private slots:
         // clang-format on
         for (const auto& [name, ending, numbered, readBack, readBackMade, result, givenBack] :
              rows) {
-            const QString store = Store(QString("%1.db").arg(name));
+            const QString store = dir.filePath(QString("%1.db").arg(name));
             adaptersim::AdapterModel model;
             model.Faults().silent = ending == Ending::Silent;
             model.Faults().portMissing = ending == Ending::PortMissing;
@@ -108,15 +131,15 @@ private slots:
                 ProductionRun run(clock);
                 QVERIFY2(!run.Open(store, "/dev/ttyS1", 5), name);
                 if (numbered) {
-                    QVERIFY(!run.TakeNumber({"s", 1040, 1, {}}, "/dev/ttyS1", 60, field, family));
+                    QVERIFY(!run.TakeNumber({"s", 1040, 1, {}}, "/dev/ttyS1", 60, field, Y));
                     QCOMPARE(run.WrittenNumber(), "00000410h at 1FFCh");
                     expected = expected.left(252) + QByteArray::fromHex("00000410");
                 }
                 run.Begin();
                 if (ending != Ending::PortNeverOpened) {
-                    const auto programmed =
-                        run.Program(operations, family, front, {}, readBack,
-                                    [&] { return ending != Ending::ReadBackSkipped; });
+                    const auto programmed = run.Program(operations, Y, front, {}, readBack, [&] {
+                        return ending != Ending::ReadBackSkipped;
+                    });
                     QCOMPARE(programmed.readBack.has_value(), readBackMade);
                     last = programmed.readBack ? *programmed.readBack : programmed.program;
                     QCOMPARE(run.Verified(), readBackMade && result == "ok");
@@ -186,49 +209,41 @@ private slots:
         }
     }
 
-    void serialField_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("family");
-        QTest::addColumn<int>("offset"); // of the field in the block; -1 refused
-        QTest::addColumn<QString>("why");
-        // clang-format off
-        QTest::newRow("x, first address") << "1E00h:2" << "x" << 0 << "";
-        QTest::newRow("x, last address") << "0x1FFE:2:le" << "x" << 510 << "";
-        QTest::newRow("x, one past the end") << "1FFFh:2" << "x" << -1 << "1FFFh to 2000h lies outside the EEPROM (1E00h to 1FFFh)";
-        QTest::newRow("y, first address") << "1F00h:8:bcd" << "y" << 0 << "";
-        QTest::newRow("y, last address") << "1fffh:1:ASCII" << "y" << 255 << "";
-        QTest::newRow("y, one before") << "1EFFh:1" << "y" << -1 << "1EFFh to 1EFFh lies outside";
-        QTest::newRow("no hex mark") << "1FFC:4" << "x" << -1 << "'1FFC' is no address";
-        QTest::newRow("nine bytes") << "1FFCh:9" << "x" << -1 << "BYTES is 1 to 8, not '9'";
-        QTest::newRow("no bytes") << "1FFCh" << "x" << -1 << "ADDR:BYTES[:FORMAT]";
-        QTest::newRow("unknown format") << "1FFCh:4:hex" << "x" << -1 << "unknown format 'hex'";
-        // clang-format on
-    }
     void serialField() {
-        QFETCH(QString, text);
-        QFETCH(QString, family);
-        QFETCH(int, offset);
-        QFETCH(QString, why);
-        const core::Family& f = *core::FindFamily(family);
-        QString error;
-        const std::optional<core::SerialField> field = core::ParseSerialField(text, &error);
-        if (field) {
-            error = core::FieldOutsideEeprom(*field, f);
+        // clang-format off
+        const std::tuple<QString, const char*, int, QString> rows[] = { // offset -1: refused
+        {"1E00h:2", "x", 0, ""}, {"0x1FFE:2:le", "x", 510, ""},
+        {"1FFFh:2", "x", -1, "1FFFh to 2000h lies outside the EEPROM (1E00h to 1FFFh)"},
+        {"1F00h:8:bcd", "y", 0, ""}, {"1fffh:1:ASCII", "y", 255, ""},
+        {"1EFFh:1", "y", -1, "1EFFh to 1EFFh lies outside"},
+        {"1FFC:4", "x", -1, "'1FFC' is no address"},
+        {"1FFCh:9", "x", -1, "BYTES is 1 to 8, not '9'"},
+        {"1FFCh", "x", -1, "ADDR:BYTES[:FORMAT]"},
+        {"1FFCh:4:hex", "x", -1, "unknown format 'hex'"},
+        };
+        // clang-format on
+        for (const auto& [text, family, offset, why] : rows) {
+            const core::Family& f = *core::FindFamily(family);
+            QString error;
+            const std::optional<core::SerialField> field = core::ParseSerialField(text, &error);
+            if (field) {
+                error = core::FieldOutsideEeprom(*field, f);
+            }
+            QVERIFY2(error.contains(why) && error.isEmpty() == (offset >= 0), qPrintable(error));
+            if (offset < 0) { // a run refuses a field outside before it holds a number
+                ProductionRun run(clock);
+                const auto no =
+                    field ? run.TakeNumber({}, "/dev/ttyS1", 60, *field, f) : std::nullopt;
+                QVERIFY(!field ||
+                        (no && no->kind == ProductionRun::Refusal::Kind::Outside && !run.Held()));
+                continue;
+            }
+            // The number lands at its address and nowhere else.
+            const QByteArray block(f.blockSize, char(0xA5));
+            QCOMPARE(core::PatchSerial(block, *field, f, 7),
+                     block.left(offset) + *core::EncodeSerial(7, field->bytes, field->format) +
+                         block.mid(offset + field->bytes));
         }
-        QVERIFY2(error.contains(why), qPrintable(error));
-        QCOMPARE(error.isEmpty(), offset >= 0);
-        if (offset < 0) { // a run refuses a field outside before it holds a number
-            ProductionRun run(clock);
-            const auto no = field ? run.TakeNumber({}, "/dev/ttyS1", 60, *field, f) : std::nullopt;
-            QVERIFY(!field ||
-                    (no && no->kind == ProductionRun::Refusal::Kind::Outside && !run.Held()));
-            return;
-        }
-        // The number lands at its address and nowhere else.
-        const QByteArray block(f.blockSize, char(0xA5));
-        QCOMPARE(core::PatchSerial(block, *field, f, 7),
-                 block.left(offset) + *core::EncodeSerial(7, field->bytes, field->format) +
-                     block.mid(offset + field->bytes));
     }
 
     void numbers() {
@@ -238,8 +253,119 @@ private slots:
         QCOMPARE(core::ParseSerialNumber("9223372036854775808"), std::nullopt);
         QCOMPARE(core::ParseSerialNumber("-1"), std::nullopt);
         QCOMPARE(core::ParseSerialNumber("412h"), std::nullopt);
-        QCOMPARE(core::WrittenSerial({0x1FFC, 4, core::SerialFormat::BigEndian}, 1042),
-                 QStringLiteral("00000412h at 1FFCh"));
+    }
+
+    // Each algorithm against Python's zlib and binascii (CRC-16/CCITT-FALSE is crc_hqx from
+    // FFFFh), over the standard check text and a block, stored in its byte order.
+    void checksumsMatchAnIndependentComputation() {
+        const QList<QByteArray> inputs = {"123456789", Block(512, 3), QByteArray()};
+        QStringList script{QStringLiteral("import sys, zlib, binascii")};
+        for (const QByteArray& data : inputs) {
+            script << QStringLiteral("d = bytes.fromhex('%1')").arg(QLatin1String(data.toHex()))
+                   << QStringLiteral("print('%02X %04X %04X %04X %08X' % (sum(d) % 256, "
+                                     "sum(d) % 65536, sum(d) % 65536, binascii.crc_hqx(d, 0xFFFF), "
+                                     "zlib.crc32(d)))");
+        }
+        QProcess python;
+        python.start(QStringLiteral("python3"), {QStringLiteral("-c"), script.join(u'\n')});
+        if (!python.waitForFinished(30000) || python.exitCode() != 0) {
+            QSKIP("python3 is not installed: the independent checksums cannot be made");
+        }
+        const QStringList lines = QString::fromLatin1(python.readAllStandardOutput()).split(u'\n');
+        for (int i = 0; i < inputs.size(); ++i) {
+            QStringList mine; // sum8, sum16, sum16le, crc16, crc32
+            for (int kind = 0; kind <= int(core::ChecksumKind::Crc32); ++kind) {
+                const auto k = core::ChecksumKind(kind);
+                mine << core::ChecksumValueText(k, core::ChecksumOf(k, inputs[i])).chopped(1);
+            }
+            QCOMPARE(mine.join(u' '), lines[i]);
+        }
+        QStringList stored; // each kind's field in its byte order
+        for (int kind = 0; kind <= int(core::ChecksumKind::Crc32Le); ++kind) {
+            stored << core::ChecksumBytes(core::ChecksumKind(kind), 0x12345678).toHex().toUpper();
+        }
+        QCOMPARE(stored.join(' '), "78 5678 7856 5678 12345678 78563412");
+    }
+
+    void optionsRefused() {
+        // clang-format off
+        const std::tuple<QStringList, QStringList, QString, QString> rows[] = {
+        // kept ranges, checksums, the serial field ("" none), why ("" when they apply)
+        {{"1E10h:16", "1F00h:2"}, {"1FF8h:sum8:1E00h-1E0Fh", "1FFEh:crc16"}, "1FFCh:2", ""},
+        {{}, {"1FF0h:sum8:1E00h-1EFFh", "1FFEh:crc16"}, "", ""}, // the last over an earlier field
+        {{"1DF8h:16"}, {}, "", "--keep 1DF8h:16: 1DF8h to 1E07h lies outside the EEPROM (1E00h to 1FFFh)"},
+        {{"1FF8h:9"}, {}, "", "--keep 1FF8h:9: 1FF8h to 2000h lies outside the EEPROM (1E00h to 1FFFh)"},
+        {{"1FF0h:13"}, {}, "1FFCh:4", "--keep 1FF0h:13 overlaps --serial at 1FFCh to 1FFFh"},
+        {{"1FF0h:12"}, {}, "1FFCh:4", ""},
+        {{"1FF0h:15"}, {"1FFEh:crc16"}, "", "--keep 1FF0h:15 overlaps the field of --checksum 1FFEh:crc16"},
+        {{}, {"1FFEh:crc32"}, "", "--checksum 1FFEh:crc32: 1FFEh to 2001h lies outside the EEPROM (1E00h to 1FFFh)"},
+        {{}, {"1FFEh:crc16:1D00h-1FFDh"}, "", "--checksum 1FFEh:crc16:1D00h-1FFDh: 1D00h to 1FFDh lies outside the EEPROM (1E00h to 1FFFh)"},
+        {{}, {"1FFEh:crc16:1E00h-1FFEh"}, "", "--checksum 1FFEh:crc16:1E00h-1FFEh: the range holds the checksum's own field"},
+        {{}, {"1FFBh:sum16"}, "1FFCh:4", "--checksum 1FFBh:sum16 overlaps --serial at 1FFCh to 1FFFh"},
+        {{}, {"1FFCh:crc32", "1FFEh:sum8:1E00h-1E01h"}, "", "--checksum 1FFCh:crc32 overlaps --checksum 1FFEh:sum8:1E00h-1E01h"},
+        {{}, {"1FFEh:crc16", "1F00h:sum8"}, "", "--checksum 1FFEh:crc16 and --checksum 1F00h:sum8 each cover the other's field: give one of them a range without the other"},
+        {{}, {"1FFEh:crc16", "1F00h:sum8:1E00h-1E01h"}, "", "--checksum 1FFEh:crc16 covers the field of --checksum 1F00h:sum8:1E00h-1E01h, which is written after it: give --checksum 1F00h:sum8:1E00h-1E01h first"},
+        };
+        // clang-format on
+        for (const auto& [keep, checksums, serial, why] : rows) {
+            QString unused;
+            const std::optional<core::SerialField> field =
+                serial.isEmpty() ? std::nullopt : core::ParseSerialField(serial, &unused);
+            QCOMPARE(Patches(keep, checksums).Conflict(X, field), why);
+        }
+    }
+
+    void badOptionText() {
+        QString why;
+        for (const char* text : {"1E10h", "1E10:16", "1E10h:0", "1E10h:x", "1E10h:16:2"}) {
+            QVERIFY(!production::ParseKeepRange(QLatin1String(text), &why));
+            QVERIFY2(why.startsWith(QStringLiteral("--keep %1: give ADDR:LEN").arg(text)),
+                     qPrintable(why));
+        }
+        QVERIFY(!production::ParseChecksumSpec(QStringLiteral("1FFEh:md5"), &why));
+        QVERIFY(why.contains(QLatin1String("unknown checksum 'md5'")));
+        for (const char* range : {"1E00h", "1E10h-1E00h", "1E00h-x"}) {
+            QVERIFY(!production::ParseChecksumSpec(QStringLiteral("1FFEh:crc16:") + range, &why));
+            QVERIFY2(why.contains(QStringLiteral("'%1' is no range").arg(range)), qPrintable(why));
+        }
+        QCOMPARE(production::ParseKeepRange(QStringLiteral("0x1E10:0x10"), &why)->length, 16);
+    }
+
+    // The chip's bytes where kept, the image's elsewhere; then each checksum over the block as
+    // the earlier patches left it, its field at its place in its byte order.
+    void keepThenChecksums() {
+        const QByteArray image = Block(X.blockSize, 1), chip = Block(X.blockSize, 2);
+        const BlockPatches patches =
+            Patches({"1E10h:16", "1FFFh:1"},
+                    {"1FF0h:sum16:1E00h-1E1Fh", "1FFEh:sum8:1FF0h-1FFDh", "1F00h:crc32le"});
+        QVERIFY(patches.Conflict(X, std::nullopt).isEmpty());
+        const QByteArray kept = patches.Keep(image, chip, X);
+        QCOMPARE(kept,
+                 image.left(0x10) + chip.mid(0x10, 16) + image.mid(0x20, 0x1DF) + chip.right(1));
+        QCOMPARE(patches.KeptText(), QStringList({"kept 16 bytes at 1E10h from the chip",
+                                                  "kept 1 bytes at 1FFFh from the chip"}));
+
+        QStringList said;
+        const QByteArray done = patches.WriteChecksums(kept, X, &said);
+        const quint16 sum = core::ByteSum(kept.left(0x20));
+        QCOMPARE(done.mid(0x1F0, 2), core::ChecksumBytes(core::ChecksumKind::Sum16, sum));
+        QCOMPARE(quint8(done[0x1FE]), quint8(core::ByteSum(done.mid(0x1F0, 14))));
+        const quint32 crc32 = core::Crc32(done.left(0x100) + done.mid(0x104));
+        QCOMPARE(done.mid(0x100, 4), core::ChecksumBytes(core::ChecksumKind::Crc32Le, crc32));
+        QCOMPARE(done.left(0x100) + done.mid(0x104, 0xEC) + done.right(1),
+                 kept.left(0x100) + kept.mid(0x104, 0xEC) + kept.right(1));
+        QCOMPARE(said.value(0), QStringLiteral("sum16 %1 at 1FF0h over 1E00h-1E1Fh")
+                                    .arg(core::ChecksumValueText(core::ChecksumKind::Sum16, sum)));
+        QCOMPARE(said.value(2),
+                 QStringLiteral("crc32le %1 at 1F00h over 1E00h-1FFFh but the field")
+                     .arg(core::ChecksumValueText(core::ChecksumKind::Crc32, crc32)));
+
+        // A field at either end of the block: the rest of the block, named as one range.
+        QStringList ends;
+        Patches({}, {"1F00h:sum16le"}).WriteChecksums(Block(Y.blockSize, 4), Y, &ends);
+        Patches({}, {"1FFEh:sum16"}).WriteChecksums(Block(Y.blockSize, 4), Y, &ends);
+        QVERIFY2(ends[0].endsWith(QLatin1String("at 1F00h over 1F02h-1FFFh")), qPrintable(ends[0]));
+        QVERIFY2(ends[1].endsWith(QLatin1String("at 1FFEh over 1F00h-1FFDh")), qPrintable(ends[1]));
     }
 };
 
