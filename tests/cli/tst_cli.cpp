@@ -410,6 +410,56 @@ private slots:
         QCOMPARE(out.trimmed(), "Blank: 256 bytes FFh");
         QCOMPARE(Run("verify -p sim -d y --blank -i %D/x.bin"), 64);
     }
+
+    // A chip that holds the image already is left alone and keeps its number; a session of
+    // chips fed from stdin, a failure in the middle; a recipe, and the line that overrides it.
+    void sameChipsSessionsAndRecipes() {
+        const QString program = "program -p sim -d x -q -i %D/x.bin --journal %D/s.db "
+                                "--serial 1FFCh:4 --serial-start 50 ";
+        Write("x.bin", QByteArray(512, 0x22));
+        QCOMPARE(Run(program), 0);
+        model.ClearWireLog();
+        QCOMPARE(Run(program + "--skip-same"), 0);
+        QVERIFY2(out.startsWith("PROGRAM: same: family x already holds") &&
+                     out.contains("serial 50 kept"),
+                 qPrintable(out));
+        QVERIFY(!model.WireBytes(Direction::ToAdapter).contains('p'));
+
+        model = AdapterModel();
+        model.Faults().spoiledPrograms = {2};
+        QString lines = "\n\nq\n";
+        QTextStream in(&lines);
+        services->in = &in;
+        QCOMPARE(Run(program + "--repeat"), 1);
+        QCOMPARE(err.count("Insert the next chip and press Enter (q and Enter to stop)"), 3);
+        QVERIFY2(out.endsWith("Session: 3 chips, 2 verified (serials 51 to 52), 0 same, 1 failed, "
+                              "1 number given back\n"),
+                 qPrintable(out));
+        QCOMPARE(model.Block('x').right(4), QByteArray::fromHex("00000034")); // 52 took 52 back
+        services->in = nullptr;
+        QCOMPARE(Run("journal --journal %D/s.db --format csv"), 0);
+        QStringList rows = out.split('\n', Qt::SkipEmptyParts);
+        QVERIFY2(rows[2].contains(",50,same,") && rows[4].contains(",52,mismatch,"),
+                 qPrintable(out));
+
+        const QByteArray recipe = "; line 1\n[recipe]\nport = sim\ndevice = x\nimage = x.bin\n"
+                                  "journal = s.db\nquiet = true\nkeep = 1E10h:4, 1E20h:4\n";
+        Write("line.ini", recipe);
+        QCOMPARE(Run("program --recipe %D/line.ini"), 0);
+        QVERIFY2(out.contains("; kept 4 bytes at 1E10h from the chip; kept 4 bytes at 1E20h"),
+                 qPrintable(out));
+        QCOMPARE(Run("program --recipe %D/line.ini --keep 1E30h:2 --journal %D/t.db"), 0);
+        QVERIFY2(out.endsWith("; kept 2 bytes at 1E30h from the chip\n"), qPrintable(out));
+        QCOMPARE(Run("journal --journal %D/s.db --format csv"), 0);
+        rows = out.split('\n', Qt::SkipEmptyParts);
+        QVERIFY2(rows.last().endsWith(
+                     ",line.ini," +
+                     QCryptographicHash::hash(recipe, QCryptographicHash::Sha256).toHex()),
+                 qPrintable(rows.last()));
+        Write("bad.ini", "[recipe]\nport = sim\n\nspeed = 9600\n");
+        QCOMPARE(Run("program --recipe %D/bad.ini"), 64);
+        QVERIFY2(err.contains(Path("bad.ini") + ":4: 'speed' is not an option"), qPrintable(err));
+    }
 };
 
 QTEST_GUILESS_MAIN(CliTest)

@@ -150,9 +150,9 @@ private slots:
                     QCOMPARE(model.Block('y'), expected); // the number patched into a whole block
                     QCOMPARE(run.Sent(), expected);
                 }
-                const auto recorded =
-                    run.Record(core::Operation::Program, last ? &*last : nullptr,
-                               {"Comm2", "/dev/ttyS1", "TMS370C758A", dir.filePath("p.bin")});
+                const auto recorded = run.Record(
+                    core::Operation::Program, last ? &*last : nullptr,
+                    {"Comm2", "/dev/ttyS1", "TMS370C758A", dir.filePath("p.bin"), {}, {}});
                 QVERIFY2(recorded.written, qPrintable(recorded.why));
                 QCOMPARE(recorded.givenBack, numbered && givenBack);
             }
@@ -205,7 +205,11 @@ private slots:
             QCOMPARE(number <= core::LargestSerial(bytes, format), !hex.isEmpty());
             if (field) {
                 QCOMPARE(field->toHex().toUpper(), hex);
+                QCOMPARE(core::DecodeSerial(*field, format), number); // what a chip keeps
             }
+        }
+        for (const auto& [hex, format] : {std::pair("FFFF", bcd), {"3A30", ascii}, {"", be}}) {
+            QCOMPARE(core::DecodeSerial(QByteArray::fromHex(hex), format), std::nullopt);
         }
     }
 
