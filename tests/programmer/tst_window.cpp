@@ -3,7 +3,6 @@
 #include "TestServices.h"
 #include "about/frmAbout.h"
 #include "adaptersim/AdapterModel.h"
-#include "app/SignalGuard.h"
 #include "common/Module1.h"
 #include "core/DeviceCatalogue.h"
 #include "core/ImageFile.h"
@@ -30,7 +29,6 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
-#include <csignal>
 #include <sys/stat.h>
 
 using namespace platform::MsgStyle;
@@ -118,7 +116,7 @@ QByteArray Encoded(const QByteArray& block, core::ImageFormat format) {
 enum Fault { None, Silent, Stop40, ReadFails, WriteFails, Vanished, Mismatch, Error5, Worn,
     ReadBack, Outside, Unreachable, Blank, Stuck, // Blank, Stuck: Verify After Erase on
     Cancelled, Escape, Closed, // the Working window's Cancel, Esc, close box
-    Shut, ShutInReadBack, Term = 100 + SIGTERM };
+    Shut, ShutInReadBack };
 // clang-format on
 
 const QByteArray Chip = Pattern(512, 1).mid(256); // what the TMS370C758A holds
@@ -172,7 +170,6 @@ const Ending Endings[] = {
     {"read, Cancel pressed",         "mnuTMS370CX58A", 1, "old",    Null, {}, Cancelled,  "", 0, false, nullptr, Null, "READ cancelled; old was kept as it was"},
     {"read, Esc pressed",            "mnuTMS370CX58A", 1, "old",    Null, {}, Escape,     "", 0, false, nullptr, Null, nullptr},
     {"read, main window closed",     "mnuTMS370CX58A", 1, "old",    Null, {}, Shut,       "", 0, false, nullptr, Null, nullptr, "READ cancelled: the image file is unchanged."},
-    {"read, SIGTERM",                "mnuTMS370CX58A", 1, "old",    Null, {}, Term,       "", 0, false, nullptr, Null, nullptr, "READ cancelled: the image file is unchanged."},
     {"program, closing refused",     "mnuTMS370CX58A", 2, "f.bin",  Image, {No}, Shut,    "The chip is being programmed. Closing now leaves it partly written. Close anyway?", Exclamation | YesNo | DefaultButton2, false, nullptr, Image, nullptr},
     {"read-back, main window closed","mnuTMS370CX58A", 2, "f.bin",  Image, {}, ShutInReadBack, "", 0, false, nullptr, Image, nullptr, "PROGRAM stopped during its read-back: the chip was programmed but is not verified."},
     {"program, FIFO chosen",         "mnuTMS370CX58A", 2, "fifo",   Null, {}, None,       "Could not read the image file …", Exclamation, false, nullptr, Never, nullptr},
@@ -370,11 +367,6 @@ private slots:
         const Ending& c = Endings[index];
         WriteFile(Module1::WorkImagePath(), "an edit in progress");
         Bench b;
-        int delivered = 0;
-        SignalGuard guard([&](int number) {
-            delivered = number;
-            b.w->Unload();
-        });
         b.model.SetEeprom(Pattern(512, 1));
         if (*c.item) {
             b.Choose(c.item);
@@ -428,9 +420,7 @@ private slots:
                         .arg(bar->valueInterface()->currentValue().toInt())
                         .arg(working->progressBar->maximum());
             caution << working->lblCaution->text();
-            if (c.fault > 100) { // a signal
-                std::raise(c.fault - 100);
-            } else if (c.fault >= Shut) {
+            if (c.fault >= Shut) {
                 b.w->close();
             } else if (c.fault == Escape) {
                 QTest::keyClick(working, Qt::Key_Escape);
@@ -483,8 +473,7 @@ private slots:
         QCOMPARE(b.calls, ended ? Ended : QStringList());
         QCOMPARE(b.ends, c.said ? QStringList{c.said} : QStringList());
         QCOMPARE(QFile::exists(Module1::WorkImagePath()), !ended);
-        QCOMPARE(delivered, c.fault > 100 ? c.fault - 100 : 0); // the exit status tells which
-        if (ended && c.button == 1) {                           // at once, leaving nothing behind
+        if (ended && c.button == 1) { // at once, leaving nothing behind
             QVERIFY(b.t.clock.NowMs() < 5200);
             QCOMPARE(QDir(b.files.path()).entryList(QDir::Files), QStringList{file});
         } else if (c.fault == Shut && !ended) { // the chip settles; the program goes on
