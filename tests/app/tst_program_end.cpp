@@ -1,11 +1,9 @@
 // The real program, built as main.cpp builds it, on a pseudo-terminal served by the adapter
-// tool, ended from outside at a chosen moment: by a signal, or by the window manager's close
-// of its main window. Every way ends it within 2 s, with the port closed, the user's files as
-// they should be, and nothing in the temporary folder but the kept changes of an editor that
-// had some. The test starts itself as the program, "tst_program_end drive SCENE ENDING FILE":
-// SCENE dialog (READ's file dialog) | program | settle | editor | save; ENDING signal (the
-// test sends it) | yes | cancel (the main window closed at the moment, the question answered).
-// It prints "ready" at the moment, and on stderr at its end whether the port is still open.
+// tool, ended from outside at a chosen moment, by a signal or by closing its main window: each
+// way ends it within 2 s, the port closed, the user's files as they should be, nothing left in
+// the temporary folder but an editor's kept changes. The test starts itself as the program,
+// "tst_program_end drive SCENE ENDING FILE", which prints "ready" at the moment and says on
+// stderr at its end whether the port is still open.
 #include "AdapterTool.h"
 #include "ImageFiles.h"
 #include "app/Main.h"
@@ -196,10 +194,12 @@ const QStringList Chip{"contents are unknown", "erase it and program it again"};
 
 struct Row {
     const char* name;
-    QString scene, ending; // signal, or the answer to the question a close brings
-    int signal;            // sent once ready (and once the Cancel is given)
-    QStringList words;     // on stderr
-    bool kept;             // the edits are kept beside the image
+    // dialog (READ's file dialog), program, settle, editor or save; signal, or the answer (yes,
+    // cancel) to the question that closing the main window at the moment brings
+    QString scene, ending;
+    int signal;        // sent once ready (and once the Cancel is given)
+    QStringList words; // on stderr
+    bool kept;         // the edits are kept beside the image
 };
 
 // clang-format off

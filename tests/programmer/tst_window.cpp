@@ -214,6 +214,8 @@ private slots:
         QVERIFY(Module1::WorkImagePath().startsWith(QDir::toNativeSeparators(temp.path())));
     }
 
+    // The menus before a port is chosen; then Comm2 on a powered adapter: the port items
+    // locked, the options free, Fast Receive kept for the next run.
     void menusAndTheirItems() {
         Bench b(false);
         QVERIFY(!b.w->mnuDevice->menuAction()->isEnabled() && !b.w->IsDeviceSelected());
@@ -242,28 +244,7 @@ private slots:
             QCOMPARE(b.w->Label1->text(), QLatin1String(row.status));
             QVERIFY(b.w->DeviceCode() == QLatin1String(row.code) && b.w->IsDeviceSelected());
         }
-        for (QAction* item : {b.w->mnuMemory, b.w->mnuAbout}) { // they hide the main window
-            b.w->show();
-            item->trigger();
-            QVERIFY(b.w->isHidden());
-        }
-        for (QAction* item : {b.w->mnuSerialNumbers, b.w->mnuJournal}) {
-            QTimer::singleShot(0, [] {
-                QWidget* dialog = QApplication::activeModalWidget();
-                QVERIFY(dialog);
-                dialog->close();
-            });
-            item->trigger();
-        }
-        WriteFile(Module1::WorkImagePath(), "an edit"); // closed: nothing said, nothing left
-        QVERIFY(b.w->close() && b.ends.isEmpty() && !QFile::exists(Module1::WorkImagePath()));
-        QCOMPARE(b.calls, QStringList({"showMemory", "showAbout"}) + Ended);
-    }
-
-    // Comm2 chosen on a powered adapter: the port items are locked, the options free; Fast
-    // Receive is kept for the next run.
-    void aPoweredAdapterLocksThePortMenu() {
-        Bench b;
+        b.w->mnuComm[1]->trigger();
         for (int i = 0; i < 8; ++i) {
             QVERIFY(!b.w->mnuComm[i]->isEnabled() && b.w->mnuComm[i]->isChecked() == (i == 1));
             QVERIFY(
@@ -283,6 +264,22 @@ private slots:
         frmMain again(b.t.services, {});   // the choice is kept for the next run
         QVERIFY(again.mnuFastReceive->isChecked() && again.mnuVerifyAfterErase->isChecked() &&
                 !again.mnuVerifyAfterProgram->isChecked());
+        for (QAction* item : {b.w->mnuMemory, b.w->mnuAbout}) { // they hide the main window
+            b.w->show();
+            item->trigger();
+            QVERIFY(b.w->isHidden());
+        }
+        for (QAction* item : {b.w->mnuSerialNumbers, b.w->mnuJournal}) {
+            QTimer::singleShot(0, [] {
+                QWidget* dialog = QApplication::activeModalWidget();
+                QVERIFY(dialog);
+                dialog->close();
+            });
+            item->trigger();
+        }
+        WriteFile(Module1::WorkImagePath(), "an edit"); // closed: nothing said, nothing left
+        QVERIFY(b.w->close() && b.ends.isEmpty() && !QFile::exists(Module1::WorkImagePath()));
+        QCOMPARE(b.calls, QStringList({"showMemory", "showAbout"}) + Ended);
     }
 
     // Each error of the port: the program's words, the system's, what became of file and chip.
