@@ -102,20 +102,14 @@ private:
         }
     }
 
+    // A warning (the image's size) goes on; the question a close brings is answered Yes or
+    // Cancel, which keeps everything open: said once the box is gone.
     void AnswerBox(QMessageBox* box) {
-        if (QAbstractButton* ok = box->button(QMessageBox::Ok)) {
-            ok->click(); // a warning (the image's size): go on
-            return;
+        QAbstractButton* ok = box->button(QMessageBox::Ok);
+        if (!ok && ending_ == "cancel") {
+            QTimer::singleShot(200, [] { Say("still open"); });
         }
-        const auto button = ending_ == "yes" ? QMessageBox::Yes : QMessageBox::Cancel;
-        if (QAbstractButton* b = box->button(button)) {
-            if (button == QMessageBox::Cancel) { // everything stays open: said once it is gone
-                QTimer::singleShot(200, [] { Say("still open"); });
-            }
-            b->click();
-        } else {
-            box->reject();
-        }
+        (ok ? ok : box->button(ending_ == "yes" ? QMessageBox::Yes : QMessageBox::Cancel))->click();
     }
 
     void Start() {
