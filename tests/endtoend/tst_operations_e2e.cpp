@@ -11,7 +11,6 @@
 #include "transport/PortFactory.h"
 
 #include <QAction>
-#include <QFile>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -20,50 +19,41 @@
 class OperationsEndToEnd : public QObject {
     Q_OBJECT
 
-    QTemporaryDir dir;
-    AdapterTool tool;
-    platform::QtClock clock;
-    FakeMessageBoxes messages;
-    FakeFileDialogs dialogs;
-    transport::PortFactory factory{clock};
-
 private slots:
     void programReadBackAndVerify() {
+        QTemporaryDir dir;
+        AdapterTool tool;
+        platform::QtClock clock;
+        FakeMessageBoxes messages;
+        FakeFileDialogs dialogs;
+        transport::PortFactory factory{clock};
         const QString device = tool.Start(QStringLiteral(ADAPTER_SIM_TOOL), {});
         QVERIFY(device.startsWith(QLatin1Char('/')));
         qputenv("VIDAVEV_COMM1", device.toLocal8Bit());
         platform::QtSettingsStore settings(dir.filePath("settings.ini"));
         core::PortControl port(factory.AsOpener());
         platform::Services services{clock, messages, dialogs, settings, &port};
-        frmMain window(services, frmMain::Links{});
-        frmMain* w = &window;
-        w->show();
-        w->mnuComm[0]->trigger();
-        QVERIFY(w->mnuComm[0]->isChecked()); // DSR counts as held on a pseudo-terminal
-        w->findChild<QAction*>(QStringLiteral("mnuTMS370CX58A"))->trigger();
+        frmMain w(services, frmMain::Links{});
+        w.show();
+        w.mnuComm[0]->trigger();
+        QVERIFY(w.mnuComm[0]->isChecked()); // DSR counts as held on a pseudo-terminal
+        w.findChild<QAction*>("mnuTMS370CX58A")->trigger();
         messages.shown.clear();
 
-        const QByteArray image = Pattern(256, 3);
-        const QString source = dir.filePath("source.bin");
-        WriteFile(source, image);
-        dialogs.answers << source;
-        w->Command2->click();
+        const QByteArray image = WriteFile(dir.filePath("source.bin"), Pattern(256, 3));
+        dialogs.answers << dir.filePath("source.bin") << dir.filePath("read.bin");
+        w.Command2->click(); // PROGRAM, then READ
+        w.Command1->click();
         QVERIFY(messages.shown.isEmpty());
-
-        const QString readBack = dir.filePath("read.bin");
-        dialogs.answers << readBack;
-        w->Command1->click();
-        QVERIFY(messages.shown.isEmpty());
-        QCOMPARE(ReadFile(readBack), image);
+        QCOMPARE(ReadFile(dir.filePath("read.bin")), image);
 
         // The adapter's marks as fast as the line brings them.
-        w->mnuFastReceive->trigger();
-        w->Command3->click();
+        w.mnuFastReceive->trigger();
+        w.Command3->click();
         QCOMPARE(messages.shown.size(), 1);
-        QCOMPARE(messages.shown[0].prompt, QStringLiteral("Verify OK"));
-        QCOMPARE(messages.shown[0].style, platform::MsgStyle::Information);
-        QVERIFY(w->isVisible());
-        QVERIFY(!port.PortOpen());
+        QVERIFY(messages.shown[0].prompt == "Verify OK" &&
+                messages.shown[0].style == platform::MsgStyle::Information);
+        QVERIFY(w.isVisible() && !port.PortOpen());
     }
 };
 
