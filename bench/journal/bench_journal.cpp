@@ -70,6 +70,33 @@ void CostPerChip(InProcess& tool, const QString& image, const QString& store, co
                 name, Median(without), Median(with), Median(differences), pairs, first);
 }
 
+// A `program --repeat` session of chips on one journal connection: per chip, the median over
+// sessions of (with journal - without) / chips.
+void SessionCostPerChip(InProcess& tool, const QString& image, const QString& store,
+                        const char* name, int chips, int sessions) {
+    const QStringList plain = {"program", "-p",     "sim", "-d",  "TMS370CX56A",
+                               "-q",      "--fast", "-i",  image, "--repeat"};
+    const QStringList journal = plain + QStringList{"--serial",       "1FFCh:4", "--journal", store,
+                                                    "--serial-start", "1",       "--series",  name};
+    auto session = [&](const QStringList& arguments) {
+        QString lines = QString(QLatin1Char('\n')).repeated(chips - 1);
+        QTextStream in(&lines);
+        tool.services.in = &in;
+        const double ms = tool.Run(arguments);
+        tool.services.in = nullptr;
+        return ms;
+    };
+    session(journal);
+    std::vector<double> differences;
+    for (int i = 0; i < sessions; ++i) {
+        const double without = session(plain);
+        differences.push_back((session(journal) - without) / chips);
+    }
+    std::printf("%-10s --repeat session of %d chips: journal %.2f ms a chip (median of %d "
+                "sessions)\n",
+                name, chips, Median(differences), sessions);
+}
+
 // Whole processes: each bench programs chips one after the other; the wall time of all.
 double Line(const std::vector<QString>& ports, const QString& image, const QString& store,
             int chips) {
@@ -123,6 +150,8 @@ int main(int argc, char* argv[]) {
     InProcess tool(dir.filePath("settings.ini"));
     CostPerChip(tool, image512, dir.filePath("journal.db"), "SQLite", pairs);
     CostPerChip(tool, image512, server.Url(), "PostgreSQL", pairs);
+    SessionCostPerChip(tool, image512, dir.filePath("session.db"), "SQLite", 20, 9);
+    SessionCostPerChip(tool, image512, server.Url(), "PostgreSQL", 20, 9);
 
     std::printf("tms370 processes on pseudo-terminals, %d chips a bench (TMS370CX58A, 11.7 s "
                 "settle each), one PostgreSQL series\n",
