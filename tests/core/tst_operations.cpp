@@ -409,12 +409,9 @@ private slots:
         }
         b.observer.readTarget = path;
         b.observer.replace = answer < 0 ? std::nullopt : std::optional<bool>(answer == 1);
-        core::Outcome outcome;
-        {
-            const std::optional<FileSizeLimit> limit =
-                full ? std::optional<FileSizeLimit>(std::in_place, 100) : std::nullopt;
-            outcome = b.Run(Operation::Read, 'y');
-        }
+        auto limit = full ? std::make_optional<FileSizeLimit>(100) : std::nullopt;
+        const core::Outcome outcome = b.Run(Operation::Read, 'y');
+        limit.reset();
         QCOMPARE(outcome.status, status);
         QCOMPARE(outcome.targetExisted, mode >= 0);
         QCOMPARE(b.observer.asked.join(' '), asked);

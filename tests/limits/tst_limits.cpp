@@ -138,7 +138,7 @@ private slots:
         const PeakWatch watch;
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
-        const int records = int(content.size() / Module1::LangRecordLength);
+        const int records = int(file.size() / Module1::LangRecordLength);
         for (const int n : {1, 2, 33, 100, records, records + 1}) {
             const std::optional<QString> text = Module1::ReadLangRecord(file, n);
             QVERIFY(!text || text->size() <= Module1::LangTextLength);
