@@ -96,20 +96,8 @@ struct CoreBench {
         observer.programSource = core::ImageSource{Path(name), std::nullopt};
     }
     QByteArray Sent() const { return model.WireBytes(Direction::ToAdapter); }
-    std::vector<adaptersim::WireByte> SentLog() const {
-        return model.WireLog(Direction::ToAdapter);
-    }
     int FileCount() const { return int(QDir(files.path()).entryList(QDir::Files).size()); }
 };
-
-int BlockOf(char family) {
-    return family == 'x' ? 512 : 256;
-}
-
-bool WritesTheChip(Operation operation) {
-    return operation == Operation::Program || operation == Operation::ClearWpo ||
-           operation == Operation::BulkErase;
-}
 
 // From the family letter to the port's close, when every wait takes what the protocol says.
 double ProtocolFloorMs(Operation operation, int n) {
@@ -217,7 +205,7 @@ private slots:
                 {"operation", "setup", "status", "sent", "number", "msAfterC"});
         CoreBench b;
         const char family = sent[0];
-        const int n = BlockOf(family);
+        const int n = b.Family(family).blockSize;
         b.model.SetEeprom(Pattern(512, 1));
         b.model.SetWpo(0x5A);
         b.Source("image.hex", Pattern(n, 5)); // raw bytes whatever the extension
@@ -272,6 +260,7 @@ private slots:
                 b.operations.Stop().RequestCancel();
             }
         };
+        const bool writesChip = operation != Operation::Read && operation != Operation::Verify;
         const int files = b.FileCount();
         const double start = b.clock.NowMs();
         const core::Outcome outcome = b.Run(operation, family, fast);
@@ -279,9 +268,9 @@ private slots:
         QCOMPARE(outcome.status, status);
         QCOMPARE(operation == Operation::Program ? b.Sent().left(sent.size()) : b.Sent(), sent);
         QVERIFY(!b.port.PortOpen());
-        QCOMPARE(outcome.chipWritten, WritesTheChip(operation) && status != Status::FileError &&
-                                          status != Status::Cancelled);
-        const auto log = b.SentLog();
+        QCOMPARE(outcome.chipWritten,
+                 writesChip && status != Status::FileError && status != Status::Cancelled);
+        const auto log = b.model.WireLog(Direction::ToAdapter);
         QVERIFY(log[0].timeMs - start >= b.failing.opensInMs - 1);
         QVERIFY(log.size() < 2 || log[1].timeMs - log[0].timeMs >= 10);
         QVERIFY(log.size() < 3 || log[2].byte != 'c' || log[2].timeMs - log[1].timeMs >= 10);
@@ -300,7 +289,7 @@ private slots:
             QVERIFY(!outcome.message.isEmpty());
             QVERIFY(!setup.endsWith("huge") || outcome.message.contains("5368709120 bytes long"));
             QVERIFY(b.clock.NowMs() < 1000);
-        } else if (status != Status::Cancelled && !WritesTheChip(operation)) {
+        } else if (status != Status::Cancelled && !writesChip) {
             QVERIFY(number >= 0 ? outcome.received == number
                                 : outcome.received > 0 && outcome.received < 256);
             QVERIFY(operation != Operation::Read ||
@@ -441,7 +430,7 @@ private slots:
     void programSettlesTheImageSizeBeforeC() {
         const auto [family, fileSize] = Row<char, int>({"family", "fileSize"});
         CoreBench b;
-        const int n = BlockOf(family);
+        const int n = b.Family(family).blockSize;
         b.Source("f.bin", Pattern(fileSize, 9));
         // Left open 3 s, longer than the adapter waits for data after "c": it must come before.
         QByteArray sentWhenAsked;

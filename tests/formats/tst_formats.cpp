@@ -65,15 +65,13 @@ QString Tool(const char* name) {
     return QStandardPaths::findExecutable(QLatin1String(name));
 }
 
-// Runs an SRecord tool; its exit code, and what it said in err.
-int RunTool(const char* name, const QStringList& arguments, QByteArray* err = nullptr) {
+// Runs an SRecord tool; its exit code, and what it said.
+int RunTool(const char* name, const QStringList& arguments, QByteArray& said) {
     QProcess p;
     p.start(Tool(name), arguments);
     p.setProcessChannelMode(QProcess::MergedChannels);
     const bool ended = p.waitForFinished(60000);
-    if (err != nullptr) {
-        *err = p.readAll();
-    }
+    said = p.readAll();
     return ended ? p.exitCode() : -1;
 }
 
@@ -346,7 +344,7 @@ private slots:
         QVERIFY2(
             RunTool("srec_cat",
                     {oursPath, kind, "-offset", '-' + eeprom, "-o", Path("back.bin"), "-binary"},
-                    &said) == 0,
+                    said) == 0,
             said.constData());
         QCOMPARE(ReadFile(Path("back.bin")), block);
 
@@ -355,7 +353,7 @@ private slots:
         if (!offset.isEmpty()) {
             make << QStringLiteral("-offset") << (offset == "@" ? eeprom : offset);
         }
-        QVERIFY2(RunTool("srec_cat", make + QStringList{"-o", theirs, kind} + options, &said) == 0,
+        QVERIFY2(RunTool("srec_cat", make + QStringList{"-o", theirs, kind} + options, said) == 0,
                  said.constData());
         if (offset.isEmpty() || offset == "@") {
             const core::LoadedImage loaded = core::LoadImageFile(theirs, format, f, false);
@@ -363,10 +361,10 @@ private slots:
             QCOMPARE(loaded.block, block);
         }
         LoadAndSave(theirs, format, oursPath);
-        QCOMPARE(RunTool("srec_cmp", {theirs, kind, oursPath, kind}, &said), 0);
+        QCOMPARE(RunTool("srec_cmp", {theirs, kind, oursPath, kind}, said), 0);
         QByteArray before, after;
-        QCOMPARE(RunTool("srec_info", {theirs, kind}, &before), 0);
-        QCOMPARE(RunTool("srec_info", {oursPath, kind}, &after), 0);
+        QCOMPARE(RunTool("srec_info", {theirs, kind}, before), 0);
+        QCOMPARE(RunTool("srec_info", {oursPath, kind}, after), 0);
         const auto kept = [](const QByteArray& info) {
             return QString::fromLatin1(info).split('\n').filter(
                 QRegularExpression(QStringLiteral("^(Header|Execution)")));
