@@ -16,6 +16,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <numeric>
 
 using core::ImageFault;
 using core::ImageFormat;
@@ -29,11 +30,8 @@ constexpr ImageFormat hex = ImageFormat::IntelHex;
 constexpr ImageFormat srec = ImageFormat::SRecord;
 
 int Sum(const QByteArray& bytes) {
-    int sum = 0;
-    for (const char c : bytes) {
-        sum += static_cast<unsigned char>(c);
-    }
-    return sum;
+    return std::accumulate(bytes.begin(), bytes.end(), 0,
+                           [](int sum, char c) { return sum + uchar(c); });
 }
 
 // Record lines made here, checksums and all, to feed the reader.
