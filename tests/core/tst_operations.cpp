@@ -65,7 +65,6 @@ struct ScriptedObserver : core::OperationObserver {
     }
 };
 
-// The operations core on the simulated adapter in virtual time.
 struct CoreBench {
     FakeClock clock;
     adaptersim::AdapterModel model;

@@ -102,15 +102,14 @@ class FormatsTest : public QObject {
     }
 
     // Loads source, then writes the working image back to target.
-    Layout LoadAndSave(const QString& source, ImageFormat format, const QString& target,
-                       const RecordImage::Progress& progress = {}) {
+    void LoadAndSave(const QString& source, ImageFormat format, const QString& target,
+                     const RecordImage::Progress& progress = {}) {
         const Layout layout = Load(source, format);
         WorkImage image(Path("work.tmp"));
         QFile built(Path("image.bin"));
         built.open(QIODevice::ReadOnly);
         image.Load(built, {});
         RecordImage::Save(image, layout, target, progress);
-        return layout;
     }
 
 private slots:
@@ -404,12 +403,11 @@ private slots:
         const auto [name, content, format, pad, fault] =
             Row<QString, QByteArray, QString, bool, ImageFault>(
                 {"name", "content", "format", "pad", "fault"});
-        QTemporaryDir dir;
-        WriteFile(dir.filePath(name), content);
+        WriteFile(dir_.filePath(name), content);
         const std::optional<ImageFormat> given =
             format.isEmpty() ? std::nullopt : core::ParseImageFormat(format);
         const core::LoadedImage image =
-            core::LoadImageFile(dir.filePath(name), given, FamilyOf('y'), pad);
+            core::LoadImageFile(dir_.filePath(name), given, FamilyOf('y'), pad);
         QCOMPARE(image.fault, fault);
         if (fault == ImageFault::None) {
             QCOMPARE(image.block, content.size() == 200 ? content + Fill(56) : Pattern(256));
