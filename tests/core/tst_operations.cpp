@@ -12,7 +12,6 @@
 #include "core/OutcomeWords.h"
 #include "core/Pause.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 #include <functional>
 #include <pwd.h>

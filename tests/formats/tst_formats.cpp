@@ -10,11 +10,6 @@
 #include "editor/model/WorkImage.h"
 #include "platform/RuntimeError.h"
 
-#include <QDir>
-#include <QFile>
-#include <QProcess>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <numeric>
 

@@ -9,8 +9,6 @@
 #include "editor/LangFile.h"
 #include "platform/QtSettingsStore.h"
 
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
