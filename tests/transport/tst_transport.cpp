@@ -154,7 +154,7 @@ private slots:
         Letters(port, "yrc");
         QCOMPARE(Receive(port, 256), Block());
         QString why;
-        QVERIFY2(port.StillThere(&why), qPrintable(why));
+        QVERIFY2(port.StillThere(&why) && why.isEmpty(), qPrintable(why)); // no reason given
         Letters(port, "y");
         port.Output("w");
         port.SetPortOpen(false);
@@ -371,6 +371,7 @@ private slots:
         // Replies still on their way when the port closes are lost with the line.
         adapter.ClearWireLog();
         exchange("xrc", 50);
+        QVERIFY(!adapter.NextReplyMs()); // nothing more comes
         const qsizetype crossed = adapter.WireLog(Direction::FromAdapter).size();
         QCOMPARE(crossed, qsizetype(60 / AdapterModel::LineMsPerByte)); // 10 ms after "c", then 50
         fake.Advance(1000);
