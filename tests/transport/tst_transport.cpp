@@ -125,12 +125,10 @@ private slots:
     // bytes kept, the receive event at RThreshold, InputLen a read; each session starts
     // empty, with no event.
     void contract_data() {
-        // name: empty: ser2net is not installed; log: the adapter tool's, "" for the in-process
-        // model.
+        // name: empty without ser2net; log: the adapter tool's, "" for the in-process model.
         Columns<QString, QString>({"name", "log"});
         const bool net = ser2net.process.processId() != 0;
-        QTest::newRow("simulated") << "sim"
-                                   << "";
+        QTest::newRow("simulated") << "sim" << QString();
         QTest::newRow("pseudo-terminal") << ptyPath << "pty.log";
         QTest::newRow("ser2net raw") << (net ? ser2net.Raw() : QString()) << "raw.log";
         QTest::newRow("ser2net RFC 2217") << (net ? ser2net.Rfc() : QString()) << "rfc.log";
@@ -361,6 +359,7 @@ private slots:
         exchange("ypc" + Pattern(256, 77));
         QCOMPARE(adapter.LastProgrammed(), Pattern(200, 77));
         adapter.Faults().stopAfter = -1;
+        QCOMPARE(exchange("yvc"), QByteArray(256, char(AdapterModel::MatchMark)));
         // After a bulk erase the chip differs wherever the programmed byte was not FFh.
         exchange("yb");
         const QByteArray marks = exchange("yvc");
