@@ -307,6 +307,7 @@ private slots:
                 for (std::size_t i = 4; i < log.size(); ++i) {
                     QVERIFY(log[i].timeMs - log[i - 1].timeMs >= 2);
                 }
+                QCOMPARE(b.Sent(), sent + Pattern(n, 5));
                 QCOMPARE(b.model.LastProgrammed(), Pattern(n, 5));
             }
             QVERIFY(operation != Operation::ClearWpo || b.model.Wpo() == 0);
