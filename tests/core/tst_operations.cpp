@@ -1,5 +1,6 @@
 // The operations core on the simulated adapter in virtual time, and the files it reads and
 // replaces.
+#include "../common/TableRows.h"
 #include "FailingTransport.h"
 #include "FakeClock.h"
 #include "FileSystemLimits.h"
@@ -11,7 +12,6 @@
 #include "core/OutcomeWords.h"
 #include "core/Pause.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 #include <functional>
 #include <pwd.h>
@@ -64,7 +64,6 @@ struct ScriptedObserver : core::OperationObserver {
     }
 };
 
-// The operations core on the simulated adapter in virtual time.
 struct CoreBench {
     FakeClock clock;
     adaptersim::AdapterModel model;
@@ -95,20 +94,8 @@ struct CoreBench {
         observer.programSource = core::ImageSource{Path(name), std::nullopt};
     }
     QByteArray Sent() const { return model.WireBytes(Direction::ToAdapter); }
-    std::vector<adaptersim::WireByte> SentLog() const {
-        return model.WireLog(Direction::ToAdapter);
-    }
     int FileCount() const { return int(QDir(files.path()).entryList(QDir::Files).size()); }
 };
-
-int BlockOf(char family) {
-    return family == 'x' ? 512 : 256;
-}
-
-bool WritesTheChip(Operation operation) {
-    return operation == Operation::Program || operation == Operation::ClearWpo ||
-           operation == Operation::BulkErase;
-}
 
 // From the family letter to the port's close, when every wait takes what the protocol says.
 double ProtocolFloorMs(Operation operation, int n) {
@@ -138,33 +125,6 @@ int Umasked(int mode) {
     return mode & ~int(mask);
 }
 
-// Replaces folder/fw.bin (old, with mode) through an image target; 0 when the outcome is as
-// expected, else the step that went wrong.
-int Replace(const QString& folder, int mode, bool force, bool replaced) {
-    const QString path = QDir(folder).filePath(QStringLiteral("fw.bin"));
-    WriteFile(path, "old");
-    ::chmod(QFile::encodeName(path).constData(), mode_t(mode));
-    core::ImageTarget target;
-    QString why;
-    if (target.Open(path, &why, force) != replaced) {
-        return 1;
-    }
-    if (!replaced) {
-        return why == QLatin1String("it is read-only") && ReadFile(path) == "old" &&
-                       ModeOf(path) == mode
-                   ? 0
-                   : 2;
-    }
-    target.Discard();
-    if (!target.Open(path, &why, force) || !target.Commit("new", &why)) {
-        return 3;
-    }
-    if (ReadFile(path) != "new" || ModeOf(path) != mode) {
-        return 4;
-    }
-    return QDir(folder).entryList(QDir::Files | QDir::Hidden).size() == 1 ? 0 : 5;
-}
-
 } // namespace
 
 class CoreOperationsTest : public QObject {
@@ -173,124 +133,30 @@ class CoreOperationsTest : public QObject {
     QTemporaryDir dir;
 
 private slots:
-    // A healthy run of each operation on a chip holding a pattern, programming from a file.
-    void eachOperationOnTheWireWithItsProgress_data() {
-        QTest::addColumn<Operation>("operation");
-        QTest::addColumn<char>("family");
-        QTest::addColumn<QByteArray>("commands");
-        QTest::newRow("read x") << Operation::Read << 'x' << QByteArray("xrc");
-        QTest::newRow("read t") << Operation::Read << 't' << QByteArray("trc");
-        QTest::newRow("program x") << Operation::Program << 'x' << QByteArray("xpc");
-        QTest::newRow("program y") << Operation::Program << 'y' << QByteArray("ypc");
-        QTest::newRow("verify x") << Operation::Verify << 'x' << QByteArray("xvc");
-        QTest::newRow("verify y") << Operation::Verify << 'y' << QByteArray("yvc");
-        QTest::newRow("clear wpo") << Operation::ClearWpo << 'y' << QByteArray("yw");
-        QTest::newRow("bulk erase") << Operation::BulkErase << 'x' << QByteArray("xb");
-    }
-    void eachOperationOnTheWireWithItsProgress() {
-        QFETCH(Operation, operation);
-        QFETCH(char, family);
-        QFETCH(QByteArray, commands);
-        CoreBench b;
-        const int n = BlockOf(family);
-        b.model.SetEeprom(Pattern(512, 3));
-        b.model.SetWpo(0x5A);
-        b.observer.readTarget = b.Path("chip.bin");
-        b.Source("image.hex", Pattern(n, 5)); // raw bytes whatever the extension
-        const core::Outcome outcome = b.Run(operation, family);
-
-        QCOMPARE(outcome.status, Status::Done);
-        QCOMPARE(b.Sent(), operation == Operation::Program ? commands + Pattern(n, 5) : commands);
-        const auto log = b.SentLog();
-        QVERIFY(log[1].timeMs - log[0].timeMs >= 10);
-        if (log.size() > 2) {
-            QVERIFY(log[2].timeMs - log[1].timeMs >= 10);
-        }
-        const double took = b.clock.NowMs() - log[0].timeMs;
-        const double floor = ProtocolFloorMs(operation, n);
-        QVERIFY2(took >= floor && took < floor + 30, qPrintable(QString::number(took)));
-        QVERIFY(!b.port.PortOpen());
-
-        switch (operation) {
-        case Operation::Read:
-            QCOMPARE(outcome.data, b.model.Block(family));
-            QCOMPARE(ReadFile(b.Path("chip.bin")), b.model.Block(family));
-            QVERIFY(outcome.fileWritten);
-            break;
-        case Operation::Program:
-            QVERIFY(log[3].timeMs - log[2].timeMs >= 40);
-            for (std::size_t i = 4; i < log.size(); ++i) {
-                QVERIFY(log[i].timeMs - log[i - 1].timeMs >= 2);
-            }
-            QCOMPARE(b.model.LastProgrammed(), Pattern(n, 5));
-            QVERIFY(outcome.chipWritten);
-            break;
-        case Operation::Verify:
-            QCOMPARE(outcome.received, n);
-            break;
-        case Operation::ClearWpo:
-            QCOMPARE(b.model.Wpo(), 0);
-            break;
-        case Operation::BulkErase:
-            QCOMPARE(b.model.Eeprom(), QByteArray(512, '\xFF'));
-            break;
-        }
-
-        // The progress: rising to the block, the time left falling to zero, and exact.
-        const QList<core::Progress>& p = b.observer.progress;
-        QVERIFY(p.size() > 2);
-        QCOMPARE(p.first().phase, Phase::Opening);
-        QCOMPARE(p.last().phase, Phase::Closing);
-        QCOMPARE(p.last().leftMs, 0.0);
-        bool sawDataPhase = false;
-        for (int i = 1; i < p.size(); ++i) {
-            QVERIFY2(p[i].leftMs <= p[i - 1].leftMs + 1e-6, qPrintable(QString::number(i)));
-            QVERIFY(p[i].elapsedMs >= p[i - 1].elapsedMs);
-            if (p[i].phase == p[i - 1].phase) {
-                QVERIFY(p[i].done >= p[i - 1].done);
-            }
-            if (sawDataPhase || p[i].phase != Phase::Opening) {
-                // From the start of the data phase on, the time left is the protocol's own.
-                sawDataPhase = true;
-                const double left = outcome.elapsedMs - p[i].elapsedMs;
-                QVERIFY2(qAbs(p[i].leftMs - left) < 5,
-                         qPrintable(QStringLiteral("%1 vs %2").arg(p[i].leftMs).arg(left)));
-            }
-        }
-        // The settle wait is announced as the last byte goes, not at its first step.
-        for (int i = 1; operation == Operation::Program && i < p.size(); ++i) {
-            QVERIFY(p[i].phase != Phase::Settling || p[i - 1].phase == Phase::Settling ||
-                    p[i].elapsedMs - p[i - 1].elapsedMs < 5);
-        }
-        // The byte count reaches the block; the settle wait reaches its length.
-        const auto reached = [&](Phase phase) {
-            return std::any_of(p.begin(), p.end(), [&](const core::Progress& q) {
-                return q.phase == phase && q.done == q.total;
-            });
-        };
-        const bool reply = operation == Operation::Read || operation == Operation::Verify;
-        QVERIFY(reached(reply ? Phase::Receiving : Phase::Settling));
-        QVERIFY(operation != Operation::Program || reached(Phase::Sending));
-    }
-
-    // Every other way an operation on family y ends. The setup's words: fast (receive);
+    // Every way an operation ends, on a chip holding a pattern, programming from a file: the
+    // family is the first letter sent; "" a healthy run. The setup's words: fast (receive);
     // silent, ms=, stop=, mark= (the adapter's faults); opens= (the line, after the port);
     // cancel=open|letter|N (at the first wait, after the command letter, at received byte N);
     // hold (cancel while the chip is written: not taken); abort (while it settles);
     // failwrite=, failread=, err= (the port); file=KIND (the image or target). number: the
     // error number of a port error, the byte a mismatch is at, else the bytes received (-1:
     // some, fewer than a block). msAfterC: the longest the end may take after "c" (0: any).
-    void endings_data() {
-        QTest::addColumn<Operation>("operation");
-        QTest::addColumn<QString>("setup");
-        QTest::addColumn<Status>("status");
-        QTest::addColumn<QByteArray>("sent"); // PROGRAM's: how it starts
-        QTest::addColumn<int>("number");
-        QTest::addColumn<double>("msAfterC");
+    void operations_data() {
+        // sent: PROGRAM's: how it starts.
+        Columns<Operation, QString, Status, QByteArray, int, double>(
+            {"operation", "setup", "status", "sent", "number", "msAfterC"});
         const Operation R = Operation::Read, V = Operation::Verify, P = Operation::Program,
                         W = Operation::ClearWpo, B = Operation::BulkErase;
         const QByteArray r = "yrc", v = "yvc", p = "ypc";
         // clang-format off
+        QTest::newRow("read x") << R << "" << Status::Done << QByteArray("xrc") << 512 << 0.0;
+        QTest::newRow("read t") << R << "" << Status::Done << QByteArray("trc") << 256 << 0.0;
+        QTest::newRow("program x") << P << "" << Status::Done << QByteArray("xpc") << 0 << 0.0;
+        QTest::newRow("program y") << P << "" << Status::Done << p << 0 << 0.0;
+        QTest::newRow("verify x") << V << "" << Status::Done << QByteArray("xvc") << 512 << 0.0;
+        QTest::newRow("verify y") << V << "" << Status::Done << v << 256 << 0.0;
+        QTest::newRow("clear wpo") << W << "" << Status::Done << QByteArray("yw") << 0 << 0.0;
+        QTest::newRow("bulk erase") << B << "" << Status::Done << QByteArray("xb") << 0 << 0.0;
         QTest::newRow("read silent") << R << "silent" << Status::NoAnswer << r << 0 << 0.0;
         QTest::newRow("read slow") << R << "ms=150" << Status::ShortAnswer << r << -1 << 0.0;
         QTest::newRow("read stops at 40") << R << "stop=40" << Status::ShortAnswer << r << 40 << 0.0;
@@ -311,9 +177,6 @@ private slots:
         QTest::newRow("read, cancel before c") << R << "cancel=letter" << Status::Cancelled << QByteArray("yre") << 0 << 0.0;
         QTest::newRow("read, cancel mid-receive") << R << "cancel=100" << Status::Cancelled << r << 0 << 0.0;
         QTest::newRow("read, cancel at the last byte") << R << "cancel=255" << Status::Cancelled << r << 0 << 0.0;
-        QTest::newRow("verify, cancel at the first wait") << V << "cancel=open" << Status::Cancelled << QByteArray("y") << 0 << 0.0;
-        QTest::newRow("verify, cancel mid-receive") << V << "cancel=100" << Status::Cancelled << v << 0 << 0.0;
-        QTest::newRow("verify, cancel at the last byte") << V << "cancel=255" << Status::Cancelled << v << 0 << 0.0;
         QTest::newRow("program, cancel not taken") << P << "hold" << Status::Done << p << 0 << 0.0;
         QTest::newRow("clear wpo, cancel not taken") << W << "hold" << Status::Done << QByteArray("yw") << 0 << 0.0;
         QTest::newRow("bulk erase, cancel not taken") << B << "hold" << Status::Done << QByteArray("yb") << 0 << 0.0;
@@ -334,16 +197,16 @@ private slots:
         QTest::newRow("program 5 GiB, never read") << P << "file=huge" << Status::FileError << QByteArray("ype") << 0 << 0.0;
         // clang-format on
     }
-    void endings() {
-        QFETCH(Operation, operation);
-        QFETCH(QString, setup);
-        QFETCH(Status, status);
-        QFETCH(QByteArray, sent);
-        QFETCH(int, number);
-        QFETCH(double, msAfterC);
+    void operations() {
+        const auto [operation, setup, status, sent, number, msAfterC] =
+            Row<Operation, QString, Status, QByteArray, int, double>(
+                {"operation", "setup", "status", "sent", "number", "msAfterC"});
         CoreBench b;
+        const char family = sent[0];
+        const int n = b.Family(family).blockSize;
         b.model.SetEeprom(Pattern(512, 1));
-        b.Source("f.bin", Pattern(256, 1));
+        b.model.SetWpo(0x5A);
+        b.Source("image.hex", Pattern(n, 5)); // raw bytes whatever the extension
         const QString keep = b.Path("keep.bin");
         WriteFile(keep, "keep");
         b.observer.readTarget = keep;
@@ -395,20 +258,21 @@ private slots:
                 b.operations.Stop().RequestCancel();
             }
         };
+        const bool writesChip = operation != Operation::Read && operation != Operation::Verify;
         const int files = b.FileCount();
         const double start = b.clock.NowMs();
-        const core::Outcome outcome = b.Run(operation, 'y', fast);
+        const core::Outcome outcome = b.Run(operation, family, fast);
 
         QCOMPARE(outcome.status, status);
         QCOMPARE(operation == Operation::Program ? b.Sent().left(sent.size()) : b.Sent(), sent);
         QVERIFY(!b.port.PortOpen());
-        QCOMPARE(outcome.chipWritten, WritesTheChip(operation) && status != Status::FileError &&
-                                          status != Status::Cancelled);
-        const auto log = b.SentLog();
+        QCOMPARE(outcome.chipWritten,
+                 writesChip && status != Status::FileError && status != Status::Cancelled);
+        const auto log = b.model.WireLog(Direction::ToAdapter);
         QVERIFY(log[0].timeMs - start >= b.failing.opensInMs - 1);
         QVERIFY(log.size() < 2 || log[1].timeMs - log[0].timeMs >= 10);
         QVERIFY(log.size() < 3 || log[2].byte != 'c' || log[2].timeMs - log[1].timeMs >= 10);
-        if (sent == "yrc" || sent == "yvc") {
+        if (sent.endsWith("rc") || sent.endsWith("vc")) {
             const double afterC = b.clock.NowMs() - log[2].timeMs;
             QVERIFY2(afterC >= 10 && (msAfterC == 0 || afterC <= msAfterC),
                      qPrintable(QString::number(afterC)));
@@ -423,16 +287,68 @@ private slots:
             QVERIFY(!outcome.message.isEmpty());
             QVERIFY(!setup.endsWith("huge") || outcome.message.contains("5368709120 bytes long"));
             QVERIFY(b.clock.NowMs() < 1000);
-        } else if (status != Status::Cancelled && !WritesTheChip(operation)) {
+        } else if (status != Status::Cancelled && !writesChip) {
             QVERIFY(number >= 0 ? outcome.received == number
                                 : outcome.received > 0 && outcome.received < 256);
             QVERIFY(operation != Operation::Read ||
-                    outcome.data == b.model.Block('y').left(outcome.received));
+                    outcome.data == b.model.Block(family).left(outcome.received));
         }
         // The target is replaced only by a whole block; nothing is left beside it.
         const bool read = operation == Operation::Read && status == Status::Done;
-        QCOMPARE(ReadFile(keep), read ? b.model.Block('y') : QByteArray("keep"));
+        QCOMPARE(ReadFile(keep), read ? b.model.Block(family) : QByteArray("keep"));
+        QCOMPARE(outcome.fileWritten, read);
         QCOMPARE(b.FileCount(), files);
+        if (setup.isEmpty()) { // a healthy run: its time, what it did to the chip, its progress
+            const double took = b.clock.NowMs() - log[0].timeMs;
+            const double floor = ProtocolFloorMs(operation, n);
+            QVERIFY2(took >= floor && took < floor + 30, qPrintable(QString::number(took)));
+            if (operation == Operation::Program) {
+                QVERIFY(log[3].timeMs - log[2].timeMs >= 40);
+                for (std::size_t i = 4; i < log.size(); ++i) {
+                    QVERIFY(log[i].timeMs - log[i - 1].timeMs >= 2);
+                }
+                QCOMPARE(b.Sent(), sent + Pattern(n, 5));
+                QCOMPARE(b.model.LastProgrammed(), Pattern(n, 5));
+            }
+            QVERIFY(operation != Operation::ClearWpo || b.model.Wpo() == 0);
+            QVERIFY(operation != Operation::BulkErase ||
+                    b.model.Eeprom() == QByteArray(512, '\xFF'));
+            // The progress: rising to the block, the time left falling to zero, and exact.
+            const QList<core::Progress>& p = b.observer.progress;
+            QVERIFY(p.size() > 2);
+            QCOMPARE(p.first().phase, Phase::Opening);
+            QCOMPARE(p.last().phase, Phase::Closing);
+            QCOMPARE(p.last().leftMs, 0.0);
+            bool sawDataPhase = false;
+            for (int i = 1; i < p.size(); ++i) {
+                QVERIFY2(p[i].leftMs <= p[i - 1].leftMs + 1e-6, qPrintable(QString::number(i)));
+                QVERIFY(p[i].elapsedMs >= p[i - 1].elapsedMs);
+                if (p[i].phase == p[i - 1].phase) {
+                    QVERIFY(p[i].done >= p[i - 1].done);
+                }
+                if (sawDataPhase || p[i].phase != Phase::Opening) {
+                    // From the start of the data phase on, the time left is the protocol's own.
+                    sawDataPhase = true;
+                    const double left = outcome.elapsedMs - p[i].elapsedMs;
+                    QVERIFY2(qAbs(p[i].leftMs - left) < 5,
+                             qPrintable(QStringLiteral("%1 vs %2").arg(p[i].leftMs).arg(left)));
+                }
+            }
+            // The settle wait is announced as the last byte goes, not at its first step.
+            for (int i = 1; operation == Operation::Program && i < p.size(); ++i) {
+                QVERIFY(p[i].phase != Phase::Settling || p[i - 1].phase == Phase::Settling ||
+                        p[i].elapsedMs - p[i - 1].elapsedMs < 5);
+            }
+            // The byte count reaches the block; the settle wait reaches its length.
+            const auto reached = [&](Phase phase) {
+                return std::any_of(p.begin(), p.end(), [&](const core::Progress& q) {
+                    return q.phase == phase && q.done == q.total;
+                });
+            };
+            const bool reply = operation == Operation::Read || operation == Operation::Verify;
+            QVERIFY(reached(reply ? Phase::Receiving : Phase::Settling));
+            QVERIFY(operation != Operation::Program || reached(Phase::Sending));
+        }
 
         // The next operation starts afresh and works.
         b.model.Faults() = {};
@@ -449,14 +365,8 @@ private slots:
     // answer), a full disk; what the target holds afterwards (-1 nothing, 1000 the old file,
     // else that many bytes of the block).
     void readTargets_data() {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<int>("mode");
-        QTest::addColumn<int>("stopAfter");
-        QTest::addColumn<int>("answer");
-        QTest::addColumn<bool>("full");
-        QTest::addColumn<Status>("status");
-        QTest::addColumn<int>("fileSize");
-        QTest::addColumn<QString>("asked");
+        Columns<QString, int, int, int, bool, Status, int, QString>(
+            {"name", "mode", "stopAfter", "answer", "full", "status", "fileSize", "asked"});
         // clang-format off
         QTest::newRow("new, whole block") << "t.bin" << -1 << -1 << 0 << false << Status::Done << 256 << "";
         QTest::newRow("existing, whole block") << "t.bin" << 0640 << -1 << 0 << false << Status::Done << 256 << "";
@@ -474,14 +384,9 @@ private slots:
         // clang-format on
     }
     void readTargets() {
-        QFETCH(QString, name);
-        QFETCH(int, mode);
-        QFETCH(int, stopAfter);
-        QFETCH(int, answer);
-        QFETCH(bool, full);
-        QFETCH(Status, status);
-        QFETCH(int, fileSize);
-        QFETCH(QString, asked);
+        const auto [name, mode, stopAfter, answer, full, status, fileSize, asked] =
+            Row<QString, int, int, int, bool, Status, int, QString>(
+                {"name", "mode", "stopAfter", "answer", "full", "status", "fileSize", "asked"});
         CoreBench b;
         b.model.SetEeprom(Pattern(512, 2));
         b.model.Faults().stopAfter = stopAfter;
@@ -492,12 +397,9 @@ private slots:
         }
         b.observer.readTarget = path;
         b.observer.replace = answer < 0 ? std::nullopt : std::optional<bool>(answer == 1);
-        core::Outcome outcome;
-        {
-            const std::optional<FileSizeLimit> limit =
-                full ? std::optional<FileSizeLimit>(std::in_place, 100) : std::nullopt;
-            outcome = b.Run(Operation::Read, 'y');
-        }
+        auto limit = full ? std::make_optional<FileSizeLimit>(100) : std::nullopt;
+        const core::Outcome outcome = b.Run(Operation::Read, 'y');
+        limit.reset();
         QCOMPARE(outcome.status, status);
         QCOMPARE(outcome.targetExisted, mode >= 0);
         QCOMPARE(b.observer.asked.join(' '), asked);
@@ -519,17 +421,15 @@ private slots:
     }
 
     void programSettlesTheImageSizeBeforeC_data() {
-        QTest::addColumn<char>("family");
-        QTest::addColumn<int>("fileSize");
+        Columns<char, int>({"family", "fileSize"});
         QTest::newRow("512 bytes for 256") << 'y' << 512;
         QTest::newRow("600 bytes for 512") << 'x' << 600;
         QTest::newRow("100 bytes for 256") << 'y' << 100;
     }
     void programSettlesTheImageSizeBeforeC() {
-        QFETCH(char, family);
-        QFETCH(int, fileSize);
+        const auto [family, fileSize] = Row<char, int>({"family", "fileSize"});
         CoreBench b;
-        const int n = BlockOf(family);
+        const int n = b.Family(family).blockSize;
         b.Source("f.bin", Pattern(fileSize, 9));
         // Left open 3 s, longer than the adapter waits for data after "c": it must come before.
         QByteArray sentWhenAsked;
@@ -584,71 +484,48 @@ private slots:
         QVERIFY(clock.NowMs() >= 1000);
     }
 
-    // An image target on its own, as tms370 uses it: a read-only file is replaced only when
-    // confirmed; an ordinary user's replaced file keeps its mode; a discarded one leaves
-    // nothing. (New files, root's and the question through READ: readTargets.)
-    void replacedFilesKeepTheirMode_data() {
-        QTest::addColumn<int>("mode");
-        QTest::addColumn<bool>("force");
-        QTest::addColumn<bool>("ordinary"); // as a user root is not
-        QTest::addColumn<bool>("replaced");
-        QTest::newRow("0640") << 0640 << false << true << true;
-        QTest::newRow("0444, confirmed, ordinary user") << 0444 << true << true << true;
-        QTest::newRow("0444, not confirmed") << 0444 << false << false << false;
-    }
-    void replacedFilesKeepTheirMode() {
-        QFETCH(int, mode);
-        QFETCH(bool, force);
-        QFETCH(bool, ordinary);
-        QFETCH(bool, replaced);
-        QDir(dir.path()).mkdir(QTest::currentDataTag());
-        const QString folder = dir.filePath(QTest::currentDataTag());
+    // An image target on its own, as tms370 uses it: a read-only file replaced when confirmed
+    // by an ordinary user (root may write any file) keeps its mode and leaves nothing beside
+    // it; another's file replaced by root keeps its owner, group and set-group-id. (The
+    // question, new files and refusals: readTargets.)
+    void replacedFilesKeepTheirOwnerAndMode() {
+        const QString folder = dir.filePath(QStringLiteral("user"));
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("user")));
         SetMode(dir.path(), 0755); // a folder an ordinary user may write to
         SetMode(folder, 0777);
-        const auto replace = [&] { return Replace(folder, mode, force, replaced); };
-        QCOMPARE(ordinary ? AsOrdinaryUser(replace) : replace(), 0);
-    }
-
-    void ownerAndGroupAreKept() {
-        if (::geteuid() != 0) {
+        const QString path = QDir(folder).filePath(QStringLiteral("fw.bin"));
+        const auto replace = [&](int mode) { // 0 when replaced, keeping the mode
+            WriteFile(path, "old");
+            ::chmod(QFile::encodeName(path).constData(), mode_t(mode));
+            core::ImageTarget target;
+            QString why;
+            return target.Open(path, &why, true) && target.Commit("new", &why) &&
+                           ReadFile(path) == "new" && ModeOf(path) == mode
+                       ? 0
+                       : 1;
+        };
+        QCOMPARE(AsOrdinaryUser([&] { return replace(0444); }), 0);
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), 1);
+        const passwd* nobody = ::getpwnam("nobody");
+        if (::geteuid() != 0 || !nobody) {
             QSKIP("only root may give a file to another user");
         }
-        const passwd* nobody = ::getpwnam("nobody");
-        QVERIFY(nobody);
-        const QString path = dir.filePath(QStringLiteral("theirs.bin"));
-        const QByteArray name = QFile::encodeName(path);
-        WriteFile(path, "old");
-        QCOMPARE(::chown(name.constData(), nobody->pw_uid, nobody->pw_gid), 0);
-        SetMode(path, 02750); // set-group-id survives the change
-        core::ImageTarget target;
-        QString why;
-        QVERIFY2(target.Open(path, &why) && target.Commit("new", &why), qPrintable(why));
+        QCOMPARE(::chown(QFile::encodeName(path).constData(), nobody->pw_uid, nobody->pw_gid), 0);
+        QCOMPARE(replace(02750), 0);
         struct stat st {};
-        QCOMPARE(::stat(name.constData(), &st), 0);
-        QCOMPARE(st.st_uid, nobody->pw_uid);
-        QCOMPARE(st.st_gid, nobody->pw_gid);
-        QCOMPARE(int(st.st_mode & 07777), 02750);
+        QCOMPARE(::stat(QFile::encodeName(path).constData(), &st), 0);
+        QVERIFY(st.st_uid == nobody->pw_uid && st.st_gid == nobody->pw_gid);
     }
 
-    void reasonsComeFromQtOrTheSystem_data() {
-        QTest::addColumn<bool>("qtKnows"); // Qt kept a reason of its own
-        QTest::addColumn<int>("errorNumber");
-        QTest::addColumn<QString>("reason");
-        QTest::newRow("Qt lost it, disk full") << false << ENOSPC << "No space left on device";
-        QTest::newRow("Qt lost it, file too large") << false << EFBIG << "File too large";
-        QTest::newRow("Qt's own") << true << EFBIG << "No such file or directory";
-        QTest::newRow("nobody knows")
-            << false << 0 << "writing failed, and the system gave no reason";
-    }
+    // A failed write's reason: Qt's own where it kept one, else the system's, else words for
+    // none.
     void reasonsComeFromQtOrTheSystem() {
-        QFETCH(bool, qtKnows);
-        QFETCH(int, errorNumber);
-        QFETCH(QString, reason);
         QFile file(dir.filePath(QStringLiteral("none/such.bin")));
-        if (qtKnows) {
-            QVERIFY(!file.open(QIODevice::ReadOnly));
-        }
-        QCOMPARE(core::FileErrorReason(file, errorNumber), reason);
+        QCOMPARE(core::FileErrorReason(file, ENOSPC), "No space left on device");
+        QCOMPARE(core::FileErrorReason(file, EFBIG), "File too large");
+        QCOMPARE(core::FileErrorReason(file, 0), "writing failed, and the system gave no reason");
+        QVERIFY(!file.open(QIODevice::ReadOnly));
+        QCOMPARE(core::FileErrorReason(file, EFBIG), "No such file or directory");
     }
 };
 

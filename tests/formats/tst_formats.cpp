@@ -1,6 +1,7 @@
 // The image formats: the record reader through both its sinks (PROGRAM's block and the
 // editor's working image), the editor's layout and its way back to records, the writers,
 // the raw rule and the checksums. srec_cat, an independent reader and writer, judges.
+#include "../common/TableRows.h"
 #include "ErrorNumberOf.h"
 #include "ImageFiles.h"
 #include "core/Checksums.h"
@@ -9,12 +10,8 @@
 #include "editor/model/WorkImage.h"
 #include "platform/RuntimeError.h"
 
-#include <QDir>
-#include <QFile>
-#include <QProcess>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QtTest>
+#include <numeric>
 
 using core::ImageFault;
 using core::ImageFormat;
@@ -28,11 +25,8 @@ constexpr ImageFormat hex = ImageFormat::IntelHex;
 constexpr ImageFormat srec = ImageFormat::SRecord;
 
 int Sum(const QByteArray& bytes) {
-    int sum = 0;
-    for (const char c : bytes) {
-        sum += static_cast<unsigned char>(c);
-    }
-    return sum;
+    return std::accumulate(bytes.begin(), bytes.end(), 0,
+                           [](int sum, char c) { return sum + uchar(c); });
 }
 
 // Record lines made here, checksums and all, to feed the reader.
@@ -64,27 +58,18 @@ QString Tool(const char* name) {
     return QStandardPaths::findExecutable(QLatin1String(name));
 }
 
-// Runs an SRecord tool; its exit code, and what it said in err.
-int RunTool(const char* name, const QStringList& arguments, QByteArray* err = nullptr) {
+// Runs an SRecord tool; its exit code, and what it said.
+int RunTool(const char* name, const QStringList& arguments, QByteArray& said) {
     QProcess p;
     p.start(Tool(name), arguments);
-    if (!p.waitForFinished(60000)) {
-        p.kill();
-        p.waitForFinished();
-        return -1;
-    }
-    if (err != nullptr) {
-        *err = p.readAllStandardError() + p.readAllStandardOutput();
-    }
-    return p.exitCode();
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    const bool ended = p.waitForFinished(60000);
+    said = p.readAll();
+    return ended ? p.exitCode() : -1;
 }
 
 const core::Family& FamilyOf(char code) {
     return *core::FindFamily(QString(QLatin1Char(code)));
-}
-
-QString SrecName(ImageFormat format) {
-    return format == ImageFormat::IntelHex ? QStringLiteral("-intel") : QStringLiteral("-motorola");
 }
 
 } // namespace
@@ -106,24 +91,20 @@ class FormatsTest : public QObject {
                 const RecordImage::Progress& progress = {}) {
         QFile in(source);
         QFile target(Path("image.bin"));
-        if (!in.open(QIODevice::ReadOnly) || !target.open(QIODevice::ReadWrite)) {
-            qFatal("cannot open the files");
-        }
+        in.open(QIODevice::ReadOnly);
+        target.open(QIODevice::ReadWrite);
         return RecordImage::Load(in, format, target, progress, window);
     }
 
     // Loads source, then writes the working image back to target.
-    Layout LoadAndSave(const QString& source, ImageFormat format, const QString& target,
-                       const RecordImage::Progress& progress = {}) {
+    void LoadAndSave(const QString& source, ImageFormat format, const QString& target,
+                     const RecordImage::Progress& progress = {}) {
         const Layout layout = Load(source, format);
         WorkImage image(Path("work.tmp"));
         QFile built(Path("image.bin"));
-        if (!built.open(QIODevice::ReadOnly)) {
-            qFatal("cannot open the image");
-        }
+        built.open(QIODevice::ReadOnly);
         image.Load(built, {});
         RecordImage::Save(image, layout, target, progress);
-        return layout;
     }
 
 private slots:
@@ -131,13 +112,8 @@ private slots:
     // the file's name) and the editor's (the span, any window). why: both sinks' refusal, none
     // when the editor takes the file; blockWhy: the block's, where it differs.
     void readsThroughBothSinks_data() {
-        QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<ImageFormat>("format");
-        QTest::addColumn<qint64>("window");
-        QTest::addColumn<quint32>("base");
-        QTest::addColumn<QByteArray>("image");
-        QTest::addColumn<QString>("why");
-        QTest::addColumn<QString>("blockWhy");
+        Columns<QByteArray, ImageFormat, qint64, quint32, QByteArray, QString, QString>(
+            {"text", "format", "window", "base", "image", "why", "blockWhy"});
         const qint64 big = RecordImage::WindowSize;
         const QByteArray counting = QByteArray::fromHex("0102030405060708090A0B0C0D0E0F10");
         const QByteArray good = Ihex(0, 0x1F00, "ABCD");
@@ -193,24 +169,20 @@ private slots:
     }
 
     void readsThroughBothSinks() {
-        QFETCH(QByteArray, text);
-        QFETCH(ImageFormat, format);
-        QFETCH(qint64, window);
-        QFETCH(quint32, base);
-        QFETCH(QByteArray, image);
-        QFETCH(QString, why);
-        QFETCH(QString, blockWhy);
+        const auto [text, format, window, base, image, why, blockWhy] =
+            Row<QByteArray, ImageFormat, qint64, quint32, QByteArray, QString, QString>(
+                {"text", "format", "window", "base", "image", "why", "blockWhy"});
         const QString source = Write(format == ImageFormat::IntelHex ? "in.ihx" : "in.s19", text);
         const core::LoadedImage loaded =
             core::LoadImageFile(source, std::nullopt, FamilyOf('y'), false);
-        blockWhy = blockWhy.isEmpty() ? why : blockWhy;
-        if (blockWhy.isEmpty()) {
+        const QString refused = blockWhy.isEmpty() ? why : blockWhy; // by the block
+        if (refused.isEmpty()) {
             QCOMPARE(loaded.message, QString());
             QCOMPARE(loaded.block.toHex(),
                      Fill(256).replace(base & 0xFF, image.size(), image).toHex());
         } else {
             QVERIFY(loaded.fault != ImageFault::None);
-            QVERIFY2(loaded.message.startsWith(blockWhy), qPrintable(loaded.message));
+            QVERIFY2(loaded.message.startsWith(refused), qPrintable(loaded.message));
         }
         Write("image.bin", "stale bytes from before, longer than any image here");
         try {
@@ -252,9 +224,8 @@ private slots:
     }
 
     void writesBackAsTheFileWas_data() {
-        QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<ImageFormat>("format");
-        QTest::addColumn<QByteArray>("written"); // empty: the text itself
+        // written: empty: the text itself.
+        Columns<QByteArray, ImageFormat, QByteArray>({"text", "format", "written"});
         const QByteArray d16 = "000102030405060708090A0B0C0D0E0F";
         // clang-format off
         QTest::newRow("ihex, 16-bit") << Ihex(0, 0x1E00, d16) + Ihex(0, 0x1E10, "AABBCC") + IhexEnd << hex << QByteArray();
@@ -274,9 +245,8 @@ private slots:
     }
 
     void writesBackAsTheFileWas() {
-        QFETCH(QByteArray, text);
-        QFETCH(ImageFormat, format);
-        QFETCH(QByteArray, written);
+        const auto [text, format, written] =
+            Row<QByteArray, ImageFormat, QByteArray>({"text", "format", "written"});
         LoadAndSave(Write("in.txt", text), format, Path("out.txt"));
         QCOMPARE(ReadFile(Path("out.txt")), written.isEmpty() ? text : written);
     }
@@ -284,8 +254,7 @@ private slots:
     // 3 MiB between two records: a window's fills and several pieces written back. calls:
     // answered true before the stop; -1, never stopped.
     void tellsProgressAndStops_data() {
-        QTest::addColumn<bool>("save");
-        QTest::addColumn<int>("calls");
+        Columns<bool, int>({"save", "calls"});
         QTest::newRow("load, rising to 100") << false << -1;
         QTest::newRow("save, rising to 100") << true << -1;
         QTest::newRow("load, stopped at once") << false << 0;
@@ -294,8 +263,7 @@ private slots:
     }
 
     void tellsProgressAndStops() {
-        QFETCH(bool, save);
-        QFETCH(int, calls);
+        const auto [save, calls] = Row<bool, int>({"save", "calls"});
         const QString source = Write("in.hex", Ihex(4, 0, "0000") + Ihex(0, 0, "01") +
                                                    Ihex(4, 0, "0030") + Ihex(0, 0, "02") + IhexEnd);
         QList<int> seen;
@@ -333,11 +301,8 @@ private slots:
     // it lies in the block, and through the editor and back: the same data (srec_cmp), header
     // and start address (srec_info).
     void srecCatAgrees_data() {
-        QTest::addColumn<char>("family");
-        QTest::addColumn<ImageFormat>("format");
-        QTest::addColumn<int>("recordBytes");
-        QTest::addColumn<QString>("offset");
-        QTest::addColumn<QStringList>("options");
+        Columns<char, ImageFormat, int, QString, QStringList>(
+            {"family", "format", "recordBytes", "offset", "options"});
         // clang-format off
         QTest::newRow("x ihex at EEPROM, 16") << 'x' << hex << 16 << "@" << QStringList();
         QTest::newRow("y ihex from 0, 32") << 'y' << hex << 32 << "" << QStringList{"-output_block_size=32"};
@@ -351,18 +316,16 @@ private slots:
         // clang-format on
     }
     void srecCatAgrees() {
-        QFETCH(char, family);
-        QFETCH(ImageFormat, format);
-        QFETCH(int, recordBytes);
-        QFETCH(QString, offset);
-        QFETCH(QStringList, options);
+        const auto [family, format, recordBytes, offset, options] =
+            Row<char, ImageFormat, int, QString, QStringList>(
+                {"family", "format", "recordBytes", "offset", "options"});
         if (Tool("srec_cat").isEmpty() || Tool("srec_cmp").isEmpty() ||
             Tool("srec_info").isEmpty()) {
             QSKIP("needs srec_cat, srec_cmp and srec_info (./scripts/setup installs them)");
         }
         const core::Family& f = FamilyOf(family);
         const QByteArray block = Pattern(f.blockSize);
-        const QString kind = SrecName(format);
+        const QString kind = format == hex ? QStringLiteral("-intel") : QStringLiteral("-motorola");
         const QString eeprom = QStringLiteral("0x%1").arg(f.eepromFirst, 0, 16);
         const QByteArray ours =
             core::EncodeImage(block, format, f, QStringLiteral("TMS370C756A"), recordBytes);
@@ -373,7 +336,7 @@ private slots:
         QVERIFY2(
             RunTool("srec_cat",
                     {oursPath, kind, "-offset", '-' + eeprom, "-o", Path("back.bin"), "-binary"},
-                    &said) == 0,
+                    said) == 0,
             said.constData());
         QCOMPARE(ReadFile(Path("back.bin")), block);
 
@@ -382,7 +345,7 @@ private slots:
         if (!offset.isEmpty()) {
             make << QStringLiteral("-offset") << (offset == "@" ? eeprom : offset);
         }
-        QVERIFY2(RunTool("srec_cat", make + QStringList{"-o", theirs, kind} + options, &said) == 0,
+        QVERIFY2(RunTool("srec_cat", make + QStringList{"-o", theirs, kind} + options, said) == 0,
                  said.constData());
         if (offset.isEmpty() || offset == "@") {
             const core::LoadedImage loaded = core::LoadImageFile(theirs, format, f, false);
@@ -390,19 +353,13 @@ private slots:
             QCOMPARE(loaded.block, block);
         }
         LoadAndSave(theirs, format, oursPath);
-        QCOMPARE(RunTool("srec_cmp", {theirs, kind, oursPath, kind}, &said), 0);
-        QByteArray before;
-        QByteArray after;
-        QCOMPARE(RunTool("srec_info", {theirs, kind}, &before), 0);
-        QCOMPARE(RunTool("srec_info", {oursPath, kind}, &after), 0);
+        QCOMPARE(RunTool("srec_cmp", {theirs, kind, oursPath, kind}, said), 0);
+        QByteArray before, after;
+        QCOMPARE(RunTool("srec_info", {theirs, kind}, before), 0);
+        QCOMPARE(RunTool("srec_info", {oursPath, kind}, after), 0);
         const auto kept = [](const QByteArray& info) {
-            QByteArrayList lines;
-            for (const QByteArray& line : info.split('\n')) {
-                if (line.startsWith("Header") || line.startsWith("Execution")) {
-                    lines.append(line);
-                }
-            }
-            return lines;
+            return QString::fromLatin1(info).split('\n').filter(
+                QRegularExpression(QStringLiteral("^(Header|Execution)")));
         };
         QCOMPARE(kept(after), kept(before));
     }
@@ -416,11 +373,9 @@ private slots:
     }
 
     void rawRule_data() {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<QString>("format"); // "" by the name
-        QTest::addColumn<bool>("pad");
-        QTest::addColumn<ImageFault>("fault");
+        // format: "" by the name.
+        Columns<QString, QByteArray, QString, bool, ImageFault>(
+            {"name", "content", "format", "pad", "fault"});
         const QByteArray hexText = core::EncodeImage(Pattern(256), hex, FamilyOf('y'), QString());
         const QByteArray sText = core::EncodeImage(Pattern(256), srec, FamilyOf('y'), QString());
         QByteArray badSum = sText; // one record's checksum off: not plainly records
@@ -440,17 +395,14 @@ private slots:
         // clang-format on
     }
     void rawRule() {
-        QFETCH(QString, name);
-        QFETCH(QByteArray, content);
-        QFETCH(QString, format);
-        QFETCH(bool, pad);
-        QFETCH(ImageFault, fault);
-        QTemporaryDir dir;
-        WriteFile(dir.filePath(name), content);
+        const auto [name, content, format, pad, fault] =
+            Row<QString, QByteArray, QString, bool, ImageFault>(
+                {"name", "content", "format", "pad", "fault"});
+        WriteFile(dir_.filePath(name), content);
         const std::optional<ImageFormat> given =
             format.isEmpty() ? std::nullopt : core::ParseImageFormat(format);
         const core::LoadedImage image =
-            core::LoadImageFile(dir.filePath(name), given, FamilyOf('y'), pad);
+            core::LoadImageFile(dir_.filePath(name), given, FamilyOf('y'), pad);
         QCOMPARE(image.fault, fault);
         if (fault == ImageFault::None) {
             QCOMPARE(image.block, content.size() == 200 ? content + Fill(56) : Pattern(256));

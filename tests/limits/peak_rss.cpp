@@ -7,11 +7,7 @@
 #include <unistd.h>
 
 int main(int argc, char** argv) {
-    if (argc < 3) {
-        std::fprintf(stderr, "usage: peak_rss FILE PROGRAM [ARGUMENTS...]\n");
-        return 64;
-    }
-    const pid_t child = fork();
+    const pid_t child = argc < 3 ? -1 : fork();
     if (child == 0) {
         execv(argv[2], argv + 2);
         _exit(127);

@@ -2,24 +2,20 @@
 // the language file, a 5000-character port, binary bytes (a file of gigabytes given as an
 // image: tst_core_operations).
 // The program starts, or refuses naming the file, without its memory growing with the file.
+#include "../common/TableRows.h"
+#include "ImageFiles.h"
 #include "common/Module1.h"
 #include "core/PortDevices.h"
 #include "editor/LangFile.h"
 #include "platform/QtSettingsStore.h"
 
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
 
 // A field of /proc/self/status ("VmRSS", "VmHWM") in MiB; -1 when there is none.
 long StatusMiB(const char* field) {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        return -1;
-    }
-    for (const QByteArray& line : status.readAll().split('\n')) {
+    for (const QByteArray& line : ReadFile(QStringLiteral("/proc/self/status")).split('\n')) {
         if (line.startsWith(QByteArray(field) + ':')) {
             return line.mid(qstrlen(field) + 1).trimmed().split(' ').value(0).toLong() / 1024;
         }
@@ -28,20 +24,13 @@ long StatusMiB(const char* field) {
 }
 
 // How far this process's memory rose above what it held when the watch began: Linux lets
-// the peak be set back to the present, so each case is measured alone.
-class PeakWatch {
-public:
-    PeakWatch() {
-        QFile clear(QStringLiteral("/proc/self/clear_refs"));
-        valid_ = clear.open(QIODevice::WriteOnly) && clear.write("5") == 1;
-        start_ = StatusMiB("VmRSS");
-    }
-    bool Valid() const { return valid_ && start_ >= 0; }
-    long RiseMiB() const { return StatusMiB("VmHWM") - start_; }
-
-private:
-    bool valid_ = false;
-    long start_ = -1;
+// the peak be set back to the present, so each case is measured alone (0 where it cannot).
+struct PeakWatch {
+    QFile clear{QStringLiteral("/proc/self/clear_refs")};
+    const bool valid =
+        clear.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && clear.write("5") == 1;
+    const long start = StatusMiB("VmRSS");
+    long RiseMiB() const { return valid && start >= 0 ? StatusMiB("VmHWM") - start : 0; }
 };
 
 // The bound on what a hostile file may cost: today tms370 peaks at 10-95 MiB with a 10 MB
@@ -54,25 +43,6 @@ constexpr long MemoryBoundMiB = 128;
 #endif
 
 constexpr qsizetype TenMB = 10 * 1000 * 1000;
-
-QByteArray Filler(char c) {
-    return QByteArray(TenMB, c);
-}
-
-// Ten megabytes of every byte value over and over.
-QByteArray BinaryBytes() {
-    QByteArray bytes(TenMB, Qt::Uninitialized);
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        bytes[i] = char(i * 131 % 256);
-    }
-    return bytes;
-}
-
-void Write(const QString& path, const QByteArray& content) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(content), content.size());
-}
 
 } // namespace
 
@@ -87,13 +57,10 @@ private slots:
     }
 
     // A hostile settings file (the VidAvev.ini of a user's folder): its text before, a 10 MB
-    // run of one character (none: 0), its text after; "binary" for 10 MB of every byte value.
-    // The window program's start and tms370 (its ports, a device command reading FastReceive)
-    // take it without their memory growing with it.
+    // run of one character (none: 0), its text after. The window program's start and tms370
+    // (its ports, a device command reading FastReceive) take it without their memory growing.
     void hostileSettings_data() {
-        QTest::addColumn<QByteArray>("before");
-        QTest::addColumn<char>("filler");
-        QTest::addColumn<QByteArray>("after");
+        Columns<QByteArray, char, QByteArray>({"before", "filler", "after"});
         // clang-format off
         QTest::newRow("10 MB Language") << QByteArray("[General]\nLanguage=") << 'L' << QByteArray("\n");
         QTest::newRow("10 MB LastDir") << QByteArray("[General]\nLastDir=/") << 'd' << QByteArray("\n");
@@ -102,21 +69,19 @@ private slots:
         QTest::newRow("10 MB section name") << QByteArray("[") << 's' << QByteArray("]\nComm1=x\n");
         QTest::newRow("10 MB key") << QByteArray("[Ports]\n") << 'k' << QByteArray("=1\n");
         QTest::newRow("10 MB of escapes") << QByteArray("[Ports]\nComm1=\"") << '\\' << QByteArray("\"\n");
-        QTest::newRow("10 MB binary") << QByteArray("binary") << '\0' << QByteArray();
+        QTest::newRow("10 MB binary") << Pattern(TenMB) << '\0' << QByteArray();
         QTest::newRow("5000-character Comm1") << "[General]\nLanguage=English.lpk\n[Ports]\nComm1=/dev/" + QByteArray(4995, 'u') << '\0' << QByteArray("\n");
         // Control codes, a zero byte, bytes that are no UTF-8, a terminal's colour sequence.
         QTest::newRow("binary values") << QByteArray("[General]\nLanguage=\x01\x02\xff\xfe\0x\n[Ports]\nComm1=\x1b[31m\xc3\x28\n", 48) << '\0' << QByteArray();
         // clang-format on
     }
     void hostileSettings() {
-        QFETCH(QByteArray, before);
-        QFETCH(char, filler);
-        QFETCH(QByteArray, after);
+        const auto [before, filler, after] =
+            Row<QByteArray, char, QByteArray>({"before", "filler", "after"});
         QTemporaryDir home;
         QVERIFY(QDir(home.path()).mkpath(QStringLiteral("config/VidAvev")));
         const QString path = home.filePath(QStringLiteral("config/VidAvev/VidAvev.ini"));
-        Write(path, before == "binary" ? BinaryBytes()
-                                       : before + QByteArray(filler ? TenMB : 0, filler) + after);
+        WriteFile(path, before + QByteArray(filler ? TenMB : 0, filler) + after);
         const PeakWatch watch;
         {
             const platform::QtSettingsStore settings(path);
@@ -127,59 +92,52 @@ private slots:
                 QVERIFY(!core::PortItem(settings, n).device.isEmpty());
             }
         }
-        if (watch.Valid()) {
-            QVERIFY2(watch.RiseMiB() < MemoryBoundMiB,
-                     qPrintable(QStringLiteral("%1 MiB").arg(watch.RiseMiB())));
-        }
+        QVERIFY2(watch.RiseMiB() < MemoryBoundMiB, qPrintable(QString::number(watch.RiseMiB())));
         QByteArray out;
-        QByteArray err;
         long peak = 0;
-        QCOMPARE(RunTool(home, {QStringLiteral("ports")}, out, err, peak), 0);
-        QVERIFY2(peak > 0 && peak < MemoryBoundMiB, qPrintable(QStringLiteral("%1 MiB").arg(peak)));
-        QVERIFY2(out.startsWith("Port"), err.constData());
-        QVERIFY(out.contains("Comm8"));
-        // A device command reads FastReceive too; the simulated adapter needs no port.
+        QCOMPARE(RunTool(home, {"ports"}, out, peak), 0);
+        QVERIFY2(peak > 0 && peak < MemoryBoundMiB, qPrintable(QString::number(peak)));
+        QVERIFY2(out.startsWith("Port") && out.contains("Comm8"), out.constData());
+        // A device command reads FastReceive too; the simulated adapter needs no port. The
+        // simulated chip is erased: a mismatch, found and told.
         const QString image = home.filePath(QStringLiteral("image.bin"));
-        Write(image, QByteArray(256, '\x5A'));
-        QCOMPARE(RunTool(home,
-                         {QStringLiteral("verify"), QStringLiteral("-p"), QStringLiteral("sim"),
-                          QStringLiteral("-d"), QStringLiteral("y"), QStringLiteral("-i"), image,
-                          QStringLiteral("-q"), QStringLiteral("--fast")},
-                         out, err, peak),
-                 1); // the simulated chip is erased: a mismatch, found and told
-        QVERIFY2(peak > 0 && peak < MemoryBoundMiB, qPrintable(QStringLiteral("%1 MiB").arg(peak)));
+        WriteFile(image, QByteArray(256, '\x5A'));
+        QCOMPARE(RunTool(home, {"verify", "-p", "sim", "-d", "y", "-i", image, "-q", "--fast"}, out,
+                         peak),
+                 1);
+        QVERIFY2(peak > 0 && peak < MemoryBoundMiB, qPrintable(QString::number(peak)));
     }
 
     // The language file is read a record at a time: a 10 MB "line" costs one record.
     void languageFileOfOneHugeLine_data() {
         QTest::addColumn<QByteArray>("content");
-        QTest::newRow("10 MB of text") << Filler('a');
-        QTest::newRow("10 MB of binary") << BinaryBytes();
-        QTest::newRow("10 MB of newlines") << Filler('\n');
+        QTest::newRow("10 MB of text") << QByteArray(TenMB, 'a');
+        QTest::newRow("10 MB of binary") << Pattern(TenMB);
+        QTest::newRow("10 MB of newlines") << QByteArray(TenMB, '\n');
     }
     void languageFileOfOneHugeLine() {
         QFETCH(QByteArray, content);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("English.lpk"));
-        Write(path, content);
+        WriteFile(path, content);
         content.clear();
         const PeakWatch watch;
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
-        const int records = int(content.size() / Module1::LangRecordLength);
+        const int records = int(file.size() / Module1::LangRecordLength);
         for (const int n : {1, 2, 33, 100, records, records + 1}) {
             const std::optional<QString> text = Module1::ReadLangRecord(file, n);
             QVERIFY(!text || text->size() <= Module1::LangTextLength);
         }
         // A record is read alone, never the file.
-        QVERIFY(!watch.Valid() || watch.RiseMiB() < 8);
+        QVERIFY(watch.RiseMiB() < 8);
     }
 
 private:
-    // tms370 with its settings under home; its exit code, -1 when it does not end in 10 s.
-    // peakMiB: the most memory it held.
+    // tms370 with its settings under home; its exit code, -1 when it does not end in 10 s; its
+    // output in out; peakMiB: the most memory it held.
     static int RunTool(const QTemporaryDir& home, const QStringList& arguments, QByteArray& out,
-                       QByteArray& err, long& peakMiB) {
+                       long& peakMiB) {
         QProcess tool;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("HOME"), home.path());
@@ -194,9 +152,7 @@ private:
             tool.waitForFinished();
         }
         out = tool.readAllStandardOutput();
-        err = tool.readAllStandardError();
-        QFile peak(peakFile);
-        peakMiB = peak.open(QIODevice::ReadOnly) ? peak.readAll().trimmed().toLong() / 1024 : -1;
+        peakMiB = ReadFile(peakFile).trimmed().toLong() / 1024;
         return ended && tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
     }
 };

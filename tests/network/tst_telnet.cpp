@@ -47,19 +47,16 @@ private slots:
         }
     }
 
-    void comPortNegotiationAndModemState() {
-        TelnetCodec codec;
+    // The COM-PORT option (44): accepted or refused, the modem state it reports, and what the
+    // client sends (9600 baud: SET-BAUDRATE with four bytes, most significant first).
+    void comPortOption() {
+        TelnetCodec codec, refused;
         QVERIFY(!codec.ComPortAccepted() && !codec.ModemState());
         codec.Feed(Bytes({IAC, DO, 44, IAC, SB, 44, 107, 0x30, IAC, SE}));
         QVERIFY(codec.ComPortAccepted());
         QCOMPARE(int(*codec.ModemState()), 0x30); // DSR (20h) among the lines
-        TelnetCodec refused;
         refused.Feed(Bytes({IAC, DONT, 44}));
         QVERIFY(refused.ComPortRefused() && !refused.ComPortAccepted());
-    }
-
-    void whatTheClientSends() {
-        // 9600 baud: SET-BAUDRATE with four bytes, most significant first.
         QCOMPARE(TelnetCodec::ComPortCommand(1, Bytes({0, 0, 0x25, 0x80})),
                  Bytes({IAC, SB, 44, 1, 0, 0, 0x25, 0x80, IAC, SE}));
         QCOMPARE(TelnetCodec::ComPortCommand(11, Bytes({255})),

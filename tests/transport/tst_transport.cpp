@@ -1,3 +1,4 @@
+#include "../common/TableRows.h"
 #include "AdapterTool.h"
 #include "ErrorNumberOf.h"
 #include "FakeClock.h"
@@ -36,18 +37,6 @@ QByteArray Block() {
     return block;
 }
 
-// What the adapter received, with the times, from the log of the adapter tool.
-QList<QPair<double, char>> Heard(const QString& log) {
-    QList<QPair<double, char>> heard;
-    for (const QByteArray& line : ReadFile(log).split('\n')) {
-        const QList<QByteArray> f = line.simplified().split(' ');
-        if (f.size() >= 3 && f[1] == ">") {
-            heard.append({f[0].toDouble(), char(f[2].toInt(nullptr, 16))});
-        }
-    }
-    return heard;
-}
-
 } // namespace
 
 // The byte transport seam's contract, through the port control that drives it, against every
@@ -69,34 +58,17 @@ class TransportContract : public QObject {
                           {"--eeprom", dir.filePath("eeprom.bin"), "--log", dir.filePath(log)});
     }
 
-    // The row's port name and the adapter's log ("" for the in-process model).
-    void Rows() {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("log");
-        // clang-format off
-        QTest::newRow("simulated") << "sim" << "";
-        QTest::newRow("pseudo-terminal") << "%P" << "pty.log";
-        QTest::newRow("ser2net raw") << "%R" << "raw.log";
-        QTest::newRow("ser2net RFC 2217") << "%F" << "rfc.log";
-        // clang-format on
-    }
-    QString Name(const QString& name) {
-        if ((name == "%R" || name == "%F") && !ser2net.process.processId()) {
-            QTest::qSkip("ser2net is not installed (scripts/setup installs it)", __FILE__,
-                         __LINE__);
+    // What the adapter heard: on the in-process model's wire, or in the adapter tool's log.
+    QByteArray HeardBy(const QString& log) {
+        if (log.isEmpty()) {
+            return model.WireBytes(Direction::ToAdapter);
         }
-        return name == "%P"   ? ptyPath
-               : name == "%R" ? ser2net.Raw()
-               : name == "%F" ? ser2net.Rfc()
-                              : name;
-    }
-    QList<QPair<double, char>> HeardBy(const QString& log) {
-        if (!log.isEmpty()) {
-            return Heard(dir.filePath(log));
-        }
-        QList<QPair<double, char>> heard;
-        for (const adaptersim::WireByte& wire : model.WireLog(Direction::ToAdapter)) {
-            heard.append({wire.timeMs, char(wire.byte)});
+        QByteArray heard;
+        for (const QByteArray& line : ReadFile(dir.filePath(log)).split('\n')) {
+            const QList<QByteArray> f = line.simplified().split(' ');
+            if (f.size() >= 3 && f[1] == ">") {
+                heard += char(f[2].toInt(nullptr, 16));
+            }
         }
         return heard;
     }
@@ -105,10 +77,7 @@ class TransportContract : public QObject {
         QByteArray bytes;
         for (const QDeadlineTimer deadline(2000); bytes.size() < n && !deadline.hasExpired();) {
             core::Pause(clock, 5);
-            bytes.clear();
-            for (const auto& [time, byte] : HeardBy(log).mid(from)) {
-                bytes += byte;
-            }
+            bytes = HeardBy(log).mid(from);
         }
         return bytes;
     }
@@ -149,22 +118,32 @@ private slots:
     }
 
     // Byte-exact both ways, FFh included: a block programmed after noise before the family
-    // letter is the block read back. A
-    // terminal server opens its serial port only once it has taken the connection and holds
-    // what comes before: the port says how long the first letter waits. Every byte is on the
-    // wire when the write returns, the last one too when the port is closed at once. Then the
-    // control's queue over the transport: InBufferSize bytes kept, the receive event at
-    // RThreshold, InputLen a read; each session starts empty, with no event.
-    void contract_data() { Rows(); }
+    // letter is the block read back. A terminal server opens its serial port only once it has
+    // taken the connection and holds what comes before: the port says how long the first
+    // letter waits. Every byte is on the wire when the write returns, the last one too when
+    // the port is closed at once. Then the control's queue over the transport: InBufferSize
+    // bytes kept, the receive event at RThreshold, InputLen a read; each session starts
+    // empty, with no event.
+    void contract_data() {
+        // name: empty without ser2net; log: the adapter tool's, "" for the in-process model.
+        Columns<QString, QString>({"name", "log"});
+        const bool net = ser2net.process.processId() != 0;
+        QTest::newRow("simulated") << "sim" << QString();
+        QTest::newRow("pseudo-terminal") << ptyPath << "pty.log";
+        QTest::newRow("ser2net raw") << (net ? ser2net.Raw() : QString()) << "raw.log";
+        QTest::newRow("ser2net RFC 2217") << (net ? ser2net.Rfc() : QString()) << "rfc.log";
+    }
     void contract() {
-        QFETCH(QString, name);
-        QFETCH(QString, log);
+        const auto [name, log] = Row<QString, QString>({"name", "log"});
+        if (name.isEmpty()) {
+            QSKIP("ser2net is not installed (scripts/setup installs it)");
+        }
         core::PortControl port(factory.AsOpener());
-        core::SetUpPort(port, {0, Name(name)});
+        core::SetUpPort(port, {0, name});
         const int from = int(HeardBy(log).size());
         port.SetPortOpen(true);
         const double opensInMs = port.LineOpensInMs();
-        QVERIFY2(name == "%R" || name == "%F" ? opensInMs > 0 && opensInMs <= 50 : opensInMs == 0,
+        QVERIFY2(name.contains(':') ? opensInMs > 0 && opensInMs <= 50 : opensInMs == 0,
                  qPrintable(QString::number(opensInMs)));
         QVERIFY(port.DSRHolding());
         Letters(port, "zzypc");
@@ -173,7 +152,7 @@ private slots:
         Letters(port, "yrc");
         QCOMPARE(Receive(port, 256), Block());
         QString why;
-        QVERIFY2(port.StillThere(&why), qPrintable(why));
+        QVERIFY2(port.StillThere(&why) && why.isEmpty(), qPrintable(why)); // no reason given
         Letters(port, "y");
         port.Output("w");
         port.SetPortOpen(false);
@@ -182,29 +161,24 @@ private slots:
 
         port.SetInBufferSize(4);
         port.SetRThreshold(1);
-        for (int session = 0; session < 2; ++session) {
-            port.SetPortOpen(true);
-            QCOMPARE(port.CommEvent(), 0);
-            QCOMPARE(port.InBufferCount(), 0);
-            if (session == 1) {
-                break;
-            }
-            port.SetInputLen(1);
-            Letters(port, "yrc");
-            const QDeadlineTimer deadline(2000);
-            while (port.CommEvent() != port.comEvReceive && !deadline.hasExpired()) {
-                core::Pause(clock, 5);
-            }
-            core::Pause(clock, 400); // the whole block has come by now
-            QCOMPARE(port.InBufferCount(), 4);
-            QCOMPARE(port.Input(), Block().left(1));
-            port.SetInputLen(0);
-            QCOMPARE(port.Input(), Block().mid(1, 3));
-            QCOMPARE(port.Input(), QByteArray());
-            QCOMPARE(port.CommEvent(), port.comEvReceive);
-            port.SetPortOpen(false);
-            QCOMPARE(port.CommEvent(), port.comEvReceive); // a closed port keeps its event
+        port.SetPortOpen(true);
+        port.SetInputLen(1);
+        Letters(port, "yrc");
+        for (const QDeadlineTimer deadline(2000);
+             port.CommEvent() != port.comEvReceive && !deadline.hasExpired();) {
+            core::Pause(clock, 5);
         }
+        core::Pause(clock, 400); // the whole block has come by now
+        QCOMPARE(port.InBufferCount(), 4);
+        QCOMPARE(port.Input(), Block().left(1));
+        port.SetInputLen(0);
+        QCOMPARE(port.Input(), Block().mid(1, 3));
+        QCOMPARE(port.Input(), QByteArray());
+        port.SetPortOpen(false);
+        QCOMPARE(port.CommEvent(), port.comEvReceive); // a closed port keeps its event
+        port.SetPortOpen(true);
+        QCOMPARE(port.CommEvent(), 0);
+        QCOMPARE(port.InBufferCount(), 0);
         port.SetPortOpen(false);
     }
 
@@ -225,10 +199,8 @@ private slots:
 
     // Ports that cannot be opened: the number by meaning, the words naming the device.
     void refusals_data() {
-        QTest::addColumn<QString>("name"); // %D the folder
-        QTest::addColumn<int>("fault");    // 1 sim busy, 2 sim missing, 3 locked elsewhere
-        QTest::addColumn<int>("number");
-        QTest::addColumn<QString>("words");
+        // name: %D the folder; fault: 1 sim busy, 2 sim missing, 3 locked elsewhere, 4 open here.
+        Columns<QString, int, int, QString>({"name", "fault", "number", "words"});
         QTest::newRow("sim busy") << "sim" << 1 << 8005 << "held by another process";
         QTest::newRow("sim missing") << "sim" << 2 << 8002 << "does not exist";
         QTest::newRow("no device") << "" << 0 << 8002 << "There is no port number 0";
@@ -241,13 +213,12 @@ private slots:
         QTest::newRow("locked elsewhere") << "%D/link" << 3 << 8005 << "in use";
         QTest::newRow("usb, none") << "usb:B7" << 0 << 8002 << "B7|/dev/ttyX";
         QTest::newRow("usb, two") << "usb:TWIN" << 0 << 8002 << "TWIN|/dev/ttyY";
+        QTest::newRow("usb, open here") << "usb:A502" << 4 << 8013 << "open in this program";
         QTest::newRow("net, malformed") << "rfc2217://127.0.0.1" << 0 << 8002 << "not a network";
     }
     void refusals() {
-        QFETCH(QString, name);
-        QFETCH(int, fault);
-        QFETCH(int, number);
-        QFETCH(QString, words);
+        const auto [name, fault, number, words] =
+            Row<QString, int, int, QString>({"name", "fault", "number", "words"});
         QVERIFY(QDir(dir.path()).mkpath("folder"));
         ::mkfifo(QFile::encodeName(dir.filePath("fifo")).constData(), 0600);
         WriteFile(dir.filePath("file.bin"), "x");
@@ -259,16 +230,23 @@ private slots:
                                  O_RDWR | O_NOCTTY | O_CLOEXEC);
         QVERIFY(other >= 0 && (fault != 3 || ::flock(other, LOCK_EX | LOCK_NB) == 0));
         struct Present : platform::PortEnumeration {
+            QString path;
             QList<platform::SystemPort> Ports() const override {
                 return {{"/dev/ttyX", "", "FT232R USB UART", "FTDI", "TWIN", 0x0403, 0x6001},
-                        {"/dev/ttyY", "", "FT232R USB UART", "FTDI", "TWIN", 0x0403, 0x6001}};
+                        {"/dev/ttyY", "", "FT232R USB UART", "FTDI", "TWIN", 0x0403, 0x6001},
+                        {path, "", "FT232R USB UART", "FTDI", "A502", 0x0403, 0x6001}};
             }
         } present;
+        present.path = terminal.SlavePath();
         AdapterModel faulty;
         faulty.Faults().portBusy = fault == 1;
         faulty.Faults().portMissing = fault == 2;
         transport::PortFactory factory(clock, &faulty, &present);
-        core::PortControl port(factory.AsOpener());
+        core::PortControl port(factory.AsOpener()), holder(factory.AsOpener());
+        if (fault == 4) { // the device is open here already, by its path
+            holder.SetDevice(terminal.SlavePath());
+            holder.SetPortOpen(true);
+        }
         port.SetCommPort(0);
         port.SetDevice(QString(name).replace("%D", dir.path()));
         const QString cwd = QDir::currentPath();
@@ -288,35 +266,11 @@ private slots:
         QVERIFY(!port.PortOpen());
     }
 
-    // The device of a usb:SERIAL name, opened once in the program at a time.
-    void aDeviceIsOpenOnceByItsSerialNumber() {
-        adaptersim::PseudoTerminal terminal;
-        struct Present : platform::PortEnumeration {
-            QString path;
-            QList<platform::SystemPort> Ports() const override {
-                return {{path, "", "FT232R USB UART", "FTDI", "A502", 0x0403, 0x6001}};
-            }
-        } present;
-        present.path = terminal.SlavePath();
-        transport::PortFactory factory(clock, nullptr, &present);
-        core::PortControl port(factory.AsOpener()), other(factory.AsOpener());
-        port.SetDevice("usb:A502");
-        other.SetDevice(terminal.SlavePath());
-        port.SetPortOpen(true);
-        QCOMPARE(ErrorNumberOf([&] { port.SetPortOpen(true); }), 8013);
-        QCOMPARE(ErrorNumberOf([&] { other.SetPortOpen(true); }), 8013);
-        port.SetPortOpen(false);
-        other.SetPortOpen(true);
-        QVERIFY(other.PortOpen());
-    }
-
     // The settings text: refused when malformed (the old one stays), else on the device at
     // the next open (a pty keeps 8 bits and no parity; speed, stop bits, odd/even stay).
     void lineSettings_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("error");
-        QTest::addColumn<speed_t>("speed");
-        QTest::addColumn<tcflag_t>("flags"); // of PARODD, CSTOPB
+        // flags: of PARODD, CSTOPB.
+        Columns<QString, int, speed_t, tcflag_t>({"text", "error", "speed", "flags"});
         QTest::newRow("adapter") << "9600,N,8,1" << 0 << speed_t(B9600) << tcflag_t(0);
         QTest::newRow("even, 2") << " 19200, e ,7, 2" << 0 << speed_t(B19200) << tcflag_t(CSTOPB);
         QTest::newRow("odd") << "1200,O,5,1" << 0 << speed_t(B1200) << tcflag_t(PARODD);
@@ -328,10 +282,8 @@ private slots:
         QTest::newRow("data bits") << "9600,N,9,1" << 8008 << speed_t(0) << tcflag_t(0);
     }
     void lineSettings() {
-        QFETCH(QString, text);
-        QFETCH(int, error);
-        QFETCH(speed_t, speed);
-        QFETCH(tcflag_t, flags);
+        const auto [text, error, speed, flags] =
+            Row<QString, int, speed_t, tcflag_t>({"text", "error", "speed", "flags"});
         adaptersim::PseudoTerminal terminal;
         core::PortControl port(factory.AsOpener());
         port.SetDevice(terminal.SlavePath());
@@ -357,6 +309,7 @@ private slots:
         const platform::LineSettings line = platform::ParseLineSettings("1200,M,5,1.5");
         QVERIFY(line.parity == 'M' && line.dataBits == 5 && line.stopBitsTimesTwo == 3);
         port.SetPortOpen(true);
+        QCOMPARE(ErrorNumberOf([&] { port.SetPortOpen(true); }), 8013);
         QCOMPARE(ErrorNumberOf([&] { port.SetInBufferSize(64); }), 8000);
         QCOMPARE(ErrorNumberOf([&] { port.SetOutBufferSize(64); }), 8000);
         model.Faults().dsrLow = true;
@@ -395,14 +348,9 @@ private slots:
         QCOMPARE(adapter.Eeprom(), Pattern(512, 4));
         // A PROGRAM block given up: after a long gap the next session's letters are not data.
         AdapterModel bare;
-        for (char byte : QByteArray("xpc")) {
-            bare.Receive(std::uint8_t(byte), 0);
-        }
-        for (int i = 0; i < 10; ++i) {
-            bare.Receive(0x00, 2.0 * i);
-        }
-        for (char byte : QByteArray("xrc")) {
-            bare.Receive(std::uint8_t(byte), 5000);
+        const QByteArray fed = "xpc" + QByteArray(10, '\0') + "xrc"; // 10 bytes, 2 ms apart
+        for (int i = 0; i < fed.size(); ++i) {
+            bare.Receive(std::uint8_t(fed[i]), i < 3 ? 0 : i < 13 ? 2.0 * (i - 3) : 5000);
         }
         QVERIFY(bare.NextReplyMs().has_value());
         QCOMPARE(bare.Eeprom().mid(10), QByteArray(502, char(0xff)));
@@ -422,6 +370,7 @@ private slots:
         // Replies still on their way when the port closes are lost with the line.
         adapter.ClearWireLog();
         exchange("xrc", 50);
+        QVERIFY(!adapter.NextReplyMs()); // nothing more comes
         const qsizetype crossed = adapter.WireLog(Direction::FromAdapter).size();
         QCOMPARE(crossed, qsizetype(60 / AdapterModel::LineMsPerByte)); // 10 ms after "c", then 50
         fake.Advance(1000);
