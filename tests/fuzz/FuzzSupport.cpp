@@ -7,8 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-// Before the first input: Qt's application object, and an environment without the
-// VIDAVEV_COMMn variables, which would override the settings' Ports/CommN.
+// Before the first input: Qt's application object, and no VIDAVEV_COMMn over Ports/CommN.
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     static int argc = 1;
     static char name[] = "fuzz";
