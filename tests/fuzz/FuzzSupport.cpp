@@ -6,24 +6,26 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 
-namespace fuzz {
-
-void InitQt() {
+// Before the first input: Qt's application object, and no VIDAVEV_COMMn over Ports/CommN.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
     static int argc = 1;
     static char name[] = "fuzz";
     static char* argv[] = {name, nullptr};
     // Kept to the end of the process on purpose: Qt tears its globals down after main.
-    static QCoreApplication* app =
-        QCoreApplication::instance() ? nullptr : new QCoreApplication(argc, argv);
-    (void)app;
+    new QCoreApplication(argc, argv);
+    for (int n = 1; n <= 8; ++n) {
+        qunsetenv(qPrintable(QStringLiteral("VIDAVEV_COMM%1").arg(n)));
+    }
+    return 0;
 }
 
+namespace fuzz {
+
 QString ScratchPath(const QString& name) {
-    static const std::unique_ptr<QTemporaryDir> dir = std::make_unique<QTemporaryDir>();
-    Check(dir->isValid(), "the scratch folder could not be made");
-    return dir->filePath(name);
+    static const QTemporaryDir dir;
+    Check(dir.isValid(), "the scratch folder could not be made");
+    return dir.filePath(name);
 }
 
 void WriteFile(const QString& path, const QByteArray& bytes) {
@@ -55,13 +57,14 @@ QByteArray Input::Rest() {
     return QByteArray(reinterpret_cast<const char*>(data_ + from), qsizetype(size_ - from));
 }
 
-QString TextOf(const QByteArray& bytes, bool utf16) {
-    if (utf16) {
-        QString text(bytes.size() / 2, Qt::Uninitialized);
-        std::memcpy(text.data(), bytes.constData(), size_t(text.size()) * sizeof(QChar));
-        return text;
+QString Input::Text() {
+    if (!Flag()) {
+        return QString::fromUtf8(Rest());
     }
-    return QString::fromUtf8(bytes);
+    const QByteArray bytes = Rest();
+    QString text(bytes.size() / 2, Qt::Uninitialized);
+    std::memcpy(text.data(), bytes.constData(), size_t(text.size()) * sizeof(QChar));
+    return text;
 }
 
 } // namespace fuzz

@@ -5,12 +5,10 @@
 #include <cstddef>
 #include <cstdint>
 
-// What every fuzz target shares: Qt's application object, a scratch folder of its own, the
-// input taken apart piece by piece, and a check that stops the run with a message.
+// What every fuzz target shares: Qt's application object and no VIDAVEV_COMMn variables (set
+// up before the first input), a scratch folder of its own, the input taken apart piece by
+// piece, and a check that stops the run with a message.
 namespace fuzz {
-
-// A QCoreApplication for code that needs one; made once, on first call.
-void InitQt();
 
 // A file name inside this process's scratch folder (removed at exit).
 QString ScratchPath(const QString& name);
@@ -32,6 +30,9 @@ public:
     bool Flag() { return Byte() & 1; }
     // Everything not taken yet.
     QByteArray Rest();
+    // The rest as text a user might type or a file might hold: UTF-8, or (when the next byte
+    // is odd) raw UTF-16, which lets unpaired surrogates and every code unit through.
+    QString Text();
     bool Empty() const { return pos_ >= size_; }
 
 private:
@@ -39,9 +40,5 @@ private:
     size_t size_;
     size_t pos_ = 0;
 };
-
-// The bytes as text a user might type or a file might hold: UTF-8, or (when the first byte
-// is odd) raw UTF-16, which lets unpaired surrogates and every code unit through.
-QString TextOf(const QByteArray& bytes, bool utf16);
 
 } // namespace fuzz

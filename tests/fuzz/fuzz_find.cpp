@@ -3,23 +3,13 @@
 #include "FuzzSupport.h"
 #include "editor/model/SearchPattern.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    fuzz::InitQt();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    fuzz::Input input(data, size);
-    const bool utf16 = input.Flag();
-    const QString text = fuzz::TextOf(input.Rest(), utf16);
+    const QString text = fuzz::Input(data, size).Text();
     QString error;
     const std::optional<SearchPattern> hex = SearchPattern::FromHex(text, &error);
-    if (hex) {
-        fuzz::Check(!hex->bytes.isEmpty() && hex->bytes.size() <= SearchPattern::MaxBytes,
-                    "a hex pattern holds 1 to 1024 bytes");
-    } else {
-        fuzz::Check(!error.isEmpty(), "a refused hex pattern says why");
-    }
+    fuzz::Check(hex ? !hex->bytes.isEmpty() && hex->bytes.size() <= SearchPattern::MaxBytes
+                    : !error.isEmpty(),
+                "a hex pattern holds 1 to 1024 bytes, or its refusal says why");
     for (const bool matchCase : {true, false}) {
         error.clear();
         const std::optional<SearchPattern> pattern =

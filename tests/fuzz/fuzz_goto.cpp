@@ -3,9 +3,7 @@
 #include "editor/model/CellText.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    fuzz::Input input(data, size);
-    const bool utf16 = input.Flag();
-    const QString text = fuzz::TextOf(input.Rest(), utf16);
+    const QString text = fuzz::Input(data, size).Text();
     const std::optional<qint64> offset = CellText::ParseOffset(text);
     if (offset) {
         // The editor moves to offset + 1 and compares it with the file's length.

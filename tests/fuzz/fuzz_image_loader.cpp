@@ -55,11 +55,6 @@ void CheckRecognition(const QByteArray& text) {
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    fuzz::InitQt();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const char* const names[] = {"image.bin",  "image.hex",  "image.HEX", "image.ihx",
                                         "image.ihex", "image.srec", "image.s19", "image.s28",
@@ -76,11 +71,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CheckRecognition(text);
 
     const core::LoadedImage loaded = core::LoadImageFile(path, format, family, pad);
-    if (loaded.fault == core::ImageFault::None) {
-        fuzz::Check(loaded.block.size() == family.blockSize, "a loaded image is one block");
-    } else {
-        fuzz::Check(!loaded.message.isEmpty(), "a refused image says why");
-    }
+    fuzz::Check(loaded.fault == core::ImageFault::None ? loaded.block.size() == family.blockSize
+                                                       : !loaded.message.isEmpty(),
+                "a loaded image is one block; a refused one says why");
     const ImageFormat used = format.value_or(core::ImageFormatOfPath(path));
     if (used == ImageFormat::Raw) {
         return 0;

@@ -5,9 +5,7 @@
 #include "production/Journal.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    fuzz::Input input(data, size);
-    const bool utf16 = input.Flag();
-    const QString store = fuzz::TextOf(input.Rest(), utf16);
+    const QString store = fuzz::Input(data, size).Text();
     if (!core::Journal::IsServerAddress(store)) {
         return 0; // a file path: the system judges it when it is opened
     }

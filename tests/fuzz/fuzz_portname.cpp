@@ -3,22 +3,31 @@
 // first line is what was typed, the next eight are Ports/Comm1..Comm8, and what follows
 // names the serial numbers of the USB adapters present.
 #include "FuzzSupport.h"
-#include "MapSettings.h"
 #include "core/PortDevices.h"
+#include "platform/SettingsStore.h"
 #include "transport/NetworkTransport.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    for (int n = 1; n <= 8; ++n) {
-        qunsetenv(qPrintable(QStringLiteral("VIDAVEV_COMM%1").arg(n)));
+#include <QMap>
+
+namespace {
+
+// Settings held in memory: the values are shaped here rather than through a file.
+struct MapSettings : platform::SettingsStore {
+    QString GetSetting(const QString& section, const QString& key,
+                       const QString& defaultValue) const override {
+        return values.value(section + u'/' + key, defaultValue);
     }
-    return 0;
-}
+    void SaveSetting(const QString& section, const QString& key, const QString& value) override {
+        values.insert(section + u'/' + key, value);
+    }
+    QMap<QString, QString> values;
+};
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    fuzz::Input input(data, size);
-    const bool utf16 = input.Flag();
-    const QStringList lines = fuzz::TextOf(input.Rest(), utf16).split(u'\n');
-    fuzz::MapSettings settings;
+    const QStringList lines = fuzz::Input(data, size).Text().split(u'\n');
+    MapSettings settings;
     for (int n = 1; n < std::min<int>(lines.size(), 9); ++n) {
         settings.SaveSetting(QStringLiteral("Ports"), QStringLiteral("Comm%1").arg(n), lines[n]);
     }
@@ -31,9 +40,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             fuzz::Check(choice->device == core::PortItem(settings, choice->number).device,
                         "a port item opens its mapped device");
         }
-    }
-    for (int n = 1; n <= 8; ++n) {
-        fuzz::Check(!core::PortItem(settings, n).device.isEmpty(), "each port item has a device");
     }
     // The network names: an address is a host and a port from 1 to 65535, or a reason.
     for (const QString& name : lines) {
@@ -53,6 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     for (int n = 1; n <= 8; ++n) {
         const QString device = core::PortItem(settings, n).device;
+        fuzz::Check(!device.isEmpty(), "each port item has a device");
         const core::PortStatus status = core::StatusOfPort(device, present);
         if (status.kind == core::PortStatus::Usb && status.present) {
             fuzz::Check(status.path.startsWith(QLatin1String("/dev/ttyUSB")),

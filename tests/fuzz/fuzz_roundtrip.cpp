@@ -54,11 +54,6 @@ QByteArray SrecCat(const QString& program, const QByteArray& text, bool intel, q
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    fuzz::InitQt();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::Input input(data, size);
     quint32 address = 0;

@@ -15,10 +15,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray all = whole.Feed(fed);
     TelnetCodec pieces;
     QByteArray joined;
-    qsizetype replies = 0;
     for (qsizetype at = 0; at < fed.size(); at += cut) {
         joined += pieces.Feed(fed.mid(at, cut));
-        replies += pieces.TakeReplies().size();
+        pieces.TakeReplies();
     }
     fuzz::Check(all == joined, "the data does not depend on where TCP cuts the stream");
     fuzz::Check(all.size() <= fed.size(), "no data is invented");
@@ -34,6 +33,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // What the client sends is read back by the same rules as the data it escapes.
     TelnetCodec echo;
     fuzz::Check(echo.Feed(TelnetCodec::Escape(fed)) == fed, "escaped data reads back whole");
-    (void)replies;
     return 0;
 }

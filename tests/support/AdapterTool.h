@@ -16,21 +16,17 @@ public:
         if (!process_.waitForStarted(5000)) {
             return QString();
         }
-        while (!process_.canReadLine()) {
-            if (!process_.waitForReadyRead(5000)) {
-                return QString();
-            }
+        while (!process_.canReadLine() && process_.waitForReadyRead(5000)) {
         }
-        return QString::fromLocal8Bit(process_.readLine()).trimmed();
+        return process_.canReadLine() ? QString::fromLocal8Bit(process_.readLine()).trimmed()
+                                      : QString();
     }
 
     void Stop() {
-        if (process_.state() != QProcess::NotRunning) {
-            process_.terminate();
-            if (!process_.waitForFinished(5000)) {
-                process_.kill();
-                process_.waitForFinished(5000);
-            }
+        process_.terminate();
+        if (!process_.waitForFinished(5000)) {
+            process_.kill();
+            process_.waitForFinished(5000);
         }
     }
 

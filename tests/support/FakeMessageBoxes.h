@@ -8,7 +8,8 @@
 #include <functional>
 #include <optional>
 
-// Records every box shown and answers from a script (OK, or the next queued answer).
+// Records every box shown (an input box with style -1) and answers from a script: the next
+// queued answer or input, else OK, a question's safe answer, or (for an input) Cancel.
 class FakeMessageBoxes : public platform::MessageBoxes {
 public:
     struct Box {
@@ -18,14 +19,10 @@ public:
     };
 
     int MsgBox(const QString& prompt, int style, const QString& title) override {
-        shown.append({prompt, style, title});
-        if (onShow) {
-            onShow(shown.last());
-        }
+        Show({prompt, style, title});
         if (!answers.isEmpty()) {
             return answers.takeFirst();
         }
-        // Unanswered, a question gets its safe answer.
         switch (style & 0x0F) {
         case platform::MsgStyle::YesNo:
             return platform::MsgAnswer::No;
@@ -36,23 +33,22 @@ public:
             return platform::MsgAnswer::OK;
         }
     }
-
-    // Records the prompt among the boxes shown (style -1) and answers with the next input
-    // queued; none (Cancel) when there is none.
     std::optional<QString> InputBox(const QString& prompt, const QString& title,
                                     const QString&) override {
-        shown.append({prompt, -1, title});
-        if (onShow) {
-            onShow(shown.last());
-        }
-        if (inputs.isEmpty()) {
-            return std::nullopt;
-        }
-        return inputs.takeFirst();
+        Show({prompt, -1, title});
+        return inputs.isEmpty() ? std::nullopt : std::optional<QString>(inputs.takeFirst());
     }
 
     QList<Box> shown;
     QStringList inputs;
     QList<int> answers;
     std::function<void(const Box&)> onShow; // runs while the box is "up"
+
+private:
+    void Show(const Box& box) {
+        shown.append(box);
+        if (onShow) {
+            onShow(box);
+        }
+    }
 };

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QString>
 #include <csignal>
 #include <functional>
 #include <grp.h>

@@ -1,19 +1,12 @@
 #pragma once
 
-#include <QDeadlineTimer>
+#include "FreePort.h"
+
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
-
-// A loopback port nothing listens on (for now).
-inline quint16 FreePort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
 
 // The real ser2net on loopback: a raw and an RFC 2217 accepter, each in front of a terminal.
 class Ser2net {
@@ -27,32 +20,21 @@ public:
         rawPort = FreePort();
         rfcPort = FreePort();
         QFile config(folder + "/ser2net.yaml");
-        if (!config.open(QIODevice::WriteOnly)) {
-            return false;
-        }
+        config.open(QIODevice::WriteOnly);
         config.write(QStringLiteral("connection: &raw\n"
                                     "  accepter: tcp,127.0.0.1,%1\n"
                                     "  connector: serialdev,%2,9600n81,local\n"
                                     "connection: &rfc\n"
                                     "  accepter: telnet(rfc2217),tcp,127.0.0.1,%3\n"
                                     "  connector: serialdev,%4,9600n81,local\n")
-                         .arg(rawPort)
-                         .arg(rawTty)
-                         .arg(rfcPort)
-                         .arg(rfcTty)
+                         .arg(QString::number(rawPort), rawTty, QString::number(rfcPort), rfcTty)
                          .toUtf8());
         config.close();
         process.start("ser2net",
                       {"-n", "-d", "-u", "-c", config.fileName(), "-P", folder + "/ser2net.pid"});
-        if (!process.waitForStarted(5000)) {
+        if (!process.waitForStarted(5000) ||
+            !QTest::qWaitFor([this] { return Accepts(rawPort) && Accepts(rfcPort); }, 5000)) {
             return false;
-        }
-        const QDeadlineTimer deadline(5000);
-        while (!(Accepts(rawPort) && Accepts(rfcPort))) {
-            if (deadline.hasExpired()) {
-                return false;
-            }
-            QTest::qWait(50);
         }
         QTest::qWait(200); // the probes' sessions let go of the ports
         return true;
