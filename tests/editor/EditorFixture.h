@@ -24,9 +24,7 @@ namespace MsgStyle = platform::MsgStyle;
 // The working image goes into the test program's own temporary folder. Before any editor.
 inline void TestTempFolder() {
     static QTemporaryDir folder;
-    if (qgetenv("TMPDIR") != QFile::encodeName(folder.path())) {
-        qputenv("TMPDIR", QFile::encodeName(folder.path()));
-    }
+    qputenv("TMPDIR", QFile::encodeName(folder.path()));
 }
 
 // The program's places for a test: its own folder, the language file built beside it.

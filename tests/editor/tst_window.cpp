@@ -6,6 +6,7 @@
 #include "editor/LangFile.h"
 #include "editor/OpenDialog.h"
 #include "editor/model/ImageSearch.h"
+#include "editor/model/Navigation.h"
 #include "formats/IntelHex.h"
 
 #include <QSignalSpy>
@@ -16,7 +17,7 @@
 // scroll (20 rows, fewer at the end), and a log of the grid's events.
 class GridHost {
 public:
-    explicit GridHost(qint64 length, QSize box = QSize(352, 381)) : length(length) {
+    GridHost(qint64 length, QSize box) : length(length) {
         window.resize(box.width(), box.height() + 40);
         pic->setGeometry(QRect(QPoint(0, 0), box));
         other->setGeometry(0, box.height() + 5, 100, 30);
@@ -45,13 +46,6 @@ public:
         grid.Reset();
     }
 
-    bool Show() {
-        window.show();
-        const bool active = QTest::qWaitForWindowActive(&window);
-        pic->setFocus();
-        return active && pic->hasFocus();
-    }
-
     // Puts the page at pageStart and the cursor on (r, c), then forgets the events so far.
     void Start(qint64 page, int r, int c) {
         pageStart = page;
@@ -62,8 +56,7 @@ public:
 
     void Fill() {
         grid.SetPointer(pageStart);
-        const qint64 n = (length - pageStart) / 16;
-        grid.SetRows(n >= 20 ? 20 : static_cast<int>(std::max<qint64>(n, 1)) + 1);
+        grid.SetRows(Navigation::Rows(pageStart, length));
         for (int r = 0; r < grid.Rows(); ++r) {
             for (int c = 0; c < 16; ++c) {
                 grid.SetValue(r, c, QString::number((pageStart + 16 * r + c) % 256, 16));
@@ -73,7 +66,6 @@ public:
     }
 
     QPoint Cursor() const { return {grid.Row(), grid.Col()}; }
-    QString Log() const { return log.join(QLatin1Char(' ')); }
 
     qint64 length;
     qint64 pageStart = 1;
@@ -101,8 +93,6 @@ class EditorWindowTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { TestTempFolder(); }
-
     void languageTexts() {
         // Record 1 is blank and keeps the built-in text, 22 is padded with zero bytes; 2 to 7
         // as read alone ("-": refused, the caller keeps its own text); the last is cut off.
@@ -754,14 +744,15 @@ private slots:
         const auto [length, page, from, input, to] =
             Row<qint64, qint64, QPoint, QString, QPoint>({"length", "page", "from", "input", "to"});
         GridHost host(length, QSize(360, 381)); // 8 pixels right of the last column
-        QVERIFY(host.Show());
+        host.window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&host.window));
         host.Start(page, from.x(), from.y());
         const QKeyCombination combo = QKeySequence(input)[0];
         input.startsWith('@') ? QTest::mouseClick(host.pic, Qt::LeftButton, {},
                                                   QPoint(input.mid(1).section(',', 0, 0).toInt(),
                                                          input.section(',', 1).toInt()))
                               : QTest::keyClick(host.pic, combo.key(), combo.keyboardModifiers());
-        QTEST(host.Log(), "events");
+        QTEST(host.log.join(' '), "events");
         QCOMPARE(host.Cursor(), to);
         QCOMPARE(QPoint(host.marker->Left(), host.marker->Top()),
                  QPoint(to.y() * host.grid.CellWidth(), to.x() * host.grid.CellHeight()));
@@ -769,7 +760,8 @@ private slots:
         host.log.clear();
         host.grid.SelectCell(1, 2);
         host.grid.Reset();
-        QCOMPARE(host.Log(), QStringLiteral("L%1,%2 E1,2 L1,2 E0,0").arg(to.x()).arg(to.y()));
+        QCOMPARE(host.log.join(' '),
+                 QStringLiteral("L%1,%2 E1,2 L1,2 E0,0").arg(to.x()).arg(to.y()));
     }
 
     void cellsPastTheDataMarkerAndFocus() {
