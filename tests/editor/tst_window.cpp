@@ -11,7 +11,6 @@
 
 #include <QSignalSpy>
 #include <climits>
-#include <sys/stat.h>
 
 // A host like the memory editor: data of a length, the page refilled when the grid asks to
 // scroll (20 rows, fewer at the end), and a log of the grid's events.
@@ -273,13 +272,13 @@ private slots:
         for (const QString when : {"open", "open, let go", "done"}) {
             EditorFixture f;
             const QString small = f.WriteFile(QStringLiteral("small.bin"), Counting(1000));
-            if (!when.startsWith(QLatin1String("open"))) {
+            const bool letGo = when == QLatin1String("open, let go"), done = when == "done";
+            if (done) {
                 f.Open(small);
                 f.Write(1, 0x99);
             }
             bool inside = false, deletedInside = false;
             connect(f.editor, &QObject::destroyed, this, [&] { deletedInside = inside; });
-            const bool letGo = when == QLatin1String("open, let go");
             const auto unload = [&] {
                 if (!letGo) {
                     f.editor->CloseAllFiles();
@@ -299,17 +298,13 @@ private slots:
             QTimer::singleShot(0, this, [&] {
                 inside = true;
                 soon.start(0);
-                if (when == QLatin1String("done")) {
-                    f.Menu("mnuDone");
-                } else {
-                    f.Open(f.WriteFile(QStringLiteral("big.bin"), Counting(6 * 512000)));
-                }
+                done ? f.Menu("mnuDone") : f.Open(f.WriteFile("big.bin", Counting(6 * 512000)));
                 inside = false;
                 loop.quit();
             });
             loop.exec();
             QVERIFY(!deletedInside);
-            QCOMPARE(f.Boxes(), when == QLatin1String("done") ? 1 : 0);
+            QCOMPARE(f.Boxes(), done ? 1 : 0);
             QCOMPARE(ReadFile(small), Counting(1000));
             QVERIFY(f.Deleted());
         }
