@@ -652,15 +652,21 @@ private slots:
         QVERIFY(!QFile::exists(image.Path()));
     }
 
-    void failedWriteBackLeavesTargetAlone() {
-        QTemporaryDir own;
-        const QString user = WriteFile(own.filePath(QStringLiteral("user.bin")), "original");
-        WorkImage image(dir_.filePath(QStringLiteral("fail.tmp")));
+    void imageFollowsNoLinkAndFailsCleanly() {
+        // A link at the image's name is never followed: the image is a private file of its own.
+        const QString victim = WriteFile(dir_.filePath(QStringLiteral("victim.txt")), "keep me");
+        WorkImage image(dir_.filePath(QStringLiteral("linked.tmp")));
+        QVERIFY(QFile::link(victim, image.Path()));
         Load(image, "original");
+        QVERIFY(!QFileInfo(image.Path()).isSymLink() && ReadFile(victim) == "keep me");
+        QCOMPARE(ReadFile(image.Path()), QByteArray("original"));
+        QCOMPARE(int(QFile::permissions(image.Path())) & 0x66, 0); // private
         image.WriteAt(1, 'X');
         QVERIFY_THROWS_EXCEPTION(platform::RuntimeError, image.WriteAt(9, 1)); // past the end
 
         // A write that fails (here: the folder goes under it) replaces nothing, and says so.
+        QTemporaryDir own;
+        const QString user = WriteFile(own.filePath(QStringLiteral("user.bin")), "original");
         const QString gone = own.path() + QStringLiteral("-gone");
         QVERIFY_THROWS_EXCEPTION(platform::RuntimeError,
                                  image.SaveTo(user, [&](int) { QDir().rename(own.path(), gone); }));
@@ -678,23 +684,10 @@ private slots:
                  }),
                  platform::ErrorNumber::CancelError);
         QVERIFY(openAfterClose && !image.IsOpen() && !QFile::exists(image.Path()));
-    }
-
-    void neverFollowsALinkAtItsName() {
-        const QString victim = WriteFile(dir_.filePath(QStringLiteral("victim.txt")), "keep me");
-        const QString imagePath = dir_.filePath(QStringLiteral("linked.tmp"));
-        QVERIFY(QFile::link(victim, imagePath));
-        WorkImage image(imagePath);
-        Load(image, "new content");
-        QVERIFY(!QFileInfo(imagePath).isSymLink() && ReadFile(victim) == "keep me");
-        QCOMPARE(ReadFile(imagePath), QByteArray("new content"));
-        QCOMPARE(int(QFile::permissions(imagePath)) & 0x66, 0); // private
 
         // A dangling link is not followed either: the file it names is never created.
-        image.Close();
-        QVERIFY(QFile::remove(imagePath));
         const QString nowhere = dir_.filePath(QStringLiteral("created-through-link"));
-        QVERIFY(QFile::link(nowhere, imagePath));
+        QVERIFY(QFile::link(nowhere, image.Path()));
         Load(image, "new content");
         QVERIFY(!QFile::exists(nowhere));
     }
