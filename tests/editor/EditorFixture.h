@@ -124,7 +124,7 @@ struct EditorFixture {
     QString Text(int row, int col) const { return GridOf("PicText")->Value(row, col); }
     int Boxes() const { return ts.messages.shown.size(); }
     QString Told(int i = -1) const { // the prompt of the i-th box shown, of the last by default
-        return ts.messages.shown.at(i < 0 ? ts.messages.shown.size() - 1 : i).prompt;
+        return ts.messages.shown.value(i < 0 ? ts.messages.shown.size() - 1 : i).prompt;
     }
     bool Deleted() {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
