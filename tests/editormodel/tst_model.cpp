@@ -328,7 +328,8 @@ private slots:
                             : f.Said(0, {text.trimmed(), "from 0 to 9999"}));
     }
 
-    void refusedFilesLeaveTheDocument() { // an empty file, a pipe (it would block), the image
+    void refusalsSayWhy() {
+        // Refused files leave the document: an empty file, a pipe (it would block), the image.
         ModelFixture f;
         QVERIFY(f.Open(Counting(100)));
         const QString pipe = f.dir.filePath(QStringLiteral("fifo"));
@@ -357,19 +358,10 @@ private slots:
         QVERIFY(g.Said(1, {"fail 75: ", "work.tmp", "File too large"}));
         QVERIFY(!g.observer.said[1].contains("Unknown error"));
         QVERIFY(!g.document.Loaded() && !QFile::exists(g.dir.filePath("work.tmp")));
-    }
-
-    void copyOfTooMuchIsRefused() {
-        ModelFixture f;
-        const QString path = f.dir.filePath(QStringLiteral("big.bin"));
-        {
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(EditSession::MaxCopy + 1));
-        }
-        QVERIFY(f.document.Open(path));
-        f.session.SelectAll();
-        QCOMPARE(f.session.Copy(true), std::nullopt);
-        QVERIFY(f.Said(0, {"Copy takes up to"}));
+        // Opened, the file is too big to copy whole.
+        QVERIFY(QFile::resize(g.path, EditSession::MaxCopy + 1) && g.document.Open(g.path));
+        g.session.SelectAll();
+        QVERIFY(!g.session.Copy(true) && g.Said(-1, {"Copy takes up to"}));
     }
 
     void fillStoppedPutsEverythingBack() {
