@@ -368,14 +368,13 @@ private slots:
         const auto [size, start, last] = Row<int, qint64, QPoint>({"size", "start", "last"});
         EditorFixture f;
         f.Open(f.WriteFile(QStringLiteral("p.bin"), Counting(size)));
-        frmEditor& e = *f.editor;
-        e.Session().ShowPage(start);
-        e.Refresh(); // over the first page: nothing of it may show through
-        QTEST(Part<Grid>(&e, "grid1")->Rows(), "rows");
+        f.editor->Session().ShowPage(start);
+        f.editor->Refresh(); // over the first page: nothing of it may show through
+        QTEST(f.GridOf("PicHex")->Rows(), "rows");
         QTEST(f.Label("lblInfo_4"), "label");
         const int lastByte = int(start - 1 + 16 * last.x() + last.y());
         QCOMPARE(f.Hex(last.x(), last.y()), QByteArray(1, char(lastByte)).toHex().toUpper());
-        const int h = Part<Grid>(&e, "grid1")->CellHeight();
+        const int h = f.GridOf("PicHex")->CellHeight();
         QVERIFY(!Inked(f.Pane("PicHex"), QRect(0, (last.x() + 1) * h, 999, 20 * h)));
         QVERIFY(
             !Inked(f.Pane("PicOffSet"),
@@ -398,8 +397,7 @@ private slots:
         QCOMPARE(f.Label("lblInfo_5"), QString::number(length));
         QVERIFY(f.Show());
         QTest::keyClick(f.Pane("PicHex"), Qt::Key_End, Qt::ControlModifier);
-        const qint64 lastRow = 16 * (length / 16) + 1;
-        QCOMPARE(e.Session().View().pageStart, lastRow - 304);
+        QCOMPARE(e.Session().View().pageStart, 16 * (length / 16) + 1 - 304); // the last row, 20th
         QCOMPARE(f.Hex(19, 7) + f.Hex(19, 8), QStringLiteral("03-1"));
         QCOMPARE(f.Label("lblInfo_4") + ' ' + f.Label("lblInfo_3"),
                  QStringLiteral("%1 of %1 %2").arg((length - 1) / 320 + 1).arg(length - 1));
