@@ -63,10 +63,6 @@ struct ModelFixture {
     QString Hex(qint64 position, qint64 size) {
         return Whole().mid(position - 1, size).toHex(' ').toUpper();
     }
-    void SelectToEnd(qint64 from) { // from a 0-based offset
-        session.MoveTo(from + 1, false);
-        session.Move(Navigation::Key::End, true, true);
-    }
     // Whether what was said i-th (-1: the last) holds all words; shows all if not.
     bool Said(int i, std::initializer_list<QString> words) const {
         const QStringList& spoken = observer.said;

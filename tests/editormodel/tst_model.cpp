@@ -373,7 +373,8 @@ private slots:
             ModelFixture f;
             const QByteArray original = Counting(size, 251);
             QVERIFY(f.Open(original));
-            f.SelectToEnd(from);
+            f.session.MoveTo(from + 1, false);
+            f.session.Move(Key::End, true, true); // selected to the end
             f.observer.stopAfterReports = 3;
             QVERIFY(!f.session.Fill(QByteArray(1, '\x5A')));
             QCOMPARE(f.Whole(), original);
