@@ -643,8 +643,11 @@ private slots:
         Press("<Tab>^c");
         QCOMPARE(clipboard(), "23456789 ");
         Press("<Home>^v"); // the text pane pastes text, over the bytes from the cursor
-        QVERIFY(f.Image(1, 18) == "23456789  and more" && f.Text(0, 0) == "2");
-        Press("^z");
+        QCOMPARE(f.Image(1, 18), QByteArray("23456789  and more"));
+        QApplication::clipboard()->setText("abcdefghi"); // over the pasted bytes, still selected
+        Press("^v");
+        QVERIFY(f.Image(1, 18) == "abcdefghi and more" && f.Text(0, 0) == "a");
+        Press("^z^z");
         QCOMPARE(f.Image(1, 18), QByteArray("123456789 and more"));
         QApplication::clipboard()->setText(QString(20, 'x'));
         Press("^v");
