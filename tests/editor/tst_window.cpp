@@ -306,6 +306,9 @@ private slots:
         EditorFixture f;
         QVERIFY(f.OpenAndShow(Counting(40)));
         QCOMPARE(f.editor->KeepUnsavedChanges(), std::nullopt); // nothing to keep yet
+        auto* advance = Part<QAction>(f.editor, "mnuAdvance");
+        QVERIFY(advance->isCheckable() && !advance->isChecked());
+        advance->trigger(); // on: a byte typed moves the cursor on
         Press("41<Right>7");
         const QString kept = Module1::KeptChangesPath(f.path);
         QVERIFY(QDir().mkpath(kept + "/inside")); // a folder holds the name: said where
@@ -319,13 +322,14 @@ private slots:
         QVERIFY(QFile::exists(Module1::WorkImagePath()) && QDir(kept).removeRecursively());
         QCOMPARE(f.editor->KeepUnsavedChanges(), std::optional<QString>(kept));
         QVERIFY(!QFile::exists(Module1::WorkImagePath()));
-        const QByteArray edited = Counting(40).replace(0, 2, "\x41\x07");
+        const QByteArray edited = Counting(40).replace(0, 3, "\x41\x01\x07");
         QCOMPARE(ReadFile(kept), edited);
         const QString time = QFileInfo(kept).lastModified().toString("HH:mm");
         delete f.editor.data();
         QCOMPARE(ReadFile(f.path), Counting(40));
 
-        f.Restart(); // Yes: the document again
+        f.Restart(); // Yes: the document again; Advance is remembered
+        QVERIFY(Part<QAction>(f.editor, "mnuAdvance")->isChecked());
         f.ts.messages.answers << MsgAnswer::Yes;
         f.editor->OfferKeptChanges();
         QCOMPARE(f.Told(0),
@@ -604,20 +608,6 @@ private slots:
         QLabel* size = Part<QLabel>(f.editor, "lblInfo_5"); // right and low in the panel
         QVERIFY(size->visibleRegion().boundingRect() == size->rect() && size->text() == "1000");
         QCOMPARE(Part<QScrollArea>(f.editor, "scroll")->horizontalScrollBar()->maximum(), 0);
-    }
-
-    void advanceAfterEachByteIsKept() {
-        EditorFixture f;
-        QVERIFY(f.OpenAndShow(Counting(40)));
-        auto* advance = Part<QAction>(f.editor, "mnuAdvance");
-        QVERIFY(advance->isCheckable() && !advance->isChecked());
-        Press("AB");
-        QCOMPARE(f.editor->Session().View().position, 1); // off: the legacy cursor stays
-        advance->trigger();
-        Press("CDEF");
-        QCOMPARE(f.Image(1, 3).toHex() + f.Label("lblInfo_3"), "cdef022");
-        f.Restart(); // the next editor remembers it
-        QVERIFY(Part<QAction>(f.editor, "mnuAdvance")->isChecked());
     }
 
     void selectionCopyPaste() {
