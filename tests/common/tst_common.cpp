@@ -95,29 +95,27 @@ private slots:
         }
     }
 
-    void generalIsReadInEitherForm_data() {
-        // fastReceive: General/FastReceive as read; comm1: Ports/Comm1 as read
-        Columns<QByteArray, QString, QString>({"file", "fastReceive", "comm1"});
-        // clang-format off
-        QTest::newRow("as Qt writes it") << QByteArray("[%General]\nFastReceive=true\n[Ports]\nComm1=sim\n") << "true" << "sim";
-        QTest::newRow("written by hand") << QByteArray("[General]\nFastReceive=true\n\n[Ports]\nComm1=/dev/ttyUSB0\n") << "true" << "/dev/ttyUSB0";
-        QTest::newRow("both: Qt's form counts") << QByteArray("[General]\nFastReceive=true\n[%General]\nFastReceive=false\n") << "false" << "-";
-        QTest::newRow("neither") << QByteArray("[Ports]\nFastReceive=true\n") << "-" << "-";
-        // clang-format on
-    }
-    void generalIsReadInEitherForm() {
-        QFETCH(QByteArray, file);
+    void generalIsReadInEitherFormWrittenAsQtWritesIt() {
+        // General/FastReceive and Ports/Comm1 as read ("-": none) from a file as Qt writes it, as
+        // written by hand, in both forms (Qt's counts), in neither
+        const QList<std::tuple<QByteArray, QString, QString>> files = {
+            {"[%General]\nFastReceive=true\n[Ports]\nComm1=sim\n", "true", "sim"},
+            {"[General]\nFastReceive=true\n\n[Ports]\nComm1=/dev/ttyUSB0\n", "true",
+             "/dev/ttyUSB0"},
+            {"[General]\nFastReceive=true\n[%General]\nFastReceive=false\n", "false", "-"},
+            {"[Ports]\nFastReceive=true\n", "-", "-"}};
         QTemporaryDir dir;
-        platform::QtSettingsStore settings(WriteFile(dir.filePath("VidAvev.ini"), file));
-        QTEST(settings.GetSetting("General", "FastReceive", "-"), "fastReceive");
-        QTEST(settings.GetSetting("Ports", "Comm1", "-"), "comm1");
-        // Only the section General: another section's key is never taken from the top.
-        QCOMPARE(settings.GetSetting("Ports", "FastReceive", "-"),
-                 file.startsWith("[Ports]") ? QStringLiteral("true") : QStringLiteral("-"));
-    }
-
-    void generalIsWrittenAsQtWritesIt() {
-        QTemporaryDir dir;
+        for (const auto& [file, fastReceive, comm1] : files) {
+            platform::QtSettingsStore settings(
+                WriteFile(dir.filePath(QString::number(file.size())), file));
+            QCOMPARE(settings.GetSetting("General", "FastReceive", "-") + ' ' +
+                         settings.GetSetting("Ports", "Comm1", "-"),
+                     fastReceive + ' ' + comm1);
+            // Only the section General: another section's key is never taken from the top.
+            QCOMPARE(settings.GetSetting("Ports", "FastReceive", "-"),
+                     file.startsWith("[Ports]") ? QStringLiteral("true") : QStringLiteral("-"));
+        }
+        // Written by hand, written back as Qt writes it.
         const QString path = dir.filePath(QStringLiteral("VidAvev.ini"));
         WriteFile(path, "[General]\nFastReceive=true\nLanguage=Deutsch.lpk\n");
         platform::QtSettingsStore(path).SaveSetting("General", "FastReceive", "false");

@@ -21,21 +21,6 @@
 namespace MsgAnswer = platform::MsgAnswer;
 namespace MsgStyle = platform::MsgStyle;
 
-// The working image goes into the test program's own temporary folder. Before any editor.
-inline void TestTempFolder() {
-    static QTemporaryDir folder;
-    if (qgetenv("TMPDIR") != QFile::encodeName(folder.path())) {
-        qputenv("TMPDIR", QFile::encodeName(folder.path()));
-    }
-}
-
-// The program's places for a test: its own folder, the language file built beside it.
-inline Module1::ProgramPlaces TestPlaces() {
-    Module1::ProgramPlaces places;
-    places.appFolder = QCoreApplication::applicationDirPath() + QLatin1Char('/');
-    return places;
-}
-
 // A control of the window, found by its name as a user's tool (a screen reader) finds it.
 template <typename T> T* Part(const QObject* window, const QString& name) {
     T* part = window->findChild<T*>(name);
@@ -73,11 +58,16 @@ inline void Press(const QString& keys) {
 // One Memory window on the test doubles, with a count of the main window's reappearances.
 struct EditorFixture {
     EditorFixture() {
-        TestTempFolder();
+        static QTemporaryDir folder; // the working images go into the test program's own folder
+        qputenv("TMPDIR", QFile::encodeName(folder.path()));
         Restart();
     }
-    // The editor of the program's next start (or of other places), this one gone.
-    void Restart(const Module1::ProgramPlaces& places = TestPlaces()) {
+    // The editor of the program's next start, this one gone: by default with the test program's
+    // folder, and the language file built beside it.
+    void Restart(Module1::ProgramPlaces places = {}) {
+        if (places.appFolder.isEmpty()) {
+            places.appFolder = QCoreApplication::applicationDirPath() + QLatin1Char('/');
+        }
         delete editor.data();
         editor = new frmEditor(ts.services, places, [this] { ++mainShown; });
     }
@@ -134,7 +124,7 @@ struct EditorFixture {
     QString Text(int row, int col) const { return GridOf("PicText")->Value(row, col); }
     int Boxes() const { return ts.messages.shown.size(); }
     QString Told(int i = -1) const { // the prompt of the i-th box shown, of the last by default
-        return ts.messages.shown.at(i < 0 ? ts.messages.shown.size() - 1 : i).prompt;
+        return ts.messages.shown.value(i < 0 ? ts.messages.shown.size() - 1 : i).prompt;
     }
     bool Deleted() {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

@@ -14,22 +14,21 @@
 #include <functional>
 
 // Answers the document's questions from a script and keeps what it was told, in order:
-// "ask: …", "tell: …", "fail 75: …", "work: caption".
+// "ask: …", "tell: …", "fail 75: …".
 class ScriptedObserver : public EditorObserver {
 public:
     QList<Answer> answers;            // taken in order; No when none is left
     int stopAfterReports = -1;        // WorkProgress answers false from this report on
     std::function<void()> onProgress; // runs at each report, as another program would
     QStringList said;
-    QList<int> percents;
+    int reports = 0;
 
-    void WorkStarts(const QString& caption, bool) override { said << "work: " + caption; }
-    bool WorkProgress(int percent) override {
-        percents << percent;
+    void WorkStarts(const QString&, bool) override {}
+    bool WorkProgress(int) override {
         if (onProgress) {
             onProgress();
         }
-        return stopAfterReports < 0 || percents.size() < stopAfterReports;
+        return ++reports < stopAfterReports || stopAfterReports < 0;
     }
     void WorkOver() override {}
     Answer Ask(const QString& question, bool, Tone, bool) override {
@@ -42,8 +41,6 @@ public:
     }
     std::optional<QString> SaveAsTarget() override { return std::nullopt; }
     bool Ending() const override { return false; }
-    // What was said that is not progress.
-    QStringList Spoken() const { return said.filter(QRegularExpression("^(?!work: )")); }
 };
 
 // A document and its edit session over a file of the test's own folder.
@@ -58,20 +55,17 @@ struct ModelFixture {
         path = WriteFile(dir.filePath(name), data);
         return document.Open(path);
     }
-    QByteArray Image(qint64 position, qint64 size) {
-        QByteArray bytes(size, '\0');
-        bytes.resize(document.Image().ReadAt(position, bytes.data(), size));
+    QByteArray Whole() { // the working image's bytes from 1-based position on
+        QByteArray bytes(document.Length(), '\0');
+        bytes.resize(document.Image().ReadAt(1, bytes.data(), bytes.size()));
         return bytes;
     }
-    QByteArray Whole() { return Image(1, document.Length()); }
-    QString Hex(qint64 position, qint64 size) { return Image(position, size).toHex(' ').toUpper(); }
-    void SelectToEnd(qint64 from) { // from a 0-based offset
-        session.MoveTo(from + 1, false);
-        session.Move(Navigation::Key::End, true, true);
+    QString Hex(qint64 position, qint64 size) {
+        return Whole().mid(position - 1, size).toHex(' ').toUpper();
     }
-    // Whether what was said i-th (progress aside; -1: the last) holds all words; shows all if not.
+    // Whether what was said i-th (-1: the last) holds all words; shows all if not.
     bool Said(int i, std::initializer_list<QString> words) const {
-        const QStringList spoken = observer.Spoken();
+        const QStringList& spoken = observer.said;
         const QString said = spoken.value(i < 0 ? spoken.size() - 1 : i);
         const bool all = std::all_of(words.begin(), words.end(),
                                      [&](const QString& word) { return said.contains(word); });
