@@ -570,7 +570,7 @@ private slots:
         QTest::keyClick(f.editor, Qt::Key_G, Qt::ControlModifier);
         auto* go = f.editor->findChild<GoToDialog*>();
         QVERIFY(go && go->isVisible() && go->lblRange->text().contains(QString::number(size - 1)));
-        for (const QString text : {QString::number(size), QStringLiteral("450")}) {
+        for (const QString& text : {QString::number(size), QStringLiteral("450")}) {
             go->txtOffset->setText(text);
             QTest::mouseClick(go->cmdOK, Qt::LeftButton);
             QCOMPARE(go->isVisible(), text != "450");
