@@ -101,7 +101,7 @@ private:
     qint64 first_ = 0;
     qint64 current_ = 0;
     qint64 saved_ = 0;
-    QFile store_; // the ranges' bytes, beside the working image, the owner's only
+    QFile store_;   // the ranges' bytes, beside the working image, the owner's only
     int swaps_ = 0; // the last number given to a swap step's file
     QByteArray buffer_;
 };
