@@ -269,7 +269,8 @@ private slots:
         QCOMPARE(Take(*journal, bcd, "Comm2"), 100); // a wider field goes on
     }
 
-    // The store carries its schema's version; one from a newer tool is left alone.
+    // The store carries its schema's version: an older one is brought up to date, one from a
+    // newer tool is left alone.
     void schemaVersion() {
         QVERIFY(Open());
         {
@@ -292,8 +293,16 @@ private slots:
                            : -1;
             };
             QCOMPARE(version(), Journal::SchemaVersion);
-            QVERIFY(query.exec("UPDATE schema_version SET version = 99"));
+            // A store of schema 2 gains the patch and recipe columns in place.
+            for (const char* column : {"patches", "recipe", "recipe_sha256"}) {
+                QVERIFY(query.exec(QString("ALTER TABLE journal DROP COLUMN %1").arg(column)));
+            }
+            QVERIFY(query.exec("UPDATE schema_version SET version = 2"));
             QString why;
+            QVERIFY2(Journal::Open(store, &why), qPrintable(why));
+            QCOMPARE(version(), Journal::SchemaVersion);
+            QVERIFY(query.exec("SELECT patches, recipe, recipe_sha256 FROM journal"));
+            QVERIFY(query.exec("UPDATE schema_version SET version = 99"));
             QVERIFY(!Journal::Open(store, &why));
             QVERIFY2(why.contains("made by a newer tms370 (schema 99"), qPrintable(why));
             QCOMPARE(version(), 99);
