@@ -29,6 +29,12 @@ bool Refused(const QString& name) {
 std::optional<RecipeRead> ReadRecipe(const QString& path, const QList<QCommandLineOption>& options,
                                      const std::function<bool(const QCommandLineOption&)>& given,
                                      QString* why) {
+    // A FIFO or a device would be read until its writer stops: only a plain file is a recipe.
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile()) {
+        *why = QStringLiteral("%1 is not a file: a recipe is a text file").arg(path);
+        return std::nullopt;
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         *why = QStringLiteral("cannot read recipe %1: %2").arg(path, file.errorString());
@@ -52,7 +58,12 @@ std::optional<RecipeRead> ReadRecipe(const QString& path, const QList<QCommandLi
 
     bool inRecipe = false;
     bool sawRecipe = false;
-    const QStringList lines = QString::fromUtf8(bytes).split(QLatin1Char('\n'));
+    // Editors on Windows write a byte order mark first and end lines with CR LF.
+    QString text = QString::fromUtf8(bytes);
+    if (text.startsWith(QChar(0xFEFF))) {
+        text.remove(0, 1);
+    }
+    const QStringList lines = text.split(QLatin1Char('\n'));
     for (int i = 0; i < lines.size(); ++i) {
         const int number = i + 1;
         QString line = lines[i];

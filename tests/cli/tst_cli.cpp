@@ -13,6 +13,7 @@
 #include <QSqlQuery>
 #include <QtTest>
 #include <csignal>
+#include <sys/stat.h>
 
 using adaptersim::AdapterModel;
 using adaptersim::Direction;
@@ -442,8 +443,9 @@ private slots:
         QVERIFY2(rows[2].contains(",50,same,") && rows[4].contains(",52,mismatch,"),
                  qPrintable(out));
 
-        const QByteArray recipe = "; line 1\n[recipe]\nport = sim\ndevice = x\nimage = x.bin\n"
-                                  "journal = s.db\nquiet = true\nkeep = 1E10h:4, 1E20h:4\n";
+        const QByteArray recipe = "\xEF\xBB\xBF; line 1\r\n[recipe]\r\nport = sim\r\ndevice = x\n"
+                                  "image = x.bin\njournal = s.db\nquiet = true\n"
+                                  "keep = 1E10h:4, 1E20h:4\n";
         Write("line.ini", recipe);
         QCOMPARE(Run("program --recipe %D/line.ini"), 0);
         QVERIFY2(out.contains("; kept 4 bytes at 1E10h from the chip; kept 4 bytes at 1E20h"),
@@ -459,6 +461,8 @@ private slots:
         Write("bad.ini", "[recipe]\nport = sim\n\nspeed = 9600\n");
         QCOMPARE(Run("program --recipe %D/bad.ini"), 64);
         QVERIFY2(err.contains(Path("bad.ini") + ":4: 'speed' is not an option"), qPrintable(err));
+        QCOMPARE(::mkfifo(Path("fifo").toLocal8Bit(), 0600), 0); // refused, not read forever
+        QCOMPARE(Run("program --recipe %D/fifo"), 64);
     }
 };
 
