@@ -1,9 +1,11 @@
 #include "CommandLine.h"
-#include "Recipe.h"
 
 #include "ExitCode.h"
 
+#include "production/Recipe.h"
+
 #include <QCommandLineParser>
+#include <algorithm>
 
 namespace cli {
 
@@ -523,16 +525,28 @@ ParsedLine ParseCommandLine(const QStringList& arguments) {
     if (info->command == Command::Program && Given(parser, RecipeOption)) {
         // The recipe's options go after the line's, which leave the recipe's out.
         QString why;
-        const std::optional<RecipeRead> recipe = ReadRecipe(
-            ValueOf(parser, RecipeOption), OptionsOf(info->command),
-            [&parser](const QCommandLineOption& option) { return Given(parser, option); }, &why);
+        const std::optional<production::Recipe> recipe =
+            production::ReadRecipe(ValueOf(parser, RecipeOption), &why);
         if (!recipe) {
             return Usage(why, hint);
         }
-        if (!parser.parse(QStringList{QStringLiteral("tms370")} + arguments.mid(1) +
-                          recipe->arguments)) {
-            return Usage(QStringLiteral("recipe %1: %2")
-                             .arg(ValueOf(parser, RecipeOption), parser.errorText()),
+        QStringList more;
+        for (const production::RecipeEntry& entry : recipe->entries) {
+            const QList<QCommandLineOption> options = OptionsOf(info->command);
+            const auto option = std::find_if(options.begin(), options.end(), [&](const auto& o) {
+                return o.names().last() == entry.key;
+            });
+            if (option == options.end() || Given(parser, *option) ||
+                entry.value == QLatin1String("false")) {
+                continue; // the line's own wins
+            }
+            more << QStringLiteral("--") + entry.key;
+            if (!production::RecipeSwitch(entry.key)) {
+                more << entry.value;
+            }
+        }
+        if (!parser.parse(QStringList{QStringLiteral("tms370")} + arguments.mid(1) + more)) {
+            return Usage(QStringLiteral("recipe %1: %2").arg(recipe->path, parser.errorText()),
                          hint);
         }
         request.recipe = recipe->name;

@@ -150,7 +150,7 @@ void DeviceOperations::Run(Operation operation, const QString& deviceCode) {
         return;
     }
     core::OperationOptions options;
-    options.fastReceive = fastReceive;
+    options.fastReceive = fastReceive || (recipe && recipe->Switch(QStringLiteral("fast")));
     options.deviceName = deviceName;
     if (operation == Operation::BulkErase && verifyAfterErase) {
         EraseAndCheck(*family, options);
@@ -164,14 +164,28 @@ void DeviceOperations::Run(Operation operation, const QString& deviceCode) {
         running_ = false;
         return;
     }
-    const production::ProductionRun::Programmed programmed =
-        run_->Program(*engine_, *family, *this, options, verifyAfterProgram, [this] {
+    const production::ProductionRun::Programmed programmed = run_->Program(
+        *engine_, *family, *this, options,
+        verifyAfterProgram && !(recipe && recipe->Switch(QStringLiteral("no-verify"))), [this] {
             // The Working window stays up from the programming into the read-back.
             readingBack_ = true;
             context_.afterProgram = true;
             return true;
         });
-    if (!programmed.readBack) {
+    if (programmed.same) {
+        SetWorking(false);
+        QString line =
+            QStringLiteral("PROGRAM: same: %1 already holds %2; nothing was written, %3")
+                .arg(context_.device, context_.file, core::ChecksumText(programmed.program.data));
+        if (run_->Held()) {
+            line += run_->FoundNumber()
+                        ? QStringLiteral(", serial %1 kept").arg(*run_->FoundNumber())
+                        : QStringLiteral(", its serial field holds no number");
+        }
+        host_.ShowResult(line);
+        host_.ShowChipResult(QStringLiteral("SAME"), true);
+        FinishJournal(programmed.program);
+    } else if (!programmed.readBack) {
         Report(programmed.program);
         FinishJournal(programmed.program);
     } else {
@@ -297,8 +311,28 @@ void DeviceOperations::ShowResult(const core::OutcomeWording& words, Status stat
 
 bool DeviceOperations::StartJournal(Operation operation) {
     run_ = std::make_unique<production::ProductionRun>(services_.clock);
-    const core::ProductionSettings::Values production =
+    core::ProductionSettings::Values production =
         core::ProductionSettings::Load(services_.settings);
+    if (recipe) {
+        // Checked when it was opened: only a recipe that applies is in force.
+        QString why;
+        if (const std::optional<production::RecipeRun> run =
+                production::ApplyRecipe(*recipe, production, &why)) {
+            production = run->production;
+            if (operation == Operation::Program) {
+                why = run->patches.Conflict(*context_.family, production.serial);
+                if (!why.isEmpty()) {
+                    services_.messages.MsgBox(
+                        QStringLiteral("The recipe %1 cannot apply to %2, so nothing was sent "
+                                       "to the adapter:\n%3")
+                            .arg(recipe->name, context_.device, why),
+                        Exclamation);
+                    return false;
+                }
+                run_->SetPatches(run->patches);
+            }
+        }
+    }
     const bool numbered = operation == Operation::Program && production.serial;
     if (production.journal.isEmpty()) {
         if (numbered) {
@@ -341,7 +375,8 @@ void DeviceOperations::FinishJournal(const core::Outcome& last) {
     // A read-back belongs to the PROGRAM it checks.
     const production::ProductionRun::Recorded recorded =
         run_->Record(readingBack_ ? operation_ : last.operation, &last,
-                     {portName, portDevice, context_.device, imagePath_, {}, {}});
+                     {portName, portDevice, context_.device, imagePath_,
+                      recipe ? recipe->name : QString(), recipe ? recipe->sha256 : QString()});
     if (!recorded.written) {
         const QString text =
             QStringLiteral("The journal could not be written: %1").arg(recorded.why);
@@ -490,7 +525,9 @@ std::optional<QString> DeviceOperations::ChooseReadTarget() {
 }
 
 std::optional<core::ImageSource> DeviceOperations::ChooseProgramSource() {
-    const std::optional<QString> path = services_.dialogs.ShowOpen(ImageDialog(false));
+    const std::optional<QString> path = recipe && recipe->Value(QStringLiteral("input"))
+                                            ? recipe->Value(QStringLiteral("input"))
+                                            : services_.dialogs.ShowOpen(ImageDialog(false));
     if (!path) {
         return std::nullopt;
     }

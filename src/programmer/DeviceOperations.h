@@ -3,6 +3,7 @@
 #include "core/Operations.h"
 #include "core/OutcomeWords.h"
 #include "production/ProductionRun.h"
+#include "production/Recipe.h"
 
 #include <QString>
 #include <memory>
@@ -40,6 +41,9 @@ public:
     bool verifyAfterErase = false;
     // The chosen chip, as messages and S-record headers name it ("TMS370C756A").
     QString deviceName;
+    // The recipe in force (Production ▸ Open Recipe): PROGRAM programs its image with its
+    // patches, serial numbers and journal, without asking for a file.
+    std::optional<production::Recipe> recipe;
     // The chosen port as the journal names it: "Comm2", and the device it opens.
     QString portName;
     QString portDevice;

@@ -11,11 +11,13 @@
 #include "core/PortDevices.h"
 #include "core/ProgramSettings.h"
 #include "core/SerialMessages.h"
+#include "platform/FileDialogs.h"
 #include "platform/MessageBoxes.h"
 #include "platform/PortEnumeration.h"
 #include "platform/RuntimeError.h"
 #include "platform/Services.h"
 #include "platform/SettingsStore.h"
+#include "production/Recipe.h"
 #include "widgets/CommandButton.h"
 #include "widgets/Twips.h"
 
@@ -27,6 +29,7 @@
 #include <QLayout>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStatusBar>
 #include <QTime>
 
@@ -67,6 +70,9 @@ QString WithAccessKey(const QString& name, QString& taken) {
     }
     return name;
 }
+
+// Where the recipe in force is kept.
+const QString Recipes = QStringLiteral("Production");
 
 } // namespace
 
@@ -161,6 +167,12 @@ void frmMain::BuildControls() {
     statusBar()->setObjectName(QStringLiteral("statusBar"));
     statusBar()->setSizeGripEnabled(false);
     statusBar()->addWidget(lblResult, 1);
+    lblRecipe = new QLabel(this);
+    lblRecipe->setObjectName(QStringLiteral("lblRecipe"));
+    lblRecipe->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    lblRecipe->setContentsMargins(0, 0, 6, 0);
+    lblRecipe->hide();
+    statusBar()->addPermanentWidget(lblRecipe);
 
     setTabOrder(Command1, Command2);
     setTabOrder(Command2, Command3);
@@ -281,6 +293,14 @@ void frmMain::BuildMenus() {
     mnuJournal = mnuProduction->addAction(QStringLiteral("&Journal..."));
     mnuJournal->setObjectName(QStringLiteral("mnuJournal"));
     connect(mnuJournal, &QAction::triggered, this, &frmMain::mnuJournal_Click);
+    mnuProduction->addSeparator();
+    mnuOpenRecipe = mnuProduction->addAction(QStringLiteral("Open &Recipe..."));
+    mnuOpenRecipe->setObjectName(QStringLiteral("mnuOpenRecipe"));
+    connect(mnuOpenRecipe, &QAction::triggered, this, &frmMain::mnuOpenRecipe_Click);
+    mnuCloseRecipe = mnuProduction->addAction(QStringLiteral("&Close Recipe"));
+    mnuCloseRecipe->setObjectName(QStringLiteral("mnuCloseRecipe"));
+    mnuCloseRecipe->setEnabled(false);
+    connect(mnuCloseRecipe, &QAction::triggered, this, &frmMain::mnuCloseRecipe_Click);
 
     mnuMemory = bar->addAction(QStringLiteral("&Memory"));
     mnuMemory->setObjectName(QStringLiteral("mnuMemory"));
@@ -293,6 +313,88 @@ void frmMain::BuildMenus() {
 
 void frmMain::Form_Load() {
     mnuDevice->menuAction()->setEnabled(false);
+    // The recipe in force when the program last ended is in force again.
+    const QString recipe = services_.settings.GetSetting(Recipes, QStringLiteral("Recipe"));
+    QString why;
+    if (!recipe.isEmpty() && !UseRecipe(recipe, &why)) {
+        ShowResult(QStringLiteral("No recipe in force: %1").arg(why));
+    }
+}
+
+// ---- Recipes ----
+
+void frmMain::mnuOpenRecipe_Click() {
+    if (OperationRunning()) {
+        return;
+    }
+    platform::FileDialogOptions options;
+    options.title = QStringLiteral("Open Recipe");
+    options.filter = QStringLiteral("Recipes (*.ini)|*.ini|All Files (*.*)|*.*");
+    options.fileMustExist = true;
+    const std::optional<QString> path = services_.dialogs.ShowOpen(options);
+    QString why;
+    if (path && !UseRecipe(*path, &why)) {
+        services_.messages.MsgBox(QStringLiteral("The recipe cannot be used; the one in force "
+                                                 "stays:\n%1")
+                                      .arg(why),
+                                  platform::MsgStyle::Exclamation);
+    }
+}
+
+void frmMain::mnuCloseRecipe_Click() {
+    if (!OperationRunning()) {
+        DropRecipe();
+        services_.settings.SaveSetting(Recipes, QStringLiteral("Recipe"), QString());
+    }
+}
+
+bool frmMain::UseRecipe(const QString& path, QString* why) {
+    std::optional<production::Recipe> recipe = production::ReadRecipe(path, why);
+    if (!recipe || !production::ApplyRecipe(*recipe, {}, why)) {
+        return false;
+    }
+    const core::DeviceRow* device = nullptr;
+    if (const std::optional<QString> name = recipe->Value(QStringLiteral("device"))) {
+        for (const core::DeviceRow& row : core::DeviceCatalogue) {
+            if (row.Name().compare(*name, Qt::CaseInsensitive) == 0 ||
+                QString::fromLatin1(row.chip).compare(*name, Qt::CaseInsensitive) == 0) {
+                device = &row;
+            }
+        }
+        if (!device) {
+            *why = QStringLiteral("%1: the Device menu has no %2").arg(path, *name);
+            return false;
+        }
+    }
+    int port = 0;
+    if (const std::optional<QString> name = recipe->Value(QStringLiteral("port"))) {
+        const QRegularExpressionMatch comm =
+            QRegularExpression(QStringLiteral("^[Cc][Oo][Mm][Mm]([1-8])$")).match(*name);
+        if (!comm.hasMatch()) {
+            *why = QStringLiteral("%1: the window opens Comm1 to Comm8, not %2").arg(path, *name);
+            return false;
+        }
+        port = comm.captured(1).toInt();
+    }
+    if (port != 0 && port != portNumber_) {
+        SelectPort(port);
+    }
+    if (device) {
+        SelectDevice(*device);
+    }
+    lblRecipe->setText(QStringLiteral("Recipe: %1").arg(recipe->name));
+    lblRecipe->setToolTip(recipe->path);
+    lblRecipe->show();
+    mnuCloseRecipe->setEnabled(true);
+    services_.settings.SaveSetting(Recipes, QStringLiteral("Recipe"), recipe->path);
+    operations_->recipe = std::move(recipe);
+    return true;
+}
+
+void frmMain::DropRecipe() {
+    operations_->recipe.reset();
+    lblRecipe->hide();
+    mnuCloseRecipe->setEnabled(false);
 }
 
 // ---- Device selection ----

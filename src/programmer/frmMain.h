@@ -102,6 +102,9 @@ public:
     QMenu* mnuProduction = nullptr;
     QAction* mnuSerialNumbers = nullptr;
     QAction* mnuJournal = nullptr;
+    QAction* mnuOpenRecipe = nullptr;
+    QAction* mnuCloseRecipe = nullptr;
+    QLabel* lblRecipe = nullptr; // the status bar's name of the recipe in force
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -128,6 +131,12 @@ private:
     const platform::PortEnumeration& Ports() const;
     void mnuSerialNumbers_Click();
     void mnuJournal_Click();
+    void mnuOpenRecipe_Click();
+    void mnuCloseRecipe_Click();
+    // Puts the recipe at path in force: its port and device chosen, PROGRAM following it, the
+    // settings naming it. False, with why, when it cannot be (the one in force stays).
+    bool UseRecipe(const QString& path, QString* why);
+    void DropRecipe();
     void mnuFastReceive_Click(bool checked);
     void mnuVerifyAfterProgram_Click(bool checked);
 

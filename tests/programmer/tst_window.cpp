@@ -9,6 +9,7 @@
 #include "core/PortDevices.h"
 #include "platform/MessageBoxes.h"
 #include "platform/RuntimeError.h"
+#include "production/Journal.h"
 #include "programmer/AssignPortsDialog.h"
 #include "programmer/Form3.h"
 #include "programmer/ProductionDialogs.h"
@@ -645,6 +646,47 @@ private slots:
             QVERIFY2(closed == 1 && !about->isVisible(), qPrintable(QString::number(i)));
             QTRY_VERIFY(about.isNull());
         }
+    }
+
+    // A recipe in force chooses its port and device; PROGRAM programs its image, the chip's
+    // kept bytes laid in, without a file dialog, then leaves a chip that matches alone; the
+    // status bar, the journal and the settings name it, and it is in force at the next start.
+    void recipeInForce() {
+        Bench b(false);
+        WriteFile(b.Path("fw.bin"), QByteArray(512, 0x5A));
+        WriteFile(b.Path("line.ini"),
+                  "[recipe]\nport = Comm2\ndevice = TMS370CX56A\nimage = fw.bin\n"
+                  "keep = 1E10h:4\nskip-same = true\njournal = j.db\n");
+        b.model.SetEeprom(Pattern(512, 3));
+        b.Answer("line.ini");
+        b.Choose("mnuOpenRecipe");
+        QVERIFY(b.w->lblRecipe->isVisible() && b.w->lblRecipe->text() == "Recipe: line.ini");
+        QCOMPARE(b.w->PortNumber(), 2);
+        b.Click(2);
+        QCOMPARE(b.model.Block('x'),
+                 QByteArray(512, 0x5A).replace(0x10, 4, Pattern(512, 3).mid(0x10, 4)));
+        QString line = b.Click(2);
+        QVERIFY2(line.startsWith("PROGRAM: same: TMS370C756A already holds fw.bin; nothing was "
+                                 "written"),
+                 qPrintable(line));
+        QString why;
+        const auto rows = core::Journal::Open(b.Path("j.db"), &why)->Rows({}, {}, &why);
+        QVERIFY(rows && rows->size() == 2 && rows->last().result == "same" &&
+                rows->last().recipe == "line.ini" && rows->first().patches.startsWith("kept 4"));
+
+        WriteFile(b.Path("net.ini"), "[recipe]\nport = net:bench:4001\n");
+        b.Answer("net.ini");
+        b.Choose("mnuOpenRecipe"); // refused: the one in force stays
+        QVERIFY2(b.Box().contains("the window opens Comm1 to Comm8, not net:bench:4001"),
+                 qPrintable(b.Box()));
+        QCOMPARE(b.w->lblRecipe->text(), "Recipe: line.ini");
+        QCOMPARE(b.t.settings.GetSetting("Production", "Recipe"), b.Path("line.ini"));
+        b.w.reset();
+        frmMain next(b.t.services, {});
+        QCOMPARE(next.lblRecipe->text(), "Recipe: line.ini");
+        next.mnuCloseRecipe->trigger();
+        QVERIFY(!next.lblRecipe->isVisibleTo(&next) && !next.mnuCloseRecipe->isEnabled());
+        QCOMPARE(b.t.settings.GetSetting("Production", "Recipe"), QString());
     }
 };
 
