@@ -1,5 +1,7 @@
 #include "Recipe.h"
 
+#include "formats/ImageFormat.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -189,6 +191,10 @@ ApplyRecipe(const Recipe& recipe, const core::ProductionSettings::Values& settin
         } else if (entry.key == QLatin1String("checksum")) {
             if (const auto sum = ParseChecksumSpec(v, &fault)) {
                 run.patches.checksums.append(*sum);
+            }
+        } else if (entry.key == QLatin1String("format")) {
+            if (!core::ParseImageFormat(v)) {
+                fault = QStringLiteral("unknown format '%1'; give raw, ihex or srec").arg(v);
             }
         } else if (entry.key == QLatin1String("skip-same")) {
             run.patches.skipSame = v == QLatin1String("true");

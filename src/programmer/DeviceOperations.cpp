@@ -534,14 +534,18 @@ std::optional<core::ImageSource> DeviceOperations::ChooseProgramSource() {
     context_.file = QFileInfo(*path).fileName();
     imagePath_ = *path;
     // A held number is patched in by the production run.
-    return LoadImage(*path, *context_.family, false);
+    // A recipe may name its image's format, as tms370's -f does.
+    const std::optional<QString> format =
+        recipe ? recipe->Value(QStringLiteral("format")) : std::nullopt;
+    return LoadImage(*path, *context_.family, false, nullptr,
+                     format ? core::ParseImageFormat(*format) : std::nullopt);
 }
 
-std::optional<core::ImageSource> DeviceOperations::LoadImage(const QString& path,
-                                                             const core::Family& family,
-                                                             bool comparing, QString* unreadable) {
+std::optional<core::ImageSource>
+DeviceOperations::LoadImage(const QString& path, const core::Family& family, bool comparing,
+                            QString* unreadable, std::optional<core::ImageFormat> given) {
     core::ImageSource source(path);
-    core::ImageFormat format = core::ImageFormatOfPath(path);
+    core::ImageFormat format = given.value_or(core::ImageFormatOfPath(path));
     QString why;
     const std::optional<QByteArray> content = core::ReadImageFile(
         path, format == core::ImageFormat::Raw ? core::MaxRawImageSize : core::MaxTextImageSize,

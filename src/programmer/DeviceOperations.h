@@ -83,9 +83,12 @@ private:
     void SetWorking(bool up);
     // The block an image file describes, asking first when a raw-named file holds records
     // whether to program (or to compare with) the data they describe. Nothing when the user
-    // said No; a refusal or no block when it cannot be used.
-    std::optional<core::ImageSource> LoadImage(const QString& path, const core::Family& family,
-                                               bool comparing, QString* unreadable = nullptr);
+    // said No; a refusal or no block when it cannot be used. A format given is taken as it is,
+    // whatever the file's name says.
+    std::optional<core::ImageSource>
+    LoadImage(const QString& path, const core::Family& family, bool comparing,
+              QString* unreadable = nullptr,
+              std::optional<core::ImageFormat> format = std::nullopt);
 
     void OnProgress(const core::Progress& progress) override;
     std::optional<QString> ChooseReadTarget() override;
