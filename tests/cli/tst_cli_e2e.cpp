@@ -27,8 +27,8 @@ struct ToolRun {
     }
 
     // Reads until what it said holds words; the run goes on.
-    bool WaitFor(const QByteArray& words) {
-        QDeadlineTimer deadline(20000);
+    bool WaitFor(const QByteArray& words, int ms = 20000) {
+        QDeadlineTimer deadline(ms);
         while (!(out + err).contains(words) && !deadline.hasExpired()) {
             process.waitForReadyRead(100);
             out += process.readAllStandardOutput();
@@ -150,6 +150,22 @@ private slots:
         ToolRun next(program, environment); // the kept result reaches the journal first
         QCOMPARE(next.Finish(), 0);
         QVERIFY(next.out.startsWith("Programmed and verified TMS370C758A, serial 2 ("));
+
+        // A session of chips on one connection; Ctrl+C at a prompt ends it with nothing held.
+        ToolRun session(program + QStringList{"--repeat"}, environment);
+        QVERIFY(session.WaitFor("Insert the next chip"));
+        session.process.write("\n");
+        QDeadlineTimer until(40000);
+        while (session.err.count("Insert the next chip") < 2 && !until.hasExpired()) {
+            session.WaitFor("never said", 100);
+        }
+        ::kill(pid_t(session.process.processId()), SIGINT);
+        QCOMPARE(session.Finish(), -1); // ended by the signal, as the shell's 130
+        QVERIFY(session.out.contains("serial 3 (") && session.out.contains("serial 4 ("));
+        ToolRun summary({"journal", "--journal", server.Url(), "--summary"}, environment);
+        QCOMPARE(summary.Finish(), 0);
+        QVERIFY2(summary.out.simplified().endsWith("default 1 1 - 5 4 0 0 0"),
+                 summary.out.constData());
     }
 
     // A device the user may not open: who may, and the command to join where a group may.
