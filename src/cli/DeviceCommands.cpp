@@ -17,6 +17,10 @@
 #include "production/ProductionSettings.h"
 
 #include <QTextStream>
+#include <cerrno>
+#include <functional>
+#include <poll.h>
+#include <unistd.h>
 
 namespace cli {
 
@@ -25,6 +29,35 @@ namespace {
 using core::Operation;
 using core::Status;
 namespace Words = core::OperationWords;
+
+// A line from fd, read a byte at a time so that nothing after it is taken from a later reader,
+// in short waits so that a stop (Ctrl+C) ends the wait for the person at the bench; nothing at
+// the end of the input or on a stop.
+std::optional<QString> ReadLine(int fd, const std::function<bool()>& stopped) {
+    QByteArray line;
+    for (;;) {
+        pollfd ready{fd, POLLIN, 0};
+        const int n = ::poll(&ready, 1, 100);
+        if (stopped() || (n < 0 && errno != EINTR)) {
+            return std::nullopt;
+        }
+        if (n <= 0) {
+            continue;
+        }
+        char c = 0;
+        const ssize_t got = ::read(fd, &c, 1);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            return line.isEmpty() ? std::nullopt : std::optional(QString::fromLocal8Bit(line));
+        }
+        if (c == '\n') {
+            return QString::fromLocal8Bit(line);
+        }
+        line += c;
+    }
+}
 
 Operation OperationOf(Command command) {
     switch (command) {
@@ -326,27 +359,26 @@ int Job::Session() {
                     .arg(givenBack_ == 1 ? QStringLiteral("number") : QStringLiteral("numbers"));
     }
     Say(line);
-    return StopAsked() ? Interrupted : first;
+    return StopAsked() ? s_.interrupts->ExitCode() : first;
 }
 
 // Between chips of a session: whether the user put the next one in (a line that is not q) or
-// ended the session (q, or the end of the input).
+// ended the session (q, the end of the input, or Ctrl+C, which leaves the session's summary
+// to be told and the port to be let go as at any other end).
 bool Job::NextChipInserted() {
-    if (!s_.in) {
+    if (s_.inFd < 0 && !s_.in) {
         return false;
     }
     report_.Finish();
     s_.err << "Insert the next chip and press Enter (q and Enter to stop)\n";
     s_.err.flush();
-    // Nothing is held here: Ctrl+C ends the program at once, as it does between commands.
-    if (s_.interrupts) {
-        s_.interrupts->Watch(nullptr);
+    std::optional<QString> line;
+    if (s_.inFd >= 0) {
+        line = ReadLine(s_.inFd, [this] { return StopAsked(); });
+    } else if (const QString text = s_.in->readLine(); !text.isNull()) {
+        line = text;
     }
-    const QString line = s_.in->readLine();
-    if (s_.interrupts) {
-        s_.interrupts->Watch(&operations_->Stop());
-    }
-    return !line.isNull() && line.trimmed().compare(QLatin1String("q"), Qt::CaseInsensitive) != 0;
+    return line && line->trimmed().compare(QLatin1String("q"), Qt::CaseInsensitive) != 0;
 }
 
 int Job::ImageFailure(const core::LoadedImage& image) {

@@ -11,6 +11,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QTextStream>
+#include <cerrno>
+#include <csignal>
 
 namespace cli {
 
@@ -51,8 +53,11 @@ int PortSession::Open(const core::PortChoice& choice, const QString& tracePath) 
         if (!lock_->tryLock(0)) {
             qint64 pid = 0;
             QString host, application;
+            // A lock left by a process that has gone, which this user may not remove (another
+            // user's, in the shared temporary folder), keeps nobody out either.
             if (lock_->error() == QLockFile::LockFailedError &&
-                lock_->getLockInfo(&pid, &host, &application)) {
+                lock_->getLockInfo(&pid, &host, &application) &&
+                (::kill(pid_t(pid), 0) == 0 || errno == EPERM)) {
                 return Busy(QStringLiteral("tms370 (process %1) is using it; wait for it to "
                                            "end or choose another port")
                                 .arg(pid));

@@ -31,7 +31,9 @@ struct ToolServices {
     bool errIsTerminal = false; // progress as a bar rather than a line per phase
     // The serial ports present; nullptr for the system's own.
     const platform::PortEnumeration* ports = nullptr;
-    // Where program --repeat reads "next chip" lines; nullptr: no more chips.
+    // Where program --repeat reads "next chip" lines: a file descriptor (the tool's stdin), or
+    // a stream (a test's); neither: no more chips.
+    int inFd = -1;
     QTextStream* in = nullptr;
 };
 

@@ -20,10 +20,9 @@ int main(int argc, char* argv[]) {
     platform::QtSettingsStore settings;
     QTextStream out(stdout);
     QTextStream err(stderr);
-    QTextStream in(stdin);
     cli::Interrupts interrupts(err);
     cli::ToolServices services{
         clock, settings, out, err, nullptr, &interrupts, ::isatty(STDERR_FILENO) == 1};
-    services.in = &in;
+    services.inFd = STDIN_FILENO;
     return cli::RunTool(QCoreApplication::arguments().mid(1), services);
 }

@@ -151,7 +151,8 @@ private slots:
         QCOMPARE(next.Finish(), 0);
         QVERIFY(next.out.startsWith("Programmed and verified TMS370C758A, serial 2 ("));
 
-        // A session of chips on one connection; Ctrl+C at a prompt ends it with nothing held.
+        // A session of chips on one connection; Ctrl+C at a prompt ends it, its summary told,
+        // with nothing held and the port let go.
         ToolRun session(program + QStringList{"--repeat"}, environment);
         QVERIFY(session.WaitFor("Insert the next chip"));
         session.process.write("\n");
@@ -160,8 +161,12 @@ private slots:
             session.WaitFor("never said", 100);
         }
         ::kill(pid_t(session.process.processId()), SIGINT);
-        QCOMPARE(session.Finish(), -1); // ended by the signal, as the shell's 130
-        QVERIFY(session.out.contains("serial 3 (") && session.out.contains("serial 4 ("));
+        QCOMPARE(session.Finish(), 130);
+        QVERIFY2(session.out.endsWith("Session: 2 chips, 2 verified (serials 3 to 4), 0 same, 0 "
+                                      "failed, 0 numbers given back\n"),
+                 session.out.constData());
+        QCOMPARE(QDir::temp().entryList({"tms370-*" + QFileInfo(device).fileName() + ".lock"}),
+                 QStringList());
         ToolRun summary({"journal", "--journal", server.Url(), "--summary"}, environment);
         QCOMPARE(summary.Finish(), 0);
         QVERIFY2(summary.out.simplified().endsWith("default 1 1 - 5 4 0 0 0"),
