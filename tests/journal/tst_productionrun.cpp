@@ -222,7 +222,7 @@ private slots:
         {"1EFFh:1", "y", -1, "1EFFh to 1EFFh lies outside"},
         {"1FFC:4", "x", -1, "'1FFC' is no address"},
         {"1FFCh:9", "x", -1, "BYTES is 1 to 8, not '9'"},
-        {"1FFCh", "x", -1, "ADDR:BYTES[:FORMAT]"},
+        {"1FFCh", "x", -1, "ADDR:BYTES[:FORMAT]"}, {"1FFCh:4:be:2", "x", -1, "ADDR:BYTES[:FORMAT]"},
         {"1FFCh:4:hex", "x", -1, "unknown format 'hex'"},
         };
         // clang-format on
