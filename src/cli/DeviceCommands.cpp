@@ -443,15 +443,7 @@ int Job::Program() {
         return Ended(programmed.program, QString());
     }
     if (programmed.same) {
-        QString line =
-            QStringLiteral("PROGRAM: same: %1 already holds %2; nothing was written, %3")
-                .arg(r_.deviceName, r_.file, core::ChecksumText(programmed.program.data));
-        if (run_.Held()) {
-            const std::optional<qint64> found = run_.FoundNumber();
-            line += found ? QStringLiteral(", serial %1 kept").arg(*found)
-                          : QStringLiteral(", its serial field holds no number");
-        }
-        return Say(WithPatches(line));
+        return Say(WithPatches(run_.SameLine(r_.deviceName, r_.file)));
     }
     if (r_.noVerify) {
         return Say(WithPatches(core::Describe(programmed.program, context_).summary));

@@ -1,5 +1,6 @@
 #include "ProductionRun.h"
 
+#include "core/Checksums.h"
 #include "platform/Clock.h"
 
 #include <QFileInfo>
@@ -236,6 +237,16 @@ ProductionRun::Program(core::Operations& operations, const core::Family& family,
     result.readBack = operations.VerifyAgainst(family, sent_, observer, options);
     verified_ = result.readBack->status == Status::Done;
     return result;
+}
+
+QString ProductionRun::SameLine(const QString& device, const QString& file) const {
+    QString line = QStringLiteral("PROGRAM: same: %1 already holds %2; nothing was written, %3")
+                       .arg(device, file, core::ChecksumText(sent_));
+    if (held_) {
+        line += found_ ? QStringLiteral(", serial %1 kept").arg(*found_)
+                       : QStringLiteral(", its serial field holds no number");
+    }
+    return line;
 }
 
 void ProductionRun::WatchStop(const core::StopRequest* stop) {

@@ -97,6 +97,9 @@ public:
     bool Verified() const { return verified_; }
     // The chip already held the block: nothing was written.
     bool Same() const { return same_; }
+    // What a chip that was the same is told: "PROGRAM: same: TMS370C756A already holds fw.bin;
+    // nothing was written, CRC-32 ..., serial 50 kept".
+    QString SameLine(const QString& device, const QString& file) const;
     // The number a chip that was the same holds in the serial field, when it holds one.
     const std::optional<qint64>& FoundNumber() const { return found_; }
     // The block PROGRAM sent, number and all.

@@ -174,15 +174,7 @@ void DeviceOperations::Run(Operation operation, const QString& deviceCode) {
         });
     if (programmed.same) {
         SetWorking(false);
-        QString line =
-            QStringLiteral("PROGRAM: same: %1 already holds %2; nothing was written, %3")
-                .arg(context_.device, context_.file, core::ChecksumText(programmed.program.data));
-        if (run_->Held()) {
-            line += run_->FoundNumber()
-                        ? QStringLiteral(", serial %1 kept").arg(*run_->FoundNumber())
-                        : QStringLiteral(", its serial field holds no number");
-        }
-        host_.ShowResult(line);
+        host_.ShowResult(run_->SameLine(context_.device, context_.file));
         host_.ShowChipResult(QStringLiteral("SAME"), true);
         FinishJournal(programmed.program);
     } else if (!programmed.readBack) {
