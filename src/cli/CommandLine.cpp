@@ -423,8 +423,8 @@ ParsedLine ReadPatches(const QCommandLineParser& parser, Request& request, const
         request.patches.keep.append(*range);
     }
     for (const QString& text : parser.values(ChecksumOption)) {
-        const std::optional<production::ChecksumSpec> sum =
-            production::ParseChecksumSpec(text, &why);
+        const std::optional<production::ChecksumField> sum =
+            production::ParseChecksumField(text, &why);
         if (!sum) {
             return Usage(why, hint);
         }

@@ -34,7 +34,7 @@ QString Outside(const QString& option, int first, int last, const Family& family
 }
 
 // Whether sum's range holds the field of other.
-bool Covers(const ChecksumSpec& sum, const ChecksumSpec& other, const Family& family) {
+bool Covers(const ChecksumField& sum, const ChecksumField& other, const Family& family) {
     return Overlap(sum.first.value_or(family.eepromFirst), sum.last.value_or(family.EepromLast()),
                    other.address, other.FieldLast());
 }
@@ -53,37 +53,37 @@ std::optional<KeepRange> ParseKeepRange(const QString& text, QString* why) {
     return KeepRange{*address, *length, QStringLiteral("--keep ") + text};
 }
 
-std::optional<ChecksumSpec> ParseChecksumSpec(const QString& text, QString* why) {
+std::optional<ChecksumField> ParseChecksumField(const QString& text, QString* why) {
     const QStringList parts = text.split(QLatin1Char(':'));
-    ChecksumSpec spec;
-    spec.given = QStringLiteral("--checksum ") + text;
+    ChecksumField field;
+    field.given = QStringLiteral("--checksum ") + text;
     const std::optional<int> address =
         parts.size() >= 2 && parts.size() <= 3 ? core::ParseHexAddress(parts[0]) : std::nullopt;
     if (!address) {
         *why = QStringLiteral("%1: give ADDR:ALG[:FROM-TO], as 1FFEh:crc16:1E00h-1FFDh")
-                   .arg(spec.given);
+                   .arg(field.given);
         return std::nullopt;
     }
-    spec.address = *address;
+    field.address = *address;
     const std::optional<core::ChecksumKind> kind = core::ParseChecksumKind(parts[1]);
     if (!kind) {
         *why = QStringLiteral("%1: unknown checksum '%2'; give sum8, sum16, sum16le, crc16, "
                               "crc32 or crc32le")
-                   .arg(spec.given, parts[1]);
+                   .arg(field.given, parts[1]);
         return std::nullopt;
     }
-    spec.kind = *kind;
+    field.kind = *kind;
     if (parts.size() == 3) {
         const QStringList ends = parts[2].split(QLatin1Char('-'));
-        spec.first = ends.size() == 2 ? core::ParseHexAddress(ends[0]) : std::nullopt;
-        spec.last = ends.size() == 2 ? core::ParseHexAddress(ends[1]) : std::nullopt;
-        if (!spec.first || !spec.last || *spec.first > *spec.last) {
+        field.first = ends.size() == 2 ? core::ParseHexAddress(ends[0]) : std::nullopt;
+        field.last = ends.size() == 2 ? core::ParseHexAddress(ends[1]) : std::nullopt;
+        if (!field.first || !field.last || *field.first > *field.last) {
             *why = QStringLiteral("%1: '%2' is no range; give FROM-TO, as 1E00h-1FFDh")
-                       .arg(spec.given, parts[2]);
+                       .arg(field.given, parts[2]);
             return std::nullopt;
         }
     }
-    return spec;
+    return field;
 }
 
 QString BlockPatches::Conflict(const Family& family,
@@ -99,7 +99,7 @@ QString BlockPatches::Conflict(const Family& family,
                     serial->address + serial->bytes - 1)) {
             why = QStringLiteral("%1 overlaps %2").arg(range.given, serialGiven);
         }
-        for (const ChecksumSpec& sum : checksums) {
+        for (const ChecksumField& sum : checksums) {
             if (why.isEmpty() &&
                 Overlap(range.address, range.Last(), sum.address, sum.FieldLast())) {
                 why = QStringLiteral("%1 overlaps the field of %2").arg(range.given, sum.given);
@@ -110,7 +110,7 @@ QString BlockPatches::Conflict(const Family& family,
         }
     }
     for (int i = 0; i < checksums.size(); ++i) {
-        const ChecksumSpec& sum = checksums[i];
+        const ChecksumField& sum = checksums[i];
         QString why = Outside(sum.given, sum.address, sum.FieldLast(), family);
         if (why.isEmpty() && sum.first) {
             why = Outside(sum.given, *sum.first, *sum.last, family);
@@ -125,7 +125,7 @@ QString BlockPatches::Conflict(const Family& family,
             why = QStringLiteral("%1 overlaps %2").arg(sum.given, serialGiven);
         }
         for (int j = i + 1; j < checksums.size() && why.isEmpty(); ++j) {
-            const ChecksumSpec& later = checksums[j];
+            const ChecksumField& later = checksums[j];
             if (Overlap(sum.address, sum.FieldLast(), later.address, later.FieldLast())) {
                 why = QStringLiteral("%1 overlaps %2").arg(sum.given, later.given);
             } else if (Covers(sum, later, family)) {
@@ -158,7 +158,7 @@ QByteArray BlockPatches::Keep(const QByteArray& block, const QByteArray& chip,
 QByteArray BlockPatches::WriteChecksums(const QByteArray& block, const Family& family,
                                         QStringList* said) const {
     QByteArray patched = block;
-    for (const ChecksumSpec& sum : checksums) {
+    for (const ChecksumField& sum : checksums) {
         const int field = sum.address - family.eepromFirst;
         const int width = core::ChecksumWidth(sum.kind);
         QByteArray covered;

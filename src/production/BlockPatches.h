@@ -27,7 +27,7 @@ struct KeepRange {
 std::optional<KeepRange> ParseKeepRange(const QString& text, QString* why);
 
 // --checksum ADDR:ALG[:FROM-TO].
-struct ChecksumSpec {
+struct ChecksumField {
     int address = 0;
     core::ChecksumKind kind = core::ChecksumKind::Crc16;
     std::optional<int> first, last; // nothing: the whole block but the field
@@ -35,11 +35,11 @@ struct ChecksumSpec {
 
     int FieldLast() const { return address + core::ChecksumWidth(kind) - 1; }
 };
-std::optional<ChecksumSpec> ParseChecksumSpec(const QString& text, QString* why);
+std::optional<ChecksumField> ParseChecksumField(const QString& text, QString* why);
 
 struct BlockPatches {
     QList<KeepRange> keep;
-    QList<ChecksumSpec> checksums;
+    QList<ChecksumField> checksums;
     // --skip-same: a chip that already holds the block (its own number in the serial field)
     // is left as it is.
     bool skipSame = false;

@@ -189,7 +189,7 @@ ApplyRecipe(const Recipe& recipe, const core::ProductionSettings::Values& settin
                 run.patches.keep.append(*range);
             }
         } else if (entry.key == QLatin1String("checksum")) {
-            if (const auto sum = ParseChecksumSpec(v, &fault)) {
+            if (const auto sum = ParseChecksumField(v, &fault)) {
                 run.patches.checksums.append(*sum);
             }
         } else if (entry.key == QLatin1String("format")) {

@@ -27,7 +27,7 @@ BlockPatches Patches(const QStringList& keep, const QStringList& checksums) {
         patches.keep.append(production::ParseKeepRange(text, &why).value());
     }
     for (const QString& text : checksums) {
-        patches.checksums.append(production::ParseChecksumSpec(text, &why).value());
+        patches.checksums.append(production::ParseChecksumField(text, &why).value());
     }
     return patches;
 }
@@ -326,10 +326,10 @@ private slots:
             QVERIFY2(why.startsWith(QStringLiteral("--keep %1: give ADDR:LEN").arg(text)),
                      qPrintable(why));
         }
-        QVERIFY(!production::ParseChecksumSpec(QStringLiteral("1FFEh:md5"), &why));
+        QVERIFY(!production::ParseChecksumField(QStringLiteral("1FFEh:md5"), &why));
         QVERIFY(why.contains(QLatin1String("unknown checksum 'md5'")));
         for (const char* range : {"1E00h", "1E10h-1E00h", "1E00h-x"}) {
-            QVERIFY(!production::ParseChecksumSpec(QStringLiteral("1FFEh:crc16:") + range, &why));
+            QVERIFY(!production::ParseChecksumField(QStringLiteral("1FFEh:crc16:") + range, &why));
             QVERIFY2(why.contains(QStringLiteral("'%1' is no range").arg(range)), qPrintable(why));
         }
         QCOMPARE(production::ParseKeepRange(QStringLiteral("0x1E10:0x10"), &why)->length, 16);
