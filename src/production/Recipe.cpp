@@ -141,7 +141,9 @@ std::optional<Recipe> ReadRecipe(const QString& path, QString* why) {
         for (const QString& part :
              *kind == Kind::List ? value.split(QLatin1Char(',')) : QStringList{value}) {
             const QString one = part.trimmed();
-            const bool file = *kind == Kind::File && !one.contains(QLatin1String("://"));
+            // A journal on a server is an address, not a file.
+            const bool file = *kind == Kind::File && !(key == QLatin1String("journal") &&
+                                                       one.contains(QLatin1String("://")));
             recipe.entries.append({number, key, file ? folder.absoluteFilePath(one) : one});
         }
     }
