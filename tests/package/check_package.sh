@@ -62,9 +62,39 @@ for page in "${man_pages[@]}"; do
     zcat "$prefix/share/man/man1/$page.1.gz" | grep "^\.TH .*tms370prog $version" > /dev/null ||
         fail "man page $page.1.gz missing or without version $version"
 done
-if command -v desktop-file-validate > /dev/null; then
-    desktop-file-validate "$prefix/share/applications/tms370prog.desktop"
+# The checks a distribution runs on a package: each tool that is missing is said, not hidden.
+skipped=()
+check_with() {
+    if command -v "$1" > /dev/null; then
+        return 0
+    fi
+    skipped+=("$1")
+    return 1
+}
+if check_with desktop-file-validate; then
+    out=$(desktop-file-validate "$prefix/share/applications/tms370prog.desktop" 2>&1) ||
+        fail "desktop-file-validate: $out"
+    [ -z "$out" ] || fail "desktop-file-validate: $out"
 fi
+metainfo=("$prefix"/share/metainfo/*.metainfo.xml)
+[ -s "${metainfo[0]}" ] || fail "no AppStream metainfo under share/metainfo"
+if check_with appstreamcli; then
+    out=$(appstreamcli validate --no-net "${metainfo[0]}" 2>&1) || fail "appstreamcli: $out"
+    ! grep -E '^(E|W):' <<< "$out" || fail "appstreamcli has errors or warnings: $out"
+    grep -q "<binary>tms370prog</binary>" "${metainfo[0]}" || fail "metainfo provides no tms370prog"
+fi
+if [ "$mode" = deb ] && check_with lintian; then
+    out=$(lintian --fail-on none "$deb" 2>&1)
+    ! grep -E '^(E|W):' <<< "$out" || fail "lintian: $out"
+fi
+if [ "$has_cli" = 1 ]; then
+    for f in share/bash-completion/completions/tms370 share/zsh/vendor-completions/_tms370 \
+        share/fish/vendor_completions.d/tms370.fish; do
+        grep -q read "$prefix/$f" 2> /dev/null || fail "$f missing or without the commands"
+    done
+fi
+zcat "$prefix/share/doc/tms370prog/changelog.gz" | head -n 1 | grep -q "^tms370prog ($version)" ||
+    fail "changelog.gz does not start with version $version"
 
 # No display and a bare environment: --version and --help must answer before any window.
 for program in "${programs[@]}"; do
@@ -95,3 +125,6 @@ wait "$sim_pid" 2> /dev/null || true
 sim_pid=""
 
 echo "$mode tree in order: ${programs[*]} $version"
+if [ ${#skipped[@]} -gt 0 ]; then
+    echo "not checked, the tools are not installed: ${skipped[*]}"
+fi
