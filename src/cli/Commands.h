@@ -12,6 +12,8 @@ int ListDevices(ToolServices& services);
 int ListPorts(const Request& request, ToolServices& services);
 // read, program, verify, erase and clear-wpo.
 int RunDeviceCommand(const Request& request, ToolServices& services);
+// `tms370 completion SHELL`: the shell's completion script on stdout.
+int PrintCompletion(const Request& request, ToolServices& services);
 // `tms370 journal`: the journal's rows, or per series its numbers.
 int ListJournal(const Request& request, ToolServices& services);
 

@@ -104,9 +104,9 @@ int ListPorts(const Request& request, ToolServices& services) {
         QJsonArray system;
         for (const platform::SystemPort& port : present) {
             system.append(QJsonObject{{"path", port.path},
-                                      {"stablePath", port.stablePath},
+                                      {"stable_path", port.stablePath},
                                       {"usb", port.UsbIds()},
-                                      {"serialNumber", port.serialNumber},
+                                      {"serial_number", port.serialNumber},
                                       {"manufacturer", port.manufacturer},
                                       {"description", port.description}});
         }
