@@ -19,7 +19,7 @@ struct CommandInfo {
 };
 
 constexpr CommandInfo Commands[] = {
-    {"devices", Command::Devices, "devices",
+    {"devices", Command::Devices, "devices [--format table|json]",
      "Lists the chips served: menu name, chip, family letter, EEPROM range, block size, "
      "adapter board and the commands the chip refuses."},
     {"ports", Command::Ports, "ports [--format table|json]",
@@ -82,7 +82,7 @@ ParsedLine Version() {
 // The words some options take, for the checks and for shell completion alike.
 const QStringList ImageFormats{"raw", "ihex", "srec"};
 const QStringList ResultFormats{"text", "json"};
-const QStringList PortsFormats{"table", "json"};
+const QStringList TableOrJson{"table", "json"};
 const QStringList JournalFormats{"table", "csv", "json"};
 const QStringList ProgressStyles{"text", "json", "none"};
 const QStringList RecordSizes{"16", "32"};
@@ -251,7 +251,7 @@ QString Wrapped(const QString& text, int width) {
 // The options command takes, in the order its help lists them.
 QList<QCommandLineOption> OptionsOf(Command command) {
     QList<QCommandLineOption> options{HelpOption, VersionOption};
-    if (command == Command::Ports) {
+    if (command == Command::Ports || command == Command::Devices) {
         options << ListFormatOption;
     }
     if (command == Command::Devices || command == Command::Ports) {
@@ -591,16 +591,17 @@ ParsedLine ParseCommandLine(const QStringList& arguments) {
             hint);
     }
     request.command = info->command;
-    if (info->command == Command::Ports && Given(parser, ListFormatOption)) {
+    const bool listing = info->command == Command::Devices || info->command == Command::Ports;
+    if (listing && Given(parser, ListFormatOption)) {
         const QString format = ValueOf(parser, ListFormatOption).trimmed().toLower();
-        if (!PortsFormats.contains(format)) {
+        if (!TableOrJson.contains(format)) {
             return Usage(QStringLiteral("unknown format '%1'; give table or json")
                              .arg(ValueOf(parser, ListFormatOption)),
                          hint);
         }
         request.listFormat = format;
     }
-    if (info->command == Command::Devices || info->command == Command::Ports) {
+    if (listing) {
         return {request, QString(), Success};
     }
     if (info->command == Command::Completion) {
@@ -703,6 +704,10 @@ ParsedLine ParseCommandLine(const QStringList& arguments) {
         return Usage(QStringLiteral("-o - and --format json both want stdout; give -o FILE"), hint);
     }
     request.trace = ValueOf(parser, TraceOption);
+    if (request.trace == QLatin1String(StdioName)) {
+        return Usage(QStringLiteral("--trace writes to a file: name one (- is no file here)"),
+                     hint);
+    }
     if (info->command == Command::Program) {
         request.repeat = Given(parser, RepeatOption);
         if (request.repeat && (stdio || request.json)) {
@@ -766,7 +771,8 @@ QList<CommandOptions> CommandTable() {
         const std::pair<QCommandLineOption, QStringList> fixed[] = {
             {FormatOption, ImageFormats + ResultFormats},
             // --format alone: a listing's, or a result's.
-            {ListFormatOption, info.command == Command::Ports     ? PortsFormats
+            {ListFormatOption, info.command == Command::Ports || info.command == Command::Devices
+                                   ? TableOrJson
                                : info.command == Command::Journal ? JournalFormats
                                                                   : ResultFormats},
             {ProgressOption, ProgressStyles},

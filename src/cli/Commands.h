@@ -6,7 +6,7 @@
 namespace cli {
 
 // `tms370 devices`: the catalogue as a table on stdout.
-int ListDevices(ToolServices& services);
+int ListDevices(const Request& request, ToolServices& services);
 // `tms370 ports`: the port items with their devices and whether each is there, and the
 // system's serial ports; a table, or JSON for scripts.
 int ListPorts(const Request& request, ToolServices& services);

@@ -209,6 +209,11 @@ int Job::Run() {
     // The files first: nothing goes to the adapter for a job whose file cannot be used.
     if (r_.command == Command::Read && Stdio()) {
         // Written to stdout only once all of it arrived: a failed read leaves stdout empty.
+        if (!s_.imageOut && context_.format == core::ImageFormat::Raw && ::isatty(STDOUT_FILENO)) {
+            return Fail(QStringLiteral("stdout is a terminal, which raw bytes would garble; give "
+                                       "-f ihex or -f srec, or send stdout to a file or a pipe"),
+                        UsageError);
+        }
     } else if (r_.command == Command::Read) {
         const core::ReplaceCheck existing = core::InspectTarget(r_.file);
         context_.fileExisted = existing.exists;
@@ -336,8 +341,8 @@ int Job::Record(int code) {
         s_.err.flush();
     }
     if (!recorded.written) {
-        s_.err << "tms370: journal: " << recorded.why << '\n';
-        s_.err.flush();
+        told_.err << "tms370: journal: " << recorded.why << '\n';
+        told_.err.flush();
         return code == Success ? StoreFailed : code;
     }
     return code;

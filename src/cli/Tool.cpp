@@ -30,7 +30,7 @@ int RunTool(const QStringList& arguments, ToolServices& services) {
     }
     switch (line.request->command) {
     case Command::Devices:
-        return ListDevices(services);
+        return ListDevices(*line.request, services);
     case Command::Ports:
         return ListPorts(*line.request, services);
     case Command::Journal:

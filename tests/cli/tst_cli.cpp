@@ -89,6 +89,7 @@ private slots:
             {".hex holding records", y + "records.hex", None, 4, "Name the format: -f ihex"},
             {"target folder missing", "read -p sim -d y -o %D/no/x.bin", None, 4, "cannot write %D/no/x.bin"},
             {"trace unwritable", "erase -p sim -d y --trace %D/no/t.txt", None, 4, "cannot write the trace file"},
+            {"trace to stdout", "erase -p sim -d y --trace -", None, 64, "--trace writes to a file"},
             {"refused", "erase -p sim -d TMS374C013", None, 64, "Command not support TMS374C003; TMS374C013"},
             {"unknown device", "read -p sim -d TMS9900 -o x", None, 64, "give one of TMS370CX56A, TMS370CX58A"},
             {"unknown port", "erase -p Comm9 -d y", None, 64, "unknown port 'Comm9'"},
@@ -449,6 +450,10 @@ private slots:
         QCOMPARE(Run("devices"), 0);
         QVERIFY(out.contains("TMS374C013   TMS374C013A  t      1F00h-1FFFh  256   KV-6    verify "
                              "erase clear-wpo\n"));
+        QCOMPARE(Run("devices --format json"), 0);
+        const QJsonArray devices = QJsonDocument::fromJson(out.toUtf8()).array();
+        QCOMPARE(devices[0]["eeprom_first"], 0x1E00);
+        QCOMPARE(devices[7]["refuses"], QJsonArray({"verify", "erase", "clear-wpo"}));
 
         services->errIsTerminal = true;
         QCOMPARE(Run("read -p Comm3 -d x --fast -o %D/bar.bin"), 0);
