@@ -254,10 +254,8 @@ QList<QCommandLineOption> OptionsOf(Command command) {
     if (command == Command::Ports || command == Command::Devices) {
         options << ListFormatOption;
     }
-    if (command == Command::Devices || command == Command::Ports) {
-        return options;
-    }
-    if (command == Command::Completion) {
+    if (command == Command::Devices || command == Command::Ports ||
+        command == Command::Completion) {
         return options;
     }
     options << JournalOption << StoreTimeoutOption;
@@ -655,7 +653,7 @@ ParsedLine ParseCommandLine(const QStringList& arguments) {
     } else if (Given(parser, InputOption)) {
         request.file = ValueOf(parser, InputOption);
     }
-    // --format names the image's format, the result's, or both, each once.
+    // --format names the image's format, the result's, or (given twice) both.
     const bool takesImage = info->command == Command::Read || info->command == Command::Program ||
                             info->command == Command::Verify;
     for (const QString& given : parser.values(QStringLiteral("format"))) {

@@ -135,7 +135,9 @@ QString Bash(const QList<CommandOptions>& table) {
 QString Blurb(const QCommandLineOption& option) {
     QString text = option.description().section(QLatin1String(". "), 0, 0);
     text.remove(QRegularExpression(QStringLiteral("[][:'\"`$\\\\]")));
-    return text.left(70);
+    return text.size() <= 60
+               ? text
+               : text.left(text.lastIndexOf(QLatin1Char(' '), 57)) + QStringLiteral("...");
 }
 
 QString Zsh(const QList<CommandOptions>& table) {

@@ -85,8 +85,8 @@ std::optional<QByteArray> ReadAllOf(QIODevice& in, qint64 limit, QString* why) {
 
 // The services with failures and results told to err instead.
 ToolServices TellingTo(ToolServices& s, QTextStream& err) {
-    return {s.clock, s.settings, s.out,  err,  s.simulated, s.interrupts,
-            false,   s.ports,    s.inFd, s.in, s.imageIn,   s.imageOut};
+    return {s.clock,         s.settings, s.out,  err,  s.simulated, s.interrupts,
+            s.errIsTerminal, s.ports,    s.inFd, s.in, s.imageIn,   s.imageOut};
 }
 
 // One device command, from its files and port to its exit code.
@@ -432,11 +432,17 @@ core::LoadedImage Job::LoadImage() {
     }
     QFile stdinFile;
     QIODevice* in = s_.imageIn;
+    core::LoadedImage image;
+    if (!in && ::isatty(STDIN_FILENO)) {
+        image.fault = core::ImageFault::Unreadable;
+        image.message =
+            QStringLiteral("it is a terminal; send the image in through a pipe or < FILE");
+        return image;
+    }
     if (!in) {
         stdinFile.open(STDIN_FILENO, QIODevice::ReadOnly | QIODevice::Unbuffered);
         in = &stdinFile;
     }
-    core::LoadedImage image;
     const std::optional<QByteArray> content =
         ReadAllOf(*in, core::MaxTextImageSize, &image.message);
     if (!content) {
