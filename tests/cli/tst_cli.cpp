@@ -162,6 +162,8 @@ private slots:
         {"program -p sim -d y -i %D/image.bin", Silent, 2, "no answer", "serial", null},
         {"erase -p sim -d y", PortMissing, 3, "port error", "device", "sim"},
         {"clear-wpo -p sim -d y", None, 0, "ok", "crc32", null},
+        {"verify -p sim -d y", None, 0, "ok", "differences_total", 0},
+        {"erase -p sim -d y --verify", None, 0, "ok", "crc32", core::Crc32Text(blank)},
         {"erase -p sim -d TMS374C013", None, 64, "refused", "chip", "TMS374C013A"},
         {"program -p sim -d y -i %D/none.bin", None, 4, "file error", "file", Path("none.bin")},
         {"read -p sim -d y -o -", None, 64, "usage", "message", "-o - and --format json both want stdout; give -o FILE"},
