@@ -19,7 +19,7 @@ struct CommandInfo {
 };
 
 constexpr CommandInfo Commands[] = {
-    {"devices", Command::Devices, "devices",
+    {"devices", Command::Devices, "devices [--format table|json]",
      "Lists the chips served: menu name, chip, family letter, EEPROM range, block size, "
      "adapter board and the commands the chip refuses."},
     {"ports", Command::Ports, "ports [--format table|json]",
@@ -68,9 +68,25 @@ constexpr CommandInfo Commands[] = {
      "N:used says a chip keeps N (one in two chips: one of them was numbered again), "
      "--settle N:free that none does, so it is handed out again. --settle takes a held number "
      "only once its bench's lease has run out."},
+    {"completion", Command::Completion, "completion bash|zsh|fish",
+     "Prints the shell's completion script for tms370: its commands, their options, the "
+     "devices, ports, formats and image files. Try: source <(tms370 completion bash)"},
 };
 
 const QString Try = QStringLiteral("Try 'tms370 --help'.");
+
+ParsedLine Version() {
+    return {std::nullopt, QStringLiteral("tms370 %1\n").arg(QLatin1String(ToolVersion)), Success};
+}
+
+// The words some options take, for the checks and for shell completion alike.
+const QStringList ImageFormats{"raw", "ihex", "srec"};
+const QStringList ResultFormats{"text", "json"};
+const QStringList TableOrJson{"table", "json"};
+const QStringList JournalFormats{"table", "csv", "json"};
+const QStringList ProgressStyles{"text", "json", "none"};
+const QStringList RecordSizes{"16", "32"};
+const QStringList Shells{"bash", "zsh", "fish"};
 
 ParsedLine Usage(const QString& message, const QString& hint = Try) {
     return {std::nullopt, QStringLiteral("tms370: %1\n%2\n").arg(message, hint), UsageError};
@@ -93,13 +109,26 @@ const QCommandLineOption TraceOption("trace",
                                      "Write every byte sent and received, with its time in "
                                      "ms, one line each, to FILE.",
                                      "FILE");
-const QCommandLineOption OutputOption({"o", "output"}, "The image file to write.", "FILE");
-const QCommandLineOption InputOption({"i", "input"}, "The image file.", "FILE");
+const QCommandLineOption OutputOption({"o", "output"}, "The image file to write; - for stdout.",
+                                      "FILE");
+const QCommandLineOption InputOption({"i", "input"}, "The image file; - for stdin.", "FILE");
 const QCommandLineOption FormatOption({"f", "format"},
-                                      "raw, ihex (Intel HEX) or srec (S-record). Default: by "
-                                      "the file's extension (.ihx .ihex; .srec .s19 .s28 .s37 "
-                                      ".mot); anything else, .bin and .hex too, is raw.",
+                                      "The image: raw, ihex (Intel HEX) or srec (S-record); "
+                                      "default: by the file's extension (.ihx .ihex; .srec .s19 "
+                                      ".s28 .s37 .mot), anything else, .bin and .hex too, is "
+                                      "raw; from stdin, what its content plainly is. The result: "
+                                      "text (default) or json, one JSON object on stdout. Give "
+                                      "it twice for both.",
                                       "FORMAT");
+const QCommandLineOption ResultFormatOption("format",
+                                            "text (default), or json: the result as one JSON "
+                                            "object on stdout.",
+                                            "FORMAT");
+const QCommandLineOption ProgressOption("progress",
+                                        "text (default: a bar on a terminal, else a line per "
+                                        "phase), json (JSON Lines: phase, done, total, eta_s) "
+                                        "or none, all on stderr.",
+                                        "STYLE");
 const QCommandLineOption RecordOption("record-size",
                                       "Data bytes a line in Intel HEX and S-record output: "
                                       "16 (default) or 32.",
@@ -222,10 +251,11 @@ QString Wrapped(const QString& text, int width) {
 // The options command takes, in the order its help lists them.
 QList<QCommandLineOption> OptionsOf(Command command) {
     QList<QCommandLineOption> options{HelpOption, VersionOption};
-    if (command == Command::Ports) {
+    if (command == Command::Ports || command == Command::Devices) {
         options << ListFormatOption;
     }
-    if (command == Command::Devices || command == Command::Ports) {
+    if (command == Command::Devices || command == Command::Ports ||
+        command == Command::Completion) {
         return options;
     }
     options << JournalOption << StoreTimeoutOption;
@@ -248,12 +278,13 @@ QList<QCommandLineOption> OptionsOf(Command command) {
         options << InputOption << FormatOption << PadOption << BlankOption;
         break;
     case Command::Erase:
-        options << EraseVerifyOption;
+        options << EraseVerifyOption << ResultFormatOption;
         break;
     default:
+        options << ResultFormatOption;
         break;
     }
-    return options << FastOption << QuietOption << TraceOption;
+    return options << FastOption << QuietOption << ProgressOption << TraceOption;
 }
 
 void AddOptions(QCommandLineParser& parser, Command command) {
@@ -303,7 +334,7 @@ ParsedLine ReadListing(const QCommandLineParser& parser, Request& request, const
     }
     if (Given(parser, ListFormatOption)) {
         request.listFormat = ValueOf(parser, ListFormatOption).toLower();
-        if (!QStringList{"table", "csv", "json"}.contains(request.listFormat)) {
+        if (!JournalFormats.contains(request.listFormat)) {
             return Usage(QStringLiteral("unknown format '%1'; give table, csv or json")
                              .arg(ValueOf(parser, ListFormatOption)),
                          hint);
@@ -414,7 +445,6 @@ ParsedLine ReadSerial(const QCommandLineParser& parser, Request& request, const 
 ParsedLine ReadPatches(const QCommandLineParser& parser, Request& request, const QString& hint) {
     QString why;
     request.patches.skipSame = Given(parser, SkipSameOption);
-    request.repeat = Given(parser, RepeatOption);
     for (const QString& text : parser.values(KeepOption)) {
         const std::optional<production::KeepRange> range = production::ParseKeepRange(text, &why);
         if (!range) {
@@ -456,6 +486,7 @@ QString MainHelp() {
         "  clear-wpo   clear-wpo -p PORT -d DEVICE  (WPO register to 00h)\n"
         "  journal     journal --journal STORE [--series NAME] [--since TIME]\n"
         "              [--summary | --held | --settle N:used|free]\n"
+        "  completion  completion bash|zsh|fish  (the shell's completion script)\n"
         "\n"
         "PORT: Comm1..Comm8 (VIDAVEV_COMMn or the settings map them), a device path,\n"
         "usb:SERIAL (a USB adapter by its serial number), net:HOST:PORT (a terminal\n"
@@ -466,7 +497,9 @@ QString MainHelp() {
         "\n"
         "Every device command also takes --fast, -q (no progress), --trace FILE and\n"
         "--journal STORE (a row for the run; STORE: an SQLite file or\n"
-        "postgresql://USER@HOST[:PORT]/DB). program --serial ADDR:BYTES[:FORMAT] patches\n"
+        "postgresql://USER@HOST[:PORT]/DB), --format json (the result as one JSON object\n"
+        "on stdout) and --progress text|json|none (JSON Lines on stderr). FILE - is\n"
+        "stdin for -i, stdout for -o. program --serial ADDR:BYTES[:FORMAT] patches\n"
         "each chip with the next number of a series the journal keeps. read --force\n"
         "replaces a read-only FILE; a FILE replaced keeps its mode.\n"
         "'tms370 COMMAND --help' describes a command.\n"
@@ -494,10 +527,8 @@ ParsedLine ParseCommandLine(const QStringList& arguments) {
         first == QLatin1String("help")) {
         return {std::nullopt, MainHelp(), Success};
     }
-    const ParsedLine version{
-        std::nullopt, QStringLiteral("tms370 %1\n").arg(QLatin1String(ToolVersion)), Success};
     if (first == QLatin1String("--version") || first == QLatin1String("-v")) {
-        return version;
+        return Version();
     }
     const CommandInfo* info = nullptr;
     for (const CommandInfo& candidate : Commands) {
@@ -519,7 +550,7 @@ ParsedLine ParseCommandLine(const QStringList& arguments) {
         return {std::nullopt, CommandHelp(*info, parser), Success};
     }
     if (Given(parser, VersionOption)) {
-        return version;
+        return Version();
     }
     Request request;
     if (info->command == Command::Program && Given(parser, RecipeOption)) {
@@ -552,22 +583,31 @@ ParsedLine ParseCommandLine(const QStringList& arguments) {
         request.recipe = recipe->name;
         request.recipeSha256 = recipe->sha256;
     }
-    if (!parser.positionalArguments().isEmpty()) {
+    if (!parser.positionalArguments().isEmpty() && info->command != Command::Completion) {
         return Usage(
             QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()),
             hint);
     }
     request.command = info->command;
-    if (info->command == Command::Ports && Given(parser, ListFormatOption)) {
+    const bool listing = info->command == Command::Devices || info->command == Command::Ports;
+    if (listing && Given(parser, ListFormatOption)) {
         const QString format = ValueOf(parser, ListFormatOption).trimmed().toLower();
-        if (format != QLatin1String("table") && format != QLatin1String("json")) {
+        if (!TableOrJson.contains(format)) {
             return Usage(QStringLiteral("unknown format '%1'; give table or json")
                              .arg(ValueOf(parser, ListFormatOption)),
                          hint);
         }
         request.listFormat = format;
     }
-    if (info->command == Command::Devices || info->command == Command::Ports) {
+    if (listing) {
+        return {request, QString(), Success};
+    }
+    if (info->command == Command::Completion) {
+        const QStringList given = parser.positionalArguments();
+        if (given.size() != 1 || !Shells.contains(given.first())) {
+            return Usage(QStringLiteral("completion takes one of bash, zsh and fish"), hint);
+        }
+        request.shell = given.first();
         return {request, QString(), Success};
     }
     request.journal = ValueOf(parser, JournalOption);
@@ -613,11 +653,20 @@ ParsedLine ParseCommandLine(const QStringList& arguments) {
     } else if (Given(parser, InputOption)) {
         request.file = ValueOf(parser, InputOption);
     }
-    if (Given(parser, FormatOption)) {
-        request.format = core::ParseImageFormat(ValueOf(parser, FormatOption));
+    // --format names the image's format, the result's, or (given twice) both.
+    const bool takesImage = info->command == Command::Read || info->command == Command::Program ||
+                            info->command == Command::Verify;
+    for (const QString& given : parser.values(QStringLiteral("format"))) {
+        const QString word = given.trimmed().toLower();
+        if (ResultFormats.contains(word)) {
+            request.json = word == QLatin1String("json");
+            continue;
+        }
+        request.format = takesImage ? core::ParseImageFormat(word) : std::nullopt;
         if (!request.format) {
-            return Usage(QStringLiteral("unknown format '%1'; give raw, ihex or srec")
-                             .arg(ValueOf(parser, FormatOption)),
+            return Usage(QStringLiteral("unknown format '%1'; give %2")
+                             .arg(given, (takesImage ? ImageFormats + ResultFormats : ResultFormats)
+                                             .join(QStringLiteral(", "))),
                          hint);
         }
         if (request.file.isEmpty()) {
@@ -626,7 +675,7 @@ ParsedLine ParseCommandLine(const QStringList& arguments) {
     }
     if (Given(parser, RecordOption)) {
         request.recordBytes = ValueOf(parser, RecordOption).toInt();
-        if (request.recordBytes != 16 && request.recordBytes != 32) {
+        if (!RecordSizes.contains(QString::number(request.recordBytes))) {
             return Usage(QStringLiteral("--record-size takes 16 or 32"), hint);
         }
     }
@@ -638,13 +687,112 @@ ParsedLine ParseCommandLine(const QStringList& arguments) {
         return Usage(QStringLiteral("--blank checks for FFh: it cannot go with -i FILE"), hint);
     }
     request.fast = Given(parser, FastOption);
-    request.quiet = Given(parser, QuietOption);
+    if (Given(parser, ProgressOption)) {
+        const qsizetype style = ProgressStyles.indexOf(ValueOf(parser, ProgressOption).toLower());
+        if (style < 0) {
+            return Usage(QStringLiteral("--progress takes text, json or none"), hint);
+        }
+        request.progress = ProgressStyle(style);
+    }
+    if (Given(parser, QuietOption)) {
+        request.progress = ProgressStyle::None;
+    }
+    const bool stdio = request.file == QLatin1String(StdioName);
+    if (stdio && request.json && info->command == Command::Read) {
+        return Usage(QStringLiteral("-o - and --format json both want stdout; give -o FILE"), hint);
+    }
     request.trace = ValueOf(parser, TraceOption);
+    if (request.trace == QLatin1String(StdioName)) {
+        return Usage(QStringLiteral("--trace writes to a file: name one (- is no file here)"),
+                     hint);
+    }
     if (info->command == Command::Program) {
+        request.repeat = Given(parser, RepeatOption);
+        if (request.repeat && (stdio || request.json)) {
+            return Usage(stdio ? QStringLiteral("--repeat reads its next-chip lines from stdin: "
+                                                "-i - cannot go with it")
+                               : QStringLiteral("--format json gives one chip's result: "
+                                                "--repeat cannot go with it"),
+                         hint);
+        }
         ParsedLine line = ReadSerial(parser, request, hint);
         return line.request ? ReadPatches(parser, *line.request, hint) : line;
     }
     return {request, QString(), Success};
+}
+
+std::optional<Command> JsonAskedBy(const QStringList& arguments) {
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& a = arguments[i];
+        if (a.toLower() == QLatin1String("--format=json") ||
+            ((a == QLatin1String("--format") || a == QLatin1String("-f")) &&
+             arguments.value(i + 1).toLower() == QLatin1String("json"))) {
+            for (const CommandInfo& command : Commands) {
+                if (arguments.first() == QLatin1String(command.name)) {
+                    return command.command;
+                }
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<core::Operation> OperationOf(Command command) {
+    switch (command) {
+    case Command::Read:
+        return core::Operation::Read;
+    case Command::Program:
+        return core::Operation::Program;
+    case Command::Verify:
+        return core::Operation::Verify;
+    case Command::Erase:
+        return core::Operation::BulkErase;
+    case Command::ClearWpo:
+        return core::Operation::ClearWpo;
+    default:
+        return std::nullopt;
+    }
+}
+
+QList<CommandOptions> CommandTable() {
+    QStringList devices = core::DeviceNames();
+    for (const core::DeviceRow& row : core::DeviceCatalogue) {
+        devices << QLatin1String(row.chip);
+    }
+    devices << QStringLiteral("x") << QStringLiteral("y") << QStringLiteral("t");
+    QStringList ports{QStringLiteral("sim")};
+    for (int n = 1; n <= 8; ++n) {
+        ports << QStringLiteral("Comm%1").arg(n);
+    }
+    QList<CommandOptions> table;
+    for (const CommandInfo& info : Commands) {
+        const std::pair<QCommandLineOption, QStringList> fixed[] = {
+            {FormatOption, ImageFormats + ResultFormats},
+            // --format alone: a listing's, or a result's.
+            {ListFormatOption, info.command == Command::Ports || info.command == Command::Devices
+                                   ? TableOrJson
+                               : info.command == Command::Journal ? JournalFormats
+                                                                  : ResultFormats},
+            {ProgressOption, ProgressStyles},
+            {RecordOption, RecordSizes},
+            {DeviceOption, devices},
+            {PortOption, ports},
+        };
+        CommandOptions command;
+        command.name = QLatin1String(info.name);
+        for (const QCommandLineOption& option : OptionsOf(info.command)) {
+            const auto words = std::find_if(std::begin(fixed), std::end(fixed), [&](const auto& f) {
+                return f.first.names() == option.names();
+            });
+            command.options.append(
+                {option, words == std::end(fixed) ? QStringList() : words->second});
+        }
+        if (info.command == Command::Completion) {
+            command.arguments = Shells;
+        }
+        table.append(command);
+    }
+    return table;
 }
 
 } // namespace cli

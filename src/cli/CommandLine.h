@@ -6,6 +6,7 @@
 #include "production/Journal.h"
 #include "production/SerialNumbers.h"
 
+#include <QCommandLineOption>
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -15,7 +16,17 @@ namespace cli {
 
 inline constexpr char ToolVersion[] = TMS370_VERSION;
 
-enum class Command { Devices, Ports, Read, Program, Verify, Erase, ClearWpo, Journal };
+enum class Command { Devices, Ports, Read, Program, Verify, Erase, ClearWpo, Journal, Completion };
+
+// The operation a device command runs; nothing for the others.
+std::optional<core::Operation> OperationOf(Command command);
+
+// How a device command shows its progress on stderr: as text (a bar on a terminal, a line per
+// phase elsewhere), as JSON Lines for a program wrapping the tool, or not at all.
+enum class ProgressStyle { Text, Json, None };
+
+// The file name that stands for stdin (-i) or stdout (-o).
+inline constexpr char StdioName[] = "-";
 
 // One job, as the command line gives it.
 struct Request {
@@ -34,8 +45,10 @@ struct Request {
     QString recipeSha256;    // and its SHA-256
     bool blankCheck = false; // erase --verify, verify --blank: the chip read back must be FFh
     bool fast = false;
-    bool quiet = false;
+    ProgressStyle progress = ProgressStyle::Text;
+    bool json = false; // the result as one JSON object on stdout
     QString trace;
+    QString shell; // `tms370 completion`: bash, zsh or fish
 
     // A production run: the journal (else the setting Production/Journal), and for PROGRAM the
     // serial number patched into each chip.
@@ -67,7 +80,25 @@ struct ParsedLine {
 
 ParsedLine ParseCommandLine(const QStringList& arguments);
 
+// The command of a line that asks for its result as JSON (--format json), however wrong the
+// rest of it is.
+std::optional<Command> JsonAskedBy(const QStringList& arguments);
+
 // What `tms370 --help` prints.
 QString MainHelp();
+
+// An option as shell completion offers it: the fixed words its value may be ("" for none:
+// a file or free text).
+struct OptionWords {
+    QCommandLineOption option;
+    QStringList words;
+};
+// The commands in the order help lists them, each with the options the parser takes for it.
+struct CommandOptions {
+    QString name;
+    QList<OptionWords> options;
+    QStringList arguments; // the words it takes after its name
+};
+QList<CommandOptions> CommandTable();
 
 } // namespace cli

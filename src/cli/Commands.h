@@ -6,12 +6,14 @@
 namespace cli {
 
 // `tms370 devices`: the catalogue as a table on stdout.
-int ListDevices(ToolServices& services);
+int ListDevices(const Request& request, ToolServices& services);
 // `tms370 ports`: the port items with their devices and whether each is there, and the
 // system's serial ports; a table, or JSON for scripts.
 int ListPorts(const Request& request, ToolServices& services);
 // read, program, verify, erase and clear-wpo.
 int RunDeviceCommand(const Request& request, ToolServices& services);
+// `tms370 completion SHELL`: the shell's completion script on stdout.
+int PrintCompletion(const Request& request, ToolServices& services);
 // `tms370 journal`: the journal's rows, or per series its numbers.
 int ListJournal(const Request& request, ToolServices& services);
 

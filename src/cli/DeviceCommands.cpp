@@ -4,6 +4,7 @@
 #include "Interrupts.h"
 #include "PortSession.h"
 #include "ProgressReport.h"
+#include "ResultJson.h"
 #include "core/Checksums.h"
 #include "core/FileReplace.h"
 #include "core/ImageFile.h"
@@ -16,6 +17,8 @@
 #include "production/ProductionRun.h"
 #include "production/ProductionSettings.h"
 
+#include <QFile>
+#include <QJsonDocument>
 #include <QTextStream>
 #include <cerrno>
 #include <functional>
@@ -59,32 +62,46 @@ std::optional<QString> ReadLine(int fd, const std::function<bool()>& stopped) {
     }
 }
 
-Operation OperationOf(Command command) {
-    switch (command) {
-    case Command::Program:
-        return Operation::Program;
-    case Command::Verify:
-        return Operation::Verify;
-    case Command::Erase:
-        return Operation::BulkErase;
-    case Command::ClearWpo:
-        return Operation::ClearWpo;
-    default:
-        return Operation::Read;
+// Up to limit bytes of in, to its end; nothing, with why, when it holds more or fails.
+std::optional<QByteArray> ReadAllOf(QIODevice& in, qint64 limit, QString* why) {
+    QByteArray all;
+    char part[16384];
+    for (;;) {
+        const qint64 got = in.read(part, sizeof part);
+        if (got < 0) {
+            *why = in.errorString();
+            return std::nullopt;
+        }
+        if (got == 0) {
+            return all; // the end of a pipe or a file
+        }
+        all.append(part, got);
+        if (all.size() > limit) {
+            *why = QStringLiteral("it holds more than %1 bytes, more than any image").arg(limit);
+            return std::nullopt;
+        }
     }
+}
+
+// The services with failures and results told to err instead.
+ToolServices TellingTo(ToolServices& s, QTextStream& err) {
+    return {s.clock,         s.settings, s.out,  err,  s.simulated, s.interrupts,
+            s.errIsTerminal, s.ports,    s.inFd, s.in, s.imageIn,   s.imageOut};
 }
 
 // One device command, from its files and port to its exit code.
 class Job {
 public:
     Job(const Request& request, ToolServices& services)
-        : r_(request), s_(services), session_(services),
-          report_(services.err, services.errIsTerminal, request.quiet, services.interrupts) {
+        : r_(request), s_(services), prose_(&proseText_),
+          told_(r_.json ? TellingTo(services, prose_) : services), session_(told_),
+          report_(services.err, services.errIsTerminal, request.progress, services.interrupts),
+          startMs_(services.clock.NowMs()) {
         options_.fastReceive = r_.fast || core::ProgramSettings::Option(
                                               s_.settings, core::ProgramSettings::FastReceive);
         context_.family = r_.family;
         context_.device = r_.deviceName;
-        context_.file = r_.file;
+        context_.file = Shown();
         context_.format = r_.format.value_or(core::ImageFormatOfPath(r_.file));
         context_.notReadBack = QStringLiteral("--no-verify");
     }
@@ -96,8 +113,19 @@ public:
     }
 
     int Run();
+    // The run as one JSON object on stdout, once it ended with code.
+    void WriteResult(int code);
 
 private:
+    bool Stdio() const { return r_.file == QLatin1String(StdioName); }
+    // The file as the words name it: stdin or stdout for -.
+    QString Shown() const {
+        return !Stdio()                      ? r_.file
+               : r_.command == Command::Read ? QStringLiteral("stdout")
+                                             : QStringLiteral("stdin");
+    }
+    // The image a PROGRAM or a compare takes from -i FILE or stdin.
+    core::LoadedImage LoadImage();
     int Read();
     int Program();
     int VerifyOnAdapter();
@@ -132,23 +160,28 @@ private:
         return core::HexAddress(quint32(r_.family->eepromFirst + offset));
     }
 
-    // A failure: one line on stderr.
+    // A failure: one line on stderr (in the JSON result's message instead).
     int Fail(const QString& line, int code) {
         report_.Finish();
-        s_.err << "tms370: " << line << '\n';
-        s_.err.flush();
+        told_.err << "tms370: " << line << '\n';
+        told_.err.flush();
         return code;
     }
-    // A result: on stdout.
+    // A result: on stdout, or stderr when stdout carries the image (or in the JSON result).
     int Say(const QString& line, int code = Success) {
         report_.Finish();
-        s_.out << line << '\n';
-        s_.out.flush();
+        QTextStream& stream =
+            r_.json || (Stdio() && r_.command == Command::Read) ? told_.err : s_.out;
+        stream << line << '\n';
+        stream.flush();
         return code;
     }
 
     const Request& r_;
     ToolServices& s_;
+    QString proseText_; // what the JSON result's message says
+    QTextStream prose_;
+    ToolServices told_; // s_, or with failures and results told to prose_
     PortSession session_;
     ProgressReport report_;
     core::OperationOptions options_;
@@ -161,15 +194,27 @@ private:
     std::optional<core::PortChoice> choice_;
     std::optional<core::Outcome> last_;
     int givenBack_ = 0; // numbers this run gave back to their series
+    double startMs_ = 0;
 };
 
 int Job::Run() {
     const bool hostCompare = r_.command == Command::Verify && (!r_.file.isEmpty() || r_.blankCheck);
-    if (!hostCompare && r_.family->Refuses(OperationOf(r_.command))) {
+    if (!hostCompare && r_.family->Refuses(*OperationOf(r_.command))) {
+        core::Outcome refused;
+        refused.operation = *OperationOf(r_.command);
+        refused.status = Status::Refused;
+        Keep(refused);
         return Fail(Words::NotSupported, UsageError);
     }
     // The files first: nothing goes to the adapter for a job whose file cannot be used.
-    if (r_.command == Command::Read) {
+    if (r_.command == Command::Read && Stdio()) {
+        // Written to stdout only once all of it arrived: a failed read leaves stdout empty.
+        if (!s_.imageOut && context_.format == core::ImageFormat::Raw && ::isatty(STDOUT_FILENO)) {
+            return Fail(QStringLiteral("stdout is a terminal, which raw bytes would garble; give "
+                                       "-f ihex or -f srec, or send stdout to a file or a pipe"),
+                        UsageError);
+        }
+    } else if (r_.command == Command::Read) {
         const core::ReplaceCheck existing = core::InspectTarget(r_.file);
         context_.fileExisted = existing.exists;
         if (existing.readOnly && !r_.force) {
@@ -183,7 +228,7 @@ int Job::Run() {
             return Fail(QStringLiteral("cannot write %1: %2").arg(r_.file, why), FileFailed);
         }
     } else if (!r_.file.isEmpty()) {
-        const core::LoadedImage image = core::LoadImageFile(r_.file, r_.format, *r_.family, r_.pad);
+        const core::LoadedImage image = LoadImage();
         if (image.fault != core::ImageFault::None) {
             return ImageFailure(image);
         }
@@ -229,7 +274,7 @@ int Job::Run() {
         code = r_.blankCheck ? EraseAndCheck() : OneCommand(Operation::BulkErase);
         break;
     default:
-        code = OneCommand(OperationOf(r_.command));
+        code = OneCommand(*OperationOf(r_.command));
         break;
     }
     if (!session_.TraceComplete() && code == Success) {
@@ -286,9 +331,9 @@ int Job::Record(int code) {
         run_.WatchStop(&operations_->Stop());
     }
     const production::ProductionRun::Recorded recorded =
-        run_.Record(OperationOf(r_.command), last_ ? &*last_ : nullptr,
-                    {r_.port, choice_ ? choice_->device : QString(), r_.deviceName, r_.file,
-                     r_.recipe, r_.recipeSha256});
+        run_.Record(*OperationOf(r_.command), last_ ? &*last_ : nullptr,
+                    {r_.port, choice_ ? choice_->device : QString(), r_.deviceName,
+                     Stdio() ? QString() : r_.file, r_.recipe, r_.recipeSha256});
     if (recorded.givenBack) {
         ++givenBack_;
         s_.err << "tms370: serial " << run_.Held()->number << " given back to series '"
@@ -296,8 +341,8 @@ int Job::Record(int code) {
         s_.err.flush();
     }
     if (!recorded.written) {
-        s_.err << "tms370: journal: " << recorded.why << '\n';
-        s_.err.flush();
+        told_.err << "tms370: journal: " << recorded.why << '\n';
+        told_.err.flush();
         return code == Success ? StoreFailed : code;
     }
     return code;
@@ -381,11 +426,40 @@ bool Job::NextChipInserted() {
     return line && line->trimmed().compare(QLatin1String("q"), Qt::CaseInsensitive) != 0;
 }
 
+core::LoadedImage Job::LoadImage() {
+    if (!Stdio()) {
+        return core::LoadImageFile(r_.file, r_.format, *r_.family, r_.pad);
+    }
+    QFile stdinFile;
+    QIODevice* in = s_.imageIn;
+    core::LoadedImage image;
+    if (!in && ::isatty(STDIN_FILENO)) {
+        image.fault = core::ImageFault::Unreadable;
+        image.message =
+            QStringLiteral("it is a terminal; send the image in through a pipe or < FILE");
+        return image;
+    }
+    if (!in) {
+        stdinFile.open(STDIN_FILENO, QIODevice::ReadOnly | QIODevice::Unbuffered);
+        in = &stdinFile;
+    }
+    const std::optional<QByteArray> content =
+        ReadAllOf(*in, core::MaxTextImageSize, &image.message);
+    if (!content) {
+        image.fault = core::ImageFault::Unreadable;
+        return image;
+    }
+    // No name to go by: what the content plainly is, unless -f says.
+    context_.format =
+        r_.format.value_or(core::RecordsFormatOf(*content).value_or(core::ImageFormat::Raw));
+    return core::DecodeImage(*content, context_.format, *r_.family, r_.pad);
+}
+
 int Job::ImageFailure(const core::LoadedImage& image) {
-    QString line = QStringLiteral("%1: %2").arg(r_.file, image.message);
+    QString line = QStringLiteral("%1: %2").arg(Shown(), image.message);
     switch (image.fault) {
     case core::ImageFault::Unreadable:
-        line = QStringLiteral("cannot read %1: %2").arg(r_.file, image.message);
+        line = QStringLiteral("cannot read %1: %2").arg(Shown(), image.message);
         break;
     case core::ImageFault::RawSize:
         line += image.size < r_.family->blockSize
@@ -410,9 +484,20 @@ int Job::Read() {
     switch (outcome.status) {
     case Status::Done: {
         QString why;
-        if (!target_.Commit(core::EncodeImage(outcome.data, context_.format, *r_.family,
-                                              r_.deviceName, r_.recordBytes),
-                            &why)) {
+        const QByteArray content = core::EncodeImage(outcome.data, context_.format, *r_.family,
+                                                     r_.deviceName, r_.recordBytes);
+        if (Stdio()) {
+            QFile stdoutFile;
+            QIODevice* out = s_.imageOut;
+            if (!out) {
+                stdoutFile.open(STDOUT_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered);
+                out = &stdoutFile;
+            }
+            if (out->write(content) != content.size()) {
+                return Fail(QStringLiteral("cannot write stdout: %1").arg(out->errorString()),
+                            FileFailed);
+            }
+        } else if (!target_.Commit(content, &why)) {
             return Fail(QStringLiteral("cannot write %1: %2").arg(r_.file, why), FileFailed);
         }
         return Say(words.summary);
@@ -477,6 +562,9 @@ int Job::ReadBackEnded(const core::Outcome& outcome, bool afterProgram) {
         }
         return Say(afterProgram ? WithPatches(words.summary) : words.summary);
     case Status::Mismatch:
+        if (r_.json) {
+            return Say(words.summary, VerifyMismatch); // the differences are listed apart
+        }
         report_.Finish();
         s_.out << words.headline << '\n';
         for (const QString& line : words.differences) {
@@ -614,8 +702,8 @@ int Job::Ended(const core::Outcome& outcome, const QString& note) {
             line += QStringLiteral("\ntms370: %1.").arg(note);
         }
         report_.Finish();
-        s_.err << line << '\n';
-        s_.err.flush();
+        told_.err << line << '\n';
+        told_.err.flush();
         return PortFailed;
     }
     case Status::FileError:
@@ -632,9 +720,67 @@ int Job::Ended(const core::Outcome& outcome, const QString& note) {
 
 } // namespace
 
+void Job::WriteResult(int code) {
+    ResultFacts facts;
+    facts.operation = core::OperationName(*OperationOf(r_.command));
+    facts.port = r_.port;
+    facts.device = choice_ ? choice_->device : QString();
+    facts.chip = r_.deviceName;
+    facts.exitCode = code;
+    facts.file = r_.file;
+    facts.format = context_.format;
+    facts.firstAddress = quint32(r_.family->eepromFirst);
+    facts.durationMs = qint64(s_.clock.NowMs() - startMs_);
+    const bool signalled = code > 128;
+    facts.result = run_.Same()           ? QStringLiteral("same")
+                   : signalled || !last_ ? ResultWordOf(code)
+                                         : core::JournalResult(last_->status);
+    if (run_.Same() || run_.Verified()) {
+        facts.block = run_.Sent();
+    } else if (last_ && (last_->status == Status::Done || last_->status == Status::Mismatch) &&
+               last_->data.size() == last_->blockSize && last_->blockSize > 0) {
+        facts.block = last_->data; // what the chip holds, or (PROGRAM) what was sent to it
+    }
+    facts.bytes = last_ ? last_->received : 0;
+    facts.serial = run_.Same()   ? run_.FoundNumber()
+                   : run_.Held() ? std::optional(run_.Held()->number)
+                                 : std::nullopt;
+    if (last_ && last_->status == Status::Mismatch) {
+        if (last_->data.isEmpty()) {
+            facts.markedAt = last_->mismatchAt;
+            facts.differencesTotal = 1;
+        } else {
+            const QByteArray expected = r_.command == Command::Program ? run_.Sent()
+                                        : r_.blankCheck
+                                            ? QByteArray(r_.family->blockSize, char(0xFF))
+                                            : image_;
+            core::Outcome compared;
+            core::CompareBlocks(expected, last_->data, compared, ListedDifferences);
+            facts.differences = compared.differences;
+            facts.differencesTotal = compared.differenceCount;
+        }
+    }
+    QStringList lines = proseText_.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (QString& line : lines) {
+        if (line.startsWith(QLatin1String("tms370: "))) {
+            line = line.mid(8);
+        }
+    }
+    facts.message = lines.join(QLatin1Char('\n'));
+    s_.out << QJsonDocument(ResultJson(facts)).toJson(QJsonDocument::Indented);
+    s_.out.flush();
+}
+
 int RunDeviceCommand(const Request& request, ToolServices& services) {
     Job job(request, services);
-    return job.Run();
+    int code = job.Run();
+    if (code == Interrupted && services.interrupts && services.interrupts->StopAsked()) {
+        code = services.interrupts->ExitCode();
+    }
+    if (request.json) {
+        job.WriteResult(code);
+    }
+    return code;
 }
 
 } // namespace cli

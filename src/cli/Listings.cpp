@@ -14,7 +14,8 @@ namespace cli {
 
 namespace {
 
-QString Refusals(const core::Family& family) {
+// The commands the family's chips refuse.
+QStringList Refusals(const core::Family& family) {
     QStringList refused;
     for (auto [operation, name] : {std::pair{core::Operation::Verify, "verify"},
                                    std::pair{core::Operation::BulkErase, "erase"},
@@ -23,7 +24,7 @@ QString Refusals(const core::Family& family) {
             refused << QLatin1String(name);
         }
     }
-    return refused.isEmpty() ? QStringLiteral("-") : refused.join(QLatin1Char(' '));
+    return refused;
 }
 
 // Where port n's device comes from.
@@ -43,8 +44,25 @@ QString Source(const platform::SettingsStore& settings, int n) {
 
 } // namespace
 
-int ListDevices(ToolServices& services) {
+int ListDevices(const Request& request, ToolServices& services) {
     QTextStream& out = services.out;
+    if (request.listFormat == QLatin1String("json")) {
+        QJsonArray devices;
+        for (const core::DeviceRow& row : core::DeviceCatalogue) {
+            const core::Family& family = row.DeviceFamily();
+            devices.append(QJsonObject{{"device", row.Name()},
+                                       {"chip", QLatin1String(row.chip)},
+                                       {"family", QString(QLatin1Char(family.code))},
+                                       {"eeprom_first", family.eepromFirst},
+                                       {"eeprom_last", family.EepromLast()},
+                                       {"block_size", family.blockSize},
+                                       {"adapter", QLatin1String(row.adapter)},
+                                       {"refuses", QJsonArray::fromStringList(Refusals(family))}});
+        }
+        out << QJsonDocument(devices).toJson(QJsonDocument::Indented);
+        out.flush();
+        return Success;
+    }
     out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7\n")
                .arg(QStringLiteral("Device"), -12)
                .arg(QStringLiteral("Chip"), -12)
@@ -64,7 +82,8 @@ int ListDevices(ToolServices& services) {
                         -12)
                    .arg(family.blockSize, -5)
                    .arg(QLatin1String(row.adapter), -7)
-                   .arg(Refusals(family));
+                   .arg(Refusals(family).isEmpty() ? QStringLiteral("-")
+                                                   : Refusals(family).join(QLatin1Char(' ')));
     }
     out.flush();
     return Success;
@@ -104,9 +123,9 @@ int ListPorts(const Request& request, ToolServices& services) {
         QJsonArray system;
         for (const platform::SystemPort& port : present) {
             system.append(QJsonObject{{"path", port.path},
-                                      {"stablePath", port.stablePath},
+                                      {"stable_path", port.stablePath},
                                       {"usb", port.UsbIds()},
-                                      {"serialNumber", port.serialNumber},
+                                      {"serial_number", port.serialNumber},
                                       {"manufacturer", port.manufacturer},
                                       {"description", port.description}});
         }

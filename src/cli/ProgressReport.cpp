@@ -2,6 +2,8 @@
 
 #include "Interrupts.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTextStream>
 #include <cmath>
 
@@ -43,10 +45,30 @@ QString PhaseLine(const core::Progress& progress) {
     return QString();
 }
 
+// The phase as a word a program can match.
+const char* PhaseWord(Phase phase) {
+    switch (phase) {
+    case Phase::Opening:
+        return "opening";
+    case Phase::WaitingForAdapter:
+        return "waiting";
+    case Phase::Receiving:
+        return "receiving";
+    case Phase::Sending:
+        return "sending";
+    case Phase::Settling:
+        return "settling";
+    case Phase::Closing:
+        break;
+    }
+    return "closing";
+}
+
 } // namespace
 
-ProgressReport::ProgressReport(QTextStream& err, bool terminal, bool quiet, Interrupts* interrupts)
-    : err_(err), terminal_(terminal), quiet_(quiet), interrupts_(interrupts) {}
+ProgressReport::ProgressReport(QTextStream& err, bool terminal, ProgressStyle style,
+                               Interrupts* interrupts)
+    : err_(err), terminal_(terminal), style_(style), interrupts_(interrupts) {}
 
 ProgressReport::~ProgressReport() {
     Finish();
@@ -62,7 +84,11 @@ void ProgressReport::OnProgress(const core::Progress& progress) {
         phase_ = progress.phase;
         phaseStartMs_ = progress.elapsedMs;
     }
-    if (quiet_) {
+    if (style_ == ProgressStyle::None) {
+        return;
+    }
+    if (style_ == ProgressStyle::Json) {
+        WriteJson(progress, newPhase);
         return;
     }
     if (!terminal_) {
@@ -80,6 +106,24 @@ void ProgressReport::OnProgress(const core::Progress& progress) {
 void ProgressReport::PrintPhase(const core::Progress& progress) {
     err_ << "tms370: " << core::OperationName(progress.operation) << ": " << PhaseLine(progress)
          << '\n';
+    err_.flush();
+}
+
+void ProgressReport::WriteJson(const core::Progress& progress, bool newPhase) {
+    const bool last = progress.done >= progress.total;
+    if (newPhase) {
+        phaseEndWritten_ = false;
+    } else if (last ? phaseEndWritten_ : progress.elapsedMs - jsonWrittenMs_ < RedrawMs) {
+        return;
+    }
+    phaseEndWritten_ = last;
+    jsonWrittenMs_ = progress.elapsedMs;
+    const QJsonObject line{{"operation", core::OperationName(progress.operation)},
+                           {"phase", PhaseWord(progress.phase)},
+                           {"done", progress.done},
+                           {"total", progress.total},
+                           {"eta_s", std::round(progress.leftMs / 100) / 10}};
+    err_ << QJsonDocument(line).toJson(QJsonDocument::Compact) << '\n';
     err_.flush();
 }
 

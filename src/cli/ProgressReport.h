@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CommandLine.h"
 #include "core/Operations.h"
 
 #include <QElapsedTimer>
@@ -14,10 +15,11 @@ class Interrupts;
 // The operation's progress on stderr: on a terminal one bar redrawn in place (bytes, rate,
 // time left), otherwise one line per phase, so a log stays readable. Quiet prints nothing.
 // It answers the operation's questions as a script would want: the block stays in memory and
-// the image to send is the one already loaded.
+// the image to send is the one already loaded. As JSON Lines, for a program that wraps the tool,
+// each phase has its first and last line and at most ten a second between.
 class ProgressReport : public core::OperationObserver {
 public:
-    ProgressReport(QTextStream& err, bool terminal, bool quiet, Interrupts* interrupts);
+    ProgressReport(QTextStream& err, bool terminal, ProgressStyle style, Interrupts* interrupts);
     ~ProgressReport() override;
 
     // The image PROGRAM sends.
@@ -32,10 +34,11 @@ public:
 private:
     void DrawBar(const core::Progress& progress);
     void PrintPhase(const core::Progress& progress);
+    void WriteJson(const core::Progress& progress, bool newPhase);
 
     QTextStream& err_;
     bool terminal_;
-    bool quiet_;
+    ProgressStyle style_;
     Interrupts* interrupts_;
     std::optional<core::ImageSource> source_;
     bool started_ = false;
@@ -44,6 +47,8 @@ private:
     bool barShown_ = false;
     int barLength_ = 0;
     QElapsedTimer sinceDrawn_;
+    double jsonWrittenMs_ = 0; // on the operation's clock
+    bool phaseEndWritten_ = false;
 };
 
 } // namespace cli

@@ -2,8 +2,9 @@
 
 #include "Commands.h"
 #include "ExitCode.h"
-#include "Interrupts.h"
+#include "ResultJson.h"
 
+#include <QJsonDocument>
 #include <QTextStream>
 
 namespace cli {
@@ -14,21 +15,30 @@ int RunTool(const QStringList& arguments, ToolServices& services) {
         QTextStream& stream = line.exitCode == 0 ? services.out : services.err;
         stream << line.text;
         stream.flush();
+        // A program that asked for JSON gets its object even for a line it got wrong.
+        const std::optional<Command> json = JsonAskedBy(arguments);
+        if (line.exitCode == UsageError && json && OperationOf(*json)) {
+            ResultFacts facts;
+            facts.operation = core::OperationName(*OperationOf(*json));
+            facts.result = ResultWordOf(line.exitCode);
+            facts.exitCode = line.exitCode;
+            facts.message = line.text.section(QLatin1Char('\n'), 0, 0).mid(8); // "tms370: "
+            services.out << QJsonDocument(ResultJson(facts)).toJson(QJsonDocument::Indented);
+            services.out.flush();
+        }
         return line.exitCode;
     }
     switch (line.request->command) {
     case Command::Devices:
-        return ListDevices(services);
+        return ListDevices(*line.request, services);
     case Command::Ports:
         return ListPorts(*line.request, services);
     case Command::Journal:
         return ListJournal(*line.request, services);
-    default: {
-        const int code = RunDeviceCommand(*line.request, services);
-        return code == Interrupted && services.interrupts && services.interrupts->StopAsked()
-                   ? services.interrupts->ExitCode()
-                   : code;
-    }
+    case Command::Completion:
+        return PrintCompletion(*line.request, services);
+    default:
+        return RunDeviceCommand(*line.request, services);
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include <QStringList>
 
+class QIODevice;
 class QTextStream;
 
 namespace adaptersim {
@@ -35,6 +36,10 @@ struct ToolServices {
     // a stream (a test's); neither: no more chips.
     int inFd = -1;
     QTextStream* in = nullptr;
+    // The bytes of an image given as - (-i from stdin, -o to stdout); nullptr: the tool's own
+    // stdin and stdout.
+    QIODevice* imageIn = nullptr;
+    QIODevice* imageOut = nullptr;
 };
 
 // Runs one command line (without the program's name) and returns the exit code.

@@ -87,32 +87,40 @@ LoadedImage LoadImageFile(const QString& path, std::optional<ImageFormat> format
         image.message = why;
         return image;
     }
-    image.size = content->size();
-    const int n = family.blockSize;
-    std::optional<QByteArray> block;
-    switch (used) {
-    case ImageFormat::Raw:
-        if (!format) {
-            if (const std::optional<ImageFormat> records = RecordsFormatOf(*content)) {
-                image.fault = ImageFault::LooksLikeRecords;
-                image.detected = *records;
-                image.message = QStringLiteral("it holds %1, but its name calls for raw bytes")
-                                    .arg(RecordsWords(*records));
-                return image;
-            }
+    if (used == ImageFormat::Raw && !format) {
+        if (const std::optional<ImageFormat> records = RecordsFormatOf(*content)) {
+            image.fault = ImageFault::LooksLikeRecords;
+            image.detected = *records;
+            image.size = content->size();
+            image.message = QStringLiteral("it holds %1, but its name calls for raw bytes")
+                                .arg(RecordsWords(*records));
+            return image;
         }
-        if (content->size() > n || (content->size() < n && !pad)) {
+    }
+    return DecodeImage(*content, used, family, pad);
+}
+
+LoadedImage DecodeImage(const QByteArray& content, ImageFormat format, const Family& family,
+                        bool pad) {
+    LoadedImage image;
+    image.size = content.size();
+    const int n = family.blockSize;
+    QString why;
+    std::optional<QByteArray> block;
+    switch (format) {
+    case ImageFormat::Raw:
+        if (content.size() > n || (content.size() < n && !pad)) {
             image.fault = ImageFault::RawSize;
             image.message = QStringLiteral("it is %1 bytes long, the block is %2 bytes")
-                                .arg(content->size())
+                                .arg(content.size())
                                 .arg(n);
             return image;
         }
-        block = *content + QByteArray(n - content->size(), char(0xFF));
+        block = content + QByteArray(n - content.size(), char(0xFF));
         break;
     case ImageFormat::IntelHex:
     case ImageFormat::SRecord:
-        block = DecodeRecords(*content, used, family, &why);
+        block = DecodeRecords(content, format, family, &why);
         break;
     }
     if (!block) {

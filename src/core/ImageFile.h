@@ -57,6 +57,10 @@ struct LoadedImage {
 LoadedImage LoadImageFile(const QString& path, std::optional<ImageFormat> format,
                           const Family& family, bool pad);
 
+// The block content gives in format, by the rules LoadImageFile applies to a file's.
+LoadedImage DecodeImage(const QByteArray& content, ImageFormat format, const Family& family,
+                        bool pad);
+
 // The block in format: text images at the family's EEPROM addresses, recordBytes data bytes
 // a line; S-records with header naming the device.
 QByteArray EncodeImage(const QByteArray& block, ImageFormat format, const Family& family,

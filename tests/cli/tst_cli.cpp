@@ -44,6 +44,17 @@ class CliTest : public QObject {
         return cli::RunTool(line.split(QLatin1Char(' '), Qt::SkipEmptyParts), *services);
     }
 
+    void NewAdapter(Fault fault) {
+        model = AdapterModel();
+        adaptersim::AdapterFaults& f = model.Faults();
+        f.silent = fault == Silent;
+        f.stopAfter = fault == StopAfter40 ? 40 : -1;
+        f.mismatchAt = fault == MismatchAt37 ? 37 : -1;
+        f.portMissing = fault == PortMissing;
+        f.portBusy = fault == PortBusy;
+        f.dsrLow = fault == DsrLow;
+    }
+
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
 
@@ -78,6 +89,7 @@ private slots:
             {".hex holding records", y + "records.hex", None, 4, "Name the format: -f ihex"},
             {"target folder missing", "read -p sim -d y -o %D/no/x.bin", None, 4, "cannot write %D/no/x.bin"},
             {"trace unwritable", "erase -p sim -d y --trace %D/no/t.txt", None, 4, "cannot write the trace file"},
+            {"trace to stdout", "erase -p sim -d y --trace -", None, 64, "--trace writes to a file"},
             {"refused", "erase -p sim -d TMS374C013", None, 64, "Command not support TMS374C003; TMS374C013"},
             {"unknown device", "read -p sim -d TMS9900 -o x", None, 64, "give one of TMS370CX56A, TMS370CX58A"},
             {"unknown port", "erase -p Comm9 -d y", None, 64, "unknown port 'Comm9'"},
@@ -87,14 +99,7 @@ private slots:
         };
         // clang-format on
         for (const auto& [name, line, fault, code, wordsOf] : rows) {
-            model = AdapterModel();
-            adaptersim::AdapterFaults& f = model.Faults();
-            f.silent = fault == Silent;
-            f.stopAfter = fault == StopAfter40 ? 40 : -1;
-            f.mismatchAt = fault == MismatchAt37 ? 37 : -1;
-            f.portMissing = fault == PortMissing;
-            f.portBusy = fault == PortBusy;
-            f.dsrLow = fault == DsrLow;
+            NewAdapter(fault);
             Write("read.bin", "old");
             QVERIFY2(Run(line) == code, name);
             const QString words = QString(wordsOf).replace(QLatin1String("%D"), dir.path());
@@ -138,6 +143,97 @@ private slots:
             QCOMPARE(QFile::permissions(Path("out.bin")), mode);
             QCOMPARE(Read("out.bin").size(), code == 0 ? 256 : 3);
         }
+    }
+
+    // One JSON object on stdout however the run ends, the prose left out of it.
+    void jsonResults() {
+        const QByteArray blank(256, char(0xFF));
+        const int differing =
+            int(std::ranges::count_if(Pattern(256), [](char c) { return c != char(0xFF); }));
+        const QJsonValue null;
+        // clang-format off
+        const std::tuple<QString, Fault, int, QString, QString, QJsonValue> rows[] = {
+        {"read -p sim -d y -f ihex -o %D/r.hex", None, 0, "ok", "crc32", core::Crc32Text(blank)},
+        {"read -p sim -d y -f ihex -o %D/r.hex", None, 0, "ok", "sum16", "FF00"},
+        {"read -p sim -d y -o %D/r.hex", StopAfter40, 2, "short", "bytes", 40},
+        {"verify -p sim -d y -i %D/image.bin", None, 1, "mismatch", "differences_total", differing},
+        {"verify -p sim -d x", MismatchAt37, 1, "mismatch", "differences", QJsonArray{QJsonObject{{"address", 0x1E25}, {"expected", null}, {"found", null}}}},
+        {"program -p sim -d y -i %D/image.bin --journal %D/json.db --serial 1FFCh:2 --serial-start 9", None, 0, "ok", "serial", 9},
+        {"program -p sim -d y -i %D/image.bin", Silent, 2, "no answer", "serial", null},
+        {"erase -p sim -d y", PortMissing, 3, "port error", "device", "sim"},
+        {"clear-wpo -p sim -d y", None, 0, "ok", "crc32", null},
+        {"verify -p sim -d y", None, 0, "ok", "differences_total", 0},
+        {"erase -p sim -d y --verify", None, 0, "ok", "crc32", core::Crc32Text(blank)},
+        {"erase -p sim -d TMS374C013", None, 64, "refused", "chip", "TMS374C013A"},
+        {"program -p sim -d y -i %D/none.bin", None, 4, "file error", "file", Path("none.bin")},
+        {"read -p sim -d y -o -", None, 64, "usage", "message", "-o - and --format json both want stdout; give -o FILE"},
+        };
+        // clang-format on
+        for (auto [line, fault, code, result, key, value] : rows) {
+            NewAdapter(fault);
+            QCOMPARE(Run(line + " --format json --fast"), code);
+            QJsonParseError error;
+            const QJsonObject o = QJsonDocument::fromJson(out.toUtf8(), &error).object();
+            QVERIFY2(error.error == QJsonParseError::NoError, qPrintable(out));
+            QCOMPARE(o["exit_code"], code);
+            QCOMPARE(o["result"], result);
+            QCOMPARE(o[key], value);
+            QVERIFY(!o["message"].toString().isEmpty() &&
+                    (code == 64 || !err.contains(o["message"].toString())));
+        }
+        // The first 16 differences, in numbers.
+        QCOMPARE(Run("verify -p sim -d y -i %D/image.bin --format json"), 1);
+        const QJsonArray differences =
+            QJsonDocument::fromJson(out.toUtf8()).object()["differences"].toArray();
+        QCOMPARE(differences.size(), 16);
+        QCOMPARE(differences[0],
+                 (QJsonObject{
+                     {"address", 0x1F00}, {"expected", quint8(Pattern(1)[0])}, {"found", 255}}));
+    }
+
+    // Progress as JSON Lines: objects, done rising to total, at most ten a second.
+    void jsonProgress() {
+        QCOMPARE(Run("read -p sim -d x --fast --progress json -o %D/p.bin"), 0);
+        int receiving = 0, done = -1;
+        for (const QString& line : err.split('\n', Qt::SkipEmptyParts)) {
+            const QJsonObject o = QJsonDocument::fromJson(line.toUtf8()).object();
+            QVERIFY2(o["phase"].isString() && o["eta_s"].isDouble(), qPrintable(line));
+            if (o["phase"] == "receiving") {
+                QVERIFY(o["done"].toInt() > done);
+                done = o["done"].toInt();
+                ++receiving;
+            }
+        }
+        QCOMPARE(done, 512);                                         // the phase's last line
+        QVERIFY2(receiving >= 3 && receiving <= 8, qPrintable(err)); // 512 bytes: 0.53 s
+    }
+
+    // - for stdout and stdin: the image as it is, nothing on stdout when the read fails.
+    void standardStreams() {
+        QByteArray bytes;
+        for (int i = 0; i < 256; ++i) {
+            bytes += char(255 - i); // every byte value, \r, \n and \0 among them
+        }
+        for (const QByteArray& image : {bytes, core::EncodeImage(bytes, core::ImageFormat::SRecord,
+                                                                 *core::FindFamily("y"), "y")}) {
+            QBuffer in;
+            in.setData(image);
+            in.open(QIODevice::ReadOnly);
+            services->imageIn = &in;
+            QCOMPARE(Run("program -p sim -d y -q --fast -i -"), 0);
+            QCOMPARE(model.Block('y'), bytes);
+        }
+        for (const Fault fault : {None, Silent}) {
+            NewAdapter(fault);
+            model.SetEeprom(bytes + bytes);
+            QBuffer image;
+            image.open(QIODevice::WriteOnly);
+            services->imageOut = &image;
+            QCOMPARE(Run("read -p sim -d y -q --fast -o -"), fault == None ? 0 : 2);
+            QCOMPARE(image.data(), fault == None ? bytes : QByteArray());
+            QVERIFY(out.isEmpty() && err.contains(fault == None ? "saved to stdout" : "no answer"));
+        }
+        services->imageIn = services->imageOut = nullptr;
     }
 
     void readWritesTheFormats() {
@@ -342,7 +438,8 @@ private slots:
         const QJsonArray items = listing["items"].toArray();
         QCOMPARE(items[1].toObject()["present"], QJsonValue(false));
         QCOMPARE(items[3].toObject()["path"], QJsonValue("/dev/ttyUSB0"));
-        QCOMPARE(listing["system"].toArray()[0].toObject()["serialNumber"], QJsonValue("A50285BI"));
+        QCOMPARE(listing["system"].toArray()[0].toObject()["serial_number"],
+                 QJsonValue("A50285BI"));
         QCOMPARE(Run("ports --format yaml"), 64);
         // A name from the environment is shown as the settings' are: escaped, cut short.
         qputenv("VIDAVEV_COMM2", "/dev/tty\x1b[31m" + QByteArray(300, 'U'));
@@ -355,6 +452,10 @@ private slots:
         QCOMPARE(Run("devices"), 0);
         QVERIFY(out.contains("TMS374C013   TMS374C013A  t      1F00h-1FFFh  256   KV-6    verify "
                              "erase clear-wpo\n"));
+        QCOMPARE(Run("devices --format json"), 0);
+        const QJsonArray devices = QJsonDocument::fromJson(out.toUtf8()).array();
+        QCOMPARE(devices[0]["eeprom_first"], 0x1E00);
+        QCOMPARE(devices[7]["refuses"], QJsonArray({"verify", "erase", "clear-wpo"}));
 
         services->errIsTerminal = true;
         QCOMPARE(Run("read -p Comm3 -d x --fast -o %D/bar.bin"), 0);

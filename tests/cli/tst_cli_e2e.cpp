@@ -3,6 +3,9 @@
 #include "PostgresServer.h"
 #include "Ser2net.h"
 
+#include "core/Checksums.h"
+
+#include <QJsonDocument>
 #include <QTcpServer>
 #include <QtTest>
 #include <csignal>
@@ -101,6 +104,63 @@ private slots:
         QVERIFY(stopping.elapsed() < 2000); // not after the 11.7 s settle wait
         QVERIFY2(program.err.contains("the chip's contents are now unknown"),
                  program.err.constData());
+    }
+
+    // What a program wrapping the tool meets: an image through pipes, the bash completion's
+    // answers, and the README's Python wrapper as it stands.
+    void wrappers() {
+        QByteArray bytes;
+        for (int i = 0; i < 256; ++i) {
+            bytes += char(i); // every byte value, \0, \n and \r among them
+        }
+        ToolRun program(
+            {"program", "-p", device, "-d", "y", "--fast", "-i", "-", "--format", "json"});
+        program.process.write(bytes);
+        program.process.closeWriteChannel();
+        QCOMPARE(program.Finish(), 0);
+        QCOMPARE(QJsonDocument::fromJson(program.out)["crc32"],
+                 QString::number(core::Crc32(bytes), 16).toUpper());
+        const auto shell = [this](const QString& script) {
+            QProcess bash;
+            bash.setWorkingDirectory(dir.path());
+            bash.start("bash", {"-c", script, TMS370_TOOL});
+            bash.waitForFinished(30000);
+            return bash.readAllStandardOutput();
+        };
+        const QString toBinary = " | srec_cat - -intel -offset -0x1F00 -o - -binary";
+        QCOMPARE(shell("\"$0\" read -p " + device + " -d y -q --fast -f ihex -o -" + toBinary),
+                 bytes);
+        WriteFile(Path("a.S19"), "");
+        WriteFile(Path("a.txt"), "");
+        const QByteArray answers = shell(
+            "source <(\"$0\" completion bash) || exit; complete -p tms370 >/dev/null || exit;"
+            "c() { COMP_WORDS=(tms370 \"$@\"); COMP_CWORD=$#; _tms370; echo \"${COMPREPLY[*]}\"; };"
+            "c re; c read -d TMS370CX5; c verify -i a.; c program --format ''");
+        QCOMPARE(answers, "read\nTMS370CX56A TMS370CX58A\na.S19\nraw ihex srec text json\n");
+        for (const QString other : {"zsh", "fish"}) {
+            if (QStandardPaths::findExecutable(other).isEmpty()) {
+                qInfo("%s is not installed: its script's syntax is not checked", qPrintable(other));
+                continue;
+            }
+            QCOMPARE(shell("\"$0\" completion " + other + " > s && " + other + " -n s && echo ok"),
+                     "ok\n");
+        }
+
+        const QByteArray readme = ReadFile(README_PATH);
+        const qsizetype from =
+            readme.indexOf("```python\n", readme.indexOf("### For wrapper authors"));
+        const QByteArray example =
+            readme.mid(from + 10, readme.indexOf("```", from + 10) - from - 10);
+        QProcess python;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("PATH", QFileInfo(TMS370_TOOL).path() + ":" + environment.value("PATH"));
+        python.setProcessEnvironment(environment);
+        python.setWorkingDirectory(dir.path());
+        python.start("python3", {"-c", example});
+        QVERIFY(python.waitForFinished(30000));
+        QVERIFY2(python.exitCode() == 0 &&
+                     python.readAllStandardOutput().startsWith("\nok: READ: 512 bytes"),
+                 python.readAllStandardError().constData());
     }
 
     // The adapter goes away while the chip settles: the run must not pass for a good one.
