@@ -71,6 +71,13 @@ constexpr CommandInfo Commands[] = {
     {"completion", Command::Completion, "completion bash|zsh|fish",
      "Prints the shell's completion script for tms370: its commands, their options, the "
      "devices, ports, formats and image files. Try: source <(tms370 completion bash)"},
+    {"fields", Command::Fields, "fields FILE --recipe RECIPE [-d DEVICE] [--format table|json]",
+     "Prints the fields that RECIPE's [fields] section names (or a layout file's, holding only "
+     "that section) as FILE holds them: name, address, type and value, and for a checksum field "
+     "whether it matches its range. In an Intel HEX or S-record FILE the addresses are the "
+     "records'; in a raw FILE one block of DEVICE (-d, else the recipe's device) long they count "
+     "from the EEPROM's start, in any other from 0. Exit 1 when a checksum field does not match "
+     "or lies outside FILE."},
 };
 
 const QString Try = QStringLiteral("Try 'tms370 --help'.");
@@ -180,6 +187,10 @@ const QCommandLineOption RecipeOption("recipe",
                                       "VALUE, the options' long names; image for -i); the "
                                       "command line's own win.",
                                       "FILE");
+const QCommandLineOption FieldsRecipeOption("recipe",
+                                            "The recipe, or a layout file, whose [fields] "
+                                            "section names the fields.",
+                                            "RECIPE");
 const QCommandLineOption ChecksumOption(
     "checksum",
     "After every other patch, write at ADDR the checksum ALG (sum8, sum16, sum16le, crc16 "
@@ -258,6 +269,9 @@ QList<QCommandLineOption> OptionsOf(Command command) {
         command == Command::Completion) {
         return options;
     }
+    if (command == Command::Fields) {
+        return options << FieldsRecipeOption << DeviceOption << ListFormatOption;
+    }
     options << JournalOption << StoreTimeoutOption;
     if (command == Command::Journal) {
         return options << SeriesOption << SinceOption << ListFormatOption << SummaryOption
@@ -299,7 +313,8 @@ QString CommandHelp(const CommandInfo& info, const QCommandLineParser& parser) {
              at >= 0 ? options.mid(at) : options);
 }
 
-// The device named: a chip, or a family letter.
+} // namespace
+
 bool ReadDevice(const QString& text, Request& request) {
     if (const core::DeviceRow* row = core::FindDevice(text)) {
         request.family = &row->DeviceFamily();
@@ -312,6 +327,42 @@ bool ReadDevice(const QString& text, Request& request) {
         return true;
     }
     return false;
+}
+
+namespace {
+
+ParsedLine UnknownDevice(const QString& text) {
+    return Usage(QStringLiteral("unknown device '%1'; give one of %2, or a family letter x, y or t")
+                     .arg(text, core::DeviceNames().join(QStringLiteral(", "))),
+                 QStringLiteral("'tms370 devices' lists them."));
+}
+
+// fields FILE --recipe RECIPE [-d DEVICE] [--format table|json].
+ParsedLine ReadFields(const QCommandLineParser& parser, const QString& hint) {
+    Request request;
+    request.command = Command::Fields;
+    const QStringList files = parser.positionalArguments();
+    if (files.size() > 1) {
+        return Usage(QStringLiteral("unexpected argument '%1'").arg(files[1]), hint);
+    }
+    if (files.isEmpty() || !Given(parser, FieldsRecipeOption)) {
+        return Usage(QStringLiteral("fields needs FILE and --recipe RECIPE"), hint);
+    }
+    request.file = files[0];
+    request.recipe = ValueOf(parser, FieldsRecipeOption);
+    if (Given(parser, DeviceOption) && !ReadDevice(ValueOf(parser, DeviceOption), request)) {
+        return UnknownDevice(ValueOf(parser, DeviceOption));
+    }
+    request.listFormat = Given(parser, ListFormatOption)
+                             ? ValueOf(parser, ListFormatOption).trimmed().toLower()
+                             : request.listFormat;
+    if (request.listFormat != QLatin1String("table") &&
+        request.listFormat != QLatin1String("json")) {
+        return Usage(QStringLiteral("unknown format '%1'; give table or json")
+                         .arg(ValueOf(parser, ListFormatOption)),
+                     hint);
+    }
+    return {request, QString(), Success};
 }
 
 ParsedLine ReadListing(const QCommandLineParser& parser, Request& request, const QString& hint) {
@@ -487,6 +538,7 @@ QString MainHelp() {
         "  journal     journal --journal STORE [--series NAME] [--since TIME]\n"
         "              [--summary | --held | --settle N:used|free]\n"
         "  completion  completion bash|zsh|fish  (the shell's completion script)\n"
+        "  fields      fields FILE --recipe RECIPE [-d DEVICE]  (named values, checksums)\n"
         "\n"
         "PORT: Comm1..Comm8 (VIDAVEV_COMMn or the settings map them), a device path,\n"
         "usb:SERIAL (a USB adapter by its serial number), net:HOST:PORT (a terminal\n"
@@ -506,7 +558,7 @@ QString MainHelp() {
         "\n"
         "Exit codes:\n"
         "  0    success\n"
-        "  1    verify mismatch\n"
+        "  1    verify mismatch; fields: a checksum field that does not match\n"
         "  2    the adapter gave no answer or a short one\n"
         "  3    port missing, busy or failed\n"
         "  4    file missing, unreadable, unwritable or malformed\n"
@@ -551,6 +603,9 @@ ParsedLine ParseCommandLine(const QStringList& arguments) {
     }
     if (Given(parser, VersionOption)) {
         return Version();
+    }
+    if (info->command == Command::Fields) {
+        return ReadFields(parser, hint);
     }
     Request request;
     if (info->command == Command::Program && Given(parser, RecipeOption)) {
@@ -642,11 +697,7 @@ ParsedLine ParseCommandLine(const QStringList& arguments) {
     }
     request.port = ValueOf(parser, PortOption);
     if (!ReadDevice(ValueOf(parser, DeviceOption), request)) {
-        return Usage(
-            QStringLiteral("unknown device '%1'; give one of %2, or a family letter "
-                           "x, y or t")
-                .arg(ValueOf(parser, DeviceOption), core::DeviceNames().join(QStringLiteral(", "))),
-            QStringLiteral("'tms370 devices' lists them."));
+        return UnknownDevice(ValueOf(parser, DeviceOption));
     }
     if (info->command == Command::Read) {
         request.file = ValueOf(parser, OutputOption);
@@ -769,7 +820,8 @@ QList<CommandOptions> CommandTable() {
         const std::pair<QCommandLineOption, QStringList> fixed[] = {
             {FormatOption, ImageFormats + ResultFormats},
             // --format alone: a listing's, or a result's.
-            {ListFormatOption, info.command == Command::Ports || info.command == Command::Devices
+            {ListFormatOption, info.command == Command::Ports || info.command == Command::Devices ||
+                                       info.command == Command::Fields
                                    ? TableOrJson
                                : info.command == Command::Journal ? JournalFormats
                                                                   : ResultFormats},
@@ -790,6 +842,7 @@ QList<CommandOptions> CommandTable() {
         if (info.command == Command::Completion) {
             command.arguments = Shells;
         }
+        command.imageArgument = info.command == Command::Fields;
         table.append(command);
     }
     return table;

@@ -16,7 +16,18 @@ namespace cli {
 
 inline constexpr char ToolVersion[] = TMS370_VERSION;
 
-enum class Command { Devices, Ports, Read, Program, Verify, Erase, ClearWpo, Journal, Completion };
+enum class Command {
+    Devices,
+    Ports,
+    Read,
+    Program,
+    Verify,
+    Erase,
+    ClearWpo,
+    Journal,
+    Completion,
+    Fields
+};
 
 // The operation a device command runs; nothing for the others.
 std::optional<core::Operation> OperationOf(Command command);
@@ -41,7 +52,7 @@ struct Request {
     bool force = false; // read: replace a read-only -o FILE
     bool noVerify = false;
     bool repeat = false;     // program: chip after chip, each after a line on stdin
-    QString recipe;          // program --recipe: the recipe file's name
+    QString recipe;          // program --recipe: the recipe file's name; fields: its path
     QString recipeSha256;    // and its SHA-256
     bool blankCheck = false; // erase --verify, verify --blank: the chip read back must be FFh
     bool fast = false;
@@ -84,6 +95,9 @@ ParsedLine ParseCommandLine(const QStringList& arguments);
 // rest of it is.
 std::optional<Command> JsonAskedBy(const QStringList& arguments);
 
+// The device named: a chip, or a family letter; false for neither.
+bool ReadDevice(const QString& text, Request& request);
+
 // What `tms370 --help` prints.
 QString MainHelp();
 
@@ -97,7 +111,8 @@ struct OptionWords {
 struct CommandOptions {
     QString name;
     QList<OptionWords> options;
-    QStringList arguments; // the words it takes after its name
+    QStringList arguments;      // the words it takes after its name
+    bool imageArgument = false; // or an image file
 };
 QList<CommandOptions> CommandTable();
 

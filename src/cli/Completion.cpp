@@ -125,8 +125,11 @@ QString Bash(const QList<CommandOptions>& table) {
                 break;
             }
         }
-        script += QStringLiteral("        *) _tms370_add %1 %2 ;;\n        esac ;;\n")
-                      .arg(all.join(QLatin1Char(' ')), QuotedAll(command.arguments));
+        script += QStringLiteral("        *) _tms370_add %1 %2%3 ;;\n        esac ;;\n")
+                      .arg(all.join(QLatin1Char(' ')), QuotedAll(command.arguments),
+                           command.imageArgument ? QStringLiteral("; _tms370_files ") +
+                                                       ImageExtensions.join(QLatin1Char(' '))
+                                                 : QString());
     }
     return script + QStringLiteral("    esac\n}\ncomplete -F _tms370 tms370\n");
 }
@@ -197,6 +200,11 @@ QString Zsh(const QList<CommandOptions>& table) {
                           .arg(Quoted(QStringLiteral("1:shell:(%1)")
                                           .arg(command.arguments.join(QLatin1Char(' ')))));
         }
+        if (command.imageArgument) {
+            script += QStringLiteral(" \\\n            %1")
+                          .arg(Quoted(QStringLiteral("1:file:_files -g \"*.(%1)\"")
+                                          .arg(ImageExtensions.join(QLatin1Char('|')))));
+        }
         script += QStringLiteral(" ;;\n");
     }
     return script + QStringLiteral("    esac\n}\n_tms370 \"$@\"\n");
@@ -213,6 +221,9 @@ QString Fish(const QList<CommandOptions>& table) {
         if (!command.arguments.isEmpty()) {
             script += QStringLiteral("complete -c tms370 -n %1 -a %2\n")
                           .arg(when, Quoted(command.arguments.join(QLatin1Char(' '))));
+        }
+        if (command.imageArgument) {
+            script += QStringLiteral("complete -c tms370 -n %1 -F\n").arg(when);
         }
         for (const OptionWords& o : command.options) {
             QString line = QStringLiteral("complete -c tms370 -n %1").arg(when);

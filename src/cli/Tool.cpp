@@ -37,6 +37,8 @@ int RunTool(const QStringList& arguments, ToolServices& services) {
         return ListJournal(*line.request, services);
     case Command::Completion:
         return PrintCompletion(*line.request, services);
+    case Command::Fields:
+        return ShowFields(*line.request, services);
     default:
         return RunDeviceCommand(*line.request, services);
     }

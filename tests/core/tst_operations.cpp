@@ -11,6 +11,7 @@
 #include "core/Operations.h"
 #include "core/OutcomeWords.h"
 #include "core/Pause.h"
+#include "core/ValueCodec.h"
 
 #include <QtTest>
 #include <functional>
@@ -526,6 +527,109 @@ private slots:
         QCOMPARE(core::FileErrorReason(file, 0), "writing failed, and the system gave no reason");
         QVERIFY(!file.open(QIODevice::ReadOnly));
         QCOMPARE(core::FileErrorReason(file, EFBIG), "No such file or directory");
+    }
+    // Values at their types' extremes (the bytes as Python's struct packs them) read and
+    // typed back; other texts a user types; what is refused and why.
+    void valuesReadAndTypedBack_data() {
+        Columns<QString, QByteArray, QString>({"format", "hex", "text"});
+        const QList<std::array<const char*, 3>> rows = {
+            {"u8", "FF", "255"},
+            {"i8", "80", "-128"},
+            {"u16le", "FF FF", "65535"},
+            {"u16be", "12 34", "4660"},
+            {"i16le", "00 80", "-32768"},
+            {"i16be", "7F FF", "32767"},
+            {"u32le", "FF FF FF FF", "4294967295"},
+            {"u32be", "DE AD BE EF", "3735928559"},
+            {"i32le", "00 00 00 80", "-2147483648"},
+            {"i32be", "FF FF FF FE", "-2"},
+            {"u64le", "FF FF FF FF FF FF FF FF", "18446744073709551615"},
+            {"u64be", "01 02 03 04 05 06 07 08", "72623859790382856"},
+            {"i64le", "00 00 00 00 00 00 00 80", "-9223372036854775808"},
+            {"i64be", "7F FF FF FF FF FF FF FF", "9223372036854775807"},
+            {"f32le", "FF FF 7F 7F", "3.4028235e+38"},
+            {"f32be", "80 00 00 01", "-1e-45"},
+            {"f32le", "00 00 C0 7F", "nan"},
+            {"f32be", "FF 80 00 00", "-inf"},
+            {"f64le", "FF FF FF FF FF FF EF 7F", "1.7976931348623157e+308"},
+            {"f64be", "3F B9 99 99 99 99 99 9A", "0.1"},
+            {"binary", "5A", "0101 1010"},
+            {"bcd:4", "00 12 34 09", "00123409"},
+            {"char", "00", "NUL"},
+            {"char", "20", "SP"},
+            {"char", "80", "\u20AC"},
+            {"char", "81", "81h"},
+            {"char", "E9", "\u00E9"},
+            {"bytes:3", "00 1A 2B", "00 1A 2B"},
+            {"ascii:6", "41 0A 5C 42 00 00", "A\\x0A\\\\B"},
+        };
+        for (const auto& [format, hex, text] : rows) {
+            QTest::addRow("%s %s", format, text) << format << QByteArray::fromHex(hex) << text;
+        }
+    }
+    void valuesReadAndTypedBack() {
+        const auto [name, bytes, text] =
+            Row<QString, QByteArray, QString>({"format", "hex", "text"});
+        const std::optional<core::ValueFormat> format = core::ParseValueFormat(name);
+        QVERIFY(format);
+        QCOMPARE(core::ValueFormatName(*format), name);
+        QCOMPARE(core::ValueWidth(*format), bytes.size());
+        QCOMPARE(core::DecodeValue(*format, bytes), text);
+        QString why;
+        QCOMPARE(core::EncodeValue(*format, text, &why).value_or("refused: " + why.toUtf8()),
+                 bytes);
+    }
+
+    void valuesTyped_data() {
+        Columns<QString, QString, QString>({"format", "text", "hex or why"});
+        const QList<std::array<const char*, 3>> rows = {
+            {"u8", " 0xff ", "FF"},
+            {"i16be", "FFFFh", "FF FF"},
+            {"i16le", "-0x10", "F0 FF"},
+            {"bcd:2", "12", "00 12"},
+            {"bytes:2", "001a", "00 1A"},
+            {"ascii:4", "AB", "41 42 00 00"},
+            {"binary", "1", "01"},
+            {"char", "lf", "0A"},
+            {"u8", "300", "300 does not fit in u8: 0 to 255"},
+            {"u8", "-1", "-1 does not fit in u8: 0 to 255"},
+            {"i8", "128", "128 does not fit in i8: -128 to 127"},
+            {"i8", "-129", "-129 does not fit in i8: -128 to 127"},
+            {"i16le", "10000h", "10000h does not fit in i16le: -32768 to 32767"},
+            {"u64be", "18446744073709551616", "18446744073709551616 does not fit in u64be"},
+            {"u16le", "12G", "12G is not a number"},
+            {"f32le", "1e39", "1e39 does not fit in f32le"},
+            {"f64be", "1.5.2", "1.5.2 is not a number"},
+            {"bcd:2", "12345", "12345 does not fit in bcd:2: at most 4 digits"},
+            {"bcd:2", "1a", "1a is not a BCD number"},
+            {"bytes:2", "00 1A 2B", "00 1A 2B gives 3 bytes; bytes:2 takes 2"},
+            {"bytes:2", "0G1A", "0G1A is not hex bytes"},
+            {"ascii:2", "ABC", "ABC is 3 characters; ascii:2 holds 2"},
+            {"ascii:2", "\u00E9", "\u00E9 is not ASCII"},
+            {"ascii:2", "\\q", "a backslash starts"},
+            {"binary", "1 0000 0000", "is not a byte in binary"},
+            {"char", "\u0101", "\u0101 is not a Windows-1252 character"},
+            {"u8", "", "give a value for u8"},
+        };
+        for (const auto& [format, text, result] : rows) {
+            QTest::addRow("%s %s", format, text) << format << text << result;
+        }
+    }
+    void valuesTyped() {
+        const auto [name, text, expected] =
+            Row<QString, QString, QString>({"format", "text", "hex or why"});
+        QString why;
+        const std::optional<QByteArray> bytes =
+            core::EncodeValue(core::ParseValueFormat(name).value(), text, &why);
+        const QString got = bytes ? QString::fromLatin1(bytes->toHex(' ').toUpper()) : why;
+        QVERIFY2(got.contains(expected), qPrintable(got));
+    }
+
+    void valueFormatsAreNamedExactly() {
+        for (const char* name : {"bytes", "bytes:0", "U8", "bcd:4097", "u8:2", "ascii:x"}) {
+            QVERIFY2(!core::ParseValueFormat(QLatin1String(name)), name);
+        }
+        QCOMPARE(core::DecodeValue(*core::ParseValueFormat("bcd:2"), "\x12\x3A"), "not BCD: 12 3A");
     }
 };
 
