@@ -810,6 +810,7 @@ QList<CommandOptions> CommandTable() {
     for (const core::DeviceRow& row : core::DeviceCatalogue) {
         devices << QLatin1String(row.chip);
     }
+    devices.removeDuplicates(); // a chip sold under its menu name
     devices << QStringLiteral("x") << QStringLiteral("y") << QStringLiteral("t");
     QStringList ports{QStringLiteral("sim")};
     for (int n = 1; n <= 8; ++n) {
