@@ -126,6 +126,7 @@ int ShowFields(const Request& request, ToolServices& services) {
     }
 
     int code = Success;
+    bool outside = false;
     QList<QStringList> rows;
     QJsonArray items;
     for (const Field& field : layout->fields) {
@@ -141,6 +142,7 @@ int ShowFields(const Request& request, ToolServices& services) {
             item.insert(QStringLiteral("checksum"), Checksum(state));
         }
         items.append(item);
+        outside = outside || !state.inside;
         if (field.checksum && !state.matches) {
             code = VerifyMismatch;
             services.err << QStringLiteral("tms370: %1: the checksum field %2 %3\n")
@@ -149,6 +151,11 @@ int ShowFields(const Request& request, ToolServices& services) {
                                          ? QStringLiteral("does not match its range")
                                          : QStringLiteral("cannot be checked: ") + state.value);
         }
+    }
+    if (outside && format == core::ImageFormat::Raw && !*family) {
+        services.err << QStringLiteral("tms370: the addresses of a raw image count from 0 "
+                                       "without a device: give -d DEVICE (or device in the "
+                                       "recipe) to count them from its EEPROM's start\n");
     }
     if (request.listFormat == QLatin1String("json")) {
         services.out << QJsonDocument(QJsonObject{{"file", request.file},
