@@ -1,12 +1,11 @@
 #include "Recipe.h"
 
+#include "IniFile.h"
 #include "formats/ImageFormat.h"
 
 #include <QCryptographicHash>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 
 namespace production {
 
@@ -56,71 +55,39 @@ bool RecipeSwitch(const QString& key) {
     return KindOf(key) == Kind::Switch;
 }
 
-std::optional<Recipe> ReadRecipe(const QString& path, QString* why) {
-    // A FIFO or a device would be read until its writer stops: only a plain file is a recipe.
+namespace {
+
+// The recipe at path; needs: the section it must hold.
+std::optional<Recipe> ReadRecipeFile(const QString& path, const QString& needs, QString* why) {
+    const std::optional<IniFile> ini = ReadIniFile(
+        path, {QStringLiteral("recipe"), QStringLiteral("fields")}, QStringLiteral("recipe"), why);
+    if (!ini) {
+        return std::nullopt;
+    }
+    if (!ini->Has(needs)) {
+        *why = QStringLiteral("%1 holds no [%2] section").arg(path, needs);
+        return std::nullopt;
+    }
     const QFileInfo info(path);
-    if (info.exists() && !info.isFile()) {
-        *why = QStringLiteral("%1 is not a file: a recipe is a text file").arg(path);
-        return std::nullopt;
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *why = QStringLiteral("cannot read recipe %1: %2").arg(path, file.errorString());
-        return std::nullopt;
-    }
-    // A recipe is a few lines; anything far larger is not one.
-    const QByteArray bytes = file.read(1 << 20);
-    if (!file.atEnd()) {
-        *why = QStringLiteral("%1 is too large to be a recipe (over 1 MiB)").arg(path);
-        return std::nullopt;
-    }
     Recipe recipe;
     recipe.path = info.absoluteFilePath();
     recipe.name = info.fileName();
-    recipe.sha256 =
-        QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+    recipe.sha256 = QString::fromLatin1(
+        QCryptographicHash::hash(ini->bytes, QCryptographicHash::Sha256).toHex());
     const QDir folder = info.absoluteDir();
     const auto fail = [&](int line, const QString& text) {
         *why = QStringLiteral("%1:%2: %3").arg(path).arg(line).arg(text);
         return std::nullopt;
     };
-
-    // Editors on Windows write a byte order mark first and end lines with CR LF.
-    QString text = QString::fromUtf8(bytes);
-    if (text.startsWith(QChar(0xFEFF))) {
-        text.remove(0, 1);
-    }
-    const QStringList lines = text.split(QLatin1Char('\n'));
-    bool inRecipe = false;
-    bool sawRecipe = false;
-    for (int i = 0; i < lines.size(); ++i) {
-        const int number = i + 1;
-        QString line = lines[i];
-        // A comment runs from ; or # to the end of the line.
-        const qsizetype comment = line.indexOf(QRegularExpression(QStringLiteral("[;#]")));
-        line = (comment < 0 ? line : line.left(comment)).trimmed();
-        if (line.isEmpty()) {
+    for (const IniLine& line : ini->lines) {
+        const int number = line.line;
+        if (line.section == QLatin1String("fields")) {
+            recipe.fields.append({number, line.key, line.value});
             continue;
         }
-        if (line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']'))) {
-            inRecipe = line.mid(1, line.size() - 2).trimmed() == QLatin1String("recipe");
-            if (!inRecipe) {
-                return fail(number,
-                            QStringLiteral("a recipe has one section, [recipe]; not %1").arg(line));
-            }
-            sawRecipe = true;
-            continue;
-        }
-        if (!inRecipe) {
-            return fail(number, QStringLiteral("the options go under [recipe]"));
-        }
-        const qsizetype equals = line.indexOf(QLatin1Char('='));
-        if (equals < 0) {
-            return fail(number, QStringLiteral("give KEY = VALUE, not '%1'").arg(line));
-        }
-        const QString given = line.left(equals).trimmed();
+        const QString& given = line.key;
         QString key = given.toLower();
-        const QString value = line.mid(equals + 1).trimmed();
+        const QString& value = line.value;
         if (key == QLatin1String("image")) {
             key = QStringLiteral("input");
         }
@@ -147,11 +114,17 @@ std::optional<Recipe> ReadRecipe(const QString& path, QString* why) {
             recipe.entries.append({number, key, file ? folder.absoluteFilePath(one) : one});
         }
     }
-    if (!sawRecipe) {
-        *why = QStringLiteral("%1 holds no [recipe] section").arg(path);
-        return std::nullopt;
-    }
     return recipe;
+}
+
+} // namespace
+
+std::optional<Recipe> ReadRecipe(const QString& path, QString* why) {
+    return ReadRecipeFile(path, QStringLiteral("recipe"), why);
+}
+
+std::optional<Recipe> ReadRecipeFields(const QString& path, QString* why) {
+    return ReadRecipeFile(path, QStringLiteral("fields"), why);
 }
 
 std::optional<RecipeRun>

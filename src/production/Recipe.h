@@ -17,9 +17,12 @@
 //   keep = 1E10h:16, 1E40h:8  ; an option given more than once: a comma list
 //   skip-same = true
 //
+//   [fields]                  ; named places in the EEPROM (FieldLayout.h)
+//   gain = 1E10h:i16le
+//
 // The keys are the long names of tms370 program's options (image for input); switches take
 // true or false. The command line runs it with program --recipe, the window with Production ▸
-// Open Recipe.
+// Open Recipe; a run leaves [fields] to tms370 fields and the editor.
 namespace production {
 
 struct RecipeEntry {
@@ -33,6 +36,7 @@ struct Recipe {
     QString name;   // the file's name, without its folder
     QString sha256; // of the file's bytes, in hex
     QList<RecipeEntry> entries;
+    QList<RecipeEntry> fields; // [fields]: key the field's name, value its place and type
 
     // The values the recipe gives key, in order.
     QStringList Values(const QString& key) const;
@@ -46,6 +50,8 @@ bool RecipeSwitch(const QString& key);
 // The recipe at path; nothing, with why naming the file and the line, for one that cannot be
 // read or holds a key or a value a recipe cannot give.
 std::optional<Recipe> ReadRecipe(const QString& path, QString* why);
+// The same for a file read for its [fields]: a recipe, or a layout holding only [fields].
+std::optional<Recipe> ReadRecipeFields(const QString& path, QString* why);
 
 // What the recipe sets of a production run: the journal, the serial number's field and series,
 // and the patches; nothing, with why naming the line, for a value that is not one.

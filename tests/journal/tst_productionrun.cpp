@@ -5,7 +5,9 @@
 #include "core/PortControl.h"
 #include "core/PortDevices.h"
 #include "production/BlockPatches.h"
+#include "production/FieldLayout.h"
 #include "production/ProductionRun.h"
+#include "production/Recipe.h"
 #include "production/SerialNumbers.h"
 #include "transport/SimTransport.h"
 
@@ -370,6 +372,82 @@ private slots:
         Patches({}, {"1FFEh:sum16"}).WriteChecksums(Block(Y.blockSize, 4), Y, &ends);
         QVERIFY2(ends[0].endsWith(QLatin1String("at 1F00h over 1F02h-1FFFh")), qPrintable(ends[0]));
         QVERIFY2(ends[1].endsWith(QLatin1String("at 1FFEh over 1F00h-1FFDh")), qPrintable(ends[1]));
+    }
+    // A [fields] section refused naming its line, in a layout file or beside a recipe's
+    // options, which stay checked; program --recipe passes [fields] by.
+    void fieldLayoutsRefused() {
+        const std::pair<QByteArray, QString> rows[] = {
+            {"[fields]\ngain = 1E10h:i17le\n", ":2: gain: unknown type 'i17le'"},
+            {"[fields]\na = 1E00h:u8\nA = 1E01h:u8\n", ":3: A is named before, on line 2"},
+            {"[fields]\na = 1E00h:u16le\nb = 1E01h:u8\n",
+             ":3: b (1E01h to 1E01h) overlaps a of line 2 (1E00h to 1E01h)"},
+            {"[fields]\nc = 1FFEh:crc16:1E00h-1FFFh\n",
+             ":2: c: the range 1E00h-1FFFh holds the checksum's own bytes"},
+            {"[fields]\nc = 1FFEh:crc16:1E10h-1E00h\n", ":2: c: '1E10h-1E00h' is no range"},
+            {"[fields]\nc = 1FFEh:crc16\n", ":2: c: give the range the checksum covers"},
+            {"[fields]\na = 1E00h:sum8:1E01h-1E10h\nb = 1E05h:sum8:1E00h-1E03h\n",
+             ":2: a is in a ring of checksums"},
+            {"[fields]\nmy gain = 1E00h:u8\n", ":2: 'my gain' is not a field name"},
+            {"[field]\n", ":1: a recipe has the sections [recipe] and [fields]; not [field]"},
+            {"[recipe]\nspeed = 1\n[fields]\n", ":2: 'speed' is not an option a recipe can give"},
+            {"[recipe]\nport = sim\n", " holds no [fields] section"},
+        };
+        const QString path = dir.filePath("layout.ini");
+        for (const auto& [text, why] : rows) {
+            WriteFile(path, text);
+            QString said;
+            QVERIFY(!production::ReadFieldLayout(path, &said));
+            QVERIFY2(said.startsWith(path + why), qPrintable(said));
+        }
+        WriteFile(path, "[fields]\ngain = 1E10h:u8\n[recipe]\nport = sim\n");
+        QString why;
+        QCOMPARE(production::ReadRecipe(path, &why)->entries.size(), 1);
+        WriteFile(path, "[fields]\ngain = 1E10h:u8\n");
+        QVERIFY(!production::ReadRecipe(path, &why));
+        QVERIFY(why.endsWith(QLatin1String("holds no [recipe] section")));
+    }
+
+    // Values, a field outside the image, checksum state; the updates make every checksum
+    // right, one whose range holds another's field figured after it.
+    void fieldsEvaluatedAndChecksumsKeptRight() {
+        QCOMPARE(production::FieldOrigin(false, 0, 512, &X), 0x1E00);
+        QCOMPARE(production::FieldOrigin(false, 0, 256, &X), 0);
+        QCOMPARE(production::FieldOrigin(true, 0x1F00, 256, &X), 0x1F00);
+        const QString path = dir.filePath("fields.ini");
+        WriteFile(path, "[fields]\ncrc = 1FFEh:crc16:1E00h-1FFDh\ngain = 1E10h:i16le\n"
+                        "sum = 1E20h:sum8:1E00h-1E1Fh\nfar = 2000h:u8\n");
+        QString why;
+        const std::optional<production::FieldLayout> layout =
+            production::ReadFieldLayout(path, &why);
+        QVERIFY2(layout, qPrintable(why));
+        QCOMPARE(layout->checksumOrder, QList<int>({2, 0}));
+        QByteArray block = Block(X.blockSize, 5);
+        block.replace(0x10, 2, "\x9C\xFF");
+        const auto image = [&] { return production::FieldImageOf(block, X.eepromFirst); };
+        const QList<production::Field>& fields = layout->fields;
+        const auto text = [&](int i) {
+            return production::FieldStateText(fields[i], production::Evaluate(fields[i], image()));
+        };
+        QCOMPARE(text(1), "gain -100");
+        QCOMPARE(text(3), "far outside the image");
+        const quint16 stored = quint16(quint8(block[0x1FE]) << 8 | quint8(block[0x1FF]));
+        const quint16 wrong = core::Crc16CcittFalse(block.left(0x1FE));
+        const auto crc = [](quint16 value) {
+            return core::ChecksumValueText(core::ChecksumKind::Crc16, value);
+        };
+        QCOMPARE(text(0),
+                 QStringLiteral("crc %1, should be %2 \u2717").arg(crc(stored), crc(wrong)));
+
+        const auto updates = production::ChecksumUpdates(*layout, image());
+        QCOMPARE(updates.size(), 2);
+        for (const auto& [address, bytes] : updates) {
+            block.replace(address - X.eepromFirst, bytes.size(), bytes);
+        }
+        QCOMPARE(quint8(block[0x20]), quint8(core::ByteSum(block.left(0x20))));
+        QCOMPARE(block.right(2), core::ChecksumBytes(core::ChecksumKind::Crc16,
+                                                     core::Crc16CcittFalse(block.left(0x1FE))));
+        QVERIFY(text(0).endsWith(QStringLiteral("h \u2713")));
+        QVERIFY(production::ChecksumUpdates(*layout, image()).isEmpty());
     }
 };
 
