@@ -4,6 +4,7 @@
 #include "editor/model/Bookmarks.h"
 #include "editor/model/ByteEdits.h"
 #include "editor/model/CellText.h"
+#include "editor/model/DocumentFields.h"
 #include "editor/model/ImageCompare.h"
 #include "editor/model/ImageSearch.h"
 #include "editor/model/ValueInspector.h"
@@ -716,6 +717,33 @@ private slots:
         QCOMPARE(f.Hex(8, 2), QStringLiteral("12 34"));
         QVERIFY(f.document.Undo());
         QCOMPARE(f.Whole(), before);
+    }
+
+    void fieldsFollowTheImageAndChecksumsUpdateInOneStep() {
+        // A raw block of 512 bytes starts at 1E00h; the sum inside the CRC's range goes first.
+        ModelFixture f;
+        DocumentFields fields;
+        QString why;
+        QVERIFY(fields.Load(WriteFile(f.dir.filePath("l.ini"), "[fields]\nsum = 1E00h:sum8:1E01h-"
+                                                               "1E03h\ncrc = 1E04h:crc16:1E00h-"
+                                                               "1E03h\nfar = 2000h:u8\n"),
+                            &why));
+        QVERIFY(f.Open(QByteArray(512, 1)));
+        fields.SetBaseline(f.document);
+        QCOMPARE(fields.SpanOf(f.document, 1)->position, 5);
+        QVERIFY(!fields.SpanOf(f.document, 2));
+        QCOMPARE(fields.UpdateChecksums(f.document), 2);
+        // CRC-16/CCITT-FALSE of 03 01 01 01, as Python's binascii.crc_hqx(..., 0xFFFF) gives.
+        QCOMPARE(f.Hex(1, 6), QStringLiteral("03 01 01 01 0B 3C"));
+        QVERIFY(fields.Rows(f.document).value(1).state.endsWith(QStringLiteral("\u2713")));
+        QVERIFY(fields.Broken(f.document).isEmpty());
+        QVERIFY(f.document.Write(2, 7));
+        QCOMPARE(fields.Broken(f.document), QStringList({"sum", "crc"}));
+        QVERIFY(f.document.Undo() && f.document.Undo() && !f.document.CanUndo());
+        QCOMPARE(f.Whole(), QByteArray(512, 1));
+        // Any other raw length counts from 0: the fields lie outside it.
+        QVERIFY(f.Open(QByteArray(600, 1)));
+        QVERIFY(!fields.SpanOf(f.document, 0));
     }
 
     void bookmarksKeptPerFile() {
