@@ -14,6 +14,7 @@
 #include "widgets/Twips.h"
 
 #include <QAction>
+#include <QDockWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
@@ -70,6 +71,7 @@ frmEditor::frmEditor(platform::Services& services, const Module1::ProgramPlaces&
     LangText[5] = QStringLiteral("Openning");
     BuildMenus();
     BuildControls();
+    BuildPanels();
     LoadLanguage();
     document_.SetDoneQuestion(LangText[3]);
     document_.SetCaptions(LangText[5], LangText[4]);
@@ -429,6 +431,20 @@ void frmEditor::FitScreen() {
                             (panel_->isHidden() ? 0 : panel_->height()));
     };
     const auto room = [&] { return free.size() - frame - chrome(); };
+    // The side panels shown take their room beside (or below) the page; the page scrolls
+    // where the screen has too little for both.
+    QSize panels;
+    for (QDockWidget* dock : findChildren<QDockWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (dock->isHidden() || dock->isFloating()) {
+            continue;
+        }
+        const Qt::DockWidgetArea area = dockWidgetArea(dock);
+        if (area == Qt::LeftDockWidgetArea || area == Qt::RightDockWidgetArea) {
+            panels.setWidth(std::max(panels.width(), dock->sizeHint().width()));
+        } else {
+            panels.setHeight(std::max(panels.height(), dock->sizeHint().height()));
+        }
+    }
     // Where the page with the panel beside it is wider than the screen (a high display scale),
     // the panel goes below it, so that it stays in view.
     if (panel_->isHidden() && scroll_->widget()->width() > room().width()) {
@@ -444,7 +460,12 @@ void frmEditor::FitScreen() {
     if (view.width() > space.width()) {
         view.rheight() += bar;
     }
-    const QSize want = (view + chrome()).boundedTo(free.size() - frame);
+    QSize want = (view + chrome() + panels).boundedTo(free.size() - frame);
+    resize(want);
+    // The dock areas keep a separator's room beside the page, panels shown or not: the page
+    // gets what it is short of that, as far as the screen allows.
+    layout()->activate();
+    want = (want + (view - scroll_->size()).expandedTo(QSize(0, 0))).boundedTo(free.size() - frame);
     resize(want);
     const QSize outer = want + frame;
     move(free.x() + std::max(0, (free.width() - outer.width()) / 2),
