@@ -671,20 +671,23 @@ private slots:
         f.Menu("mnuRedo");
         Press("^s");
         QCOMPARE(f.Boxes(), 0);
-        const auto saveAfterEdit = [&](int answer) {
+        const auto saveAfterEdit = [&](int answer) { // the gain and the crc saved
             table->item(0, 3)->setText(QString::number(300 + answer));
             f.ts.messages.answers = {answer};
             Press("^s");
-            return ReadFile(f.path).mid(0x1FE, 2);
+            return ReadFile(f.path).mid(0x10, 2) + ReadFile(f.path).mid(0x1FE, 2);
         };
-        QCOMPARE(saveAfterEdit(MsgAnswer::Cancel), right);
+        QCOMPARE(saveAfterEdit(MsgAnswer::Cancel), QByteArray(2, '\0') + right);
         QVERIFY(f.Told().startsWith("The checksum field crc no longer matches the data. Update "
                                     "it before saving?"));
-        QCOMPARE(saveAfterEdit(MsgAnswer::No), right);
+        QCOMPARE(saveAfterEdit(MsgAnswer::No), "\x33\x01" + right);
+        table->item(0, 3)->setText("1"); // saved wrong once: not asked again
+        Press("^s");
+        QCOMPARE(f.Boxes(), 2);
         f.Menu("mnuUpdateChecksums");
         Press("^s");
-        QVERIFY(saveAfterEdit(MsgAnswer::Yes) != right);
-        QCOMPARE(ReadFile(f.path).mid(0x10, 2), QByteArray("\x32\x01"));
+        const QByteArray yes = saveAfterEdit(MsgAnswer::Yes);
+        QVERIFY(yes.startsWith("\x32\x01") && !yes.endsWith(right));
         QCOMPARE(f.Boxes(), 3);
     }
 
