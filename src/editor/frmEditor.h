@@ -148,6 +148,12 @@ private:
         changed_ = true;
         ++version_;
     }
+    // Only the bytes of span changed: the page is drawn again when it shows them.
+    void BytesChangedAt(const EditorDocument::Span& span) {
+        ++version_;
+        changed_ = changed_ || (span.position < drawnPage_ + BytesPerPage &&
+                                span.position + span.length > drawnPage_);
+    }
     void ShowCursor();
     void ShowPanel();
     void ShowSelection();

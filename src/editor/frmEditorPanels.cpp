@@ -244,12 +244,17 @@ void frmEditor::mnuUpdateChecksums_Click() {
     if (!Ready()) {
         return;
     }
-    session_.CompletePending();
-    BytesChanged();
-    const int written = fields_.UpdateChecksums(document_);
-    if (written > 0) {
-        statusBar()->showMessage(tr("%n checksum field(s) updated.", nullptr, written));
-    } else if (written == 0) {
+    if (session_.PendingDigit()) {
+        session_.CompletePending();
+        BytesChanged();
+    }
+    const std::optional<QList<EditorDocument::Span>> written = fields_.UpdateChecksums(document_);
+    if (written && !written->isEmpty()) {
+        for (const EditorDocument::Span& span : *written) {
+            BytesChangedAt(span);
+        }
+        statusBar()->showMessage(tr("%n checksum field(s) updated.", nullptr, written->size()));
+    } else if (written) {
         statusBar()->showMessage(tr("Every checksum field matches its data."));
     }
     ShowDocument();
@@ -269,7 +274,7 @@ bool frmEditor::SettleChecksums() {
     switch (MsgBox(question, MsgStyle::YesNoCancel | MsgStyle::Question)) {
     case MsgAnswer::Yes:
         BytesChanged();
-        return fields_.UpdateChecksums(document_) >= 0;
+        return fields_.UpdateChecksums(document_).has_value();
     case MsgAnswer::No:
         return true;
     default:

@@ -101,17 +101,20 @@ bool DocumentFields::Write(EditorDocument& document, int index, const QString& t
     return ValueInspector::WriteValue(document, span->position, format, text);
 }
 
-int DocumentFields::UpdateChecksums(EditorDocument& document) {
+std::optional<QList<DocumentFields::Span>>
+DocumentFields::UpdateChecksums(EditorDocument& document) {
+    QList<Span> written;
     if (!layout_) {
-        return 0;
+        return written;
     }
     const production::FieldImage image = ImageOf(document);
     QList<QPair<qint64, QByteArray>> ranges = production::ChecksumUpdates(*layout_, image);
     for (auto& [address, bytes] : ranges) {
         address = address - image.origin + 1; // to the document's positions
+        written.append({address, bytes.size()});
     }
     if (!ranges.isEmpty() && !document.WriteRanges(ranges)) {
-        return -1;
+        return std::nullopt;
     }
     // Made right on purpose: from now on, going wrong is asked about at a save.
     for (const int i : layout_->checksumOrder) {
@@ -120,7 +123,7 @@ int DocumentFields::UpdateChecksums(EditorDocument& document) {
             matched_.insert(layout_->fields[i].name);
         }
     }
-    return static_cast<int>(ranges.size());
+    return written;
 }
 
 void DocumentFields::SetBaseline(EditorDocument& document) {

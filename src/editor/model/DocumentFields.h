@@ -48,9 +48,9 @@ public:
     std::optional<Span> SpanOf(EditorDocument& document, int index) const;
     // text as field index's value, one step; false after telling why.
     bool Write(EditorDocument& document, int index, const QString& text) const;
-    // Writes every checksum field that does not match, all in one step: how many were
-    // written, -1 after telling a failure.
-    int UpdateChecksums(EditorDocument& document);
+    // Writes every checksum field that does not match, all in one step: the bytes written;
+    // none after telling a failure.
+    std::optional<QList<Span>> UpdateChecksums(EditorDocument& document);
     // The checksum fields that match now are those whose going wrong Broken reports.
     void SetBaseline(EditorDocument& document);
     // The checksum fields that matched at the baseline and do not now.
