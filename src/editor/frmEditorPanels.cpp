@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QDockWidget>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -68,6 +69,8 @@ void frmEditor::BuildPanels() {
 
     inspectorTable_ = new PanelTable({tr("Type"), tr("Value")}, 1);
     inspectorTable_->setObjectName(QStringLiteral("inspectorTable"));
+    // The type's column as wide as its longest name, the value's the rest.
+    inspectorTable_->setColumnWidth(0, fontMetrics().horizontalAdvance(QStringLiteral("u64le__")));
     inspectorDock_ = Dock("dataInspector", tr("Data Inspector"), inspectorTable_,
                           Qt::RightDockWidgetArea, "mnuDataInspector", QKeySequence());
     connect(inspectorTable_, &PanelTable::Entered, this, &frmEditor::InspectorEntered);
@@ -87,6 +90,9 @@ void frmEditor::BuildPanels() {
     fieldsTable_ =
         new PanelTable({tr("Field"), tr("Address"), tr("Type"), tr("Value"), tr("Check")}, 3);
     fieldsTable_->setObjectName(QStringLiteral("fieldsTable"));
+    for (int c = 0; c < 4; ++c) { // the check's column takes the rest
+        fieldsTable_->horizontalHeader()->setSectionResizeMode(c, QHeaderView::ResizeToContents);
+    }
     column->addWidget(fieldsTable_);
     fieldsDock_ = Dock("fieldsPanel", tr("Fields"), fields, Qt::BottomDockWidgetArea, "mnuFields",
                        QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
