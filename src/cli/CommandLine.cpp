@@ -68,6 +68,13 @@ constexpr CommandInfo Commands[] = {
      "N:used says a chip keeps N (one in two chips: one of them was numbered again), "
      "--settle N:free that none does, so it is handed out again. --settle takes a held number "
      "only once its bench's lease has run out."},
+    {"fields", Command::Fields, "fields FILE --recipe RECIPE [-d DEVICE] [--format table|json]",
+     "Prints the fields that RECIPE's [fields] section names (or a layout file's, holding only "
+     "that section) as FILE holds them: name, address, type and value, and for a checksum field "
+     "whether it matches its range. In an Intel HEX or S-record FILE the addresses are the "
+     "records'; in a raw FILE one block of DEVICE (-d, else the recipe's device) long they count "
+     "from the EEPROM's start, in any other from 0. Exit 1 when a checksum field does not match "
+     "or lies outside FILE."},
 };
 
 const QString Try = QStringLiteral("Try 'tms370 --help'.");
@@ -151,6 +158,10 @@ const QCommandLineOption RecipeOption("recipe",
                                       "VALUE, the options' long names; image for -i); the "
                                       "command line's own win.",
                                       "FILE");
+const QCommandLineOption FieldsRecipeOption("recipe",
+                                            "The recipe, or a layout file, whose [fields] "
+                                            "section names the fields.",
+                                            "RECIPE");
 const QCommandLineOption ChecksumOption(
     "checksum",
     "After every other patch, write at ADDR the checksum ALG (sum8, sum16, sum16le, crc16 "
@@ -228,6 +239,9 @@ QList<QCommandLineOption> OptionsOf(Command command) {
     if (command == Command::Devices || command == Command::Ports) {
         return options;
     }
+    if (command == Command::Fields) {
+        return options << FieldsRecipeOption << DeviceOption << ListFormatOption;
+    }
     options << JournalOption << StoreTimeoutOption;
     if (command == Command::Journal) {
         return options << SeriesOption << SinceOption << ListFormatOption << SummaryOption
@@ -268,7 +282,8 @@ QString CommandHelp(const CommandInfo& info, const QCommandLineParser& parser) {
              at >= 0 ? options.mid(at) : options);
 }
 
-// The device named: a chip, or a family letter.
+} // namespace
+
 bool ReadDevice(const QString& text, Request& request) {
     if (const core::DeviceRow* row = core::FindDevice(text)) {
         request.family = &row->DeviceFamily();
@@ -281,6 +296,42 @@ bool ReadDevice(const QString& text, Request& request) {
         return true;
     }
     return false;
+}
+
+namespace {
+
+ParsedLine UnknownDevice(const QString& text) {
+    return Usage(QStringLiteral("unknown device '%1'; give one of %2, or a family letter x, y or t")
+                     .arg(text, core::DeviceNames().join(QStringLiteral(", "))),
+                 QStringLiteral("'tms370 devices' lists them."));
+}
+
+// fields FILE --recipe RECIPE [-d DEVICE] [--format table|json].
+ParsedLine ReadFields(const QCommandLineParser& parser, const QString& hint) {
+    Request request;
+    request.command = Command::Fields;
+    const QStringList files = parser.positionalArguments();
+    if (files.size() > 1) {
+        return Usage(QStringLiteral("unexpected argument '%1'").arg(files[1]), hint);
+    }
+    if (files.isEmpty() || !Given(parser, FieldsRecipeOption)) {
+        return Usage(QStringLiteral("fields needs FILE and --recipe RECIPE"), hint);
+    }
+    request.file = files[0];
+    request.recipe = ValueOf(parser, FieldsRecipeOption);
+    if (Given(parser, DeviceOption) && !ReadDevice(ValueOf(parser, DeviceOption), request)) {
+        return UnknownDevice(ValueOf(parser, DeviceOption));
+    }
+    request.listFormat = Given(parser, ListFormatOption)
+                             ? ValueOf(parser, ListFormatOption).trimmed().toLower()
+                             : request.listFormat;
+    if (request.listFormat != QLatin1String("table") &&
+        request.listFormat != QLatin1String("json")) {
+        return Usage(QStringLiteral("unknown format '%1'; give table or json")
+                         .arg(ValueOf(parser, ListFormatOption)),
+                     hint);
+    }
+    return {request, QString(), Success};
 }
 
 ParsedLine ReadListing(const QCommandLineParser& parser, Request& request, const QString& hint) {
@@ -456,6 +507,7 @@ QString MainHelp() {
         "  clear-wpo   clear-wpo -p PORT -d DEVICE  (WPO register to 00h)\n"
         "  journal     journal --journal STORE [--series NAME] [--since TIME]\n"
         "              [--summary | --held | --settle N:used|free]\n"
+        "  fields      fields FILE --recipe RECIPE [-d DEVICE]  (named values, checksums)\n"
         "\n"
         "PORT: Comm1..Comm8 (VIDAVEV_COMMn or the settings map them), a device path,\n"
         "usb:SERIAL (a USB adapter by its serial number), net:HOST:PORT (a terminal\n"
@@ -473,7 +525,7 @@ QString MainHelp() {
         "\n"
         "Exit codes:\n"
         "  0    success\n"
-        "  1    verify mismatch\n"
+        "  1    verify mismatch; fields: a checksum field that does not match\n"
         "  2    the adapter gave no answer or a short one\n"
         "  3    port missing, busy or failed\n"
         "  4    file missing, unreadable, unwritable or malformed\n"
@@ -520,6 +572,9 @@ ParsedLine ParseCommandLine(const QStringList& arguments) {
     }
     if (Given(parser, VersionOption)) {
         return version;
+    }
+    if (info->command == Command::Fields) {
+        return ReadFields(parser, hint);
     }
     Request request;
     if (info->command == Command::Program && Given(parser, RecipeOption)) {
@@ -602,11 +657,7 @@ ParsedLine ParseCommandLine(const QStringList& arguments) {
     }
     request.port = ValueOf(parser, PortOption);
     if (!ReadDevice(ValueOf(parser, DeviceOption), request)) {
-        return Usage(
-            QStringLiteral("unknown device '%1'; give one of %2, or a family letter "
-                           "x, y or t")
-                .arg(ValueOf(parser, DeviceOption), core::DeviceNames().join(QStringLiteral(", "))),
-            QStringLiteral("'tms370 devices' lists them."));
+        return UnknownDevice(ValueOf(parser, DeviceOption));
     }
     if (info->command == Command::Read) {
         request.file = ValueOf(parser, OutputOption);

@@ -15,7 +15,7 @@ namespace cli {
 
 inline constexpr char ToolVersion[] = TMS370_VERSION;
 
-enum class Command { Devices, Ports, Read, Program, Verify, Erase, ClearWpo, Journal };
+enum class Command { Devices, Ports, Read, Program, Verify, Erase, ClearWpo, Journal, Fields };
 
 // One job, as the command line gives it.
 struct Request {
@@ -30,7 +30,7 @@ struct Request {
     bool force = false; // read: replace a read-only -o FILE
     bool noVerify = false;
     bool repeat = false;     // program: chip after chip, each after a line on stdin
-    QString recipe;          // program --recipe: the recipe file's name
+    QString recipe;          // program --recipe: the recipe file's name; fields: its path
     QString recipeSha256;    // and its SHA-256
     bool blankCheck = false; // erase --verify, verify --blank: the chip read back must be FFh
     bool fast = false;
@@ -66,6 +66,9 @@ struct ParsedLine {
 };
 
 ParsedLine ParseCommandLine(const QStringList& arguments);
+
+// The device named: a chip, or a family letter; false for neither.
+bool ReadDevice(const QString& text, Request& request);
 
 // What `tms370 --help` prints.
 QString MainHelp();

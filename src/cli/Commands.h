@@ -3,6 +3,8 @@
 #include "CommandLine.h"
 #include "Tool.h"
 
+class QTextStream;
+
 namespace cli {
 
 // `tms370 devices`: the catalogue as a table on stdout.
@@ -14,5 +16,10 @@ int ListPorts(const Request& request, ToolServices& services);
 int RunDeviceCommand(const Request& request, ToolServices& services);
 // `tms370 journal`: the journal's rows, or per series its numbers.
 int ListJournal(const Request& request, ToolServices& services);
+// `tms370 fields`: a recipe's named fields as an image file holds them.
+int ShowFields(const Request& request, ToolServices& services);
+
+// Rows under a header as columns padded to their widest cell.
+void WriteTable(QTextStream& out, const QStringList& header, const QList<QStringList>& lines);
 
 } // namespace cli

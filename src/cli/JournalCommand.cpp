@@ -25,7 +25,8 @@ QString FieldText(const QJsonValue& value) {
     return value.toString();
 }
 
-// Rows as columns padded to their widest field.
+} // namespace
+
 void WriteTable(QTextStream& out, const QStringList& header, const QList<QStringList>& lines) {
     QList<qsizetype> widths;
     for (const QString& name : header) {
@@ -48,6 +49,8 @@ void WriteTable(QTextStream& out, const QStringList& header, const QList<QString
         write(line);
     }
 }
+
+namespace {
 
 QString Optional(const std::optional<qint64>& value) {
     return value ? QString::number(*value) : QStringLiteral("-");

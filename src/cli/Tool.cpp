@@ -23,6 +23,8 @@ int RunTool(const QStringList& arguments, ToolServices& services) {
         return ListPorts(*line.request, services);
     case Command::Journal:
         return ListJournal(*line.request, services);
+    case Command::Fields:
+        return ShowFields(*line.request, services);
     default: {
         const int code = RunDeviceCommand(*line.request, services);
         return code == Interrupted && services.interrupts && services.interrupts->StopAsked()

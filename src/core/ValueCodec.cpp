@@ -217,16 +217,18 @@ std::optional<QByteArray> EncodeBcd(ValueFormat f, const QString& text, QString*
 }
 
 std::optional<QByteArray> EncodeChar(const QString& text, QString* why) {
-    if (text.size() == 1) {
-        const int code = platform::ToWindows1252(text[0]);
-        if (code != 0 || text[0] == QChar(0)) {
+    // A blank is a character; around another one blanks are slips of the hand.
+    const QString one = text.size() == 1 ? text : text.trimmed();
+    if (one.size() == 1) {
+        const int code = platform::ToWindows1252(one[0]);
+        if (code != 0 || one[0] == QChar(0)) {
             return QByteArray(1, char(code));
         }
-        *why = QStringLiteral("%1 is not a Windows-1252 character").arg(text);
+        *why = QStringLiteral("%1 is not a Windows-1252 character").arg(one);
         return std::nullopt;
     }
     // The names DecodeValue shows, and any code as 41h.
-    const QString name = text.trimmed().toUpper();
+    const QString name = one.toUpper();
     for (int code = 0; code < 256; ++code) {
         const QString shown = CharName(static_cast<unsigned char>(code));
         if (shown.size() > 1 && shown.toUpper() == name) {

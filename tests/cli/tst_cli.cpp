@@ -84,6 +84,7 @@ private slots:
             {"unknown option", "read --bogus", None, 64, "Unknown option 'bogus'"},
             {"missing options", "program -p sim", None, 64, "program needs -d DEVICE, -i FILE"},
             {"no command", "", None, 64, "no command given"},
+            {"fields without a recipe", "fields %D/image.bin", None, 64, "fields needs FILE and --recipe RECIPE"},
         };
         // clang-format on
         for (const auto& [name, line, fault, code, wordsOf] : rows) {
@@ -445,7 +446,7 @@ private slots:
 
         const QByteArray recipe = "\xEF\xBB\xBF; line 1\r\n[recipe]\r\nport = sim\r\ndevice = x\n"
                                   "image = x.bin\njournal = s.db\nquiet = true\n"
-                                  "keep = 1E10h:4, 1E20h:4\n";
+                                  "keep = 1E10h:4, 1E20h:4\n[fields]\ngain = 1E10h:i16le\n";
         Write("line.ini", recipe);
         QCOMPARE(Run("program --recipe %D/line.ini"), 0);
         QVERIFY2(out.contains("; kept 4 bytes at 1E10h from the chip; kept 4 bytes at 1E20h"),
@@ -463,6 +464,33 @@ private slots:
         QVERIFY2(err.contains(Path("bad.ini") + ":4: 'speed' is not an option"), qPrintable(err));
         QCOMPARE(::mkfifo(Path("fifo").toLocal8Bit(), 0600), 0); // refused, not read forever
         QCOMPARE(Run("program --recipe %D/fifo"), 64);
+    }
+    // A records image read as such whatever its name; values, a field outside the image, a
+    // checksum that does not match (exit 1, for a Makefile), then one that does.
+    void fieldsOfAnImage() {
+        Write("f.ini", "[recipe]\ndevice = y\n[fields]\nw = 1F20h:u16be\nfar = 2000h:u8\n"
+                       "crc = 1FFEh:crc16:1F00h-1FFDh\n");
+        QCOMPARE(Run("fields %D/records.hex --recipe %D/f.ini --format json"), 1);
+        QVERIFY2(err.contains("the checksum field crc does not match its range"), qPrintable(err));
+        const QJsonArray fields = QJsonDocument::fromJson(out.toUtf8())["fields"].toArray();
+        QCOMPARE(fields[0]["value"].toString(), QString::number(0xE0 * 256 + 0xE7));
+        QCOMPARE(fields[1]["inside"].toBool(true), false);
+        const QJsonObject crc = fields[2]["checksum"].toObject();
+        QCOMPARE(crc["matches"].toBool(true), false);
+        QCOMPARE(crc["expected"].toInteger(), core::Crc16CcittFalse(Pattern(256).left(0xFE)));
+
+        QByteArray image = Pattern(256);
+        image.replace(
+            0xFE, 2,
+            core::ChecksumBytes(core::ChecksumKind::Crc16, quint32(crc["expected"].toInteger())));
+        Write("image.bin", image);
+        QCOMPARE(Run("fields %D/image.bin --recipe %D/f.ini"), 0);
+        QVERIFY2(
+            out.contains(QStringLiteral("crc   1FFEh    crc16:1F00h-1FFDh  %1 \u2713")
+                             .arg(core::ChecksumValueText(core::ChecksumKind::Crc16,
+                                                          quint32(crc["expected"].toInteger())))),
+            qPrintable(out));
+        QCOMPARE(Run("fields %D/image.bin --recipe %D/none.ini"), 4);
     }
 };
 

@@ -1,6 +1,7 @@
 // A recipe file as a person writes it (Production ▸ Open Recipe, tms370 program --recipe): read,
-// then applied as the window applies it.
+// then applied as the window applies it; its [fields] read, and their checksums kept right.
 #include "FuzzSupport.h"
+#include "production/FieldLayout.h"
 #include "production/Recipe.h"
 
 #include <QDir>
@@ -11,6 +12,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     QString why;
     const std::optional<production::Recipe> recipe = production::ReadRecipe(path, &why);
     fuzz::Check(recipe.has_value() != !why.isEmpty(), "a refused recipe says why, only then");
+    QString fault;
+    const std::optional<production::FieldLayout> layout = production::ReadFieldLayout(path, &fault);
+    fuzz::Check(layout.has_value() != !fault.isEmpty(), "a refused layout says why, only then");
+    if (layout) {
+        QByteArray block(512, '\x5A');
+        for (const auto& [address, bytes] :
+             production::ChecksumUpdates(*layout, production::FieldImageOf(block, 0x1E00))) {
+            block.replace(address - 0x1E00, bytes.size(), bytes);
+        }
+        for (const production::Field& field : layout->fields) {
+            const production::FieldState state =
+                production::Evaluate(field, production::FieldImageOf(block, 0x1E00));
+            fuzz::Check(!state.isChecksum || !state.inside || state.matches,
+                        "once updated every checksum field in the image matches");
+        }
+    }
     if (!recipe) {
         fuzz::Check(why.startsWith(path), "a refusal names the file");
         return 0;
