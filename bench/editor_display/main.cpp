@@ -1,5 +1,6 @@
 // Speed of the page display: FillGrid and MoveLast on a sparse 8 GiB file (targets: median
-// under 1 ms, worst under 5 ms), and paging through a 100 MiB file with Page Down.
+// under 1 ms, worst under 5 ms), also with the data inspector and the fields panel shown;
+// paging through a 100 MiB file with Page Down; Update Checksums of a 512-byte image.
 // Usage: bench_editor_display <folder for the test files>   (run with QT_QPA_PLATFORM=offscreen)
 #include "BenchServices.h"
 #include "common/Module1.h"
@@ -11,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QKeyEvent>
+#include <QPushButton>
 #include <QRandomGenerator>
 #include <algorithm>
 #include <cstdio>
@@ -38,6 +40,18 @@ template <typename F> std::vector<double> Time(int runs, F&& step) {
         ms.push_back(timer.nsecsElapsed() / 1e6);
     }
     return ms;
+}
+
+// A layout like a product's: a few values and two checksums over the block.
+void WriteLayout(const QString& path) {
+    QFile file(path);
+    file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    file.write("[fields]\n"
+               "gain = 1E10h:i16le\n"
+               "serial = 1FF6h:u32be\n"
+               "mac = 1FF0h:bytes:6\n"
+               "sum = 1FFAh:sum16:1E00h-1EFFh\n"
+               "crc = 1FFEh:crc16:1E00h-1FFDh\n");
 }
 
 } // namespace
@@ -71,6 +85,8 @@ int main(int argc, char* argv[]) {
         }
     }
     BenchServices bench;
+    const QString layout = folder + QStringLiteral("/fields.layout");
+    WriteLayout(layout);
     {
         frmEditor editor(bench.services, places, [] {});
         editor.show();
@@ -87,6 +103,18 @@ int main(int argc, char* argv[]) {
         }));
         std::printf("page drawn, random pages of 8 GiB: median %.3f ms, worst %.3f ms\n",
                     fill.median, fill.worst);
+        // The same with the inspector following the cursor and the fields of a layout shown.
+        trigger(editor, "mnuDataInspector");
+        trigger(editor, "mnuFields");
+        bench.dialogs.answers = {layout};
+        editor.findChild<QPushButton*>(QStringLiteral("fieldsOpen"))->click();
+        const Stats panels = Summarise(Time(2000, [&](int) {
+            editor.Session().ShowPage(1 + 16 * random.bounded((eight - 320) / 16));
+            editor.Refresh();
+        }));
+        std::printf("page drawn with the inspector and fields shown: median %.3f ms (%.2f times "
+                    "without), worst %.3f ms\n",
+                    panels.median, panels.median / fill.median, panels.worst);
         const Stats last = Summarise(Time(1000, [&](int i) {
             editor.Session().Move(i % 2 == 0 ? Navigation::Key::End : Navigation::Key::Home, true,
                                   false);
@@ -98,6 +126,43 @@ int main(int argc, char* argv[]) {
         trigger(editor, "mnuDone");
     }
     QFile::remove(sparse);
+
+    // Update Checksums of a 512-byte image: a byte changed, then the command, again and again.
+    const QString small = folder + QStringLiteral("/block512.bin");
+    {
+        QFile file(small);
+        file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        file.write(QByteArray(512, '\x5A'));
+    }
+    {
+        frmEditor editor(bench.services, places, [] {});
+        editor.show();
+        bench.dialogs.answers = {small};
+        trigger(editor, "sm1_0");
+        bench.dialogs.answers = {layout};
+        editor.findChild<QPushButton*>(QStringLiteral("fieldsOpen"))->click();
+        // With the checksum fields off the page shown, and with them on it (drawn again).
+        for (const bool shown : {false, true}) {
+            editor.Session().MoveTo(shown ? 512 : 1, false);
+            editor.Refresh();
+            std::vector<double> ms;
+            QElapsedTimer timer;
+            for (int i = 0; i < 1000; ++i) {
+                editor.Document().WriteRanges({{1 + i % 400, QByteArray(1, char(i))}});
+                timer.start();
+                trigger(editor, "mnuUpdateChecksums");
+                ms.push_back(timer.nsecsElapsed() / 1e6);
+            }
+            const Stats update = Summarise(ms);
+            std::printf("Update Checksums of a 512-byte image, the fields %s the page: median "
+                        "%.3f ms, worst %.3f ms\n",
+                        shown ? "on" : "off", update.median, update.worst);
+        }
+        bench.messages.shown = 0;
+        trigger(editor, "mnuDone");
+        bench.messages.shown = 0;
+    }
+    QFile::remove(small);
 
     // 100 MiB of real data, paged with the Page Down key from the first page to the last.
     const QString hundred = folder + QStringLiteral("/data100m.bin");

@@ -1,6 +1,7 @@
 // Draws the Memory window with a file loaded, a byte edited and a few bytes selected, and
-// saves it as a PNG, to look at the layout. Usage: editor_screenshot <file> <out.png>
-// (under a display, e.g. xvfb-run -a -s "-screen 0 1280x1024x24").
+// saves it as a PNG, to look at the layout. Usage: editor_screenshot <file> <out.png> [layout]
+// (under a display, e.g. xvfb-run -a -s "-screen 0 1280x1024x24"); with a recipe or layout
+// file, the data inspector and the fields panel are shown beside the page, with its fields.
 #include "BenchServices.h"
 #include "common/Module1.h"
 #include "editor/frmEditor.h"
@@ -11,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QKeyEvent>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <cstdio>
 
@@ -44,6 +46,16 @@ int main(int argc, char* argv[]) {
     editor.activateWindow();
     bench.dialogs.answers = {QString::fromLocal8Bit(argv[1])};
     editor.findChild<QAction*>(QStringLiteral("sm1_0"))->trigger();
+    if (argc > 3) {
+        for (const char* panel : {"mnuDataInspector", "mnuFields"}) {
+            QAction* toggle = editor.findChild<QAction*>(QLatin1String(panel));
+            if (!toggle->isChecked()) {
+                toggle->trigger();
+            }
+        }
+        bench.dialogs.answers = {QString::fromLocal8Bit(argv[3])};
+        editor.findChild<QPushButton*>(QStringLiteral("fieldsOpen"))->click();
+    }
     for (int i = 0; i < 50; ++i) {
         QApplication::processEvents();
     }

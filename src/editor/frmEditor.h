@@ -1,9 +1,12 @@
 #pragma once
 
 #include "common/Module1.h"
+#include "model/Bookmarks.h"
+#include "model/DocumentFields.h"
 #include "model/EditSession.h"
 #include "model/EditorDocument.h"
 #include "model/EditorObserver.h"
+#include "model/ValueInspector.h"
 
 #include <QColor>
 #include <QMainWindow>
@@ -18,8 +21,10 @@ class FindDialog;
 class GoToDialog;
 class Grid;
 class MarkerShape;
+class PanelTable;
 class PictureBox;
 class QAction;
+class QDockWidget;
 class QLabel;
 class QMenu;
 class QMenuBar;
@@ -143,6 +148,12 @@ private:
         changed_ = true;
         ++version_;
     }
+    // Only the bytes of span changed: the page is drawn again when it shows them.
+    void BytesChangedAt(const EditorDocument::Span& span) {
+        ++version_;
+        changed_ = changed_ || (span.position < drawnPage_ + BytesPerPage &&
+                                span.position + span.length > drawnPage_);
+    }
     void ShowCursor();
     void ShowPanel();
     void ShowSelection();
@@ -188,6 +199,31 @@ private:
     void NextDifference(bool forward);
     bool Ready() const { return !busy_ && !finished_ && document_.Loaded(); }
 
+    // The side panels (frmEditorPanels.cpp): the data inspector, the fields, the bookmarks,
+    // and their commands.
+    void BuildPanels();
+    QDockWidget* Dock(const char* name, const QString& title, QWidget* content,
+                      Qt::DockWidgetArea area, const char* action, const QKeySequence& key);
+    void ShowInspector();
+    void InspectorEntered(int row, const QString& text);
+    // The fields' rows, figured again when the bytes changed since they were last shown.
+    void ShowFields();
+    void FieldEntered(int row, const QString& text);
+    void FieldChosen(int row);
+    void mnuOpenLayout_Click();
+    bool LoadLayout(const QString& path);
+    void mnuUpdateChecksums_Click();
+    // Before a save: asks whether to update the checksum fields that were right and are not
+    // now. False when the user cancels (nothing is saved).
+    bool SettleChecksums();
+    void mnuToggleBookmark_Click();
+    void StepBookmark(bool forward);
+    void GoToMark(const Bookmarks::Mark& mark);
+    void ShowBookmarks();
+    QString BookmarkStore() const;
+    // A file was opened (its bookmarks, its fields) or closed.
+    void PanelsOpened();
+    void PanelsClosed();
     platform::Services& services_;
     Module1::ProgramPlaces places_;
     std::function<void()> showMain_;
@@ -237,6 +273,18 @@ private:
     Grid* grid2 = nullptr;             // text pane
     FindDialog* findDialog_ = nullptr; // made on first use
     GoToDialog* goToDialog_ = nullptr;
+    QMenu* mnuView_ = nullptr;
+    QAction* mnuUpdateChecksums_ = nullptr;
+    QAction* mnuToggleBookmark_ = nullptr;
+    QAction* mnuNextBookmark_ = nullptr;
+    QAction* mnuPreviousBookmark_ = nullptr;
+    QDockWidget* inspectorDock_ = nullptr;
+    QDockWidget* fieldsDock_ = nullptr;
+    QDockWidget* bookmarksDock_ = nullptr;
+    PanelTable* inspectorTable_ = nullptr;
+    PanelTable* fieldsTable_ = nullptr;
+    PanelTable* bookmarksTable_ = nullptr;
+    QLabel* fieldsFile_ = nullptr; // the layout file the fields come from
 
     // ---- Window state ----
     int RowHeight = 0;
@@ -270,4 +318,8 @@ private:
     bool deleteRequested_ = false; // to be deleted once the last Yield is over
     int shownPercent_ = -1;        // what the progress bar shows now
     double lastYieldMs_ = 0;       // when ShowProgress last handled the events
+    QList<ValueInspector::Row> inspected_; // what the inspector shows
+    Bookmarks bookmarks_;
+    DocumentFields fields_;
+    int fieldsVersion_ = -1; // the bytes' version the fields panel shows
 };

@@ -97,20 +97,23 @@ void frmEditor::mnuSave_Click() {
     if (!document_.Modified()) {
         statusBar()->showMessage(tr("Nothing to save: %1 holds every edit.")
                                      .arg(QFileInfo(document_.SourceName()).fileName()));
-    } else if (document_.Save()) {
+    } else if (SettleChecksums() && document_.Save()) {
         ShowWritten();
     }
     ShowDocument();
 }
 
 void frmEditor::mnuSaveAs_Click() {
-    if (Ready() && document_.SaveAs()) {
+    if (Ready() && SettleChecksums() && document_.SaveAs()) {
         ShowWritten();
     }
     ShowDocument();
 }
 
 void frmEditor::ShowWritten() {
+    // The file holds the fields as they are now: a checksum left wrong on purpose is not
+    // asked about again.
+    fields_.SetBaseline(document_);
     statusBar()->showMessage(
         tr("Saved: %1, %2")
             .arg(document_.LastWritten(), QTime::currentTime().toString(QStringLiteral("HH:mm"))));

@@ -117,6 +117,9 @@ void frmEditor::ShowDocument() {
         FillGrid();
     }
     ShowCursor();
+    if (fieldsVersion_ != version_) {
+        ShowFields();
+    }
     UpdateActions();
     ShowTitle();
     // The file the document is now (a Save As, also one offered after a failed save, moves it).
@@ -158,6 +161,7 @@ void frmEditor::ShowPanel() {
     lblInfo[2]->setText(QString::number(offset, 16).toUpper());
     lblInfo[3]->setText(QString::number(offset));
     ShowSelection();
+    ShowInspector();
 }
 
 void frmEditor::ShowSelection() {
@@ -201,6 +205,12 @@ void frmEditor::UpdateActions() {
     mnuFill_->setEnabled(loaded && session_.Selection().has_value());
     mnuNextDifference_->setEnabled(loaded && session_.Comparing());
     mnuPreviousDifference_->setEnabled(loaded && session_.Comparing());
+    if (mnuUpdateChecksums_) {
+        mnuUpdateChecksums_->setEnabled(loaded && fields_.Loaded());
+        for (QAction* action : {mnuToggleBookmark_, mnuNextBookmark_, mnuPreviousBookmark_}) {
+            action->setEnabled(loaded);
+        }
+    }
 }
 
 void frmEditor::ShowOpened() {
@@ -216,6 +226,7 @@ void frmEditor::ShowOpened() {
     if (document_.OffsetHex() != OffsetHex) {
         SetRadix(document_.OffsetHex()); // records at addresses above zero
     }
+    PanelsOpened();
     ShowDocument();
     PicHex->setFocus();
 }
@@ -238,6 +249,7 @@ void frmEditor::ShowNoFile() {
     lblInfo[4]->setText(QStringLiteral("0 ") + LangText[0] + QStringLiteral(" 0"));
     lblInfo[5]->setText(QStringLiteral("0 Bytes"));
     lblSelection_->clear();
+    PanelsClosed();
     ShowTitle();
 }
 

@@ -14,6 +14,7 @@
 #include "widgets/Twips.h"
 
 #include <QAction>
+#include <QDockWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
@@ -70,6 +71,7 @@ frmEditor::frmEditor(platform::Services& services, const Module1::ProgramPlaces&
     LangText[5] = QStringLiteral("Openning");
     BuildMenus();
     BuildControls();
+    BuildPanels();
     LoadLanguage();
     document_.SetDoneQuestion(LangText[3]);
     document_.SetCaptions(LangText[5], LangText[4]);
@@ -429,6 +431,24 @@ void frmEditor::FitScreen() {
                             (panel_->isHidden() ? 0 : panel_->height()));
     };
     const auto room = [&] { return free.size() - frame - chrome(); };
+    // The side panels shown take their room beside (or below) the page: enough for their
+    // columns (or a few fields), never more than a third of the screen; the page scrolls where
+    // the screen has too little for all.
+    const QFontMetrics metrics = fontMetrics();
+    const QSize panelRoom(
+        std::min(metrics.horizontalAdvance(QLatin1Char('0')) * 27, free.width() / 3),
+        std::min(metrics.height() * 11, free.height() / 3));
+    QList<QDockWidget*> sides;
+    QList<QDockWidget*> belows;
+    for (QDockWidget* dock : findChildren<QDockWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (!dock->isHidden() && !dock->isFloating()) {
+            const Qt::DockWidgetArea area = dockWidgetArea(dock);
+            (area == Qt::LeftDockWidgetArea || area == Qt::RightDockWidgetArea ? sides : belows)
+                .append(dock);
+        }
+    }
+    const QSize panels(sides.isEmpty() ? 0 : panelRoom.width(),
+                       belows.isEmpty() ? 0 : panelRoom.height());
     // Where the page with the panel beside it is wider than the screen (a high display scale),
     // the panel goes below it, so that it stays in view.
     if (panel_->isHidden() && scroll_->widget()->width() > room().width()) {
@@ -444,8 +464,15 @@ void frmEditor::FitScreen() {
     if (view.width() > space.width()) {
         view.rheight() += bar;
     }
-    const QSize want = (view + chrome()).boundedTo(free.size() - frame);
+    QSize want = (view + chrome() + panels).boundedTo(free.size() - frame);
     resize(want);
+    // The dock areas keep a separator's room beside the page, panels shown or not: the page
+    // gets what it is short of that, as far as the screen allows.
+    layout()->activate();
+    want = (want + (view - scroll_->size()).expandedTo(QSize(0, 0))).boundedTo(free.size() - frame);
+    resize(want);
+    resizeDocks(sides, QList<int>(sides.size(), panels.width()), Qt::Horizontal);
+    resizeDocks(belows, QList<int>(belows.size(), panels.height()), Qt::Vertical);
     const QSize outer = want + frame;
     move(free.x() + std::max(0, (free.width() - outer.width()) / 2),
          free.y() + std::max(0, (free.height() - outer.height()) / 2));

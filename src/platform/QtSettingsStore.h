@@ -18,8 +18,7 @@ public:
                        const QString& defaultValue = QString()) const override;
     void SaveSetting(const QString& section, const QString& key, const QString& value) override;
 
-    // Where the settings live, for the user's information.
-    QString Location() const;
+    QString Location() const override;
 
 private:
     std::unique_ptr<QSettings> settings_;

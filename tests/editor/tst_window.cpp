@@ -608,6 +608,108 @@ private slots:
         QLabel* size = Part<QLabel>(f.editor, "lblInfo_5"); // right and low in the panel
         QVERIFY(size->visibleRegion().boundingRect() == size->rect() && size->text() == "1000");
         QCOMPARE(Part<QScrollArea>(f.editor, "scroll")->horizontalScrollBar()->maximum(), 0);
+        // The side panels shown fit beside the page, the window still on the screen.
+        f.Menu("mnuDataInspector");
+        f.Menu("mnuFields");
+        QTest::qWait(50);
+        QVERIFY2(free.contains(f.editor->frameGeometry()), qPrintable(where));
+        for (const char* panel : {"inspectorTable", "fieldsTable"}) {
+            QVERIFY(Part<QWidget>(f.editor, panel)->visibleRegion().boundingRect().height() > 40);
+        }
+    }
+
+    void dataInspector() {
+        // Shown as last left; follows the cursor; a value typed is written as one step, one that
+        // runs past the end is refused with the reason.
+        EditorFixture f;
+        f.Menu("mnuDataInspector");
+        f.Restart();
+        QVERIFY(f.OpenAndShow(QByteArray::fromHex("3412785600")));
+        QTableWidget* table = Part<QTableWidget>(f.editor, "inspectorTable");
+        QVERIFY(table->isVisible());
+        const auto cell = [table](const QString& name) {
+            for (int r = 0; r < table->rowCount(); ++r) {
+                if (table->item(r, 0)->text() == name) {
+                    return table->item(r, 1);
+                }
+            }
+            qFatal("no row %s", qPrintable(name));
+        };
+        QCOMPARE(cell("u16le")->text(), "4660");
+        Press("<Right><Right>");
+        QCOMPARE(cell("u16be")->text(), "30806");
+        cell("i16le")->setText("-2");
+        QCOMPARE(f.Image(3, 2), QByteArray("\xFE\xFF"));
+        cell("u32le")->setText("7");
+        QVERIFY(f.Told().contains("past the end of the file") && cell("u32le")->text() == "—");
+        f.Menu("mnuUndo");
+        QCOMPARE(f.Image(1, 5), QByteArray::fromHex("3412785600"));
+        QCOMPARE(cell("u16be")->text(), "30806");
+    }
+
+    void fieldsAndChecksums() {
+        // A click on a field selects its bytes; Update Checksums is one step; Save asks about
+        // a checksum that was right and is not now: Cancel keeps, No saves as is, Yes updates.
+        EditorFixture f;
+        const QString layout = f.WriteFile("fw.layout", "[fields]\ngain = 1E10h:i16le\n"
+                                                        "crc = 1FFEh:crc16:1E00h-1FFDh\n");
+        QVERIFY(f.OpenAndShow(QByteArray(512, '\0')));
+        f.ts.dialogs.answers = {layout};
+        Part<QPushButton>(f.editor, "fieldsOpen")->click();
+        QTableWidget* table = Part<QTableWidget>(f.editor, "fieldsTable");
+        QCOMPARE(table->item(0, 1)->text(), "1E10h");
+        QVERIFY(table->item(1, 4)->text().endsWith(QStringLiteral("✗")));
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
+                          table->visualItemRect(table->item(0, 0)).center());
+        const std::optional<EditorDocument::Span> picked = f.editor->Session().Selection();
+        QVERIFY(picked && picked->position == 0x11 && picked->length == 2);
+        f.Menu("mnuUpdateChecksums");
+        QVERIFY(table->item(1, 4)->text().endsWith(QStringLiteral("✓")));
+        const QByteArray right = f.Image(511, 2);
+        f.Menu("mnuUndo");
+        QCOMPARE(f.Image(511, 2), QByteArray(2, '\0'));
+        f.Menu("mnuRedo");
+        Press("^s");
+        QCOMPARE(f.Boxes(), 0);
+        const auto saveAfterEdit = [&](int answer) { // the gain and the crc saved
+            table->item(0, 3)->setText(QString::number(300 + answer));
+            f.ts.messages.answers = {answer};
+            Press("^s");
+            return ReadFile(f.path).mid(0x10, 2) + ReadFile(f.path).mid(0x1FE, 2);
+        };
+        QCOMPARE(saveAfterEdit(MsgAnswer::Cancel), QByteArray(2, '\0') + right);
+        QVERIFY(f.Told().startsWith("The checksum field crc no longer matches the data. Update "
+                                    "it before saving?"));
+        QCOMPARE(saveAfterEdit(MsgAnswer::No), "\x33\x01" + right);
+        table->item(0, 3)->setText("1"); // saved wrong once: not asked again
+        Press("^s");
+        QCOMPARE(f.Boxes(), 2);
+        f.Menu("mnuUpdateChecksums");
+        Press("^s");
+        const QByteArray yes = saveAfterEdit(MsgAnswer::Yes);
+        QVERIFY(yes.startsWith("\x32\x01") && !yes.endsWith(right));
+        QCOMPARE(f.Boxes(), 3);
+    }
+
+    void bookmarks() {
+        // Ctrl+B asks a name; F2 steps round, saying so; they come back with the file.
+        EditorFixture f;
+        QVERIFY(f.OpenAndShow(Counting(100)));
+        f.ts.messages.inputs = {"gain", ""};
+        Press("<Right><Right>^b<Down>^b");
+        Press("<F2>");
+        QCOMPARE(f.editor->Session().View().position, 3);
+        QVERIFY(f.editor->statusBar()->currentMessage().contains("back to the first"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F2, Qt::ShiftModifier);
+        QCOMPARE(f.editor->Session().View().position, 19);
+        f.Restart();
+        f.Open(f.path);
+        QTableWidget* list = Part<QTableWidget>(f.editor, "bookmarksTable");
+        QCOMPARE(list->rowCount(), 2);
+        QCOMPARE(list->item(0, 1)->text(), "gain");
+        f.editor->Session().MoveTo(3, false);
+        f.Menu("mnuToggleBookmark");
+        QCOMPARE(list->rowCount(), 1);
     }
 
     void selectionCopyPaste() {

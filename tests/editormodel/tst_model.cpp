@@ -1,10 +1,13 @@
 // The Memory window's document on Qt Core: the working image and its history, cursor moves,
 // edits, find, go to, compare, records files in and out, saves and the questions they ask.
 #include "ModelFixture.h"
+#include "editor/model/Bookmarks.h"
 #include "editor/model/ByteEdits.h"
 #include "editor/model/CellText.h"
+#include "editor/model/DocumentFields.h"
 #include "editor/model/ImageCompare.h"
 #include "editor/model/ImageSearch.h"
+#include "editor/model/ValueInspector.h"
 #include "editor/model/WorkImage.h"
 #include "formats/IntelHex.h"
 
@@ -672,6 +675,110 @@ private slots:
         QVERIFY(QFile::link(nowhere, image.Path()));
         Load(image, "new content");
         QVERIFY(!QFile::exists(nowhere));
+    }
+
+    void severalRangesAreOneStep() {
+        ModelFixture f;
+        QVERIFY(f.Open(QByteArray(8, '\0')));
+        QVERIFY(f.document.WriteRanges({{2, "\x11"}, {7, "\x22\x33"}}));
+        const QString both = QStringLiteral("00 11 00 00 00 00 22 33");
+        QCOMPARE(f.Hex(1, 8), both);
+        QVERIFY(f.document.Undo() && !f.document.CanUndo());
+        QCOMPARE(f.Hex(1, 8), QStringLiteral("00 00 00 00 00 00 00 00"));
+        QVERIFY(f.document.Redo() && !f.document.CanRedo());
+        QCOMPARE(f.Hex(1, 8), both);
+        // All or nothing: the second runs past the end, and the first is put back.
+        QVERIFY(!f.document.WriteRanges({{1, "\x44"}, {8, "\x55\x66"}}));
+        QCOMPARE(f.Hex(1, 8), both);
+        QVERIFY(f.document.Undo() && !f.document.CanUndo());
+    }
+
+    void inspectorAtTheLastBytes() {
+        ModelFixture f;
+        QVERIFY(f.Open(QByteArray::fromHex("00010203040506FEFF")));
+        QMap<QString, QString> shown;
+        for (const ValueInspector::Row& row : ValueInspector::Rows(f.document, 8)) {
+            shown[row.name] = row.value;
+        }
+        QCOMPARE(shown.value("u8"), QStringLiteral("254"));
+        QCOMPARE(shown.value("i16le"), QStringLiteral("-2"));
+        QCOMPARE(shown.value("i16be"), QStringLiteral("-257"));
+        QCOMPARE(shown.value("u32le"), ValueInspector::NoValue);
+        QCOMPARE(shown.value("f64be"), ValueInspector::NoValue);
+
+        // Refused with the reason, nothing written; a value that fits is one step.
+        const QByteArray before = f.Whole();
+        QVERIFY(!ValueInspector::WriteValue(f.document, 8, {core::ValueType::U32Le, 4}, "1"));
+        QVERIFY(f.Said(-1, {"past the end of the file"}));
+        QVERIFY(!ValueInspector::WriteValue(f.document, 1, {core::ValueType::U8, 1}, "300"));
+        QVERIFY(f.Said(-1, {"300", "u8"}));
+        QCOMPARE(f.Whole(), before);
+        QVERIFY(ValueInspector::WriteValue(f.document, 8, {core::ValueType::U16Be, 2}, "0x1234"));
+        QCOMPARE(f.Hex(8, 2), QStringLiteral("12 34"));
+        QVERIFY(f.document.Undo());
+        QCOMPARE(f.Whole(), before);
+    }
+
+    void fieldsFollowTheImageAndChecksumsUpdateInOneStep() {
+        // A raw block of 512 bytes starts at 1E00h; the sum inside the CRC's range goes first.
+        ModelFixture f;
+        DocumentFields fields;
+        QString why;
+        QVERIFY(fields.Load(WriteFile(f.dir.filePath("l.ini"), "[fields]\nsum = 1E00h:sum8:1E01h-"
+                                                               "1E03h\ncrc = 1E04h:crc16:1E00h-"
+                                                               "1E03h\nfar = 2000h:u8\n"),
+                            &why));
+        QVERIFY(f.Open(QByteArray(512, 1)));
+        fields.SetBaseline(f.document);
+        QCOMPARE(fields.SpanOf(f.document, 1)->position, 5);
+        QVERIFY(!fields.SpanOf(f.document, 2));
+        QCOMPARE(fields.UpdateChecksums(f.document)->size(), 2);
+        // CRC-16/CCITT-FALSE of 03 01 01 01, as Python's binascii.crc_hqx(..., 0xFFFF) gives.
+        QCOMPARE(f.Hex(1, 6), QStringLiteral("03 01 01 01 0B 3C"));
+        QVERIFY(fields.Rows(f.document).value(1).state.endsWith(QStringLiteral("\u2713")));
+        QVERIFY(fields.Broken(f.document).isEmpty());
+        QVERIFY(f.document.Write(2, 7));
+        QCOMPARE(fields.Broken(f.document), QStringList({"sum", "crc"}));
+        QVERIFY(f.document.Undo() && f.document.Undo() && !f.document.CanUndo());
+        QCOMPARE(f.Whole(), QByteArray(512, 1));
+        // Any other raw length counts from 0: the fields lie outside it.
+        QVERIFY(f.Open(QByteArray(600, 1)));
+        QVERIFY(!fields.SpanOf(f.document, 0));
+    }
+
+    void bookmarksKeptPerFile() {
+        ModelFixture f;
+        const QString store = f.dir.filePath(QStringLiteral("bookmarks.json"));
+        const QString a = f.dir.filePath(QStringLiteral("a.bin"));
+        Bookmarks marks;
+        for (const Bookmarks::Mark& mark :
+             {Bookmarks::Mark{300, 4, "serial"}, {10, 1, {}}, {100, 1, "gain"}}) {
+            marks.Add(mark);
+        }
+        QCOMPARE(marks.IndexAt(303), 2);
+        QCOMPARE(marks.IndexAt(304), -1);
+        bool wrapped = true;
+        QCOMPARE(marks.Step(100, true, &wrapped)->position, 300);
+        QVERIFY(!wrapped);
+        QCOMPARE(marks.Step(300, true, &wrapped)->position, 10);
+        QVERIFY(wrapped);
+        QCOMPARE(marks.Step(10, false, &wrapped)->name, QStringLiteral("serial"));
+        QVERIFY(wrapped);
+        QString why;
+        QVERIFY(marks.Save(store, a, &why));
+        Bookmarks other;
+        other.Add({5, 1, "b"});
+        QVERIFY(other.Save(store, f.dir.filePath(QStringLiteral("b.bin")), &why));
+
+        // Back as they were; in a shorter file those past its end go, one over it is cut.
+        Bookmarks back;
+        back.Load(store, a, 1000);
+        QCOMPARE(back.List(), marks.List());
+        back.Load(store, a, 301);
+        QCOMPARE(back.List().size(), 3);
+        QCOMPARE(back.List().last().length, 2);
+        back.Load(store, a, 299);
+        QCOMPARE(back.List().size(), 2);
     }
 
     void historyIsBounded() {

@@ -359,23 +359,57 @@ void ByteEdits::Apply(const Step& step, bool after) {
 }
 
 std::optional<ByteEdits::Span> ByteEdits::Undo() {
-    if (!CanUndo()) {
-        return std::nullopt;
+    // A joined step goes back with the one before it: the span covers them all.
+    std::optional<Span> span;
+    for (bool more = CanUndo(); more;) {
+        const Step& step = steps_[static_cast<std::size_t>(current_ - first_ - 1)];
+        Apply(step, false);
+        --current_;
+        span = Cover(span, step);
+        more = step.joined && CanUndo();
     }
-    const Step& step = steps_[static_cast<std::size_t>(current_ - first_ - 1)];
-    Apply(step, false);
-    --current_;
-    return Span{step.position, step.length};
+    return span;
 }
 
 std::optional<ByteEdits::Span> ByteEdits::Redo() {
-    if (!CanRedo()) {
-        return std::nullopt;
+    std::optional<Span> span;
+    for (bool more = CanRedo(); more;) {
+        const Step& step = steps_[static_cast<std::size_t>(current_ - first_)];
+        Apply(step, true);
+        ++current_;
+        span = Cover(span, step);
+        more = CanRedo() && steps_[static_cast<std::size_t>(current_ - first_)].joined;
     }
-    const Step& step = steps_[static_cast<std::size_t>(current_ - first_)];
-    Apply(step, true);
-    ++current_;
-    return Span{step.position, step.length};
+    return span;
+}
+
+std::optional<ByteEdits::Span> ByteEdits::Cover(const std::optional<Span>& span, const Step& step) {
+    if (!span) {
+        return Span{step.position, step.length};
+    }
+    const qint64 from = std::min(span->position, step.position);
+    const qint64 to = std::max(span->position + span->length, step.position + step.length);
+    return Span{from, to - from};
+}
+
+void ByteEdits::WriteRanges(const QList<QPair<qint64, QByteArray>>& ranges) {
+    const qint64 start = current_;
+    try {
+        for (const auto& [position, bytes] : ranges) {
+            const bool first = current_ == start;
+            WriteRange(position, bytes.size(), bytes);
+            if (!first && current_ > start) {
+                steps_.back().joined = true;
+            }
+        }
+    } catch (...) {
+        // All or nothing: the ranges already written go back.
+        if (current_ > start) {
+            Undo();
+            DropRedo();
+        }
+        throw;
+    }
 }
 
 void ByteEdits::Clear() {

@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QList>
+#include <QPair>
 #include <QtGlobal>
 #include <cstddef>
 #include <deque>
@@ -45,6 +47,9 @@ public:
     // already written are put back, nothing is kept, and it throws (CancelError when stopped).
     void WriteRange(qint64 position, qint64 length, const QByteArray& data,
                     const Progress& progress = {});
+    // Writes each (1-based position, bytes) as one step together: taken back and done again
+    // as one. For a few small ranges (fields a command rewrites): no progress is reported.
+    void WriteRanges(const QList<QPair<qint64, QByteArray>>& ranges);
 
     // Writes the old bytes of the last step back; what it changed, or none with nothing to
     // take back. A failed write throws and the step stays where it was.
@@ -76,6 +81,7 @@ private:
         // trade names: this file holds the image as it is not now, and every undo or redo
         // trades again, in no time, whatever the size.
         QString swapPath;
+        bool joined = false; // taken back and done again with the step before it
     };
 
     // The steps that could be done again are gone once a new one is made.
@@ -91,6 +97,7 @@ private:
     // pieceSize, the pattern's piece prepared once.
     void FillBySwap(Step& step, const QByteArray& data, const Progress& progress);
     static void Forget(const Step& step);
+    static std::optional<Span> Cover(const std::optional<Span>& span, const Step& step);
     static QByteArray PatternPiece(const QByteArray& pattern, qint64 phase, qint64 size);
 
     WorkImage& image_;

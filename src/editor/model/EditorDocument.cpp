@@ -444,6 +444,16 @@ bool EditorDocument::WriteRange(const QString& caption, qint64 position, qint64 
     });
 }
 
+bool EditorDocument::WriteRanges(const QList<QPair<qint64, QByteArray>>& ranges) {
+    try {
+        edits_.WriteRanges(ranges);
+        return true;
+    } catch (const RuntimeError& error) {
+        Fail(error);
+        return false;
+    }
+}
+
 std::optional<EditorDocument::Span> EditorDocument::Step(bool redo) {
     try {
         return redo ? edits_.Redo() : edits_.Undo();

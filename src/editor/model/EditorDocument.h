@@ -106,6 +106,9 @@ public:
     // length bytes from position as one step (see ByteEdits::WriteRange), with the progress
     // shown under caption.
     bool WriteRange(const QString& caption, qint64 position, qint64 length, const QByteArray& data);
+    // A few small pieces (a value, the checksum fields), each (position, bytes), as one step
+    // at once, without progress; false after telling a failure (then none is written).
+    bool WriteRanges(const QList<QPair<qint64, QByteArray>>& ranges);
     // Takes the last step back or does the next again: what it changed.
     std::optional<Span> Undo() { return Step(false); }
     std::optional<Span> Redo() { return Step(true); }
