@@ -59,6 +59,7 @@ install(FILES ${CMAKE_BINARY_DIR}/doc/changelog.gz DESTINATION share/doc/tms370p
 # The software centres' description, with the sizes of the screenshots it names (a PNG's
 # width and height are the big-endian words at bytes 16 and 20).
 function(png_size file prefix)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${file})
   file(READ ${file} header LIMIT 24 HEX)
   string(SUBSTRING ${header} 32 8 width)
   string(SUBSTRING ${header} 40 8 height)
@@ -67,8 +68,8 @@ function(png_size file prefix)
   set(${prefix}_WIDTH ${width} PARENT_SCOPE)
   set(${prefix}_HEIGHT ${height} PARENT_SCOPE)
 endfunction()
-png_size(${packaging}/screenshots/main-window.png SHOT_MAIN)
-png_size(${packaging}/screenshots/memory-editor.png SHOT_EDITOR)
+png_size(${PROJECT_SOURCE_DIR}/docs/main-window.png SHOT_MAIN)
+png_size(${PROJECT_SOURCE_DIR}/docs/editor-panels.png SHOT_EDITOR)
 set(metainfo ${CMAKE_BINARY_DIR}/metainfo/${TMS370_APPSTREAM_ID}.metainfo.xml)
 configure_file(${packaging}/tms370prog.metainfo.xml.in ${metainfo} @ONLY)
 install(FILES ${metainfo} DESTINATION share/metainfo)
