@@ -41,6 +41,8 @@ install(FILES ${man_outputs} DESTINATION share/man/man1)
 # The release this tree is, for the changelog and the software centres; a distributor sets
 # where its pages and screenshots are published.
 set(TMS370_RELEASE_DATE 2026-12-08)
+set(TMS370_MAINTAINER "TMS370 EEPROM Programmer developers <maintainers@tms370prog.invalid>"
+    CACHE STRING "Maintainer field of the Debian package and its changelog")
 set(TMS370_APPSTREAM_ID invalid.tms370prog.programmer
     CACHE STRING "AppStream component id (reverse DNS of the project's domain)")
 set(TMS370_HOMEPAGE https://tms370prog.invalid

@@ -1,7 +1,6 @@
 # The Debian package (scripts/package): cpack -G DEB from the build folder.
 
-set(TMS370_MAINTAINER "TMS370 EEPROM Programmer developers <maintainers@tms370prog.invalid>"
-    CACHE STRING "Maintainer field of the Debian package")
+# TMS370_MAINTAINER is set in Install.cmake, whose changelog names it too.
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tms370prog)
