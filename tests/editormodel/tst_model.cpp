@@ -779,6 +779,15 @@ private slots:
         QCOMPARE(back.List().last().length, 2);
         back.Load(store, a, 299);
         QCOMPARE(back.List().size(), 2);
+
+        // A store spoilt by another program is kept beside, not written over.
+        QFile spoilt(store);
+        QVERIFY(spoilt.open(QIODevice::WriteOnly) && spoilt.write("{\"x\": [") > 0);
+        spoilt.close();
+        QVERIFY(marks.Save(store, a, &why));
+        QCOMPARE(ReadFile(store + QStringLiteral(".bad")), QByteArray("{\"x\": ["));
+        back.Load(store, a, 1000);
+        QCOMPARE(back.List(), marks.List());
     }
 
     void historyIsBounded() {

@@ -23,6 +23,22 @@ QJsonObject ReadStore(const QString& store) {
     return QJsonDocument::fromJson(file.readAll()).object();
 }
 
+// A store that is there but not ours to read (spoilt by hand or by another program) is kept
+// beside as .bad before a new one takes its name: the other files' marks stay to be mended.
+void KeepSpoiltStore(const QString& store) {
+    QFile file(store);
+    if (!file.open(QIODevice::ReadOnly) || file.size() == 0) {
+        return;
+    }
+    QJsonParseError error;
+    if (QJsonDocument::fromJson(file.readAll(), &error).isObject()) {
+        return;
+    }
+    file.close();
+    QFile::remove(store + QLatin1String(".bad"));
+    QFile::rename(store, store + QLatin1String(".bad"));
+}
+
 } // namespace
 
 int Bookmarks::IndexAt(qint64 position) const {
@@ -80,6 +96,7 @@ void Bookmarks::Load(const QString& store, const QString& file, qint64 length) {
 }
 
 bool Bookmarks::Save(const QString& store, const QString& file, QString* why) const {
+    KeepSpoiltStore(store);
     QJsonObject all = ReadStore(store);
     QJsonArray list;
     for (const Mark& mark : marks_) {
