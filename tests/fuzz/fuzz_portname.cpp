@@ -20,6 +20,7 @@ struct MapSettings : platform::SettingsStore {
     void SaveSetting(const QString& section, const QString& key, const QString& value) override {
         values.insert(section + u'/' + key, value);
     }
+    QString Location() const override { return {}; } // no file: nothing is kept beside it
     QMap<QString, QString> values;
 };
 
