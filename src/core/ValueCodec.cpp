@@ -381,7 +381,7 @@ int ValueWidth(ValueFormat f) {
     return Sized(f.type) ? f.length : 1;
 }
 
-QList<ValueFormat> InspectorFormats() {
+QList<ValueFormat> CursorFormats() {
     QList<ValueFormat> formats;
     for (size_t i = 0; i < FixedTypes.size(); ++i) {
         formats.append({static_cast<ValueType>(i), 1});

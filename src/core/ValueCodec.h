@@ -54,7 +54,7 @@ int ValueWidth(ValueFormat f);
 
 // The rows a data inspector shows at the cursor, in order: the integers and floats in both byte
 // orders, binary, bcd:4 (an eight-digit serial number or date), char.
-QList<ValueFormat> InspectorFormats();
+QList<ValueFormat> CursorFormats();
 
 // bytes.size() == ValueWidth(f). Decimal for integers; the shortest text that reads back
 // the same float ("nan", "-inf" too); "0101 1010" for binary; the BCD digits, or "not BCD:

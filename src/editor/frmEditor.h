@@ -2,11 +2,11 @@
 
 #include "common/Module1.h"
 #include "model/Bookmarks.h"
+#include "model/CursorValues.h"
 #include "model/DocumentFields.h"
 #include "model/EditSession.h"
 #include "model/EditorDocument.h"
 #include "model/EditorObserver.h"
-#include "model/ValueInspector.h"
 
 #include <QColor>
 #include <QMainWindow>
@@ -318,7 +318,7 @@ private:
     bool deleteRequested_ = false; // to be deleted once the last Yield is over
     int shownPercent_ = -1;        // what the progress bar shows now
     double lastYieldMs_ = 0;       // when ShowProgress last handled the events
-    QList<ValueInspector::Row> inspected_; // what the inspector shows
+    QList<CursorValues::Row> inspected_; // what the inspector shows
     Bookmarks bookmarks_;
     DocumentFields fields_;
     int fieldsVersion_ = -1; // the bytes' version the fields panel shows

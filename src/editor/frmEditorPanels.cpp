@@ -148,10 +148,10 @@ void frmEditor::ShowInspector() {
     if (!inspectorDock_ || inspectorDock_->isHidden() || !document_.Loaded()) {
         return;
     }
-    inspected_ = ValueInspector::Rows(document_, session_.View().position);
+    inspected_ = CursorValues::Rows(document_, session_.View().position);
     QList<QStringList> rows;
     rows.reserve(inspected_.size());
-    for (const ValueInspector::Row& row : inspected_) {
+    for (const CursorValues::Row& row : inspected_) {
         rows.append({row.name, row.value});
     }
     inspectorTable_->Show(rows);
@@ -160,8 +160,8 @@ void frmEditor::ShowInspector() {
 void frmEditor::InspectorEntered(int row, const QString& text) {
     if (Ready() && row < inspected_.size()) {
         session_.CompletePending();
-        if (ValueInspector::WriteValue(document_, session_.View().position, inspected_[row].format,
-                                       text)) {
+        if (CursorValues::WriteValue(document_, session_.View().position, inspected_[row].format,
+                                     text)) {
             BytesChanged();
         }
     }

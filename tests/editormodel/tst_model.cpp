@@ -4,10 +4,10 @@
 #include "editor/model/Bookmarks.h"
 #include "editor/model/ByteEdits.h"
 #include "editor/model/CellText.h"
+#include "editor/model/CursorValues.h"
 #include "editor/model/DocumentFields.h"
 #include "editor/model/ImageCompare.h"
 #include "editor/model/ImageSearch.h"
-#include "editor/model/ValueInspector.h"
 #include "editor/model/WorkImage.h"
 #include "formats/IntelHex.h"
 
@@ -697,23 +697,23 @@ private slots:
         ModelFixture f;
         QVERIFY(f.Open(QByteArray::fromHex("00010203040506FEFF")));
         QMap<QString, QString> shown;
-        for (const ValueInspector::Row& row : ValueInspector::Rows(f.document, 8)) {
+        for (const CursorValues::Row& row : CursorValues::Rows(f.document, 8)) {
             shown[row.name] = row.value;
         }
         QCOMPARE(shown.value("u8"), QStringLiteral("254"));
         QCOMPARE(shown.value("i16le"), QStringLiteral("-2"));
         QCOMPARE(shown.value("i16be"), QStringLiteral("-257"));
-        QCOMPARE(shown.value("u32le"), ValueInspector::NoValue);
-        QCOMPARE(shown.value("f64be"), ValueInspector::NoValue);
+        QCOMPARE(shown.value("u32le"), CursorValues::NoValue);
+        QCOMPARE(shown.value("f64be"), CursorValues::NoValue);
 
         // Refused with the reason, nothing written; a value that fits is one step.
         const QByteArray before = f.Whole();
-        QVERIFY(!ValueInspector::WriteValue(f.document, 8, {core::ValueType::U32Le, 4}, "1"));
+        QVERIFY(!CursorValues::WriteValue(f.document, 8, {core::ValueType::U32Le, 4}, "1"));
         QVERIFY(f.Said(-1, {"past the end of the file"}));
-        QVERIFY(!ValueInspector::WriteValue(f.document, 1, {core::ValueType::U8, 1}, "300"));
+        QVERIFY(!CursorValues::WriteValue(f.document, 1, {core::ValueType::U8, 1}, "300"));
         QVERIFY(f.Said(-1, {"300", "u8"}));
         QCOMPARE(f.Whole(), before);
-        QVERIFY(ValueInspector::WriteValue(f.document, 8, {core::ValueType::U16Be, 2}, "0x1234"));
+        QVERIFY(CursorValues::WriteValue(f.document, 8, {core::ValueType::U16Be, 2}, "0x1234"));
         QCOMPARE(f.Hex(8, 2), QStringLiteral("12 34"));
         QVERIFY(f.document.Undo());
         QCOMPARE(f.Whole(), before);

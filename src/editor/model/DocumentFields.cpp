@@ -1,7 +1,7 @@
 #include "DocumentFields.h"
 
+#include "CursorValues.h"
 #include "EditorObserver.h"
-#include "ValueInspector.h"
 #include "core/DeviceCatalogue.h"
 #include "production/FieldLayout.h"
 
@@ -98,7 +98,7 @@ bool DocumentFields::Write(EditorDocument& document, int index, const QString& t
     // A checksum field takes its stored value as hex bytes, as many as it holds.
     const core::ValueFormat format =
         field.checksum ? core::ValueFormat{core::ValueType::Bytes, field.Width()} : field.format;
-    return ValueInspector::WriteValue(document, span->position, format, text);
+    return CursorValues::WriteValue(document, span->position, format, text);
 }
 
 std::optional<QList<DocumentFields::Span>>

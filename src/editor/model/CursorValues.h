@@ -9,7 +9,7 @@ class EditorDocument;
 
 // The data inspector: the bytes at the cursor read as each of the inspector's types, and a
 // value typed for one of them written back as its bytes.
-namespace ValueInspector {
+namespace CursorValues {
 
 // Shown for a value that would run past the end of the file.
 inline const QString NoValue = QStringLiteral("\u2014");
@@ -30,4 +30,4 @@ QList<Row> Rows(EditorDocument& document, qint64 position);
 bool WriteValue(EditorDocument& document, qint64 position, core::ValueFormat format,
                 const QString& text);
 
-} // namespace ValueInspector
+} // namespace CursorValues

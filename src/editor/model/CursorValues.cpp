@@ -1,16 +1,16 @@
-#include "ValueInspector.h"
+#include "CursorValues.h"
 
 #include "EditorDocument.h"
 #include "EditorObserver.h"
 
 #include <algorithm>
 
-namespace ValueInspector {
+namespace CursorValues {
 
 namespace {
 
 struct Formats {
-    QList<core::ValueFormat> formats = core::InspectorFormats();
+    QList<core::ValueFormat> formats = core::CursorFormats();
     QStringList names;
     int widest = 0;
     Formats() {
@@ -61,4 +61,4 @@ bool WriteValue(EditorDocument& document, qint64 position, core::ValueFormat for
     return false;
 }
 
-} // namespace ValueInspector
+} // namespace CursorValues
